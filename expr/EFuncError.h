@@ -1,0 +1,24 @@
+#pragma once
+// The compile error of the expression language: a fixed message and where in the text it arose.
+// Messages are Windows-1252 text, like everything the core hands to the window.
+#include <cstdint>
+
+struct EFuncError {
+    const char* m_pszMessage;
+    int32_t m_nPosition;  // 0-based index into the text the compiler received
+};
+
+// Every message the tokenizer and the compiler can raise.
+namespace FuncMessage {
+inline constexpr const char* InvalidChar = "Ung\xFCltiges Zeichen";
+inline constexpr const char* OperatorOrEnd = "Operator oder Ende des Ausdrucks erwartet";
+inline constexpr const char* UnexpectedEnd = "Unerwartetes Ende des Ausdrucks";
+inline constexpr const char* UnexpectedSymbol = "Unerwartes Symbol";  // sic: users know it so
+inline constexpr const char* UnknownName = "Unbekannte Funktion oder Variable";
+inline constexpr const char* LParenExpected = "( erwartet";
+inline constexpr const char* RParenExpected = ") erwartet";
+inline constexpr const char* RBraceExpected = "} erwartet";
+inline constexpr const char* RBracketExpected = "] erwartet";
+inline constexpr const char* NumberTooLarge = "Zahl zu gro\xDF";
+inline constexpr const char* TooComplex = "Ausdruck zu komplex";
+}  // namespace FuncMessage

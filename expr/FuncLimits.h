@@ -1,0 +1,10 @@
+#pragma once
+// Limits shared by the expression language and the project model.
+#include <cstdint>
+
+constexpr unsigned MAX_FUNCTIONS = 50;  // function slots f1 ... f50
+constexpr unsigned FUNC_NVARS = 3;      // range variables x, u, v of a step
+constexpr unsigned FUNC_NSLOTS = 7;     // value slots x u v a b c d
+constexpr unsigned FUNC_STACK = 50;     // places of the evaluator's value stack
+constexpr unsigned FUNC_MAX_NESTING = 200;  // bracket and argument-list nesting the compiler accepts
+constexpr unsigned FUNC_MAX_DEPTH = 100;    // nested term evaluations before a value is undefined

@@ -1,0 +1,150 @@
+#include "project/CProject.h"
+
+#include <cstring>
+
+#include "project/Fatal.h"
+
+namespace {
+constexpr uint32_t g_Palette[CProject::PALETTE_SIZE] = {
+    0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080, 0x008080, 0x808080,
+    0xC0C0C0, 0xFF0000, 0x00FF00, 0xFFFF00, 0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF,
+};
+
+const char* SkipBlanks(const char* pszText)
+{
+    while (*pszText == ' ')
+        ++pszText;
+    return pszText;
+}
+}  // namespace
+
+CProject::CProject() : m_pPalette(g_Palette)
+{
+    for (unsigned nBit = FLAG_XAUTO; nBit <= FLAG_SHOWAXIS; ++nBit)
+        SetFlag(nBit, true);
+    m_dOptions[OPT_XGRID] = 1.0;
+    m_dOptions[OPT_YGRID] = 1.0;
+    m_dOptions[OPT_BGCOLOR] = 15.0;
+    InsertStep(new CAnimationStep, nullptr);
+    m_bModified = false;
+}
+
+CProject::~CProject()
+{
+    while (CAnimationStep* pStep = m_pFirstStep) {
+        RemoveStep(pStep);
+        delete pStep;
+    }
+}
+
+CFuncTerm* CProject::GetFunction(unsigned nIndex) const
+{
+    PROJECT_ASSERT(nIndex>=1 && nIndex<=MAX_FUNCTIONS);
+    return m_pFunctions[nIndex - 1].get();
+}
+
+void CProject::SetFunction(unsigned nIndex, const char* pszText)
+{
+    PROJECT_ASSERT(nIndex>=1 && nIndex<=MAX_FUNCTIONS);
+    std::unique_ptr<CFuncTerm>& pSlot = m_pFunctions[nIndex - 1];
+    if (pSlot && pSlot->m_pszText == pszText)
+        return;
+    pszText = SkipBlanks(pszText);
+    pSlot.reset();
+    // A text that does not compile leaves the slot empty; the dependants are invalidated all the
+    // same, so no picture keeps a cached value of a function that is gone.
+    struct SInvalidateDependants {
+        CProject& project;
+        unsigned nIndex;
+        ~SInvalidateDependants()
+        {
+            for (auto& pTerm : project.m_pFunctions) {
+                if (!pTerm)
+                    continue;
+                if (!pTerm->m_bDepsValid)
+                    pTerm->UpdateDependencies();
+                if (pTerm->m_bDepFunc[nIndex])
+                    pTerm->Invalidate();
+            }
+            project.m_bModified = true;
+        }
+    } invalidate{*this, nIndex};
+    if (*pszText)
+        pSlot = std::make_unique<CFuncTerm>(this, pszText);
+}
+
+void CProject::SetTransform(const char* pszText)
+{
+    if (m_pTransform && m_pTransform->m_pszText == pszText)
+        return;
+    pszText = SkipBlanks(pszText);
+    std::unique_ptr<CFuncTerm> pTerm;
+    if (*pszText)
+        pTerm = std::make_unique<CFuncTerm>(this, pszText);
+    m_pTransform = std::move(pTerm);
+    m_bModified = true;
+}
+
+void CProject::SetOption(unsigned nIndex, double dValue)
+{
+    if (nIndex >= OPT_COUNT || m_dOptions[nIndex] == dValue)
+        return;
+    m_dOptions[nIndex] = dValue;
+    m_bModified = true;
+}
+
+void CProject::SetFlag(unsigned nBit, bool bOn)
+{
+    if (nBit >= 32)
+        return;
+    const uint32_t nFlags = bOn ? m_nFlags | (1u << nBit) : m_nFlags & ~(1u << nBit);
+    if (nFlags == m_nFlags)
+        return;
+    m_nFlags = nFlags;
+    m_bModified = true;
+}
+
+void CProject::InsertStep(CAnimationStep* pNewStep, CAnimationStep* pBefore)
+{
+    PROJECT_ASSERT(pNewStep->m_pProject==0);
+    pNewStep->m_pProject = this;
+    m_bModified = true;
+    if (pBefore) {
+        pNewStep->m_pNext = pBefore;
+        pNewStep->m_pPrev = pBefore->m_pPrev;
+        if (pBefore->m_pPrev)
+            pBefore->m_pPrev->m_pNext = pNewStep;
+        else
+            m_pFirstStep = pNewStep;
+        pBefore->m_pPrev = pNewStep;
+    } else {
+        pNewStep->m_pNext = nullptr;
+        pNewStep->m_pPrev = m_pLastStep;
+        if (m_pLastStep)
+            m_pLastStep->m_pNext = pNewStep;
+        else
+            m_pFirstStep = pNewStep;
+        m_pLastStep = pNewStep;
+    }
+    if (m_pFirstStep)
+        m_pFirstStep->SetSameRange(false);
+}
+
+void CProject::RemoveStep(CAnimationStep* pStep)
+{
+    PROJECT_ASSERT(pStep->m_pProject==this);
+    m_bModified = true;
+    if (pStep->m_pPrev)
+        pStep->m_pPrev->m_pNext = pStep->m_pNext;
+    else
+        m_pFirstStep = pStep->m_pNext;
+    if (pStep->m_pNext)
+        pStep->m_pNext->m_pPrev = pStep->m_pPrev;
+    else
+        m_pLastStep = pStep->m_pPrev;
+    pStep->m_pNext = nullptr;
+    pStep->m_pPrev = nullptr;
+    pStep->m_pProject = nullptr;
+    if (m_pFirstStep)
+        m_pFirstStep->SetSameRange(false);
+}

@@ -1,0 +1,52 @@
+#pragma once
+// The project document: functions, transformation, options, flags, steps, notes and palette.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "expr/CFuncTerm.h"
+#include "expr/FuncLimits.h"
+#include "project/CAnimationStep.h"
+
+// Indexes of m_dOptions; the names are the keys of the project file.
+enum EOption : unsigned {
+    OPT_XMIN, OPT_XMAX, OPT_YMIN, OPT_YMAX, OPT_XGRID, OPT_YGRID, OPT_BGCOLOR, OPT_TRMODE, OPT_COUNT
+};
+inline constexpr const char* g_OptionKeys[OPT_COUNT] = {"xmin", "xmax", "ymin", "ymax",
+                                                        "xgrid", "ygrid", "bgcolor", "trmode"};
+
+// Bits of m_nFlags.
+enum EFlag : unsigned {
+    FLAG_XAUTO, FLAG_YAUTO, FLAG_XGRID, FLAG_YGRID, FLAG_SHOWAXIS, FLAG_PROPORTIONAL, FLAG_TRANSFORMGRID
+};
+
+class CProject {
+public:
+    static constexpr int PALETTE_SIZE = 16;
+
+    CProject();
+    ~CProject();
+    CProject(const CProject&) = delete;
+    CProject& operator=(const CProject&) = delete;
+
+    CFuncTerm* GetFunction(unsigned nIndex) const;
+    void SetFunction(unsigned nIndex, const char* pszText);  // may throw EFuncError
+    void SetTransform(const char* pszText);                  // may throw EFuncError
+    void SetOption(unsigned nIndex, double dValue);
+    void SetFlag(unsigned nBit, bool bOn);
+    void InsertStep(CAnimationStep* pNewStep, CAnimationStep* pBefore);
+    void RemoveStep(CAnimationStep* pStep);
+
+    const uint32_t* m_pPalette;  // fixed; 0x00BBGGRR
+    int32_t m_nPaletteSize = PALETTE_SIZE;
+    std::optional<std::string> m_pszNotes;
+    CAnimationStep* m_pFirstStep = nullptr;
+    CAnimationStep* m_pLastStep = nullptr;
+    std::unique_ptr<CFuncTerm> m_pFunctions[MAX_FUNCTIONS];  // slot n at n - 1
+    std::unique_ptr<CFuncTerm> m_pTransform;
+    double m_dOptions[OPT_COUNT] = {};
+    uint32_t m_nFlags = 0;
+    bool m_bModified = false;
+    double m_dRawBounds[4] = {};  // x min, x max, y min, y max of the untransformed points
+};
