@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "project/CProjectReader.h"
+#include "project/CProjectWriter.h"
 #include "project/Fatal.h"
 
 namespace {
@@ -147,4 +149,15 @@ void CProject::RemoveStep(CAnimationStep* pStep)
     pStep->m_pProject = nullptr;
     if (m_pFirstStep)
         m_pFirstStep->SetSameRange(false);
+}
+
+void CProject::Save(const char* pszFileName)
+{
+    CProjectWriter::Save(*this, pszFileName);
+    m_bModified = false;
+}
+
+void CProject::Load(const char* pszFileName)
+{
+    CProjectReader::Load(*this, pszFileName);
 }

@@ -38,6 +38,16 @@ public:
     void InsertStep(CAnimationStep* pNewStep, CAnimationStep* pBefore);
     void RemoveStep(CAnimationStep* pStep);
 
+    // The value range and the moves of the view; the work is done in view/CViewRange.
+    void DetermineRange();
+    void ShiftView(double dX, double dY);
+    void ZoomView(double dFactor, uint32_t nWidth, uint32_t nHeight);
+
+    // Throws ELoadSaveError{0} and leaves the file and m_bModified as they were when it fails.
+    void Save(const char* pszFileName);
+    // On a fresh document only. Throws ELoadSaveError{line} (0: not opened) or ELoadFuncError.
+    void Load(const char* pszFileName);
+
     const uint32_t* m_pPalette;  // fixed; 0x00BBGGRR
     int32_t m_nPaletteSize = PALETTE_SIZE;
     std::optional<std::string> m_pszNotes;

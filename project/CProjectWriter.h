@@ -1,0 +1,19 @@
+#pragma once
+// Writes a project in the current format, and saves it without ever destroying the file it replaces.
+#include <string>
+#include <sys/types.h>
+
+class CProject;
+
+class CProjectWriter {
+public:
+    using WriteFunction = ssize_t (*)(int nFile, const void* pData, size_t nCount);
+
+    // The file's bytes: every line ended by CR LF, the notes' line feeds included.
+    static std::string Format(const CProject& project);
+
+    // Writes a temporary file beside the target and renames it over the target only once every
+    // byte is written and the file is closed; throws ELoadSaveError{0} otherwise, leaving the old
+    // file as it was. pWrite replaces write(2) in tests.
+    static void Save(const CProject& project, const char* pszFileName, WriteFunction pWrite = nullptr);
+};

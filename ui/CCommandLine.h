@@ -1,0 +1,23 @@
+#pragma once
+// The program's command-line modes, which need no display.
+#include <string>
+
+class CProject;
+
+class CCommandLine {
+public:
+    // Runs the mode named by argv[1]; returns the exit code, or -1 when argv names no mode.
+    static int Run(int argc, char** argv);
+
+    // Loads a project file into a fresh document; on failure prints the German message on
+    // stderr and returns false.
+    static bool LoadProject(CProject& project, const char* pszFileName);
+
+    // Windows-1252 text of the core for a UTF-8 terminal.
+    static std::string ToUtf8(const std::string& szAnsi);
+
+    static int Usage();
+
+private:
+    static int Save(const char* pszOut, const char* pszFile);
+};
