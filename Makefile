@@ -3,7 +3,7 @@ JOBS    ?= $(shell nproc)
 BUILD   ?= build
 EXAMPLE ?= examples/curve-family.kvx
 
-.PHONY: deps build run test test-asan bench format clean
+.PHONY: deps build run test test-asan bench fuzz format clean
 
 deps:
 	@scripts/install-deps.sh
@@ -25,6 +25,14 @@ test-asan: deps
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS) -L core
 
+# libFuzzer targets for the file readers and the compiler: make fuzz FUZZ_SECONDS=600
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	@scripts/install-deps.sh scripts/packages-fuzz.txt
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKURVIX_FUZZ=ON >/dev/null
+	cmake --build build-fuzz -j $(JOBS) --target FuzzLoad FuzzCompile
+	scripts/fuzz.sh $(FUZZ_SECONDS)
+
 bench: build
 	$(BUILD)/bench/kurvix_bench_expr
 
@@ -32,4 +40,4 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf build build-asan
+	rm -rf build build-asan build-fuzz fuzz-out

@@ -109,10 +109,10 @@ bool IsArithmetic(uint32_t nOp) { return nOp >= OP_ADD && nOp <= OP_POW; }
 CFuncTerm::CFuncTerm(CProject* pProject, const char* pszText)
     : m_pszText(pszText ? pszText : ""), m_pProject(pProject)
 {
-    if (m_pszText.empty())
-        return;
-    CFuncCompiler compiler(*this, m_pszText.c_str());
-    compiler.Compile();
+    if (!m_pszText.empty()) {  // an empty text has no code and no values
+        CFuncCompiler compiler(*this, m_pszText.c_str());
+        compiler.Compile();
+    }
     BuildProgram();
 }
 

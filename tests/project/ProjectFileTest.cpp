@@ -1,0 +1,393 @@
+// Saving and loading the current format: round trips, the exact text, the reader's rules.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "project/CProject.h"
+#include "project/CProjectWriter.h"
+#include "project/ELoadFuncError.h"
+#include "project/ELoadSaveError.h"
+
+namespace {
+class ProjectFile : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char szTemplate[] = "/tmp/kurvix-test-XXXXXX";
+        ASSERT_NE(mkdtemp(szTemplate), nullptr);
+        m_szDir = szTemplate;
+    }
+    void TearDown() override
+    {
+        std::string szCommand = "chmod -R u+w '" + m_szDir + "' && rm -rf '" + m_szDir + "'";
+        EXPECT_EQ(std::system(szCommand.c_str()), 0);
+    }
+
+    std::string Path(const std::string& szName) const { return m_szDir + "/" + szName; }
+
+    std::string Write(const std::string& szName, const std::string& szContent) const
+    {
+        std::ofstream(Path(szName), std::ios::binary) << szContent;
+        return Path(szName);
+    }
+
+    static std::string Read(const std::string& szPath)
+    {
+        std::ifstream file(szPath, std::ios::binary);
+        std::stringstream text;
+        text << file.rdbuf();
+        return text.str();
+    }
+
+    // The line number a load fails with, or -1 when it succeeds.
+    static long FailingLine(const std::string& szPath)
+    {
+        CProject project;
+        try {
+            project.Load(szPath.c_str());
+        } catch (const ELoadSaveError& error) {
+            return error.m_nLine;
+        }
+        return -1;
+    }
+
+    std::string m_szDir;
+};
+
+const char* const DEFAULT_DOCUMENT =
+    "xmin=         0\r\n"
+    "xmax=         0\r\n"
+    "ymin=         0\r\n"
+    "ymax=         0\r\n"
+    "xgrid=         1\r\n"
+    "ygrid=         1\r\n"
+    "bgcolor=        15\r\n"
+    "trmode=         0\r\n"
+    "flags=0000001f\r\n"
+    "step1\r\n"
+    "-name=\r\n"
+    "-range0=       -10,0.2,100\r\n"
+    "-range1=         0,1,0\r\n"
+    "-range2=         0,1,0\r\n"
+    "-connect\r\n"
+    "-end\r\n";
+}  // namespace
+
+TEST_F(ProjectFile, DefaultDocumentIsSavedByteForByte)
+{
+    CProject project;
+    project.m_bModified = true;
+    project.Save(Path("default.kvx").c_str());
+    EXPECT_EQ(Read(Path("default.kvx")), DEFAULT_DOCUMENT);
+    EXPECT_FALSE(project.m_bModified);
+}
+
+TEST_F(ProjectFile, EveryFieldSurvivesARoundTrip)
+{
+    CProject project;
+    project.SetFunction(1, "sin(x)*u // Kommentar");
+    project.SetFunction(17, "f1(x, 2) = 0 ? 1 : 2");  // a further "=" belongs to the text
+    project.SetFunction(50, "x, x^2");
+    project.SetTransform("fx+1, fy*2");
+    project.SetOption(OPT_XMIN, 0.123456789);
+    project.SetOption(OPT_XMAX, -1e-7);
+    project.SetOption(OPT_YMAX, 123456789012.0);
+    project.SetOption(OPT_TRMODE, 1);
+    project.m_nFlags = 0x7A;
+    CAnimationStep* pFirst = project.m_pFirstStep;
+    pFirst->SetMin(0, -3.25);
+    pFirst->SetStep(0, 1.0 / 3.0);
+    pFirst->SetCount(1, 7);
+    pFirst->m_bConnect = false;
+    pFirst->m_nSpeed = 250;
+    pFirst->m_nWait = 3;
+    pFirst->SetName(std::string(50, 'N'));
+    pFirst->m_bVisible[0] = true;
+    pFirst->m_nColor[0] = 12;
+    pFirst->m_nWidth[0] = 8;
+    pFirst->m_nExtra[0] = 77;
+    pFirst->m_bVisible[49] = true;
+    auto* pSecond = new CAnimationStep(*pFirst);  // same range
+    project.InsertStep(pSecond, nullptr);
+    pSecond->SetName("Zweiter");
+    auto* pThird = new CAnimationStep;
+    project.InsertStep(pThird, nullptr);
+    pThird->SetMin(2, 5);
+    project.m_pszNotes = std::string("Zeile 1\nf1=sieht aus wie ein Schl\xFCssel\nstep2\n\nnotes\nEnde");
+    project.Save(Path("all.kvx").c_str());
+
+    CProject loaded;
+    loaded.Load(Path("all.kvx").c_str());
+    EXPECT_FALSE(loaded.m_bModified);
+    ASSERT_NE(loaded.GetFunction(1), nullptr);
+    EXPECT_EQ(loaded.GetFunction(1)->m_pszText, "sin(x)*u // Kommentar");
+    EXPECT_EQ(loaded.GetFunction(17)->m_pszText, "f1(x, 2) = 0 ? 1 : 2");
+    EXPECT_EQ(loaded.GetFunction(50)->m_pszText, "x, x^2");
+    EXPECT_EQ(loaded.GetFunction(2), nullptr);
+    ASSERT_NE(loaded.m_pTransform, nullptr);
+    EXPECT_EQ(loaded.m_pTransform->m_pszText, "fx+1, fy*2");
+    EXPECT_EQ(loaded.m_dOptions[OPT_XMIN], 0.12345679);  // rounded to 8 significant digits
+    EXPECT_EQ(loaded.m_dOptions[OPT_XMAX], -1e-7);
+    EXPECT_EQ(loaded.m_dOptions[OPT_YMAX], 1.2345679e11);
+    EXPECT_EQ(loaded.m_dOptions[OPT_TRMODE], 1);
+    EXPECT_EQ(loaded.m_nFlags, 0x7Au);
+
+    const CAnimationStep* p1 = loaded.m_pFirstStep;
+    ASSERT_NE(p1, nullptr);
+    EXPECT_EQ(std::string(p1->m_szName), std::string(39, 'N'));
+    EXPECT_EQ(p1->m_dMin[0], -3.25);
+    EXPECT_EQ(p1->m_dStep[0], 0.33333333);
+    EXPECT_EQ(p1->m_nCount[1], 7u);
+    EXPECT_FALSE(p1->m_bConnect);
+    EXPECT_EQ(p1->m_nSpeed, 250u);
+    EXPECT_EQ(p1->m_nWait, 3u);
+    EXPECT_TRUE(p1->m_bVisible[0]);
+    EXPECT_EQ(p1->m_nColor[0], 12u);
+    EXPECT_EQ(p1->m_nWidth[0], 8u);
+    EXPECT_EQ(p1->m_nExtra[0], 77u);
+    EXPECT_TRUE(p1->m_bVisible[49]);
+    EXPECT_FALSE(p1->m_bVisible[1]);
+
+    const CAnimationStep* p2 = p1->m_pNext;
+    ASSERT_NE(p2, nullptr);
+    EXPECT_TRUE(p2->m_bSameRange);
+    EXPECT_STREQ(p2->m_szName, "Zweiter");
+    EXPECT_EQ(p2->m_dMin[0], p1->m_dMin[0]);
+    EXPECT_EQ(p2->m_nCount[1], 7u);
+    EXPECT_EQ(p2->m_nColor[0], 12u);
+
+    const CAnimationStep* p3 = p2->m_pNext;
+    ASSERT_NE(p3, nullptr);
+    EXPECT_FALSE(p3->m_bSameRange);
+    EXPECT_TRUE(p3->m_bConnect);
+    EXPECT_EQ(p3->m_dMin[2], 5);
+    EXPECT_EQ(p3->m_pNext, nullptr);
+    EXPECT_EQ(loaded.m_pLastStep, p3);
+
+    ASSERT_TRUE(loaded.m_pszNotes.has_value());
+    EXPECT_EQ(*loaded.m_pszNotes, *project.m_pszNotes);
+
+    // What was loaded saves to the same bytes again.
+    loaded.Save(Path("again.kvx").c_str());
+    EXPECT_EQ(Read(Path("again.kvx")), Read(Path("all.kvx")));
+}
+
+TEST_F(ProjectFile, LongFormulaLinesLoadWhole)
+{
+    std::string szFormula = "x";
+    while (szFormula.size() < 5000)
+        szFormula += "+x";
+    CProject project;
+    project.SetFunction(3, szFormula.c_str());
+    project.Save(Path("long.kvx").c_str());
+    CProject loaded;
+    loaded.Load(Path("long.kvx").c_str());
+    ASSERT_NE(loaded.GetFunction(3), nullptr);
+    EXPECT_EQ(loaded.GetFunction(3)->m_pszText, szFormula);
+}
+
+TEST_F(ProjectFile, ReaderAcceptsWhatTheFormatAllows)
+{
+    // Leading blanks, LF or CR LF, key words of any case, empty lines, a block without "-end".
+    const std::string szPath = Write("lenient.kvx",
+                                     "  f2=  x+1\n"
+                                     "\r\n"
+                                     "TRANSFORM=fx,fy\r\n"
+                                     "   xmin=-3\n"
+                                     "ygrid= 0.5\n"
+                                     "flags=0000002c\n"
+                                     "step2\n"
+                                     "-NAME=Gro\xDF\n"
+                                     "-range1=1,2,3\n"
+                                     "-SameRange\n");
+    CProject project;
+    project.Load(szPath.c_str());
+    EXPECT_FALSE(project.m_bModified);
+    ASSERT_NE(project.GetFunction(2), nullptr);
+    EXPECT_EQ(project.GetFunction(2)->m_pszText, "x+1");
+    ASSERT_NE(project.m_pTransform, nullptr);
+    EXPECT_EQ(project.m_dOptions[OPT_XMIN], -3);
+    EXPECT_EQ(project.m_dOptions[OPT_YGRID], 0.5);
+    EXPECT_EQ(project.m_nFlags, 0x2Cu);
+    // "step2" first keeps the default first step and reads the block into an appended one.
+    ASSERT_NE(project.m_pFirstStep->m_pNext, nullptr);
+    const CAnimationStep* pSecond = project.m_pFirstStep->m_pNext;
+    EXPECT_STREQ(pSecond->m_szName, "Gro\xDF");
+    EXPECT_TRUE(pSecond->m_bSameRange);
+    EXPECT_EQ(pSecond->m_nCount[1], 0u);  // taken from the step before
+    EXPECT_FALSE(pSecond->m_bConnect);
+    EXPECT_TRUE(project.m_pFirstStep->m_bConnect);
+}
+
+TEST_F(ProjectFile, ReaderRejectsWithTheLineNumber)
+{
+    struct SCase {
+        const char* m_pszName;
+        const char* m_pszContent;
+        long m_nLine;
+    } cases[] = {
+        {"blank before =", "f1=x\nxmin =1\n", 2},
+        {"capital Flags", "Flags=0000001f\n", 1},
+        {"f51", "f51=x\n", 1},
+        {"f0", "\n\nf0=x\n", 3},
+        {"unknown key", "xmin=1\nfarbe=3\n", 2},
+        {"option without number", "xmax=abc\n", 1},
+        {"option too large", "xmin=1e400\n", 1},
+        {"flags beyond 32 bits", "flags=ffffffffff\n", 1},
+        {"step number beyond 32 bits", "step4294967296\n", 1},
+        {"unknown line in a block", "step1\n-name=a\n-farbe=3\n-end\n", 3},
+        {"range of variable 3", "step1\n-range3=1,1,1\n", 2},
+        {"range with three values", "step1\n-range0=1,1\n", 2},
+        {"range start too large", "step1\n-range0=1e400,1,1\n", 2},
+        {"count beyond 32 bits", "step1\n-range0=1,1,4294967296\n", 2},
+        {"negative count", "step1\n-range0=1,1,-1\n", 2},
+        {"function 51 in a block", "step1\n-f51=1,1,0\n", 2},
+        {"function line with three values", "step1\n-f1=1,1\n", 2},
+        {"trailing blank after -end", "step1\n-end \n", 2},
+        {"line numbers go on after a block", "step1\n-end\nstep2\n-end\n?\n", 5},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.m_pszName);
+        EXPECT_EQ(FailingLine(Write("case.kvx", c.m_pszContent)), c.m_nLine);
+    }
+    EXPECT_EQ(FailingLine(Path("missing.kvx")), 0);
+    EXPECT_EQ(FailingLine(m_szDir + "/.kvx"), 0);
+    mkdir(Path("folder.kvx").c_str(), 0755);
+    EXPECT_EQ(FailingLine(Path("folder.kvx")), 0);
+}
+
+TEST_F(ProjectFile, HostileInputLoadsOrFailsWithALine)
+{
+    // NUL bytes end a line's text; CR-only line ends make one long line; nothing crashes.
+    EXPECT_EQ(FailingLine(Write("nul.kvx", std::string("f1=x\0garbage\nxmin=2\n", 20))), -1);
+    EXPECT_EQ(FailingLine(Write("cr.kvx", "f1=x\rxmin=2\rgarbage\r")), -1);
+    CProject project;
+    project.Load(Write("nul2.kvx", std::string("f1=x+1\0=2\n", 10)).c_str());
+    EXPECT_EQ(project.GetFunction(1)->m_pszText, "x+1");
+    // A first step that claims the ranges of a step before it has none to take: it keeps its own.
+    CProject first;
+    first.Load(Write("first.kvx", "step1\n-range0=1,2,3\n-samerange\n-end\n").c_str());
+    EXPECT_FALSE(first.m_pFirstStep->m_bSameRange);
+    EXPECT_EQ(first.m_pFirstStep->m_dMin[0], 1);
+    EXPECT_EQ(first.m_pFirstStep->m_nCount[0], 3u);
+}
+
+TEST_F(ProjectFile, CompileErrorLeavesLoadAsTheCompilersError)
+{
+    CProject project;
+    try {
+        project.Load(Write("bad.kvx", "xmin=1\nf4=   sin(x\n").c_str());
+        FAIL() << "no error";
+    } catch (const ELoadFuncError& error) {
+        EXPECT_STREQ(error.m_pszMessage, ") erwartet");
+        EXPECT_EQ(error.m_nPosition, 5);
+        EXPECT_EQ(error.Excerpt(), "");
+        EXPECT_EQ(error.m_nLine, 2u);
+    }
+    try {
+        CProject other;
+        other.Load(Write("bad2.kvx", "transform=fx+*fy\n").c_str());
+        FAIL() << "no error";
+    } catch (const EFuncError& error) {  // callers that know only the compiler's type catch it too
+        EXPECT_STREQ(error.m_pszMessage, "Unerwartes Symbol");
+        EXPECT_EQ(static_cast<const ELoadFuncError&>(error).Excerpt(), "*fy");
+    }
+}
+
+TEST_F(ProjectFile, OtherExtensionsReadNothing)
+{
+    for (const char* pszName : {"projekt.txt", "projekt", "ordner.kvx.bak"}) {
+        SCOPED_TRACE(pszName);
+        CProject project;
+        project.Load(Write(pszName, "f1=x\n").c_str());
+        EXPECT_EQ(project.GetFunction(1), nullptr);
+        EXPECT_FALSE(project.m_bModified);
+    }
+    CProject upper;
+    upper.Load(Write("GROSS.KVX", "f1=x\n").c_str());
+    EXPECT_NE(upper.GetFunction(1), nullptr);
+}
+
+TEST_F(ProjectFile, NotesAreEverythingAfterTheirLine)
+{
+    CProject project;
+    project.Load(Write("notes.kvx", "f1=x\r\nNotes\r\nf2=y\r\nstep1\r\n\r\nlast line without end").c_str());
+    EXPECT_EQ(project.GetFunction(2), nullptr);
+    ASSERT_TRUE(project.m_pszNotes.has_value());
+    EXPECT_EQ(*project.m_pszNotes, "f2=y\nstep1\n\nlast line without end");
+    CProject empty;
+    empty.Load(Write("empty-notes.kvx", "notes\n").c_str());
+    ASSERT_TRUE(empty.m_pszNotes.has_value());
+    EXPECT_EQ(*empty.m_pszNotes, "");
+}
+
+TEST_F(ProjectFile, FailedSaveKeepsTheOldFileAndTheFlag)
+{
+    const std::string szTarget = Write("keep.kvx", "f1=alt\r\n");
+    CProject project;
+    project.SetFunction(1, "x+1");
+    ASSERT_TRUE(project.m_bModified);
+
+    // A write that fails half way, as on a full disk.
+    static int s_nCalls;
+    s_nCalls = 0;
+    auto failing = [](int nFile, const void* pData, size_t nCount) -> ssize_t {
+        if (s_nCalls++ == 0)
+            return ::write(nFile, pData, nCount / 2);
+        errno = ENOSPC;
+        return -1;
+    };
+    EXPECT_THROW(CProjectWriter::Save(project, szTarget.c_str(), failing), ELoadSaveError);
+    EXPECT_EQ(Read(szTarget), "f1=alt\r\n");
+
+    // No temporary file is left behind either.
+    EXPECT_EQ(std::system(("test $(ls '" + m_szDir + "' | wc -l) -eq 1").c_str()), 0);
+
+    // A directory that cannot be written to.
+    if (geteuid() != 0) {  // root writes anyway
+        chmod(m_szDir.c_str(), 0555);
+        try {
+            project.Save(szTarget.c_str());
+            ADD_FAILURE() << "saved into a read-only directory";
+        } catch (const ELoadSaveError& error) {
+            EXPECT_EQ(error.m_nLine, 0u);
+        }
+        chmod(m_szDir.c_str(), 0755);
+        EXPECT_EQ(Read(szTarget), "f1=alt\r\n");
+    }
+    // Not even root may create files in /proc.
+    EXPECT_THROW(project.Save("/proc/kurvix-test.kvx"), ELoadSaveError);
+    try {
+        project.Save((m_szDir + "/no/such/dir/x.kvx").c_str());
+        ADD_FAILURE() << "saved into a missing directory";
+    } catch (const ELoadSaveError& error) {
+        EXPECT_EQ(error.m_nLine, 0u);
+    }
+    EXPECT_TRUE(project.m_bModified);
+
+    project.Save(szTarget.c_str());
+    EXPECT_FALSE(project.m_bModified);
+    EXPECT_EQ(Read(szTarget).substr(0, 7), "f1=x+1\r");
+}
+
+TEST_F(ProjectFile, SaveKeepsPermissionsAndFollowsLinks)
+{
+    const std::string szTarget = Write("perm.kvx", "");
+    chmod(szTarget.c_str(), 0640);
+    ASSERT_EQ(symlink(szTarget.c_str(), Path("link.kvx").c_str()), 0);
+    CProject project;
+    project.Save(Path("link.kvx").c_str());
+    struct stat info;
+    ASSERT_EQ(lstat(Path("link.kvx").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    ASSERT_EQ(stat(szTarget.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+    EXPECT_EQ(Read(szTarget), DEFAULT_DOCUMENT);
+}
