@@ -1,5 +1,9 @@
 #include "view/CFuncVars.h"
 
+#include <cmath>
+
+#include "project/CProject.h"
+
 CFuncVars::CFuncVars()
 {
     for (unsigned i = 0; i < MAX_FUNCTIONS; ++i) {
@@ -27,4 +31,174 @@ CFuncVars::CFuncVars(const CFuncVars& other)
     m_dOriginY = other.m_dOriginY;
     m_dScaleX = other.m_dScaleX;
     m_dScaleY = other.m_dScaleY;
+}
+
+namespace {
+// trmode truncated toward zero; -1 for every value that is no known mode (NaN included).
+int TransformMode(double dMode)
+{
+    if (dMode > -1.0 && dMode < 1.0)
+        return 0;
+    if (dMode >= 1.0 && dMode < 2.0)
+        return 1;
+    if (dMode >= 2.0 && dMode < 3.0)
+        return 2;
+    return -1;
+}
+}  // namespace
+
+void CFuncVars::Reset(CAnimationStep* pStep)
+{
+    for (unsigned i = 0; i < FUNC_NVARS; ++i) {
+        m_nIndex[i] = 0;
+        const double dStart = pStep ? pStep->m_dMin[i] : 0.0;
+        m_dValue[i] = dStart;
+        m_dValue[i + FUNC_NVARS] = dStart;
+    }
+    m_nSamples = 0;
+    m_bFirstSample = true;
+    m_pStep = pStep;
+}
+
+bool CFuncVars::Advance()
+{
+    if (!m_pStep)
+        return false;
+    for (unsigned i = 0; i < FUNC_NVARS; ++i) {
+        ++m_nIndex[i];
+        if (m_pStep->m_nCount[i] >= m_nIndex[i]) {
+            // Repeated addition, not start + k * increment: the picture depends on the rounding.
+            m_dValue[i] += m_pStep->m_dStep[i];
+            m_dValue[i + FUNC_NVARS] = m_dValue[i];
+            ++m_nSamples;
+            m_bFirstSample = false;
+            return true;
+        }
+        m_dValue[i] = m_pStep->m_dMin[i];
+        m_dValue[i + FUNC_NVARS] = m_dValue[i];
+        m_nIndex[i] = 0;
+    }
+    m_bFirstSample = true;
+    m_pStep = m_pStep->m_pNext;
+    if (m_pStep) {
+        for (unsigned i = 0; i < FUNC_NVARS; ++i) {
+            m_nIndex[i] = 0;
+            m_dValue[i] = m_pStep->m_dMin[i];
+            m_dValue[i + FUNC_NVARS] = m_dValue[i];
+        }
+    }
+    return m_pStep != nullptr;
+}
+
+bool CFuncVars::TransformPoint(double& x, double& y) const
+{
+    switch (TransformMode(m_pProject->m_dOptions[OPT_TRMODE])) {
+    case 0:
+        return true;
+    case 1: {
+        CFuncTerm* pTerm = m_pProject->m_pTransform.get();
+        if (!pTerm)
+            return false;
+        // Evaluation reads only the slots and the project, so a copy of the slots serves as the
+        // copied context.
+        double dSlots[FUNC_NSLOTS];
+        for (unsigned i = 0; i < FUNC_NSLOTS; ++i)
+            dSlots[i] = m_dValue[i];
+        dSlots[3] = x;
+        dSlots[4] = y;
+        const double* pValues = pTerm->Evaluate(dSlots, m_pProject);
+        if (!pValues) {
+            x = 0.0;
+            y = 0.0;
+            return false;
+        }
+        if (pTerm->m_nValues >= 2) {
+            x = pValues[0];
+            y = pValues[1];
+        } else {
+            y = pValues[0];
+        }
+        return true;
+    }
+    case 2: {
+        const double dX = y * std::cos(x);
+        const double dY = y * std::sin(x);
+        x = dX;
+        y = dY;
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+void CFuncVars::SetupView(CProject* pProject, CAnimationStep* pStep, uint32_t nWidth,
+                          uint32_t nHeight, uint32_t nLeft, uint32_t nTop)
+{
+    m_pProject = pProject;
+    Reset(pStep);
+    m_nViewWidth = nWidth;
+    m_nViewHeight = nHeight;
+    m_nViewLeft = nLeft;
+    m_nViewTop = nTop;
+    m_dOriginX = m_dOriginY = m_dScaleX = m_dScaleY = 0.0;
+    if (nWidth == 0 || nHeight == 0)
+        return;
+    const double* pOptions = pProject->m_dOptions;
+    double dScaleX = nWidth / (pOptions[OPT_XMAX] - pOptions[OPT_XMIN]);
+    double dScaleY = nHeight / (pOptions[OPT_YMIN] - pOptions[OPT_YMAX]);
+    if (pProject->m_nFlags & (1u << FLAG_PROPORTIONAL)) {
+        if (std::fabs(dScaleY) > std::fabs(dScaleX))
+            dScaleY = (dScaleY >= 0.0 ? 1.0 : -1.0) * std::fabs(dScaleX);
+        else
+            dScaleX = (dScaleX >= 0.0 ? 1.0 : -1.0) * std::fabs(dScaleY);
+    }
+    const double dOriginX = pOptions[OPT_XMIN] - nLeft / dScaleX;
+    const double dOriginY = pOptions[OPT_YMAX] - nTop / dScaleY;
+    if (!std::isfinite(dScaleX) || !std::isfinite(dScaleY) || !std::isfinite(dOriginX) ||
+        !std::isfinite(dOriginY))
+        return;
+    m_dScaleX = dScaleX;
+    m_dScaleY = dScaleY;
+    m_dOriginX = dOriginX;
+    m_dOriginY = dOriginY;
+}
+
+int32_t CFuncVars::ToPixel(double d)
+{
+    if (d >= PIXEL_LIMIT)
+        return static_cast<int32_t>(PIXEL_LIMIT);
+    if (d <= -PIXEL_LIMIT)
+        return -static_cast<int32_t>(PIXEL_LIMIT);
+    if (d != d)  // infinity times a zero scale
+        return 0;
+    return static_cast<int32_t>(d);
+}
+
+bool CFuncVars::MapPoint(double x, double y, int32_t& nX, int32_t& nY, bool bTransform) const
+{
+    bool bOk = true;
+    if (bTransform && m_pProject->m_dOptions[OPT_TRMODE] > 0.0)
+        bOk = TransformPoint(x, y);
+    nX = ToPixel((x - m_dOriginX) * m_dScaleX);
+    nY = ToPixel((y - m_dOriginY) * m_dScaleY);
+    return bOk;
+}
+
+bool CFuncVars::MapGridPoint(double x, double y, int32_t& nX, int32_t& nY, bool bTransform)
+{
+    m_dValue[0] = x;
+    m_dValue[1] = y;
+    return MapPoint(x, y, nX, nY, bTransform);
+}
+
+void CFuncVars::UnmapPoint(int32_t nX, int32_t nY, double& x, double& y) const
+{
+    if (m_dScaleX == 0.0 || m_dScaleY == 0.0) {
+        x = 0.0;
+        y = 0.0;
+        return;
+    }
+    x = nX / m_dScaleX + m_dOriginX;
+    y = nY / m_dScaleY + m_dOriginY;
 }

@@ -16,6 +16,25 @@ public:
     CFuncVars(const CFuncVars& other);
     CFuncVars& operator=(const CFuncVars&) = delete;
 
+    // The sampling walk: x fastest, then u, then v, then the next step.
+    void Reset(CAnimationStep* pStep);
+    bool Advance();
+    // Sends a point through the project's transformation; false where it is undefined.
+    bool TransformPoint(double& x, double& y) const;
+
+    // Binds the record to the project, resets the walk and computes the world-to-pixel mapping.
+    void SetupView(CProject* pProject, CAnimationStep* pStep, uint32_t nWidth, uint32_t nHeight,
+                   uint32_t nLeft, uint32_t nTop);
+    bool MapPoint(double x, double y, int32_t& nX, int32_t& nY, bool bTransform) const;
+    // As MapPoint, with the grid point stored in slots 0 and 1 for the transformation term.
+    bool MapGridPoint(double x, double y, int32_t& nX, int32_t& nY, bool bTransform);
+    void UnmapPoint(int32_t nX, int32_t nY, double& x, double& y) const;
+
+    // Pixels this far from the origin are drawn correctly and fast by every canvas; anything
+    // beyond (a pole, 1e300) is pulled back to it. Well clear of the INT_MAX "no point" mark.
+    static constexpr double PIXEL_LIMIT = 16777216.0;
+    static int32_t ToPixel(double d);
+
     int32_t m_nLastX[MAX_FUNCTIONS];  // INT_MAX: no point to connect to
     int32_t m_nLastY[MAX_FUNCTIONS];
     CProject* m_pProject = nullptr;

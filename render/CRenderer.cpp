@@ -1,0 +1,268 @@
+#include "render/CRenderer.h"
+
+#include <clocale>
+#include <cmath>
+#include <cstdio>
+
+#include "project/CProject.h"
+#include "render/CCanvas.h"
+#include "view/CFuncVars.h"
+
+namespace {
+constexpr unsigned POINT_BUFFER = 40;  // 25 points from 50 values, plus the connecting point
+
+int32_t Clamp32(int64_t n)
+{
+    return n > INT32_MAX ? INT32_MAX : n < INT32_MIN ? INT32_MIN : static_cast<int32_t>(n);
+}
+
+// The pixel distance of one grid step: the distance between the mapped points 0 and dGrid, but
+// taken before MapPoint clamps, so that a view far from the origin keeps its grid.
+double GridSpacing(double dGrid, double dOrigin, double dScale)
+{
+    return std::fabs(std::trunc((dGrid - dOrigin) * dScale) - std::trunc((0.0 - dOrigin) * dScale));
+}
+
+// Visits dValue, dValue + dStep, ... (by repeated addition) while the value is at most dLast. Stops
+// after nLimit values, and where adding the step no longer moves the value (1e20 + 1 == 1e20).
+template <class F>
+uint32_t Walk(double dValue, double dStep, double dLast, uint32_t nLimit, F visit)
+{
+    uint32_t n = 0;
+    while (n < nLimit && dValue <= dLast) {
+        visit(dValue);
+        ++n;
+        const double dNext = dValue + dStep;
+        if (!(dNext > dValue))
+            break;
+        dValue = dNext;
+    }
+    return n;
+}
+
+// Label positions k * dGrid for k = trunc(dFirst / dGrid), k + 1, ... while k * dGrid <= dLast.
+template <class F>
+void WalkLabels(double dFirst, double dGrid, double dLast, F visit)
+{
+    double k = std::trunc(dFirst / dGrid);
+    for (uint32_t n = 0; n < CRenderer::MAX_GRID_LINES && k * dGrid <= dLast; ++n) {
+        visit(k * dGrid);
+        if (!(k + 1.0 > k))
+            break;
+        k += 1.0;
+    }
+}
+}  // namespace
+
+bool CRenderer::DrawSample(CFuncVars& vars, CCanvas& canvas, int32_t nPenMultiplier)
+{
+    const CAnimationStep* pStep = vars.m_pStep;
+    if (!pStep)
+        return false;
+    CProject& project = *vars.m_pProject;
+    bool bAtStart[FUNC_NVARS];
+    for (unsigned i = 0; i < FUNC_NVARS; ++i)
+        bAtStart[i] = vars.m_dValue[i] == pStep->m_dMin[i];
+    const int64_t nMultiplier = nPenMultiplier > 0 ? nPenMultiplier : 0;
+
+    SPoint points[POINT_BUFFER];
+    double dValues[FUNC_STACK];
+    for (unsigned nSlot = 1; nSlot <= MAX_FUNCTIONS; ++nSlot) {
+        const unsigned i = nSlot - 1;
+        if (!pStep->m_bVisible[i])
+            continue;
+        CFuncTerm* pTerm = project.GetFunction(nSlot);
+        if (!pTerm)
+            continue;
+        // A function that does not read a variable is drawn once per run of that variable.
+        if (!pTerm->m_bDepsValid)
+            pTerm->UpdateDependencies();
+        bool bSkip = false;
+        for (unsigned v = 0; v < FUNC_NVARS; ++v) {
+            if (!pTerm->m_bDepVar[v] && !pTerm->m_bDepVar[v + FUNC_NVARS] && !bAtStart[v])
+                bSkip = true;
+        }
+        if (bSkip)
+            continue;
+
+        const double* pResult = pTerm->Evaluate(vars);
+        if (!pResult) {
+            vars.m_nLastX[i] = INT_MAX;
+            continue;
+        }
+        const unsigned nValues = pTerm->m_nValues < FUNC_STACK ? pTerm->m_nValues : FUNC_STACK;
+        // Mapping through the transformation evaluates another term, which may empty this one's
+        // cache.
+        for (unsigned k = 0; k < nValues; ++k)
+            dValues[k] = pResult[k];
+
+        unsigned n = 0;
+        if (nValues <= 2 && pStep->m_bConnect && !bAtStart[0] && !vars.m_bFirstSample &&
+            vars.m_nLastX[i] != INT_MAX)
+            points[n++] = {vars.m_nLastX[i], vars.m_nLastY[i]};
+        for (unsigned k = 0; k < nValues && n < POINT_BUFFER; k += 2) {
+            const double x = k + 1 < nValues ? dValues[k] : vars.m_dValue[0];
+            const double y = k + 1 < nValues ? dValues[k + 1] : dValues[k];
+            if (vars.MapPoint(x, y, points[n].x, points[n].y, true))
+                ++n;
+        }
+
+        if (n == 0) {
+            vars.m_nLastX[i] = INT_MAX;
+            continue;
+        }
+        // The style comes from a file and is used unchecked nowhere else: a colour outside the
+        // palette draws black, a width is kept within what a pen can sensibly be.
+        const uint32_t nColor = pStep->m_nColor[i];
+        const int64_t nWidth = nMultiplier * pStep->m_nWidth[i];
+        canvas.SetPenColor(nColor < static_cast<uint32_t>(project.m_nPaletteSize)
+                               ? project.m_pPalette[nColor] : 0);
+        canvas.SetPenWidth(static_cast<int32_t>(nWidth < MAX_PEN_WIDTH ? nWidth : MAX_PEN_WIDTH));
+        canvas.SetPenSolid();
+        if (n > 1) {
+            canvas.Polyline(points, static_cast<int32_t>(n));
+        } else {
+            canvas.MoveTo(points[0].x, points[0].y);
+            canvas.LineTo(points[0].x + 1, points[0].y + 1);
+        }
+        vars.m_nLastX[i] = points[n - 1].x;
+        vars.m_nLastY[i] = points[n - 1].y;
+    }
+    return vars.Advance();
+}
+
+void CRenderer::DrawGrid(CFuncVars& vars, CCanvas& canvas)
+{
+    const CProject& project = *vars.m_pProject;
+    const double* pOptions = project.m_dOptions;
+    const uint32_t nFlags = project.m_nFlags;
+    const double gx = std::fabs(pOptions[OPT_XGRID]);
+    const double gy = std::fabs(pOptions[OPT_YGRID]);
+    const double fx = gx * 0.1;
+    const double fy = gy * 0.1;
+    const bool bTg = pOptions[OPT_TRMODE] > 0.0 && (nFlags & (1u << FLAG_TRANSFORMGRID));
+    const int32_t nLeft = Clamp32(vars.m_nViewLeft);
+    const int32_t nTop = Clamp32(vars.m_nViewTop);
+    const int32_t nRight = Clamp32(int64_t{vars.m_nViewLeft} + vars.m_nViewWidth);
+    const int32_t nBottom = Clamp32(int64_t{vars.m_nViewTop} + vars.m_nViewHeight);
+
+    double X0, X1, Y0, Y1, W, H;
+    if (bTg) {
+        X0 = project.m_dRawBounds[0];
+        X1 = project.m_dRawBounds[1];
+        Y0 = project.m_dRawBounds[2];
+        Y1 = project.m_dRawBounds[3];
+        if (X0 > X1)
+            std::swap(X0, X1);
+        if (Y0 > Y1)
+            std::swap(Y0, Y1);
+        W = H = 100.0;
+    } else {
+        vars.UnmapPoint(nLeft, nTop, X0, Y1);
+        vars.UnmapPoint(nRight, nBottom, X1, Y0);
+        W = GridSpacing(gx, vars.m_dOriginX, vars.m_dScaleX);
+        H = GridSpacing(gy, vars.m_dOriginY, vars.m_dScaleY);
+    }
+    // On the transformed grid a distance of 0 would place every line and label on the same spot;
+    // that axis is left out, and so are the dotted lines across it, whose dots it spaces.
+    const bool bXSteps = !bTg || gx > 0.0;
+    const bool bYSteps = !bTg || gy > 0.0;
+
+    canvas.SetPenColor(GRID_COLOR);
+    canvas.SetPenWidth(1);
+    canvas.SetPenSolid();
+    uint32_t nDots = 0;
+    auto Dot = [&](double x, double y) {
+        ++nDots;
+        int32_t nX, nY;
+        if (vars.MapGridPoint(x, y, nX, nY, bTg))
+            canvas.SetPixel(nX, nY, GRID_COLOR);
+    };
+    auto DotLimit = [&] {
+        const uint32_t nLeftOver = MAX_GRID_DOTS - nDots;
+        return nLeftOver < MAX_GRID_DOTS_PER_LINE ? nLeftOver : MAX_GRID_DOTS_PER_LINE;
+    };
+
+    // Lines parallel to the x axis.
+    if ((nFlags & (1u << FLAG_YGRID)) && H >= 5.0 && bYSteps) {
+        Walk(std::trunc(Y0 / gy) * gy, gy, Y1, MAX_GRID_LINES, [&](double y) {
+            if (W < 20.0) {
+                int32_t nX, nY;
+                vars.MapGridPoint(0.0, y, nX, nY, false);
+                canvas.MoveTo(nLeft, nY);
+                canvas.LineTo(nRight, nY);
+            } else if (bXSteps) {
+                Walk(std::trunc(X0 / fx) * fx, fx, X1, DotLimit(), [&](double x) { Dot(x, y); });
+            }
+        });
+    }
+    // Lines parallel to the y axis.
+    if ((nFlags & (1u << FLAG_XGRID)) && W >= 5.0 && bXSteps) {
+        Walk(std::trunc(X0 / gx) * gx, gx, X1, MAX_GRID_LINES, [&](double x) {
+            if (H < 20.0) {
+                int32_t nX, nY;
+                vars.MapGridPoint(x, 0.0, nX, nY, false);
+                canvas.MoveTo(nX, nTop);
+                canvas.LineTo(nX, nBottom);
+            } else if (bYSteps) {
+                Walk(std::trunc(Y0 / fy) * fy, fy, Y1, DotLimit(), [&](double y) { Dot(x, y); });
+            }
+        });
+    }
+
+    canvas.SetPenColor(AXIS_COLOR);
+    const uint32_t nAxisFlags = (1u << FLAG_SHOWAXIS) | (1u << FLAG_XGRID) | (1u << FLAG_YGRID);
+    if ((nFlags & nAxisFlags) && !bTg) {
+        int32_t nX, nY;
+        vars.MapGridPoint(0.0, 0.0, nX, nY, false);
+        canvas.MoveTo(nLeft, nY);
+        canvas.LineTo(nRight, nY);
+        canvas.MoveTo(nX, nTop);
+        canvas.LineTo(nX, nBottom);
+    }
+
+    if (!(nFlags & (1u << FLAG_SHOWAXIS)))
+        return;
+    canvas.SetFontSize(8);
+    canvas.SetFontColor(AXIS_COLOR);
+    canvas.SetBrushStyle(EBrushStyle::Clear);
+    const int32_t nTextHeight = canvas.TextHeight("0");
+    auto Label = [&](double x, double y, double dNumber) {
+        int32_t nX, nY;
+        if (!vars.MapGridPoint(x, y, nX, nY, bTg))
+            return;
+        canvas.TextOut(nX, Clamp32(int64_t{nY} - nTextHeight), FormatNumber(dNumber).c_str());
+        DrawCross(canvas, nX, nY);
+    };
+    if (H >= 20.0 && bYSteps)
+        WalkLabels(Y0, gy, Y1, [&](double y) { Label(0.0, y, y); });
+    if (W >= 20.0 && bXSteps) {
+        const double c = bTg ? Y1 : 0.0;
+        WalkLabels(X0, gx, X1, [&](double x) { Label(x, c, x); });
+    }
+}
+
+void CRenderer::DrawCross(CCanvas& canvas, int32_t x, int32_t y)
+{
+    canvas.MoveTo(Clamp32(int64_t{x} - 3), y);
+    canvas.LineTo(Clamp32(int64_t{x} + 3), y);
+    canvas.MoveTo(x, Clamp32(int64_t{y} - 3));
+    canvas.LineTo(x, Clamp32(int64_t{y} + 3));
+}
+
+std::string CRenderer::FormatNumber(double dValue)
+{
+    char szBuffer[64];
+    std::snprintf(szBuffer, sizeof szBuffer, "%20.8lg", dValue);
+    const char* pszPoint = std::localeconv()->decimal_point;
+    std::string szText;
+    for (const char* p = szBuffer; *p; ++p) {
+        if (*p == ' ' && szText.empty())
+            continue;
+        if (pszPoint && *pszPoint && *pszPoint != '.' && *p == *pszPoint)
+            szText += '.';
+        else
+            szText += *p;
+    }
+    return szText;
+}

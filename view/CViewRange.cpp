@@ -1,0 +1,103 @@
+#include "view/CViewRange.h"
+
+#include "project/CProject.h"
+#include "view/CFuncVars.h"
+
+namespace {
+// Widens [dMin, dMax] to take d; the first point of a walk sets both ends.
+inline void Widen(double d, double& dMin, double& dMax, bool bFirst)
+{
+    if (dMin > d || bFirst)
+        dMin = d;
+    if (dMax < d || bFirst)
+        dMax = d;
+}
+}  // namespace
+
+void CViewRange::DetermineRange(CProject& project)
+{
+    double* pRaw = project.m_dRawBounds;
+    pRaw[0] = pRaw[1] = pRaw[2] = pRaw[3] = 0.0;
+    const bool bXAuto = project.m_nFlags & (1u << FLAG_XAUTO);
+    const bool bYAuto = project.m_nFlags & (1u << FLAG_YAUTO);
+    if (!bXAuto && !bYAuto && !(project.m_dOptions[OPT_TRMODE] > 0.0))
+        return;
+
+    CFuncVars vars;
+    vars.SetupView(&project, project.m_pFirstStep, 100, 100, 0, 0);
+    double dBounds[4] = {0.0, 0.0, 0.0, 0.0};
+    bool bFirst = true;
+    double dValues[FUNC_STACK];
+    while (CAnimationStep* pStep = vars.m_pStep) {
+        for (unsigned nSlot = 1; nSlot <= MAX_FUNCTIONS; ++nSlot) {
+            CFuncTerm* pTerm = project.GetFunction(nSlot);
+            if (!pStep->m_bVisible[nSlot - 1] || !pTerm)
+                continue;
+            const double* pResult = pTerm->Evaluate(vars);
+            if (!pResult)
+                continue;
+            // The transformation evaluates another term, which may empty this one's cache.
+            const unsigned nValues = pTerm->m_nValues;
+            for (unsigned k = 0; k < nValues; ++k)
+                dValues[k] = pResult[k];
+            for (unsigned k = 0; k < nValues; k += 2) {
+                double x = k + 1 < nValues ? dValues[k] : vars.m_dValue[0];
+                double y = k + 1 < nValues ? dValues[k + 1] : dValues[k];
+                Widen(x, pRaw[0], pRaw[1], bFirst);
+                Widen(y, pRaw[2], pRaw[3], bFirst);
+                if (vars.TransformPoint(x, y)) {
+                    Widen(x, dBounds[0], dBounds[1], bFirst);
+                    Widen(y, dBounds[2], dBounds[3], bFirst);
+                }
+                bFirst = false;
+            }
+        }
+        vars.Advance();
+    }
+    if (bXAuto) {
+        project.SetOption(OPT_XMIN, dBounds[0]);
+        project.SetOption(OPT_XMAX, dBounds[1]);
+    }
+    if (bYAuto) {
+        project.SetOption(OPT_YMIN, dBounds[2]);
+        project.SetOption(OPT_YMAX, dBounds[3]);
+    }
+}
+
+void CViewRange::ShiftView(CProject& project, double dX, double dY)
+{
+    const double* pOptions = project.m_dOptions;
+    project.SetOption(OPT_XMIN, pOptions[OPT_XMIN] + dX);
+    project.SetOption(OPT_XMAX, pOptions[OPT_XMAX] + dX);
+    project.SetOption(OPT_YMIN, pOptions[OPT_YMIN] + dY);
+    project.SetOption(OPT_YMAX, pOptions[OPT_YMAX] + dY);
+}
+
+void CViewRange::ZoomView(CProject& project, double dFactor, uint32_t nWidth, uint32_t nHeight)
+{
+    CFuncVars vars;
+    vars.SetupView(&project, nullptr, nWidth, nHeight, 0, 0);
+    double dX0, dYt, dX1, dYb;
+    // Pixel sizes beyond the int range do not occur on a paint surface; clamp rather than wrap.
+    const auto nW = static_cast<int32_t>(nWidth > INT32_MAX ? INT32_MAX : nWidth);
+    const auto nH = static_cast<int32_t>(nHeight > INT32_MAX ? INT32_MAX : nHeight);
+    vars.UnmapPoint(0, 0, dX0, dYt);
+    vars.UnmapPoint(nW, nH, dX1, dYb);
+    const double dCx = (dX0 + dX1) * 0.5;
+    const double dCy = (dYb + dYt) * 0.5;
+    const double dHalfW = (dX1 - dX0) * 0.5 / dFactor;
+    const double dHalfH = (dYt - dYb) * 0.5 / dFactor;
+    project.SetOption(OPT_XMIN, dCx - dHalfW);
+    project.SetOption(OPT_XMAX, dCx + dHalfW);
+    project.SetOption(OPT_YMIN, dCy - dHalfH);
+    project.SetOption(OPT_YMAX, dCy + dHalfH);
+}
+
+void CProject::DetermineRange() { CViewRange::DetermineRange(*this); }
+
+void CProject::ShiftView(double dX, double dY) { CViewRange::ShiftView(*this, dX, dY); }
+
+void CProject::ZoomView(double dFactor, uint32_t nWidth, uint32_t nHeight)
+{
+    CViewRange::ZoomView(*this, dFactor, nWidth, nHeight);
+}

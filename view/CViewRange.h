@@ -1,0 +1,16 @@
+#pragma once
+// The value range and the moves of the view: the work behind CProject::DetermineRange, ShiftView
+// and ZoomView, kept beside the sampling walk and the mapping they are built on.
+#include <cstdint>
+
+class CProject;
+
+class CViewRange {
+public:
+    // Writes the raw bounds and, for each automatic axis, the bounding box of the transformed
+    // points of all steps into the options.
+    static void DetermineRange(CProject& project);
+    static void ShiftView(CProject& project, double dX, double dY);
+    // Scales the area a nWidth x nHeight surface actually shows about its centre.
+    static void ZoomView(CProject& project, double dFactor, uint32_t nWidth, uint32_t nHeight);
+};
