@@ -147,6 +147,10 @@ void CFuncVars::SetupView(CProject* pProject, CAnimationStep* pStep, uint32_t nW
     const double* pOptions = pProject->m_dOptions;
     double dScaleX = nWidth / (pOptions[OPT_XMAX] - pOptions[OPT_XMIN]);
     double dScaleY = nHeight / (pOptions[OPT_YMIN] - pOptions[OPT_YMAX]);
+    // Equal bounds on one axis make the view unmappable even where true-to-scale display would
+    // lend that axis the other one's scale.
+    if (!std::isfinite(dScaleX) || !std::isfinite(dScaleY))
+        return;
     if (pProject->m_nFlags & (1u << FLAG_PROPORTIONAL)) {
         if (std::fabs(dScaleY) > std::fabs(dScaleX))
             dScaleY = (dScaleY >= 0.0 ? 1.0 : -1.0) * std::fabs(dScaleX);
@@ -155,8 +159,7 @@ void CFuncVars::SetupView(CProject* pProject, CAnimationStep* pStep, uint32_t nW
     }
     const double dOriginX = pOptions[OPT_XMIN] - nLeft / dScaleX;
     const double dOriginY = pOptions[OPT_YMAX] - nTop / dScaleY;
-    if (!std::isfinite(dScaleX) || !std::isfinite(dScaleY) || !std::isfinite(dOriginX) ||
-        !std::isfinite(dOriginY))
+    if (!std::isfinite(dOriginX) || !std::isfinite(dOriginY))
         return;
     m_dScaleX = dScaleX;
     m_dScaleY = dScaleY;

@@ -1,0 +1,420 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <clocale>
+#include <cmath>
+
+#include "CRecordingCanvas.h"
+#include "project/CProject.h"
+#include "render/CRenderer.h"
+#include "view/CFuncVars.h"
+
+namespace {
+void SetView(CProject& project, double x0, double x1, double y0, double y1)
+{
+    project.SetOption(OPT_XMIN, x0);
+    project.SetOption(OPT_XMAX, x1);
+    project.SetOption(OPT_YMIN, y0);
+    project.SetOption(OPT_YMAX, y1);
+}
+
+void SetRange(CAnimationStep* pStep, unsigned nVariable, double dMin, double dStep, uint32_t nCount)
+{
+    pStep->m_dMin[nVariable] = dMin;
+    pStep->m_dStep[nVariable] = dStep;
+    pStep->m_nCount[nVariable] = nCount;
+}
+
+// A project whose x runs 0, 1, 2, ... with a 100-pixel unit on x and a 10-pixel unit on y.
+struct SCurve {
+    CProject project;
+    CAnimationStep* pStep = project.m_pFirstStep;
+
+    SCurve(const char* pszFormula, uint32_t nCount)
+    {
+        SetView(project, 0, 4, -10, 10);
+        SetRange(pStep, 0, 0.0, 1.0, nCount);
+        project.SetFunction(1, pszFormula);
+        pStep->m_bVisible[0] = true;
+    }
+
+    CRecordingCanvas Draw(int32_t nMultiplier = 1)
+    {
+        CRecordingCanvas canvas;
+        CFuncVars vars;
+        vars.SetupView(&project, project.m_pFirstStep, 400, 200, 0, 0);
+        unsigned nCalls = 0;
+        while (CRenderer::DrawSample(vars, canvas, nMultiplier))
+            ++nCalls;
+        EXPECT_EQ(vars.m_pStep, nullptr);
+        return canvas;
+    }
+
+    // The lines that draw something: polylines and the two halves of a dot.
+    static std::vector<std::string> Shapes(const CRecordingCanvas& canvas)
+    {
+        std::vector<std::string> shapes;
+        for (const std::string& sz : canvas.m_Log)
+            if (sz.rfind("polyline", 0) == 0 || sz.rfind("move", 0) == 0 || sz.rfind("line", 0) == 0)
+                shapes.push_back(sz);
+        return shapes;
+    }
+};
+}  // namespace
+
+TEST(FormatNumber, GeneralNotationWithoutBlanks)
+{
+    EXPECT_EQ(CRenderer::FormatNumber(0.0), "0");
+    EXPECT_EQ(CRenderer::FormatNumber(-10.0), "-10");
+    EXPECT_EQ(CRenderer::FormatNumber(2.5), "2.5");
+    EXPECT_EQ(CRenderer::FormatNumber(1.0 / 3.0), "0.33333333");
+    EXPECT_EQ(CRenderer::FormatNumber(0.00001), "1e-05");
+    EXPECT_EQ(CRenderer::FormatNumber(123456789.0), "1.2345679e+08");
+    EXPECT_EQ(CRenderer::FormatNumber(-0.2 * 3), "-0.6");
+    // A program with a German numeric locale still writes a point.
+    for (const char* pszLocale : {"de_DE.UTF-8", "de_DE.utf8", "de_DE"}) {
+        if (std::setlocale(LC_NUMERIC, pszLocale)) {
+            EXPECT_EQ(CRenderer::FormatNumber(2.5), "2.5");
+            break;
+        }
+    }
+    std::setlocale(LC_NUMERIC, "C");
+}
+
+TEST(DrawSample, ConnectsConsecutiveXAndBreaksAtUndefined)
+{
+    SCurve curve("x==2 ? undef : x", 4);  // x = 0 ... 4, undefined at 2
+    const std::vector<std::string> expected = {
+        "move 0,100", "line 1,101",         // the first sample of the step is a dot
+        "polyline 0,100 100,90",
+        // x = 2 is undefined: a gap, and x = 3 starts afresh with a dot
+        "move 300,70", "line 301,71",
+        "polyline 300,70 400,60",
+    };
+    CRecordingCanvas canvas = curve.Draw();
+    EXPECT_EQ(SCurve::Shapes(canvas), expected);
+
+    // Without connect every sample is a dot.
+    curve.pStep->m_bConnect = false;
+    canvas = curve.Draw();
+    EXPECT_EQ(canvas.Count("polyline"), 0u);
+    EXPECT_EQ(canvas.Count("move"), 4u);
+}
+
+TEST(DrawSample, OnlyARunOfXConnects)
+{
+    // x count 0, u count 3: x always at its start, so every sample is a new start.
+    SCurve curve("u", 0);
+    SetRange(curve.pStep, 1, 0.0, 1.0, 3);
+    CRecordingCanvas canvas = curve.Draw();
+    EXPECT_EQ(canvas.Count("polyline"), 0u);
+    EXPECT_EQ(canvas.Count("move"), 4u);
+
+    // x count 1 and u count 1: the curve restarts when x returns to its start.
+    SCurve grid("x+u", 1);
+    SetRange(grid.pStep, 1, 0.0, 1.0, 1);
+    const std::vector<std::string> expected = {
+        "move 0,100", "line 1,101", "polyline 0,100 100,90",
+        "move 0,90", "line 1,91", "polyline 0,90 100,80",
+    };
+    EXPECT_EQ(SCurve::Shapes(grid.Draw()), expected);
+}
+
+TEST(DrawSample, ParametricAndMultiPointFunctions)
+{
+    SCurve parametric("x, x*2", 2);
+    const std::vector<std::string> expected = {
+        "move 0,100", "line 1,101", "polyline 0,100 100,80", "polyline 100,80 200,60",
+    };
+    EXPECT_EQ(SCurve::Shapes(parametric.Draw()), expected);
+
+    // Four values are two points per sample: a polyline through them, connect or not, and no
+    // connection from the previous sample.
+    SCurve twoPoints("x, 0, x, 1", 1);
+    twoPoints.pStep->m_bConnect = false;
+    const std::vector<std::string> expectedTwo = {
+        "polyline 0,100 0,90", "polyline 100,100 100,90",
+    };
+    EXPECT_EQ(SCurve::Shapes(twoPoints.Draw()), expectedTwo);
+
+    // Three values: (e0, e1) and (x, e2), no connection from the previous sample.
+    SCurve three("1, 0, -1", 1);
+    const std::vector<std::string> expectedThree = {"polyline 100,100 0,110"};
+    EXPECT_EQ(SCurve::Shapes(three.Draw()), expectedThree);
+}
+
+TEST(DrawSample, FunctionsSkipTheVariablesTheyDoNotRead)
+{
+    // A constant is one dot per step, at the start value of x.
+    SCurve curve("3", 4);
+    SetRange(curve.pStep, 1, 0.0, 1.0, 2);
+    auto* pSecond = new CAnimationStep(*curve.pStep);
+    curve.project.InsertStep(pSecond, nullptr);
+    CRecordingCanvas canvas = curve.Draw();
+    const std::vector<std::string> expected = {"move 0,70", "line 1,71", "move 0,70", "line 1,71"};
+    EXPECT_EQ(SCurve::Shapes(canvas), expected);
+    EXPECT_EQ(curve.project.GetFunction(1)->m_nMisses + curve.project.GetFunction(1)->m_nHits, 2u);
+
+    // A function of u only is drawn at x's start value for every u; "a" counts as x.
+    SCurve ofU("u", 4);
+    SetRange(ofU.pStep, 1, 0.0, 1.0, 2);
+    EXPECT_EQ(ofU.Draw().Count("move"), 3u);
+    SCurve ofA("a", 4);
+    EXPECT_EQ(ofA.Draw().Count("polyline"), 4u);
+}
+
+TEST(DrawSample, PenFromTheStepWithGuardsForFileValues)
+{
+    SCurve curve("0", 0);
+    curve.pStep->m_nColor[0] = 12;
+    curve.pStep->m_nWidth[0] = 8;
+    CRecordingCanvas canvas = curve.Draw();
+    EXPECT_EQ(canvas.Calls("pencolor"), std::vector<std::string>{"pencolor 0000FF"});
+    EXPECT_EQ(canvas.Calls("penwidth"), std::vector<std::string>{"penwidth 8"});
+    EXPECT_EQ(canvas.Count("pensolid"), 1u);
+    curve.pStep->m_nWidth[0] = 1;
+    EXPECT_EQ(curve.Draw(2).Calls("penwidth"), std::vector<std::string>{"penwidth 2"});
+
+    curve.pStep->m_nColor[0] = 16;
+    curve.pStep->m_nWidth[0] = 4000000000u;
+    canvas = curve.Draw(2);
+    EXPECT_EQ(canvas.Calls("pencolor"), std::vector<std::string>{"pencolor 000000"});
+    EXPECT_EQ(canvas.Calls("penwidth"),
+              std::vector<std::string>{"penwidth " + std::to_string(CRenderer::MAX_PEN_WIDTH)});
+}
+
+TEST(DrawSample, LaterFunctionsPaintOverEarlierOnes)
+{
+    SCurve curve("1", 0);
+    curve.project.SetFunction(3, "3");
+    curve.project.SetFunction(2, "2");
+    curve.pStep->m_bVisible[2] = true;
+    curve.pStep->m_bVisible[1] = false;  // visible but empty and empty but visible draw nothing
+    curve.pStep->m_bVisible[4] = true;
+    const std::vector<std::string> expected = {"move 0,90", "line 1,91", "move 0,70", "line 1,71"};
+    EXPECT_EQ(SCurve::Shapes(curve.Draw()), expected);
+}
+
+TEST(DrawSample, FarPointsAreClampedAndStillConnect)
+{
+    SCurve curve("1/(x-1)^2", 2);
+    curve.pStep->m_dStep[0] = 1.0 + 1e-15;  // passes just beside the pole
+    CRecordingCanvas canvas = curve.Draw();
+    const std::vector<std::string> polylines = canvas.Calls("polyline");
+    ASSERT_EQ(polylines.size(), 2u);
+    EXPECT_EQ(polylines[0], "polyline 0,90 100,-16777216");
+    EXPECT_EQ(polylines[1].substr(0, 25), "polyline 100,-16777216 20");
+}
+
+TEST(DrawSample, TransformedPointsThatAreUndefinedAreDropped)
+{
+    SCurve curve("x, 1, x, 2, x, 3", 0);
+    curve.project.SetOption(OPT_TRMODE, 1.0);
+    curve.project.SetTransform("fy==2 ? undef : fx, fy");
+    EXPECT_EQ(SCurve::Shapes(curve.Draw()), std::vector<std::string>{"polyline 0,90 0,70"});
+}
+
+namespace {
+// The x labels: text calls whose position is just above the x axis at pixel row nAxisY.
+size_t LabelsAt(const CRecordingCanvas& canvas, int32_t nY)
+{
+    size_t n = 0;
+    const std::string szY = "," + std::to_string(nY) + " ";
+    for (const std::string& sz : canvas.Calls("text "))
+        if (sz.find(szY) != std::string::npos)
+            ++n;
+    return n;
+}
+
+CRecordingCanvas DrawGrid(CProject& project, uint32_t nWidth, uint32_t nHeight,
+                          uint32_t nLeft = 0, uint32_t nTop = 0)
+{
+    CRecordingCanvas canvas;
+    CFuncVars vars;
+    vars.SetupView(&project, project.m_pFirstStep, nWidth, nHeight, nLeft, nTop);
+    CRenderer::DrawGrid(vars, canvas);
+    return canvas;
+}
+}  // namespace
+
+TEST(DrawGrid, DottedLinesAxesLabelsAndTicks)
+{
+    CProject project;
+    SetView(project, -10, 10, -5, 5);
+    CRecordingCanvas canvas = DrawGrid(project, 400, 200);
+    // 20 pixels per grid step both ways: every line is dotted, 21 columns of 101 dots (y from
+    // -5 to 5 by 0.1) and 11 rows of 201 dots, give or take the rounding of the summed steps.
+    EXPECT_EQ(canvas.Count("move"), 2u + 2u * (21 + 11));  // axes and two strokes per tick
+    EXPECT_NEAR(static_cast<double>(canvas.m_nPixels), 21 * 101 + 11 * 201, 32);
+    for (const std::string& sz : canvas.Calls("pixel"))
+        ASSERT_EQ(sz.substr(sz.size() - 6), "808080");
+    const std::vector<std::string> axes = {"move 0,100", "line 400,100", "move 200,0", "line 200,200"};
+    const auto itAxes = std::find(canvas.m_Log.begin(), canvas.m_Log.end(), "pencolor 000000");
+    ASSERT_NE(itAxes, canvas.m_Log.end());
+    EXPECT_EQ(std::vector<std::string>(itAxes + 1, itAxes + 5), axes);
+    // Labels: the y labels on the y axis, the x labels on the x axis, each above its tick.
+    EXPECT_EQ(canvas.Count("text 200,"), 11u + 1);  // and the x label 0
+    EXPECT_EQ(LabelsAt(canvas, 100 - CRecordingCanvas::TEXT_HEIGHT), 21u + 1);
+    const auto it = std::find(canvas.m_Log.begin(), canvas.m_Log.end(), "text 300,90 5");
+    ASSERT_NE(it, canvas.m_Log.end());
+    const std::vector<std::string> tick = {"move 297,100", "line 303,100", "move 300,97", "line 300,103"};
+    EXPECT_EQ(std::vector<std::string>(it + 1, it + 5), tick);
+    EXPECT_EQ(canvas.Count("fontsize 8"), 1u);
+    EXPECT_EQ(canvas.Count("brush clear"), 1u);
+}
+
+TEST(DrawGrid, SolidBelowTwentyPixelsNothingBelowFive)
+{
+    CProject project;
+    SetView(project, -10, 10, -5, 5);
+    // 390 pixels: a grid step of 19 pixels on x. The lines parallel to x turn solid (their dots
+    // would be under 2 pixels apart), the x labels go, the lines parallel to y stay dotted.
+    CRecordingCanvas canvas = DrawGrid(project, 390, 200);
+    EXPECT_EQ(LabelsAt(canvas, 100 - CRecordingCanvas::TEXT_HEIGHT), 1u);  // only the y label 0
+    EXPECT_EQ(canvas.Count("line 390,"), 11u + 1);  // 11 solid grid rows and the x axis
+    EXPECT_NEAR(static_cast<double>(canvas.m_nPixels), 21 * 101, 21);
+
+    // Exactly 5 pixels per grid step on x: the lines parallel to y are drawn (dotted, y has 20
+    // pixels per step); with 4 pixels they are not.
+    canvas = DrawGrid(project, 100, 200);
+    EXPECT_NEAR(static_cast<double>(canvas.m_nPixels), 21 * 101, 21);
+    EXPECT_EQ(canvas.Count("line "), 2u + 11 + 2 * 11);  // axes, solid rows, y ticks
+    canvas = DrawGrid(project, 96, 200);
+    EXPECT_EQ(canvas.m_nPixels, 0u);
+    EXPECT_EQ(canvas.Count("line "), 2u + 11 + 2 * 11);
+}
+
+TEST(DrawGrid, FlagsChooseWhatIsDrawn)
+{
+    CProject project;
+    SetView(project, -10, 10, -5, 5);
+    project.SetFlag(FLAG_SHOWAXIS, false);
+    project.SetFlag(FLAG_XGRID, false);
+    CRecordingCanvas canvas = DrawGrid(project, 400, 200);
+    EXPECT_EQ(canvas.Count("text"), 0u);
+    EXPECT_NEAR(static_cast<double>(canvas.m_nPixels), 11 * 201, 11);
+    EXPECT_EQ(canvas.Count("move"), 2u);  // the axes still
+    project.SetFlag(FLAG_YGRID, false);
+    canvas = DrawGrid(project, 400, 200);
+    EXPECT_EQ(canvas.m_nPixels + canvas.Count("move"), 0u);
+}
+
+TEST(DrawGrid, UnmappableViewHasAxesOnTheEdgesOnly)
+{
+    CProject project;
+    SetView(project, 3, 3, -5, 5);
+    CRecordingCanvas canvas = DrawGrid(project, 400, 200, 10, 0);
+    EXPECT_EQ(canvas.m_nPixels, 0u);
+    EXPECT_EQ(canvas.Count("text"), 0u);
+    const std::vector<std::string> lines = {"move 10,0", "line 410,0", "move 0,0", "line 0,200"};
+    std::vector<std::string> drawn = canvas.Calls("move");
+    for (const std::string& sz : canvas.Calls("line"))
+        drawn.push_back(sz);
+    std::sort(drawn.begin(), drawn.end());
+    std::vector<std::string> sorted = lines;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(drawn, sorted);
+}
+
+TEST(DrawGrid, TransformedGridFollowsTheRawBounds)
+{
+    CProject project;
+    SetView(project, -10, 10, -10, 10);
+    project.SetOption(OPT_TRMODE, 2.0);
+    project.SetFlag(FLAG_TRANSFORMGRID, true);
+    project.m_dRawBounds[0] = 3.0;  // swapped pairs are put in order
+    project.m_dRawBounds[1] = 0.0;
+    project.m_dRawBounds[2] = 0.0;
+    project.m_dRawBounds[3] = 2.0;
+    CRecordingCanvas canvas = DrawGrid(project, 400, 400);
+    // No axes; dotted only: x = 0..3 (4 lines of 21 dots), y = 0..2 (3 lines of 31 dots).
+    EXPECT_EQ(canvas.Count("move") + canvas.Count("line"), 4u * (3 + 4));  // ticks only
+    EXPECT_NEAR(static_cast<double>(canvas.m_nPixels), 4 * 21 + 3 * 31, 7);
+    // Radii along the positive x axis, angles on the outer circle of radius 2.
+    EXPECT_EQ(canvas.Count("text 240,190 2"), 1u);
+    EXPECT_EQ(canvas.Count("text 240,190 0"), 1u);  // the angle 0 at radius 2
+
+    // A grid distance of 0 leaves that axis out, and the dotted lines its dots would space.
+    project.SetOption(OPT_XGRID, 0.0);
+    canvas = DrawGrid(project, 400, 400);
+    EXPECT_EQ(canvas.m_nPixels, 0u);
+    EXPECT_EQ(canvas.Count("text"), 3u);  // the y labels 0, 1, 2
+    project.SetOption(OPT_YGRID, 0.0);
+    canvas = DrawGrid(project, 400, 400);
+    EXPECT_EQ(canvas.m_nPixels + canvas.Count("text"), 0u);
+}
+
+TEST(DrawGrid, StopsWhereValuesNoLongerAdvance)
+{
+    CProject project;
+    // A pixel is less than an ulp of the coordinates: the dots of a line cannot move on.
+    SetView(project, 1e20, 1e20 + 65536, -5, 5);
+    project.SetOption(OPT_XGRID, 16384);
+    project.SetFlag(FLAG_XGRID, false);
+    project.SetFlag(FLAG_SHOWAXIS, false);
+    CRecordingCanvas canvas = DrawGrid(project, 512, 200);  // a power of two: exact products
+    EXPECT_EQ(canvas.m_nPixels, 11u);
+
+    CProject transformed;
+    transformed.SetOption(OPT_TRMODE, 2.0);
+    transformed.SetFlag(FLAG_TRANSFORMGRID, true);
+    for (unsigned i = 0; i < 4; ++i)
+        transformed.m_dRawBounds[i] = 1e20;
+    canvas = DrawGrid(transformed, 400, 200);
+    EXPECT_LE(canvas.m_nPixels, 2u);
+    EXPECT_LE(canvas.Count("text"), 2u);
+}
+
+TEST(DrawGrid, BoundsOfLinesDotsAndLabels)
+{
+    // The transformed grid is the one whose counts a view does not limit.
+    CProject project;
+    project.SetOption(OPT_TRMODE, 2.0);
+    project.SetFlag(FLAG_TRANSFORMGRID, true);
+    project.SetFlag(FLAG_XGRID, false);
+    project.SetFlag(FLAG_SHOWAXIS, false);
+    project.SetOption(OPT_XGRID, 10.0 / 1024);  // dots 1/1024 apart, exactly
+    const uint32_t nPerLine = CRenderer::MAX_GRID_DOTS_PER_LINE;
+    for (uint32_t nDots : {nPerLine - 1, nPerLine, nPerLine + 1, nPerLine + 2}) {
+        project.m_dRawBounds[1] = (nDots - 1) / 1024.0;
+        CRecordingCanvas canvas;
+        canvas.m_bLogPixels = false;
+        CFuncVars vars;
+        vars.SetupView(&project, nullptr, 400, 400, 0, 0);
+        CRenderer::DrawGrid(vars, canvas);
+        EXPECT_EQ(canvas.m_nPixels, std::min(nDots, nPerLine)) << nDots;
+    }
+
+    // Lines parallel to x, one dot each, and their labels.
+    project.m_dRawBounds[1] = 0.0;
+    project.SetFlag(FLAG_SHOWAXIS, true);
+    const uint32_t nLines = CRenderer::MAX_GRID_LINES;
+    for (uint32_t nCount : {nLines - 1, nLines, nLines + 1}) {
+        project.m_dRawBounds[3] = nCount - 1;
+        CRecordingCanvas canvas;
+        canvas.m_bLogPixels = false;
+        CFuncVars vars;
+        vars.SetupView(&project, nullptr, 400, 400, 0, 0);
+        CRenderer::DrawGrid(vars, canvas);
+        EXPECT_EQ(canvas.m_nPixels, std::min(nCount, nLines)) << nCount;
+        EXPECT_EQ(canvas.Count("text"), std::min(nCount, nLines) + 1) << nCount;  // and the one x label at 0
+    }
+}
+
+TEST(DrawGrid, BoundOfAllDots)
+{
+    CProject project;
+    project.SetOption(OPT_TRMODE, 2.0);
+    project.SetFlag(FLAG_TRANSFORMGRID, true);
+    project.SetFlag(FLAG_XGRID, false);
+    project.SetFlag(FLAG_SHOWAXIS, false);
+    project.SetOption(OPT_XGRID, 10.0 / 1024);
+    project.m_dRawBounds[1] = 32.0;  // more dots per line than a line may have
+    project.m_dRawBounds[3] = 1e9;   // more lines than the grid may have
+    CRecordingCanvas canvas;
+    canvas.m_bLogPixels = false;
+    CFuncVars vars;
+    vars.SetupView(&project, nullptr, 400, 400, 0, 0);
+    CRenderer::DrawGrid(vars, canvas);
+    EXPECT_EQ(canvas.m_nPixels, CRenderer::MAX_GRID_DOTS);
+}

@@ -1,0 +1,71 @@
+#include <gtest/gtest.h>
+
+#include "project/CProject.h"
+#include "render/CValueTable.h"
+
+namespace {
+size_t Lines(const std::string& szText)
+{
+    size_t n = 0;
+    for (size_t i = szText.find("\r\n"); i != std::string::npos; i = szText.find("\r\n", i + 2))
+        ++n;
+    return n;
+}
+}  // namespace
+
+TEST(ValueTable, DefaultStepAndItsText)
+{
+    CProject project;
+    CAnimationStep* pStep = project.m_pFirstStep;
+    project.SetFunction(1, "x*x");
+    pStep->m_bVisible[0] = true;
+    CValueTable table;
+    table.Build(project, pStep);
+    ASSERT_EQ(table.m_Cells.size(), 102u);
+    EXPECT_EQ(table.m_Cells[0], (std::vector<std::string>{"x,t", "f1"}));
+    EXPECT_EQ(table.m_Cells[1], (std::vector<std::string>{"-10", "100"}));
+    EXPECT_EQ(table.m_Cells[2], (std::vector<std::string>{"-9.8", "96.04"}));
+    EXPECT_EQ(table.m_Cells[101][0], "10");
+    const std::string szText = table.GetText();
+    EXPECT_EQ(szText.substr(0, 22), "x,t\tf1\r\n-10\t100\r\n-9.8\t");
+    EXPECT_EQ(Lines(szText), 102u);
+    EXPECT_EQ(szText.substr(szText.size() - 2), "\r\n");
+
+    CValueTable none;
+    none.Build(project, nullptr);
+    EXPECT_EQ(none.GetText(), "\r\n");
+}
+
+TEST(ValueTable, ColumnsRowsAndCells)
+{
+    CProject project;
+    CAnimationStep* pStep = project.m_pFirstStep;
+    pStep->m_nCount[1] = 10;  // 101 x 11 samples: cut at 1000 rows
+    project.SetFunction(2, "x>0 ? u");
+    project.SetFunction(3, "cos(x), sin(x)");
+    pStep->m_bVisible[1] = true;
+    pStep->m_bVisible[2] = true;
+    pStep->m_bVisible[6] = true;  // visible, no formula
+    CValueTable table;
+    table.Build(project, pStep);
+    ASSERT_EQ(table.m_Cells.size(), 1001u);
+    EXPECT_EQ(table.m_Cells[0], (std::vector<std::string>{"x,t", "u", "f2", "f3", "f7"}));
+    EXPECT_EQ(table.m_Cells[1], (std::vector<std::string>{"-10", "0", "?", "0.54402111", "?"}));
+    // x runs through its 101 values for each u in turn.
+    EXPECT_EQ(table.m_Cells[102][0], "-10");
+    EXPECT_EQ(table.m_Cells[102][1], "1");
+    EXPECT_EQ(table.m_Cells[1000][1], "9");
+    EXPECT_EQ(table.m_Cells[1000][2], "9");  // x is positive there
+
+    // All counts 0: no variable column, one row; no visible function: one spare empty column.
+    pStep->m_nCount[0] = 0;
+    pStep->m_nCount[1] = 0;
+    table.Build(project, pStep);
+    EXPECT_EQ(table.m_Cells.size(), 2u);
+    EXPECT_EQ(table.m_Cells[0], (std::vector<std::string>{"f2", "f3", "f7"}));
+    for (bool& bVisible : pStep->m_bVisible)
+        bVisible = false;
+    pStep->m_nCount[2] = 2;
+    table.Build(project, pStep);
+    EXPECT_EQ(table.GetText(), "v\t\r\n0\t\r\n1\t\r\n2\t\r\n");
+}

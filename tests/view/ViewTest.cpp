@@ -1,0 +1,371 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <utility>
+#include <vector>
+
+#include "project/CProject.h"
+#include "view/CFuncVars.h"
+
+namespace {
+CAnimationStep* Step(CProject& project) { return project.m_pFirstStep; }
+
+void SetRange(CAnimationStep* pStep, unsigned nVariable, double dMin, double dStep, uint32_t nCount)
+{
+    pStep->m_dMin[nVariable] = dMin;
+    pStep->m_dStep[nVariable] = dStep;
+    pStep->m_nCount[nVariable] = nCount;
+}
+
+void SetView(CProject& project, double x0, double x1, double y0, double y1)
+{
+    project.SetOption(OPT_XMIN, x0);
+    project.SetOption(OPT_XMAX, x1);
+    project.SetOption(OPT_YMIN, y0);
+    project.SetOption(OPT_YMAX, y1);
+}
+}  // namespace
+
+TEST(Sampling, OdometerOrderAcrossStepsWithCountersAndFirstFlags)
+{
+    CProject project;
+    SetRange(Step(project), 0, 0.0, 1.0, 2);
+    SetRange(Step(project), 1, 10.0, 5.0, 1);
+    auto* pSecond = new CAnimationStep;
+    SetRange(pSecond, 0, 100.0, 1.0, 0);
+    SetRange(pSecond, 1, 0.0, 1.0, 0);
+    SetRange(pSecond, 2, -1.0, 0.5, 1);
+    project.InsertStep(pSecond, nullptr);
+
+    struct SSample {
+        double x, u, v;
+        bool bFirst;
+        uint32_t nSamples;
+    };
+    std::vector<SSample> seen;
+    CFuncVars vars;
+    vars.m_pProject = &project;
+    vars.Reset(Step(project));
+    do {
+        EXPECT_EQ(vars.m_dValue[3], vars.m_dValue[0]);
+        EXPECT_EQ(vars.m_dValue[4], vars.m_dValue[1]);
+        EXPECT_EQ(vars.m_dValue[5], vars.m_dValue[2]);
+        seen.push_back({vars.m_dValue[0], vars.m_dValue[1], vars.m_dValue[2], vars.m_bFirstSample,
+                        vars.m_nSamples});
+    } while (vars.Advance());
+
+    const std::vector<SSample> expected = {
+        {0, 10, 0, true, 0},    {1, 10, 0, false, 1},  {2, 10, 0, false, 2},
+        {0, 15, 0, false, 3},   {1, 15, 0, false, 4},  {2, 15, 0, false, 5},
+        {100, 0, -1, true, 5},  {100, 0, -0.5, false, 6},
+    };
+    ASSERT_EQ(seen.size(), expected.size());
+    for (size_t i = 0; i < seen.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(seen[i].x, expected[i].x);
+        EXPECT_EQ(seen[i].u, expected[i].u);
+        EXPECT_EQ(seen[i].v, expected[i].v);
+        EXPECT_EQ(seen[i].bFirst, expected[i].bFirst);
+        EXPECT_EQ(seen[i].nSamples, expected[i].nSamples);
+    }
+    EXPECT_EQ(vars.m_pStep, nullptr);
+    EXPECT_FALSE(vars.Advance());
+
+    vars.Reset(nullptr);
+    for (unsigned i = 0; i < 6; ++i)
+        EXPECT_EQ(vars.m_dValue[i], 0.0);
+    EXPECT_FALSE(vars.Advance());
+}
+
+TEST(Sampling, ValuesAreAccumulatedByRepeatedAddition)
+{
+    CProject project;
+    CFuncVars vars;
+    vars.Reset(Step(project));  // x from -10, 100 increments of 0.2
+    double dExpected = -10.0;
+    unsigned nSamples = 1;
+    while (vars.Advance() && vars.m_nIndex[0] != 0) {
+        dExpected += 0.2;
+        ASSERT_EQ(vars.m_dValue[0], dExpected);
+        ++nSamples;
+    }
+    EXPECT_EQ(nSamples, 101u);
+    EXPECT_NE(dExpected, 10.0);  // the rounding of the sum shows; a product would hit 10 exactly
+    EXPECT_NEAR(dExpected, 10.0, 1e-9);
+}
+
+TEST(Transform, EachModeMovesThePointItsWay)
+{
+    CProject project;
+    CFuncVars vars;
+    vars.m_pProject = &project;
+    double x = 3.0, y = 4.0;
+
+    EXPECT_TRUE(vars.TransformPoint(x, y));
+    EXPECT_EQ(std::make_pair(x, y), std::make_pair(3.0, 4.0));
+
+    project.SetOption(OPT_TRMODE, 2.0);
+    x = M_PI / 2;
+    y = 2.0;
+    EXPECT_TRUE(vars.TransformPoint(x, y));
+    EXPECT_NEAR(x, 0.0, 1e-12);
+    EXPECT_DOUBLE_EQ(y, 2.0);
+
+    project.SetOption(OPT_TRMODE, 1.0);
+    x = 3.0, y = 4.0;
+    EXPECT_FALSE(vars.TransformPoint(x, y)) << "no term";
+    EXPECT_EQ(std::make_pair(x, y), std::make_pair(3.0, 4.0));
+    project.SetTransform("fx+1, fy*2");
+    EXPECT_TRUE(vars.TransformPoint(x, y));
+    EXPECT_EQ(std::make_pair(x, y), std::make_pair(4.0, 8.0));
+    project.SetTransform("fy*2");
+    x = 3.0, y = 4.0;
+    EXPECT_TRUE(vars.TransformPoint(x, y));
+    EXPECT_EQ(std::make_pair(x, y), std::make_pair(3.0, 8.0));
+    project.SetTransform("1/fx, fy");
+    x = 0.0, y = 4.0;
+    EXPECT_FALSE(vars.TransformPoint(x, y));
+    EXPECT_EQ(std::make_pair(x, y), std::make_pair(0.0, 0.0));
+    // The term sees the sample's own slots beside fx and fy.
+    project.SetTransform("fx+u, fy");
+    vars.m_dValue[1] = 10.0;
+    x = 1.0, y = 1.0;
+    EXPECT_TRUE(vars.TransformPoint(x, y));
+    EXPECT_EQ(x, 11.0);
+
+    for (double dMode : {3.0, -1.0, 1e300, double(NAN)}) {
+        project.SetOption(OPT_TRMODE, dMode);
+        x = 3.0, y = 4.0;
+        EXPECT_FALSE(vars.TransformPoint(x, y)) << dMode;
+        EXPECT_EQ(std::make_pair(x, y), std::make_pair(3.0, 4.0));
+    }
+    project.SetOption(OPT_TRMODE, 2.9);  // truncated to polar
+    x = 0.0, y = 1.0;
+    EXPECT_TRUE(vars.TransformPoint(x, y));
+    EXPECT_DOUBLE_EQ(x, 1.0);
+}
+
+TEST(Range, DefaultStepSquareFunction)
+{
+    CProject project;
+    project.SetFunction(1, "x*x");
+    Step(project)->m_bVisible[0] = true;
+    project.m_bModified = false;
+    project.DetermineRange();
+    EXPECT_NEAR(project.m_dOptions[OPT_XMIN], -10.0, 1e-12);
+    EXPECT_NEAR(project.m_dOptions[OPT_XMAX], 10.0, 1e-9);
+    EXPECT_NEAR(project.m_dOptions[OPT_YMIN], 0.0, 1e-12);
+    EXPECT_NEAR(project.m_dOptions[OPT_YMAX], 100.0, 1e-7);
+    EXPECT_TRUE(project.m_bModified);
+    EXPECT_EQ(project.m_dRawBounds[0], project.m_dOptions[OPT_XMIN]);
+    EXPECT_EQ(project.m_dRawBounds[3], project.m_dOptions[OPT_YMAX]);
+}
+
+TEST(Range, PointRuleAndOneAxisOnly)
+{
+    CProject project;
+    CAnimationStep* pStep = Step(project);
+    SetRange(pStep, 0, 0.0, 1.0, 2);  // x = 0, 1, 2
+    // Three values: the points (e0, e1) and (x, e2).
+    project.SetFunction(1, "x+100, -x, x*10");
+    pStep->m_bVisible[0] = true;
+    project.DetermineRange();
+    EXPECT_EQ(project.m_dOptions[OPT_XMIN], 0.0);
+    EXPECT_EQ(project.m_dOptions[OPT_XMAX], 102.0);
+    EXPECT_EQ(project.m_dOptions[OPT_YMIN], -2.0);
+    EXPECT_EQ(project.m_dOptions[OPT_YMAX], 20.0);
+
+    // Only y automatic: x keeps the user's range, y takes the points outside it too.
+    project.SetFlag(FLAG_XAUTO, false);
+    SetView(project, 0.5, 0.6, 0, 0);
+    project.SetFunction(1, "x*3");
+    project.DetermineRange();
+    EXPECT_EQ(project.m_dOptions[OPT_XMIN], 0.5);
+    EXPECT_EQ(project.m_dOptions[OPT_XMAX], 0.6);
+    EXPECT_EQ(project.m_dOptions[OPT_YMIN], 0.0);
+    EXPECT_EQ(project.m_dOptions[OPT_YMAX], 6.0);
+
+    // Neither axis automatic and no transformation: nothing is evaluated, raw bounds are 0.
+    project.SetFlag(FLAG_YAUTO, false);
+    project.SetFunction(1, "x*4");
+    project.DetermineRange();
+    for (double d : project.m_dRawBounds)
+        EXPECT_EQ(d, 0.0);
+    EXPECT_EQ(project.GetFunction(1)->m_nMisses, 0u);
+}
+
+TEST(Range, TransformedBoundsAndUndefinedPoints)
+{
+    CProject project;
+    CAnimationStep* pStep = Step(project);
+    SetRange(pStep, 0, 1.0, 1.0, 2);  // x = 1, 2, 3
+    project.SetFunction(1, "x");
+    pStep->m_bVisible[0] = true;
+    project.SetOption(OPT_TRMODE, 1.0);
+    // Undefined at the very first point: the transformed bounds keep 0 as one end.
+    project.SetTransform("fx>1 ? fx*10, fy+5");
+    project.DetermineRange();
+    EXPECT_EQ(project.m_dOptions[OPT_XMIN], 0.0);
+    EXPECT_EQ(project.m_dOptions[OPT_XMAX], 30.0);
+    EXPECT_EQ(project.m_dOptions[OPT_YMIN], 0.0);
+    EXPECT_EQ(project.m_dOptions[OPT_YMAX], 8.0);
+    EXPECT_EQ(project.m_dRawBounds[0], 1.0);
+    EXPECT_EQ(project.m_dRawBounds[1], 3.0);
+
+    // An undefined function value gives no point at all.
+    project.SetTransform("fx, fy");
+    project.SetFunction(1, "x==2 ? undef : x");
+    project.DetermineRange();
+    EXPECT_EQ(project.m_dOptions[OPT_XMIN], 1.0);
+    EXPECT_EQ(project.m_dOptions[OPT_YMAX], 3.0);
+
+    // Mode 1 without a term: only the raw bounds are gathered.
+    project.SetTransform("");
+    project.DetermineRange();
+    EXPECT_EQ(project.m_dOptions[OPT_XMIN], 0.0);
+    EXPECT_EQ(project.m_dOptions[OPT_XMAX], 0.0);
+    EXPECT_EQ(project.m_dRawBounds[1], 3.0);
+
+    // With a transformation, the raw bounds are gathered although no axis is automatic.
+    project.SetFlag(FLAG_XAUTO, false);
+    project.SetFlag(FLAG_YAUTO, false);
+    project.SetOption(OPT_TRMODE, 2.0);
+    project.DetermineRange();
+    EXPECT_EQ(project.m_dRawBounds[0], 1.0);
+    EXPECT_EQ(project.m_dRawBounds[3], 3.0);
+}
+
+TEST(ViewMapping, PlainProportionalAndUpsideDown)
+{
+    CProject project;
+    SetView(project, -10, 10, -5, 5);
+    CFuncVars vars;
+    vars.SetupView(&project, nullptr, 400, 200, 0, 0);
+    EXPECT_EQ(vars.m_dScaleX, 20.0);
+    EXPECT_EQ(vars.m_dScaleY, -20.0);
+    int32_t nX, nY;
+    vars.MapPoint(0, 0, nX, nY, true);
+    EXPECT_EQ(std::make_pair(nX, nY), std::make_pair(200, 100));
+    vars.MapPoint(5, 2.5, nX, nY, true);
+    EXPECT_EQ(std::make_pair(nX, nY), std::make_pair(300, 50));
+    double x, y;
+    vars.UnmapPoint(300, 50, x, y);
+    EXPECT_EQ(std::make_pair(x, y), std::make_pair(5.0, 2.5));
+    vars.MapPoint(-0.01, 0.01, nX, nY, false);  // truncation toward zero, not flooring
+    EXPECT_EQ(std::make_pair(nX, nY), std::make_pair(199, 99));
+
+    // An offset rectangle: (xmin, ymax) lands on its top-left corner.
+    vars.SetupView(&project, nullptr, 400, 200, 30, 40);
+    vars.MapPoint(-10, 5, nX, nY, false);
+    EXPECT_EQ(std::make_pair(nX, nY), std::make_pair(30, 40));
+
+    project.SetFlag(FLAG_PROPORTIONAL, true);
+    SetView(project, -10, 10, -10, 10);
+    vars.SetupView(&project, nullptr, 400, 200, 0, 0);
+    EXPECT_EQ(vars.m_dScaleX, 10.0);
+    EXPECT_EQ(vars.m_dScaleY, -10.0);
+    vars.UnmapPoint(400, 200, x, y);
+    EXPECT_EQ(std::make_pair(x, y), std::make_pair(30.0, -10.0));
+
+    project.SetFlag(FLAG_PROPORTIONAL, false);
+    SetView(project, -10, 10, 5, -5);
+    vars.SetupView(&project, nullptr, 400, 200, 0, 0);
+    EXPECT_EQ(vars.m_dScaleY, 20.0);
+    vars.MapPoint(0, 2.5, nX, nY, false);
+    EXPECT_EQ(nY, 150);
+}
+
+TEST(ViewMapping, UnmappableViewsAndFarPoints)
+{
+    CProject project;
+    CFuncVars vars;
+    int32_t nX, nY;
+    double x, y;
+    for (auto view : {std::make_pair(400u, 0u), std::make_pair(0u, 200u)}) {
+        SetView(project, -10, 10, -5, 5);
+        vars.SetupView(&project, nullptr, view.first, view.second, 0, 0);
+        EXPECT_EQ(vars.m_dScaleX, 0.0);
+        EXPECT_EQ(vars.m_dOriginY, 0.0);
+    }
+    SetView(project, 3, 3, -5, 5);
+    vars.SetupView(&project, nullptr, 400, 200, 0, 0);
+    EXPECT_EQ(vars.m_dScaleX, 0.0);
+    EXPECT_EQ(vars.m_dScaleY, 0.0);
+    vars.MapPoint(1e308, -1e308, nX, nY, false);
+    EXPECT_EQ(std::make_pair(nX, nY), std::make_pair(0, 0));
+    vars.UnmapPoint(17, 33, x, y);
+    EXPECT_EQ(std::make_pair(x, y), std::make_pair(0.0, 0.0));
+
+    // Near a pole: clamped, never the "no point" mark, never a wrapped value.
+    SetView(project, -10, 10, -5, 5);
+    vars.SetupView(&project, nullptr, 400, 200, 0, 0);
+    const int32_t nLimit = static_cast<int32_t>(CFuncVars::PIXEL_LIMIT);
+    vars.MapPoint(1e300, -1e300, nX, nY, false);
+    EXPECT_EQ(std::make_pair(nX, nY), std::make_pair(nLimit, nLimit));
+    vars.MapPoint(-1e12, 1e12, nX, nY, false);
+    EXPECT_EQ(std::make_pair(nX, nY), std::make_pair(-nLimit, -nLimit));
+    vars.MapPoint(1.7e308, 0, nX, nY, false);  // the difference overflows to infinity
+    EXPECT_EQ(nX, nLimit);
+    EXPECT_NE(nX, INT_MAX);
+}
+
+TEST(ViewMapping, GridPointFeedsTheTransformation)
+{
+    CProject project;
+    SetView(project, -10, 10, -5, 5);
+    project.SetOption(OPT_TRMODE, 1.0);
+    project.SetTransform("x+u, fy");
+    CFuncVars vars;
+    vars.SetupView(&project, nullptr, 400, 200, 0, 0);
+    int32_t nX, nY;
+    EXPECT_TRUE(vars.MapGridPoint(2, 3, nX, nY, true));
+    EXPECT_EQ(vars.m_dValue[0], 2.0);
+    EXPECT_EQ(vars.m_dValue[1], 3.0);
+    EXPECT_EQ(nX, 300);  // x = 2 + 3
+    EXPECT_TRUE(vars.MapGridPoint(2, 3, nX, nY, false));
+    EXPECT_EQ(nX, 240);
+    project.SetTransform("1/x, fy");
+    EXPECT_FALSE(vars.MapGridPoint(0, 3, nX, nY, true));
+}
+
+TEST(ViewMoves, ZoomAndShift)
+{
+    CProject project;
+    SetView(project, -10, 10, -5, 5);
+    project.m_bModified = false;
+    project.ZoomView(2.0, 400, 200);
+    EXPECT_TRUE(project.m_bModified);
+    EXPECT_EQ(project.m_dOptions[OPT_XMIN], -5.0);
+    EXPECT_EQ(project.m_dOptions[OPT_XMAX], 5.0);
+    EXPECT_EQ(project.m_dOptions[OPT_YMIN], -2.5);
+    EXPECT_EQ(project.m_dOptions[OPT_YMAX], 2.5);
+
+    SetView(project, -10, 10, -5, 5);
+    project.ZoomView(0.5, 400, 200);
+    EXPECT_EQ(project.m_dOptions[OPT_XMIN], -20.0);
+    EXPECT_EQ(project.m_dOptions[OPT_YMAX], 10.0);
+
+    project.SetFlag(FLAG_PROPORTIONAL, true);
+    SetView(project, -10, 10, -10, 10);
+    project.ZoomView(2.0, 400, 200);
+    EXPECT_EQ(project.m_dOptions[OPT_XMIN], 0.0);
+    EXPECT_EQ(project.m_dOptions[OPT_XMAX], 20.0);
+    EXPECT_EQ(project.m_dOptions[OPT_YMIN], -5.0);
+    EXPECT_EQ(project.m_dOptions[OPT_YMAX], 5.0);
+
+    SetView(project, 3, 3, 1, 2);  // unmappable, although true-to-scale could lend x y's scale
+    project.ZoomView(2.0, 400, 200);
+    for (unsigned i = OPT_XMIN; i <= OPT_YMAX; ++i)
+        EXPECT_EQ(project.m_dOptions[i], 0.0);
+
+    SetView(project, -10, 10, -5, 5);
+    project.m_bModified = false;
+    project.ShiftView(0.0, 0.0);
+    EXPECT_FALSE(project.m_bModified);
+    project.ShiftView(-0.5, 0.5);
+    EXPECT_TRUE(project.m_bModified);
+    EXPECT_EQ(project.m_dOptions[OPT_XMIN], -10.5);
+    EXPECT_EQ(project.m_dOptions[OPT_XMAX], 9.5);
+    EXPECT_EQ(project.m_dOptions[OPT_YMIN], -4.5);
+    EXPECT_EQ(project.m_dOptions[OPT_YMAX], 5.5);
+}
