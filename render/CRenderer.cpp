@@ -131,6 +131,21 @@ bool CRenderer::DrawSample(CFuncVars& vars, CCanvas& canvas, int32_t nPenMultipl
     return vars.Advance();
 }
 
+void CRenderer::DrawBackground(const CProject& project, CCanvas& canvas, int32_t nWidth,
+                               int32_t nHeight)
+{
+    const double dIndex = project.m_dOptions[OPT_BGCOLOR];
+    const uint32_t nColor = dIndex >= 0.0 && dIndex < project.m_nPaletteSize
+                                ? project.m_pPalette[static_cast<int32_t>(dIndex)] : 0;
+    canvas.SetPenColor(nColor);
+    canvas.SetPenWidth(1);
+    canvas.SetPenSolid();
+    canvas.SetBrushColor(nColor);
+    canvas.SetBrushStyle(EBrushStyle::Solid);
+    canvas.Rectangle(0, 0, nWidth, nHeight);
+    canvas.SetPenColor(AXIS_COLOR);
+}
+
 void CRenderer::DrawGrid(CFuncVars& vars, CCanvas& canvas)
 {
     const CProject& project = *vars.m_pProject;

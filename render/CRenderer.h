@@ -6,6 +6,7 @@
 
 class CCanvas;
 class CFuncVars;
+class CProject;
 
 class CRenderer {
 public:
@@ -19,6 +20,10 @@ public:
     static constexpr uint32_t MAX_GRID_DOTS_PER_LINE = 32768;
     static constexpr uint32_t MAX_GRID_DOTS = 1u << 24;         // per DrawGrid call
 
+    // The first layer of a picture: the surface filled with the palette colour of bgcolor (black
+    // for an index outside the palette, as a file may hold one); the pen is black afterwards.
+    static void DrawBackground(const CProject& project, CCanvas& canvas, int32_t nWidth,
+                               int32_t nHeight);
     // Draws the current sample of every visible function and advances the walk; false when the
     // drawing is complete.
     static bool DrawSample(CFuncVars& vars, CCanvas& canvas, int32_t nPenMultiplier);

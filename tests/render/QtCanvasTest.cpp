@@ -1,0 +1,279 @@
+// Pictures through the QPainter canvas: pixels where the mapping puts them.
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QSvgGenerator>
+
+#include "project/CProject.h"
+#include "render/CQtCanvas.h"
+#include "render/CRenderer.h"
+#include "view/CFuncVars.h"
+
+namespace {
+constexpr QRgb WHITE = 0xFFFFFF, GREY = 0x808080, BLACK = 0x000000, RED = 0xFF0000;
+
+struct SPicture {
+    CProject project;
+    CAnimationStep* pStep = project.m_pFirstStep;
+    QImage image;
+
+    explicit SPicture(int nWidth = 400, int nHeight = 200)
+        : image(nWidth, nHeight, QImage::Format_RGB32)
+    {
+        project.SetOption(OPT_XMIN, -10);
+        project.SetOption(OPT_XMAX, 10);
+        project.SetOption(OPT_YMIN, -5);
+        project.SetOption(OPT_YMAX, 5);
+        project.SetFlag(FLAG_SHOWAXIS, false);
+    }
+
+    void Function(const char* pszFormula, uint32_t nColor = 12, uint32_t nWidth = 1)
+    {
+        project.SetFunction(1, pszFormula);
+        pStep->m_bVisible[0] = true;
+        pStep->m_nColor[0] = nColor;
+        pStep->m_nWidth[0] = nWidth;
+    }
+
+    void Paint(int32_t nMultiplier = 1)
+    {
+        QPainter painter(&image);
+        CQtCanvas canvas(painter);
+        CRenderer::DrawBackground(project, canvas, image.width(), image.height());
+        CFuncVars grid;
+        grid.SetupView(&project, pStep, image.width(), image.height(), 0, 0);
+        CRenderer::DrawGrid(grid, canvas);
+        CFuncVars vars;
+        vars.SetupView(&project, pStep, image.width(), image.height(), 0, 0);
+        while (CRenderer::DrawSample(vars, canvas, nMultiplier)) {
+        }
+    }
+
+    QRgb At(int x, int y) const { return image.pixel(x, y) & 0xFFFFFF; }
+
+    int CountInRow(int y, QRgb color) const
+    {
+        int n = 0;
+        for (int x = 0; x < image.width(); ++x)
+            n += At(x, y) == color;
+        return n;
+    }
+    int CountInColumn(int x, QRgb color) const
+    {
+        int n = 0;
+        for (int y = 0; y < image.height(); ++y)
+            n += At(x, y) == color;
+        return n;
+    }
+    int Count(QRgb color) const
+    {
+        int n = 0;
+        for (int y = 0; y < image.height(); ++y)
+            n += CountInRow(y, color);
+        return n;
+    }
+    bool Dark(QRect rect) const
+    {
+        for (int y = rect.top(); y <= rect.bottom(); ++y)
+            for (int x = rect.left(); x <= rect.right(); ++x)
+                if (qRed(image.pixel(x, y)) < 128)
+                    return true;
+        return false;
+    }
+};
+}  // namespace
+
+TEST(QtCanvas, PrimitivesPaintWhatAGdiCanvasPaints)
+{
+    QImage image(20, 10, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        CQtCanvas canvas(painter);
+        canvas.SetPenColor(0x000000);
+        canvas.MoveTo(1, 1);
+        canvas.LineTo(5, 1);   // the end point stays unpainted
+        canvas.LineTo(5, 1);   // no length: nothing
+        const SPoint points[] = {{1, 3}, {1, 3}, {4, 3}, {4, 3}};
+        canvas.Polyline(points, 4);
+        canvas.SetPixel(8, 8, 0x123456);  // 0x00BBGGRR
+        canvas.SetPenColor(0x0000FF);
+        canvas.SetBrushColor(0x00FF00);
+        canvas.Rectangle(10, 1, 14, 5);   // right and bottom exclusive
+        canvas.SetBrushStyle(EBrushStyle::Clear);
+        canvas.Rectangle(15, 1, 19, 5);
+    }
+    auto at = [&](int x, int y) { return image.pixel(x, y) & 0xFFFFFF; };
+    EXPECT_EQ(at(1, 1), BLACK);
+    EXPECT_EQ(at(4, 1), BLACK);
+    EXPECT_EQ(at(5, 1), WHITE);
+    EXPECT_EQ(at(3, 3), BLACK);
+    EXPECT_EQ(at(4, 3), WHITE);
+    EXPECT_EQ(at(8, 8), 0x563412u);
+    EXPECT_EQ(at(10, 1), RED);
+    EXPECT_EQ(at(13, 4), RED);
+    EXPECT_EQ(at(14, 4), WHITE);
+    EXPECT_EQ(at(11, 2), 0x00FF00u);
+    EXPECT_EQ(at(16, 2), WHITE);
+    EXPECT_EQ(at(18, 4), RED);
+}
+
+TEST(QtPicture, AxesAndDottedGridWhereTheMappingPutsThem)
+{
+    SPicture picture;
+    picture.project.SetOption(OPT_BGCOLOR, 9);  // palette blue, 0xFF0000 as 0x00BBGGRR
+    picture.Paint();
+    EXPECT_EQ(picture.At(5, 5), 0x0000FFu);
+    EXPECT_EQ(picture.CountInRow(100, BLACK), 400);  // the x axis at y = 0
+    EXPECT_EQ(picture.CountInColumn(200, BLACK), 200);
+    // y = 1 at row 80, x = 5 at column 300: dots every other pixel, a tenth of a grid step.
+    // (and a dot of each of the 19 dotted columns that cross it, the axis column aside).
+    EXPECT_NEAR(picture.CountInRow(80, GREY), 200 + 19, 12);
+    EXPECT_NEAR(picture.CountInColumn(300, GREY), 100, 6);
+    EXPECT_NEAR(picture.CountInRow(90, GREY) + picture.CountInRow(91, GREY), 19, 2);
+    EXPECT_EQ(picture.At(300, 80), GREY);
+
+    picture.project.SetOption(OPT_BGCOLOR, 16);
+    picture.Paint();
+    EXPECT_EQ(picture.At(5, 5), BLACK);
+}
+
+TEST(QtPicture, SolidUnderTwentyPixelsAndNoLinesUnderFive)
+{
+    SPicture narrow(390, 200);
+    narrow.Paint();
+    EXPECT_GE(narrow.CountInRow(80, GREY), 390 - 21);  // solid, crossed by the dotted columns
+
+    SPicture five(100, 200);  // 5 pixels per grid step on x
+    five.Paint();
+    EXPECT_GT(five.CountInRow(90, GREY), 0);
+    SPicture four(96, 200);
+    four.Paint();
+    EXPECT_EQ(four.CountInRow(90, GREY), 0);
+    EXPECT_GE(four.CountInRow(80, GREY), 95);  // the rows are there, solid
+}
+
+TEST(QtPicture, LabelsOnlyAtTwentyPixelsPerStep)
+{
+    SPicture wide(400, 200);
+    wide.project.SetFlag(FLAG_SHOWAXIS, true);
+    wide.Paint();
+    // The label "5" stands above its tick at column 300; the band is left of the y axis' labels.
+    EXPECT_TRUE(wide.Dark(QRect(301, 84, 10, 12)));
+    EXPECT_EQ(wide.At(297, 100), BLACK);
+    EXPECT_EQ(wide.At(300, 97), BLACK);
+
+    SPicture narrow(390, 200);
+    narrow.project.SetFlag(FLAG_SHOWAXIS, true);
+    narrow.Paint();
+    EXPECT_FALSE(narrow.Dark(QRect(293, 84, 10, 12)));
+    EXPECT_TRUE(narrow.Dark(QRect(196, 14, 10, 12)));  // the y labels stay: 20 pixels on y
+}
+
+TEST(QtPicture, CurveColourWidthAndPrinterWidth)
+{
+    SPicture picture;
+    picture.project.SetFlag(FLAG_YGRID, false);
+    picture.Function("x*0+1");  // y = 1 at row 80, connected over all x
+    picture.Paint();
+    EXPECT_EQ(picture.At(250, 80), RED);
+    EXPECT_EQ(picture.CountInColumn(250, RED), 1);
+    EXPECT_GE(picture.CountInRow(80, RED), 398);
+    EXPECT_EQ(picture.CountInColumn(250, BLACK), 1);
+
+    picture.Paint(2);  // the printer's pen multiplier: the curve doubles, the axes do not
+    EXPECT_EQ(picture.CountInColumn(250, RED), 2);
+    EXPECT_EQ(picture.CountInColumn(250, BLACK), 1);
+
+    picture.pStep->m_nWidth[0] = 8;
+    picture.Paint();
+    EXPECT_EQ(picture.CountInColumn(250, RED), 8);
+}
+
+TEST(QtPicture, GapsDotsAndConstants)
+{
+    SPicture gap;
+    gap.project.SetFlag(FLAG_YGRID, false);
+    gap.project.SetFlag(FLAG_XGRID, false);
+    gap.pStep->m_dMin[0] = -2;
+    gap.pStep->m_dStep[0] = 1;
+    gap.pStep->m_nCount[0] = 4;
+    gap.Function("x==0 ? undef : 1");
+    gap.Paint();
+    EXPECT_EQ(gap.At(170, 80), RED);
+    EXPECT_EQ(gap.At(190, 80), WHITE);
+    EXPECT_EQ(gap.At(210, 80), WHITE);
+    EXPECT_EQ(gap.At(230, 80), RED);
+    EXPECT_EQ(gap.Count(RED), 40);  // 160 ... 179 and 220 ... 239: the last points stay unpainted
+
+    SPicture dots;
+    dots.project.SetFlag(FLAG_YGRID, false);
+    dots.pStep->m_bConnect = false;
+    dots.Function("x*0+1");
+    dots.Paint();
+    EXPECT_NEAR(dots.CountInRow(80, RED), 100, 1);  // every 4 pixels; x = 10 is off the picture
+    for (int x = 1; x < 400; ++x)
+        ASSERT_FALSE(dots.At(x - 1, 80) == RED && dots.At(x, 80) == RED) << x;
+
+    SPicture constant;
+    constant.Function("3");
+    constant.Paint();
+    EXPECT_EQ(constant.Count(RED), 1);
+    EXPECT_EQ(constant.At(0, 40), RED);
+
+    SPicture wide;
+    wide.pStep->m_dMin[0] = 0;
+    wide.Function("0", 12, 8);
+    wide.Paint();
+    EXPECT_GE(wide.Count(RED), 60);
+    EXPECT_LE(wide.Count(RED), 120);
+}
+
+TEST(QtPicture, UnmappableViewHasAxesOnTheEdges)
+{
+    SPicture picture;
+    picture.project.SetOption(OPT_XMAX, -10);
+    picture.Function("x");
+    picture.Paint();
+    EXPECT_EQ(picture.Count(GREY), 0);
+    EXPECT_EQ(picture.CountInRow(0, BLACK) + picture.CountInRow(0, RED), 400);
+    EXPECT_EQ(picture.CountInColumn(0, BLACK) + picture.CountInColumn(0, RED), 200);
+    EXPECT_EQ(picture.CountInRow(100, BLACK), 1);  // only where the y axis on the left edge crosses
+}
+
+TEST(QtCanvas, VectorDevicesGetACurveAsOnePath)
+{
+    CProject project;
+    project.SetFunction(1, "sin(x)*x^2");
+    project.m_pFirstStep->m_bVisible[0] = true;
+    project.m_pFirstStep->m_dStep[0] = 0.002;
+    project.m_pFirstStep->m_nCount[0] = 10000;
+    project.DetermineRange();
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QSvgGenerator svg;
+    svg.setOutputDevice(&buffer);
+    svg.setSize(QSize(584, 387));
+    {
+        QPainter painter(&svg);
+        CQtCanvas canvas(painter, true);
+        CFuncVars vars;
+        vars.SetupView(&project, project.m_pFirstStep, 584, 387, 0, 0);
+        while (CRenderer::DrawSample(vars, canvas, 1)) {
+        }
+    }
+    const QByteArray svgText = buffer.data();
+    EXPECT_EQ(svgText.count("<polyline"), 2);  // the first sample's dot, then the whole curve
+    EXPECT_LT(svgText.size(), 40000);  // repeated pixels and straight runs are merged
+}
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
