@@ -2,10 +2,21 @@
 // The compile error of the expression language: a fixed message and where in the text it arose.
 // Messages are Windows-1252 text, like everything the core hands to the window.
 #include <cstdint>
+#include <string>
 
 struct EFuncError {
     const char* m_pszMessage;
     int32_t m_nPosition;  // 0-based index into the text the compiler received
+
+    // What the window shows after " bei: ": the typed text as the compiler saw it (without its
+    // leading blanks) from the error on, at most nMax characters; empty at or past its end.
+    std::string Excerpt(const std::string& szTyped, size_t nMax = 999) const
+    {
+        const size_t nFirst = szTyped.find_first_not_of(' ');
+        const size_t nPos = nFirst == std::string::npos ? szTyped.size()
+                                                        : nFirst + static_cast<size_t>(m_nPosition < 0 ? 0 : m_nPosition);
+        return nPos < szTyped.size() ? szTyped.substr(nPos, nMax) : std::string();
+    }
 };
 
 // Every message the tokenizer and the compiler can raise.

@@ -1,10 +1,10 @@
 #include "project/CProjectReader.h"
 
 #include <cmath>
-#include <iconv.h>
 #include <memory>
 #include <sys/stat.h>
 
+#include "project/CCodePage.h"
 #include "project/CLineReader.h"
 #include "project/CProject.h"
 #include "project/CScanText.h"
@@ -127,32 +127,6 @@ void CProjectReader::ReadCurrent(CProject& project, CLineReader& reader)
     }
 }
 
-std::string CProjectReader::OemToAnsi(const std::string& szOem)
-{
-    iconv_t cd = iconv_open("WINDOWS-1252//TRANSLIT", "CP850");
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return szOem;
-    std::string szAnsi;
-    szAnsi.reserve(szOem.size());
-    char* pIn = const_cast<char*>(szOem.data());
-    size_t nIn = szOem.size();
-    char szOut[256];
-    while (nIn > 0) {
-        char* pOut = szOut;
-        size_t nOut = sizeof szOut;
-        const size_t nResult = iconv(cd, &pIn, &nIn, &pOut, &nOut);
-        szAnsi.append(szOut, static_cast<size_t>(pOut - szOut));
-        if (nResult == static_cast<size_t>(-1) && errno != E2BIG) {
-            // A character Windows-1252 cannot show, even approximately.
-            szAnsi += '?';
-            ++pIn;
-            --nIn;
-        }
-    }
-    iconv_close(cd);
-    return szAnsi;
-}
-
 void CProjectReader::ReadLegacy(CProject& project, CLineReader& reader)
 {
     uint32_t nLine = 0;
@@ -176,7 +150,7 @@ void CProjectReader::ReadLegacy(CProject& project, CLineReader& reader)
         next();
         if (szNotes.empty() && !szLine.empty() && static_cast<unsigned char>(szLine[0]) < 32)
             continue;
-        szNotes += OemToAnsi(szLine);
+        szNotes += CCodePage::OemToAnsi(szLine);
     }
     project.m_pszNotes = szNotes;
 

@@ -17,9 +17,6 @@ public:
     static void ReadCurrent(CProject& project, CLineReader& reader);
     static void ReadLegacy(CProject& project, CLineReader& reader);
 
-    // The legacy notes are in the OEM code page 850; the document holds Windows-1252.
-    static std::string OemToAnsi(const std::string& szOem);
-
 private:
     static void SetFunction(CProject& project, unsigned nIndex, const std::string& szText, uint32_t nLine);
     static void SetTransform(CProject& project, const std::string& szText, uint32_t nLine);

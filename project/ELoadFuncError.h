@@ -13,11 +13,7 @@ struct ELoadFuncError : EFuncError {
     }
 
     // The text from the error on, as the window shows it after " bei: ".
-    std::string Excerpt() const
-    {
-        const size_t nPos = m_nPosition < 0 ? 0 : static_cast<size_t>(m_nPosition);
-        return nPos < m_szText.size() ? m_szText.substr(nPos) : std::string();
-    }
+    std::string Excerpt() const { return EFuncError::Excerpt(m_szText); }
 
     std::string m_szText;  // the text the compiler received
     uint32_t m_nLine;

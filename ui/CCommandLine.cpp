@@ -1,11 +1,10 @@
 #include "ui/CCommandLine.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <iconv.h>
 
 #include "kurvix_version.h"
+#include "project/CCodePage.h"
 #include "project/CProject.h"
 #include "project/ELoadFuncError.h"
 #include "project/ELoadSaveError.h"
@@ -19,26 +18,7 @@ void PrintError(const std::string& szMessage)
 
 std::string CCommandLine::ToUtf8(const std::string& szAnsi)
 {
-    iconv_t cd = iconv_open("UTF-8", "WINDOWS-1252");
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return szAnsi;
-    std::string szUtf8;
-    char* pIn = const_cast<char*>(szAnsi.data());
-    size_t nIn = szAnsi.size();
-    char szOut[512];
-    while (nIn > 0) {
-        char* pOut = szOut;
-        size_t nOut = sizeof szOut;
-        const size_t nResult = iconv(cd, &pIn, &nIn, &pOut, &nOut);
-        szUtf8.append(szOut, static_cast<size_t>(pOut - szOut));
-        if (nResult == static_cast<size_t>(-1) && errno != E2BIG) {
-            szUtf8 += '?';  // the five codes Windows-1252 leaves unassigned
-            ++pIn;
-            --nIn;
-        }
-    }
-    iconv_close(cd);
-    return szUtf8;
+    return CCodePage::AnsiToUtf8(szAnsi);
 }
 
 int CCommandLine::Usage()

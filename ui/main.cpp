@@ -1,8 +1,11 @@
-// Program entry: a command-line mode, or (with the user interface) the window.
+// Program entry: a command-line mode, or the window with an optional project file.
+#include <QApplication>
+#include <clocale>
 #include <ctime>
 
 #include "expr/CFuncRandom.h"
 #include "ui/CCommandLine.h"
+#include "ui/TMainForm.h"
 
 int main(int argc, char** argv)
 {
@@ -10,5 +13,17 @@ int main(int argc, char** argv)
     const int nExit = CCommandLine::Run(argc, argv);
     if (nExit >= 0)
         return nExit;
-    return CCommandLine::Usage();
+    if (argc > 2)
+        return CCommandLine::Usage();
+
+    QApplication application(argc, argv);
+    // Numbers are written and read with a decimal point whatever the user's locale says.
+    std::setlocale(LC_NUMERIC, "C");
+    QApplication::setApplicationName("KURVIX");
+    application.setProperty("helpFile", "kurvix.hlp");
+    TMainForm form;
+    form.FormCreate(argc == 2 ? QString::fromLocal8Bit(argv[1]) : QString());
+    form.show();
+    application.exec();
+    return 0;
 }

@@ -1,0 +1,13 @@
+#pragma once
+// The window's edge: the core's Windows-1252 text to and from QString.
+#include <QString>
+#include <string>
+
+namespace Ansi {
+QString ToQString(const std::string& szAnsi);
+inline QString ToQString(const char* pszAnsi) { return ToQString(std::string(pszAnsi ? pszAnsi : "")); }
+// A character Windows-1252 has not becomes cReplacement. Formulas pass a byte of 128 or above, so
+// that the compiler reports it as what it is, an invalid character, instead of losing it.
+std::string FromQString(const QString& szText, char cReplacement = '?');
+constexpr char FORMULA_REPLACEMENT = '\x81';
+}  // namespace Ansi

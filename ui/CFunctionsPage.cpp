@@ -1,0 +1,135 @@
+#include "ui/CFunctionsPage.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QStyle>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "expr/EFuncError.h"
+#include "project/CProject.h"
+#include "ui/CAnsi.h"
+#include "ui/CGridDelegate.h"
+#include "ui/CStepEditors.h"
+#include "ui/CStylePopupMenu.h"
+#include "ui/TMainForm.h"
+
+CFunctionsPage::CFunctionsPage(TMainForm& form) : m_Form(form)
+{
+    setObjectName("FunctionsSheet");
+    m_pFunctionsGrid = new QTableWidget(static_cast<int>(MAX_FUNCTIONS), 2, this);
+    QTableWidget& grid = *m_pFunctionsGrid;
+    grid.setObjectName("FunctionsGrid");
+    grid.horizontalHeader()->hide();
+    grid.verticalHeader()->hide();
+    grid.setShowGrid(false);
+    grid.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    grid.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    grid.setSelectionMode(QAbstractItemView::SingleSelection);
+    grid.setEditTriggers(QAbstractItemView::AllEditTriggers);
+    grid.setTabKeyNavigation(false);
+    const QFontMetrics metrics(grid.font());
+    const int nRowHeight = std::max(20, metrics.height() + 6);
+    grid.verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    grid.verticalHeader()->setDefaultSectionSize(nRowHeight);
+    grid.verticalHeader()->setMinimumSectionSize(nRowHeight);
+    // The label column holds the sample box (row height - 8), gaps and "f50".
+    const int nLabelWidth = std::max(40, 2 + (nRowHeight - 8) + 4 + metrics.horizontalAdvance("f50") + 4);
+    grid.horizontalHeader()->setMinimumSectionSize(1);
+    grid.setColumnWidth(0, nLabelWidth);
+    grid.horizontalHeader()->setStretchLastSection(true);
+    m_pDelegate = new CGridDelegate(form, CGridDelegate::FunctionsGrid, &grid);
+    m_pDelegate->SetEditTextHandler(
+        [this](int nRow, int nColumn, const QString& szText) { FunctionsGridSetEditText(nColumn, nRow, szText); });
+    grid.setItemDelegate(m_pDelegate);
+    grid.viewport()->installEventFilter(this);
+
+    m_pStepEditors = new CStepEditors(form, this);
+
+    auto* pLayout = new QVBoxLayout(this);
+    pLayout->setContentsMargins(8, 8, 8, 4);
+    pLayout->setSpacing(2);
+    pLayout->addWidget(m_pFunctionsGrid, 1);
+    pLayout->addWidget(m_pStepEditors, 0);
+}
+
+QTableWidget* CFunctionsPage::VariablesBox() const
+{
+    return m_pStepEditors->VariablesBox();
+}
+
+void CFunctionsPage::FillFunctionsGrid()
+{
+    m_Form.m_bUpdating = true;
+    QTableWidget& grid = *m_pFunctionsGrid;
+    grid.setRowCount(static_cast<int>(MAX_FUNCTIONS));
+    for (unsigned r = 0; r < MAX_FUNCTIONS; ++r) {
+        auto* pLabel = new QTableWidgetItem(QString("f%1").arg(r + 1));
+        pLabel->setFlags(Qt::ItemIsEnabled);
+        grid.setItem(static_cast<int>(r), 0, pLabel);
+        const CFuncTerm* pTerm = m_Form.m_pDocument->GetFunction(r + 1);
+        grid.setItem(static_cast<int>(r), 1, new QTableWidgetItem(pTerm ? Ansi::ToQString(pTerm->m_pszText) : QString()));
+    }
+    grid.viewport()->update();
+    m_Form.m_bUpdating = false;
+}
+
+void CFunctionsPage::FillStepsBox()
+{
+    m_pStepEditors->FillStepsBox();
+}
+
+void CFunctionsPage::SelectStep(int nPosition)
+{
+    m_pStepEditors->SelectStep(nPosition);
+}
+
+void CFunctionsPage::WriteVariablesHeadings()
+{
+    m_pStepEditors->WriteVariablesHeadings();
+}
+
+void CFunctionsPage::FormResize()
+{
+    QTableWidget& grid = *m_pFunctionsGrid;
+    grid.setColumnWidth(1, std::max(1, grid.viewport()->width() - grid.columnWidth(0)));
+    m_pStepEditors->FormResize();
+}
+
+void CFunctionsPage::FunctionsGridSetEditText(int, int nRow, const QString& szText)
+{
+    if (m_Form.m_bUpdating)
+        return;
+    const std::string szAnsi = Ansi::FromQString(szText, Ansi::FORMULA_REPLACEMENT);
+    try {
+        m_Form.m_pDocument->SetFunction(static_cast<unsigned>(nRow + 1), szAnsi.c_str());
+        m_Form.ShowStatus(QString());
+    } catch (const EFuncError& error) {
+        m_Form.ShowStatus(Ansi::ToQString(error.m_pszMessage) + " in f" + QString::number(nRow + 1) + " bei: " +
+                          Ansi::ToQString(error.Excerpt(szAnsi)));
+    }
+}
+
+bool CFunctionsPage::FunctionsGridMouseDown(const QPoint& pos)
+{
+    QTableWidget& grid = *m_pFunctionsGrid;
+    const int nRow = grid.rowAt(pos.y());
+    if (nRow < 0)
+        return pos.x() < grid.columnWidth(0);  // below the last row: nothing
+    grid.setCurrentCell(nRow, 1);
+    if (pos.x() >= grid.columnWidth(0))
+        return false;
+    const int nMenuBar = QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    m_Form.StylePopupMenu->Popup(&grid, grid.viewport()->mapToGlobal(QPoint(pos.x() + 4, pos.y() + nMenuBar)));
+    return true;
+}
+
+bool CFunctionsPage::eventFilter(QObject* pObject, QEvent* pEvent)
+{
+    if (pObject == m_pFunctionsGrid->viewport() && pEvent->type() == QEvent::MouseButtonPress) {
+        if (FunctionsGridMouseDown(static_cast<QMouseEvent*>(pEvent)->position().toPoint()))
+            return true;
+    }
+    return QWidget::eventFilter(pObject, pEvent);
+}

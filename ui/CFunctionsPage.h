@@ -1,0 +1,38 @@
+#pragma once
+// The "Funktionen" page: the functions grid, compiled at every keystroke, with the style samples
+// of the current step in its label cells; below it the variables and animation-steps editors.
+#include <QWidget>
+
+class QTableWidget;
+class CGridDelegate;
+class CStepEditors;
+class TMainForm;
+
+class CFunctionsPage : public QWidget {
+    Q_OBJECT
+public:
+    explicit CFunctionsPage(TMainForm& form);
+
+    QTableWidget* FunctionsGrid() const { return m_pFunctionsGrid; }
+    CStepEditors* StepEditors() const { return m_pStepEditors; }
+    QTableWidget* VariablesBox() const;
+
+    void FillFunctionsGrid();
+    void FillStepsBox();
+    void SelectStep(int nPosition);
+    void WriteVariablesHeadings();
+    void FormResize();
+
+    void FunctionsGridSetEditText(int nColumn, int nRow, const QString& szText);
+    // Any mouse button; true when the click opened the style menu (or was in the label column).
+    bool FunctionsGridMouseDown(const QPoint& pos);
+
+protected:
+    bool eventFilter(QObject* pObject, QEvent* pEvent) override;
+
+private:
+    TMainForm& m_Form;
+    QTableWidget* m_pFunctionsGrid;
+    CGridDelegate* m_pDelegate;
+    CStepEditors* m_pStepEditors;
+};

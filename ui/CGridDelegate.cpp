@@ -1,0 +1,132 @@
+#include "ui/CGridDelegate.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPainter>
+
+#include "project/CProject.h"
+#include "render/CQtCanvas.h"
+#include "ui/TMainForm.h"
+
+namespace {
+uint32_t ToBgr(const QColor& color)
+{
+    return static_cast<uint32_t>(color.red()) | static_cast<uint32_t>(color.green()) << 8 |
+           static_cast<uint32_t>(color.blue()) << 16;
+}
+}  // namespace
+
+CGridDelegate::CGridDelegate(TMainForm& form, EGrid grid, QObject* pParent)
+    : QStyledItemDelegate(pParent), m_Form(form), m_Grid(grid)
+{
+}
+
+void CGridDelegate::DrawRaisedCell(CCanvas& canvas, int nLeft, int nTop, int nRight, int nBottom, uint32_t nButtonText,
+                                   uint32_t nButtonFace)
+{
+    canvas.SetPenWidth(1);
+    canvas.SetPenSolid();
+    canvas.SetPenColor(nButtonText);
+    canvas.SetBrushColor(nButtonFace);
+    canvas.SetBrushStyle(EBrushStyle::Solid);
+    canvas.Rectangle(nLeft - 1, nTop - 1, nRight + 1, nBottom + 1);
+    canvas.SetPenColor(0xFFFFFF);
+    canvas.MoveTo(nLeft, nBottom - 1);
+    canvas.LineTo(nLeft, nTop);
+    canvas.LineTo(nRight - 1, nTop);
+    canvas.SetPenColor(0x808080);
+    canvas.LineTo(nRight - 1, nBottom - 1);
+    canvas.LineTo(nLeft, nBottom - 1);
+    canvas.SetPenColor(nButtonText);
+}
+
+void CGridDelegate::paint(QPainter* pPainter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    const QString szText = index.data(Qt::DisplayRole).toString();
+    const bool bFixed = m_Grid == FunctionsGrid ? index.column() == 0
+                        : m_Grid == VariablesBox ? index.column() == 0 || index.row() == 0
+                                                 : false;
+    pPainter->save();
+    if (bFixed)
+        DrawLabelCell(*pPainter, option.rect, index.row(), szText);
+    else
+        DrawValueCell(*pPainter, option, szText);
+    pPainter->restore();
+}
+
+void CGridDelegate::DrawValueCell(QPainter& painter, const QStyleOptionViewItem& option, const QString& szText) const
+{
+    const QRect& r = option.rect;
+    const QPalette& palette = option.palette;
+    const bool bSelected = m_Grid == StepsBox && (option.state & QStyle::State_Selected);
+    {
+        CQtCanvas canvas(painter);
+        canvas.SetPenColor(ToBgr(palette.color(QPalette::Button)));
+        canvas.SetPenWidth(1);
+        canvas.SetBrushColor(ToBgr(palette.color(bSelected ? QPalette::Highlight : QPalette::Base)));
+        canvas.SetBrushStyle(EBrushStyle::Solid);
+        canvas.Rectangle(r.left(), r.top() - 1, r.left() + r.width() + 1, r.top() + r.height() + 1);
+    }
+    painter.setPen(palette.color(bSelected ? QPalette::HighlightedText : QPalette::Text));
+    painter.setFont(option.font);
+    painter.drawText(QRect(r.left() + 2, r.top() + 2, r.width() - 2, r.height() - 2),
+                     Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, szText);
+    if (option.state & QStyle::State_HasFocus) {
+        painter.setPen(QPen(palette.color(QPalette::Text), 1, Qt::DotLine));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(r.adjusted(0, 0, -1, -1));
+    }
+}
+
+void CGridDelegate::DrawLabelCell(QPainter& painter, const QRect& rect, int nRow, const QString& szText) const
+{
+    const QPalette palette = QApplication::palette();
+    const int nLeft = rect.left();
+    const int nTop = rect.top();
+    const int nRight = rect.left() + rect.width();
+    const int nBottom = rect.top() + rect.height();
+    int nTextLeft = nLeft + 2;
+    {
+        CQtCanvas canvas(painter);
+        DrawRaisedCell(canvas, nLeft, nTop, nRight, nBottom, ToBgr(palette.color(QPalette::ButtonText)),
+                       ToBgr(palette.color(QPalette::Button)));
+        if (m_Grid == FunctionsGrid) {
+            const int nSampleLeft = nLeft + 2;
+            const int nSampleRight = nSampleLeft + (nBottom - nTop) - 8;
+            const int c = ((nTop + 4) + (nBottom - 4)) / 2;
+            const CAnimationStep* pStep = m_Form.m_pCurrentStep;
+            if (pStep && nRow >= 0 && nRow < static_cast<int>(MAX_FUNCTIONS) && pStep->m_bVisible[nRow]) {
+                const int w = static_cast<int>(std::min<uint32_t>(pStep->m_nWidth[nRow], 64));
+                const uint32_t k = pStep->m_nColor[nRow];
+                const CProject& project = *m_Form.m_pDocument;
+                canvas.SetPenColor(0x000000);
+                canvas.SetBrushColor(k < static_cast<uint32_t>(project.m_nPaletteSize) ? project.m_pPalette[k] : 0);
+                canvas.Rectangle(nSampleLeft, c - (w + 2) / 2, nSampleRight, c + (w + 3) / 2);
+            }
+            nTextLeft = nSampleRight + 4;
+        }
+    }
+    painter.setPen(palette.color(QPalette::ButtonText));
+    painter.drawText(QRect(nTextLeft, nTop + 2, nRight - nTextLeft, rect.height() - 2),
+                     Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, szText);
+}
+
+QWidget* CGridDelegate::createEditor(QWidget* pParent, const QStyleOptionViewItem&, const QModelIndex& index) const
+{
+    auto* pEditor = new QLineEdit(pParent);
+    pEditor->setFrame(false);
+    const int nRow = index.row();
+    const int nColumn = index.column();
+    connect(pEditor, &QLineEdit::textEdited, this, [this, nRow, nColumn](const QString& szText) {
+        if (m_OnEditText)
+            m_OnEditText(nRow, nColumn, szText);
+    });
+    return pEditor;
+}
+
+void CGridDelegate::setModelData(QWidget* pEditor, QAbstractItemModel* pModel, const QModelIndex& index) const
+{
+    QStyledItemDelegate::setModelData(pEditor, pModel, index);
+    if (m_OnEditDone)
+        m_OnEditDone(index.row(), index.column());
+}

@@ -1,0 +1,39 @@
+#pragma once
+// Draws the cells of the window's grids the way the form always drew them (raised label cells,
+// style samples, button-face outlines) and hands every keystroke of an edited cell to the page.
+#include <QStyledItemDelegate>
+#include <functional>
+
+class CCanvas;
+class TMainForm;
+
+class CGridDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    enum EGrid { FunctionsGrid, VariablesBox, StepsBox };
+    using EditTextHandler = std::function<void(int nRow, int nColumn, const QString& szText)>;
+    using EditDoneHandler = std::function<void(int nRow, int nColumn)>;
+
+    CGridDelegate(TMainForm& form, EGrid grid, QObject* pParent);
+
+    void SetEditTextHandler(EditTextHandler handler) { m_OnEditText = std::move(handler); }
+    void SetEditDoneHandler(EditDoneHandler handler) { m_OnEditDone = std::move(handler); }
+
+    void paint(QPainter* pPainter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    QWidget* createEditor(QWidget* pParent, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void setModelData(QWidget* pEditor, QAbstractItemModel* pModel, const QModelIndex& index) const override;
+
+    // A fixed cell as a raised button face: a dark outline one pixel outside the cell, white left
+    // and top edges, grey right and bottom edges. Right and bottom are exclusive.
+    static void DrawRaisedCell(CCanvas& canvas, int nLeft, int nTop, int nRight, int nBottom, uint32_t nButtonText,
+                               uint32_t nButtonFace);
+
+private:
+    void DrawLabelCell(QPainter& painter, const QRect& rect, int nRow, const QString& szText) const;
+    void DrawValueCell(QPainter& painter, const QStyleOptionViewItem& option, const QString& szText) const;
+
+    TMainForm& m_Form;
+    EGrid m_Grid;
+    EditTextHandler m_OnEditText;
+    EditDoneHandler m_OnEditDone;
+};

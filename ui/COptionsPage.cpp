@@ -1,0 +1,266 @@
+#include "ui/COptionsPage.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QStyle>
+#include <QVBoxLayout>
+#include <cmath>
+
+#include "expr/EFuncError.h"
+#include "project/CProject.h"
+#include "project/CScanText.h"
+#include "render/CQtCanvas.h"
+#include "render/CRenderer.h"
+#include "ui/CAnsi.h"
+#include "ui/CColorBox.h"
+#include "ui/CStylePopupMenu.h"
+#include "ui/TMainForm.h"
+
+namespace {
+QLineEdit* NumberEdit(const char* pszName, QWidget* pParent, int nMinWidth)
+{
+    auto* pEdit = new QLineEdit(pParent);
+    pEdit->setObjectName(pszName);
+    pEdit->setMinimumWidth(std::max(nMinWidth, pEdit->fontMetrics().horizontalAdvance("-1.2345678e-05") + 12));
+    return pEdit;
+}
+
+QCheckBox* CheckBox(const char* pszName, const QString& szCaption, QWidget* pParent)
+{
+    auto* pBox = new QCheckBox(szCaption, pParent);
+    pBox->setObjectName(pszName);
+    return pBox;
+}
+
+// "%lg" on typed text: leading white space, a number, anything after it ignored.
+bool ScanNumber(const QLineEdit& edit, double& dValue)
+{
+    const std::string szText = Ansi::FromQString(edit.text());
+    return CScanText(szText).Real(dValue);
+}
+
+QString Number(double dValue)
+{
+    return QString::fromStdString(CRenderer::FormatNumber(dValue));
+}
+}  // namespace
+
+COptionsPage::COptionsPage(TMainForm& form) : m_Form(form)
+{
+    setObjectName("OptionsSheet");
+
+    auto* pGroup1 = new QGroupBox("Bildausschnitt", this);
+    pGroup1->setObjectName("GroupBox1");
+    XminEdit = NumberEdit("XminEdit", pGroup1, 81);
+    XmaxEdit = NumberEdit("XmaxEdit", pGroup1, 81);
+    YminEdit = NumberEdit("YminEdit", pGroup1, 81);
+    YmaxEdit = NumberEdit("YmaxEdit", pGroup1, 81);
+    XAutoBox = CheckBox("XAutoBox", "automatisch", pGroup1);
+    YAutoBox = CheckBox("YAutoBox", "automatisch", pGroup1);
+    ProportionalBox = CheckBox("ProportionalBox", "ma\u00DFstabsgerechte Darstellung", pGroup1);
+    m_pBackgroundColorBox = new CColorBox(pGroup1);
+    m_pBackgroundColorBox->setObjectName("BackgroundColorBox");
+    auto* pGrid1 = new QGridLayout(pGroup1);
+    pGrid1->addWidget(new QLabel("X", pGroup1), 0, 0);
+    pGrid1->addWidget(XminEdit, 0, 1);
+    pGrid1->addWidget(XmaxEdit, 0, 2);
+    pGrid1->addWidget(XAutoBox, 0, 3);
+    pGrid1->addWidget(new QLabel("Y", pGroup1), 1, 0);
+    pGrid1->addWidget(YminEdit, 1, 1);
+    pGrid1->addWidget(YmaxEdit, 1, 2);
+    pGrid1->addWidget(YAutoBox, 1, 3);
+    pGrid1->addWidget(ProportionalBox, 2, 1, 1, 3);
+    auto* pBackground = new QHBoxLayout;
+    pBackground->addWidget(new QLabel("Hintergrundfarbe", pGroup1));
+    pBackground->addWidget(m_pBackgroundColorBox);
+    pBackground->addStretch(1);
+    pGrid1->addLayout(pBackground, 3, 1, 1, 3);
+
+    auto* pGroup2 = new QGroupBox("Koordinatenraster", this);
+    pGroup2->setObjectName("GroupBox2");
+    GridXEdit = NumberEdit("GridXEdit", pGroup2, 57);
+    GridYEdit = NumberEdit("GridYEdit", pGroup2, 57);
+    XGridBox = CheckBox("XGridBox", "Gitter sichtbar", pGroup2);
+    YGridBox = CheckBox("YGridBox", "Gitter sichtbar", pGroup2);
+    ShowAxisBox = CheckBox("ShowAxisBox", "Achsen beschriften", pGroup2);
+    TransformGridBox = CheckBox("TransformGridBox", "Gitter mit transformieren", pGroup2);
+    auto* pGrid2 = new QGridLayout(pGroup2);
+    pGrid2->addWidget(new QLabel("Gitterweite", pGroup2), 0, 0);
+    pGrid2->addWidget(new QLabel("X", pGroup2), 0, 1);
+    pGrid2->addWidget(GridXEdit, 0, 2);
+    pGrid2->addWidget(XGridBox, 0, 3);
+    pGrid2->addWidget(new QLabel("Y", pGroup2), 1, 1);
+    pGrid2->addWidget(GridYEdit, 1, 2);
+    pGrid2->addWidget(YGridBox, 1, 3);
+    pGrid2->addWidget(ShowAxisBox, 2, 0, 1, 4);
+    pGrid2->addWidget(TransformGridBox, 3, 0, 1, 4);
+
+    auto* pGroup3 = new QGroupBox("Transformation", this);
+    pGroup3->setObjectName("GroupBox3");
+    TransformBox = new QComboBox(pGroup3);
+    TransformBox->setObjectName("TransformBox");
+    TransformBox->addItems({"keine", "Benutzerdefiniert", "Polarkoordinaten [ fy*cos(fx),fy*sin(fx) ]"});
+    TransformEdit = new QLineEdit(pGroup3);
+    TransformEdit->setObjectName("TransformEdit");
+    auto* pBox3 = new QVBoxLayout(pGroup3);
+    pBox3->addWidget(TransformBox);
+    pBox3->addWidget(TransformEdit);
+
+    auto* pTop = new QHBoxLayout;
+    pTop->addWidget(pGroup1);
+    pTop->addWidget(pGroup2);
+    pTop->addStretch(1);
+    auto* pMiddle = new QHBoxLayout;
+    pMiddle->addWidget(pGroup3, 0);
+    pMiddle->addStretch(1);
+    auto* pLayout = new QVBoxLayout(this);
+    pLayout->setContentsMargins(8, 8, 8, 8);
+    pLayout->addLayout(pTop);
+    pLayout->addLayout(pMiddle);
+    pLayout->addStretch(1);
+    pGroup3->setMinimumWidth(pGroup1->sizeHint().width());
+
+    for (QLineEdit* pEdit : {XminEdit, XmaxEdit, YminEdit, YmaxEdit})
+        connect(pEdit, &QLineEdit::textChanged, this, &COptionsPage::RangeEditChange);
+    for (QLineEdit* pEdit : {GridXEdit, GridYEdit})
+        connect(pEdit, &QLineEdit::textChanged, this, &COptionsPage::GridEditChange);
+    for (QCheckBox* pBox : {XAutoBox, YAutoBox, XGridBox, YGridBox, ShowAxisBox, TransformGridBox, ProportionalBox})
+        connect(pBox, &QCheckBox::clicked, this, &COptionsPage::FlagChange);
+    connect(TransformBox, &QComboBox::currentIndexChanged, this, &COptionsPage::TransformBoxChange);
+    connect(TransformEdit, &QLineEdit::textChanged, this, &COptionsPage::TransformEditChange);
+    m_pBackgroundColorBox->SetMouseDownHandler([this] { BackgroundColorBoxMouseDown(); });
+
+    setTabOrder(XminEdit, XmaxEdit);
+    setTabOrder(XmaxEdit, YminEdit);
+    setTabOrder(YminEdit, YmaxEdit);
+    setTabOrder(YmaxEdit, XAutoBox);
+    setTabOrder(XAutoBox, YAutoBox);
+    setTabOrder(YAutoBox, ProportionalBox);
+    setTabOrder(ProportionalBox, GridXEdit);
+    setTabOrder(GridXEdit, GridYEdit);
+    setTabOrder(GridYEdit, XGridBox);
+    setTabOrder(XGridBox, ShowAxisBox);
+    setTabOrder(ShowAxisBox, YGridBox);
+    setTabOrder(YGridBox, TransformGridBox);
+    setTabOrder(TransformGridBox, TransformEdit);
+    setTabOrder(TransformEdit, TransformBox);
+}
+
+void COptionsPage::FillOptionsPage()
+{
+    const CProject& project = *m_Form.m_pDocument;
+    const double* pOptions = project.m_dOptions;
+    const uint32_t nFlags = project.m_nFlags;
+    m_Form.m_bUpdating = true;
+    XminEdit->setText(Number(pOptions[OPT_XMIN]));
+    XmaxEdit->setText(Number(pOptions[OPT_XMAX]));
+    XminEdit->setEnabled(!(nFlags & 1u << FLAG_XAUTO));
+    XmaxEdit->setEnabled(!(nFlags & 1u << FLAG_XAUTO));
+    XAutoBox->setChecked(nFlags & 1u << FLAG_XAUTO);
+    YminEdit->setText(Number(pOptions[OPT_YMIN]));
+    YmaxEdit->setText(Number(pOptions[OPT_YMAX]));
+    YminEdit->setEnabled(!(nFlags & 1u << FLAG_YAUTO));
+    YmaxEdit->setEnabled(!(nFlags & 1u << FLAG_YAUTO));
+    YAutoBox->setChecked(nFlags & 1u << FLAG_YAUTO);
+    GridXEdit->setText(Number(pOptions[OPT_XGRID]));
+    GridYEdit->setText(Number(pOptions[OPT_YGRID]));
+    XGridBox->setChecked(nFlags & 1u << FLAG_XGRID);
+    YGridBox->setChecked(nFlags & 1u << FLAG_YGRID);
+    ShowAxisBox->setChecked(nFlags & 1u << FLAG_SHOWAXIS);
+    TransformGridBox->setChecked(nFlags & 1u << FLAG_TRANSFORMGRID);
+    ProportionalBox->setChecked(nFlags & 1u << FLAG_PROPORTIONAL);
+    ShowBackgroundColor();
+    TransformEdit->setText(project.m_pTransform ? Ansi::ToQString(project.m_pTransform->m_pszText) : QString());
+    TransformEdit->setEnabled(pOptions[OPT_TRMODE] == 1);
+    const double dMode = std::trunc(pOptions[OPT_TRMODE]);
+    TransformBox->setCurrentIndex(dMode >= 0 && dMode < TransformBox->count() ? static_cast<int>(dMode) : -1);
+    m_Form.m_bUpdating = false;
+}
+
+void COptionsPage::ShowBackgroundColor()
+{
+    const CProject& project = *m_Form.m_pDocument;
+    const double dIndex = std::trunc(project.m_dOptions[OPT_BGCOLOR]);
+    // An index from a file outside the palette shows as black rather than reading past it.
+    const bool bInPalette = dIndex >= 0 && dIndex < project.m_nPaletteSize;
+    m_pBackgroundColorBox->SetBrushColor(CQtCanvas::ToQColor(bInPalette ? project.m_pPalette[static_cast<int>(dIndex)] : 0));
+}
+
+void COptionsPage::RangeEditChange()
+{
+    if (m_Form.m_bUpdating)
+        return;
+    double dValues[4];
+    const QLineEdit* edits[4] = {XminEdit, XmaxEdit, YminEdit, YmaxEdit};
+    for (int i = 0; i < 4; ++i) {
+        if (!ScanNumber(*edits[i], dValues[i])) {
+            m_Form.ShowStatus("Ung\u00FCltiger Wertebereich!");
+            return;
+        }
+    }
+    for (unsigned i = 0; i < 4; ++i)
+        m_Form.m_pDocument->SetOption(OPT_XMIN + i, dValues[i]);
+    m_Form.ShowStatus(QString());
+}
+
+void COptionsPage::GridEditChange()
+{
+    if (m_Form.m_bUpdating)
+        return;
+    double dX, dY;
+    if (!ScanNumber(*GridXEdit, dX) || !ScanNumber(*GridYEdit, dY)) {
+        m_Form.ShowStatus("Ung\u00FCltige Gitter-Angaben!");
+        return;
+    }
+    m_Form.m_pDocument->SetOption(OPT_XGRID, dX);
+    m_Form.m_pDocument->SetOption(OPT_YGRID, dY);
+    m_Form.ShowStatus(QString());
+}
+
+void COptionsPage::FlagChange()
+{
+    if (m_Form.m_bUpdating)
+        return;
+    CProject& project = *m_Form.m_pDocument;
+    project.SetFlag(FLAG_XAUTO, XAutoBox->isChecked());
+    project.SetFlag(FLAG_YAUTO, YAutoBox->isChecked());
+    project.SetFlag(FLAG_XGRID, XGridBox->isChecked());
+    project.SetFlag(FLAG_YGRID, YGridBox->isChecked());
+    project.SetFlag(FLAG_SHOWAXIS, ShowAxisBox->isChecked());
+    project.SetFlag(FLAG_TRANSFORMGRID, TransformGridBox->isChecked());
+    project.SetFlag(FLAG_PROPORTIONAL, ProportionalBox->isChecked());
+    FillOptionsPage();
+}
+
+void COptionsPage::TransformBoxChange()
+{
+    if (m_Form.m_bUpdating)
+        return;
+    m_Form.m_pDocument->SetOption(OPT_TRMODE, TransformBox->currentIndex());
+    TransformEdit->setEnabled(m_Form.m_pDocument->m_dOptions[OPT_TRMODE] == 1);
+}
+
+void COptionsPage::TransformEditChange()
+{
+    if (m_Form.m_bUpdating)
+        return;
+    const std::string szAnsi = Ansi::FromQString(TransformEdit->text(), Ansi::FORMULA_REPLACEMENT);
+    try {
+        m_Form.m_pDocument->SetTransform(szAnsi.c_str());
+        m_Form.ShowStatus(QString());
+    } catch (const EFuncError& error) {
+        m_Form.ShowStatus(Ansi::ToQString(error.m_pszMessage) + " in Transformationsterm bei: " +
+                          Ansi::ToQString(error.Excerpt(szAnsi)));
+    }
+}
+
+void COptionsPage::BackgroundColorBoxMouseDown()
+{
+    const int nMenuBar = QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    m_Form.StylePopupMenu->Popup(m_pBackgroundColorBox, m_pBackgroundColorBox->mapToGlobal(QPoint(4, nMenuBar)));
+}

@@ -1,0 +1,46 @@
+#pragma once
+// The "Einstellungen" page: displayed ranges, scale, background, grid and the transformation.
+#include <QWidget>
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class CColorBox;
+class TMainForm;
+
+class COptionsPage : public QWidget {
+    Q_OBJECT
+public:
+    explicit COptionsPage(TMainForm& form);
+
+    void FillOptionsPage();
+    void ShowBackgroundColor();
+    CColorBox* BackgroundColorBox() const { return m_pBackgroundColorBox; }
+
+    void RangeEditChange();
+    void GridEditChange();
+    void FlagChange();
+    void TransformBoxChange();
+    void TransformEditChange();
+    void BackgroundColorBoxMouseDown();
+
+    QLineEdit* XminEdit;
+    QLineEdit* XmaxEdit;
+    QLineEdit* YminEdit;
+    QLineEdit* YmaxEdit;
+    QCheckBox* XAutoBox;
+    QCheckBox* YAutoBox;
+    QCheckBox* ProportionalBox;
+    QLineEdit* GridXEdit;
+    QLineEdit* GridYEdit;
+    QCheckBox* XGridBox;
+    QCheckBox* YGridBox;
+    QCheckBox* ShowAxisBox;
+    QCheckBox* TransformGridBox;
+    QComboBox* TransformBox;
+    QLineEdit* TransformEdit;
+
+private:
+    TMainForm& m_Form;
+    CColorBox* m_pBackgroundColorBox;
+};

@@ -1,0 +1,445 @@
+#include "ui/CStepEditors.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTableWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <cmath>
+#include <tuple>
+
+#include "project/CProject.h"
+#include "project/CScanText.h"
+#include "render/CRenderer.h"
+#include "ui/CAnsi.h"
+#include "ui/CFunctionsPage.h"
+#include "ui/CGridDelegate.h"
+#include "ui/CToolIcons.h"
+#include "ui/CUpDown.h"
+#include "ui/TMainForm.h"
+
+namespace {
+QString Number(double dValue)
+{
+    return QString::fromStdString(CRenderer::FormatNumber(dValue));
+}
+
+void ConfigureGrid(QTableWidget& grid, int nRowHeight)
+{
+    grid.horizontalHeader()->hide();
+    grid.verticalHeader()->hide();
+    grid.setShowGrid(false);
+    grid.setSelectionMode(QAbstractItemView::SingleSelection);
+    grid.setEditTriggers(QAbstractItemView::AllEditTriggers);
+    grid.setTabKeyNavigation(false);
+    grid.verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    grid.verticalHeader()->setMinimumSectionSize(nRowHeight);
+    grid.verticalHeader()->setDefaultSectionSize(nRowHeight);
+    grid.horizontalHeader()->setMinimumSectionSize(1);
+}
+}  // namespace
+
+CStepEditors::CStepEditors(TMainForm& form, QWidget* pParent) : QWidget(pParent), m_Form(form)
+{
+    const QFontMetrics metrics(font());
+
+    auto* pBevel1 = new QFrame(this);
+    pBevel1->setObjectName("Bevel1");
+    pBevel1->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+
+    m_pVariablesBox = new QTableWidget(4, 5, pBevel1);
+    QTableWidget& vars = *m_pVariablesBox;
+    vars.setObjectName("VariablesBox");
+    const int nRowHeight = std::max(20, metrics.height() + 6);
+    ConfigureGrid(vars, nRowHeight);
+    vars.setFrameShape(QFrame::NoFrame);
+    vars.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    vars.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    const int nNumber = metrics.horizontalAdvance("-1.2345678e-05") + 6;
+    const int widths[5] = {std::max(20, metrics.horizontalAdvance("x,t") + 6), std::max(59, nNumber),
+                           std::max(59, nNumber), std::max(58, nNumber),
+                           std::max(63, metrics.horizontalAdvance("4294967295") + 6)};
+    int nWidth = 0;
+    for (int c = 0; c < 5; ++c) {
+        vars.setColumnWidth(c, widths[c]);
+        nWidth += widths[c];
+    }
+    vars.setFixedSize(nWidth, 4 * nRowHeight + 1);
+    auto* pVarsDelegate = new CGridDelegate(form, CGridDelegate::VariablesBox, &vars);
+    pVarsDelegate->SetEditTextHandler(
+        [this](int nRow, int nColumn, const QString& szText) { VariablesBoxSetEditText(nColumn, nRow, szText); });
+    vars.setItemDelegate(pVarsDelegate);
+    for (int r = 0; r < 4; ++r) {
+        for (int c = 0; c < 5; ++c) {
+            auto* pItem = new QTableWidgetItem;
+            if (r == 0 || c == 0)
+                pItem->setFlags(Qt::ItemIsEnabled);
+            vars.setItem(r, c, pItem);
+        }
+    }
+
+    SameRangeBox = new QCheckBox("Definitionsbereich wie vor", pBevel1);
+    SameRangeBox->setObjectName("SameRangeBox");
+    ConnectPointsBox = new QCheckBox("Punkte verbinden", pBevel1);
+    ConnectPointsBox->setObjectName("ConnectPointsBox");
+    SpeedEdit = new QLineEdit("0", pBevel1);
+    SpeedEdit->setObjectName("SpeedEdit");
+    SpeedUpDown = new CUpDown(SpeedEdit, 0, 1000, 10, pBevel1);
+    SpeedUpDown->setObjectName("SpeedUpDown");
+    WaitEdit = new QLineEdit("0", pBevel1);
+    WaitEdit->setObjectName("WaitEdit");
+    WaitUpDown = new CUpDown(WaitEdit, 0, 30, 1, pBevel1);
+    WaitUpDown->setObjectName("WaitUpDown");
+    const int nEditWidth = std::max(29, metrics.horizontalAdvance("10000") + 10);
+    SpeedEdit->setFixedWidth(nEditWidth);
+    WaitEdit->setFixedWidth(nEditWidth);
+
+    auto* pFields = new QGridLayout;
+    pFields->setContentsMargins(0, 0, 0, 0);
+    pFields->setVerticalSpacing(2);
+    pFields->addWidget(SameRangeBox, 0, 0, 1, 3);
+    pFields->addWidget(ConnectPointsBox, 1, 0, 1, 3);
+    pFields->addWidget(new QLabel("Geschwindigkeit", pBevel1), 2, 0);
+    for (const auto& [pEdit, pUpDown, nRow] : {std::tuple{SpeedEdit, SpeedUpDown, 2}, std::tuple{WaitEdit, WaitUpDown, 3}}) {
+        auto* pPair = new QHBoxLayout;
+        pPair->setSpacing(0);
+        pPair->addWidget(pEdit);
+        pPair->addWidget(pUpDown);
+        pPair->addStretch(1);
+        pFields->addLayout(pPair, nRow, 1);
+    }
+    pFields->addWidget(new QLabel("Wartezeit", pBevel1), 3, 0);
+    pFields->setColumnStretch(2, 1);
+    pFields->setRowStretch(4, 1);
+
+    auto* pBevel1Layout = new QHBoxLayout(pBevel1);
+    pBevel1Layout->setContentsMargins(8, 5, 4, 5);
+    pBevel1Layout->setSpacing(16);
+    pBevel1Layout->addWidget(m_pVariablesBox, 0, Qt::AlignTop);
+    pBevel1Layout->addLayout(pFields);
+
+    auto* pBevel2 = new QFrame(this);
+    pBevel2->setObjectName("Bevel2");
+    pBevel2->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    m_pStepsBox = new QTableWidget(1, 1, pBevel2);
+    QTableWidget& steps = *m_pStepsBox;
+    steps.setObjectName("StepsBox");
+    ConfigureGrid(steps, std::max(16, metrics.height() + 2));
+    steps.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    steps.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    steps.horizontalHeader()->setStretchLastSection(true);
+    auto* pStepsDelegate = new CGridDelegate(form, CGridDelegate::StepsBox, &steps);
+    pStepsDelegate->SetEditTextHandler(
+        [this](int nRow, int, const QString& szText) { StepsBoxSetEditText(nRow, szText); });
+    pStepsDelegate->SetEditDoneHandler([this](int nRow, int) {
+        // Once editing ends the row shows the name as stored (cut to its 39 characters).
+        if (QTableWidgetItem* pItem = m_pStepsBox->item(nRow, 0)) {
+            const bool bUpdating = m_Form.m_bUpdating;
+            m_Form.m_bUpdating = true;
+            pItem->setText(StepLabel(nRow));
+            m_Form.m_bUpdating = bUpdating;
+        }
+    });
+    steps.setItemDelegate(pStepsDelegate);
+    connect(&steps, &QTableWidget::currentCellChanged, this, [this] { StepsBoxClick(); });
+
+    auto* pButtons = new QHBoxLayout;
+    pButtons->setContentsMargins(0, 0, 0, 0);
+    pButtons->setSpacing(1);
+    InsertStepButton = AddStepButton(pBevel2, "InsertStepButton", "Animationsschritt einf\u00FCgen", CToolIcons::InsertStep);
+    DeleteStepButton = AddStepButton(pBevel2, "DeleteStepButton", "Animationsschritt l\u00F6schen", CToolIcons::DeleteStep);
+    MoveStepUpButton = AddStepButton(pBevel2, "MoveStepUpButton", "Schritt nach oben schieben", CToolIcons::MoveUp);
+    MoveStepDownButton = AddStepButton(pBevel2, "MoveStepDownButton", "Schritt nach unten schieben", CToolIcons::MoveDown);
+    RunButton = AddStepButton(pBevel2, "RunButton", "Animation starten", CToolIcons::Run);
+    for (QToolButton* pButton : {InsertStepButton, DeleteStepButton, MoveStepUpButton, MoveStepDownButton, RunButton})
+        pButtons->addWidget(pButton);
+    pButtons->addStretch(1);
+    connect(InsertStepButton, &QToolButton::clicked, this, &CStepEditors::InsertStepButtonClick);
+    connect(DeleteStepButton, &QToolButton::clicked, this, &CStepEditors::DeleteStepButtonClick);
+    connect(MoveStepUpButton, &QToolButton::clicked, this, &CStepEditors::MoveStepUpButtonClick);
+    connect(MoveStepDownButton, &QToolButton::clicked, this, &CStepEditors::MoveStepDownButtonClick);
+
+    auto* pBevel2Layout = new QVBoxLayout(pBevel2);
+    pBevel2Layout->setContentsMargins(4, 2, 4, 2);
+    pBevel2Layout->setSpacing(1);
+    pBevel2Layout->addWidget(new QLabel("Animation:", pBevel2));
+    pBevel2Layout->addWidget(m_pStepsBox, 1);
+    pBevel2Layout->addLayout(pButtons);
+    pBevel2->setMinimumWidth(131);
+
+    auto* pLayout = new QHBoxLayout(this);
+    pLayout->setContentsMargins(0, 0, 0, 0);
+    pLayout->setSpacing(3);
+    pLayout->addWidget(pBevel1, 0);
+    pLayout->addWidget(pBevel2, 1);
+    setFixedHeight(std::max(104, pBevel1->sizeHint().height()));
+
+    connect(SameRangeBox, &QCheckBox::clicked, this, &CStepEditors::SameRangeBoxClick);
+    connect(ConnectPointsBox, &QCheckBox::clicked, this, &CStepEditors::ConnectPointsBoxClick);
+    connect(SpeedEdit, &QLineEdit::textChanged, this, &CStepEditors::SpeedEditChange);
+    connect(WaitEdit, &QLineEdit::textChanged, this, &CStepEditors::WaitEditChange);
+
+    setTabOrder(m_pVariablesBox, ConnectPointsBox);
+    setTabOrder(ConnectPointsBox, m_pStepsBox);
+    setTabOrder(m_pStepsBox, SameRangeBox);
+    setTabOrder(SameRangeBox, SpeedEdit);
+    setTabOrder(SpeedEdit, WaitEdit);
+}
+
+QToolButton* CStepEditors::AddStepButton(QWidget* pParent, const char* pszName, const QString& szHint, int nIcon)
+{
+    auto* pButton = new QToolButton(pParent);
+    pButton->setObjectName(pszName);
+    pButton->setToolTip(szHint);
+    pButton->setAccessibleName(szHint);
+    pButton->setAutoRaise(true);
+    pButton->setIcon(CToolIcons::Make(static_cast<CToolIcons::EIcon>(nIcon)));
+    pButton->setIconSize(QSize(16, 16));
+    pButton->setFixedSize(23, 22);
+    return pButton;
+}
+
+void CStepEditors::WriteVariablesHeadings()
+{
+    const char* headings[] = {"Min", "Max", "Schrittw.", "Anzahl"};
+    const char* names[] = {"x,t", "u", "v"};
+    for (int c = 1; c <= 4; ++c)
+        m_pVariablesBox->item(0, c)->setText(headings[c - 1]);
+    for (int r = 1; r <= 3; ++r)
+        m_pVariablesBox->item(r, 0)->setText(names[r - 1]);
+}
+
+void CStepEditors::FormResize()
+{
+    m_pStepsBox->setColumnWidth(0, std::max(1, m_pStepsBox->viewport()->width()));
+}
+
+QString CStepEditors::StepLabel(int nRow) const
+{
+    const CAnimationStep* pStep = m_Form.m_pDocument->m_pFirstStep;
+    for (int i = 0; pStep && i < nRow; ++i)
+        pStep = pStep->m_pNext;
+    return pStep && pStep->m_szName[0] ? Ansi::ToQString(pStep->m_szName) : DefaultLabel(nRow);
+}
+
+void CStepEditors::FillStepsBox()
+{
+    int nCount = 0;
+    for (const CAnimationStep* pStep = m_Form.m_pDocument->m_pFirstStep; pStep; pStep = pStep->m_pNext)
+        ++nCount;
+    m_Form.m_pCurrentStep = nullptr;
+    m_bFillingSteps = true;
+    const bool bUpdating = m_Form.m_bUpdating;
+    m_Form.m_bUpdating = true;
+    m_pStepsBox->setRowCount(nCount);
+    for (int i = 0; i < nCount; ++i)
+        m_pStepsBox->setItem(i, 0, new QTableWidgetItem(StepLabel(i)));
+    m_Form.m_bUpdating = bUpdating;
+    m_bFillingSteps = false;
+}
+
+void CStepEditors::SelectStep(int nPosition)
+{
+    CAnimationStep* pStep = m_Form.m_pDocument->m_pFirstStep;
+    for (int i = 0; pStep && i < nPosition; ++i)
+        pStep = pStep->m_pNext;
+    m_Form.m_pCurrentStep = pStep;
+    if (!pStep)
+        nPosition = 0;
+    if (m_pStepsBox->currentRow() != nPosition) {
+        m_bFillingSteps = true;
+        m_pStepsBox->setCurrentCell(nPosition, 0);
+        m_bFillingSteps = false;
+    }
+    FillStepEditors();
+}
+
+void CStepEditors::WriteRangeCells(int nRow, int nSkipColumn)
+{
+    const CAnimationStep* pStep = m_Form.m_pCurrentStep;
+    const unsigned v = static_cast<unsigned>(nRow - 1);
+    const QString texts[5] = {QString(), Number(pStep->m_dMin[v]), Number(pStep->GetMax(v)), Number(pStep->m_dStep[v]),
+                              QString::number(pStep->m_nCount[v])};
+    for (int c = 1; c <= 4; ++c)
+        if (c != nSkipColumn)
+            m_pVariablesBox->item(nRow, c)->setText(texts[c]);
+}
+
+void CStepEditors::FillStepEditors()
+{
+    const CAnimationStep* pStep = m_Form.m_pCurrentStep;
+    if (!pStep) {
+        for (QWidget* pWidget : {static_cast<QWidget*>(m_pVariablesBox), static_cast<QWidget*>(SameRangeBox),
+                                 static_cast<QWidget*>(ConnectPointsBox), static_cast<QWidget*>(SpeedEdit),
+                                 static_cast<QWidget*>(WaitEdit)})
+            pWidget->setEnabled(false);
+        return;
+    }
+    m_Form.m_bUpdating = true;
+    m_Form.FunctionsSheet->FunctionsGrid()->viewport()->update();
+    m_pVariablesBox->setEnabled(!pStep->m_bSameRange);
+    for (int r = 1; r <= 3; ++r)
+        WriteRangeCells(r, 0);
+    const bool bNotFirst = pStep != m_Form.m_pDocument->m_pFirstStep;
+    SameRangeBox->setEnabled(bNotFirst);
+    SameRangeBox->setChecked(pStep->m_bSameRange && bNotFirst);
+    ConnectPointsBox->setEnabled(true);
+    ConnectPointsBox->setChecked(pStep->m_bConnect);
+    SpeedEdit->setEnabled(true);
+    SpeedEdit->setText(QString::number(pStep->m_nSpeed));
+    WaitEdit->setEnabled(true);
+    WaitEdit->setText(QString::number(pStep->m_nWait));
+    m_Form.m_bUpdating = false;
+}
+
+void CStepEditors::StepsBoxClick()
+{
+    if (m_bFillingSteps || m_pStepsBox->currentRow() < 0)
+        return;
+    SelectStep(m_pStepsBox->currentRow());
+}
+
+void CStepEditors::StepsBoxSetEditText(int nRow, const QString& szText)
+{
+    CAnimationStep* pStep = m_Form.m_pCurrentStep;
+    if (m_Form.m_bUpdating || !pStep || szText == DefaultLabel(nRow))
+        return;
+    const std::string szName = Ansi::FromQString(szText).substr(0, CAnimationStep::NAME_SIZE - 1);
+    if (szName != pStep->m_szName) {
+        m_Form.m_pDocument->m_bModified = true;
+        pStep->SetName(szName);
+    }
+}
+
+void CStepEditors::InsertStepButtonClick()
+{
+    CAnimationStep* pStep = m_Form.m_pCurrentStep;
+    if (!pStep)
+        return;
+    const int nRow = m_pStepsBox->currentRow();
+    m_Form.m_pDocument->InsertStep(new CAnimationStep(*pStep), pStep->m_pNext);
+    FillStepsBox();
+    SelectStep(nRow + 1);
+}
+
+void CStepEditors::DeleteStepButtonClick()
+{
+    CAnimationStep* pStep = m_Form.m_pCurrentStep;
+    if (!pStep)
+        return;
+    const int nRow = m_pStepsBox->currentRow();
+    CProject& project = *m_Form.m_pDocument;
+    project.RemoveStep(pStep);
+    delete pStep;
+    m_Form.m_pCurrentStep = nullptr;
+    if (!project.m_pFirstStep)
+        project.InsertStep(new CAnimationStep, nullptr);
+    FillStepsBox();
+    SelectStep(nRow < m_pStepsBox->rowCount() ? nRow : nRow - 1);
+}
+
+void CStepEditors::MoveStepUpButtonClick()
+{
+    CAnimationStep* pStep = m_Form.m_pCurrentStep;
+    if (!pStep || !pStep->m_pPrev)
+        return;
+    const int nRow = m_pStepsBox->currentRow();
+    CAnimationStep* pPrev = pStep->m_pPrev;
+    m_Form.m_pDocument->RemoveStep(pStep);
+    m_Form.m_pDocument->InsertStep(pStep, pPrev);
+    FillStepsBox();
+    SelectStep(nRow - 1);
+}
+
+void CStepEditors::MoveStepDownButtonClick()
+{
+    CAnimationStep* pStep = m_Form.m_pCurrentStep;
+    if (!pStep || !pStep->m_pNext)
+        return;
+    const int nRow = m_pStepsBox->currentRow();
+    CAnimationStep* pAfter = pStep->m_pNext->m_pNext;
+    m_Form.m_pDocument->RemoveStep(pStep);
+    m_Form.m_pDocument->InsertStep(pStep, pAfter);
+    FillStepsBox();
+    SelectStep(nRow + 1);
+}
+
+void CStepEditors::VariablesBoxSetEditText(int nColumn, int nRow, const QString& szText)
+{
+    CAnimationStep* pStep = m_Form.m_pCurrentStep;
+    if (!pStep || nColumn < 1 || nColumn > 4 || nRow < 1 || nRow > 3 || m_Form.m_bUpdating)
+        return;
+    const std::string szAnsi = Ansi::FromQString(szText);
+    CScanText scan(szAnsi);
+    double x;
+    if (!scan.Real(x))
+        return;  // no message for text that does not scan
+    const unsigned v = static_cast<unsigned>(nRow - 1);
+    switch (nColumn) {
+    case 1: pStep->SetMin(v, x); break;
+    case 2: pStep->SetMax(v, x); break;
+    case 3: pStep->SetStep(v, x); break;
+    case 4:
+        // A count must fit its unsigned 32-bit field; anything else is ignored like bad text.
+        if (x < 0 || std::trunc(x) > 4294967295.0)
+            return;
+        pStep->SetCount(v, static_cast<uint32_t>(std::trunc(x)));
+        break;
+    }
+    m_Form.m_bUpdating = true;
+    WriteRangeCells(nRow, nColumn);
+    m_Form.m_bUpdating = false;
+}
+
+void CStepEditors::SameRangeBoxClick()
+{
+    if (m_Form.m_bUpdating || !m_Form.m_pCurrentStep)
+        return;
+    m_Form.m_pCurrentStep->SetSameRange(SameRangeBox->isChecked());
+    FillStepEditors();
+}
+
+void CStepEditors::ConnectPointsBoxClick()
+{
+    if (m_Form.m_bUpdating || !m_Form.m_pCurrentStep)
+        return;
+    m_Form.m_pCurrentStep->m_bConnect = ConnectPointsBox->isChecked();
+    m_Form.m_pDocument->m_bModified = true;
+}
+
+uint32_t CStepEditors::PacingValue(const QLineEdit& edit, const CUpDown& upDown)
+{
+    bool bOk = false;
+    const long long nValue = edit.text().trimmed().toLongLong(&bOk);
+    if (!bOk)
+        return 0;
+    return static_cast<uint32_t>(std::max<long long>(upDown.Minimum(), std::min<long long>(upDown.Maximum(), nValue)));
+}
+
+void CStepEditors::SpeedEditChange()
+{
+    CAnimationStep* pStep = m_Form.m_pCurrentStep;
+    if (!pStep || m_Form.m_bUpdating)
+        return;
+    const uint32_t nSpeed = PacingValue(*SpeedEdit, *SpeedUpDown);
+    if (nSpeed != pStep->m_nSpeed) {
+        pStep->m_nSpeed = nSpeed;
+        m_Form.m_pDocument->m_bModified = true;
+    }
+}
+
+void CStepEditors::WaitEditChange()
+{
+    CAnimationStep* pStep = m_Form.m_pCurrentStep;
+    if (!pStep || m_Form.m_bUpdating)
+        return;
+    const uint32_t nWait = PacingValue(*WaitEdit, *WaitUpDown);
+    if (nWait != pStep->m_nWait) {
+        pStep->m_nWait = nWait;
+        m_Form.m_pDocument->m_bModified = true;
+    }
+}

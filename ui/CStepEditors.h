@@ -1,0 +1,64 @@
+#pragma once
+// The lower part of the "Funktionen" page: the ranges of x, u, v of the current step, its other
+// fields, and the list of animation steps with the buttons that insert, delete and move them.
+#include <QFrame>
+
+class QCheckBox;
+class QLineEdit;
+class QTableWidget;
+class QToolButton;
+class CGridDelegate;
+class CUpDown;
+class TMainForm;
+
+class CStepEditors : public QWidget {
+    Q_OBJECT
+public:
+    CStepEditors(TMainForm& form, QWidget* pParent);
+
+    QTableWidget* VariablesBox() const { return m_pVariablesBox; }
+    QTableWidget* StepsBox() const { return m_pStepsBox; }
+
+    void WriteVariablesHeadings();
+    void FillStepsBox();
+    void SelectStep(int nPosition);
+    void FillStepEditors();
+    void FormResize();
+
+    void StepsBoxClick();
+    void StepsBoxSetEditText(int nRow, const QString& szText);
+    void InsertStepButtonClick();
+    void DeleteStepButtonClick();
+    void MoveStepUpButtonClick();
+    void MoveStepDownButtonClick();
+    void VariablesBoxSetEditText(int nColumn, int nRow, const QString& szText);
+    void SameRangeBoxClick();
+    void ConnectPointsBoxClick();
+    void SpeedEditChange();
+    void WaitEditChange();
+
+    QCheckBox* SameRangeBox;
+    QCheckBox* ConnectPointsBox;
+    QLineEdit* SpeedEdit;
+    CUpDown* SpeedUpDown;
+    QLineEdit* WaitEdit;
+    CUpDown* WaitUpDown;
+    QToolButton* InsertStepButton;
+    QToolButton* DeleteStepButton;
+    QToolButton* MoveStepUpButton;
+    QToolButton* MoveStepDownButton;
+    QToolButton* RunButton;
+
+private:
+    QToolButton* AddStepButton(QWidget* pParent, const char* pszName, const QString& szHint, int nIcon);
+    void WriteRangeCells(int nRow, int nSkipColumn);
+    static QString DefaultLabel(int nRow) { return "(" + QString::number(nRow + 1) + ")"; }
+    QString StepLabel(int nRow) const;
+    // Text of a pacing field as a number in its spinner's range; 0 when it is no integer.
+    static uint32_t PacingValue(const QLineEdit& edit, const CUpDown& upDown);
+
+    TMainForm& m_Form;
+    QTableWidget* m_pVariablesBox;
+    QTableWidget* m_pStepsBox;
+    bool m_bFillingSteps = false;
+};

@@ -1,0 +1,119 @@
+#include "ui/CStylePopupMenu.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "project/CProject.h"
+#include "render/CQtCanvas.h"
+
+namespace {
+uint32_t ToBgr(const QColor& color)
+{
+    return static_cast<uint32_t>(color.red()) | static_cast<uint32_t>(color.green()) << 8 |
+           static_cast<uint32_t>(color.blue()) << 16;
+}
+}  // namespace
+
+CStylePopupMenu::CStylePopupMenu(const std::unique_ptr<CProject>& pDocument, int nPaletteSize, QWidget* pParent)
+    : QWidget(pParent, Qt::Popup), m_pDocument(pDocument)
+{
+    setObjectName("StylePopupMenu");
+    setMouseTracking(true);
+    // The show/hide item alone in the first column; then per column two colours and a width.
+    m_Items.emplace_back(CStyleItem::KIND_TOGGLE, 0);
+    m_Cells.emplace_back(0, 0);
+    for (int c = 0; c < 8; ++c) {
+        int nRow = 0;
+        for (int k = c; k < nPaletteSize; k += 8) {
+            m_Items.emplace_back(CStyleItem::KIND_COLOR, k);
+            m_Cells.emplace_back(c + 1, nRow++);
+        }
+        m_Items.emplace_back(CStyleItem::KIND_WIDTH, c + 1);
+        m_Cells.emplace_back(c + 1, nRow++);
+        m_nRows = std::max(m_nRows, nRow);
+    }
+    m_nColumns = 9;
+    resize(sizeHint());
+}
+
+QSize CStylePopupMenu::sizeHint() const
+{
+    return QSize(m_nColumns * ITEM_WIDTH + 4, m_nRows * ITEM_HEIGHT + 4);
+}
+
+QRect CStylePopupMenu::ItemRect(size_t nItem) const
+{
+    const QPoint cell = m_Cells.at(nItem);
+    return QRect(2 + cell.x() * ITEM_WIDTH + 2, 2 + cell.y() * ITEM_HEIGHT + 2, ITEM_WIDTH - 4, ITEM_HEIGHT - 4);
+}
+
+int CStylePopupMenu::ItemAt(const QPoint& pos) const
+{
+    for (size_t i = 0; i < m_Items.size(); ++i)
+        if (ItemRect(i).adjusted(-2, -2, 2, 2).contains(pos))
+            return static_cast<int>(i);
+    return -1;
+}
+
+void CStylePopupMenu::Popup(QWidget* pPopupComponent, const QPoint& globalPos)
+{
+    m_pPopupComponent = pPopupComponent;
+    m_nSelected = -1;
+    move(globalPos);
+    show();
+    raise();
+}
+
+void CStylePopupMenu::ClickItem(size_t nItem)
+{
+    hide();
+    if (m_OnClick && nItem < m_Items.size())
+        m_OnClick(m_Items[nItem], m_pPopupComponent);
+}
+
+void CStylePopupMenu::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    const QColor back = palette().color(QPalette::Window);
+    painter.fillRect(rect(), back);
+    painter.setPen(palette().color(QPalette::Mid));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    if (!m_pDocument)
+        return;
+    CQtCanvas canvas(painter);
+    const uint32_t nMenuText = ToBgr(palette().color(QPalette::WindowText));
+    const uint32_t nMenuBack = ToBgr(back);
+    for (size_t i = 0; i < m_Items.size(); ++i) {
+        const QRect r = ItemRect(i);
+        m_Items[i].DrawItem(canvas, *m_pDocument, r.left(), r.top(), r.left() + r.width(), r.top() + r.height(),
+                            static_cast<int>(i) == m_nSelected, nMenuText, nMenuBack);
+    }
+}
+
+void CStylePopupMenu::mouseMoveEvent(QMouseEvent* pEvent)
+{
+    const int nItem = ItemAt(pEvent->position().toPoint());
+    if (nItem != m_nSelected) {
+        m_nSelected = nItem;
+        update();
+    }
+}
+
+void CStylePopupMenu::mouseReleaseEvent(QMouseEvent* pEvent)
+{
+    if (!rect().contains(pEvent->position().toPoint())) {
+        hide();
+        return;
+    }
+    const int nItem = ItemAt(pEvent->position().toPoint());
+    if (nItem >= 0)
+        ClickItem(static_cast<size_t>(nItem));
+}
+
+void CStylePopupMenu::leaveEvent(QEvent*)
+{
+    if (m_nSelected != -1) {
+        m_nSelected = -1;
+        update();
+    }
+}

@@ -1,0 +1,19 @@
+#pragma once
+// Every modal question the window asks goes through here, so that tests can answer in place of
+// a person. The default asks with the platform's message boxes and file dialogs.
+#include <QString>
+
+class QWidget;
+
+class CUserDialogs {
+public:
+    virtual ~CUserDialogs() = default;
+
+    // A warning with the OK button and no caption text.
+    virtual void Warning(QWidget* pParent, const QString& szText);
+    // A question with Yes and No; true for Yes.
+    virtual bool Question(QWidget* pParent, const QString& szCaption, const QString& szText);
+    // A file name, or empty when the dialog was cancelled.
+    virtual QString OpenFileName(QWidget* pParent, const QString& szProposed, const QString& szFilter);
+    virtual QString SaveFileName(QWidget* pParent, const QString& szProposed, const QString& szFilter);
+};

@@ -1,0 +1,252 @@
+#include "ui/TMainForm.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QToolBar>
+#include <QToolButton>
+#include <ctime>
+
+#include "expr/CFuncRandom.h"
+#include "kurvix_version.h"
+#include "project/CProject.h"
+#include "project/ELoadFuncError.h"
+#include "project/ELoadSaveError.h"
+#include "ui/CAnsi.h"
+#include "ui/CColorBox.h"
+#include "ui/CFunctionsPage.h"
+#include "ui/COptionsPage.h"
+#include "ui/CStylePopupMenu.h"
+#include "ui/CToolIcons.h"
+#include "ui/CUserDialogs.h"
+
+TMainForm::TMainForm(QWidget* pParent)
+    : QMainWindow(pParent), m_pDialogs(std::make_unique<CUserDialogs>()), m_pDocument(std::make_unique<CProject>())
+{
+    setObjectName("MainForm");
+    CFuncRandom::Seed(static_cast<uint32_t>(std::time(nullptr)));
+
+    auto* pToolBar = new QToolBar(this);
+    pToolBar->setObjectName("ToolBar1");
+    pToolBar->setMovable(false);
+    pToolBar->setFloatable(false);
+    pToolBar->setIconSize(QSize(22, 22));
+    pToolBar->setContextMenuPolicy(Qt::PreventContextMenu);
+    addToolBar(Qt::TopToolBarArea, pToolBar);
+    FileNewButton = AddToolButton("FileNewButton", "Neu", CToolIcons::New, true);
+    FileOpenButton = AddToolButton("FileOpenButton", "\u00D6ffnen", CToolIcons::Open, true);
+    FileSaveButton = AddToolButton("FileSaveButton", "Speichern", CToolIcons::Save, true);
+    PrintButton = AddToolButton("PrintButton", "Drucken", CToolIcons::Print, false);
+    pToolBar->addSeparator();
+    CopyButton = AddToolButton("CopyButton", "Kopie in Zwischenablage", CToolIcons::Copy, false);
+    PasteButton = AddToolButton("PasteButton", "Einf\u00FCgen aus Zwischenablage", CToolIcons::Paste, false);
+    FontButton = AddToolButton("FontButton", "Textformatierung", CToolIcons::Font, false);
+    pToolBar->addSeparator();
+    GraphicsButton = AddToolButton("GraphicsButton", "Grafik neu zeichnen", CToolIcons::Graphics, true);
+    PauseButton = AddToolButton("PauseButton", "Animation unterbrechen", CToolIcons::Pause, true);
+    SkipButton = AddToolButton("SkipButton", "Animationsschritt \u00FCberspringen", CToolIcons::Skip, true);
+    ZoominButton = AddToolButton("ZoominButton", "Vergr\u00F6\u00DFern", CToolIcons::ZoomIn, true);
+    ZoomoutButton = AddToolButton("ZoomoutButton", "Verkleinern", CToolIcons::ZoomOut, true);
+
+    PageControl = new QTabWidget(this);
+    PageControl->setObjectName("PageControl");
+    FunctionsSheet = new CFunctionsPage(*this);
+    OptionsSheet = new COptionsPage(*this);
+    NotesSheet = new QWidget;
+    NotesSheet->setObjectName("NotesSheet");
+    WetaSheet = new QWidget;
+    WetaSheet->setObjectName("WetaSheet");
+    GraphicsSheet = new QWidget;
+    GraphicsSheet->setObjectName("GraphicsSheet");
+    DebugSheet = new QWidget;
+    DebugSheet->setObjectName("DebugSheet");
+    PageControl->addTab(FunctionsSheet, "Funktionen");
+    PageControl->addTab(OptionsSheet, "Einstellungen");
+    PageControl->addTab(NotesSheet, "Notizen");
+    PageControl->addTab(WetaSheet, "Wertetafel");
+    PageControl->addTab(GraphicsSheet, "Grafik");
+    PageControl->addTab(DebugSheet, "Debug");
+    setCentralWidget(PageControl);
+    m_pShownPage = FunctionsSheet;
+    connect(PageControl, &QTabWidget::currentChanged, this, &TMainForm::PageChanged);
+
+    statusBar()->setObjectName("StatusBar1");
+    statusBar()->setSizeGripEnabled(true);
+    StatusBar1Panel = new QLabel(statusBar());
+    StatusBar1Panel->setObjectName("StatusBar1Panel");
+    StatusBar1Panel->setTextFormat(Qt::PlainText);
+    statusBar()->addWidget(StatusBar1Panel, 1);
+
+    // The form's client area is 592 x 460; larger where the platform's fonts need more room.
+    setMinimumSize(600, 308);
+    resize(sizeHint().expandedTo(QSize(592, 460 + pToolBar->sizeHint().height() + statusBar()->sizeHint().height())));
+
+    // Key preview: the window sees every key before the focused control does.
+    qApp->installEventFilter(this);
+}
+
+TMainForm::~TMainForm()
+{
+    qApp->removeEventFilter(this);
+}
+
+QToolButton* TMainForm::AddToolButton(const char* pszName, const QString& szHint, int nIcon, bool bEnabled)
+{
+    auto* pButton = new QToolButton(this);
+    pButton->setObjectName(pszName);
+    pButton->setToolTip(szHint);
+    pButton->setAccessibleName(szHint);
+    pButton->setIcon(CToolIcons::Make(static_cast<CToolIcons::EIcon>(nIcon)));
+    pButton->setAutoRaise(true);
+    pButton->setEnabled(bEnabled);
+    pButton->setFocusPolicy(Qt::NoFocus);
+    findChild<QToolBar*>("ToolBar1")->addWidget(pButton);
+    return pButton;
+}
+
+void TMainForm::FormCreate(const QString& szFileName)
+{
+    setWindowTitle(QCoreApplication::applicationName() + " V" + KURVIX_VERSION_TEXT);
+    FunctionsSheet->WriteVariablesHeadings();
+    StylePopupMenu = new CStylePopupMenu(m_pDocument, m_pDocument->m_nPaletteSize, this);
+    StylePopupMenu->SetClickHandler(
+        [this](const CStyleItem& item, QWidget* pComponent) { StyleItemClick(item, pComponent); });
+    FormResize();
+    if (!szFileName.isEmpty())
+        OpenProject(szFileName);
+    RefreshAllViews();
+    PageControl->setCurrentWidget(FunctionsSheet);
+    FunctionsSheet->VariablesBox()->setFocus();
+    repaint();
+    FunctionsSheet->FunctionsGrid()->setFocus();
+    FunctionsSheetEnter();
+}
+
+void TMainForm::ShowStatus(const QString& szText)
+{
+    if (StatusBar1Panel->text() == szText)
+        return;
+    StatusBar1Panel->setText(szText);
+    statusBar()->repaint();  // visible at once, also before a long computation
+}
+
+QString TMainForm::StatusText() const
+{
+    return StatusBar1Panel->text();
+}
+
+void TMainForm::RefreshAllViews()
+{
+    FunctionsSheet->FillFunctionsGrid();
+    FunctionsSheet->FillStepsBox();
+    FunctionsSheet->SelectStep(0);
+    OptionsSheet->FillOptionsPage();
+}
+
+void TMainForm::FormResize()
+{
+    FunctionsSheet->FormResize();
+}
+
+void TMainForm::resizeEvent(QResizeEvent* pEvent)
+{
+    QMainWindow::resizeEvent(pEvent);
+    FormResize();
+}
+
+bool TMainForm::OpenProject(const QString& szFileName)
+{
+    auto pProject = std::make_unique<CProject>();
+    const QString szPrefix = "Fehler beim Laden von " + szFileName;
+    try {
+        pProject->Load(QFile::encodeName(szFileName).constData());
+    } catch (const ELoadSaveError& error) {
+        m_pDialogs->Warning(this, error.m_nLine ? szPrefix + " in Zeile " + QString::number(error.m_nLine)
+                                                : szPrefix + ": Datei nicht gefunden");
+        return false;
+    } catch (const ELoadFuncError& error) {
+        m_pDialogs->Warning(this, szPrefix + ": " + Ansi::ToQString(error.m_pszMessage) + " bei: " +
+                                      Ansi::ToQString(error.Excerpt()));
+        return false;
+    } catch (const EFuncError& error) {
+        m_pDialogs->Warning(this, szPrefix + ": " + Ansi::ToQString(error.m_pszMessage));
+        return false;
+    }
+    m_pCurrentStep = nullptr;
+    m_pDocument = std::move(pProject);
+    m_szFileName = szFileName;
+    setWindowTitle(QCoreApplication::applicationName() + " - " + szFileName);
+    RefreshAllViews();
+    PageControl->setCurrentWidget(m_pDocument->m_pszNotes ? NotesSheet : static_cast<QWidget*>(FunctionsSheet));
+    return true;
+}
+
+void TMainForm::StyleItemClick(const CStyleItem& item, QWidget* pPopupComponent)
+{
+    if (pPopupComponent == FunctionsSheet->FunctionsGrid()) {
+        item.ClickFunction(*m_pDocument, m_pCurrentStep, FunctionsSheet->FunctionsGrid()->currentRow());
+        FunctionsSheet->FunctionsGrid()->viewport()->update();
+    } else if (pPopupComponent == OptionsSheet->BackgroundColorBox()) {
+        if (item.ClickBackground(*m_pDocument))
+            OptionsSheet->ShowBackgroundColor();
+    }
+}
+
+void TMainForm::PageChanged(int nIndex)
+{
+    QWidget* pPage = PageControl->widget(nIndex);
+    if (pPage == m_pShownPage)
+        return;
+    PageExit(m_pShownPage);
+    m_pShownPage = pPage;
+    PageEnter(pPage);
+}
+
+void TMainForm::PageEnter(QWidget* pPage)
+{
+    if (pPage == FunctionsSheet)
+        FunctionsSheetEnter();
+}
+
+void TMainForm::PageExit(QWidget* pPage)
+{
+    if (pPage == FunctionsSheet)
+        FunctionsSheetExit();
+}
+
+void TMainForm::FunctionsSheetEnter()
+{
+    CopyButton->setEnabled(true);
+}
+
+void TMainForm::FunctionsSheetExit()
+{
+    CopyButton->setEnabled(false);
+}
+
+void TMainForm::FormKeyDown(int nKey)
+{
+    switch (nKey) {
+    case Qt::Key_F2: PageControl->setCurrentWidget(FunctionsSheet); break;
+    case Qt::Key_F3: PageControl->setCurrentWidget(WetaSheet); break;
+    case Qt::Key_F4: PageControl->setCurrentWidget(GraphicsSheet); break;
+    default: break;
+    }
+}
+
+bool TMainForm::eventFilter(QObject* pObject, QEvent* pEvent)
+{
+    // A key that a control ignores is delivered again to its parents; the window looks at each
+    // key press once, when it reaches its first receiver, and never consumes it.
+    if (pEvent->type() == QEvent::KeyPress && pObject->isWidgetType()) {
+        auto* pWidget = static_cast<QWidget*>(pObject);
+        QWidget* pFirst = QApplication::focusWidget() ? QApplication::focusWidget() : this;
+        if (pWidget == pFirst && pWidget->window() == this)
+            FormKeyDown(static_cast<QKeyEvent*>(pEvent)->key());
+    }
+    return QMainWindow::eventFilter(pObject, pEvent);
+}

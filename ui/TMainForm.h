@@ -1,0 +1,81 @@
+#pragma once
+// The main window: owns the document, the toolbar, the six pages and the status line.
+#include <QMainWindow>
+#include <memory>
+
+class QLabel;
+class QTabWidget;
+class QToolButton;
+class CAnimationStep;
+class CFunctionsPage;
+class COptionsPage;
+class CProject;
+class CStyleItem;
+class CStylePopupMenu;
+class CUserDialogs;
+
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TMainForm(QWidget* pParent = nullptr);
+    ~TMainForm() override;
+
+    // Start-up after construction: caption, style menu, the project named on the command line.
+    void FormCreate(const QString& szFileName = QString());
+
+    // Shows a text in the status line and repaints it at once; the same text again does nothing.
+    void ShowStatus(const QString& szText);
+    QString StatusText() const;
+
+    void RefreshAllViews();
+    void FormResize();
+
+    // Loads a file into a new document and adopts it on success (see the document commands).
+    bool OpenProject(const QString& szFileName);
+
+    // What the style menu's items do, by the control that opened it.
+    void StyleItemClick(const CStyleItem& item, QWidget* pPopupComponent);
+
+    std::unique_ptr<CUserDialogs> m_pDialogs;  // tests put their own answers here
+    std::unique_ptr<CProject> m_pDocument;
+    CAnimationStep* m_pCurrentStep = nullptr;
+    bool m_bUpdating = false;
+    QString m_szFileName;  // the save dialog's file name
+
+    QToolButton* FileNewButton;
+    QToolButton* FileOpenButton;
+    QToolButton* FileSaveButton;
+    QToolButton* PrintButton;
+    QToolButton* CopyButton;
+    QToolButton* PasteButton;
+    QToolButton* FontButton;
+    QToolButton* GraphicsButton;
+    QToolButton* PauseButton;
+    QToolButton* SkipButton;
+    QToolButton* ZoominButton;
+    QToolButton* ZoomoutButton;
+    QTabWidget* PageControl;
+    CFunctionsPage* FunctionsSheet;
+    COptionsPage* OptionsSheet;
+    QWidget* NotesSheet;
+    QWidget* WetaSheet;
+    QWidget* GraphicsSheet;
+    QWidget* DebugSheet;
+    QLabel* StatusBar1Panel;
+    CStylePopupMenu* StylePopupMenu = nullptr;
+
+protected:
+    bool eventFilter(QObject* pObject, QEvent* pEvent) override;
+    void resizeEvent(QResizeEvent* pEvent) override;
+
+private:
+    QToolButton* AddToolButton(const char* pszName, const QString& szHint, int nIcon, bool bEnabled);
+    void PageChanged(int nIndex);
+    void PageEnter(QWidget* pPage);
+    void PageExit(QWidget* pPage);
+    void FunctionsSheetEnter();
+    void FunctionsSheetExit();
+    void FormKeyDown(int nKey);
+
+    QWidget* m_pShownPage = nullptr;  // the page whose exit comes next
+};
