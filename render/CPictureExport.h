@@ -1,0 +1,33 @@
+#pragma once
+// The complete picture of the "Grafik" page as a file, without a display: background, grid and
+// every sample of every step, as the page shows it once the drawing has finished.
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class CProject;
+class QPainter;
+
+class CPictureExport {
+public:
+    enum class EFormat { Png, Svg, Pdf, Unknown };
+
+    // By the file name's extension, in any letter case.
+    static EFormat FormatOf(const std::string& szPath);
+
+    // DetermineRange as entering the page does, then the picture. bNothingToDraw: the range came
+    // out empty, so the file holds background and grid only. False when the file could not be
+    // written.
+    static bool Export(CProject& project, const std::string& szPath, int32_t nWidth,
+                       int32_t nHeight, bool& bNothingToDraw);
+    // One PNG per step, DIR/frame-0001.png ..., each as the screen shows it after the step's last
+    // sample: the earlier steps are still on it.
+    static bool ExportFrames(CProject& project, const std::string& szDir, int32_t nWidth,
+                             int32_t nHeight, bool& bNothingToDraw);
+
+    // Paints the layers on the range the project holds; onStepDone runs after the last sample
+    // of each step (false stops the drawing).
+    static void Paint(CProject& project, QPainter& painter, int32_t nWidth, int32_t nHeight,
+                      bool bVector, const std::function<bool()>& onStepDone);
+    static bool NothingToDraw(const CProject& project);
+};
