@@ -27,7 +27,7 @@ CFunctionsPage::CFunctionsPage(TMainForm& form) : m_Form(form)
     grid.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     grid.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     grid.setSelectionMode(QAbstractItemView::SingleSelection);
-    grid.setEditTriggers(QAbstractItemView::AllEditTriggers);
+    grid.setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
     grid.setTabKeyNavigation(false);
     const QFontMetrics metrics(grid.font());
     const int nRowHeight = std::max(20, metrics.height() + 6);
@@ -107,7 +107,7 @@ void CFunctionsPage::FunctionsGridSetEditText(int, int nRow, const QString& szTe
         m_Form.ShowStatus(QString());
     } catch (const EFuncError& error) {
         m_Form.ShowStatus(Ansi::ToQString(error.m_pszMessage) + " in f" + QString::number(nRow + 1) + " bei: " +
-                          Ansi::ToQString(error.Excerpt(szAnsi)));
+                          Ansi::Excerpt(szText, error.m_nPosition));
     }
 }
 

@@ -255,7 +255,7 @@ void COptionsPage::TransformEditChange()
         m_Form.ShowStatus(QString());
     } catch (const EFuncError& error) {
         m_Form.ShowStatus(Ansi::ToQString(error.m_pszMessage) + " in Transformationsterm bei: " +
-                          Ansi::ToQString(error.Excerpt(szAnsi)));
+                          Ansi::Excerpt(TransformEdit->text(), error.m_nPosition));
     }
 }
 

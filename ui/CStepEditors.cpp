@@ -34,7 +34,7 @@ void ConfigureGrid(QTableWidget& grid, int nRowHeight)
     grid.verticalHeader()->hide();
     grid.setShowGrid(false);
     grid.setSelectionMode(QAbstractItemView::SingleSelection);
-    grid.setEditTriggers(QAbstractItemView::AllEditTriggers);
+    grid.setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
     grid.setTabKeyNavigation(false);
     grid.verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     grid.verticalHeader()->setMinimumSectionSize(nRowHeight);

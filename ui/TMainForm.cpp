@@ -240,13 +240,10 @@ void TMainForm::FormKeyDown(int nKey)
 
 bool TMainForm::eventFilter(QObject* pObject, QEvent* pEvent)
 {
-    // A key that a control ignores is delivered again to its parents; the window looks at each
-    // key press once, when it reaches its first receiver, and never consumes it.
-    if (pEvent->type() == QEvent::KeyPress && pObject->isWidgetType()) {
-        auto* pWidget = static_cast<QWidget*>(pObject);
-        QWidget* pFirst = QApplication::focusWidget() ? QApplication::focusWidget() : this;
-        if (pWidget == pFirst && pWidget->window() == this)
-            FormKeyDown(static_cast<QKeyEvent*>(pEvent)->key());
-    }
+    // A key that a control ignores is delivered again to its parents, so the same press may pass
+    // here more than once; showing a page is the same each time. The key is never consumed.
+    if (pEvent->type() == QEvent::KeyPress && pObject->isWidgetType() &&
+        static_cast<QWidget*>(pObject)->window() == this)
+        FormKeyDown(static_cast<QKeyEvent*>(pEvent)->key());
     return QMainWindow::eventFilter(pObject, pEvent);
 }

@@ -1,0 +1,459 @@
+// The main window driven as a user drives it, through its named controls.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTest>
+#include <QToolButton>
+#include <fstream>
+
+#include "CScriptedDialogs.h"
+#include "kurvix_version.h"
+#include "project/CProject.h"
+#include "ui/CColorBox.h"
+#include "ui/CFunctionsPage.h"
+#include "ui/COptionsPage.h"
+#include "ui/CStepEditors.h"
+#include "ui/CStylePopupMenu.h"
+#include "ui/CUpDown.h"
+#include "ui/TMainForm.h"
+
+namespace {
+class MainForm : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_pForm = std::make_unique<TMainForm>();
+        auto pDialogs = std::make_unique<CScriptedDialogs>();
+        m_pDialogs = pDialogs.get();
+        m_pForm->m_pDialogs = std::move(pDialogs);
+        m_pForm->FormCreate();
+        m_pForm->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_pForm.get()));
+    }
+
+    template <class T>
+    T* Find(const char* pszName) const
+    {
+        T* pWidget = m_pForm->findChild<T*>(pszName);
+        EXPECT_NE(pWidget, nullptr) << pszName;
+        return pWidget;
+    }
+
+    QTableWidget* Grid(const char* pszName) const { return Find<QTableWidget>(pszName); }
+    CProject& Document() const { return *m_pForm->m_pDocument; }
+    QString Status() const { return m_pForm->StatusText(); }
+
+    // Opens the cell's editor with its current text selected, so that typing replaces it.
+    QLineEdit* Edit(QTableWidget* pGrid, int nRow, int nColumn) const
+    {
+        pGrid->setFocus();
+        pGrid->setCurrentCell(nRow, nColumn);
+        pGrid->editItem(pGrid->item(nRow, nColumn));
+        auto* pEditor = pGrid->findChild<QLineEdit*>();
+        EXPECT_NE(pEditor, nullptr);
+        if (pEditor)
+            pEditor->selectAll();
+        return pEditor;
+    }
+
+    void CloseEditor(QTableWidget* pGrid) const
+    {
+        if (auto* pEditor = pGrid->findChild<QLineEdit*>())
+            QTest::keyClick(pEditor, Qt::Key_Return);
+        // The view commits and closes the editor from the event loop.
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    QString Cell(QTableWidget* pGrid, int nRow, int nColumn) const { return pGrid->item(nRow, nColumn)->text(); }
+
+    std::unique_ptr<TMainForm> m_pForm;
+    CScriptedDialogs* m_pDialogs = nullptr;
+};
+}  // namespace
+
+TEST_F(MainForm, StartsOnTheFunctionsPageWithTheToolbarAsListed)
+{
+    EXPECT_EQ(m_pForm->windowTitle(), QString("KURVIX V") + KURVIX_VERSION_TEXT);
+    auto* pPages = Find<QTabWidget>("PageControl");
+    const char* names[] = {"FunctionsSheet", "OptionsSheet", "NotesSheet", "WetaSheet", "GraphicsSheet", "DebugSheet"};
+    const char* captions[] = {"Funktionen", "Einstellungen", "Notizen", "Wertetafel", "Grafik", "Debug"};
+    ASSERT_EQ(pPages->count(), 6);
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(pPages->widget(i)->objectName(), names[i]);
+        EXPECT_EQ(pPages->tabText(i), captions[i]);
+    }
+    EXPECT_EQ(pPages->currentWidget()->objectName(), "FunctionsSheet");
+    EXPECT_EQ(Status(), "");
+    EXPECT_TRUE(Grid("FunctionsGrid")->hasFocus());
+
+    struct SButton {
+        const char* m_pszName;
+        const char* m_pszHint;
+        bool m_bEnabled;
+    } buttons[] = {
+        {"FileNewButton", "Neu", true},
+        {"FileOpenButton", "\xC3\x96" "ffnen", true},
+        {"FileSaveButton", "Speichern", true},
+        {"PrintButton", "Drucken", false},
+        {"CopyButton", "Kopie in Zwischenablage", true},  // the functions page is entered
+        {"PasteButton", "Einf\xC3\xBCgen aus Zwischenablage", false},
+        {"FontButton", "Textformatierung", false},
+        {"GraphicsButton", "Grafik neu zeichnen", true},
+        {"PauseButton", "Animation unterbrechen", true},
+        {"SkipButton", "Animationsschritt \xC3\xBC" "berspringen", true},
+        {"ZoominButton", "Vergr\xC3\xB6\xC3\x9F" "ern", true},
+        {"ZoomoutButton", "Verkleinern", true},
+    };
+    for (const SButton& button : buttons) {
+        auto* pButton = Find<QToolButton>(button.m_pszName);
+        ASSERT_NE(pButton, nullptr);
+        EXPECT_EQ(pButton->toolTip(), QString::fromUtf8(button.m_pszHint)) << button.m_pszName;
+        EXPECT_EQ(pButton->isEnabled(), button.m_bEnabled) << button.m_pszName;
+    }
+    for (const char* pszName : {"InsertStepButton", "DeleteStepButton", "MoveStepUpButton", "MoveStepDownButton",
+                                "RunButton", "SameRangeBox", "ConnectPointsBox", "SpeedEdit", "SpeedUpDown",
+                                "WaitEdit", "WaitUpDown", "VariablesBox", "StepsBox", "XminEdit", "TransformEdit",
+                                "BackgroundColorBox", "StylePopupMenu", "StatusBar1"})
+        EXPECT_NE(m_pForm->findChild<QObject*>(pszName), nullptr) << pszName;
+}
+
+TEST_F(MainForm, FormulaIsCompiledAtEveryKeystroke)
+{
+    QTableWidget* pGrid = Grid("FunctionsGrid");
+    QLineEdit* pEditor = Edit(pGrid, 0, 1);
+    ASSERT_NE(pEditor, nullptr);
+    struct SKey {
+        char m_cKey;
+        const char* m_pszStatus;
+    } keys[] = {
+        {'s', "Unbekannte Funktion oder Variable in f1 bei: s"},
+        {'i', "Unbekannte Funktion oder Variable in f1 bei: si"},
+        {'n', "( erwartet in f1 bei: "},
+        {'(', "Unerwartetes Ende des Ausdrucks in f1 bei: "},
+        {'x', ") erwartet in f1 bei: "},
+        {')', ""},
+    };
+    for (const SKey& key : keys) {
+        QTest::keyClick(pEditor, key.m_cKey);
+        EXPECT_EQ(Status(), QString::fromUtf8(key.m_pszStatus)) << "after " << key.m_cKey;
+        if (key.m_cKey != ')') {
+            EXPECT_EQ(Document().GetFunction(1), nullptr);
+        }
+    }
+    ASSERT_NE(Document().GetFunction(1), nullptr);
+    EXPECT_EQ(Document().GetFunction(1)->m_pszText, "sin(x)");
+    EXPECT_TRUE(Document().m_bModified);
+    CloseEditor(pGrid);
+    EXPECT_EQ(Cell(pGrid, 0, 1), "sin(x)");
+}
+
+TEST_F(MainForm, ErrorExcerptIgnoresLeadingBlanksAndForeignCharacters)
+{
+    QTableWidget* pGrid = Grid("FunctionsGrid");
+    QLineEdit* pEditor = Edit(pGrid, 2, 1);
+    QTest::keyClicks(pEditor, "   x+*2");
+    EXPECT_EQ(Status(), "Unerwartes Symbol in f3 bei: *2");
+    // A character Windows-1252 lacks reaches the compiler as an invalid character, not as nothing.
+    pEditor->selectAll();
+    QTest::keyClicks(pEditor, "x+");
+    QTest::sendKeyEvent(QTest::Click, pEditor, Qt::Key_unknown, QString::fromUtf8("\xE2\x88\x9A"), Qt::NoModifier);
+    QTest::keyClick(pEditor, '2');
+    EXPECT_EQ(Status(), QString::fromUtf8("Ung\xC3\xBCltiges Zeichen in f3 bei: \xE2\x88\x9A" "2"));
+    EXPECT_EQ(Document().GetFunction(3), nullptr);
+    // The status line keeps the error until an edit succeeds.
+    CloseEditor(pGrid);
+    EXPECT_FALSE(Status().isEmpty());
+}
+
+TEST_F(MainForm, ModifiedFlagFollowsRealChangesOnly)
+{
+    QTableWidget* pGrid = Grid("FunctionsGrid");
+    QLineEdit* pEditor = Edit(pGrid, 4, 1);
+    QTest::keyClicks(pEditor, "x^2");
+    CloseEditor(pGrid);
+    ASSERT_NE(Document().GetFunction(5), nullptr);
+    Document().m_bModified = false;
+
+    // The stored text again changes nothing.
+    m_pForm->FunctionsSheet->FunctionsGridSetEditText(1, 4, "x^2");
+    EXPECT_FALSE(Document().m_bModified);
+    pEditor = Edit(pGrid, 4, 1);
+
+    // Deleting the whole text empties the slot, clears the status line and marks the document.
+    pEditor->selectAll();
+    QTest::keyClick(pEditor, Qt::Key_Delete);
+    EXPECT_EQ(Document().GetFunction(5), nullptr);
+    EXPECT_EQ(Status(), "");
+    EXPECT_TRUE(Document().m_bModified);
+}
+
+TEST_F(MainForm, StyleMenuFromTheLabelCellChangesTheCurrentStep)
+{
+    QTableWidget* pGrid = Grid("FunctionsGrid");
+    auto* pMenu = m_pForm->StylePopupMenu;
+    const QRect cell = pGrid->visualRect(pGrid->model()->index(2, 0));
+    Document().m_bModified = false;
+    QTest::mouseClick(pGrid->viewport(), Qt::RightButton, {}, cell.center());
+    EXPECT_TRUE(pMenu->isVisible());
+    EXPECT_EQ(pMenu->PopupComponent(), pGrid);
+    EXPECT_EQ(pGrid->currentRow(), 2);
+
+    auto itemOf = [pMenu](uint8_t nKind, int nValue) {
+        for (size_t i = 0; i < pMenu->Items().size(); ++i)
+            if (pMenu->Items()[i].m_nKind == nKind && pMenu->Items()[i].m_nValue == nValue)
+                return i;
+        return size_t(0);
+    };
+    const CAnimationStep* pStep = m_pForm->m_pCurrentStep;
+    ASSERT_NE(pStep, nullptr);
+    // A colour makes a hidden function visible in it: clicked in the menu itself.
+    QTest::mouseClick(pMenu, Qt::LeftButton, {}, pMenu->ItemRect(itemOf(CStyleItem::KIND_COLOR, 12)).center());
+    EXPECT_FALSE(pMenu->isVisible());
+    EXPECT_TRUE(pStep->m_bVisible[2]);
+    EXPECT_EQ(pStep->m_nColor[2], 12u);
+    EXPECT_TRUE(Document().m_bModified);
+
+    pMenu->Popup(pGrid, QPoint(0, 0));
+    pMenu->ClickItem(itemOf(CStyleItem::KIND_WIDTH, 8));
+    EXPECT_EQ(pStep->m_nWidth[2], 8u);
+    pMenu->Popup(pGrid, QPoint(0, 0));
+    pMenu->ClickItem(itemOf(CStyleItem::KIND_TOGGLE, 0));
+    EXPECT_FALSE(pStep->m_bVisible[2]);
+    pMenu->Popup(pGrid, QPoint(0, 0));
+    pMenu->ClickItem(itemOf(CStyleItem::KIND_TOGGLE, 0));
+    EXPECT_TRUE(pStep->m_bVisible[2]);
+    EXPECT_EQ(pStep->m_nColor[2], 12u);
+    EXPECT_EQ(pStep->m_nWidth[2], 8u);
+
+    // A click on a formula cell never opens the menu.
+    const QRect formula = pGrid->visualRect(pGrid->model()->index(3, 1));
+    QTest::mouseClick(pGrid->viewport(), Qt::LeftButton, {}, formula.center());
+    EXPECT_FALSE(pMenu->isVisible());
+
+    // From the background box only the colours do something.
+    m_pForm->PageControl->setCurrentWidget(m_pForm->OptionsSheet);
+    auto* pBox = Find<CColorBox>("BackgroundColorBox");
+    QTest::mouseClick(pBox, Qt::LeftButton);
+    EXPECT_TRUE(pMenu->isVisible());
+    EXPECT_EQ(pMenu->PopupComponent(), pBox);
+    pMenu->ClickItem(itemOf(CStyleItem::KIND_WIDTH, 3));
+    EXPECT_EQ(Document().m_dOptions[OPT_BGCOLOR], 15);
+    pMenu->Popup(pBox, QPoint(0, 0));
+    pMenu->ClickItem(itemOf(CStyleItem::KIND_COLOR, 0));
+    EXPECT_EQ(Document().m_dOptions[OPT_BGCOLOR], 0);
+    EXPECT_EQ(pBox->BrushColor(), QColor(0, 0, 0));
+}
+
+TEST_F(MainForm, StepButtonsInsertDeleteAndMove)
+{
+    QTableWidget* pSteps = Grid("StepsBox");
+    auto* pSameRange = Find<QCheckBox>("SameRangeBox");
+    EXPECT_EQ(pSteps->rowCount(), 1);
+    EXPECT_EQ(Cell(pSteps, 0, 0), "(1)");
+    EXPECT_FALSE(pSameRange->isEnabled());
+    EXPECT_FALSE(pSameRange->isChecked());
+    EXPECT_TRUE(Find<QCheckBox>("ConnectPointsBox")->isChecked());
+
+    QTest::mouseClick(Find<QToolButton>("InsertStepButton"), Qt::LeftButton);
+    QTest::mouseClick(Find<QToolButton>("InsertStepButton"), Qt::LeftButton);
+    ASSERT_EQ(pSteps->rowCount(), 3);
+    EXPECT_EQ(pSteps->currentRow(), 2);
+    EXPECT_TRUE(pSameRange->isEnabled());
+    EXPECT_TRUE(pSameRange->isChecked());
+    EXPECT_FALSE(Grid("VariablesBox")->isEnabled());
+
+    // Naming the second step; typing its label "(2)" names nothing.
+    pSteps->setCurrentCell(1, 0);
+    EXPECT_EQ(m_pForm->m_pCurrentStep, Document().m_pFirstStep->m_pNext);
+    Document().m_bModified = false;
+    m_pForm->FunctionsSheet->StepEditors()->StepsBoxSetEditText(1, "(2)");
+    EXPECT_FALSE(Document().m_bModified);
+    QLineEdit* pEditor = Edit(pSteps, 1, 0);
+    QTest::keyClicks(pEditor, QString(45, 'b'));
+    EXPECT_TRUE(Document().m_bModified);
+    CloseEditor(pSteps);
+    EXPECT_EQ(Cell(pSteps, 1, 0), QString(39, 'b'));  // the stored name, once editing ends
+
+    // Moving the named step up makes it the first: it loses "Definitionsbereich wie vor".
+    pSteps->setCurrentCell(1, 0);
+    QTest::mouseClick(Find<QToolButton>("MoveStepUpButton"), Qt::LeftButton);
+    EXPECT_EQ(pSteps->currentRow(), 0);
+    EXPECT_EQ(Cell(pSteps, 0, 0), QString(39, 'b'));
+    EXPECT_EQ(Cell(pSteps, 1, 0), "(2)");
+    EXPECT_FALSE(Document().m_pFirstStep->m_bSameRange);
+    EXPECT_FALSE(pSameRange->isEnabled());
+
+    QTest::mouseClick(Find<QToolButton>("MoveStepDownButton"), Qt::LeftButton);
+    EXPECT_EQ(pSteps->currentRow(), 1);
+    EXPECT_EQ(Cell(pSteps, 1, 0), QString(39, 'b'));
+
+    // Deleting the last of three makes the second current; deleting all leaves one fresh step.
+    pSteps->setCurrentCell(2, 0);
+    QTest::mouseClick(Find<QToolButton>("DeleteStepButton"), Qt::LeftButton);
+    EXPECT_EQ(pSteps->rowCount(), 2);
+    EXPECT_EQ(pSteps->currentRow(), 1);
+    QTest::mouseClick(Find<QToolButton>("DeleteStepButton"), Qt::LeftButton);
+    QTest::mouseClick(Find<QToolButton>("DeleteStepButton"), Qt::LeftButton);
+    EXPECT_EQ(pSteps->rowCount(), 1);
+    EXPECT_EQ(Cell(pSteps, 0, 0), "(1)");
+    ASSERT_NE(m_pForm->m_pCurrentStep, nullptr);
+    EXPECT_EQ(m_pForm->m_pCurrentStep->m_nCount[0], 100u);
+}
+
+TEST_F(MainForm, SameRangeBoxCopiesAndLocksTheRanges)
+{
+    QTableWidget* pVariables = Grid("VariablesBox");
+    QTest::keyClicks(Edit(pVariables, 1, 1), "-4");  // step 1 x from -4
+    CloseEditor(pVariables);
+    QTest::mouseClick(Find<QToolButton>("InsertStepButton"), Qt::LeftButton);
+    auto* pSameRange = Find<QCheckBox>("SameRangeBox");
+    QTest::mouseClick(pSameRange, Qt::LeftButton);  // off
+    EXPECT_FALSE(m_pForm->m_pCurrentStep->m_bSameRange);
+    EXPECT_TRUE(pVariables->isEnabled());
+    QTest::keyClicks(Edit(pVariables, 1, 1), "7");
+    CloseEditor(pVariables);
+    EXPECT_EQ(m_pForm->m_pCurrentStep->m_dMin[0], 7);
+    QTest::mouseClick(pSameRange, Qt::LeftButton);  // on again: step 1's ranges come back
+    EXPECT_TRUE(m_pForm->m_pCurrentStep->m_bSameRange);
+    EXPECT_FALSE(pVariables->isEnabled());
+    EXPECT_EQ(Cell(pVariables, 1, 1), "-4");
+}
+
+TEST_F(MainForm, VariablesBoxEditsKeepTheEndOrTheCount)
+{
+    QTableWidget* pVariables = Grid("VariablesBox");
+    EXPECT_EQ(Cell(pVariables, 0, 1), "Min");
+    EXPECT_EQ(Cell(pVariables, 0, 3), "Schrittw.");
+    EXPECT_EQ(Cell(pVariables, 1, 0), "x,t");
+    EXPECT_EQ(Cell(pVariables, 1, 1), "-10");
+    EXPECT_EQ(Cell(pVariables, 1, 2), "10");
+    EXPECT_EQ(Cell(pVariables, 1, 3), "0.2");
+    EXPECT_EQ(Cell(pVariables, 1, 4), "100");
+
+    QLineEdit* pEditor = Edit(pVariables, 1, 4);
+    QTest::keyClick(pEditor, '5');
+    EXPECT_EQ(Cell(pVariables, 1, 3), "4");
+    QTest::keyClick(pEditor, '0');
+    EXPECT_EQ(Cell(pVariables, 1, 3), "0.4");
+    EXPECT_EQ(Cell(pVariables, 1, 2), "10");
+    // Text that does not scan, a negative count or one beyond 32 bits is ignored.
+    for (const char* pszText : {"abc", "-3", "99999999999", "-0.5"}) {
+        m_pForm->FunctionsSheet->StepEditors()->VariablesBoxSetEditText(4, 1, pszText);
+        EXPECT_EQ(m_pForm->m_pCurrentStep->m_nCount[0], 50u) << pszText;
+    }
+    CloseEditor(pVariables);
+
+    // Max of a variable with count 0 first sets the count to 100.
+    pEditor = Edit(pVariables, 2, 2);
+    QTest::keyClicks(pEditor, "5");
+    EXPECT_EQ(Cell(pVariables, 2, 4), "100");
+    EXPECT_EQ(Cell(pVariables, 2, 3), "0.05");
+    CloseEditor(pVariables);
+
+    // Speed and wait are clamped to their spinners' ranges; the spinner steps by 10.
+    auto* pSpeed = Find<QLineEdit>("SpeedEdit");
+    pSpeed->setText("5000");
+    EXPECT_EQ(m_pForm->m_pCurrentStep->m_nSpeed, 1000u);
+    pSpeed->setText("20");
+    m_pForm->FunctionsSheet->StepEditors()->SpeedUpDown->StepBy(1);
+    EXPECT_EQ(pSpeed->text(), "30");
+    EXPECT_EQ(m_pForm->m_pCurrentStep->m_nSpeed, 30u);
+    Find<QLineEdit>("WaitEdit")->setText("-4");
+    EXPECT_EQ(m_pForm->m_pCurrentStep->m_nWait, 0u);
+}
+
+TEST_F(MainForm, OptionsPageChecksWhatIsTyped)
+{
+    m_pForm->PageControl->setCurrentWidget(m_pForm->OptionsSheet);
+    COptionsPage& page = *m_pForm->OptionsSheet;
+    EXPECT_FALSE(page.XminEdit->isEnabled());
+    QTest::mouseClick(page.XAutoBox, Qt::LeftButton);
+    EXPECT_TRUE(page.XminEdit->isEnabled());
+    EXPECT_EQ(Document().m_nFlags & 1u, 0u);
+    EXPECT_TRUE(Document().m_bModified);
+
+    page.XminEdit->clear();
+    QTest::keyClick(page.XminEdit, '-');
+    EXPECT_EQ(Status(), QString::fromUtf8("Ung\xC3\xBCltiger Wertebereich!"));
+    QTest::keyClick(page.XminEdit, '3');
+    EXPECT_EQ(Status(), "");
+    EXPECT_EQ(Document().m_dOptions[OPT_XMIN], -3);
+    page.XmaxEdit->setText("12abc");
+    EXPECT_EQ(Document().m_dOptions[OPT_XMAX], 12);
+
+    page.GridXEdit->setText("x");
+    EXPECT_EQ(Status(), QString::fromUtf8("Ung\xC3\xBCltige Gitter-Angaben!"));
+    page.GridXEdit->setText("-2");
+    EXPECT_EQ(Status(), "");
+    EXPECT_EQ(Document().m_dOptions[OPT_XGRID], -2);
+
+    EXPECT_FALSE(page.TransformEdit->isEnabled());
+    page.TransformBox->setCurrentIndex(1);
+    EXPECT_TRUE(page.TransformEdit->isEnabled());
+    EXPECT_EQ(Document().m_dOptions[OPT_TRMODE], 1);
+    page.TransformEdit->setText("fx+");
+    EXPECT_EQ(Status(), "Unerwartetes Ende des Ausdrucks in Transformationsterm bei: ");
+    page.TransformEdit->setText("fx+1, fy");
+    EXPECT_EQ(Status(), "");
+    ASSERT_NE(Document().m_pTransform, nullptr);
+    page.TransformEdit->setText("fx+*1");
+    EXPECT_EQ(Document().m_pTransform->m_pszText, "fx+1, fy");  // the previous term stays
+    page.TransformBox->setCurrentIndex(2);
+    EXPECT_FALSE(page.TransformEdit->isEnabled());
+    EXPECT_EQ(page.TransformEdit->text(), "fx+*1");
+    page.TransformEdit->clear();
+    EXPECT_EQ(Document().m_pTransform, nullptr);
+}
+
+TEST_F(MainForm, FunctionKeysSwitchPagesWhateverIsHeld)
+{
+    QTabWidget* pPages = m_pForm->PageControl;
+    QLineEdit* pEditor = Edit(Grid("FunctionsGrid"), 0, 1);
+    QTest::keyClick(pEditor, Qt::Key_F3, Qt::ShiftModifier);
+    EXPECT_EQ(pPages->currentWidget(), m_pForm->WetaSheet);
+    EXPECT_FALSE(m_pForm->CopyButton->isEnabled());  // the functions page was left
+    QTest::keyClick(m_pForm.get(), Qt::Key_F4, Qt::ControlModifier);
+    EXPECT_EQ(pPages->currentWidget(), m_pForm->GraphicsSheet);
+    QTest::keyClick(m_pForm.get(), Qt::Key_F2);
+    EXPECT_EQ(pPages->currentWidget(), m_pForm->FunctionsSheet);
+    EXPECT_TRUE(m_pForm->CopyButton->isEnabled());
+}
+
+TEST_F(MainForm, OpensAProjectOrKeepsTheDocument)
+{
+    const std::string szPath = "/tmp/kurvix-ui-open-" + std::to_string(getpid()) + ".kvx";
+    std::ofstream(szPath) << "f2=x*x\nstep1\n-f2=12,3,0\n-end\nnotes\nHallo\n";
+    EXPECT_TRUE(m_pForm->OpenProject(QString::fromStdString(szPath)));
+    EXPECT_EQ(m_pForm->windowTitle(), QString("KURVIX - ") + QString::fromStdString(szPath));
+    EXPECT_EQ(Cell(Grid("FunctionsGrid"), 1, 1), "x*x");
+    EXPECT_EQ(m_pForm->PageControl->currentWidget(), m_pForm->NotesSheet);
+    EXPECT_TRUE(m_pForm->m_pCurrentStep->m_bVisible[1]);
+
+    std::ofstream(szPath) << "f2=x\nunbekannt\n";
+    CProject* pBefore = m_pForm->m_pDocument.get();
+    EXPECT_FALSE(m_pForm->OpenProject(QString::fromStdString(szPath)));
+    EXPECT_EQ(m_pForm->m_pDocument.get(), pBefore);
+    ASSERT_EQ(m_pDialogs->m_Warnings.size(), 1);
+    EXPECT_EQ(m_pDialogs->m_Warnings[0], "Fehler beim Laden von " + QString::fromStdString(szPath) + " in Zeile 2");
+    EXPECT_FALSE(m_pForm->OpenProject("/nonexistent/x.kvx"));
+    EXPECT_EQ(m_pDialogs->m_Warnings[1], "Fehler beim Laden von /nonexistent/x.kvx: Datei nicht gefunden");
+    std::remove(szPath.c_str());
+}
+
+TEST_F(MainForm, ScreenshotIsNotBlank)
+{
+    const QImage image = m_pForm->grab().toImage();
+    ASSERT_FALSE(image.isNull());
+    EXPECT_GE(image.width(), 592);
+    QSet<QRgb> colours;
+    for (int y = 0; y < image.height(); y += 3)
+        for (int x = 0; x < image.width(); x += 3)
+            colours.insert(image.pixel(x, y));
+    EXPECT_GT(colours.size(), 8);
+}
