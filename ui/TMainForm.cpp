@@ -19,6 +19,8 @@
 #include "ui/CAnsi.h"
 #include "ui/CColorBox.h"
 #include "ui/CFunctionsPage.h"
+#include "ui/CGraphicsPage.h"
+#include "ui/CStepEditors.h"
 #include "ui/COptionsPage.h"
 #include "ui/CStylePopupMenu.h"
 #include "ui/CToolIcons.h"
@@ -60,8 +62,7 @@ TMainForm::TMainForm(QWidget* pParent)
     NotesSheet->setObjectName("NotesSheet");
     WetaSheet = new QWidget;
     WetaSheet->setObjectName("WetaSheet");
-    GraphicsSheet = new QWidget;
-    GraphicsSheet->setObjectName("GraphicsSheet");
+    GraphicsSheet = new CGraphicsPage(*this);
     DebugSheet = new QWidget;
     DebugSheet->setObjectName("DebugSheet");
     PageControl->addTab(FunctionsSheet, "Funktionen");
@@ -72,6 +73,13 @@ TMainForm::TMainForm(QWidget* pParent)
     PageControl->addTab(DebugSheet, "Debug");
     setCentralWidget(PageControl);
     m_pShownPage = FunctionsSheet;
+    connect(GraphicsButton, &QToolButton::clicked, GraphicsSheet, &CGraphicsPage::GraphicsButtonClick);
+    connect(PauseButton, &QToolButton::clicked, GraphicsSheet, &CGraphicsPage::PauseButtonClick);
+    connect(SkipButton, &QToolButton::clicked, GraphicsSheet, &CGraphicsPage::SkipButtonClick);
+    connect(ZoominButton, &QToolButton::clicked, GraphicsSheet, &CGraphicsPage::ZoominButtonClick);
+    connect(ZoomoutButton, &QToolButton::clicked, GraphicsSheet, &CGraphicsPage::ZoomoutButtonClick);
+    connect(FunctionsSheet->StepEditors()->RunButton, &QToolButton::clicked, GraphicsSheet,
+            &CGraphicsPage::RunButtonClick);
     connect(PageControl, &QTabWidget::currentChanged, this, &TMainForm::PageChanged);
 
     statusBar()->setObjectName("StatusBar1");
@@ -210,12 +218,16 @@ void TMainForm::PageEnter(QWidget* pPage)
 {
     if (pPage == FunctionsSheet)
         FunctionsSheetEnter();
+    else if (pPage == GraphicsSheet)
+        GraphicsSheet->GraphicsSheetEnter();
 }
 
 void TMainForm::PageExit(QWidget* pPage)
 {
     if (pPage == FunctionsSheet)
         FunctionsSheetExit();
+    else if (pPage == GraphicsSheet)
+        GraphicsSheet->GraphicsSheetExit();
 }
 
 void TMainForm::FunctionsSheetEnter()

@@ -8,6 +8,7 @@ class QTabWidget;
 class QToolButton;
 class CAnimationStep;
 class CFunctionsPage;
+class CGraphicsPage;
 class COptionsPage;
 class CProject;
 class CStyleItem;
@@ -59,7 +60,7 @@ public:
     COptionsPage* OptionsSheet;
     QWidget* NotesSheet;
     QWidget* WetaSheet;
-    QWidget* GraphicsSheet;
+    CGraphicsPage* GraphicsSheet;
     QWidget* DebugSheet;
     QLabel* StatusBar1Panel;
     CStylePopupMenu* StylePopupMenu = nullptr;

@@ -1,0 +1,322 @@
+#include "ui/CGraphicsPage.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "project/CProject.h"
+#include "render/CQtCanvas.h"
+#include "render/CRenderer.h"
+#include "ui/COptionsPage.h"
+#include "ui/CPaintBox.h"
+#include "ui/CTickClock.h"
+#include "ui/TMainForm.h"
+#include "view/CFuncVars.h"
+
+CGraphicsPage::CGraphicsPage(TMainForm& form) : m_Form(form), m_pClock(std::make_unique<CTickClock>())
+{
+    setObjectName("GraphicsSheet");
+    PaintBox = new CPaintBox(this);
+    PaintBox->SetPicture(&m_Image);
+    PaintBox->m_OnMouseDown = [this](QMouseEvent* pEvent) {
+        const QPoint pos = pEvent->position().toPoint();
+        PaintBoxMouseDown(pos.x(), pos.y());
+    };
+    PaintBox->m_OnMouseMove = [this](QMouseEvent* pEvent) {
+        const QPoint pos = pEvent->position().toPoint();
+        PaintBoxMouseMove(pos.x(), pos.y());
+    };
+    PaintBox->m_OnMouseUp = [this](QMouseEvent*) { PaintBoxMouseUp(); };
+    PaintBox->m_OnResize = [this] {
+        if (isVisible())
+            PaintBoxPaint();
+    };
+    auto* pLayout = new QVBoxLayout(this);
+    pLayout->setContentsMargins(0, 0, 0, 0);
+    pLayout->addWidget(PaintBox);
+
+    PaintTimer = new QTimer(this);
+    PaintTimer->setObjectName("PaintTimer");
+    PaintTimer->setInterval(TIMER_INTERVAL);
+    connect(PaintTimer, &QTimer::timeout, this, &CGraphicsPage::PaintTimerEvent);
+}
+
+CGraphicsPage::~CGraphicsPage()
+{
+    if (m_bDragging)
+        QApplication::restoreOverrideCursor();
+}
+
+void CGraphicsPage::SetClock(std::unique_ptr<CTickClock> pClock)
+{
+    m_pClock = std::move(pClock);
+}
+
+uint32_t CGraphicsPage::Width() const
+{
+    return static_cast<uint32_t>(std::max(0, PaintBox->width()));
+}
+
+uint32_t CGraphicsPage::Height() const
+{
+    return static_cast<uint32_t>(std::max(0, PaintBox->height()));
+}
+
+QSize CGraphicsPage::PaintBoxSize() const
+{
+    return PaintBox->size();
+}
+
+void CGraphicsPage::StopJob()
+{
+    PaintTimer->stop();
+    m_pDrawVars.reset();
+}
+
+void CGraphicsPage::StartDrawing(CAnimationStep* pStartStep)
+{
+    StopJob();
+    CProject& project = *m_Form.m_pDocument;
+    if (pStartStep) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        m_Form.ShowStatus("Ermittle Wertebereich...");
+        project.DetermineRange();
+        m_Form.OptionsSheet->FillOptionsPage();
+        QApplication::restoreOverrideCursor();
+        m_nMaxSamples = 0;
+    }
+    m_pStartStep = pStartStep;
+    const double* pOptions = project.m_dOptions;
+    if (pOptions[OPT_XMIN] != pOptions[OPT_XMAX] && pOptions[OPT_YMIN] != pOptions[OPT_YMAX]) {
+        m_Form.ShowStatus("Zeichne...");
+        m_pDrawVars = std::make_unique<CFuncVars>();
+        m_pDrawVars->SetupView(&project, project.m_pFirstStep, Width(), Height(), 0, 0);
+        m_bCatchUp = true;
+        m_nTimeBudget = 0;
+        PaintTimer->setInterval(TIMER_INTERVAL);
+        PaintTimer->start();
+        m_bSkipStep = false;
+        m_Form.PauseButton->setEnabled(true);
+        m_Form.SkipButton->setEnabled(true);
+    } else {
+        m_Form.ShowStatus("Nichts zu zeichnen!");
+    }
+}
+
+void CGraphicsPage::PaintBoxPaint()
+{
+    CProject& project = *m_Form.m_pDocument;
+    const QSize size(std::max(1, PaintBox->width()), std::max(1, PaintBox->height()));
+    if (m_Image.size() != size)
+        m_Image = QImage(size, QImage::Format_RGB32);
+    {
+        QPainter painter(&m_Image);
+        CQtCanvas canvas(painter);
+        CRenderer::DrawBackground(project, canvas, Width(), Height());
+        CFuncVars vars;
+        vars.SetupView(&project, project.m_pFirstStep, Width(), Height(), 0, 0);
+        CRenderer::DrawGrid(vars, canvas);
+    }
+    StartDrawing(nullptr);
+    CatchUp();
+    if (!m_pDrawVars)
+        EndHolding();
+    PaintBox->update();
+}
+
+void CGraphicsPage::DrawNextSample()
+{
+    CFuncVars& vars = *m_pDrawVars;
+    const CAnimationStep* pStep = vars.m_pStep;
+    bool bMore;
+    {
+        QPainter painter(&m_Image);
+        CQtCanvas canvas(painter);
+        bMore = CRenderer::DrawSample(vars, canvas, 1);
+    }
+    if (!bMore) {
+        StopJob();
+        m_Form.ShowStatus(QString());
+        m_Form.PauseButton->setEnabled(false);
+        m_Form.SkipButton->setEnabled(false);
+        EndHolding();
+        return;
+    }
+    if (m_bSkipStep) {
+        m_nTimeBudget = -1;
+        m_bSkipStep = vars.m_pStep == pStep;
+    } else if (m_bCatchUp) {
+        if (m_pStartStep && vars.m_pStep == m_pStartStep)
+            m_bCatchUp = false;
+        else if (m_pStartStep || vars.m_nSamples < m_nMaxSamples)
+            m_nTimeBudget = -1;
+        else
+            m_bCatchUp = false;
+        if (!m_bCatchUp)
+            EndHolding();
+    } else if (vars.m_pStep == pStep) {
+        AddToBudget(pStep->m_nSpeed);
+    } else {
+        AddToBudget(int64_t(pStep->m_nWait) * 1000);
+    }
+    if (vars.m_nSamples > m_nMaxSamples)
+        m_nMaxSamples = vars.m_nSamples;
+}
+
+void CGraphicsPage::AddToBudget(int64_t nMilliseconds)
+{
+    // Speeds and waits from a file may be huge: the budget saturates instead of overflowing.
+    const int64_t nBudget = int64_t(m_nTimeBudget) + nMilliseconds;
+    m_nTimeBudget = static_cast<int32_t>(std::max<int64_t>(INT32_MIN, std::min<int64_t>(INT32_MAX, nBudget)));
+}
+
+void CGraphicsPage::PaintTimerEvent()
+{
+    const uint32_t t0 = m_pClock->Now();
+    AddToBudget(-PaintTimer->interval());
+    bool bDrawn = false;
+    while (m_pDrawVars && m_nTimeBudget < 0 && m_pClock->Now() - t0 < SLICE) {
+        DrawNextSample();
+        bDrawn = true;
+    }
+    if (bDrawn)
+        PaintBox->update();
+}
+
+void CGraphicsPage::CatchUp()
+{
+    const uint32_t t0 = m_pClock->Now();
+    while (m_pDrawVars && m_bCatchUp && m_pClock->Now() - t0 < SLICE)
+        DrawNextSample();
+}
+
+void CGraphicsPage::EndHolding()
+{
+    if (!m_bHolding)
+        return;
+    m_bHolding = false;
+    PaintBox->SetPicture(&m_Image);
+    PaintBox->update();
+}
+
+void CGraphicsPage::GraphicsSheetEnter()
+{
+    StartDrawing(m_Form.m_pDocument->m_pFirstStep);
+    m_Form.CopyButton->setEnabled(true);
+    m_Form.PrintButton->setEnabled(true);
+    m_Form.ZoominButton->setEnabled(true);
+    m_Form.ZoomoutButton->setEnabled(true);
+    PaintBoxPaint();  // the page is shown
+}
+
+void CGraphicsPage::GraphicsSheetExit()
+{
+    StopJob();
+    m_Form.ShowStatus(QString());
+    for (QToolButton* pButton : {m_Form.PauseButton, m_Form.SkipButton, m_Form.CopyButton, m_Form.PrintButton,
+                                 m_Form.ZoominButton, m_Form.ZoomoutButton})
+        pButton->setEnabled(false);
+}
+
+void CGraphicsPage::GraphicsButtonClick()
+{
+    if (m_Form.PageControl->currentWidget() != this)
+        m_Form.PageControl->setCurrentWidget(this);
+    StartDrawing(m_Form.m_pDocument->m_pFirstStep);
+    PaintBoxPaint();
+}
+
+void CGraphicsPage::RunButtonClick()
+{
+    if (m_Form.PageControl->currentWidget() != this)
+        m_Form.PageControl->setCurrentWidget(this);
+    StartDrawing(m_Form.m_pCurrentStep);
+}
+
+void CGraphicsPage::PauseButtonClick()
+{
+    if (!m_pDrawVars)
+        return;
+    if (PaintTimer->isActive())
+        PaintTimer->stop();
+    else
+        PaintTimer->start();
+}
+
+void CGraphicsPage::SkipButtonClick()
+{
+    if (!m_pDrawVars)
+        return;
+    PaintTimer->start();
+    m_bSkipStep = true;
+}
+
+void CGraphicsPage::Zoom(double dFactor)
+{
+    m_Form.m_pDocument->ZoomView(dFactor, Width(), Height());
+    PaintBoxPaint();
+}
+
+void CGraphicsPage::ZoominButtonClick()
+{
+    Zoom(2.0);
+}
+
+void CGraphicsPage::ZoomoutButtonClick()
+{
+    Zoom(0.5);
+}
+
+void CGraphicsPage::PaintBoxMouseDown(int nX, int nY)
+{
+    m_nMouseX = nX;
+    m_nMouseY = nY;
+    if (!m_bDragging)
+        QApplication::setOverrideCursor(Qt::ClosedHandCursor);
+    m_bDragging = true;
+}
+
+void CGraphicsPage::PaintBoxMouseUp()
+{
+    if (m_bDragging)
+        QApplication::restoreOverrideCursor();
+    m_bDragging = false;
+}
+
+void CGraphicsPage::PaintBoxMouseMove(int nX, int nY)
+{
+    CProject& project = *m_Form.m_pDocument;
+    CFuncVars vars;
+    vars.SetupView(&project, nullptr, Width(), Height(), 0, 0);
+    if (m_bDragging) {
+        double ax, ay, bx, by;
+        vars.UnmapPoint(m_nMouseX, m_nMouseY, ax, ay);
+        vars.UnmapPoint(nX, nY, bx, by);
+        project.ShiftView(ax - bx, ay - by);
+        // The picture moves with the mouse at once; the new one takes its place once it has
+        // caught up, so the curves follow without flicker.
+        const QImage shown = Picture();
+        QImage moved(shown.size(), QImage::Format_RGB32);
+        {
+            QPainter painter(&moved);
+            CQtCanvas canvas(painter);
+            CRenderer::DrawBackground(project, canvas, moved.width(), moved.height());
+            canvas.Flush();
+            painter.drawImage(nX - m_nMouseX, nY - m_nMouseY, shown);
+        }
+        m_Held = moved;
+        m_bHolding = true;
+        PaintBox->SetPicture(&m_Held);
+        PaintBoxPaint();
+    } else {
+        double x, y;
+        vars.UnmapPoint(nX, nY, x, y);
+        m_Form.ShowStatus(QString::fromStdString(CRenderer::FormatNumber(x) + ", " + CRenderer::FormatNumber(y)));
+    }
+    m_nMouseX = nX;
+    m_nMouseY = nY;
+}

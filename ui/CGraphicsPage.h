@@ -1,0 +1,80 @@
+#pragma once
+// The "Grafik" page: the graph drawn progressively on a timer, a few samples per tick, paced by
+// each step's speed and wait so that the steps play as an animation; zoom and drag move the view.
+#include <QImage>
+#include <QWidget>
+#include <cstdint>
+#include <memory>
+
+class QTimer;
+class CAnimationStep;
+class CFuncVars;
+class CPaintBox;
+class CTickClock;
+class TMainForm;
+
+class CGraphicsPage : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int TIMER_INTERVAL = 50;  // ms between ticks
+    static constexpr uint32_t SLICE = 100;     // ms of drawing per tick at the most
+
+    explicit CGraphicsPage(TMainForm& form);
+    ~CGraphicsPage() override;
+
+    void SetClock(std::unique_ptr<CTickClock> pClock);
+
+    // Restarts the curves from the first step; with a start step the value range is determined
+    // first and the steps before it are drawn without pacing.
+    void StartDrawing(CAnimationStep* pStartStep);
+    // Makes the picture anew: background, grid, and a restarted job that catches up without
+    // pacing to where the previous one had come.
+    void PaintBoxPaint();
+    void PaintTimerEvent();
+
+    void GraphicsSheetEnter();
+    void GraphicsSheetExit();
+    void GraphicsButtonClick();
+    void RunButtonClick();
+    void PauseButtonClick();
+    void SkipButtonClick();
+    void ZoominButtonClick();
+    void ZoomoutButtonClick();
+    void PaintBoxMouseDown(int nX, int nY);
+    void PaintBoxMouseMove(int nX, int nY);
+    void PaintBoxMouseUp();
+
+    // What the surface shows at this moment, a drawing in progress as far as it has come.
+    QImage Picture() const { return m_bHolding ? m_Held : m_Image; }
+    const CFuncVars* DrawVars() const { return m_pDrawVars.get(); }
+    QSize PaintBoxSize() const;
+
+    CPaintBox* PaintBox;
+    QTimer* PaintTimer;
+
+    CAnimationStep* m_pStartStep = nullptr;
+    uint32_t m_nMaxSamples = 0;
+    int32_t m_nTimeBudget = 0;
+    bool m_bSkipStep = false;
+    bool m_bCatchUp = false;
+    int32_t m_nMouseX = 0;
+    int32_t m_nMouseY = 0;
+    bool m_bDragging = false;
+
+private:
+    void StopJob();
+    void DrawNextSample();  // one sample of the job and the pacing that follows it
+    void CatchUp();         // the catching up of a restarted job, at once
+    void EndHolding();
+    void AddToBudget(int64_t nMilliseconds);
+    void Zoom(double dFactor);
+    uint32_t Width() const;
+    uint32_t Height() const;
+
+    TMainForm& m_Form;
+    std::unique_ptr<CTickClock> m_pClock;
+    std::unique_ptr<CFuncVars> m_pDrawVars;
+    QImage m_Image;   // the picture the job draws into
+    QImage m_Held;    // while a dragged view catches up: the old picture, moved with the mouse
+    bool m_bHolding = false;
+};

@@ -1,0 +1,46 @@
+#include "ui/CPaintBox.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+CPaintBox::CPaintBox(QWidget* pParent) : QWidget(pParent)
+{
+    setObjectName("PaintBox");
+    setCursor(Qt::CrossCursor);
+    setMouseTracking(true);  // the coordinates follow the pointer without a button held
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void CPaintBox::paintEvent(QPaintEvent* pEvent)
+{
+    QPainter painter(this);
+    if (m_pPicture && !m_pPicture->isNull())
+        painter.drawImage(pEvent->rect().topLeft(), *m_pPicture, pEvent->rect());
+    else
+        painter.fillRect(pEvent->rect(), Qt::white);
+}
+
+void CPaintBox::mousePressEvent(QMouseEvent* pEvent)
+{
+    if (m_OnMouseDown)
+        m_OnMouseDown(pEvent);
+}
+
+void CPaintBox::mouseMoveEvent(QMouseEvent* pEvent)
+{
+    if (m_OnMouseMove)
+        m_OnMouseMove(pEvent);
+}
+
+void CPaintBox::mouseReleaseEvent(QMouseEvent* pEvent)
+{
+    if (m_OnMouseUp)
+        m_OnMouseUp(pEvent);
+}
+
+void CPaintBox::resizeEvent(QResizeEvent* pEvent)
+{
+    QWidget::resizeEvent(pEvent);
+    if (m_OnResize)
+        m_OnResize();
+}

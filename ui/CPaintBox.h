@@ -1,0 +1,29 @@
+#pragma once
+// The paint surface of the "Grafik" page. It only shows the picture its page keeps; mouse and
+// size changes go to the page.
+#include <QImage>
+#include <QWidget>
+#include <functional>
+
+class CPaintBox : public QWidget {
+    Q_OBJECT
+public:
+    explicit CPaintBox(QWidget* pParent);
+
+    void SetPicture(const QImage* pPicture) { m_pPicture = pPicture; }
+
+    std::function<void(QMouseEvent*)> m_OnMouseDown;
+    std::function<void(QMouseEvent*)> m_OnMouseMove;
+    std::function<void(QMouseEvent*)> m_OnMouseUp;
+    std::function<void()> m_OnResize;
+
+protected:
+    void paintEvent(QPaintEvent* pEvent) override;
+    void mousePressEvent(QMouseEvent* pEvent) override;
+    void mouseMoveEvent(QMouseEvent* pEvent) override;
+    void mouseReleaseEvent(QMouseEvent* pEvent) override;
+    void resizeEvent(QResizeEvent* pEvent) override;
+
+private:
+    const QImage* m_pPicture = nullptr;
+};
