@@ -102,6 +102,8 @@ bool CScanText::Real(double& dValue)
     if (Peek() == '+' || Peek() == '-') {
         bMinus = Peek() == '-';
         ++nStart;
+        if (Peek(1) == '+' || Peek(1) == '-')  // from_chars would take a second minus
+            return false;
     }
     const char* pBegin = m_szText.data() + nStart;
     const char* pEnd = m_szText.data() + m_szText.size();

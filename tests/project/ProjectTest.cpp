@@ -1,10 +1,538 @@
+// Part 2.1: the project document: defaults, function slots with their invalidation of dependants,
+// the modified-flag rules, options, flags, the step list and the fatal assertions.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
+#include "expr/EFuncError.h"
 #include "project/CProject.h"
+
+namespace {
+const double* Eval(CProject& project, unsigned nIndex, double x, double u = 0.0)
+{
+    const double slots[FUNC_NSLOTS] = {x, u, 0.0, x, u, 0.0, 0.0};
+    return project.GetFunction(nIndex)->Evaluate(slots, &project);
+}
+
+// Regular expression of an exact text.
+std::string Exactly(const std::string& szText)
+{
+    std::string szRegex;
+    for (const char c : szText) {
+        if (std::string("\\^$.|?*+()[]{}").find(c) != std::string::npos)
+            szRegex += '\\';
+        szRegex += c;
+    }
+    return szRegex;
+}
+
+std::string AssertionMessage(const char* pszCondition)
+{
+    return Exactly(std::string("Assertion failed: ") + pszCondition + ", file Project, line ") + "[0-9]+";
+}
+
+// The list, walked forwards, with every link checked against the walk backwards.
+std::vector<CAnimationStep*> Steps(const CProject& project)
+{
+    std::vector<CAnimationStep*> steps;
+    CAnimationStep* pPrev = nullptr;
+    for (CAnimationStep* p = project.m_pFirstStep; p; p = p->m_pNext) {
+        EXPECT_EQ(p->m_pPrev, pPrev);
+        EXPECT_EQ(p->m_pProject, &project);
+        steps.push_back(p);
+        pPrev = p;
+    }
+    EXPECT_EQ(project.m_pLastStep, pPrev);
+    return steps;
+}
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Construction
 
 TEST(Project, FreshDocumentHasDefaults)
 {
     CProject project;
     EXPECT_EQ(project.m_nFlags, 0x1Fu);
     EXPECT_FALSE(project.m_bModified);
+    const double options[OPT_COUNT] = {0, 0, 0, 0, 1, 1, 15, 0};
+    for (unsigned i = 0; i < OPT_COUNT; ++i)
+        EXPECT_EQ(project.m_dOptions[i], options[i]) << g_OptionKeys[i];
+    for (unsigned n = 1; n <= MAX_FUNCTIONS; ++n)
+        EXPECT_EQ(project.GetFunction(n), nullptr) << n;
+    EXPECT_EQ(project.m_pTransform, nullptr);
+    EXPECT_FALSE(project.m_pszNotes.has_value());
+    const auto steps = Steps(project);
+    ASSERT_EQ(steps.size(), 1u);
+    EXPECT_FALSE(steps[0]->m_bSameRange);
+    EXPECT_EQ(steps[0]->m_nCount[0], 100u);
+}
+
+TEST(Project, Palette)
+{
+    CProject project;
+    const uint32_t palette[16] = {0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080, 0x008080, 0x808080,
+                                  0xC0C0C0, 0xFF0000, 0x00FF00, 0xFFFF00, 0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF};
+    ASSERT_EQ(project.m_nPaletteSize, 16);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(project.m_pPalette[i], palette[i]) << i;
+}
+
+TEST(Project, OptionKeys)
+{
+    const char* const keys[] = {"xmin", "xmax", "ymin", "ymax", "xgrid", "ygrid", "bgcolor", "trmode"};
+    for (unsigned i = 0; i < OPT_COUNT; ++i)
+        EXPECT_STREQ(g_OptionKeys[i], keys[i]);
+}
+
+// ---------------------------------------------------------------------------------------------
+// SetFunction and the modified flag
+
+TEST(ProjectFunction, SetCompilesAndMarks)
+{
+    CProject project;
+    project.SetFunction(3, "x^2");
+    ASSERT_NE(project.GetFunction(3), nullptr);
+    EXPECT_EQ(project.GetFunction(3)->m_pszText, "x^2");
+    EXPECT_EQ(project.GetFunction(3)->m_pProject, &project);
+    EXPECT_TRUE(project.m_bModified);
+    EXPECT_EQ(Eval(project, 3, 4)[0], 16);
+}
+
+TEST(ProjectFunction, SameTextChangesNothing)
+{
+    CProject project;
+    project.SetFunction(1, "x+1");
+    CFuncTerm* pTerm = project.GetFunction(1);
+    Eval(project, 1, 2);
+    project.m_bModified = false;
+    project.SetFunction(1, "x+1");
+    EXPECT_FALSE(project.m_bModified);
+    EXPECT_EQ(project.GetFunction(1), pTerm);
+    EXPECT_EQ(pTerm->m_nMisses, 1u); // not even recompiled
+}
+
+TEST(ProjectFunction, LeadingBlankRecompiles)
+{
+    CProject project;
+    project.SetFunction(1, "x+1");
+    Eval(project, 1, 2);
+    project.m_bModified = false;
+    project.SetFunction(1, " x+1");
+    EXPECT_TRUE(project.m_bModified);
+    ASSERT_NE(project.GetFunction(1), nullptr);
+    EXPECT_EQ(project.GetFunction(1)->m_pszText, "x+1"); // stored without the blank
+    EXPECT_EQ(project.GetFunction(1)->m_nMisses, 0u);    // a new term
+    // The stored text has no blank, so the blank text keeps counting as a change.
+    project.m_bModified = false;
+    project.SetFunction(1, " x+1");
+    EXPECT_TRUE(project.m_bModified);
+}
+
+TEST(ProjectFunction, OnlyBlanksAreStripped)
+{
+    CProject project;
+    project.SetFunction(1, "\tx");
+    ASSERT_NE(project.GetFunction(1), nullptr);
+    EXPECT_EQ(project.GetFunction(1)->m_pszText, "\tx");
+    project.SetFunction(2, "   \t  u");
+    EXPECT_EQ(project.GetFunction(2)->m_pszText, "\t  u");
+}
+
+TEST(ProjectFunction, EmptyTextEmptiesTheSlotAndMarks)
+{
+    CProject project;
+    project.SetFunction(1, "x");
+    project.m_bModified = false;
+    project.SetFunction(1, "");
+    EXPECT_EQ(project.GetFunction(1), nullptr);
+    EXPECT_TRUE(project.m_bModified);
+
+    // Also when the slot was empty already, and for blanks only.
+    project.m_bModified = false;
+    project.SetFunction(1, "");
+    EXPECT_TRUE(project.m_bModified);
+    project.m_bModified = false;
+    project.SetFunction(2, "    ");
+    EXPECT_EQ(project.GetFunction(2), nullptr);
+    EXPECT_TRUE(project.m_bModified);
+}
+
+TEST(ProjectFunction, EmptyingInvalidatesDependants)
+{
+    CProject project;
+    project.SetFunction(1, "x");
+    project.SetFunction(2, "f1 + 1");
+    EXPECT_EQ(Eval(project, 2, 3)[0], 4);
+    project.SetFunction(1, "  ");
+    EXPECT_EQ(project.GetFunction(2)->m_nItems, 0u);
+    EXPECT_EQ(Eval(project, 2, 3), nullptr);
+}
+
+TEST(ProjectFunction, FailedCompileLeavesTheSlotEmptyInvalidatesAndMarks)
+{
+    CProject project;
+    project.SetFunction(1, "x");
+    project.SetFunction(2, "f1(x) * 2");
+    EXPECT_EQ(Eval(project, 2, 3)[0], 6);
+    project.m_bModified = false;
+    try {
+        project.SetFunction(1, "  x+");
+        FAIL() << "no error";
+    } catch (const EFuncError& error) {
+        EXPECT_STREQ(error.m_pszMessage, "Unerwartetes Ende des Ausdrucks");
+        EXPECT_EQ(error.m_nPosition, 2); // in the text without its leading blanks
+    }
+    EXPECT_EQ(project.GetFunction(1), nullptr);
+    EXPECT_TRUE(project.m_bModified);
+    EXPECT_EQ(project.GetFunction(2)->m_nItems, 0u);
+    EXPECT_EQ(Eval(project, 2, 3), nullptr) << "no stale value of a function that is gone";
+}
+
+TEST(ProjectFunction, FailedCompileIntoAnEmptySlotMarks)
+{
+    CProject project;
+    EXPECT_THROW(project.SetFunction(5, "sin x"), EFuncError);
+    EXPECT_EQ(project.GetFunction(5), nullptr);
+    EXPECT_TRUE(project.m_bModified);
+}
+
+TEST(ProjectFunction, ChangeInvalidatesTransitiveDependantsOnly)
+{
+    CProject project;
+    project.SetFunction(1, "x");
+    project.SetFunction(2, "f1(x) + 1");
+    project.SetFunction(3, "f2(x) * 10");
+    project.SetFunction(4, "u + 1");
+    project.SetFunction(5, "f4");
+    for (unsigned n = 1; n <= 5; ++n)
+        ASSERT_NE(Eval(project, n, 2, 7), nullptr) << n;
+    EXPECT_EQ(Eval(project, 3, 2, 7)[0], 30);
+
+    project.SetFunction(1, "x*2");
+    EXPECT_EQ(project.GetFunction(2)->m_nItems, 0u);
+    EXPECT_EQ(project.GetFunction(3)->m_nItems, 0u); // refers only to f2
+    EXPECT_FALSE(project.GetFunction(3)->m_bDepsValid);
+    EXPECT_EQ(project.GetFunction(4)->m_nItems, 1u);
+    EXPECT_EQ(project.GetFunction(5)->m_nItems, 1u);
+    EXPECT_TRUE(project.GetFunction(5)->m_bDepsValid);
+    EXPECT_EQ(Eval(project, 3, 2, 7)[0], 50);
+    // Counters live on with the term.
+    EXPECT_EQ(project.GetFunction(3)->m_nMisses, 2u);
+}
+
+TEST(ProjectFunction, SelfReferenceIsInvalidatedByItsOwnChange)
+{
+    CProject project;
+    project.SetFunction(1, "a<=1 ? 1 : a*f1(a-1)");
+    EXPECT_EQ(Eval(project, 1, 4)[0], 24);
+    project.SetFunction(2, "f1(4)");
+    EXPECT_EQ(Eval(project, 2, 0)[0], 24);
+    project.SetFunction(1, "a<=1 ? 1 : a+f1(a-1)");
+    EXPECT_EQ(project.GetFunction(2)->m_nItems, 0u);
+    EXPECT_EQ(Eval(project, 2, 0)[0], 10); // 4 + 3 + 2 + 1
+    EXPECT_EQ(Eval(project, 1, 5)[0], 15);
+}
+
+TEST(ProjectFunction, MutualReferencesAreBothInvalidated)
+{
+    CProject project;
+    project.SetFunction(1, "a > 0 ? f2(a-1) + 1 : 0");
+    project.SetFunction(2, "a > 0 ? f1(a-1) + 10 : 0");
+    // f1's flags were computed while f2 was empty; setting f1 anew gives it the flag for f2.
+    EXPECT_FALSE(project.GetFunction(1)->m_bDepFunc[2]);
+    project.SetFunction(1, "a > 0 ? f2(a-1)+1 : 0");
+    EXPECT_TRUE(project.GetFunction(1)->m_bDepFunc[2]);
+    EXPECT_EQ(Eval(project, 1, 3)[0], 12);
+    project.SetFunction(3, "x"); // unrelated: keeps the caches
+    EXPECT_GT(project.GetFunction(1)->m_nItems, 0u);
+    EXPECT_GT(project.GetFunction(2)->m_nItems, 0u);
+    project.SetFunction(2, "a > 0 ? f1(a-1) + 100 : 0");
+    EXPECT_EQ(project.GetFunction(1)->m_nItems, 0u);
+    EXPECT_EQ(project.GetFunction(2)->m_nItems, 0u);
+    EXPECT_EQ(Eval(project, 1, 3)[0], 102);
+}
+
+// Part 1.3's edge case: flags computed while a referenced slot was empty carry no flag for it.
+TEST(ProjectFunction, FillingAnEmptyReferencedSlotDoesNotInvalidate)
+{
+    CProject project;
+    project.SetFunction(2, "f1(x) + 1");
+    EXPECT_EQ(Eval(project, 2, 3), nullptr);
+    project.SetFunction(1, "a*10");
+    EXPECT_FALSE(project.GetFunction(2)->m_bDepFunc[1]);
+    EXPECT_EQ(project.GetFunction(2)->m_nItems, 1u);
+    EXPECT_EQ(Eval(project, 2, 3), nullptr) << "the cached undefined value stays";
+    EXPECT_EQ(Eval(project, 2, 4)[0], 41) << "a new key is computed with f1 in place";
+    project.GetFunction(2)->Invalidate();
+    EXPECT_EQ(Eval(project, 2, 3)[0], 31);
+    EXPECT_TRUE(project.GetFunction(2)->m_bDepFunc[1]);
+}
+
+TEST(ProjectFunction, GetFunctionIsTheSlot)
+{
+    CProject project;
+    project.SetFunction(1, "1");
+    project.SetFunction(50, "50");
+    EXPECT_EQ(project.GetFunction(1), project.m_pFunctions[0].get());
+    EXPECT_EQ(project.GetFunction(50), project.m_pFunctions[49].get());
+    EXPECT_EQ(Eval(project, 50, 0)[0], 50);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Transformation, options, flags
+
+TEST(ProjectTransform, SetAndKeep)
+{
+    CProject project;
+    project.SetTransform("fy*cos(fx), fy*sin(fx)");
+    ASSERT_NE(project.m_pTransform, nullptr);
+    EXPECT_EQ(project.m_pTransform->m_nValues, 2u);
+    EXPECT_TRUE(project.m_bModified);
+    CFuncTerm* pTerm = project.m_pTransform.get();
+
+    project.m_bModified = false;
+    project.SetTransform("fy*cos(fx), fy*sin(fx)");
+    EXPECT_FALSE(project.m_bModified);
+    EXPECT_EQ(project.m_pTransform.get(), pTerm);
+
+    project.SetTransform("  fx, fy");
+    EXPECT_TRUE(project.m_bModified);
+    EXPECT_EQ(project.m_pTransform->m_pszText, "fx, fy");
+}
+
+TEST(ProjectTransform, FailedCompileKeepsThePreviousTerm)
+{
+    CProject project;
+    project.SetTransform("fx, fy");
+    CFuncTerm* pTerm = project.m_pTransform.get();
+    project.m_bModified = false;
+    EXPECT_THROW(project.SetTransform("fx, fy +"), EFuncError);
+    EXPECT_EQ(project.m_pTransform.get(), pTerm);
+    EXPECT_FALSE(project.m_bModified);
+}
+
+TEST(ProjectTransform, EmptyTextRemovesTheTerm)
+{
+    CProject project;
+    project.SetTransform("fx, fy");
+    project.m_bModified = false;
+    project.SetTransform("   ");
+    EXPECT_EQ(project.m_pTransform, nullptr);
+    EXPECT_TRUE(project.m_bModified);
+}
+
+// Part 2.1: "No dependency processing takes place for the transformation term."
+TEST(ProjectTransform, TransformIsNotInvalidatedByFunctionChanges)
+{
+    CProject project;
+    project.SetFunction(1, "x");
+    project.SetTransform("f1(fx), fy");
+    const double slots[FUNC_NSLOTS] = {0, 0, 0, 2, 3, 0, 0};
+    ASSERT_NE(project.m_pTransform->Evaluate(slots, &project), nullptr);
+    project.SetFunction(1, "x*2");
+    EXPECT_EQ(project.m_pTransform->m_nItems, 1u); // no dependency processing for the transformation
+}
+
+TEST(ProjectOptions, SetOptionMarksOnlyAChange)
+{
+    CProject project;
+    project.SetOption(OPT_XGRID, 1.0);
+    EXPECT_FALSE(project.m_bModified);
+    project.SetOption(OPT_XMIN, -5.5);
+    EXPECT_TRUE(project.m_bModified);
+    EXPECT_EQ(project.m_dOptions[OPT_XMIN], -5.5);
+    project.m_bModified = false;
+    project.SetOption(OPT_XMIN, -5.5);
+    EXPECT_FALSE(project.m_bModified);
+    project.SetOption(OPT_TRMODE, 2);
+    EXPECT_EQ(project.m_dOptions[7], 2);
+    EXPECT_TRUE(project.m_bModified);
+}
+
+TEST(ProjectOptions, SetFlagMarksOnlyAChange)
+{
+    CProject project;
+    project.SetFlag(FLAG_XAUTO, true);
+    EXPECT_FALSE(project.m_bModified);
+    project.SetFlag(FLAG_PROPORTIONAL, false);
+    EXPECT_FALSE(project.m_bModified);
+    project.SetFlag(FLAG_PROPORTIONAL, true);
+    EXPECT_EQ(project.m_nFlags, 0x3Fu);
+    EXPECT_TRUE(project.m_bModified);
+    project.m_bModified = false;
+    project.SetFlag(FLAG_XAUTO, false);
+    EXPECT_EQ(project.m_nFlags, 0x3Eu);
+    EXPECT_TRUE(project.m_bModified);
+    project.SetFlag(31, true);
+    EXPECT_EQ(project.m_nFlags, 0x8000003Eu);
+    project.SetFlag(FLAG_TRANSFORMGRID, true);
+    EXPECT_EQ(project.m_nFlags & 0x40u, 0x40u);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The step list
+
+TEST(ProjectSteps, AppendAndInsertBefore)
+{
+    CProject project;
+    CAnimationStep* pFirst = project.m_pFirstStep;
+    auto* pSecond = new CAnimationStep;
+    project.m_bModified = false;
+    project.InsertStep(pSecond, nullptr);
+    EXPECT_TRUE(project.m_bModified);
+    auto* pMiddle = new CAnimationStep;
+    project.InsertStep(pMiddle, pSecond);
+    EXPECT_EQ(Steps(project), (std::vector<CAnimationStep*>{pFirst, pMiddle, pSecond}));
+}
+
+TEST(ProjectSteps, InsertedBeforeTheFirstBecomesFirstWithoutSameRange)
+{
+    CProject project;
+    CAnimationStep* pOld = project.m_pFirstStep;
+    pOld->m_dMin[0] = -3;
+    auto* pCopy = new CAnimationStep(*pOld);
+    pCopy->m_dMin[0] = 7;
+    ASSERT_TRUE(pCopy->m_bSameRange);
+    project.InsertStep(pCopy, pOld);
+    EXPECT_EQ(project.m_pFirstStep, pCopy);
+    EXPECT_FALSE(pCopy->m_bSameRange);
+    EXPECT_EQ(pOld->m_dMin[0], -3); // the former first step keeps its ranges
+    EXPECT_EQ(Steps(project), (std::vector<CAnimationStep*>{pCopy, pOld}));
+}
+
+TEST(ProjectSteps, CopyInsertedBehindKeepsSameRange)
+{
+    CProject project;
+    CAnimationStep* pFirst = project.m_pFirstStep;
+    auto* pCopy = new CAnimationStep(*pFirst);
+    project.InsertStep(pCopy, nullptr);
+    EXPECT_TRUE(pCopy->m_bSameRange);
+    pFirst->SetMin(0, -1);
+    EXPECT_EQ(pCopy->m_dMin[0], -1);
+}
+
+TEST(ProjectSteps, RemoveTheOnlyStepLeavesAnEmptyList)
+{
+    CProject project;
+    CAnimationStep* pStep = project.m_pFirstStep;
+    project.m_bModified = false;
+    project.RemoveStep(pStep);
+    EXPECT_TRUE(project.m_bModified);
+    EXPECT_EQ(project.m_pFirstStep, nullptr);
+    EXPECT_EQ(project.m_pLastStep, nullptr);
+    EXPECT_EQ(pStep->m_pProject, nullptr);
+    EXPECT_EQ(pStep->m_pNext, nullptr);
+    EXPECT_EQ(pStep->m_pPrev, nullptr);
+    delete pStep; // the caller owns it now
+    project.InsertStep(new CAnimationStep, nullptr);
+    EXPECT_EQ(Steps(project).size(), 1u);
+}
+
+TEST(ProjectSteps, RemovingTheFirstClearsTheNewFirstsSameRange)
+{
+    CProject project;
+    CAnimationStep* pFirst = project.m_pFirstStep;
+    auto* pSecond = new CAnimationStep(*pFirst);
+    project.InsertStep(pSecond, nullptr);
+    ASSERT_TRUE(pSecond->m_bSameRange);
+    project.RemoveStep(pFirst);
+    EXPECT_EQ(project.m_pFirstStep, pSecond);
+    EXPECT_FALSE(pSecond->m_bSameRange);
+    EXPECT_EQ(Steps(project), (std::vector<CAnimationStep*>{pSecond}));
+    delete pFirst;
+}
+
+TEST(ProjectSteps, RemoveFromTheMiddleAndTheEnd)
+{
+    CProject project;
+    CAnimationStep* p1 = project.m_pFirstStep;
+    auto* p2 = new CAnimationStep;
+    auto* p3 = new CAnimationStep;
+    auto* p4 = new CAnimationStep;
+    project.InsertStep(p2, nullptr);
+    project.InsertStep(p3, nullptr);
+    project.InsertStep(p4, nullptr);
+    project.RemoveStep(p3);
+    EXPECT_EQ(Steps(project), (std::vector<CAnimationStep*>{p1, p2, p4}));
+    project.RemoveStep(p4);
+    EXPECT_EQ(Steps(project), (std::vector<CAnimationStep*>{p1, p2}));
+    delete p3;
+    delete p4;
+}
+
+TEST(ProjectSteps, MoveUpAndDownAreRemoveAndInsert)
+{
+    CProject project;
+    CAnimationStep* p1 = project.m_pFirstStep;
+    auto* p2 = new CAnimationStep;
+    auto* p3 = new CAnimationStep;
+    project.InsertStep(p2, nullptr);
+    project.InsertStep(p3, nullptr);
+    // Move p3 up: remove it, insert before its old predecessor.
+    CAnimationStep* pBefore = p3->m_pPrev;
+    project.RemoveStep(p3);
+    project.InsertStep(p3, pBefore);
+    EXPECT_EQ(Steps(project), (std::vector<CAnimationStep*>{p1, p3, p2}));
+    // Move p1 down: insert before the successor of its old successor (or append).
+    CAnimationStep* pAfter = p1->m_pNext->m_pNext;
+    project.RemoveStep(p1);
+    project.InsertStep(p1, pAfter);
+    EXPECT_EQ(Steps(project), (std::vector<CAnimationStep*>{p3, p1, p2}));
+    project.RemoveStep(p1);
+    project.InsertStep(p1, nullptr);
+    EXPECT_EQ(Steps(project), (std::vector<CAnimationStep*>{p3, p2, p1}));
+}
+
+TEST(ProjectSteps, StepMarksItsDocument)
+{
+    CProject project;
+    project.m_bModified = false;
+    project.m_pFirstStep->SetMin(0, -20);
+    EXPECT_TRUE(project.m_bModified);
+    CAnimationStep loose;
+    loose.SetMin(0, 5); // in no document: nothing to mark
+    EXPECT_EQ(loose.m_dMin[0], 5);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Fatal assertions
+
+TEST(ProjectDeathTest, GetFunctionOutsideTheSlots)
+{
+    CProject project;
+    EXPECT_DEATH(project.GetFunction(0), AssertionMessage("nIndex>=1 && nIndex<=MAX_FUNCTIONS"));
+    EXPECT_DEATH(project.GetFunction(51), AssertionMessage("nIndex>=1 && nIndex<=MAX_FUNCTIONS"));
+}
+
+TEST(ProjectDeathTest, SetFunctionOutsideTheSlots)
+{
+    CProject project;
+    EXPECT_DEATH(project.SetFunction(0, "x"), AssertionMessage("nIndex>=1 && nIndex<=MAX_FUNCTIONS"));
+    EXPECT_DEATH(project.SetFunction(51, "x"), AssertionMessage("nIndex>=1 && nIndex<=MAX_FUNCTIONS"));
+}
+
+TEST(ProjectDeathTest, InsertingALinkedStep)
+{
+    CProject project;
+    EXPECT_DEATH(project.InsertStep(project.m_pFirstStep, nullptr), AssertionMessage("pNewStep->m_pProject==0"));
+    CProject other;
+    EXPECT_DEATH(other.InsertStep(project.m_pFirstStep, nullptr), AssertionMessage("pNewStep->m_pProject==0"));
+}
+
+TEST(ProjectDeathTest, RemovingAForeignStep)
+{
+    CProject project;
+    CProject other;
+    EXPECT_DEATH(other.RemoveStep(project.m_pFirstStep), AssertionMessage("pStep->m_pProject==this"));
+    CAnimationStep loose;
+    EXPECT_DEATH(project.RemoveStep(&loose), AssertionMessage("pStep->m_pProject==this"));
+}
+
+TEST(ProjectDeathTest, MessageStartsTheLine)
+{
+    CProject project;
+    EXPECT_DEATH(project.GetFunction(77),
+                 "^Assertion failed: nIndex>=1 && nIndex<=MAX_FUNCTIONS, file Project, line [0-9]+\n$");
 }

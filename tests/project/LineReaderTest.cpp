@@ -1,0 +1,157 @@
+// The line reader and TrimLine that the step-block reader and Part 2.3's file reader share.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "project/CLineReader.h"
+
+namespace {
+struct STextFile {
+    std::FILE* m_pFile;
+    explicit STextFile(const std::string& szText) : m_pFile(std::tmpfile())
+    {
+        EXPECT_NE(m_pFile, nullptr);
+        std::fwrite(szText.data(), 1, szText.size(), m_pFile);
+        std::rewind(m_pFile);
+    }
+    ~STextFile() { std::fclose(m_pFile); }
+};
+
+std::vector<std::string> Lines(const std::string& szText)
+{
+    STextFile file(szText);
+    CLineReader reader(file.m_pFile);
+    std::vector<std::string> lines;
+    std::string szLine = "stale";
+    while (reader.ReadLine(szLine))
+        lines.push_back(szLine);
+    EXPECT_EQ(szLine, "") << "a failed read leaves an empty line";
+    return lines;
+}
+
+std::string Trimmed(std::string szLine)
+{
+    CLineReader::TrimLine(szLine);
+    return szLine;
+}
+
+using Strings = std::vector<std::string>;
+} // namespace
+
+TEST(LineReader, LinesKeepTheirLineFeed)
+{
+    EXPECT_EQ(Lines("eins\nzwei\n"), (Strings{"eins\n", "zwei\n"}));
+}
+
+TEST(LineReader, LastLineWithoutLineFeed)
+{
+    EXPECT_EQ(Lines("eins\nzwei"), (Strings{"eins\n", "zwei"}));
+}
+
+TEST(LineReader, EmptyFileHasNoLines)
+{
+    EXPECT_EQ(Lines(""), Strings{});
+}
+
+TEST(LineReader, EmptyLinesAreLines)
+{
+    EXPECT_EQ(Lines("\n\na\n\n"), (Strings{"\n", "\n", "a\n", "\n"}));
+}
+
+TEST(LineReader, CrLfIsDeliveredAsLf)
+{
+    EXPECT_EQ(Lines("eins\r\nzwei\r\n\r\ndrei"), (Strings{"eins\n", "zwei\n", "\n", "drei"}));
+}
+
+TEST(LineReader, LoneCrStaysInTheLine)
+{
+    EXPECT_EQ(Lines("a\rb\nc\r"), (Strings{"a\rb\n", "c\r"}));
+    EXPECT_EQ(Lines("a\r\r\n"), (Strings{"a\r\n"}));
+}
+
+TEST(LineReader, NulEndsTheLinesText)
+{
+    EXPECT_EQ(Lines(std::string("ab\0cd\nef", 8)), (Strings{"ab\n", "ef"}));
+    EXPECT_EQ(Lines(std::string("\0\n", 2)), (Strings{"\n"}));
+    EXPECT_EQ(Lines(std::string("xy\0", 3)), (Strings{"xy"}));
+}
+
+TEST(LineReader, LongLinesAreReadWhole)
+{
+    const std::string szLong(100000, 'q');
+    EXPECT_EQ(Lines(szLong + "\nkurz\n"), (Strings{szLong + "\n", "kurz\n"}));
+}
+
+TEST(LineReader, HighBytesPassUnchanged)
+{
+    EXPECT_EQ(Lines("M\xE4rz \xFF\n"), (Strings{"M\xE4rz \xFF\n"}));
+}
+
+TEST(LineReader, ReadRestTakesEverythingThatIsLeft)
+{
+    STextFile file("kopf\nnotes\nerste\r\nzweite\r\n\r\nletzte");
+    CLineReader reader(file.m_pFile);
+    std::string szLine;
+    ASSERT_TRUE(reader.ReadLine(szLine));
+    ASSERT_TRUE(reader.ReadLine(szLine));
+    EXPECT_EQ(szLine, "notes\n");
+    EXPECT_EQ(reader.ReadRest(), "erste\nzweite\n\nletzte");
+    EXPECT_EQ(reader.ReadRest(), "");
+    EXPECT_FALSE(reader.ReadLine(szLine));
+}
+
+TEST(LineReader, ReadRestStopsAtNulAndKeepsLoneCr)
+{
+    STextFile file(std::string("a\rb\r\nc\0d", 8));
+    CLineReader reader(file.m_pFile);
+    EXPECT_EQ(reader.ReadRest(), "a\rb\nc");
+}
+
+TEST(LineReader, ReadRestOfALargeFile)
+{
+    std::string szText;
+    for (int i = 0; i < 20000; ++i)
+        szText += "Zeile " + std::to_string(i) + "\r\n";
+    STextFile file(szText);
+    CLineReader reader(file.m_pFile);
+    const std::string szRest = reader.ReadRest();
+    EXPECT_EQ(szRest.size(), szText.size() - 20000);
+    EXPECT_EQ(szRest.find('\r'), std::string::npos);
+    EXPECT_EQ(szRest.substr(0, 8), "Zeile 0\n");
+}
+
+// ---------------------------------------------------------------------------------------------
+// TrimLine
+
+struct STrimRow {
+    const char* m_pszName;
+    const char* m_pszLine;
+    const char* m_pszTrimmed;
+};
+
+const STrimRow g_LineReaderTrimRows[] = {
+    STrimRow{"LeadingBlanks", "   abc", "abc"},
+    STrimRow{"TrailingBlanksStay", "abc   ", "abc   "},
+    STrimRow{"LineFeed", "abc\n", "abc"},
+    STrimRow{"CrLf", "abc\r\n", "abc"},
+    STrimRow{"TabIsNoBlank", "\t abc", "\t abc"},
+    STrimRow{"BlanksThenTab", "  \tabc", "\tabc"},
+    STrimRow{"OnlyBlanks", "     ", ""},
+    STrimRow{"OnlyBlanksAndLineFeed", "   \n", ""},
+    STrimRow{"Empty", "", ""},
+    STrimRow{"CrFirstThenLf", "a\nb\rc", "a"},
+    STrimRow{"CutAtFirstCr", "ab\rcd\ref", "ab"},
+    STrimRow{"CutAtFirstLf", "ab\ncd\n", "ab"},
+    STrimRow{"BlanksInsideStay", "  a  b  \n", "a  b  "},
+    STrimRow{"LeadingCr", "\rabc", ""},
+};
+
+TEST(LineReaderTrim, Gives)
+{
+    for (const STrimRow& row : g_LineReaderTrimRows) {
+        SCOPED_TRACE(row.m_pszName);
+        EXPECT_EQ(Trimmed(row.m_pszLine), row.m_pszTrimmed);
+    }
+}
