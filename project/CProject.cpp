@@ -60,15 +60,20 @@ void CProject::SetFunction(unsigned nIndex, const char* pszText)
         unsigned nIndex;
         ~SInvalidateDependants()
         {
-            for (auto& pTerm : project.m_pFunctions) {
-                if (!pTerm)
-                    continue;
-                if (!pTerm->m_bDepsValid)
-                    pTerm->UpdateDependencies();
-                if (pTerm->m_bDepFunc[nIndex])
-                    pTerm->Invalidate();
-            }
+            for (auto& pTerm : project.m_pFunctions)
+                Invalidate(pTerm.get());
+            // The transformation may refer to functions too; its cache must not outlive them.
+            Invalidate(project.m_pTransform.get());
             project.m_bModified = true;
+        }
+        void Invalidate(CFuncTerm* pTerm) const
+        {
+            if (!pTerm)
+                return;
+            if (!pTerm->m_bDepsValid)
+                pTerm->UpdateDependencies();
+            if (pTerm->m_bDepFunc[nIndex])
+                pTerm->Invalidate();
         }
     } invalidate{*this, nIndex};
     if (*pszText)

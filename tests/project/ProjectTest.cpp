@@ -324,15 +324,25 @@ TEST(ProjectTransform, EmptyTextRemovesTheTerm)
 }
 
 // Part 2.1: "No dependency processing takes place for the transformation term."
-TEST(ProjectTransform, TransformIsNotInvalidatedByFunctionChanges)
+TEST(ProjectTransform, TransformReferringToAChangedFunctionIsRecomputed)
 {
     CProject project;
-    project.SetFunction(1, "x");
+    project.SetFunction(1, "a");
     project.SetTransform("f1(fx), fy");
     const double slots[FUNC_NSLOTS] = {0, 0, 0, 2, 3, 0, 0};
-    ASSERT_NE(project.m_pTransform->Evaluate(slots, &project), nullptr);
-    project.SetFunction(1, "x*2");
-    EXPECT_EQ(project.m_pTransform->m_nItems, 1u); // no dependency processing for the transformation
+    const double* pValues = project.m_pTransform->Evaluate(slots, &project);
+    ASSERT_NE(pValues, nullptr);
+    EXPECT_EQ(pValues[0], 2);
+    project.SetFunction(1, "a*10");
+    EXPECT_EQ(project.m_pTransform->m_nItems, 0u);  // no stale transformed point
+    pValues = project.m_pTransform->Evaluate(slots, &project);
+    ASSERT_NE(pValues, nullptr);
+    EXPECT_EQ(pValues[0], 20);
+    // A transformation that refers to no function keeps its cache.
+    project.SetTransform("fx, fy");
+    project.m_pTransform->Evaluate(slots, &project);
+    project.SetFunction(1, "a");
+    EXPECT_EQ(project.m_pTransform->m_nItems, 1u);
 }
 
 TEST(ProjectOptions, SetOptionMarksOnlyAChange)
