@@ -64,21 +64,11 @@ bool CScanText::Digits(uint64_t& nValue, unsigned nBase, bool& bMinus)
     return nCount > 0;
 }
 
-bool CScanText::Unsigned(uint32_t& nValue)
+bool CScanText::Unsigned32(uint32_t& nValue, unsigned nBase)
 {
     uint64_t n;
     bool bMinus;
-    if (!Digits(n, 10, bMinus) || (bMinus && n != 0) || n > 0xFFFFFFFFu)
-        return false;
-    nValue = static_cast<uint32_t>(n);
-    return true;
-}
-
-bool CScanText::Hex(uint32_t& nValue)
-{
-    uint64_t n;
-    bool bMinus;
-    if (!Digits(n, 16, bMinus) || (bMinus && n != 0) || n > 0xFFFFFFFFu)
+    if (!Digits(n, nBase, bMinus) || (bMinus && n != 0) || n > 0xFFFFFFFFu)
         return false;
     nValue = static_cast<uint32_t>(n);
     return true;

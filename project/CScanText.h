@@ -10,8 +10,8 @@ public:
 
     bool Literal(const char* pszLiteral);           // exactly these characters
     bool LiteralNoCase(const char* pszLiteral);     // these characters in any letter case
-    bool Unsigned(uint32_t& nValue);                // %u: 0 ... 4294967295, no minus
-    bool Hex(uint32_t& nValue);                     // %x / %lx into 32 bits
+    bool Unsigned(uint32_t& nValue) { return Unsigned32(nValue, 10); }  // %u: 0 ... 4294967295, no minus
+    bool Hex(uint32_t& nValue) { return Unsigned32(nValue, 16); }       // %x / %lx into 32 bits
     bool Integer(int32_t& nValue);                  // %d
     bool Real(double& dValue);                      // %lg, finite values only
     bool Char(char& c);                             // %c
@@ -25,6 +25,7 @@ private:
         return m_nPos + nAhead < m_szText.size() ? m_szText[m_nPos + nAhead] : '\0';
     }
     bool Digits(uint64_t& nValue, unsigned nBase, bool& bMinus);
+    bool Unsigned32(uint32_t& nValue, unsigned nBase);
 
     const std::string& m_szText;
     size_t m_nPos;

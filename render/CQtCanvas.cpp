@@ -36,6 +36,12 @@ QColor CQtCanvas::ToQColor(uint32_t nColor)
     return QColor(nColor & 0xFF, (nColor >> 8) & 0xFF, (nColor >> 16) & 0xFF);
 }
 
+uint32_t CQtCanvas::FromQColor(const QColor& color)
+{
+    return static_cast<uint32_t>(color.red()) | static_cast<uint32_t>(color.green()) << 8 |
+           static_cast<uint32_t>(color.blue()) << 16;
+}
+
 QString CQtCanvas::FromAnsi(const char* pszText)
 {
     QString szText;

@@ -22,6 +22,7 @@ public:
     void Flush();
 
     static QColor ToQColor(uint32_t nColor);  // 0x00BBGGRR
+    static uint32_t FromQColor(const QColor& color);
     static QString FromAnsi(const char* pszText);  // Windows-1252
 
     void SetPenColor(uint32_t nColor) override;

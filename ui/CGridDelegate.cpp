@@ -8,14 +8,6 @@
 #include "render/CQtCanvas.h"
 #include "ui/TMainForm.h"
 
-namespace {
-uint32_t ToBgr(const QColor& color)
-{
-    return static_cast<uint32_t>(color.red()) | static_cast<uint32_t>(color.green()) << 8 |
-           static_cast<uint32_t>(color.blue()) << 16;
-}
-}  // namespace
-
 CGridDelegate::CGridDelegate(TMainForm& form, EGrid grid, QObject* pParent)
     : QStyledItemDelegate(pParent), m_Form(form), m_Grid(grid)
 {
@@ -61,9 +53,9 @@ void CGridDelegate::DrawValueCell(QPainter& painter, const QStyleOptionViewItem&
     const bool bSelected = m_Grid == StepsBox && (option.state & QStyle::State_Selected);
     {
         CQtCanvas canvas(painter);
-        canvas.SetPenColor(ToBgr(palette.color(QPalette::Button)));
+        canvas.SetPenColor(CQtCanvas::FromQColor(palette.color(QPalette::Button)));
         canvas.SetPenWidth(1);
-        canvas.SetBrushColor(ToBgr(palette.color(bSelected ? QPalette::Highlight : QPalette::Base)));
+        canvas.SetBrushColor(CQtCanvas::FromQColor(palette.color(bSelected ? QPalette::Highlight : QPalette::Base)));
         canvas.SetBrushStyle(EBrushStyle::Solid);
         canvas.Rectangle(r.left(), r.top() - 1, r.left() + r.width() + 1, r.top() + r.height() + 1);
     }
@@ -88,8 +80,8 @@ void CGridDelegate::DrawLabelCell(QPainter& painter, const QRect& rect, int nRow
     int nTextLeft = nLeft + 2;
     {
         CQtCanvas canvas(painter);
-        DrawRaisedCell(canvas, nLeft, nTop, nRight, nBottom, ToBgr(palette.color(QPalette::ButtonText)),
-                       ToBgr(palette.color(QPalette::Button)));
+        DrawRaisedCell(canvas, nLeft, nTop, nRight, nBottom, CQtCanvas::FromQColor(palette.color(QPalette::ButtonText)),
+                       CQtCanvas::FromQColor(palette.color(QPalette::Button)));
         if (m_Grid == FunctionsGrid) {
             const int nSampleLeft = nLeft + 2;
             const int nSampleRight = nSampleLeft + (nBottom - nTop) - 8;

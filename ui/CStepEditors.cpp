@@ -420,26 +420,24 @@ uint32_t CStepEditors::PacingValue(const QLineEdit& edit, const CUpDown& upDown)
     return static_cast<uint32_t>(std::max<long long>(upDown.Minimum(), std::min<long long>(upDown.Maximum(), nValue)));
 }
 
-void CStepEditors::SpeedEditChange()
+void CStepEditors::PacingEditChange(const QLineEdit& edit, const CUpDown& upDown, uint32_t CAnimationStep::*pField)
 {
     CAnimationStep* pStep = m_Form.m_pCurrentStep;
     if (!pStep || m_Form.m_bUpdating)
         return;
-    const uint32_t nSpeed = PacingValue(*SpeedEdit, *SpeedUpDown);
-    if (nSpeed != pStep->m_nSpeed) {
-        pStep->m_nSpeed = nSpeed;
+    const uint32_t nValue = PacingValue(edit, upDown);
+    if (nValue != pStep->*pField) {
+        pStep->*pField = nValue;
         m_Form.m_pDocument->m_bModified = true;
     }
 }
 
+void CStepEditors::SpeedEditChange()
+{
+    PacingEditChange(*SpeedEdit, *SpeedUpDown, &CAnimationStep::m_nSpeed);
+}
+
 void CStepEditors::WaitEditChange()
 {
-    CAnimationStep* pStep = m_Form.m_pCurrentStep;
-    if (!pStep || m_Form.m_bUpdating)
-        return;
-    const uint32_t nWait = PacingValue(*WaitEdit, *WaitUpDown);
-    if (nWait != pStep->m_nWait) {
-        pStep->m_nWait = nWait;
-        m_Form.m_pDocument->m_bModified = true;
-    }
+    PacingEditChange(*WaitEdit, *WaitUpDown, &CAnimationStep::m_nWait);
 }

@@ -7,6 +7,7 @@ class QCheckBox;
 class QLineEdit;
 class QTableWidget;
 class QToolButton;
+class CAnimationStep;
 class CGridDelegate;
 class CUpDown;
 class TMainForm;
@@ -56,6 +57,7 @@ private:
     QString StepLabel(int nRow) const;
     // Text of a pacing field as a number in its spinner's range; 0 when it is no integer.
     static uint32_t PacingValue(const QLineEdit& edit, const CUpDown& upDown);
+    void PacingEditChange(const QLineEdit& edit, const CUpDown& upDown, uint32_t CAnimationStep::*pField);
 
     TMainForm& m_Form;
     QTableWidget* m_pVariablesBox;

@@ -6,14 +6,6 @@
 #include "project/CProject.h"
 #include "render/CQtCanvas.h"
 
-namespace {
-uint32_t ToBgr(const QColor& color)
-{
-    return static_cast<uint32_t>(color.red()) | static_cast<uint32_t>(color.green()) << 8 |
-           static_cast<uint32_t>(color.blue()) << 16;
-}
-}  // namespace
-
 CStylePopupMenu::CStylePopupMenu(const std::unique_ptr<CProject>& pDocument, int nPaletteSize, QWidget* pParent)
     : QWidget(pParent, Qt::Popup), m_pDocument(pDocument)
 {
@@ -81,8 +73,8 @@ void CStylePopupMenu::paintEvent(QPaintEvent*)
     if (!m_pDocument)
         return;
     CQtCanvas canvas(painter);
-    const uint32_t nMenuText = ToBgr(palette().color(QPalette::WindowText));
-    const uint32_t nMenuBack = ToBgr(back);
+    const uint32_t nMenuText = CQtCanvas::FromQColor(palette().color(QPalette::WindowText));
+    const uint32_t nMenuBack = CQtCanvas::FromQColor(back);
     for (size_t i = 0; i < m_Items.size(); ++i) {
         const QRect r = ItemRect(i);
         m_Items[i].DrawItem(canvas, *m_pDocument, r.left(), r.top(), r.left() + r.width(), r.top() + r.height(),
