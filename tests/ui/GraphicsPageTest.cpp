@@ -1,0 +1,297 @@
+// The "Grafik" page with its clock and timer driven by hand.
+#include <gtest/gtest.h>
+
+#include <QPainter>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+
+#include "CScriptedDialogs.h"
+#include "project/CProject.h"
+#include "render/CPictureExport.h"
+#include "ui/CFunctionsPage.h"
+#include "ui/COptionsPage.h"
+#include "ui/CGraphicsPage.h"
+#include "ui/CPaintBox.h"
+#include "ui/CStepEditors.h"
+#include "ui/CTickClock.h"
+#include "ui/TMainForm.h"
+#include "view/CFuncVars.h"
+
+namespace {
+// Every reading of the clock takes one millisecond, so that a tick's 100 ms slice holds about
+// a hundred samples however fast the machine is.
+class CFakeClock : public CTickClock {
+public:
+    uint32_t Now() const override { return m_nNow++; }
+    mutable uint32_t m_nNow = 1000;
+};
+
+class GraphicsPage : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_pForm = std::make_unique<TMainForm>();
+        m_pForm->m_pDialogs = std::make_unique<CScriptedDialogs>();
+        m_pForm->FormCreate();
+        m_pForm->show();
+        m_pPage = m_pForm->GraphicsSheet;
+        m_pPage->SetClock(std::make_unique<CFakeClock>());
+        Document().SetFunction(1, "x");
+        Step(1).m_bVisible[0] = true;
+    }
+
+    CProject& Document() const { return *m_pForm->m_pDocument; }
+    CAnimationStep& Step(int nNumber) const
+    {
+        CAnimationStep* pStep = Document().m_pFirstStep;
+        for (int i = 1; i < nNumber; ++i)
+            pStep = pStep->m_pNext;
+        return *pStep;
+    }
+    CAnimationStep& AddStep() const
+    {
+        auto* pStep = new CAnimationStep(*Document().m_pLastStep);
+        Document().InsertStep(pStep, nullptr);
+        return *pStep;
+    }
+    void Enter() const { m_pForm->PageControl->setCurrentWidget(m_pPage); }
+    uint32_t Samples() const { return m_pPage->DrawVars() ? m_pPage->DrawVars()->m_nSamples : UINT32_MAX; }
+    uint32_t Tick() const
+    {
+        const uint32_t nBefore = Samples();
+        m_pPage->PaintTimerEvent();
+        return Samples() - nBefore;
+    }
+
+    std::unique_ptr<TMainForm> m_pForm;
+    CGraphicsPage* m_pPage = nullptr;
+};
+}  // namespace
+
+TEST_F(GraphicsPage, SpeedIsADelayPerSample)
+{
+    Step(1).SetCount(0, 1000);
+    Step(1).m_nSpeed = 10;
+    Enter();
+    EXPECT_EQ(m_pForm->StatusText(), "Zeichne...");
+    ASSERT_NE(m_pPage->DrawVars(), nullptr);
+    EXPECT_TRUE(m_pPage->PaintTimer->isActive());
+    EXPECT_EQ(m_pPage->PaintTimer->interval(), 50);
+    EXPECT_EQ(Samples(), 1u);  // the repaint's catching up drew the first sample
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(Tick(), 5u) << "tick " << i;
+
+    // Speed 0 draws for the whole 100 ms slice.
+    Step(1).m_nSpeed = 0;
+    const uint32_t nDrawn = Tick();
+    EXPECT_GE(nDrawn, 90u);
+    EXPECT_LE(nDrawn, 100u);
+    while (m_pPage->DrawVars())
+        Tick();
+    EXPECT_EQ(m_pForm->StatusText(), "");
+    EXPECT_FALSE(m_pForm->PauseButton->isEnabled());
+    EXPECT_FALSE(m_pForm->SkipButton->isEnabled());
+}
+
+TEST_F(GraphicsPage, WaitsAfterAStep)
+{
+    Step(1).SetCount(0, 9);  // 10 samples
+    Step(1).m_nSpeed = 50;   // one sample per tick
+    Step(1).m_nWait = 2;
+    CAnimationStep& second = AddStep();
+    second.m_nWait = 0;
+    Enter();
+    for (int i = 0; i < 9; ++i)
+        Tick();
+    ASSERT_EQ(m_pPage->DrawVars()->m_pStep, &second);  // the first step is done, its wait begins
+    int nIdle = 0;
+    while (Tick() == 0)
+        ++nIdle;
+    EXPECT_EQ(nIdle, 2000 / 50 - 1);
+    EXPECT_EQ(Tick(), 1u);  // paced again in the second step
+}
+
+TEST_F(GraphicsPage, SkipDrawsTheRestOfAStepAndDropsItsWait)
+{
+    Step(1).SetCount(0, 49);
+    Step(1).m_nSpeed = 50;
+    Step(1).m_nWait = 2;
+    CAnimationStep& second = AddStep();
+    Enter();
+    Tick();
+    Tick();
+    m_pPage->SkipButtonClick();
+    Tick();
+    ASSERT_NE(m_pPage->DrawVars(), nullptr);
+    EXPECT_EQ(m_pPage->DrawVars()->m_pStep, &second);
+    EXPECT_EQ(m_pPage->DrawVars()->m_nIndex[0], 1u);  // one sample of the second step, paced
+    EXPECT_FALSE(m_pPage->m_bSkipStep);
+    EXPECT_EQ(Tick(), 1u);
+}
+
+TEST_F(GraphicsPage, SkipDuringAWaitSkipsTheNextStep)
+{
+    Step(1).SetCount(0, 4);
+    Step(1).m_nSpeed = 50;
+    Step(1).m_nWait = 1;
+    CAnimationStep& second = AddStep();
+    second.m_nWait = 0;
+    Enter();
+    for (int i = 0; i < 4; ++i)
+        Tick();
+    ASSERT_EQ(m_pPage->DrawVars()->m_pStep, &second);
+    m_pPage->SkipButtonClick();
+    int nIdle = 0;
+    while (Tick() == 0 && m_pPage->DrawVars())
+        ++nIdle;
+    EXPECT_EQ(nIdle, 1000 / 50 - 1);  // the wait still runs out
+    EXPECT_EQ(m_pPage->DrawVars(), nullptr);  // and the second step came at once
+}
+
+TEST_F(GraphicsPage, PauseAndResume)
+{
+    Step(1).m_nSpeed = 50;
+    Enter();
+    Tick();
+    const uint32_t nSamples = Samples();
+    m_pPage->PauseButtonClick();
+    EXPECT_FALSE(m_pPage->PaintTimer->isActive());
+    m_pPage->PauseButtonClick();
+    EXPECT_TRUE(m_pPage->PaintTimer->isActive());
+    EXPECT_EQ(Samples(), nSamples);
+    EXPECT_EQ(Tick(), 1u);  // on where it stopped, with the budget it had
+    m_pPage->PauseButtonClick();
+    m_pPage->SkipButtonClick();  // ends the pause too
+    EXPECT_TRUE(m_pPage->PaintTimer->isActive());
+    EXPECT_TRUE(m_pPage->m_bSkipStep);
+}
+
+TEST_F(GraphicsPage, RestartCatchesUpWithTheEarlierProgress)
+{
+    Step(1).m_nSpeed = 50;
+    Enter();
+    for (int i = 0; i < 20; ++i)
+        Tick();
+    const uint32_t nReached = Samples();
+    EXPECT_EQ(nReached, 21u);
+    m_pPage->PaintBoxPaint();  // as after a resize, zoom or drag
+    EXPECT_EQ(Samples(), nReached);
+    EXPECT_FALSE(m_pPage->m_bCatchUp);
+    // Catching up leaves the budget at -1, which buys one more sample before the pace resumes.
+    EXPECT_EQ(Tick(), 2u);
+    EXPECT_EQ(Tick(), 1u);
+}
+
+TEST_F(GraphicsPage, StartStepDrawsTheStepsBeforeItWithoutPacing)
+{
+    for (int i = 0; i < 2; ++i)
+        AddStep();
+    for (int n = 1; n <= 3; ++n) {
+        Step(n).SetCount(0, 9);
+        Step(n).m_nSpeed = 50;
+        Step(n).m_nWait = 1;
+    }
+    m_pForm->FunctionsSheet->SelectStep(2);
+    m_pForm->FunctionsSheet->StepEditors()->RunButton->click();
+    EXPECT_EQ(m_pForm->PageControl->currentWidget(), static_cast<QWidget*>(m_pPage));
+    ASSERT_NE(m_pPage->DrawVars(), nullptr);
+    EXPECT_EQ(m_pPage->m_pStartStep, &Step(3));
+    Tick();
+    EXPECT_EQ(m_pPage->DrawVars()->m_pStep, &Step(3));
+    EXPECT_EQ(m_pPage->DrawVars()->m_nIndex[0], 1u);
+    EXPECT_EQ(Tick(), 1u);
+}
+
+TEST_F(GraphicsPage, LeavingThePageStopsTheDrawing)
+{
+    Step(1).m_nSpeed = 50;
+    Enter();
+    Tick();
+    m_pForm->PageControl->setCurrentWidget(m_pForm->OptionsSheet);
+    EXPECT_EQ(m_pPage->DrawVars(), nullptr);
+    EXPECT_FALSE(m_pPage->PaintTimer->isActive());
+    EXPECT_EQ(m_pForm->StatusText(), "");
+    for (QToolButton* pButton : {m_pForm->PauseButton, m_pForm->SkipButton, m_pForm->CopyButton,
+                                 m_pForm->PrintButton, m_pForm->ZoominButton, m_pForm->ZoomoutButton})
+        EXPECT_FALSE(pButton->isEnabled()) << pButton->objectName().toStdString();
+    m_pPage->PauseButtonClick();  // no job: nothing happens
+    m_pPage->SkipButtonClick();
+    EXPECT_FALSE(m_pPage->PaintTimer->isActive());
+}
+
+TEST_F(GraphicsPage, NothingToDrawWhereTheFunctionIsUndefinedEverywhere)
+{
+    Document().SetFunction(1, "sqrt(-1-x*x)");
+    Enter();
+    EXPECT_EQ(m_pForm->StatusText(), "Nichts zu zeichnen!");
+    EXPECT_EQ(m_pPage->DrawVars(), nullptr);
+    EXPECT_FALSE(m_pPage->Picture().isNull());  // background and grid all the same
+}
+
+TEST_F(GraphicsPage, DragAndZoomMoveTheView)
+{
+    m_pPage->PaintBox->setFixedSize(400, 200);
+    CProject& project = Document();
+    project.SetFlag(FLAG_XAUTO, false);
+    project.SetFlag(FLAG_YAUTO, false);
+    project.SetOption(OPT_XMIN, -10);
+    project.SetOption(OPT_XMAX, 10);
+    project.SetOption(OPT_YMIN, -5);
+    project.SetOption(OPT_YMAX, 5);
+    Enter();
+    ASSERT_EQ(m_pPage->PaintBoxSize(), QSize(400, 200));
+
+    m_pPage->PaintBoxMouseMove(200, 100);
+    EXPECT_EQ(m_pForm->StatusText(), "0, 0");
+    m_pPage->PaintBoxMouseMove(300, 50);
+    EXPECT_EQ(m_pForm->StatusText(), "5, 2.5");
+
+    project.m_bModified = false;
+    m_pPage->PaintBoxMouseDown(200, 100);
+    m_pPage->PaintBoxMouseMove(210, 100);  // 10 pixels right at 20 pixels per unit
+    EXPECT_DOUBLE_EQ(project.m_dOptions[OPT_XMIN], -10.5);
+    EXPECT_DOUBLE_EQ(project.m_dOptions[OPT_XMAX], 9.5);
+    m_pPage->PaintBoxMouseMove(210, 110);  // 10 pixels down
+    EXPECT_DOUBLE_EQ(project.m_dOptions[OPT_YMIN], -4.5);
+    EXPECT_DOUBLE_EQ(project.m_dOptions[OPT_YMAX], 5.5);
+    m_pPage->PaintBoxMouseUp();
+    EXPECT_TRUE(project.m_bModified);
+    EXPECT_FALSE(m_pPage->m_bDragging);
+
+    m_pPage->ZoominButtonClick();
+    EXPECT_DOUBLE_EQ(project.m_dOptions[OPT_XMIN], -5.5);
+    EXPECT_DOUBLE_EQ(project.m_dOptions[OPT_XMAX], 4.5);
+    EXPECT_DOUBLE_EQ(project.m_dOptions[OPT_YMIN], -2);
+    EXPECT_DOUBLE_EQ(project.m_dOptions[OPT_YMAX], 3);
+    m_pPage->ZoomoutButtonClick();
+    EXPECT_DOUBLE_EQ(project.m_dOptions[OPT_XMIN], -10.5);
+    EXPECT_DOUBLE_EQ(project.m_dOptions[OPT_YMAX], 5.5);
+}
+
+TEST_F(GraphicsPage, FinishedPictureEqualsTheExportedOne)
+{
+    m_pPage->PaintBox->setFixedSize(584, 387);
+    Document().SetFunction(2, "sin(x)*x^2");
+    Step(1).m_bVisible[1] = true;
+    Step(1).m_nColor[1] = 12;
+    Step(1).m_nWidth[1] = 3;
+    Document().SetFunction(3, "cos(t), sin(t)");
+    Step(1).m_bVisible[2] = true;
+    Enter();
+    while (m_pPage->DrawVars())
+        Tick();
+    const QImage shown = m_pPage->Picture().convertToFormat(QImage::Format_RGB32);
+
+    QImage exported(584, 387, QImage::Format_RGB32);
+    {
+        QPainter painter(&exported);
+        CPictureExport::Paint(Document(), painter, 584, 387, false, [] { return true; });
+    }
+    ASSERT_EQ(shown.size(), exported.size());
+    int nDifferent = 0;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            nDifferent += shown.pixel(x, y) != exported.pixel(x, y);
+    EXPECT_EQ(nDifferent, 0);
+}
