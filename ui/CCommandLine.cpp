@@ -1,6 +1,9 @@
 #include "ui/CCommandLine.h"
 
+#include <QGuiApplication>
+#include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "kurvix_version.h"
@@ -8,11 +11,38 @@
 #include "project/CProject.h"
 #include "project/ELoadFuncError.h"
 #include "project/ELoadSaveError.h"
+#include "render/CPictureExport.h"
+#include "render/CValueTable.h"
 
 namespace {
 void PrintError(const std::string& szMessage)
 {
     std::fprintf(stderr, "%s\n", szMessage.c_str());
+}
+
+// A positive decimal number and nothing else.
+bool ParseCount(const char* pszText, unsigned long nLimit, unsigned long& nValue, const char** ppszEnd)
+{
+    if (*pszText < '0' || *pszText > '9')
+        return false;
+    char* pszEnd = nullptr;
+    nValue = std::strtoul(pszText, &pszEnd, 10);
+    *ppszEnd = pszEnd;
+    return nValue >= 1 && nValue <= nLimit;
+}
+
+bool ParseSize(const char* pszText, int32_t& nWidth, int32_t& nHeight)
+{
+    const unsigned long MAX_SIDE = 16384;
+    unsigned long nW, nH;
+    const char* pszEnd;
+    if (!ParseCount(pszText, MAX_SIDE, nW, &pszEnd) || *pszEnd != 'x')
+        return false;
+    if (!ParseCount(pszEnd + 1, MAX_SIDE, nH, &pszEnd) || *pszEnd)
+        return false;
+    nWidth = static_cast<int32_t>(nW);
+    nHeight = static_cast<int32_t>(nH);
+    return true;
 }
 }  // namespace
 
@@ -24,9 +54,12 @@ std::string CCommandLine::ToUtf8(const std::string& szAnsi)
 int CCommandLine::Usage()
 {
     std::fputs("Aufruf:\n"
-               "  kurvix [DATEI]              \xC3\xB6" "ffnet das Fenster, mit DATEI als Projekt\n"
-               "  kurvix --version            zeigt die Programmversion\n"
-               "  kurvix --save AUS DATEI     l\xC3\xA4" "dt DATEI (.kvx oder .kvo) und speichert sie als AUS (.kvx)\n",
+               "  kurvix [DATEI]                              \xC3\xB6" "ffnet das Fenster, mit DATEI als Projekt\n"
+               "  kurvix --version                            zeigt die Programmversion\n"
+               "  kurvix --save AUS DATEI                     l\xC3\xA4" "dt DATEI (.kvx oder .kvo) und speichert sie als AUS (.kvx)\n"
+               "  kurvix --export AUS DATEI [--size BxH]      zeichnet DATEI als Bild AUS (.png, .svg, .pdf)\n"
+               "  kurvix --table DATEI [--step N]             gibt die Wertetafel des Schritts N aus\n"
+               "  kurvix --frames ORDNER DATEI [--size BxH]   ein Bild je Animationsschritt in ORDNER\n",
                stderr);
     return 2;
 }
@@ -75,5 +108,75 @@ int CCommandLine::Run(int argc, char** argv)
     }
     if (szMode == "--save" && argc == 4)
         return Save(argv[2], argv[3]);
+    if (szMode == "--table")
+        return Table(argc, argv);
+    if (szMode == "--export")
+        return Picture(argc, argv, false);
+    if (szMode == "--frames")
+        return Picture(argc, argv, true);
     return Usage();
+}
+
+int CCommandLine::Table(int argc, char** argv)
+{
+    unsigned long nStep = 1;
+    const char* pszEnd;
+    if (argc == 5 && std::strcmp(argv[3], "--step") == 0) {
+        if (!ParseCount(argv[4], 0xFFFFFFFFul, nStep, &pszEnd) || *pszEnd)
+            return CCommandLine::Usage();
+    } else if (argc != 3) {
+        return CCommandLine::Usage();
+    }
+    CProject project;
+    if (!LoadProject(project, argv[2]))
+        return 1;
+    CAnimationStep* pStep = project.m_pFirstStep;
+    for (unsigned long i = 1; pStep && i < nStep; ++i)
+        pStep = pStep->m_pNext;
+    if (!pStep) {
+        std::fprintf(stderr, "%s hat keinen Animationsschritt %lu\n", argv[2], nStep);
+        return 2;
+    }
+    CValueTable table;
+    table.Build(project, pStep);
+    const std::string szText = ToUtf8(table.GetText());
+    std::fwrite(szText.data(), 1, szText.size(), stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+int CCommandLine::Picture(int argc, char** argv, bool bFrames)
+{
+    int32_t nWidth = 584, nHeight = 387;  // the page's size in the window's default layout
+    if (argc == 6 && std::strcmp(argv[4], "--size") == 0) {
+        if (!ParseSize(argv[5], nWidth, nHeight))
+            return CCommandLine::Usage();
+    } else if (argc != 4) {
+        return CCommandLine::Usage();
+    }
+    const char* pszOut = argv[2];
+    if (!bFrames && CPictureExport::FormatOf(pszOut) == CPictureExport::EFormat::Unknown)
+        return CCommandLine::Usage();
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Qt's notes about the missing session (no runtime directory, no display) are no news here;
+    // stderr carries only the program's own messages.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& szText) {
+        if (type == QtCriticalMsg || type == QtFatalMsg)
+            std::fprintf(stderr, "%s\n", szText.toLocal8Bit().constData());
+    });
+    int nArgc = 1;
+    QGuiApplication application(nArgc, argv);
+    std::setlocale(LC_NUMERIC, "C");
+    CProject project;
+    if (!LoadProject(project, argv[3]))
+        return 1;
+    bool bNothingToDraw = false;
+    const bool bOk = bFrames ? CPictureExport::ExportFrames(project, pszOut, nWidth, nHeight, bNothingToDraw)
+                             : CPictureExport::Export(project, pszOut, nWidth, nHeight, bNothingToDraw);
+    if (!bOk) {
+        std::fprintf(stderr, "Fehler beim Speichern von %s\n", pszOut);
+        return 1;
+    }
+    if (bNothingToDraw)
+        std::fputs("Nichts zu zeichnen!\n", stderr);
+    return 0;
 }

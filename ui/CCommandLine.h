@@ -20,4 +20,7 @@ public:
 
 private:
     static int Save(const char* pszOut, const char* pszFile);
+    static int Table(int argc, char** argv);
+    // --export (one picture) and --frames (one picture per step); Qt's offscreen platform.
+    static int Picture(int argc, char** argv, bool bFrames);
 };
