@@ -1,7 +1,10 @@
 #include "ui/CUserDialogs.h"
 
 #include <QFileDialog>
+#include <QFontDialog>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 
 void CUserDialogs::Warning(QWidget* pParent, const QString& szText)
 {
@@ -34,4 +37,19 @@ QString CUserDialogs::SaveFileName(QWidget* pParent, const QString& szProposed, 
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
     return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().first()
                                                                                   : QString();
+}
+
+bool CUserDialogs::Font(QWidget* pParent, QFont& font)
+{
+    bool bOk = false;
+    const QFont chosen = QFontDialog::getFont(&bOk, font, pParent);
+    if (bOk)
+        font = chosen;
+    return bOk;
+}
+
+bool CUserDialogs::PrintSetup(QWidget* pParent, QPrinter& printer)
+{
+    QPrintDialog dialog(&printer, pParent);
+    return dialog.exec() == QDialog::Accepted;
 }

@@ -3,6 +3,8 @@
 // a person. The default asks with the platform's message boxes and file dialogs.
 #include <QString>
 
+class QFont;
+class QPrinter;
 class QWidget;
 
 class CUserDialogs {
@@ -16,4 +18,8 @@ public:
     // A file name, or empty when the dialog was cancelled.
     virtual QString OpenFileName(QWidget* pParent, const QString& szProposed, const QString& szFilter);
     virtual QString SaveFileName(QWidget* pParent, const QString& szProposed, const QString& szFilter);
+    // The font dialog, starting from font; false when it was cancelled, font unchanged then.
+    virtual bool Font(QWidget* pParent, QFont& font);
+    // The print dialog for printer; false when it was cancelled.
+    virtual bool PrintSetup(QWidget* pParent, QPrinter& printer);
 };

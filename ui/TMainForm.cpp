@@ -1,9 +1,12 @@
 #include "ui/TMainForm.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPrinter>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -19,6 +22,7 @@
 #include "ui/CAnsi.h"
 #include "ui/CColorBox.h"
 #include "ui/CFunctionsPage.h"
+#include "ui/CGraphPrint.h"
 #include "ui/CGraphicsPage.h"
 #include "ui/CStepEditors.h"
 #include "ui/COptionsPage.h"
@@ -58,13 +62,10 @@ TMainForm::TMainForm(QWidget* pParent)
     PageControl->setObjectName("PageControl");
     FunctionsSheet = new CFunctionsPage(*this);
     OptionsSheet = new COptionsPage(*this);
-    NotesSheet = new QWidget;
-    NotesSheet->setObjectName("NotesSheet");
-    WetaSheet = new QWidget;
-    WetaSheet->setObjectName("WetaSheet");
+    NotesSheet = new CNotesPage(*this);
+    WetaSheet = new CWetaPage(*this);
     GraphicsSheet = new CGraphicsPage(*this);
-    DebugSheet = new QWidget;
-    DebugSheet->setObjectName("DebugSheet");
+    DebugSheet = new CDebugPage(*this);
     PageControl->addTab(FunctionsSheet, "Funktionen");
     PageControl->addTab(OptionsSheet, "Einstellungen");
     PageControl->addTab(NotesSheet, "Notizen");
@@ -81,6 +82,13 @@ TMainForm::TMainForm(QWidget* pParent)
     connect(FunctionsSheet->StepEditors()->RunButton, &QToolButton::clicked, GraphicsSheet,
             &CGraphicsPage::RunButtonClick);
     connect(PageControl, &QTabWidget::currentChanged, this, &TMainForm::PageChanged);
+    connect(FileNewButton, &QToolButton::clicked, this, &TMainForm::FileNewButtonClick);
+    connect(FileOpenButton, &QToolButton::clicked, this, &TMainForm::FileOpenButtonClick);
+    connect(FileSaveButton, &QToolButton::clicked, this, &TMainForm::FileSaveButtonClick);
+    connect(CopyButton, &QToolButton::clicked, this, &TMainForm::CopyButtonClick);
+    connect(PrintButton, &QToolButton::clicked, this, &TMainForm::PrintButtonClick);
+    connect(PasteButton, &QToolButton::clicked, NotesSheet, &CNotesPage::PasteButtonClick);
+    connect(FontButton, &QToolButton::clicked, NotesSheet, &CNotesPage::FontButtonClick);
 
     statusBar()->setObjectName("StatusBar1");
     statusBar()->setSizeGripEnabled(true);
@@ -153,6 +161,7 @@ void TMainForm::RefreshAllViews()
     FunctionsSheet->FillStepsBox();
     FunctionsSheet->SelectStep(0);
     OptionsSheet->FillOptionsPage();
+    NotesSheet->FillNotesEditor();
 }
 
 void TMainForm::FormResize()
@@ -184,13 +193,137 @@ bool TMainForm::OpenProject(const QString& szFileName)
         m_pDialogs->Warning(this, szPrefix + ": " + Ansi::ToQString(error.m_pszMessage));
         return false;
     }
-    m_pCurrentStep = nullptr;
-    m_pDocument = std::move(pProject);
     m_szFileName = szFileName;
     setWindowTitle(QCoreApplication::applicationName() + " - " + szFileName);
-    RefreshAllViews();
-    PageControl->setCurrentWidget(m_pDocument->m_pszNotes ? NotesSheet : static_cast<QWidget*>(FunctionsSheet));
+    ReplaceDocument(std::move(pProject), true);
     return true;
+}
+
+void TMainForm::ReplaceDocument(std::unique_ptr<CProject> pProject, bool bChoosePage)
+{
+    // What a page holds of the old document (a drawing job, a table, a dump) goes with it: the
+    // page shown is left before the document is replaced and entered again afterwards.
+    PageExit(m_pShownPage);
+    m_pShownPage = nullptr;
+    m_pCurrentStep = nullptr;
+    m_pDocument = std::move(pProject);
+    RefreshAllViews();
+    QWidget* pPage = PageControl->currentWidget();
+    // Notes that show no text (an emptied editor, the empty notes of a legacy file) are no notes
+    // worth opening on.
+    if (bChoosePage)
+        pPage = m_pDocument->m_pszNotes && NotesSheet->ShowsNotes()
+                    ? static_cast<QWidget*>(NotesSheet)
+                    : FunctionsSheet;
+    if (PageControl->currentWidget() == pPage) {
+        m_pShownPage = pPage;
+        PageEnter(pPage);
+    } else {
+        PageControl->setCurrentWidget(pPage);
+    }
+}
+
+void TMainForm::QuerySave()
+{
+    if (!m_pDocument->m_bModified)
+        return;
+    if (m_pDialogs->Question(this, m_szFileName, "\u00C4nderungen speichern?"))
+        FileSaveButtonClick();
+}
+
+void TMainForm::FileNewButtonClick()
+{
+    QuerySave();
+    ReplaceDocument(std::make_unique<CProject>(), false);
+    m_szFileName.clear();
+}
+
+void TMainForm::FileOpenButtonClick()
+{
+    QuerySave();
+    const QString szName = m_pDialogs->OpenFileName(this, m_szOpenFileName, "KURVIX-Dateien (*.kvx *.kvo)");
+    if (szName.isEmpty())
+        return;
+    m_szOpenFileName = szName;
+    OpenProject(szName);
+}
+
+void TMainForm::FileSaveButtonClick()
+{
+    // Only the current format is written, and a file of it loads back only under ".kvx": a
+    // legacy name is proposed, and taken, with that extension.
+    const auto CurrentFormatName = [](QString szName) {
+        if (szName.endsWith(".kvo", Qt::CaseInsensitive))
+            szName.chop(4), szName += ".kvx";
+        return szName;
+    };
+    const QString szName =
+        CurrentFormatName(m_pDialogs->SaveFileName(this, CurrentFormatName(m_szFileName), "KURVIX-Dateien (*.kvx)"));
+    if (szName.isEmpty())
+        return;
+    m_szFileName = szName;
+    SaveProject(szName);
+}
+
+bool TMainForm::SaveProject(const QString& szFileName)
+{
+    try {
+        m_pDocument->Save(QFile::encodeName(szFileName).constData());
+    } catch (const ELoadSaveError&) {
+        m_pDialogs->Warning(this, "Fehler beim Speichern");
+        return false;
+    }
+    setWindowTitle(QCoreApplication::applicationName() + " - " + szFileName);
+    return true;
+}
+
+bool TMainForm::FormCloseQuery()
+{
+    QuerySave();
+    return true;
+}
+
+void TMainForm::closeEvent(QCloseEvent* pEvent)
+{
+    pEvent->setAccepted(FormCloseQuery());
+}
+
+QPrinter& TMainForm::Printer()
+{
+    if (!m_pPrinter)
+        m_pPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return *m_pPrinter;
+}
+
+void TMainForm::CopyButtonClick()
+{
+    QWidget* pPage = PageControl->currentWidget();
+    if (pPage == GraphicsSheet) {
+        QApplication::clipboard()->setImage(GraphicsSheet->Picture());
+    } else if (pPage == WetaSheet) {
+        QApplication::clipboard()->setText(WetaSheet->GridText());
+    } else if (pPage == FunctionsSheet) {
+        QString szText;
+        for (unsigned n = 1; n <= MAX_FUNCTIONS; ++n)
+            if (const CFuncTerm* pTerm = m_pDocument->GetFunction(n))
+                szText += "f" + QString::number(n) + ": " + Ansi::ToQString(pTerm->m_pszText) + "\r\n";
+        QApplication::clipboard()->setText(szText);
+    } else if (pPage == NotesSheet) {
+        NotesSheet->CopySelection();
+    }
+}
+
+void TMainForm::PrintButtonClick()
+{
+    QWidget* pPage = PageControl->currentWidget();
+    if (pPage == GraphicsSheet) {
+        if (!m_pDialogs->PrintSetup(this, Printer()))
+            return;
+        if (!CGraphPrint::Print(Printer(), *m_pDocument, GraphicsSheet->DrawVars(), GraphicsSheet->PaintBoxSize()))
+            ShowStatus("Fehler beim Drucken");
+    } else if (pPage == NotesSheet) {
+        NotesSheet->Print(Printer(), m_szOpenFileName);
+    }
 }
 
 void TMainForm::StyleItemClick(const CStyleItem& item, QWidget* pPopupComponent)
@@ -220,6 +353,12 @@ void TMainForm::PageEnter(QWidget* pPage)
         FunctionsSheetEnter();
     else if (pPage == GraphicsSheet)
         GraphicsSheet->GraphicsSheetEnter();
+    else if (pPage == NotesSheet)
+        NotesSheet->NotesSheetEnter();
+    else if (pPage == WetaSheet)
+        WetaSheet->WetaSheetEnter();
+    else if (pPage == DebugSheet)
+        DebugSheet->DebugSheetEnter();
 }
 
 void TMainForm::PageExit(QWidget* pPage)
@@ -228,6 +367,10 @@ void TMainForm::PageExit(QWidget* pPage)
         FunctionsSheetExit();
     else if (pPage == GraphicsSheet)
         GraphicsSheet->GraphicsSheetExit();
+    else if (pPage == NotesSheet)
+        NotesSheet->NotesSheetExit();
+    else if (pPage == WetaSheet)
+        WetaSheet->WetaSheetExit();
 }
 
 void TMainForm::FunctionsSheetEnter()

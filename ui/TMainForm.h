@@ -3,7 +3,14 @@
 #include <QMainWindow>
 #include <memory>
 
+// The pages are complete types here, so that every user of the window sees them as QWidgets.
+#include "ui/CDebugPage.h"
+#include "ui/CGraphicsPage.h"
+#include "ui/CNotesPage.h"
+#include "ui/CWetaPage.h"
+
 class QLabel;
+class QPrinter;
 class QTabWidget;
 class QToolButton;
 class CAnimationStep;
@@ -34,6 +41,21 @@ public:
     // Loads a file into a new document and adopts it on success (see the document commands).
     bool OpenProject(const QString& szFileName);
 
+    // The document commands.
+    void FileNewButtonClick();
+    void FileOpenButtonClick();
+    void FileSaveButtonClick();
+    void QuerySave();
+    bool SaveProject(const QString& szFileName);
+    // Asks about unsaved changes; closing is never refused.
+    bool FormCloseQuery();
+
+    // Copy and print act on the page shown.
+    void CopyButtonClick();
+    void PrintButtonClick();
+    // The one printer of the window, made on first use; tests point it at a file.
+    QPrinter& Printer();
+
     // What the style menu's items do, by the control that opened it.
     void StyleItemClick(const CStyleItem& item, QWidget* pPopupComponent);
 
@@ -42,6 +64,7 @@ public:
     CAnimationStep* m_pCurrentStep = nullptr;
     bool m_bUpdating = false;
     QString m_szFileName;  // the save dialog's file name
+    QString m_szOpenFileName;  // the last name chosen in the open dialog
 
     QToolButton* FileNewButton;
     QToolButton* FileOpenButton;
@@ -58,16 +81,17 @@ public:
     QTabWidget* PageControl;
     CFunctionsPage* FunctionsSheet;
     COptionsPage* OptionsSheet;
-    QWidget* NotesSheet;
-    QWidget* WetaSheet;
+    CNotesPage* NotesSheet;
+    CWetaPage* WetaSheet;
     CGraphicsPage* GraphicsSheet;
-    QWidget* DebugSheet;
+    CDebugPage* DebugSheet;
     QLabel* StatusBar1Panel;
     CStylePopupMenu* StylePopupMenu = nullptr;
 
 protected:
     bool eventFilter(QObject* pObject, QEvent* pEvent) override;
     void resizeEvent(QResizeEvent* pEvent) override;
+    void closeEvent(QCloseEvent* pEvent) override;
 
 private:
     QToolButton* AddToolButton(const char* pszName, const QString& szHint, int nIcon, bool bEnabled);
@@ -77,6 +101,10 @@ private:
     void FunctionsSheetEnter();
     void FunctionsSheetExit();
     void FormKeyDown(int nKey);
+    // Makes pProject the document and fills the pages from it; bChoosePage shows the notes page if
+    // the notes hold text, else the functions page.
+    void ReplaceDocument(std::unique_ptr<CProject> pProject, bool bChoosePage);
 
     QWidget* m_pShownPage = nullptr;  // the page whose exit comes next
+    std::unique_ptr<QPrinter> m_pPrinter;
 };

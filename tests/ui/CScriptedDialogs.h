@@ -1,6 +1,8 @@
 #pragma once
 // Answers the window's questions in tests and records what it was asked.
+#include <QFont>
 #include <QStringList>
+#include <optional>
 
 #include "ui/CUserDialogs.h"
 
@@ -18,6 +20,19 @@ public:
         m_Proposed << szProposed;
         return m_szSaveName;
     }
+    bool Font(QWidget*, QFont& font) override
+    {
+        m_Fonts << font;
+        if (!m_ChosenFont)
+            return false;
+        font = *m_ChosenFont;
+        return true;
+    }
+    bool PrintSetup(QWidget*, QPrinter&) override
+    {
+        ++m_nPrintSetups;
+        return m_bPrint;
+    }
 
     QStringList m_Warnings;
     QStringList m_Questions;
@@ -25,4 +40,8 @@ public:
     bool m_bAnswerYes = false;
     QString m_szOpenName;
     QString m_szSaveName;
+    QList<QFont> m_Fonts;               // what the font dialog was shown
+    std::optional<QFont> m_ChosenFont;  // none: the font dialog is cancelled
+    int m_nPrintSetups = 0;
+    bool m_bPrint = false;              // the print dialog is confirmed
 };

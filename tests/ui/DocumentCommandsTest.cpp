@@ -1,0 +1,333 @@
+// New, open, save and close with the unsaved-changes prompt, and the notes kept in the project.
+#include <gtest/gtest.h>
+
+#include <QCloseEvent>
+#include <QTabWidget>
+#include <QTest>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QToolButton>
+#include <fstream>
+#include <iterator>
+#include <unistd.h>
+
+#include "CScriptedDialogs.h"
+#include "project/CProject.h"
+#include "ui/CFunctionsPage.h"
+#include "ui/COptionsPage.h"
+#include "ui/CNotesPage.h"
+#include "ui/CRtfReader.h"
+#include "ui/TMainForm.h"
+
+namespace {
+const QString g_szQuestion = QString::fromUtf8("\u00C4nderungen speichern?");
+
+class DocumentCommands : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_pForm = std::make_unique<TMainForm>();
+        auto pDialogs = std::make_unique<CScriptedDialogs>();
+        m_pDialogs = pDialogs.get();
+        m_pForm->m_pDialogs = std::move(pDialogs);
+        m_pForm->FormCreate();
+        m_pForm->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_pForm.get()));
+        m_szDir = "/tmp/kurvix-doc-" + std::to_string(getpid()) + "-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::string szCommand = "rm -rf '" + m_szDir + "' && mkdir -p '" + m_szDir + "'";
+        ASSERT_EQ(std::system(szCommand.c_str()), 0);
+    }
+    void TearDown() override
+    {
+        m_pForm.reset();
+        std::system(("rm -rf '" + m_szDir + "'").c_str());
+    }
+
+    QString Path(const char* pszName) const { return QString::fromStdString(m_szDir + "/" + pszName); }
+    void Write(const char* pszName, const std::string& szText) const
+    {
+        std::ofstream(Path(pszName).toStdString(), std::ios::binary) << szText;
+    }
+    std::string ReadFile(const QString& szPath) const
+    {
+        std::ifstream file(szPath.toStdString(), std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    }
+    bool Exists(const QString& szPath) const { return std::ifstream(szPath.toStdString()).good(); }
+    CProject& Document() const { return *m_pForm->m_pDocument; }
+    QTextEdit* NotesEdit() const { return m_pForm->NotesSheet->NotesEdit; }
+    void Modify() const
+    {
+        Document().SetFunction(1, "x*x");
+        ASSERT_TRUE(Document().m_bModified);
+    }
+
+    std::unique_ptr<TMainForm> m_pForm;
+    CScriptedDialogs* m_pDialogs = nullptr;
+    std::string m_szDir;
+};
+}  // namespace
+
+TEST_F(DocumentCommands, NewAsksOnlyForUnsavedChanges)
+{
+    CProject* pOld = &Document();
+    m_pForm->FileNewButtonClick();
+    EXPECT_TRUE(m_pDialogs->m_Questions.isEmpty());
+    EXPECT_NE(&Document(), pOld);
+    EXPECT_EQ(m_pForm->m_pCurrentStep, Document().m_pFirstStep);
+
+    // No: nothing is written, the document is replaced all the same; the caption stays.
+    Write("a.kvx", "f1=x\n");
+    ASSERT_TRUE(m_pForm->OpenProject(Path("a.kvx")));
+    const QString szCaption = m_pForm->windowTitle();
+    Modify();
+    m_pForm->FileNewButtonClick();
+    ASSERT_EQ(m_pDialogs->m_Questions.size(), 1);
+    EXPECT_EQ(m_pDialogs->m_Questions[0], Path("a.kvx") + "|" + g_szQuestion);
+    EXPECT_TRUE(m_pDialogs->m_Proposed.isEmpty());
+    EXPECT_EQ(Document().GetFunction(1), nullptr);
+    EXPECT_FALSE(Document().m_bModified);
+    EXPECT_EQ(m_pForm->windowTitle(), szCaption);
+    EXPECT_EQ(ReadFile(Path("a.kvx")), "f1=x\n");
+
+    // The name is gone: the next prompt has no caption and the save dialog proposes nothing.
+    Modify();
+    m_pDialogs->m_bAnswerYes = true;
+    m_pDialogs->m_szSaveName = Path("b.kvx");
+    m_pForm->FileNewButtonClick();
+    EXPECT_EQ(m_pDialogs->m_Questions[1], "|" + g_szQuestion);
+    ASSERT_EQ(m_pDialogs->m_Proposed.size(), 1);
+    EXPECT_EQ(m_pDialogs->m_Proposed[0], "");
+    EXPECT_NE(ReadFile(Path("b.kvx")).find("f1=x*x"), std::string::npos);
+    EXPECT_EQ(m_pForm->windowTitle(), "KURVIX - " + Path("b.kvx"));
+    EXPECT_EQ(Document().GetFunction(1), nullptr);
+    EXPECT_EQ(m_pForm->m_szFileName, "");
+}
+
+TEST_F(DocumentCommands, YesThenCancelDiscardsTheChanges)
+{
+    Write("c.kvx", "f2=x\n");
+    m_pDialogs->m_bAnswerYes = true;
+    m_pDialogs->m_szOpenName = Path("c.kvx");
+    Modify();
+    m_pForm->FileOpenButtonClick();  // the save dialog is cancelled
+    EXPECT_EQ(m_pDialogs->m_Questions.size(), 1);
+    EXPECT_EQ(m_pDialogs->m_Proposed.size(), 1);
+    ASSERT_NE(Document().GetFunction(2), nullptr);
+    EXPECT_EQ(Document().GetFunction(1), nullptr);
+    EXPECT_EQ(m_pForm->m_szFileName, Path("c.kvx"));
+
+    Modify();
+    m_pForm->FileNewButtonClick();
+    EXPECT_EQ(m_pDialogs->m_Questions.size(), 2);
+    EXPECT_EQ(Document().GetFunction(1), nullptr);
+    EXPECT_EQ(ReadFile(Path("c.kvx")), "f2=x\n");
+
+    // Closing asks, saves nothing when cancelled, and is never refused.
+    Modify();
+    QCloseEvent event;
+    QCoreApplication::sendEvent(m_pForm.get(), &event);
+    EXPECT_TRUE(event.isAccepted());
+    EXPECT_EQ(m_pDialogs->m_Questions.size(), 3);
+}
+
+TEST_F(DocumentCommands, OpenSavesFirstWhenAskedTo)
+{
+    Write("d.kvx", "f3=x\n");
+    Modify();
+    m_pDialogs->m_bAnswerYes = true;
+    m_pDialogs->m_szSaveName = Path("saved.kvx");
+    m_pDialogs->m_szOpenName = Path("d.kvx");
+    m_pForm->FileOpenButtonClick();
+    EXPECT_NE(ReadFile(Path("saved.kvx")).find("f1=x*x"), std::string::npos);
+    ASSERT_NE(Document().GetFunction(3), nullptr);
+    EXPECT_EQ(m_pForm->windowTitle(), "KURVIX - " + Path("d.kvx"));
+    EXPECT_EQ(m_pForm->m_szOpenFileName, Path("d.kvx"));
+
+    // The open dialog cancelled: the document stays, though its changes were let go by "No".
+    m_pDialogs->m_bAnswerYes = false;
+    m_pDialogs->m_szOpenName.clear();
+    CProject* pBefore = &Document();
+    Modify();
+    m_pForm->FileOpenButtonClick();
+    EXPECT_EQ(&Document(), pBefore);
+    EXPECT_EQ(m_pDialogs->m_Questions.size(), 2);
+}
+
+TEST_F(DocumentCommands, SaveNeedsTheDialogAndReportsFailure)
+{
+    m_pForm->FileSaveButtonClick();  // cancelled
+    EXPECT_EQ(m_pDialogs->m_Proposed.size(), 1);
+    EXPECT_TRUE(m_pDialogs->m_Warnings.isEmpty());
+
+    Modify();
+    const QString szCaption = m_pForm->windowTitle();
+    m_pDialogs->m_szSaveName = Path("missing-dir/x.kvx");
+    m_pForm->FileSaveButtonClick();
+    ASSERT_EQ(m_pDialogs->m_Warnings.size(), 1);
+    EXPECT_EQ(m_pDialogs->m_Warnings[0], "Fehler beim Speichern");
+    EXPECT_TRUE(Document().m_bModified);
+    EXPECT_EQ(m_pForm->windowTitle(), szCaption);
+    // The failed name is still what the next save dialog proposes.
+    m_pDialogs->m_szSaveName = Path("x.kvx");
+    m_pForm->FileSaveButtonClick();
+    EXPECT_EQ(m_pDialogs->m_Proposed.last(), Path("missing-dir/x.kvx"));
+    EXPECT_FALSE(Document().m_bModified);
+    EXPECT_EQ(m_pForm->windowTitle(), "KURVIX - " + Path("x.kvx"));
+}
+
+TEST_F(DocumentCommands, LegacyFileIsSavedUnderTheCurrentExtension)
+{
+    // The old fixed layout: ten functions, ten lines of notes, ranges, styles and axes.
+    std::string szLegacy = "x*2\n" + std::string(9, '\n') + "Alte Notiz\n" + std::string(9, '\n') +
+                           "-10 10 0.2 100\n0 0 1 0\n0 0 1 0\nx---------.\n\n\n"
+                           "n -10 10 1\nx\nn -5 5 1\nf\nj\n\n0\n\nj\n";
+    Write("old.KVO", szLegacy);
+    ASSERT_TRUE(m_pForm->OpenProject(Path("old.KVO")));
+    EXPECT_EQ(m_pForm->m_szFileName, Path("old.KVO"));
+    EXPECT_EQ(m_pForm->PageControl->currentWidget(), m_pForm->NotesSheet);
+    EXPECT_TRUE(NotesEdit()->toPlainText().startsWith("Alte Notiz"));
+
+    m_pDialogs->m_szSaveName = Path("chosen.kvo");
+    m_pForm->FileSaveButtonClick();
+    EXPECT_EQ(m_pDialogs->m_Proposed.last(), Path("old.kvx"));
+    EXPECT_TRUE(Exists(Path("chosen.kvx")));
+    EXPECT_FALSE(Exists(Path("chosen.kvo")));
+    EXPECT_EQ(m_pForm->m_szFileName, Path("chosen.kvx"));
+}
+
+TEST_F(DocumentCommands, LoadErrorsKeepDocumentCaptionAndName)
+{
+    Write("good.kvx", "f1=x\n");
+    ASSERT_TRUE(m_pForm->OpenProject(Path("good.kvx")));
+    CProject* pGood = &Document();
+    const QString szCaption = m_pForm->windowTitle();
+
+    std::string szBad;
+    for (int i = 1; i < 12; ++i)
+        szBad += "xmin=" + std::to_string(i) + "\n";
+    szBad += "kaputt\n";
+    Write("bad.kvx", szBad);
+    m_pDialogs->m_szOpenName = Path("bad.kvx");
+    m_pForm->FileOpenButtonClick();
+    Write("func.kvx", "f1=x+\n");
+    m_pDialogs->m_szOpenName = Path("func.kvx");
+    m_pForm->FileOpenButtonClick();
+    m_pDialogs->m_szOpenName = Path("none.kvx");
+    m_pForm->FileOpenButtonClick();
+
+    ASSERT_EQ(m_pDialogs->m_Warnings.size(), 3);
+    EXPECT_EQ(m_pDialogs->m_Warnings[0], "Fehler beim Laden von " + Path("bad.kvx") + " in Zeile 12");
+    EXPECT_TRUE(m_pDialogs->m_Warnings[1].startsWith("Fehler beim Laden von " + Path("func.kvx") + ": "));
+    EXPECT_TRUE(m_pDialogs->m_Warnings[1].endsWith(" bei: "));
+    EXPECT_EQ(m_pDialogs->m_Warnings[2], "Fehler beim Laden von " + Path("none.kvx") + ": Datei nicht gefunden");
+    EXPECT_EQ(&Document(), pGood);
+    EXPECT_EQ(m_pForm->windowTitle(), szCaption);
+    EXPECT_EQ(m_pForm->m_szFileName, Path("good.kvx"));
+}
+
+TEST_F(DocumentCommands, ProjectWithNotesOpensOnTheNotesPage)
+{
+    Write("plain.kvx", "f1=x\n");
+    Write("notes.kvx", "f1=x\nnotes\nZeile 1\nZeile 2 <&>\n");
+    m_pForm->PageControl->setCurrentWidget(m_pForm->OptionsSheet);
+    ASSERT_TRUE(m_pForm->OpenProject(Path("plain.kvx")));
+    EXPECT_EQ(m_pForm->PageControl->currentWidget(), m_pForm->FunctionsSheet);
+    EXPECT_TRUE(m_pForm->CopyButton->isEnabled());
+    ASSERT_TRUE(m_pForm->OpenProject(Path("notes.kvx")));
+    EXPECT_EQ(m_pForm->PageControl->currentWidget(), m_pForm->NotesSheet);
+    // Not rich text: shown as it stands, and left as it is until the user edits it.
+    EXPECT_EQ(NotesEdit()->toPlainText(), "Zeile 1\nZeile 2 <&>\n");
+    EXPECT_EQ(*Document().m_pszNotes, "Zeile 1\nZeile 2 <&>\n");
+    for (QToolButton* pButton : {m_pForm->FontButton, m_pForm->CopyButton, m_pForm->PasteButton, m_pForm->PrintButton})
+        EXPECT_TRUE(pButton->isEnabled()) << pButton->objectName().toStdString();
+    m_pForm->PageControl->setCurrentWidget(m_pForm->OptionsSheet);
+    for (QToolButton* pButton : {m_pForm->FontButton, m_pForm->CopyButton, m_pForm->PasteButton, m_pForm->PrintButton})
+        EXPECT_FALSE(pButton->isEnabled()) << pButton->objectName().toStdString();
+
+    // Opening the same project again while on the notes page fills the editor anew.
+    m_pForm->PageControl->setCurrentWidget(m_pForm->NotesSheet);
+    NotesEdit()->setPlainText("weg");
+    ASSERT_TRUE(m_pForm->OpenProject(Path("notes.kvx")));
+    EXPECT_EQ(NotesEdit()->toPlainText(), "Zeile 1\nZeile 2 <&>\n");
+    EXPECT_TRUE(m_pForm->FontButton->isEnabled());
+}
+
+TEST_F(DocumentCommands, NotesAreKeptInAsciiAndDoNotMarkTheDocument)
+{
+    m_pForm->PageControl->setCurrentWidget(m_pForm->NotesSheet);
+    NotesEdit()->setFocus();
+    QTest::keyClicks(NotesEdit(), "Gr");
+    QTextCursor cursor = NotesEdit()->textCursor();
+    cursor.insertText(QString::fromUtf8("\u00FC\u00DFe \u20AC \u2713 "));
+    QTextCharFormat bold;
+    bold.setFontWeight(QFont::Bold);
+    cursor.insertText("fett", bold);
+    EXPECT_FALSE(Document().m_bModified);
+    ASSERT_TRUE(Document().m_pszNotes);
+    const std::string& szNotes = *Document().m_pszNotes;
+    for (unsigned char c : szNotes)
+        ASSERT_LT(c, 128) << szNotes;
+    EXPECT_NE(szNotes.find("&#8364;"), std::string::npos);
+    EXPECT_NE(szNotes.find("&#252;"), std::string::npos);
+
+    // Through the project file and back: the same text with the same format.
+    m_pDialogs->m_szSaveName = Path("n.kvx");
+    m_pForm->FileSaveButtonClick();
+    NotesEdit()->clear();
+    ASSERT_TRUE(m_pForm->OpenProject(Path("n.kvx")));
+    EXPECT_FALSE(Document().m_bModified);
+    EXPECT_EQ(NotesEdit()->toPlainText(), QString::fromUtf8("Gr\u00FC\u00DFe \u20AC \u2713 fett"));
+    QTextCursor found = NotesEdit()->document()->find("fett");
+    EXPECT_EQ(found.charFormat().fontWeight(), QFont::Bold);
+
+    // A document without notes empties the editor and keeps having none.
+    m_pForm->FileNewButtonClick();
+    EXPECT_TRUE(NotesEdit()->document()->isEmpty());
+    EXPECT_FALSE(Document().m_pszNotes);
+}
+
+TEST_F(DocumentCommands, RtfNotesAreShownAndReplacedByTheFirstEdit)
+{
+    Write("rtf.kvx", "notes\n{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 Sch\\'f6n \\b fett\\b0\\par}\n");
+    ASSERT_TRUE(m_pForm->OpenProject(Path("rtf.kvx")));
+    EXPECT_EQ(NotesEdit()->toPlainText(), QString::fromUtf8("Sch\u00F6n fett\n"));
+    EXPECT_EQ(NotesEdit()->document()->find("fett").charFormat().fontWeight(), QFont::Bold);
+    EXPECT_TRUE(CRtfReader::IsRtf(*Document().m_pszNotes));
+    // Reading is no edit: undo has nothing to take back.
+    EXPECT_FALSE(NotesEdit()->document()->isUndoAvailable());
+    QTest::keyClick(NotesEdit(), Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClicks(NotesEdit(), "!");
+    EXPECT_EQ(Document().m_pszNotes->compare(0, 9, "<!DOCTYPE"), 0);
+    EXPECT_FALSE(Document().m_bModified);
+}
+
+TEST_F(DocumentCommands, FontButtonFormatsTheSelection)
+{
+    m_pForm->PageControl->setCurrentWidget(m_pForm->NotesSheet);
+    NotesEdit()->setPlainText("eins zwei");
+    QTextCursor cursor = NotesEdit()->textCursor();
+    cursor.setPosition(5);
+    cursor.setPosition(9, QTextCursor::KeepAnchor);
+    NotesEdit()->setTextCursor(cursor);
+
+    m_pForm->FontButton->click();  // cancelled
+    ASSERT_EQ(m_pDialogs->m_Fonts.size(), 1);
+    const std::string szBefore = *Document().m_pszNotes;
+
+    QFont chosen("DejaVu Serif", 17);
+    chosen.setItalic(true);
+    m_pDialogs->m_ChosenFont = chosen;
+    m_pForm->FontButton->click();
+    const QTextCharFormat zwei = NotesEdit()->document()->find("zwei").charFormat();
+    EXPECT_TRUE(zwei.fontItalic());
+    EXPECT_DOUBLE_EQ(zwei.fontPointSize(), 17.0);
+    EXPECT_EQ(zwei.fontFamilies().toStringList().value(0), "DejaVu Serif");
+    EXPECT_FALSE(NotesEdit()->document()->find("eins").charFormat().fontItalic());
+    EXPECT_NE(*Document().m_pszNotes, szBefore);
+    // The dialog starts from the selection's font.
+    m_pForm->FontButton->click();
+    EXPECT_TRUE(m_pDialogs->m_Fonts.last().italic());
+    EXPECT_EQ(m_pDialogs->m_Fonts.last().pointSize(), 17);
+}

@@ -1,0 +1,397 @@
+// The value table, clipboard copy, printing and the debug page.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPrinter>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTest>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QToolButton>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <unistd.h>
+
+#include "CScriptedDialogs.h"
+#include "project/CProject.h"
+#include "ui/CFunctionsPage.h"
+#include "ui/COptionsPage.h"
+#include "ui/CGraphPrint.h"
+#include "ui/TMainForm.h"
+#include "view/CFuncVars.h"
+
+namespace {
+class Pages : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_pForm = std::make_unique<TMainForm>();
+        auto pDialogs = std::make_unique<CScriptedDialogs>();
+        m_pDialogs = pDialogs.get();
+        m_pForm->m_pDialogs = std::move(pDialogs);
+        m_pForm->FormCreate();
+        m_pForm->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_pForm.get()));
+        m_szDir = "/tmp/kurvix-pages-" + std::to_string(getpid()) + "-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        ASSERT_EQ(std::system(("rm -rf '" + m_szDir + "' && mkdir -p '" + m_szDir + "'").c_str()), 0);
+    }
+    void TearDown() override
+    {
+        m_pForm.reset();
+        std::system(("rm -rf '" + m_szDir + "'").c_str());
+    }
+
+    CProject& Document() const { return *m_pForm->m_pDocument; }
+    CAnimationStep& Step() const { return *m_pForm->m_pCurrentStep; }
+    void Show(QWidget* pPage) const { m_pForm->PageControl->setCurrentWidget(pPage); }
+    QTableWidget* Grid() const { return m_pForm->WetaSheet->WetaGrid; }
+    QString Cell(int nRow, int nColumn) const
+    {
+        const QTableWidgetItem* pItem = Grid()->item(nRow, nColumn);
+        return pItem ? pItem->text() : QString();
+    }
+    QString Path(const char* pszName) const { return QString::fromStdString(m_szDir + "/" + pszName); }
+    std::string ReadFile(const QString& szPath) const
+    {
+        std::ifstream file(szPath.toStdString(), std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    }
+    void UsePdf(QPrinter& printer, const QString& szPath) const
+    {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(szPath);
+        printer.setResolution(600);
+        printer.setPageSize(QPageSize(QPageSize::A4));
+        printer.setPageOrientation(QPageLayout::Portrait);
+        printer.setPageMargins(QMarginsF(0, 0, 0, 0));
+    }
+
+    std::unique_ptr<TMainForm> m_pForm;
+    CScriptedDialogs* m_pDialogs = nullptr;
+    std::string m_szDir;
+};
+
+// A world of x -10 ... 10 and y -5 ... 5 on the picture, without automatic ranges.
+void SetView(CProject& project)
+{
+    project.SetFlag(FLAG_XAUTO, false);
+    project.SetFlag(FLAG_YAUTO, false);
+    project.SetOption(OPT_XMIN, -10);
+    project.SetOption(OPT_XMAX, 10);
+    project.SetOption(OPT_YMIN, -5);
+    project.SetOption(OPT_YMAX, 5);
+}
+
+// The length of the run of pixels of colour around (x, y), along a column or a row.
+int RunLength(const QImage& image, int x, int y, QRgb colour, bool bVertical)
+{
+    if (image.pixel(x, y) != colour)
+        return 0;
+    int n = 1;
+    for (int d = -1; d <= 1; d += 2)
+        for (int i = 1;; ++i) {
+            const int px = bVertical ? x : x + d * i, py = bVertical ? y + d * i : y;
+            if (px < 0 || py < 0 || px >= image.width() || py >= image.height() || image.pixel(px, py) != colour)
+                break;
+            ++n;
+        }
+    return n;
+}
+}  // namespace
+
+TEST_F(Pages, ValueTableOfTheCurrentStep)
+{
+    Document().SetFunction(1, "sqrt(x)");
+    Step().m_bVisible[0] = true;
+    Step().m_bVisible[4] = true;  // a visible slot without a formula
+    EXPECT_EQ(Grid()->columnCount(), 4);
+    Show(m_pForm->WetaSheet);
+    ASSERT_EQ(Grid()->columnCount(), 3);
+    ASSERT_EQ(Grid()->rowCount(), 102);
+    EXPECT_EQ(Cell(0, 0), "x,t");
+    EXPECT_EQ(Cell(0, 1), "f1");
+    EXPECT_EQ(Cell(0, 2), "f5");
+    EXPECT_EQ(Grid()->horizontalHeaderItem(1)->text(), "f1");
+    EXPECT_TRUE(Grid()->isRowHidden(0));  // shown as the fixed header
+    EXPECT_EQ(Cell(1, 0), "-10");
+    EXPECT_EQ(Cell(1, 1), "?");
+    EXPECT_EQ(Cell(101, 0), "10");
+    EXPECT_EQ(Cell(101, 1), "3.1622777");
+    EXPECT_EQ(Cell(101, 2), "?");
+    EXPECT_FALSE(Grid()->item(5, 1)->flags() & Qt::ItemIsEditable);
+    EXPECT_TRUE(m_pForm->CopyButton->isEnabled());
+
+    // A snapshot: later edits show only after the page is entered again.
+    Document().SetFunction(1, "x");
+    EXPECT_EQ(Cell(101, 1), "3.1622777");
+    Show(m_pForm->OptionsSheet);
+    EXPECT_EQ(Grid()->columnCount(), 1);
+    EXPECT_EQ(Grid()->rowCount(), 2);
+    EXPECT_FALSE(m_pForm->CopyButton->isEnabled());
+
+    // At most 1000 rows: x runs through its 101 values for each u in turn.
+    Step().m_nCount[1] = 10;
+    Step().m_dStep[1] = 1.0;
+    Show(m_pForm->WetaSheet);
+    ASSERT_EQ(Grid()->rowCount(), 1001);
+    EXPECT_EQ(Cell(0, 1), "u");
+    EXPECT_EQ(Cell(1000, 0), "8");
+    EXPECT_EQ(Cell(1000, 1), "9");
+
+    // Without a current step the grid keeps what it has.
+    Show(m_pForm->OptionsSheet);
+    m_pForm->m_pCurrentStep = nullptr;
+    Show(m_pForm->WetaSheet);
+    EXPECT_EQ(Grid()->columnCount(), 1);
+    EXPECT_EQ(Grid()->rowCount(), 2);
+    EXPECT_TRUE(m_pForm->CopyButton->isEnabled());
+}
+
+TEST_F(Pages, TableAndFormulasAsClipboardText)
+{
+    Document().SetFunction(1, "x*x");
+    Document().SetFunction(3, "  sin(x)");
+    Step().m_bVisible[0] = true;
+    Show(m_pForm->FunctionsSheet);
+    m_pForm->CopyButton->click();
+    EXPECT_EQ(QApplication::clipboard()->text(), "f1: x*x\r\nf3: sin(x)\r\n");
+
+    Show(m_pForm->WetaSheet);
+    m_pForm->CopyButton->click();
+    const QString szTable = QApplication::clipboard()->text();
+    EXPECT_TRUE(szTable.startsWith("x,t\tf1\r\n-10\t100\r\n-9.8\t96.04\r\n"));
+    EXPECT_TRUE(szTable.endsWith("10\t100\r\n"));
+    EXPECT_EQ(szTable.count("\r\n"), 102);
+    EXPECT_EQ(szTable.count('\n'), 102);
+    // Columns the user moved are copied as they are shown.
+    Grid()->horizontalHeader()->moveSection(1, 0);
+    m_pForm->CopyButton->click();
+    EXPECT_TRUE(QApplication::clipboard()->text().startsWith("f1\tx,t\r\n100\t-10\r\n"));
+    // Entering again puts them back.
+    Show(m_pForm->FunctionsSheet);
+    Show(m_pForm->WetaSheet);
+    m_pForm->CopyButton->click();
+    EXPECT_TRUE(QApplication::clipboard()->text().startsWith("x,t\tf1\r\n"));
+
+    Show(m_pForm->FunctionsSheet);
+    Document().SetFunction(1, "");
+    Document().SetFunction(3, "");
+    QApplication::clipboard()->setText("alt");
+    m_pForm->CopyButton->click();
+    EXPECT_EQ(QApplication::clipboard()->text(), "");
+
+    Show(m_pForm->NotesSheet);
+    QTextEdit* pNotes = m_pForm->NotesSheet->NotesEdit;
+    pNotes->setPlainText("eins zwei drei");
+    QTextCursor cursor = pNotes->textCursor();
+    cursor.setPosition(5);
+    cursor.setPosition(9, QTextCursor::KeepAnchor);
+    pNotes->setTextCursor(cursor);
+    m_pForm->CopyButton->click();
+    EXPECT_EQ(QApplication::clipboard()->text(), "zwei");
+    QApplication::clipboard()->setText(" und");
+    m_pForm->PasteButton->click();
+    EXPECT_EQ(pNotes->toPlainText(), "eins  und drei");
+}
+
+TEST_F(Pages, GraphIsCopiedAsFarAsItIsDrawn)
+{
+    Document().SetFunction(1, "sin(x)");
+    Step().m_bVisible[0] = true;
+    Step().m_nSpeed = 1000;  // a sample a second: the drawing has hardly begun
+    Show(m_pForm->GraphicsSheet);
+    ASSERT_NE(m_pForm->GraphicsSheet->DrawVars(), nullptr);
+    m_pForm->CopyButton->click();
+    const QImage copied = QApplication::clipboard()->image();
+    ASSERT_FALSE(copied.isNull());
+    EXPECT_EQ(copied.size(), m_pForm->GraphicsSheet->PaintBoxSize());
+    EXPECT_EQ(copied.convertToFormat(QImage::Format_RGB32),
+              m_pForm->GraphicsSheet->Picture().convertToFormat(QImage::Format_RGB32));
+
+    Step().m_nSpeed = 0;
+    for (int i = 0; i < 1000 && m_pForm->GraphicsSheet->DrawVars(); ++i)
+        m_pForm->GraphicsSheet->PaintTimerEvent();
+    ASSERT_EQ(m_pForm->GraphicsSheet->DrawVars(), nullptr);
+    EXPECT_NE(copied.convertToFormat(QImage::Format_RGB32),
+              m_pForm->GraphicsSheet->Picture().convertToFormat(QImage::Format_RGB32));
+}
+
+TEST_F(Pages, PrintLayoutKeepsTheMarginAndTheScreenProportions)
+{
+    const QSize box(584, 387);
+    const SPrintLayout portrait = CGraphPrint::Layout(600, 600, 4960, 7016, false, box);
+    EXPECT_EQ(portrait.m_nLeft, 472);
+    EXPECT_EQ(portrait.m_nTop, 0);
+    EXPECT_EQ(portrait.m_nWidth, 4488);
+    EXPECT_EQ(portrait.m_nHeight, 2974);
+    // Landscape: the margin at the top, by the vertical resolution.
+    const SPrintLayout landscape = CGraphPrint::Layout(600, 300, 7016, 4960, true, box);
+    EXPECT_EQ(landscape.m_nLeft, 0);
+    EXPECT_EQ(landscape.m_nTop, 236);
+    EXPECT_EQ(landscape.m_nWidth, 7016);
+    EXPECT_EQ(landscape.m_nHeight, 4649);
+    // A surface taller than the page's proportions: the height is what limits.
+    const SPrintLayout tall = CGraphPrint::Layout(600, 600, 4960, 7016, false, QSize(100, 400));
+    EXPECT_EQ(tall.m_nWidth, 1754);
+    EXPECT_EQ(tall.m_nHeight, 7016);
+    // A page smaller than the margin and a surface without size print nothing harmful.
+    const SPrintLayout tiny = CGraphPrint::Layout(600, 600, 100, 100, false, QSize(0, 0));
+    EXPECT_EQ(tiny.m_nWidth, 0);
+    EXPECT_EQ(tiny.m_nHeight, 0);
+
+    // On a PDF page at 600 dpi through the printer itself.
+    Document().SetFunction(1, "x");
+    Step().m_bVisible[0] = true;
+    SetView(Document());
+    QPrinter printer(QPrinter::HighResolution);
+    UsePdf(printer, Path("graph.pdf"));
+    SPrintLayout layout;
+    ASSERT_TRUE(CGraphPrint::Print(printer, Document(), nullptr, box, &layout));
+    EXPECT_EQ(layout.m_nLeft, 472);
+    EXPECT_EQ(layout.m_nWidth, printer.width() - 472);
+    EXPECT_EQ(layout.m_nHeight, static_cast<int>(layout.m_nWidth / (584.0 / 387.0)));
+    EXPECT_GT(printer.width(), 4900);  // A4 without margins
+    EXPECT_EQ(ReadFile(Path("graph.pdf")).compare(0, 5, "%PDF-"), 0);
+}
+
+TEST_F(Pages, PaperCurvesAreTwiceAsWideAndFollowTheScreen)
+{
+    Document().SetFunction(1, "x*0+2");
+    Document().SetFunction(2, "x*0-2");
+    Step().m_bVisible[0] = Step().m_bVisible[1] = true;
+    Step().m_nColor[0] = 12;  // red
+    Step().m_nColor[1] = 9;   // blue
+    Step().m_nWidth[1] = 3;
+    SetView(Document());
+    const QRgb red = qRgb(255, 0, 0), blue = qRgb(0, 0, 255), black = qRgb(0, 0, 0);
+    const auto Print = [this](const CFuncVars* pScreenJob) {
+        QImage image(400, 200, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        CGraphPrint::Draw(Document(), painter, {0, 0, 400, 200}, pScreenJob, false, nullptr);
+        return image;
+    };
+    const QImage paper = Print(nullptr);
+    EXPECT_EQ(RunLength(paper, 30, 60, red, true), 2);    // y = 2: width 1 doubled
+    EXPECT_EQ(RunLength(paper, 30, 140, blue, true), 6);  // y = -2: width 3 doubled
+    // The y axis stays one pixel wide.
+    int nAxis = 0;
+    for (int y = 0; y < 200; ++y)
+        if (paper.pixel(200, y) == black && paper.pixel(199, y) != black && paper.pixel(201, y) != black)
+            ++nAxis;
+    EXPECT_GT(nAxis, 150);
+    EXPECT_EQ(paper.pixel(30, 100), black);
+    EXPECT_NE(paper.pixel(30, 99), black);
+    EXPECT_NE(paper.pixel(30, 101), black);
+
+    // A screen drawing half way through: the paper shows the same half.
+    CFuncVars screen;
+    screen.SetupView(&Document(), Document().m_pFirstStep, 400, 200, 0, 0);
+    for (int i = 0; i < 50; ++i)
+        screen.Advance();
+    const QImage half = Print(&screen);
+    EXPECT_EQ(half.pixel(100, 60), red);
+    EXPECT_EQ(half.pixel(190, 60), red);
+    EXPECT_NE(half.pixel(210, 60), red);
+    EXPECT_NE(half.pixel(300, 140), blue);
+}
+
+TEST_F(Pages, PrintButtonOnTheGraphAndTheNotes)
+{
+    Document().SetFunction(1, "x");
+    Step().m_bVisible[0] = true;
+    UsePdf(m_pForm->Printer(), Path("graph.pdf"));
+    Show(m_pForm->GraphicsSheet);
+    ASSERT_TRUE(m_pForm->PrintButton->isEnabled());
+    m_pForm->PrintButton->click();  // the print dialog cancelled
+    EXPECT_EQ(m_pDialogs->m_nPrintSetups, 1);
+    EXPECT_TRUE(ReadFile(Path("graph.pdf")).empty());
+    m_pDialogs->m_bPrint = true;
+    m_pForm->PrintButton->click();
+    EXPECT_EQ(ReadFile(Path("graph.pdf")).compare(0, 5, "%PDF-"), 0);
+    EXPECT_EQ(m_pForm->StatusText().contains("Fehler"), false);
+
+    // The notes print without a dialog, titled with the last name chosen to open.
+    std::ofstream(Path("titel.kvx").toStdString()) << "notes\nZu drucken\n";
+    m_pDialogs->m_szOpenName = Path("titel.kvx");
+    m_pForm->FileOpenButtonClick();
+    ASSERT_EQ(m_pForm->PageControl->currentWidget(), m_pForm->NotesSheet);
+    m_pForm->Printer().setOutputFileName(Path("notes.pdf"));
+    m_pForm->PrintButton->click();
+    EXPECT_EQ(m_pDialogs->m_nPrintSetups, 2);
+    EXPECT_EQ(m_pForm->Printer().docName(), Path("titel.kvx"));
+    EXPECT_EQ(ReadFile(Path("notes.pdf")).compare(0, 5, "%PDF-"), 0);
+}
+
+TEST_F(Pages, DebugPageShowsFunctionsCodeAndDependencies)
+{
+    Document().SetFunction(1, "x*2");
+    Document().SetFunction(2, "x+f1");
+    Document().SetFunction(3, "f2");
+    Document().SetFunction(7, "u+c");
+    const std::string szDir = m_szDir;
+    const char* pszTemp = std::getenv("TEMP");
+    const char* pszTmpDir = std::getenv("TMPDIR");
+    const std::string szOldTemp = pszTemp ? pszTemp : "", szOldTmpDir = pszTmpDir ? pszTmpDir : "";
+    setenv("TEMP", szDir.c_str(), 1);
+    Show(m_pForm->DebugSheet);
+    CDebugPage* pPage = m_pForm->DebugSheet;
+    QListWidget* pList = pPage->DebugFunctionSelect;
+    ASSERT_EQ(pList->count(), 5);
+    EXPECT_EQ(pList->item(0)->text(), "Transform");
+    EXPECT_EQ(pList->item(3)->text(), "f3");
+    EXPECT_EQ(pList->item(4)->text(), "f7");
+    // The dump is the project file, and writing it keeps the changes unsaved.
+    EXPECT_TRUE(Document().m_bModified);
+    EXPECT_TRUE(pPage->DebugProjectDump->toPlainText().contains("f2=x+f1\n"));
+    EXPECT_FALSE(pPage->DebugProjectDump->toPlainText().contains('\r'));
+    EXPECT_NE(ReadFile(QString::fromStdString(szDir + "/dump.kvd")).find("f3=f2"), std::string::npos);
+
+    pList->setCurrentRow(3);
+    EXPECT_EQ(pPage->DebugDependencies->text(), "t f1 f2 ");
+    EXPECT_TRUE(pPage->DebugCacheStat->text().contains("hits"));
+    EXPECT_FALSE(pPage->DebugCodeView->toPlainText().isEmpty());
+    pList->setCurrentRow(4);
+    EXPECT_EQ(pPage->DebugDependencies->text(), "u c ");
+    // No transformation: statistics and code empty, the dependencies stay.
+    pList->setCurrentRow(0);
+    EXPECT_EQ(pPage->DebugCacheStat->text(), "");
+    EXPECT_EQ(pPage->DebugCodeView->toPlainText(), "");
+    EXPECT_EQ(pPage->DebugDependencies->text(), "u c ");
+    Document().SetTransform("fx*2,fy");
+    pList->setCurrentRow(1);
+    pList->setCurrentRow(0);
+    EXPECT_EQ(pPage->DebugDependencies->text(), "a b ");
+
+    // Without TEMP the dump goes to TMPDIR; a dump that cannot be written leaves the view empty.
+    unsetenv("TEMP");
+    setenv("TMPDIR", szDir.c_str(), 1);
+    std::remove((szDir + "/dump.kvd").c_str());
+    Show(m_pForm->FunctionsSheet);
+    Show(m_pForm->DebugSheet);
+    EXPECT_NE(ReadFile(QString::fromStdString(szDir + "/dump.kvd")).find("f7=u+c"), std::string::npos);
+    EXPECT_EQ(CDebugPage::DumpPath(), szDir + "/dump.kvd");
+    unsetenv("TMPDIR");
+    EXPECT_EQ(CDebugPage::DumpPath(), "/tmp/dump.kvd");
+    setenv("TEMP", (szDir + "/missing").c_str(), 1);
+    Show(m_pForm->FunctionsSheet);
+    Show(m_pForm->DebugSheet);
+    EXPECT_EQ(pPage->DebugProjectDump->toPlainText(), "");
+    EXPECT_EQ(m_pForm->StatusText(), "Fehler beim Speichern");
+    EXPECT_TRUE(Document().m_bModified);
+    if (pszTemp)
+        setenv("TEMP", szOldTemp.c_str(), 1);
+    else
+        unsetenv("TEMP");
+    if (pszTmpDir)
+        setenv("TMPDIR", szOldTmpDir.c_str(), 1);
+}

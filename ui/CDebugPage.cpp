@@ -1,0 +1,177 @@
+#include "ui/CDebugPage.h"
+
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include "project/CProject.h"
+#include "project/ELoadSaveError.h"
+#include "ui/CAnsi.h"
+#include "ui/TMainForm.h"
+
+namespace {
+QLabel* Caption(const QString& szText, QWidget* pParent)
+{
+    auto* pLabel = new QLabel(szText, pParent);
+    pLabel->setTextFormat(Qt::PlainText);
+    return pLabel;
+}
+
+// The core's texts end their lines with LF or CR LF; the views want LF.
+QString ViewText(const std::string& szAnsi)
+{
+    std::string szText;
+    szText.reserve(szAnsi.size());
+    for (size_t i = 0; i < szAnsi.size(); ++i)
+        if (!(szAnsi[i] == '\r' && i + 1 < szAnsi.size() && szAnsi[i + 1] == '\n'))
+            szText += szAnsi[i];
+    return Ansi::ToQString(szText);
+}
+}  // namespace
+
+CDebugPage::CDebugPage(TMainForm& form) : m_Form(form)
+{
+    setObjectName("DebugSheet");
+    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+
+    DebugFunctionSelect = new QListWidget(this);
+    DebugFunctionSelect->setObjectName("DebugFunctionSelect");
+    DebugFunctionSelect->setSelectionMode(QAbstractItemView::SingleSelection);
+    DebugFunctionSelect->setMaximumWidth(110);
+    connect(DebugFunctionSelect, &QListWidget::itemSelectionChanged, this, &CDebugPage::DebugFunctionSelectChange);
+
+    DebugCacheStat = new QLabel(this);
+    DebugCacheStat->setObjectName("DebugCacheStat");
+    DebugCacheStat->setTextFormat(Qt::PlainText);
+    DebugCacheStat->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    DebugCacheStat->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    DebugDependencies = new QLabel(this);
+    DebugDependencies->setObjectName("DebugDependencies");
+    DebugDependencies->setTextFormat(Qt::PlainText);
+    DebugDependencies->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    DebugDependencies->setWordWrap(true);
+    DebugDependencies->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    DebugCodeView = new QPlainTextEdit(this);
+    DebugCodeView->setObjectName("DebugCodeView");
+    DebugCodeView->setReadOnly(true);
+    DebugCodeView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    DebugCodeView->setFont(fixed);
+
+    DebugProjectDump = new QPlainTextEdit(this);
+    DebugProjectDump->setObjectName("DebugProjectDump");
+    DebugProjectDump->setReadOnly(true);
+    DebugProjectDump->setLineWrapMode(QPlainTextEdit::NoWrap);
+    DebugProjectDump->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    DebugProjectDump->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    DebugProjectDump->setFont(fixed);
+
+    auto* pLayout = new QGridLayout(this);
+    pLayout->setContentsMargins(8, 8, 8, 8);
+    pLayout->addWidget(DebugFunctionSelect, 0, 0, 4, 1);
+    pLayout->addWidget(Caption("Cache Statistik:", this), 0, 1);
+    pLayout->addWidget(DebugCacheStat, 1, 1);
+    pLayout->addWidget(Caption("Abh\u00E4ngigkeiten", this), 2, 1);
+    pLayout->addWidget(DebugDependencies, 3, 1);
+    pLayout->addWidget(Caption("Compilierter Code:", this), 0, 2);
+    pLayout->addWidget(DebugCodeView, 1, 2, 3, 1);
+    pLayout->addWidget(Caption("Project dump:", this), 4, 0, 1, 3);
+    pLayout->addWidget(DebugProjectDump, 5, 0, 1, 3);
+    pLayout->setColumnStretch(1, 1);
+    pLayout->setColumnStretch(2, 2);
+    pLayout->setRowStretch(3, 1);
+    pLayout->setRowStretch(5, 1);
+}
+
+std::string CDebugPage::DumpPath()
+{
+    const char* pszDirectory = std::getenv("TEMP");
+    if (!pszDirectory || !*pszDirectory)
+        pszDirectory = std::getenv("TMPDIR");
+    if (!pszDirectory || !*pszDirectory)
+        pszDirectory = "/tmp";
+    return std::string(pszDirectory) + "/dump.kvd";
+}
+
+QString CDebugPage::DependencyText(CFuncTerm& term)
+{
+    if (!term.m_bDepsValid)
+        term.UpdateDependencies();
+    static const char g_Letters[FUNC_NSLOTS + 1] = "tuvabcd";
+    QString szText;
+    for (unsigned i = 0; i < FUNC_NSLOTS; ++i)
+        if (term.m_bDepVar[i])
+            szText += QString::asprintf("%c ", g_Letters[i]);
+    for (unsigned n = 1; n <= MAX_FUNCTIONS; ++n)
+        if (term.m_bDepFunc[n])
+            szText += QString::asprintf("f%u ", n);
+    return szText;
+}
+
+void CDebugPage::DebugSheetEnter()
+{
+    CProject& project = *m_Form.m_pDocument;
+    DebugFunctionSelect->blockSignals(true);
+    DebugFunctionSelect->clear();
+    DebugFunctionSelect->addItem("Transform");
+    for (unsigned n = 1; n <= MAX_FUNCTIONS; ++n)
+        if (project.GetFunction(n))
+            DebugFunctionSelect->addItem(QString::asprintf("f%u", n));
+    DebugFunctionSelect->blockSignals(false);
+    DebugCacheStat->clear();
+    DebugCodeView->clear();
+    WriteDump();
+}
+
+void CDebugPage::WriteDump()
+{
+    CProject& project = *m_Form.m_pDocument;
+    const std::string szPath = DumpPath();
+    // The dump is not the user's file: what is unsaved stays unsaved.
+    const bool bModified = project.m_bModified;
+    try {
+        project.Save(szPath.c_str());
+    } catch (const ELoadSaveError&) {
+        project.m_bModified = bModified;
+        DebugProjectDump->clear();
+        m_Form.ShowStatus("Fehler beim Speichern");
+        return;
+    }
+    project.m_bModified = bModified;
+    std::ifstream file(szPath, std::ios::binary);
+    const std::string szDump((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    DebugProjectDump->setPlainText(ViewText(szDump));
+}
+
+void CDebugPage::DebugFunctionSelectChange()
+{
+    const QList<QListWidgetItem*> selected = DebugFunctionSelect->selectedItems();
+    if (selected.isEmpty())
+        return;
+    CProject& project = *m_Form.m_pDocument;
+    const std::string szEntry = selected.first()->text().toStdString();
+    unsigned nFunction = 0;
+    CFuncTerm* pTerm;
+    if (std::sscanf(szEntry.c_str(), "f%u", &nFunction) == 1)
+        pTerm = nFunction >= 1 && nFunction <= MAX_FUNCTIONS ? project.GetFunction(nFunction) : nullptr;
+    else
+        pTerm = project.m_pTransform.get();
+    if (!pTerm) {
+        DebugCacheStat->clear();
+        DebugCodeView->clear();
+        return;
+    }
+    char szBuffer[8192];
+    pTerm->GetStatistics(szBuffer, sizeof szBuffer);
+    DebugCacheStat->setText(ViewText(szBuffer));
+    pTerm->GetListing(szBuffer, sizeof szBuffer);
+    DebugCodeView->setPlainText(ViewText(szBuffer));
+    DebugDependencies->setText(DependencyText(*pTerm));
+}

@@ -1,0 +1,36 @@
+#pragma once
+// The "Debug" page: for a compiled function its cache statistics, code and dependencies, and a
+// dump of the project as it would be saved. It only reads the document.
+#include <QWidget>
+#include <string>
+
+class QLabel;
+class QListWidget;
+class QPlainTextEdit;
+class CFuncTerm;
+class TMainForm;
+
+class CDebugPage : public QWidget {
+    Q_OBJECT
+public:
+    explicit CDebugPage(TMainForm& form);
+
+    void DebugSheetEnter();
+    void DebugFunctionSelectChange();
+
+    // "dump.kvd" in the directory named by TEMP, else TMPDIR, else /tmp.
+    static std::string DumpPath();
+    // What the term depends on: "t u v a b c d" for the variables, then "fN " for each function.
+    static QString DependencyText(CFuncTerm& term);
+
+    QListWidget* DebugFunctionSelect;
+    QLabel* DebugCacheStat;
+    QPlainTextEdit* DebugCodeView;
+    QLabel* DebugDependencies;
+    QPlainTextEdit* DebugProjectDump;
+
+private:
+    void WriteDump();
+
+    TMainForm& m_Form;
+};
