@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QPrintDialog>
 #include <QPrinter>
 
@@ -15,6 +16,9 @@ void CUserDialogs::Warning(QWidget* pParent, const QString& szText)
 bool CUserDialogs::Question(QWidget* pParent, const QString& szCaption, const QString& szText)
 {
     QMessageBox box(QMessageBox::Question, szCaption, szText, QMessageBox::Yes | QMessageBox::No, pParent);
+    // The window speaks German, whatever translations of Qt's own texts are installed.
+    box.button(QMessageBox::Yes)->setText("Ja");
+    box.button(QMessageBox::No)->setText("Nein");
     return box.exec() == QMessageBox::Yes;
 }
 

@@ -194,6 +194,7 @@ bool TMainForm::OpenProject(const QString& szFileName)
         return false;
     }
     m_szFileName = szFileName;
+    m_szOpenFileName = szFileName;  // also for a file named on the command line
     setWindowTitle(QCoreApplication::applicationName() + " - " + szFileName);
     ReplaceDocument(std::move(pProject), true);
     return true;
@@ -322,7 +323,11 @@ void TMainForm::PrintButtonClick()
         if (!CGraphPrint::Print(Printer(), *m_pDocument, GraphicsSheet->DrawVars(), GraphicsSheet->PaintBoxSize()))
             ShowStatus("Fehler beim Drucken");
     } else if (pPage == NotesSheet) {
-        NotesSheet->Print(Printer(), m_szOpenFileName);
+        // No dialog here: without a printer the notes would go nowhere, and say nothing.
+        if (!Printer().isValid())
+            ShowStatus("Fehler beim Drucken");
+        else
+            NotesSheet->Print(Printer(), m_szOpenFileName);
     }
 }
 
