@@ -1,5 +1,7 @@
 // Program entry: a command-line mode, or the window with an optional project file.
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <clocale>
 #include <ctime>
 
@@ -20,6 +22,10 @@ int main(int argc, char** argv)
     // Numbers are written and read with a decimal point whatever the user's locale says.
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName("KURVIX");
+    // The platform's own dialogs (files, fonts, printing) speak German like the rest.
+    QTranslator translator;
+    if (translator.load(QLocale(QLocale::German), "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&translator);
     application.setProperty("helpFile", "kurvix.hlp");
     TMainForm form;
     form.FormCreate(argc == 2 ? QString::fromLocal8Bit(argv[1]) : QString());
