@@ -3,6 +3,7 @@
 #include <bitset>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -66,25 +67,61 @@ public:
 
 private:
     friend class CFuncCompiler;
+    class CProgramBuilder;
 
-    // Flat form of the code list that the evaluator runs; built once after compiling.
+    // Flat form of the code list that the evaluator runs, built once after compiling (the list
+    // m_pCode stays the source of truth: listing and dependencies read it). The top of the stack
+    // is kept in a register; fused instructions take a constant or a value slot as an operand.
     struct SInstr {
         uint8_t m_nOp;
-        uint8_t m_nSlot;
-        uint16_t m_nArgs;
-        int32_t m_nJump;
+        uint8_t m_nSlot;   // value slot; OP_REF: argument count
+        uint8_t m_nSlot2;  // second value slot; OP_REF: function number
+        uint8_t m_nUnused;
+        int32_t m_nJump;   // jumps: index of the target instruction
         double m_dConst;
     };
 
+    // Look-up accelerator of the cache: an open-addressing table from the bit pattern of the key
+    // slots to the newest entry with exactly that pattern. For key values that are neither 0 nor
+    // NaN, equal as numbers means equal in bits, and equal bits mean equal CRCs, hence the same
+    // chain: the table finds exactly the entry that the chain walk would find, and its absence
+    // means the chain walk would find nothing. It is consulted only while every cached entry was
+    // made with the current key slots; otherwise the chains are walked as the Part says.
+    struct SIndexSlot {
+        uint64_t m_nKey;  // the bits of the one key slot, or a mix of the bits of all of them
+        SCacheEntry* m_pEntry;  // null: free
+    };
+
     void BuildProgram();
-    void EmitList(const CFuncNode* pNode);
+    const double* EvaluateInline(const double* pSlots, CProject* pProject);
+    int Probe(double dKey, const double*& pValues, uint64_t& nKey);
+    const double* EvaluateSlow(const double* pSlots, CProject* pProject);
+    const double* EvaluateMiss(const double* pSlots, CProject* pProject, bool bIndexed, uint64_t nKey);
     unsigned Hash(const double* pSlots) const;
-    const double* Store(unsigned nChain, const double* pSlots, const double* pValues);
+    const double* Store(unsigned nChain, unsigned nMask, const double* pSlots, const double* pValues, bool bIndexed,
+                        uint64_t nKey);
+    bool IndexKey(const double* pSlots, uint64_t& nKey) const;
+    SCacheEntry* IndexFind(uint64_t nKey, const double* pSlots) const;
+    void IndexInsert(uint64_t nKey, SCacheEntry* pEntry);
+    void IndexGrow();
+    static bool RunPlain(const SInstr* pCode, unsigned nValues, const double* s, CProject* pProject, double* pStack);
+    static bool RunFma(const SInstr* pCode, unsigned nValues, const double* s, CProject* pProject, double* pStack);
+    static bool RunProgram(const SInstr* pCode, unsigned nValues, const double* s, CProject* pProject, double* pStack);
 
     std::vector<SInstr> m_Program;
     std::bitset<FUNC_NSLOTS> m_bDirectVar;            // slots the code itself reads
     std::vector<unsigned> m_DirectRefs;               // functions the code itself refers to
     uint8_t m_nKeySlots[FUNC_NSLOTS] = {};            // slots of m_bDepVar, ascending
     unsigned m_nKeyCount = 0;
+    unsigned m_nKeyMask = 0;                          // m_bDepVar as bits
     CCacheArena m_Arena;
+    bool m_bCacheEmpty = true;                        // no entry since the last emptying
+    uint16_t m_nUsedChains[CACHE_BUCKETS] = {};       // chains made non-empty since the last emptying
+    unsigned m_nUsedCount = 0;
+    std::unique_ptr<SIndexSlot[]> m_pIndex;
+    unsigned m_nIndexSize = 0;                        // slots, a power of two, or 0
+    unsigned m_nIndexShift = 64;                      // 64 - log2(m_nIndexSize)
+    unsigned m_nIndexCount = 0;                       // slots in use
+    unsigned m_nIndexMask = 0;                        // the key slots of the entries in the table
+    bool m_bIndexOn = true;                           // every cached entry has the key slots m_nIndexMask
 };
