@@ -1,4 +1,4 @@
-// Benchmarks of the expression language (issue 2, "Benchmarks"), against muparser as the peer.
+// Benchmarks of the expression language against muparser as the peer.
 //
 //   compile              compiling a typical formula (muparser: SetExpr and the first Eval)
 //   run/<side>/<k>       (a) one run of the compiled code per sample, no cache of its own
@@ -59,7 +59,7 @@ const double TWO_POW_53 = 9007199254740992.0;
 // The formulas
 
 // Plain C++ evaluations. sin, cos and tan of |x| >= 2^53 are undefined in the language (loss of
-// significance, Part 1.3) where the C library reports nothing: Trig marks that one case.
+// significance) where the C library reports nothing: Trig marks that one case.
 bool g_bLoss = false;
 double Trig(double (*pFunction)(double), double x)
 {
@@ -145,7 +145,7 @@ struct SKurvix {
         m_pTerm = m_Project.GetFunction(SLOT);
         m_Vars.m_pProject = &m_Project;
     }
-    // The sampling walk sets a = x (Part 3.1).
+    // The sampling walk sets a = x.
     void SetX(double x)
     {
         m_Vars.m_dValue[0] = x;

@@ -1,12 +1,12 @@
 // Differential checks of the evaluator's speed-ups, run before the benchmarks (and by ctest):
 //
 // 1. The flat program against the code list. Random formulas are run by CFuncTerm::Run and by a
-//    literal reading of Part 1.3 on the code list m_pCode (a stack of 50, the library's pow with
-//    its error report, the Part's list of undefined cases); definedness and every value must
+//    literal reading of the language on the code list m_pCode (a stack of 50, the library's pow
+//    with its error report, the list of undefined cases); definedness and every value must
 //    agree to the bit, at random and at awkward slot values.
 // 2. The cache against its chains. For random look-up sequences (repeated keys, 0 and -0, NaN,
 //    several key slots, random, emptying at 10000 items, Invalidate, dependency flags recomputed
-//    with a changed key), every Evaluate is predicted from the Part's algorithm on the public
+//    with a changed key), every Evaluate is predicted from the cache's algorithm on the public
 //    chains (CRC-16/ARC bit by bit, walk, numeric compare) and must give exactly the predicted
 //    entry, counters and chain heads.
 #include <cerrno>
@@ -35,7 +35,7 @@ double LibPow(double a, volatile double b)
 }
 
 // ---------------------------------------------------------------------------------------------
-// Part 1.3 on the code list
+// The language read literally, on the code list
 
 struct SRefRun {
     const double* m_pSlots;
@@ -353,7 +353,7 @@ uint32_t BitwiseArc(uint32_t nCrc, double d)
     return nCrc;
 }
 
-// Checks one Evaluate against the Part's algorithm; returns false on a difference.
+// Checks one Evaluate against the cache's algorithm; returns false on a difference.
 bool CheckedEvaluate(CFuncTerm& term, const double* pSlots, CProject* pProject, std::string& why)
 {
     if (!term.m_bDepsValid)

@@ -16,9 +16,9 @@ count() {  # group side formula passes -> instructions per sample
     awk -v ir="$ir" -v n="$samples" 'BEGIN { printf "%.1f", ir / n }'
 }
 
-for spec in "run 8 (a) run, no cache" "miss1e6 1 (b) first sweep, 10^6 misses" \
+for item in "run 8 (a) run, no cache" "miss1e6 1 (b) first sweep, 10^6 misses" \
             "miss1e5 1 (b) first sweep, 10^5 misses" "hit5000 6 (c) revisited sweep, 5000 hits"; do
-    group=${spec%% *}; rest=${spec#* }; passes=${rest%% *}; title=${rest#* }
+    group=${item%% *}; rest=${item#* }; passes=${rest%% *}; title=${rest#* }
     echo "$title: instructions per sample"
     printf '  %-8s %10s %10s %7s\n' formula kurvix muparser ratio
     logsum=0

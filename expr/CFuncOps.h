@@ -1,5 +1,5 @@
 #pragma once
-// The arithmetic of the evaluator (Part 1.3 and the decisions), one function per
+// The arithmetic of the evaluator, one function per
 // operation: each computes its result into r and returns false where the value is undefined.
 // The interpreter (CFuncTermRun.inc) and the constant folding of the program builder use the
 // very same functions, so that a folded constant is bit for bit what a run would compute.

@@ -622,7 +622,7 @@ const double* CFuncTerm::Evaluate(const double* pSlots, CProject* pProject)
     return EvaluateInline(pSlots, pProject);
 }
 
-// Evaluate in full (Parts 1.3, 1.4), the look-up table standing in for the chain where it can.
+// Evaluate in full, the look-up table standing in for the chain where it can.
 __attribute__((noinline)) const double* CFuncTerm::EvaluateSlow(const double* pSlots, CProject* pProject)
 {
     if (!m_bDepsValid)

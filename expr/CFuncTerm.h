@@ -86,7 +86,7 @@ private:
     // NaN, equal as numbers means equal in bits, and equal bits mean equal CRCs, hence the same
     // chain: the table finds exactly the entry that the chain walk would find, and its absence
     // means the chain walk would find nothing. It is consulted only while every cached entry was
-    // made with the current key slots; otherwise the chains are walked as the Part says.
+    // made with the current key slots; otherwise the chains are walked.
     struct SIndexSlot {
         uint64_t m_nKey;  // the bits of the one key slot, or a mix of the bits of all of them
         SCacheEntry* m_pEntry;  // null: free

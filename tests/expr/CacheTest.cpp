@@ -1,4 +1,4 @@
-// Part 1.4: the value cache (chains, keys, counters, emptying at 10000 items, statistics) and the
+// The value cache (chains, keys, counters, emptying at 10000 items, statistics) and the
 // one CRC-16/ARC generator.
 #include <gtest/gtest.h>
 

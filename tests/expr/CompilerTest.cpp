@@ -1,5 +1,5 @@
-// Part 1.2: the compiler's messages and positions, precedence, the odd corners of the grammar, the
-// code it emits (read through the listing, Part 1.5) and the bounds on stack and nesting.
+// The compiler's messages and positions, precedence, the odd corners of the grammar, the
+// code it emits (read through the listing) and the bounds on stack and nesting.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -50,7 +50,7 @@ const char* const TOO_COMPLEX = "Ausdruck zu komplex";
 
 TEST(CompilerMessages, TextsAreExact)
 {
-    // Part 1.1 and 1.2 fix these bytes (Windows-1252; "Unerwartes" is spelt so on purpose).
+    // Users know these bytes (Windows-1252; "Unerwartes" is spelt so on purpose).
     EXPECT_STREQ(FuncMessage::InvalidChar, INVALID_CHAR);
     EXPECT_STREQ(FuncMessage::OperatorOrEnd, OPERATOR_OR_END);
     EXPECT_STREQ(FuncMessage::UnexpectedEnd, UNEXPECTED_END);

@@ -1,4 +1,4 @@
-// Part 1.3: the values of compiled terms, every undefined case, references and recursion, rand and
+// The values of compiled terms, every undefined case, references and recursion, rand and
 // random, the evaluation context and the dependency flags.
 #include <gtest/gtest.h>
 
@@ -269,7 +269,7 @@ TEST(Evaluator, Regression_CubeHasPowsValue)
 }
 
 // ---------------------------------------------------------------------------------------------
-// Every undefined case of Part 1.3 and of the issue's decisions
+// Every case in which a value is undefined
 
 struct SUndefRow {
     const char* m_pszName;
@@ -755,8 +755,8 @@ TEST(EvaluatorRun, ValuesAgreeWithPlainCpp)
     }
 }
 
-// A term with empty text has no code and no values (Part 1.4: "values = null ... if m_nValues is
-// 0"). Run in a child process: a run over a program that was never built would crash.
+// A term with empty text has no code and no values, so it evaluates to null. Run in a child
+// process: a run over a program that was never built would crash.
 TEST(EvaluatorRunDeathTest, EmptyTermEvaluatesToNull)
 {
     EXPECT_EXIT(

@@ -1,4 +1,4 @@
-// Part 1.5: the code listing, its items and its 80-character room rule.
+// The code listing, its items and its 80-character room rule.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -79,7 +79,7 @@ TEST(ListingGolden, Is)
     }
 }
 
-// The examples table of Part 1.5, row by row, then the other items.
+// The known listings, row by row, then the other items.
 
 TEST(Listing, EveryItemEndsInOneBlank)
 {

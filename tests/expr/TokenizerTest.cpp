@@ -1,4 +1,4 @@
-// Part 1.1: the tokenizer's token kinds, positions, names, number literals and its one error.
+// The tokenizer's token kinds, positions, names, number literals and its one error.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -57,7 +57,7 @@ double Literal(const char* pszText)
 }
 } // namespace
 
-// The numeric values of the kinds are part of Part 1.1 (2 is not used).
+// The numeric values of the kinds are fixed (2 is not used).
 static_assert(TK_END == 0 && TK_NUMBER == 1 && TK_NAME == 3 && TK_COMMA == 4 && TK_LPAREN == 5);
 static_assert(TK_RPAREN == 6 && TK_PLUS == 7 && TK_MINUS == 8 && TK_MUL == 9 && TK_DIV == 10);
 static_assert(TK_POW == 11 && TK_LT == 12 && TK_GT == 13 && TK_LE == 14 && TK_GE == 15 && TK_NE == 16);
@@ -229,7 +229,7 @@ const SLiteralRow g_TokenizerLiteralRows[] = {
     SLiteralRow{"PointThenExponent", "5.e2", 500.0},
     SLiteralRow{"ExponentWithoutDigits", "2e", 2.0},
     SLiteralRow{"SignWithoutDigits", "2e-", 2.0},
-    // Correct rounding, not the v*10+d loop of the Part:
+    // Correct rounding, not a v*10+d loop:
     SLiteralRow{"PointOne", "0.1", 0.1},
     SLiteralRow{"PointThree", "0.3", 0.3},
     SLiteralRow{"ManyDigits", "3.14159265358979323846264338327950288", 3.141592653589793},

@@ -1,4 +1,4 @@
-// Part 2.2: animation steps: defaults, copy, range arithmetic, same-range chaining, and the text
+// Animation steps: defaults, copy, range arithmetic, same-range chaining, and the text
 // block with its writer and reader.
 #include <gtest/gtest.h>
 

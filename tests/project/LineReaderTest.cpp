@@ -1,4 +1,4 @@
-// The line reader and TrimLine that the step-block reader and Part 2.3's file reader share.
+// The line reader and TrimLine that the step-block reader and the project file reader share.
 #include <gtest/gtest.h>
 
 #include <cstdio>

@@ -1,4 +1,4 @@
-// Part 2.1: the project document: defaults, function slots with their invalidation of dependants,
+// The project document: defaults, function slots with their invalidation of dependants,
 // the modified-flag rules, options, flags, the step list and the fatal assertions.
 #include <gtest/gtest.h>
 
@@ -254,7 +254,7 @@ TEST(ProjectFunction, MutualReferencesAreBothInvalidated)
     EXPECT_EQ(Eval(project, 1, 3)[0], 102);
 }
 
-// Part 1.3's edge case: flags computed while a referenced slot was empty carry no flag for it.
+// Flags computed while a referenced slot was empty carry no flag for it.
 TEST(ProjectFunction, FillingAnEmptyReferencedSlotDoesNotInvalidate)
 {
     CProject project;
@@ -323,7 +323,7 @@ TEST(ProjectTransform, EmptyTextRemovesTheTerm)
     EXPECT_TRUE(project.m_bModified);
 }
 
-// Part 2.1: "No dependency processing takes place for the transformation term."
+// A transformation that refers to a function must not keep values of its old text.
 TEST(ProjectTransform, TransformReferringToAChangedFunctionIsRecomputed)
 {
     CProject project;
