@@ -661,7 +661,12 @@ __attribute__((noinline)) const double* CFuncTerm::EvaluateMiss(const double* pS
     const unsigned nChain = Hash(pSlots);
     double stack[FUNC_STACK];
     bool bDefined = false;
-    if (s_nDepth < FUNC_MAX_DEPTH) {
+    // A walk whose repeated additions overflowed hands in an infinite x (or NaN from inf - inf):
+    // no such value may reach a result, so the term is undefined there.
+    bool bFinite = true;
+    for (unsigned k = 0; k < m_nKeyCount; ++k)
+        bFinite = bFinite && std::isfinite(pSlots[m_nKeySlots[k]]);
+    if (bFinite && s_nDepth < FUNC_MAX_DEPTH) {
         ++s_nDepth;
         bDefined = RunProgram(m_Program.data(), m_nValues, pSlots, pProject, stack);
         --s_nDepth;

@@ -2,6 +2,8 @@
 // random, the evaluation context and the dependency flags.
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <cerrno>
 #include <cfenv>
 #include <climits>
@@ -392,6 +394,21 @@ TEST(Evaluator, StaleErrorIndicatorsDoNotLeakIn)
     EXPECT_EQ(Value("x+1, exp(x), x^2.5, sin(x)", SSlots(1)), 2);
     std::feclearexcept(FE_ALL_EXCEPT);
     errno = 0;
+}
+
+TEST(Evaluator, InfiniteInputIsUndefined)
+{
+    // A sampling walk whose additions overflowed hands in an infinite x; not even a comparison
+    // may turn it into a value.
+    const double inf = std::numeric_limits<double>::infinity();
+    for (const char* pszText : {"x", "x>0", "abs(x)", "f1", "x*0"}) {
+        SCOPED_TRACE(pszText);
+        CFuncTerm term(nullptr, pszText);
+        EXPECT_FALSE(Evaluate(term, SSlots(inf), nullptr));
+        EXPECT_FALSE(Evaluate(term, SSlots(std::nan("")), nullptr));
+    }
+    CFuncTerm constant(nullptr, "2");  // a term that reads no slot does not care
+    EXPECT_TRUE(Evaluate(constant, SSlots(inf), nullptr));
 }
 
 TEST(Evaluator, FaultInsideAReferenceDoesNotLeakIntoTheCaller)
