@@ -93,10 +93,8 @@ void CStylePopupMenu::mouseMoveEvent(QMouseEvent* pEvent)
 
 void CStylePopupMenu::mouseReleaseEvent(QMouseEvent* pEvent)
 {
-    if (!rect().contains(pEvent->position().toPoint())) {
-        hide();
-        return;
-    }
+    // The release of the press that opened the menu arrives here too, usually outside it: only
+    // a release over an item chooses (a press outside closes the popup, as popups do).
     const int nItem = ItemAt(pEvent->position().toPoint());
     if (nItem >= 0)
         ClickItem(static_cast<size_t>(nItem));

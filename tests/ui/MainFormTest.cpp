@@ -203,6 +203,9 @@ TEST_F(MainForm, StyleMenuFromTheLabelCellChangesTheCurrentStep)
     EXPECT_TRUE(pMenu->isVisible());
     EXPECT_EQ(pMenu->PopupComponent(), pGrid);
     EXPECT_EQ(pGrid->currentRow(), 2);
+    // The release of the opening press, outside the menu, leaves it open.
+    QTest::mouseRelease(pMenu, Qt::RightButton, {}, QPoint(-20, -20));
+    EXPECT_TRUE(pMenu->isVisible());
 
     auto itemOf = [pMenu](uint8_t nKind, int nValue) {
         for (size_t i = 0; i < pMenu->Items().size(); ++i)
