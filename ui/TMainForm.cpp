@@ -258,9 +258,14 @@ void TMainForm::FileSaveButtonClick()
             szName.chop(4), szName += ".kvx";
         return szName;
     };
-    const QString szName =
-        CurrentFormatName(m_pDialogs->SaveFileName(this, CurrentFormatName(m_szFileName), "KURVIX-Dateien (*.kvx)"));
+    const QString szChosen = m_pDialogs->SaveFileName(this, CurrentFormatName(m_szFileName), "KURVIX-Dateien (*.kvx)");
+    const QString szName = CurrentFormatName(szChosen);
     if (szName.isEmpty())
+        return;
+    // The dialog asked about the name chosen there, not about the one written instead.
+    if (szName != szChosen && QFile::exists(szName) &&
+        !m_pDialogs->Question(this, QCoreApplication::applicationName(),
+                              szName + " existiert bereits.\nSoll die Datei ersetzt werden?"))
         return;
     m_szFileName = szName;
     SaveProject(szName);

@@ -195,6 +195,19 @@ TEST_F(DocumentCommands, LegacyFileIsSavedUnderTheCurrentExtension)
     EXPECT_TRUE(Exists(Path("chosen.kvx")));
     EXPECT_FALSE(Exists(Path("chosen.kvo")));
     EXPECT_EQ(m_pForm->m_szFileName, Path("chosen.kvx"));
+
+    // The .kvx written instead of a chosen .kvo is not replaced without asking.
+    Write("other.kvx", "f1=alt\n");
+    m_pDialogs->m_szSaveName = Path("other.kvo");
+    m_pDialogs->m_bAnswerYes = false;
+    const int nQuestions = m_pDialogs->m_Questions.size();
+    m_pForm->FileSaveButtonClick();
+    ASSERT_EQ(m_pDialogs->m_Questions.size(), nQuestions + 1);
+    EXPECT_TRUE(m_pDialogs->m_Questions.last().contains(Path("other.kvx")));
+    EXPECT_EQ(ReadFile(Path("other.kvx")), "f1=alt\n");
+    m_pDialogs->m_bAnswerYes = true;
+    m_pForm->FileSaveButtonClick();
+    EXPECT_NE(ReadFile(Path("other.kvx")), "f1=alt\n");
 }
 
 TEST_F(DocumentCommands, LoadErrorsKeepDocumentCaptionAndName)
