@@ -11,7 +11,7 @@
 #include <iterator>
 #include <unistd.h>
 
-#include "CScriptedDialogs.h"
+#include "CWindowTest.h"
 #include "project/CProject.h"
 #include "ui/CFunctionsPage.h"
 #include "ui/COptionsPage.h"
@@ -22,26 +22,12 @@
 namespace {
 const QString g_szQuestion = QString::fromUtf8("\u00C4nderungen speichern?");
 
-class DocumentCommands : public ::testing::Test {
+class DocumentCommands : public CWindowTest {
 protected:
     void SetUp() override
     {
-        m_pForm = std::make_unique<TMainForm>();
-        auto pDialogs = std::make_unique<CScriptedDialogs>();
-        m_pDialogs = pDialogs.get();
-        m_pForm->m_pDialogs = std::move(pDialogs);
-        m_pForm->FormCreate();
-        m_pForm->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_pForm.get()));
-        m_szDir = "/tmp/kurvix-doc-" + std::to_string(getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::string szCommand = "rm -rf '" + m_szDir + "' && mkdir -p '" + m_szDir + "'";
-        ASSERT_EQ(std::system(szCommand.c_str()), 0);
-    }
-    void TearDown() override
-    {
-        m_pForm.reset();
-        std::system(("rm -rf '" + m_szDir + "'").c_str());
+        CWindowTest::SetUp();
+        m_szDir = ScratchDirectory();
     }
 
     QString Path(const char* pszName) const { return QString::fromStdString(m_szDir + "/" + pszName); }
@@ -63,8 +49,6 @@ protected:
         ASSERT_TRUE(Document().m_bModified);
     }
 
-    std::unique_ptr<TMainForm> m_pForm;
-    CScriptedDialogs* m_pDialogs = nullptr;
     std::string m_szDir;
 };
 }  // namespace

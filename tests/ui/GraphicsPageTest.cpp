@@ -6,7 +6,7 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include "CScriptedDialogs.h"
+#include "CWindowTest.h"
 #include "project/CProject.h"
 #include "render/CPictureExport.h"
 #include "ui/CFunctionsPage.h"
@@ -27,14 +27,11 @@ public:
     mutable uint32_t m_nNow = 1000;
 };
 
-class GraphicsPage : public ::testing::Test {
+class GraphicsPage : public CWindowTest {
 protected:
     void SetUp() override
     {
-        m_pForm = std::make_unique<TMainForm>();
-        m_pForm->m_pDialogs = std::make_unique<CScriptedDialogs>();
-        m_pForm->FormCreate();
-        m_pForm->show();
+        CWindowTest::SetUp();
         m_pPage = m_pForm->GraphicsSheet;
         m_pPage->SetClock(std::make_unique<CFakeClock>());
         Document().SetFunction(1, "x");
@@ -64,7 +61,6 @@ protected:
         return Samples() - nBefore;
     }
 
-    std::unique_ptr<TMainForm> m_pForm;
     CGraphicsPage* m_pPage = nullptr;
 };
 }  // namespace

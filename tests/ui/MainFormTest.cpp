@@ -11,7 +11,7 @@
 #include <QToolButton>
 #include <fstream>
 
-#include "CScriptedDialogs.h"
+#include "CWindowTest.h"
 #include "kurvix_version.h"
 #include "project/CProject.h"
 #include "ui/CColorBox.h"
@@ -23,19 +23,8 @@
 #include "ui/TMainForm.h"
 
 namespace {
-class MainForm : public ::testing::Test {
+class MainForm : public CWindowTest {
 protected:
-    void SetUp() override
-    {
-        m_pForm = std::make_unique<TMainForm>();
-        auto pDialogs = std::make_unique<CScriptedDialogs>();
-        m_pDialogs = pDialogs.get();
-        m_pForm->m_pDialogs = std::move(pDialogs);
-        m_pForm->FormCreate();
-        m_pForm->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_pForm.get()));
-    }
-
     template <class T>
     T* Find(const char* pszName) const
     {
@@ -72,8 +61,6 @@ protected:
 
     QString Cell(QTableWidget* pGrid, int nRow, int nColumn) const { return pGrid->item(nRow, nColumn)->text(); }
 
-    std::unique_ptr<TMainForm> m_pForm;
-    CScriptedDialogs* m_pDialogs = nullptr;
 };
 }  // namespace
 

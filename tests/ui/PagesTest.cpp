@@ -20,7 +20,7 @@
 #include <iterator>
 #include <unistd.h>
 
-#include "CScriptedDialogs.h"
+#include "CWindowTest.h"
 #include "project/CProject.h"
 #include "ui/CFunctionsPage.h"
 #include "ui/COptionsPage.h"
@@ -29,25 +29,12 @@
 #include "view/CFuncVars.h"
 
 namespace {
-class Pages : public ::testing::Test {
+class Pages : public CWindowTest {
 protected:
     void SetUp() override
     {
-        m_pForm = std::make_unique<TMainForm>();
-        auto pDialogs = std::make_unique<CScriptedDialogs>();
-        m_pDialogs = pDialogs.get();
-        m_pForm->m_pDialogs = std::move(pDialogs);
-        m_pForm->FormCreate();
-        m_pForm->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_pForm.get()));
-        m_szDir = "/tmp/kurvix-pages-" + std::to_string(getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        ASSERT_EQ(std::system(("rm -rf '" + m_szDir + "' && mkdir -p '" + m_szDir + "'").c_str()), 0);
-    }
-    void TearDown() override
-    {
-        m_pForm.reset();
-        std::system(("rm -rf '" + m_szDir + "'").c_str());
+        CWindowTest::SetUp();
+        m_szDir = ScratchDirectory();
     }
 
     CProject& Document() const { return *m_pForm->m_pDocument; }
@@ -75,8 +62,6 @@ protected:
         printer.setPageMargins(QMarginsF(0, 0, 0, 0));
     }
 
-    std::unique_ptr<TMainForm> m_pForm;
-    CScriptedDialogs* m_pDialogs = nullptr;
     std::string m_szDir;
 };
 
