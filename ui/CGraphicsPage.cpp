@@ -224,8 +224,11 @@ void CGraphicsPage::GraphicsSheetExit()
 
 void CGraphicsPage::GraphicsButtonClick()
 {
-    if (m_Form.PageControl->currentWidget() != this)
+    // Entering the page does the same (range, repaint); only a shown page needs it done here.
+    if (m_Form.PageControl->currentWidget() != this) {
         m_Form.PageControl->setCurrentWidget(this);
+        return;
+    }
     StartDrawing(m_Form.m_pDocument->m_pFirstStep);
     PaintBoxPaint();
 }

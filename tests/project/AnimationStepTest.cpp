@@ -7,23 +7,12 @@
 #include <string>
 
 #include "project/CAnimationStep.h"
+#include "CTextFile.h"
 #include "project/CLineReader.h"
 #include "project/CProject.h"
 #include "project/ELoadSaveError.h"
 
 namespace {
-// A file holding the text, positioned at its start.
-struct STextFile {
-    std::FILE* m_pFile;
-    explicit STextFile(const std::string& szText) : m_pFile(std::tmpfile())
-    {
-        EXPECT_NE(m_pFile, nullptr);
-        std::fwrite(szText.data(), 1, szText.size(), m_pFile);
-        std::rewind(m_pFile);
-    }
-    ~STextFile() { std::fclose(m_pFile); }
-};
-
 // Reads one block from the text into the step; returns the line counter afterwards.
 uint32_t Read(CAnimationStep& step, const std::string& szText, uint32_t nLine = 0)
 {

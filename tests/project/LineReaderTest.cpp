@@ -5,20 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "CTextFile.h"
 #include "project/CLineReader.h"
 
 namespace {
-struct STextFile {
-    std::FILE* m_pFile;
-    explicit STextFile(const std::string& szText) : m_pFile(std::tmpfile())
-    {
-        EXPECT_NE(m_pFile, nullptr);
-        std::fwrite(szText.data(), 1, szText.size(), m_pFile);
-        std::rewind(m_pFile);
-    }
-    ~STextFile() { std::fclose(m_pFile); }
-};
-
 std::vector<std::string> Lines(const std::string& szText)
 {
     STextFile file(szText);

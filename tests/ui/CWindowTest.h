@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "CScriptedDialogs.h"
+#include "project/CProject.h"
 #include "ui/TMainForm.h"
 
 class CWindowTest : public ::testing::Test {
@@ -41,6 +42,17 @@ protected:
             EXPECT_EQ(std::system(("rm -rf '" + m_szDir + "' && mkdir -p '" + m_szDir + "'").c_str()), 0);
         }
         return m_szDir;
+    }
+
+    // A world of x -10 ... 10 and y -5 ... 5, without automatic ranges.
+    static void SetFixedView(CProject& project)
+    {
+        project.SetFlag(FLAG_XAUTO, false);
+        project.SetFlag(FLAG_YAUTO, false);
+        project.SetOption(OPT_XMIN, -10);
+        project.SetOption(OPT_XMAX, 10);
+        project.SetOption(OPT_YMIN, -5);
+        project.SetOption(OPT_YMAX, 5);
     }
 
     std::unique_ptr<TMainForm> m_pForm;

@@ -229,12 +229,7 @@ TEST_F(GraphicsPage, DragAndZoomMoveTheView)
 {
     m_pPage->PaintBox->setFixedSize(400, 200);
     CProject& project = Document();
-    project.SetFlag(FLAG_XAUTO, false);
-    project.SetFlag(FLAG_YAUTO, false);
-    project.SetOption(OPT_XMIN, -10);
-    project.SetOption(OPT_XMAX, 10);
-    project.SetOption(OPT_YMIN, -5);
-    project.SetOption(OPT_YMAX, 5);
+    SetFixedView(project);
     Enter();
     ASSERT_EQ(m_pPage->PaintBoxSize(), QSize(400, 200));
 

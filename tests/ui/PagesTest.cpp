@@ -65,17 +65,6 @@ protected:
     std::string m_szDir;
 };
 
-// A world of x -10 ... 10 and y -5 ... 5 on the picture, without automatic ranges.
-void SetView(CProject& project)
-{
-    project.SetFlag(FLAG_XAUTO, false);
-    project.SetFlag(FLAG_YAUTO, false);
-    project.SetOption(OPT_XMIN, -10);
-    project.SetOption(OPT_XMAX, 10);
-    project.SetOption(OPT_YMIN, -5);
-    project.SetOption(OPT_YMAX, 5);
-}
-
 // The length of the run of pixels of colour around (x, y), along a column or a row.
 int RunLength(const QImage& image, int x, int y, QRgb colour, bool bVertical)
 {
@@ -236,7 +225,7 @@ TEST_F(Pages, PrintLayoutKeepsTheMarginAndTheScreenProportions)
     // On a PDF page at 600 dpi through the printer itself.
     Document().SetFunction(1, "x");
     Step().m_bVisible[0] = true;
-    SetView(Document());
+    SetFixedView(Document());
     QPrinter printer(QPrinter::HighResolution);
     UsePdf(printer, Path("graph.pdf"));
     SPrintLayout layout;
@@ -256,7 +245,7 @@ TEST_F(Pages, PaperCurvesAreTwiceAsWideAndFollowTheScreen)
     Step().m_nColor[0] = 12;  // red
     Step().m_nColor[1] = 9;   // blue
     Step().m_nWidth[1] = 3;
-    SetView(Document());
+    SetFixedView(Document());
     const QRgb red = qRgb(255, 0, 0), blue = qRgb(0, 0, 255), black = qRgb(0, 0, 0);
     const auto Print = [this](const CFuncVars* pScreenJob) {
         QImage image(400, 200, QImage::Format_RGB32);
