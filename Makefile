@@ -3,7 +3,7 @@ JOBS    ?= $(shell nproc)
 BUILD   ?= build
 EXAMPLE ?= examples/curve-family.kvx
 
-.PHONY: deps build run test test-asan bench fuzz format clean
+.PHONY: deps build run test test-asan bench fuzz format clean install package
 
 deps:
 	@scripts/install-deps.sh
@@ -11,6 +11,15 @@ deps:
 build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
+
+# make install PREFIX=/usr DESTDIR=/tmp/stage: program, menu entry, file types, icon, examples.
+PREFIX  ?= /usr/local
+install: build
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
+
+# make package: build/kurvix_VERSION_ARCH.deb
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 run: build
 	$(BUILD)/kurvix $(wildcard $(EXAMPLE))
