@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "project/CLineReader.h"
+#include "project/CNumberText.h"
 #include "project/CProject.h"
 #include "project/CScanText.h"
 #include "project/ELoadSaveError.h"
@@ -127,8 +128,8 @@ void CAnimationStep::WriteBlock(std::string& szOut) const
         szOut += "-samerange\n";
     } else {
         for (unsigned i = 0; i < FUNC_NVARS; ++i) {
-            std::snprintf(szLine, sizeof szLine, "-range%u=%10.8g,%01.8g,%u\n", i, m_dMin[i], m_dStep[i], m_nCount[i]);
-            szOut += szLine;
+            szOut += "-range" + std::to_string(i) + '=' + CNumberText::Format(m_dMin[i], 10) + ',' +
+                     CNumberText::Format(m_dStep[i], 1) + ',' + std::to_string(m_nCount[i]) + '\n';
         }
     }
     if (m_bConnect)

@@ -67,7 +67,7 @@ void CProjectReader::SetFunction(CProject& project, unsigned nIndex, const std::
     try {
         project.SetFunction(nIndex, szText.c_str());
     } catch (const EFuncError& error) {
-        throw ELoadFuncError(error, WithoutLeadingBlanks(szText), nLine);
+        throw ELoadFuncError(error, WithoutLeadingBlanks(szText), nLine, nIndex);
     }
 }
 

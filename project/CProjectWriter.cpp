@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "project/CNumberText.h"
 #include "project/CProject.h"
 #include "project/ELoadSaveError.h"
 
@@ -25,8 +26,8 @@ std::string CProjectWriter::Format(const CProject& project)
     if (project.m_pTransform)
         szText += "transform=" + project.m_pTransform->m_pszText + '\n';
     for (unsigned i = 0; i < OPT_COUNT; ++i) {
-        std::snprintf(szLine, sizeof szLine, "%s=%10.8g\n", g_OptionKeys[i], project.m_dOptions[i]);
-        szText += szLine;
+        szText += g_OptionKeys[i];
+        szText += '=' + CNumberText::Format(project.m_dOptions[i], 10) + '\n';
     }
     std::snprintf(szLine, sizeof szLine, "flags=%08x\n", project.m_nFlags);
     szText += szLine;

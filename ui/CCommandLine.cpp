@@ -76,7 +76,7 @@ bool CCommandLine::LoadProject(CProject& project, const char* pszFileName)
         else
             PrintError(szPrefix + " in Zeile " + std::to_string(error.m_nLine));
     } catch (const ELoadFuncError& error) {
-        PrintError(szPrefix + ": " + ToUtf8(error.m_pszMessage) + " bei: " + ToUtf8(error.Excerpt()));
+        PrintError(szPrefix + ": " + ToUtf8(error.m_pszMessage) + " " + ToUtf8(error.Location()));
     } catch (const EFuncError& error) {
         PrintError(szPrefix + ": " + ToUtf8(error.m_pszMessage));
     }

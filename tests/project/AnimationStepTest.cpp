@@ -410,7 +410,7 @@ TEST(AnimationStepBlock, EveryLine)
     step.m_nColor[0] = 3;
     step.m_nWidth[0] = 2;
     EXPECT_EQ(Block(step), "-name=Schritt eins\n"
-                           "-range0=1.2345679e+08,0.33333333,4294967295\n"
+                           "-range0= 123456789,0.3333333333333333,4294967295\n"
                            "-range1=    -1e-05,1e+22,0\n"
                            "-range2=         0,1,0\n"
                            "-speed=250\n"
@@ -484,15 +484,17 @@ TEST(AnimationStepRead, RoundTrip)
     EXPECT_EQ(read.m_nWait, 2u);
 }
 
-TEST(AnimationStepRead, RangesAreRoundedToEightDigits)
+TEST(AnimationStepRead, RangesReadBackExactly)
 {
+    // Once rounded to eight digits; now every digit that is needed is written.
     CAnimationStep step;
     step.m_dMin[0] = 1.23456789;
     step.m_dStep[0] = 0.1 + 0.2;
     CAnimationStep read;
     Read(read, Block(step));
-    EXPECT_EQ(read.m_dMin[0], 1.2345679);
-    EXPECT_EQ(read.m_dStep[0], 0.3);
+    EXPECT_EQ(read.m_dMin[0], 1.23456789);
+    EXPECT_EQ(read.m_dStep[0], 0.1 + 0.2);
+    EXPECT_NE(Block(step).find("-range0=1.23456789,0.30000000000000004,100\n"), std::string::npos);
 }
 
 TEST(AnimationStepRead, ConnectIsOnlySetWhenTheBlockSaysSo)

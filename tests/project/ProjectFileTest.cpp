@@ -133,9 +133,9 @@ TEST_F(ProjectFile, EveryFieldSurvivesARoundTrip)
     EXPECT_EQ(loaded.GetFunction(2), nullptr);
     ASSERT_NE(loaded.m_pTransform, nullptr);
     EXPECT_EQ(loaded.m_pTransform->m_pszText, "fx+1, fy*2");
-    EXPECT_EQ(loaded.m_dOptions[OPT_XMIN], 0.12345679);  // rounded to 8 significant digits
+    EXPECT_EQ(loaded.m_dOptions[OPT_XMIN], 0.123456789);  // every digit that is needed is written
     EXPECT_EQ(loaded.m_dOptions[OPT_XMAX], -1e-7);
-    EXPECT_EQ(loaded.m_dOptions[OPT_YMAX], 1.2345679e11);
+    EXPECT_EQ(loaded.m_dOptions[OPT_YMAX], 123456789012.0);
     EXPECT_EQ(loaded.m_dOptions[OPT_TRMODE], 1);
     EXPECT_EQ(loaded.m_nFlags, 0x7Au);
 
@@ -143,7 +143,7 @@ TEST_F(ProjectFile, EveryFieldSurvivesARoundTrip)
     ASSERT_NE(p1, nullptr);
     EXPECT_EQ(std::string(p1->m_szName), std::string(39, 'N'));
     EXPECT_EQ(p1->m_dMin[0], -3.25);
-    EXPECT_EQ(p1->m_dStep[0], 0.33333333);
+    EXPECT_EQ(p1->m_dStep[0], 1.0 / 3.0);
     EXPECT_EQ(p1->m_nCount[1], 7u);
     EXPECT_FALSE(p1->m_bConnect);
     EXPECT_EQ(p1->m_nSpeed, 250u);
@@ -177,6 +177,40 @@ TEST_F(ProjectFile, EveryFieldSurvivesARoundTrip)
     // What was loaded saves to the same bytes again.
     loaded.Save(Path("again.kvx").c_str());
     EXPECT_EQ(Read(Path("again.kvx")), Read(Path("all.kvx")));
+}
+
+TEST_F(ProjectFile, EveryNumberReadsBackAsWritten)
+{
+    // Values that eight digits carry keep the bytes files have always had; the others get the
+    // digits they need, and no more.
+    const struct {
+        const char* m_pszName;
+        double m_dValue;
+        const char* m_pszText;
+    } rows[] = {
+        {"half", 0.5, "       0.5"},
+        {"default x start", -10, "       -10"},
+        {"eight digits", 0.12345678, "0.12345678"},
+        {"nine digits", 0.123456789, "0.123456789"},
+        {"close to 0.2", 0.2000000001, "0.2000000001"},
+        {"its neighbour", 0.2000000002, "0.2000000002"},
+        {"a third", 1.0 / 3.0, "0.3333333333333333"},
+        {"tiny", 1e-300, "    1e-300"},
+        {"largest", 1.7976931348623157e308, "1.7976931348623157e+308"},
+        {"above 2^53", 9007199254740993.0, "9007199254740992"},
+    };
+    for (const auto& row : rows) {
+        CProject project;
+        project.SetOption(OPT_XMIN, row.m_dValue);
+        project.m_pFirstStep->SetStep(0, row.m_dValue);
+        project.Save(Path("n.kvx").c_str());
+        const std::string szFile = Read(Path("n.kvx"));
+        EXPECT_NE(szFile.find(std::string("xmin=") + row.m_pszText + "\r\n"), std::string::npos) << row.m_pszName;
+        CProject loaded;
+        loaded.Load(Path("n.kvx").c_str());
+        EXPECT_EQ(loaded.m_dOptions[OPT_XMIN], row.m_dValue) << row.m_pszName;
+        EXPECT_EQ(loaded.m_pFirstStep->m_dStep[0], row.m_dValue) << row.m_pszName;
+    }
 }
 
 TEST_F(ProjectFile, LongFormulaLinesLoadWhole)
@@ -289,6 +323,7 @@ TEST_F(ProjectFile, CompileErrorLeavesLoadAsTheCompilersError)
         EXPECT_STREQ(error.m_pszMessage, ") erwartet");
         EXPECT_EQ(error.m_nPosition, 5);
         EXPECT_EQ(error.Excerpt(), "");
+        EXPECT_EQ(error.Location(), "in f4 bei: (Ende von \x84sin(x\")");
         EXPECT_EQ(error.m_nLine, 2u);
     }
     try {
@@ -298,6 +333,15 @@ TEST_F(ProjectFile, CompileErrorLeavesLoadAsTheCompilersError)
     } catch (const EFuncError& error) {  // callers that know only the compiler's type catch it too
         EXPECT_STREQ(error.m_pszMessage, "Unerwartes Symbol");
         EXPECT_EQ(static_cast<const ELoadFuncError&>(error).Excerpt(), "*fy");
+        EXPECT_EQ(static_cast<const ELoadFuncError&>(error).Location(), "in Transformationsterm bei: *fy");
+    }
+    // A long text shows its last forty characters.
+    try {
+        CProject other;
+        other.Load(Write("long.kvx", "f50=" + std::string(60, '1') + "+sin(\n").c_str());
+        FAIL() << "no error";
+    } catch (const ELoadFuncError& error) {
+        EXPECT_EQ(error.Location(), "in f50 bei: (Ende von \x84..." + std::string(35, '1') + "+sin(\")");
     }
 }
 
