@@ -41,7 +41,8 @@ public:
     // The value range and the moves of the view; the work is done in view/CViewRange.
     void DetermineRange();
     void ShiftView(double dX, double dY);
-    void ZoomView(double dFactor, uint32_t nWidth, uint32_t nHeight);
+    // False, and nothing changed, when zooming in further would lose the view's resolution.
+    bool ZoomView(double dFactor, uint32_t nWidth, uint32_t nHeight);
 
     // Throws ELoadSaveError{0} and leaves the file and m_bModified as they were when it fails.
     void Save(const char* pszFileName);

@@ -6,10 +6,12 @@
 #include <QStyle>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "expr/EFuncError.h"
 #include "project/CProject.h"
 #include "ui/CAnsi.h"
+#include "ui/CEditGrid.h"
 #include "ui/CGridDelegate.h"
 #include "ui/CStepEditors.h"
 #include "ui/CStylePopupMenu.h"
@@ -18,7 +20,7 @@
 CFunctionsPage::CFunctionsPage(TMainForm& form) : m_Form(form)
 {
     setObjectName("FunctionsSheet");
-    m_pFunctionsGrid = new QTableWidget(static_cast<int>(MAX_FUNCTIONS), 2, this);
+    m_pFunctionsGrid = new CEditGrid(static_cast<int>(MAX_FUNCTIONS), 2, this);
     QTableWidget& grid = *m_pFunctionsGrid;
     grid.setObjectName("FunctionsGrid");
     grid.horizontalHeader()->hide();
@@ -42,7 +44,17 @@ CFunctionsPage::CFunctionsPage(TMainForm& form) : m_Form(form)
     m_pDelegate = new CGridDelegate(form, CGridDelegate::FunctionsGrid, &grid);
     m_pDelegate->SetEditTextHandler(
         [this](int nRow, int nColumn, const QString& szText) { FunctionsGridSetEditText(nColumn, nRow, szText); });
+    m_pDelegate->SetCellErrorHandler([this](int nRow, int nColumn) { return nColumn == 1 ? FormulaError(nRow) : QString(); });
+    // Escape takes back what was typed; the document gets the text the cell shows again.
+    connect(m_pDelegate, &QAbstractItemDelegate::closeEditor, this,
+            [this](QWidget*, QAbstractItemDelegate::EndEditHint hint) {
+                const int nRow = m_pFunctionsGrid->currentRow();
+                if (hint == QAbstractItemDelegate::RevertModelCache && nRow >= 0)
+                    if (const QTableWidgetItem* pItem = m_pFunctionsGrid->item(nRow, 1))
+                        FunctionsGridSetEditText(1, nRow, pItem->text());
+            });
     grid.setItemDelegate(m_pDelegate);
+    m_Errors.resize(MAX_FUNCTIONS);
     grid.viewport()->installEventFilter(this);
 
     m_pStepEditors = new CStepEditors(form, this);
@@ -71,8 +83,23 @@ void CFunctionsPage::FillFunctionsGrid()
         const CFuncTerm* pTerm = m_Form.m_pDocument->GetFunction(r + 1);
         grid.setItem(static_cast<int>(r), 1, new QTableWidgetItem(pTerm ? Ansi::ToQString(pTerm->m_pszText) : QString()));
     }
+    std::fill(m_Errors.begin(), m_Errors.end(), QString());
     grid.viewport()->update();
     m_Form.m_bUpdating = false;
+}
+
+QString CFunctionsPage::FormulaError(int nRow) const
+{
+    return nRow >= 0 && static_cast<size_t>(nRow) < m_Errors.size() ? m_Errors[static_cast<size_t>(nRow)] : QString();
+}
+
+QStringList CFunctionsPage::FailingFunctions() const
+{
+    QStringList names;
+    for (size_t r = 0; r < m_Errors.size(); ++r)
+        if (!m_Errors[r].isEmpty())
+            names << QString("f%1").arg(r + 1);
+    return names;
 }
 
 void CFunctionsPage::FillStepsBox()
@@ -105,10 +132,21 @@ void CFunctionsPage::FunctionsGridSetEditText(int, int nRow, const QString& szTe
     try {
         m_Form.m_pDocument->SetFunction(static_cast<unsigned>(nRow + 1), szAnsi.c_str());
         m_Form.ShowStatus(QString());
+        SetError(nRow, QString());
     } catch (const EFuncError& error) {
-        m_Form.ShowStatus(Ansi::ToQString(error.m_pszMessage) + " in f" + QString::number(nRow + 1) + " bei: " +
-                          Ansi::Excerpt(szText, error.m_nPosition));
+        const QString szMessage = Ansi::ToQString(error.m_pszMessage) + " in f" + QString::number(nRow + 1) +
+                                  " bei: " + Ansi::Excerpt(szText, error.m_nPosition);
+        m_Form.ShowStatus(szMessage);
+        SetError(nRow, szMessage);
     }
+}
+
+void CFunctionsPage::SetError(int nRow, const QString& szMessage)
+{
+    if (nRow < 0 || static_cast<size_t>(nRow) >= m_Errors.size() || m_Errors[static_cast<size_t>(nRow)] == szMessage)
+        return;
+    m_Errors[static_cast<size_t>(nRow)] = szMessage;
+    m_pFunctionsGrid->viewport()->update();
 }
 
 bool CFunctionsPage::FunctionsGridMouseDown(const QPoint& pos)

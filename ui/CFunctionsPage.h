@@ -1,7 +1,9 @@
 #pragma once
 // The "Funktionen" page: the functions grid, compiled at every keystroke, with the style samples
 // of the current step in its label cells; below it the variables and animation-steps editors.
+#include <QStringList>
 #include <QWidget>
+#include <vector>
 
 class QTableWidget;
 class CGridDelegate;
@@ -24,6 +26,11 @@ public:
     void FormResize();
 
     void FunctionsGridSetEditText(int nColumn, int nRow, const QString& szText);
+    // The message of a row whose typed text did not compile, else empty. Such a row keeps its
+    // text in the grid, drawn red, while the document holds nothing for it.
+    QString FormulaError(int nRow) const;
+    // The names ("f4") of the functions whose typed text is not in the document.
+    QStringList FailingFunctions() const;
     // Any mouse button; true when the click opened the style menu (or was in the label column).
     bool FunctionsGridMouseDown(const QPoint& pos);
 
@@ -31,8 +38,11 @@ protected:
     bool eventFilter(QObject* pObject, QEvent* pEvent) override;
 
 private:
+    void SetError(int nRow, const QString& szMessage);
+
     TMainForm& m_Form;
     QTableWidget* m_pFunctionsGrid;
     CGridDelegate* m_pDelegate;
     CStepEditors* m_pStepEditors;
+    std::vector<QString> m_Errors;  // per row
 };

@@ -84,7 +84,11 @@ void CGraphicsPage::StartDrawing(CAnimationStep* pStartStep)
     if (pStartStep) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         m_Form.ShowStatus("Ermittle Wertebereich...");
+        // The automatic range is recomputed at every start; what it writes is no change of the
+        // user's, and must not bring up the unsaved-changes prompt for an untouched file.
+        const bool bModified = project.m_bModified;
         project.DetermineRange();
+        project.m_bModified = bModified;
         m_Form.OptionsSheet->FillOptionsPage();
         QApplication::restoreOverrideCursor();
         m_nMaxSamples = 0;
@@ -260,7 +264,11 @@ void CGraphicsPage::SkipButtonClick()
 
 void CGraphicsPage::Zoom(double dFactor)
 {
-    m_Form.m_pDocument->ZoomView(dFactor, Width(), Height());
+    if (!m_Form.m_pDocument->ZoomView(dFactor, Width(), Height())) {
+        m_Form.ShowStatus("Weiter vergr\u00F6\u00DFern geht nicht: die Rechengenauigkeit reicht nicht aus.");
+        return;
+    }
+    m_Form.OptionsSheet->FillOptionsPage();  // the page shows the document's ranges
     PaintBoxPaint();
 }
 
@@ -300,6 +308,7 @@ void CGraphicsPage::PaintBoxMouseMove(int nX, int nY)
         vars.UnmapPoint(m_nMouseX, m_nMouseY, ax, ay);
         vars.UnmapPoint(nX, nY, bx, by);
         project.ShiftView(ax - bx, ay - by);
+        m_Form.OptionsSheet->FillOptionsPage();
         // The picture moves with the mouse at once; the new one takes its place once it has
         // caught up, so the curves follow without flicker.
         const QImage shown = Picture();

@@ -1,7 +1,10 @@
 #include "ui/CGridDelegate.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QHelpEvent>
 #include <QLineEdit>
+#include <QToolTip>
 #include <QPainter>
 
 #include "project/CProject.h"
@@ -42,11 +45,30 @@ void CGridDelegate::paint(QPainter* pPainter, const QStyleOptionViewItem& option
     if (bFixed)
         DrawLabelCell(*pPainter, option.rect, index.row(), szText);
     else
-        DrawValueCell(*pPainter, option, szText);
+        DrawValueCell(*pPainter, option, szText, !CellError(index).isEmpty());
     pPainter->restore();
 }
 
-void CGridDelegate::DrawValueCell(QPainter& painter, const QStyleOptionViewItem& option, const QString& szText) const
+QString CGridDelegate::CellError(const QModelIndex& index) const
+{
+    return m_CellError ? m_CellError(index.row(), index.column()) : QString();
+}
+
+bool CGridDelegate::helpEvent(QHelpEvent* pEvent, QAbstractItemView* pView, const QStyleOptionViewItem& option,
+                              const QModelIndex& index)
+{
+    if (pEvent->type() == QEvent::ToolTip) {
+        const QString szError = CellError(index);
+        if (!szError.isEmpty()) {
+            QToolTip::showText(pEvent->globalPos(), szError, pView->viewport(), option.rect);
+            return true;
+        }
+    }
+    return QStyledItemDelegate::helpEvent(pEvent, pView, option, index);
+}
+
+void CGridDelegate::DrawValueCell(QPainter& painter, const QStyleOptionViewItem& option, const QString& szText,
+                                  bool bError) const
 {
     const QRect& r = option.rect;
     const QPalette& palette = option.palette;
@@ -59,7 +81,7 @@ void CGridDelegate::DrawValueCell(QPainter& painter, const QStyleOptionViewItem&
         canvas.SetBrushStyle(EBrushStyle::Solid);
         canvas.Rectangle(r.left(), r.top() - 1, r.left() + r.width() + 1, r.top() + r.height() + 1);
     }
-    painter.setPen(palette.color(bSelected ? QPalette::HighlightedText : QPalette::Text));
+    painter.setPen(bError ? QColor(192, 0, 0) : palette.color(bSelected ? QPalette::HighlightedText : QPalette::Text));
     painter.setFont(option.font);
     painter.drawText(QRect(r.left() + 2, r.top() + 2, r.width() - 2, r.height() - 2),
                      Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, szText);

@@ -13,15 +13,21 @@ public:
     enum EGrid { FunctionsGrid, VariablesBox, StepsBox };
     using EditTextHandler = std::function<void(int nRow, int nColumn, const QString& szText)>;
     using EditDoneHandler = std::function<void(int nRow, int nColumn)>;
+    // The error of a cell's text, empty when it has none; such a cell is drawn red, the error is
+    // its tooltip.
+    using CellErrorHandler = std::function<QString(int nRow, int nColumn)>;
 
     CGridDelegate(TMainForm& form, EGrid grid, QObject* pParent);
 
     void SetEditTextHandler(EditTextHandler handler) { m_OnEditText = std::move(handler); }
     void SetEditDoneHandler(EditDoneHandler handler) { m_OnEditDone = std::move(handler); }
+    void SetCellErrorHandler(CellErrorHandler handler) { m_CellError = std::move(handler); }
 
     void paint(QPainter* pPainter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QWidget* createEditor(QWidget* pParent, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     void setModelData(QWidget* pEditor, QAbstractItemModel* pModel, const QModelIndex& index) const override;
+    bool helpEvent(QHelpEvent* pEvent, QAbstractItemView* pView, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override;
 
     // A fixed cell as a raised button face: a dark outline one pixel outside the cell, white left
     // and top edges, grey right and bottom edges. Right and bottom are exclusive.
@@ -30,10 +36,13 @@ public:
 
 private:
     void DrawLabelCell(QPainter& painter, const QRect& rect, int nRow, const QString& szText) const;
-    void DrawValueCell(QPainter& painter, const QStyleOptionViewItem& option, const QString& szText) const;
+    void DrawValueCell(QPainter& painter, const QStyleOptionViewItem& option, const QString& szText,
+                       bool bError) const;
+    QString CellError(const QModelIndex& index) const;
 
     TMainForm& m_Form;
     EGrid m_Grid;
     EditTextHandler m_OnEditText;
     EditDoneHandler m_OnEditDone;
+    CellErrorHandler m_CellError;
 };

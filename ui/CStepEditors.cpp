@@ -16,6 +16,7 @@
 #include "project/CScanText.h"
 #include "render/CRenderer.h"
 #include "ui/CAnsi.h"
+#include "ui/CEditGrid.h"
 #include "ui/CFunctionsPage.h"
 #include "ui/CGridDelegate.h"
 #include "ui/CToolIcons.h"
@@ -51,7 +52,7 @@ CStepEditors::CStepEditors(TMainForm& form, QWidget* pParent) : QWidget(pParent)
     pBevel1->setObjectName("Bevel1");
     pBevel1->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
 
-    m_pVariablesBox = new QTableWidget(4, 5, pBevel1);
+    m_pVariablesBox = new CEditGrid(4, 5, pBevel1);
     QTableWidget& vars = *m_pVariablesBox;
     vars.setObjectName("VariablesBox");
     const int nRowHeight = std::max(20, metrics.height() + 6);
@@ -125,7 +126,7 @@ CStepEditors::CStepEditors(TMainForm& form, QWidget* pParent) : QWidget(pParent)
     auto* pBevel2 = new QFrame(this);
     pBevel2->setObjectName("Bevel2");
     pBevel2->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-    m_pStepsBox = new QTableWidget(1, 1, pBevel2);
+    m_pStepsBox = new CEditGrid(1, 1, pBevel2);
     QTableWidget& steps = *m_pStepsBox;
     steps.setObjectName("StepsBox");
     ConfigureGrid(steps, std::max(16, metrics.height() + 2));

@@ -22,6 +22,30 @@ bool CUserDialogs::Question(QWidget* pParent, const QString& szCaption, const QS
     return box.exec() == QMessageBox::Yes;
 }
 
+CUserDialogs::EAnswer CUserDialogs::QuestionOrCancel(QWidget* pParent, const QString& szCaption,
+                                                     const QString& szText)
+{
+    QMessageBox box(QMessageBox::Question, szCaption, szText, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                    pParent);
+    box.button(QMessageBox::Yes)->setText("Ja");
+    box.button(QMessageBox::No)->setText("Nein");
+    box.button(QMessageBox::Cancel)->setText("Abbrechen");
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::Cancel);
+    const int nResult = box.exec();
+    return nResult == QMessageBox::Yes ? Yes : nResult == QMessageBox::No ? No : Cancel;
+}
+
+bool CUserDialogs::Confirm(QWidget* pParent, const QString& szCaption, const QString& szText)
+{
+    QMessageBox box(QMessageBox::Warning, szCaption, szText, QMessageBox::Yes | QMessageBox::Cancel, pParent);
+    box.button(QMessageBox::Yes)->setText("Ja");
+    box.button(QMessageBox::Cancel)->setText("Abbrechen");
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.setEscapeButton(QMessageBox::Cancel);
+    return box.exec() == QMessageBox::Yes;
+}
+
 QString CUserDialogs::OpenFileName(QWidget* pParent, const QString& szProposed, const QString& szFilter)
 {
     QFileDialog dialog(pParent, QString(), szProposed, szFilter);

@@ -15,6 +15,11 @@ public:
     virtual void Warning(QWidget* pParent, const QString& szText);
     // A question with Yes and No; true for Yes.
     virtual bool Question(QWidget* pParent, const QString& szCaption, const QString& szText);
+    // A question with Yes, No and Cancel; Escape and closing the box count as Cancel.
+    enum EAnswer { Yes, No, Cancel };
+    virtual EAnswer QuestionOrCancel(QWidget* pParent, const QString& szCaption, const QString& szText);
+    // A warning that asks to go on, with Yes and Cancel; true for Yes, Escape counts as Cancel.
+    virtual bool Confirm(QWidget* pParent, const QString& szCaption, const QString& szText);
     // A file name, or empty when the dialog was cancelled.
     virtual QString OpenFileName(QWidget* pParent, const QString& szProposed, const QString& szFilter);
     virtual QString SaveFileName(QWidget* pParent, const QString& szProposed, const QString& szFilter);

@@ -53,10 +53,11 @@ TMainForm::TMainForm(QWidget* pParent)
     FontButton = AddToolButton("FontButton", "Textformatierung", CToolIcons::Font, false);
     pToolBar->addSeparator();
     GraphicsButton = AddToolButton("GraphicsButton", "Grafik neu zeichnen", CToolIcons::Graphics, true);
-    PauseButton = AddToolButton("PauseButton", "Animation unterbrechen", CToolIcons::Pause, true);
-    SkipButton = AddToolButton("SkipButton", "Animationsschritt \u00FCberspringen", CToolIcons::Skip, true);
-    ZoominButton = AddToolButton("ZoominButton", "Vergr\u00F6\u00DFern", CToolIcons::ZoomIn, true);
-    ZoomoutButton = AddToolButton("ZoomoutButton", "Verkleinern", CToolIcons::ZoomOut, true);
+    // Pause, skip and zoom act on the Grafik page; it enables them while it is shown.
+    PauseButton = AddToolButton("PauseButton", "Animation unterbrechen", CToolIcons::Pause, false);
+    SkipButton = AddToolButton("SkipButton", "Animationsschritt \u00FCberspringen", CToolIcons::Skip, false);
+    ZoominButton = AddToolButton("ZoominButton", "Vergr\u00F6\u00DFern", CToolIcons::ZoomIn, false);
+    ZoomoutButton = AddToolButton("ZoomoutButton", "Verkleinern", CToolIcons::ZoomOut, false);
 
     PageControl = new QTabWidget(this);
     PageControl->setObjectName("PageControl");
@@ -126,7 +127,7 @@ QToolButton* TMainForm::AddToolButton(const char* pszName, const QString& szHint
 
 void TMainForm::FormCreate(const QString& szFileName)
 {
-    setWindowTitle(QCoreApplication::applicationName() + " V" + KURVIX_VERSION_TEXT);
+    ShowCaption(QString());
     FunctionsSheet->WriteVariablesHeadings();
     StylePopupMenu = new CStylePopupMenu(m_pDocument, m_pDocument->m_nPaletteSize, this);
     StylePopupMenu->SetClickHandler(
@@ -186,8 +187,8 @@ bool TMainForm::OpenProject(const QString& szFileName)
                                                 : szPrefix + ": Datei nicht gefunden");
         return false;
     } catch (const ELoadFuncError& error) {
-        m_pDialogs->Warning(this, szPrefix + ": " + Ansi::ToQString(error.m_pszMessage) + " bei: " +
-                                      Ansi::ToQString(error.Excerpt()));
+        m_pDialogs->Warning(this, szPrefix + ": " + Ansi::ToQString(error.m_pszMessage) + " " +
+                                      Ansi::ToQString(error.Location()));
         return false;
     } catch (const EFuncError& error) {
         m_pDialogs->Warning(this, szPrefix + ": " + Ansi::ToQString(error.m_pszMessage));
@@ -195,7 +196,7 @@ bool TMainForm::OpenProject(const QString& szFileName)
     }
     m_szFileName = szFileName;
     m_szOpenFileName = szFileName;  // also for a file named on the command line
-    setWindowTitle(QCoreApplication::applicationName() + " - " + szFileName);
+    ShowCaption(szFileName);
     ReplaceDocument(std::move(pProject), true);
     return true;
 }
@@ -224,24 +225,37 @@ void TMainForm::ReplaceDocument(std::unique_ptr<CProject> pProject, bool bChoose
     }
 }
 
-void TMainForm::QuerySave()
+void TMainForm::ShowCaption(const QString& szFileName)
+{
+    setWindowTitle(szFileName.isEmpty() ? QCoreApplication::applicationName() + " V" + KURVIX_VERSION_TEXT
+                                        : QCoreApplication::applicationName() + " - " + szFileName);
+}
+
+bool TMainForm::QuerySave()
 {
     if (!m_pDocument->m_bModified)
-        return;
-    if (m_pDialogs->Question(this, m_szFileName, "\u00C4nderungen speichern?"))
-        FileSaveButtonClick();
+        return true;
+    switch (m_pDialogs->QuestionOrCancel(this, m_szFileName, "\u00C4nderungen speichern?")) {
+    case CUserDialogs::Yes: return FileSaveButtonClick();
+    case CUserDialogs::No: return true;
+    case CUserDialogs::Cancel: break;
+    }
+    return false;
 }
 
 void TMainForm::FileNewButtonClick()
 {
-    QuerySave();
+    if (!QuerySave())
+        return;
     ReplaceDocument(std::make_unique<CProject>(), false);
     m_szFileName.clear();
+    ShowCaption(m_szFileName);
 }
 
 void TMainForm::FileOpenButtonClick()
 {
-    QuerySave();
+    if (!QuerySave())
+        return;
     const QString szName = m_pDialogs->OpenFileName(this, m_szOpenFileName, "KURVIX-Dateien (*.kvx *.kvo)");
     if (szName.isEmpty())
         return;
@@ -249,8 +263,18 @@ void TMainForm::FileOpenButtonClick()
     OpenProject(szName);
 }
 
-void TMainForm::FileSaveButtonClick()
+bool TMainForm::FileSaveButtonClick()
 {
+    // The file cannot hold a formula that does not compile (it would not load again); the user
+    // hears which ones stay behind before anything is written.
+    const QStringList failing = FunctionsSheet->FailingFunctions();
+    if (!failing.isEmpty()) {
+        const QString szText = failing.size() == 1
+                                   ? failing[0] + " enth\u00E4lt einen Fehler und wird nicht gespeichert."
+                                   : failing.join(", ") + " enthalten einen Fehler und werden nicht gespeichert.";
+        if (!m_pDialogs->Confirm(this, QCoreApplication::applicationName(), szText + " Trotzdem speichern?"))
+            return false;
+    }
     // Only the current format is written, and a file of it loads back only under ".kvx": a
     // legacy name is proposed, and taken, with that extension.
     const auto CurrentFormatName = [](QString szName) {
@@ -261,14 +285,14 @@ void TMainForm::FileSaveButtonClick()
     const QString szChosen = m_pDialogs->SaveFileName(this, CurrentFormatName(m_szFileName), "KURVIX-Dateien (*.kvx)");
     const QString szName = CurrentFormatName(szChosen);
     if (szName.isEmpty())
-        return;
+        return false;
     // The dialog asked about the name chosen there, not about the one written instead.
     if (szName != szChosen && QFile::exists(szName) &&
         !m_pDialogs->Question(this, QCoreApplication::applicationName(),
                               szName + " existiert bereits.\nSoll die Datei ersetzt werden?"))
-        return;
+        return false;
     m_szFileName = szName;
-    SaveProject(szName);
+    return SaveProject(szName);
 }
 
 bool TMainForm::SaveProject(const QString& szFileName)
@@ -279,14 +303,13 @@ bool TMainForm::SaveProject(const QString& szFileName)
         m_pDialogs->Warning(this, "Fehler beim Speichern");
         return false;
     }
-    setWindowTitle(QCoreApplication::applicationName() + " - " + szFileName);
+    ShowCaption(szFileName);
     return true;
 }
 
 bool TMainForm::FormCloseQuery()
 {
-    QuerySave();
-    return true;
+    return QuerySave();
 }
 
 void TMainForm::closeEvent(QCloseEvent* pEvent)

@@ -44,10 +44,13 @@ public:
     // The document commands.
     void FileNewButtonClick();
     void FileOpenButtonClick();
-    void FileSaveButtonClick();
-    void QuerySave();
+    // True when the document was written.
+    bool FileSaveButtonClick();
+    // Asks about unsaved changes. False when the command that asked must stop: the user chose
+    // Abbrechen, or wanted to save and the save did not happen (dialog cancelled, save failed).
+    bool QuerySave();
     bool SaveProject(const QString& szFileName);
-    // Asks about unsaved changes; closing is never refused.
+    // Asks about unsaved changes; false refuses the closing.
     bool FormCloseQuery();
 
     // Copy and print act on the page shown.
@@ -104,6 +107,8 @@ private:
     // Makes pProject the document and fills the pages from it; bChoosePage shows the notes page if
     // the notes hold text, else the functions page.
     void ReplaceDocument(std::unique_ptr<CProject> pProject, bool bChoosePage);
+    // The caption for a file name; without one, the caption of the start.
+    void ShowCaption(const QString& szFileName);
 
     QWidget* m_pShownPage = nullptr;  // the page whose exit comes next
     std::unique_ptr<QPrinter> m_pPrinter;

@@ -1,5 +1,9 @@
 #include "view/CViewRange.h"
 
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+
 #include "project/CProject.h"
 #include "view/CFuncVars.h"
 
@@ -73,7 +77,19 @@ void CViewRange::ShiftView(CProject& project, double dX, double dY)
     project.SetOption(OPT_YMAX, pOptions[OPT_YMAX] + dY);
 }
 
-void CViewRange::ZoomView(CProject& project, double dFactor, uint32_t nWidth, uint32_t nHeight)
+namespace {
+// Whether a view of half width dHalf about dCentre still tells nPixels pixels apart by a few
+// representable steps each, far from the smallest numbers where the steps grow coarse.
+bool Resolves(double dCentre, double dHalf, int32_t nPixels)
+{
+    constexpr double STEPS_PER_PIXEL = 64.0;
+    constexpr double SMALLEST = 1e-280;
+    const double dMagnitude = std::max(std::fabs(dCentre) + dHalf, SMALLEST);
+    return 2.0 * dHalf >= STEPS_PER_PIXEL * std::max(nPixels, 1) * DBL_EPSILON * dMagnitude;
+}
+}  // namespace
+
+bool CViewRange::ZoomView(CProject& project, double dFactor, uint32_t nWidth, uint32_t nHeight)
 {
     CFuncVars vars;
     vars.SetupView(&project, nullptr, nWidth, nHeight, 0, 0);
@@ -87,17 +103,22 @@ void CViewRange::ZoomView(CProject& project, double dFactor, uint32_t nWidth, ui
     const double dCy = (dYb + dYt) * 0.5;
     const double dHalfW = (dX1 - dX0) * 0.5 / dFactor;
     const double dHalfH = (dYt - dYb) * 0.5 / dFactor;
+    // (An unmappable view, all zero, is left to what the mapping makes of it.)
+    const bool bMappable = dHalfW != 0.0 && dHalfH != 0.0;
+    if (dFactor > 1.0 && bMappable && (!Resolves(dCx, std::fabs(dHalfW), nW) || !Resolves(dCy, std::fabs(dHalfH), nH)))
+        return false;
     project.SetOption(OPT_XMIN, dCx - dHalfW);
     project.SetOption(OPT_XMAX, dCx + dHalfW);
     project.SetOption(OPT_YMIN, dCy - dHalfH);
     project.SetOption(OPT_YMAX, dCy + dHalfH);
+    return true;
 }
 
 void CProject::DetermineRange() { CViewRange::DetermineRange(*this); }
 
 void CProject::ShiftView(double dX, double dY) { CViewRange::ShiftView(*this, dX, dY); }
 
-void CProject::ZoomView(double dFactor, uint32_t nWidth, uint32_t nHeight)
+bool CProject::ZoomView(double dFactor, uint32_t nWidth, uint32_t nHeight)
 {
-    CViewRange::ZoomView(*this, dFactor, nWidth, nHeight);
+    return CViewRange::ZoomView(*this, dFactor, nWidth, nHeight);
 }

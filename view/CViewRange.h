@@ -11,6 +11,8 @@ public:
     // points of all steps into the options.
     static void DetermineRange(CProject& project);
     static void ShiftView(CProject& project, double dX, double dY);
-    // Scales the area a nWidth x nHeight surface actually shows about its centre.
-    static void ZoomView(CProject& project, double dFactor, uint32_t nWidth, uint32_t nHeight);
+    // Scales the area a nWidth x nHeight surface actually shows about its centre. A zoom in that
+    // would leave a pixel narrower than a few steps of the numbers' resolution changes nothing
+    // and returns false.
+    static bool ZoomView(CProject& project, double dFactor, uint32_t nWidth, uint32_t nHeight);
 };

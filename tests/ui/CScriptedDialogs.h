@@ -14,6 +14,16 @@ public:
         m_Questions << szCaption + "|" + szText;
         return m_bAnswerYes;
     }
+    EAnswer QuestionOrCancel(QWidget*, const QString& szCaption, const QString& szText) override
+    {
+        m_Questions << szCaption + "|" + szText;
+        return m_bCancel ? Cancel : m_bAnswerYes ? Yes : No;
+    }
+    bool Confirm(QWidget*, const QString& szCaption, const QString& szText) override
+    {
+        m_Confirmations << szCaption + "|" + szText;
+        return m_bConfirm;
+    }
     QString OpenFileName(QWidget*, const QString&, const QString&) override { return m_szOpenName; }
     QString SaveFileName(QWidget*, const QString& szProposed, const QString&) override
     {
@@ -38,6 +48,9 @@ public:
     QStringList m_Questions;
     QStringList m_Proposed;
     bool m_bAnswerYes = false;
+    bool m_bCancel = false;            // the three-way question is answered with Abbrechen
+    QStringList m_Confirmations;
+    bool m_bConfirm = false;
     QString m_szOpenName;
     QString m_szSaveName;
     QList<QFont> m_Fonts;               // what the font dialog was shown

@@ -1,11 +1,14 @@
 // New, open, save and close with the unsaved-changes prompt, and the notes kept in the project.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
 #include <QTextCursor>
 #include <QTextEdit>
+#include <QTimer>
 #include <QToolButton>
 #include <fstream>
 #include <iterator>
@@ -55,16 +58,16 @@ protected:
 
 TEST_F(DocumentCommands, NewAsksOnlyForUnsavedChanges)
 {
+    const QString szStartCaption = m_pForm->windowTitle();
     CProject* pOld = &Document();
     m_pForm->FileNewButtonClick();
     EXPECT_TRUE(m_pDialogs->m_Questions.isEmpty());
     EXPECT_NE(&Document(), pOld);
     EXPECT_EQ(m_pForm->m_pCurrentStep, Document().m_pFirstStep);
 
-    // No: nothing is written, the document is replaced all the same; the caption stays.
+    // No: nothing is written, the document is replaced all the same; the caption names no file.
     Write("a.kvx", "f1=x\n");
     ASSERT_TRUE(m_pForm->OpenProject(Path("a.kvx")));
-    const QString szCaption = m_pForm->windowTitle();
     Modify();
     m_pForm->FileNewButtonClick();
     ASSERT_EQ(m_pDialogs->m_Questions.size(), 1);
@@ -72,7 +75,7 @@ TEST_F(DocumentCommands, NewAsksOnlyForUnsavedChanges)
     EXPECT_TRUE(m_pDialogs->m_Proposed.isEmpty());
     EXPECT_EQ(Document().GetFunction(1), nullptr);
     EXPECT_FALSE(Document().m_bModified);
-    EXPECT_EQ(m_pForm->windowTitle(), szCaption);
+    EXPECT_EQ(m_pForm->windowTitle(), szStartCaption);
     EXPECT_EQ(ReadFile(Path("a.kvx")), "f1=x\n");
 
     // The name is gone: the next prompt has no caption and the save dialog proposes nothing.
@@ -84,36 +87,77 @@ TEST_F(DocumentCommands, NewAsksOnlyForUnsavedChanges)
     ASSERT_EQ(m_pDialogs->m_Proposed.size(), 1);
     EXPECT_EQ(m_pDialogs->m_Proposed[0], "");
     EXPECT_NE(ReadFile(Path("b.kvx")).find("f1=x*x"), std::string::npos);
-    EXPECT_EQ(m_pForm->windowTitle(), "KURVIX - " + Path("b.kvx"));
+    EXPECT_EQ(m_pForm->windowTitle(), szStartCaption);
     EXPECT_EQ(Document().GetFunction(1), nullptr);
     EXPECT_EQ(m_pForm->m_szFileName, "");
 }
 
-TEST_F(DocumentCommands, YesThenCancelDiscardsTheChanges)
+TEST_F(DocumentCommands, YesThenCancelKeepsTheChanges)
 {
+    // Ja, then the save dialog cancelled: Öffnen, Neu and closing stop, nothing is lost.
     Write("c.kvx", "f2=x\n");
     m_pDialogs->m_bAnswerYes = true;
     m_pDialogs->m_szOpenName = Path("c.kvx");
     Modify();
-    m_pForm->FileOpenButtonClick();  // the save dialog is cancelled
+    CProject* pChanged = &Document();
+    m_pForm->FileOpenButtonClick();
     EXPECT_EQ(m_pDialogs->m_Questions.size(), 1);
     EXPECT_EQ(m_pDialogs->m_Proposed.size(), 1);
-    ASSERT_NE(Document().GetFunction(2), nullptr);
-    EXPECT_EQ(Document().GetFunction(1), nullptr);
-    EXPECT_EQ(m_pForm->m_szFileName, Path("c.kvx"));
+    EXPECT_EQ(&Document(), pChanged);
+    ASSERT_NE(Document().GetFunction(1), nullptr);
+    EXPECT_TRUE(Document().m_bModified);
+    EXPECT_EQ(m_pForm->m_szFileName, "");
 
-    Modify();
     m_pForm->FileNewButtonClick();
     EXPECT_EQ(m_pDialogs->m_Questions.size(), 2);
-    EXPECT_EQ(Document().GetFunction(1), nullptr);
-    EXPECT_EQ(ReadFile(Path("c.kvx")), "f2=x\n");
+    EXPECT_EQ(&Document(), pChanged);
 
-    // Closing asks, saves nothing when cancelled, and is never refused.
-    Modify();
     QCloseEvent event;
     QCoreApplication::sendEvent(m_pForm.get(), &event);
-    EXPECT_TRUE(event.isAccepted());
+    EXPECT_FALSE(event.isAccepted());
     EXPECT_EQ(m_pDialogs->m_Questions.size(), 3);
+
+    // A save that fails stops the command as well.
+    m_pDialogs->m_szSaveName = Path("missing-dir/y.kvx");
+    m_pForm->FileNewButtonClick();
+    EXPECT_EQ(m_pDialogs->m_Warnings.size(), 1);
+    EXPECT_EQ(&Document(), pChanged);
+
+    // Abbrechen (also Escape) stops before any dialog; Nein lets go of the changes.
+    m_pDialogs->m_bCancel = true;
+    m_pForm->FileOpenButtonClick();
+    m_pForm->FileNewButtonClick();
+    QCloseEvent refused;
+    QCoreApplication::sendEvent(m_pForm.get(), &refused);
+    EXPECT_FALSE(refused.isAccepted());
+    EXPECT_EQ(m_pDialogs->m_Questions.size(), 7);
+    EXPECT_EQ(m_pDialogs->m_Proposed.size(), 4);
+    EXPECT_EQ(&Document(), pChanged);
+    m_pDialogs->m_bCancel = false;
+    m_pDialogs->m_bAnswerYes = false;
+    QCloseEvent accepted;
+    QCoreApplication::sendEvent(m_pForm.get(), &accepted);
+    EXPECT_TRUE(accepted.isAccepted());
+    m_pForm->FileOpenButtonClick();
+    ASSERT_NE(Document().GetFunction(2), nullptr);
+    EXPECT_EQ(ReadFile(Path("c.kvx")), "f2=x\n");
+}
+
+TEST_F(DocumentCommands, EscapeInThePromptIsAbbrechen)
+{
+    // The platform's own box: Escape, and the texts of its three buttons.
+    QStringList buttons;
+    QTimer::singleShot(0, [&buttons] {
+        QWidget* pBox = QApplication::activeModalWidget();
+        ASSERT_NE(pBox, nullptr);
+        for (const QPushButton* pButton : pBox->findChildren<QPushButton*>())
+            buttons << pButton->text();
+        QTest::keyClick(pBox, Qt::Key_Escape);
+    });
+    CUserDialogs dialogs;
+    EXPECT_EQ(dialogs.QuestionOrCancel(m_pForm.get(), "", g_szQuestion), CUserDialogs::Cancel);
+    buttons.sort();
+    EXPECT_EQ(buttons.join(","), "Abbrechen,Ja,Nein");
 }
 
 TEST_F(DocumentCommands, OpenSavesFirstWhenAskedTo)
@@ -213,11 +257,17 @@ TEST_F(DocumentCommands, LoadErrorsKeepDocumentCaptionAndName)
     m_pForm->FileOpenButtonClick();
     m_pDialogs->m_szOpenName = Path("none.kvx");
     m_pForm->FileOpenButtonClick();
+    Write("transform.kvx", "transform=fx+*fy\n");
+    m_pDialogs->m_szOpenName = Path("transform.kvx");
+    m_pForm->FileOpenButtonClick();
 
-    ASSERT_EQ(m_pDialogs->m_Warnings.size(), 3);
+    ASSERT_EQ(m_pDialogs->m_Warnings.size(), 4);
     EXPECT_EQ(m_pDialogs->m_Warnings[0], "Fehler beim Laden von " + Path("bad.kvx") + " in Zeile 12");
-    EXPECT_TRUE(m_pDialogs->m_Warnings[1].startsWith("Fehler beim Laden von " + Path("func.kvx") + ": "));
-    EXPECT_TRUE(m_pDialogs->m_Warnings[1].endsWith(" bei: "));
+    // An error at the end of a formula names it and shows that end.
+    EXPECT_EQ(m_pDialogs->m_Warnings[1], "Fehler beim Laden von " + Path("func.kvx") +
+                                             ": Unerwartetes Ende des Ausdrucks in f1 bei: (Ende von \u201Ex+\")");
+    EXPECT_EQ(m_pDialogs->m_Warnings[3], "Fehler beim Laden von " + Path("transform.kvx") +
+                                             ": Unerwartes Symbol in Transformationsterm bei: *fy");
     EXPECT_EQ(m_pDialogs->m_Warnings[2], "Fehler beim Laden von " + Path("none.kvx") + ": Datei nicht gefunden");
     EXPECT_EQ(&Document(), pGood);
     EXPECT_EQ(m_pForm->windowTitle(), szCaption);

@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QTabWidget>
 #include <QTimer>
+#include <QLineEdit>
 #include <QToolButton>
 
 #include "CWindowTest.h"
@@ -258,6 +259,45 @@ TEST_F(GraphicsPage, DragAndZoomMoveTheView)
     m_pPage->ZoomoutButtonClick();
     EXPECT_DOUBLE_EQ(project.m_dOptions[OPT_XMIN], -10.5);
     EXPECT_DOUBLE_EQ(project.m_dOptions[OPT_YMAX], 5.5);
+    // Einstellungen shows the ranges the document has now.
+    EXPECT_EQ(m_pForm->OptionsSheet->XminEdit->text(), "-10.5");
+    EXPECT_EQ(m_pForm->OptionsSheet->YmaxEdit->text(), "5.5");
+
+    // Zooming in stops while the view still has its resolution, and zooming out brings it back.
+    project.SetOption(OPT_XMIN, 0.5);
+    project.SetOption(OPT_XMAX, 1.5);
+    int nZooms = 0;
+    for (; nZooms < 200 && project.m_dOptions[OPT_XMIN] < project.m_dOptions[OPT_XMAX]; ++nZooms) {
+        const double dWidth = project.m_dOptions[OPT_XMAX] - project.m_dOptions[OPT_XMIN];
+        m_pPage->ZoominButtonClick();
+        if (project.m_dOptions[OPT_XMAX] - project.m_dOptions[OPT_XMIN] == dWidth)
+            break;
+    }
+    EXPECT_LT(nZooms, 52);
+    EXPECT_TRUE(m_pForm->StatusText().startsWith("Weiter vergr")) << m_pForm->StatusText().toStdString();
+    EXPECT_LT(project.m_dOptions[OPT_XMIN], project.m_dOptions[OPT_XMAX]);
+    EXPECT_LT(project.m_dOptions[OPT_YMIN], project.m_dOptions[OPT_YMAX]);
+    for (int i = 0; i < nZooms; ++i)
+        m_pPage->ZoomoutButtonClick();
+    EXPECT_NEAR(project.m_dOptions[OPT_XMIN], 0.5, 1e-9);
+    EXPECT_NEAR(project.m_dOptions[OPT_XMAX], 1.5, 1e-9);
+}
+
+TEST_F(GraphicsPage, AutomaticRangeIsNoChangeOfTheUser)
+{
+    // Only looking at the graph: the range is determined, the document counts as unchanged.
+    Document().m_bModified = false;
+    Enter();
+    EXPECT_NEAR(Document().m_dOptions[OPT_YMAX], 10.0, 1e-9);
+    m_pForm->PageControl->setCurrentWidget(m_pForm->FunctionsSheet);
+    EXPECT_FALSE(Document().m_bModified);
+    m_pForm->FileNewButtonClick();
+    EXPECT_TRUE(m_pDialogs->m_Questions.isEmpty());
+    // A real change still counts.
+    Document().SetFunction(1, "x");
+    Step(1).m_bVisible[0] = true;
+    Enter();
+    EXPECT_TRUE(Document().m_bModified);
 }
 
 TEST_F(GraphicsPage, FinishedPictureEqualsTheExportedOne)

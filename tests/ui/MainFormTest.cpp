@@ -1,6 +1,7 @@
 // The main window driven as a user drives it, through its named controls.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -10,6 +11,7 @@
 #include <QTest>
 #include <QToolButton>
 #include <fstream>
+#include <iterator>
 
 #include "CWindowTest.h"
 #include "kurvix_version.h"
@@ -92,10 +94,10 @@ TEST_F(MainForm, StartsOnTheFunctionsPageWithTheToolbarAsListed)
         {"PasteButton", "Einf\xC3\xBCgen aus Zwischenablage", false},
         {"FontButton", "Textformatierung", false},
         {"GraphicsButton", "Grafik neu zeichnen", true},
-        {"PauseButton", "Animation unterbrechen", true},
-        {"SkipButton", "Animationsschritt \xC3\xBC" "berspringen", true},
-        {"ZoominButton", "Vergr\xC3\xB6\xC3\x9F" "ern", true},
-        {"ZoomoutButton", "Verkleinern", true},
+        {"PauseButton", "Animation unterbrechen", false},  // these four belong to the Grafik page
+        {"SkipButton", "Animationsschritt \xC3\xBC" "berspringen", false},
+        {"ZoominButton", "Vergr\xC3\xB6\xC3\x9F" "ern", false},
+        {"ZoomoutButton", "Verkleinern", false},
     };
     for (const SButton& button : buttons) {
         auto* pButton = Find<QToolButton>(button.m_pszName);
@@ -140,6 +142,49 @@ TEST_F(MainForm, FormulaIsCompiledAtEveryKeystroke)
     EXPECT_EQ(Cell(pGrid, 0, 1), "sin(x)");
 }
 
+TEST_F(MainForm, KeysTypedRightAfterAClickReachTheClickedCell)
+{
+    // As in the curve family: f2 holds "x", where a search for the letter x would land.
+    Document().SetFunction(1, "sin(x)*u");
+    Document().SetFunction(2, "x");
+    m_pForm->FunctionsSheet->FillFunctionsGrid();
+    QTableWidget* pGrid = Grid("FunctionsGrid");
+    m_pForm->activateWindow();
+    pGrid->setFocus();
+    // Each key goes where the keyboard focus is, as a user's keys do.
+    const auto Type = [pGrid](const QString& szKeys) {
+        for (const QChar c : szKeys) {
+            QWidget* pFocus = QApplication::focusWidget();
+            QTest::keyClick(pFocus ? pFocus : pGrid, c.toLatin1());
+        }
+        QWidget* pFocus = QApplication::focusWidget();
+        QTest::keyClick(pFocus ? pFocus : pGrid, Qt::Key_Return);
+        QCoreApplication::processEvents();
+    };
+    const struct {
+        int m_nRow;
+        const char* m_pszKeys;
+    } rows[] = {{5, "x+1"}, {6, "cos(x)*x"}, {7, "2*x"}};
+    for (const auto& row : rows) {
+        const QRect cell = pGrid->visualRect(pGrid->model()->index(row.m_nRow, 1));
+        QTest::mouseClick(pGrid->viewport(), Qt::LeftButton, {}, cell.center());
+        Type(row.m_pszKeys);
+        const CFuncTerm* pTerm = Document().GetFunction(static_cast<unsigned>(row.m_nRow + 1));
+        ASSERT_NE(pTerm, nullptr) << row.m_pszKeys;
+        EXPECT_EQ(pTerm->m_pszText, row.m_pszKeys);
+        EXPECT_EQ(Cell(pGrid, row.m_nRow, 1), row.m_pszKeys);
+    }
+    EXPECT_EQ(Document().GetFunction(2)->m_pszText, "x");
+    EXPECT_EQ(Cell(pGrid, 1, 1), "x");
+
+    // A click on the selected cell without typing still opens its editor after the wait.
+    const QRect cell = pGrid->visualRect(pGrid->model()->index(1, 1));
+    QTest::mouseClick(pGrid->viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseClick(pGrid->viewport(), Qt::LeftButton, {}, cell.center(), QApplication::doubleClickInterval() + 50);
+    QTRY_VERIFY(pGrid->findChild<QLineEdit*>() != nullptr && pGrid->findChild<QLineEdit*>()->isVisible());
+    EXPECT_EQ(pGrid->currentRow(), 1);
+}
+
 TEST_F(MainForm, ErrorExcerptIgnoresLeadingBlanksAndForeignCharacters)
 {
     QTableWidget* pGrid = Grid("FunctionsGrid");
@@ -156,6 +201,79 @@ TEST_F(MainForm, ErrorExcerptIgnoresLeadingBlanksAndForeignCharacters)
     // The status line keeps the error until an edit succeeds.
     CloseEditor(pGrid);
     EXPECT_FALSE(Status().isEmpty());
+}
+
+TEST_F(MainForm, FailingFormulaStaysVisibleAndIsNamedBeforeSaving)
+{
+    QTableWidget* pGrid = Grid("FunctionsGrid");
+    QLineEdit* pEditor = Edit(pGrid, 3, 1);
+    QTest::keyClicks(pEditor, "sin(x*");
+    CloseEditor(pGrid);
+    pEditor = Edit(pGrid, 0, 1);
+    QTest::keyClicks(pEditor, "x");
+    CloseEditor(pGrid);
+    // The status line has moved on; the grid still shows the text, red, the message its tooltip.
+    EXPECT_EQ(Status(), "");
+    EXPECT_EQ(Document().GetFunction(4), nullptr);
+    EXPECT_EQ(Cell(pGrid, 3, 1), "sin(x*");
+    EXPECT_EQ(m_pForm->FunctionsSheet->FormulaError(3), "Unerwartetes Ende des Ausdrucks in f4 bei: ");
+    EXPECT_EQ(m_pForm->FunctionsSheet->FormulaError(0), "");
+    const auto RedPixels = [pGrid](int nRow) {
+        const QImage image = pGrid->viewport()->grab(pGrid->visualRect(pGrid->model()->index(nRow, 1))).toImage();
+        int nRed = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                nRed += c.red() > 150 && c.green() < 80 && c.blue() < 80;
+            }
+        return nRed;
+    };
+    EXPECT_GT(RedPixels(3), 0);
+    EXPECT_EQ(RedPixels(0), 0);
+
+    // Saving says which formula stays behind; Abbrechen writes nothing.
+    const std::string szPath = ScratchDirectory() + "/f.kvx";
+    m_pDialogs->m_szSaveName = QString::fromStdString(szPath);
+    EXPECT_FALSE(m_pForm->FileSaveButtonClick());
+    ASSERT_EQ(m_pDialogs->m_Confirmations.size(), 1);
+    EXPECT_EQ(m_pDialogs->m_Confirmations[0],
+              QString::fromUtf8("KURVIX|f4 enth\xC3\xA4lt einen Fehler und wird nicht gespeichert. Trotzdem speichern?"));
+    EXPECT_TRUE(m_pDialogs->m_Proposed.isEmpty());
+    EXPECT_FALSE(std::ifstream(szPath).good());
+    // Abbrechen there also stops a command that wanted the save first.
+    m_pDialogs->m_bAnswerYes = true;
+    CProject* pDocument = &Document();
+    m_pForm->FileNewButtonClick();
+    EXPECT_EQ(&Document(), pDocument);
+    // Two of them, and Ja: the others are saved.
+    pEditor = Edit(pGrid, 6, 1);
+    QTest::keyClicks(pEditor, "(");
+    CloseEditor(pGrid);
+    m_pDialogs->m_bConfirm = true;
+    EXPECT_TRUE(m_pForm->FileSaveButtonClick());
+    EXPECT_EQ(m_pDialogs->m_Confirmations.last(),
+              "KURVIX|f4, f7 enthalten einen Fehler und werden nicht gespeichert. Trotzdem speichern?");
+    std::ifstream file(szPath);
+    const std::string szFile((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(szFile.find("f1=x\r\nxmin="), 0u);
+    // Mended, the mark goes; Escape in the editor gives the document the text shown again.
+    pEditor = Edit(pGrid, 3, 1);
+    QTest::keyClicks(pEditor, "sin(x)");
+    CloseEditor(pGrid);
+    EXPECT_EQ(m_pForm->FunctionsSheet->FormulaError(3), "");
+    EXPECT_EQ(m_pForm->FunctionsSheet->FailingFunctions(), QStringList{"f7"});
+    pEditor = Edit(pGrid, 3, 1);
+    QTest::keyClicks(pEditor, "sin(");
+    EXPECT_EQ(Document().GetFunction(4), nullptr);
+    QTest::keyClick(pEditor, Qt::Key_Escape);
+    QCoreApplication::processEvents();
+    ASSERT_NE(Document().GetFunction(4), nullptr);
+    EXPECT_EQ(Document().GetFunction(4)->m_pszText, "sin(x)");
+    EXPECT_EQ(m_pForm->FunctionsSheet->FormulaError(3), "");
+    // A new document has no failing formulas.
+    m_pDialogs->m_bAnswerYes = false;
+    m_pForm->FileNewButtonClick();
+    EXPECT_TRUE(m_pForm->FunctionsSheet->FailingFunctions().isEmpty());
 }
 
 TEST_F(MainForm, ModifiedFlagFollowsRealChangesOnly)
