@@ -312,7 +312,7 @@ void BM_CompileKurvix(benchmark::State& state)
     CProject project;
     for (auto _ : state) {
         CFuncTerm term(&project, g_Formulas[1].m_pszKurvix);
-        benchmark::DoNotOptimize(term.m_pCode);
+        benchmark::DoNotOptimize(term.GetCode());
     }
     SetCounters(state, 1);
 }
@@ -387,10 +387,10 @@ void BM_EvalMuparser(benchmark::State& state, int k, const std::vector<double>* 
 void BM_MissKurvix(benchmark::State& state, int k, const std::vector<double>* pX)
 {
     SKurvix kurvix(k);
-    const uint32_t nHits = kurvix.m_pTerm->m_nHits;
+    const uint32_t nHits = kurvix.m_pTerm->GetCache().GetHits();
     for (auto _ : state)
         benchmark::DoNotOptimize(EvaluatePass(kurvix, *pX));
-    if (kurvix.m_pTerm->m_nHits != nHits)
+    if (kurvix.m_pTerm->GetCache().GetHits() != nHits)
         state.SkipWithError("a look-up of the first sweep hit");
     SetCounters(state, pX->size());
 }
@@ -400,10 +400,10 @@ void BM_HitKurvix(benchmark::State& state, int k, const std::vector<double>* pX)
 {
     SKurvix kurvix(k);
     EvaluatePass(kurvix, *pX); // the first visit fills the cache
-    const uint32_t nMisses = kurvix.m_pTerm->m_nMisses;
+    const uint32_t nMisses = kurvix.m_pTerm->GetCache().GetMisses();
     for (auto _ : state)
         benchmark::DoNotOptimize(EvaluatePass(kurvix, *pX));
-    if (kurvix.m_pTerm->m_nMisses != nMisses)
+    if (kurvix.m_pTerm->GetCache().GetMisses() != nMisses)
         state.SkipWithError("a look-up of the revisited sweep missed");
     SetCounters(state, pX->size());
 }

@@ -83,11 +83,7 @@ struct SRefRun {
         case OP_UNDEF: return false;
         case OP_RANDOM: return Push(CFuncRandom::Next() / double(CFuncRandom::RANGE));
         case OP_RAND:
-            if (m_pSlots[3] != CFuncTerm::s_dRandKey) {
-                CFuncTerm::s_dRandKey = m_pSlots[3];
-                CFuncTerm::s_dRandValue = CFuncRandom::Next() / double(CFuncRandom::RANGE);
-            }
-            return Push(CFuncTerm::s_dRandValue);
+            return Push(CFuncRandom::Rand(m_pSlots[3]));
         default: break;
         }
         const uint32_t nOp = p->m_nOp;
@@ -309,24 +305,23 @@ long CheckProgramAgainstCodeList(long nFormulas)
                 for (int i = 0; i < 3; ++i)
                     slots[3 + i] = slots[i];
             const uint32_t nSeed = static_cast<uint32_t>(random());
-            const double dRandKey = CFuncTerm::s_dRandKey, dRandValue = CFuncTerm::s_dRandValue;
+            const double dRandKey = CFuncRandom::GetRandKey(), dRandValue = CFuncRandom::GetRandValue();
             CFuncRandom::Seed(nSeed);
             SRefRun ref{slots, &project, {}, 0};
-            const bool bRef = ref.List(pTerm->m_pCode);
-            CFuncTerm::s_dRandKey = dRandKey;
-            CFuncTerm::s_dRandValue = dRandValue;
+            const bool bRef = ref.List(pTerm->GetCode());
+            CFuncRandom::SetRand(dRandKey, dRandValue);
             CFuncRandom::Seed(nSeed);
             double stack[FUNC_STACK];
             const bool bRun = pTerm->Run(slots, &project, stack);
             ++nCompared;
             nUndefined += !bRef;
             const bool bSame =
-                bRef == bRun && (!bRef || std::memcmp(stack, ref.m_dStack, pTerm->m_nValues * sizeof(double)) == 0);
+                bRef == bRun && (!bRef || std::memcmp(stack, ref.m_dStack, pTerm->GetValueCount() * sizeof(double)) == 0);
             if (!bSame) {
                 if (nBad < 10)
                     std::printf(
                         "  MISMATCH program: %s at x=%.17g u=%.17g a=%.17g: code list %s %.17g, program %s %.17g\n",
-                        pTerm->m_pszText.c_str(), slots[0], slots[1], slots[3], bRef ? "" : "undefined",
+                        pTerm->GetText().c_str(), slots[0], slots[1], slots[3], bRef ? "" : "undefined",
                         bRef ? ref.m_dStack[0] : 0.0, bRun ? "" : "undefined", bRun ? stack[0] : 0.0);
                 ++nBad;
             }
@@ -356,26 +351,27 @@ uint32_t BitwiseArc(uint32_t nCrc, double d)
 // Checks one Evaluate against the cache's algorithm; returns false on a difference.
 bool CheckedEvaluate(CFuncTerm& term, const double* pSlots, CProject* pProject, std::string& why)
 {
-    if (!term.m_bDepsValid)
+    if (!term.AreDepsValid())
         term.UpdateDependencies(); // what Evaluate does first
+    const CValueCache& cache = term.GetCache();
     uint32_t nCrc = 0;
     for (unsigned i = 0; i < FUNC_NSLOTS; ++i)
-        if (term.m_bDepVar[i])
+        if (term.GetDepVar()[i])
             nCrc = BitwiseArc(nCrc, pSlots[i]);
     const unsigned nChain = nCrc & 0x3FF;
     const CFuncTerm::SCacheEntry* pExpected = nullptr;
-    for (const CFuncTerm::SCacheEntry* p = term.m_pBuckets[nChain]; p && !pExpected; p = p->m_pNext) {
+    for (const CFuncTerm::SCacheEntry* p = cache.GetChains()[nChain]; p && !pExpected; p = p->m_pNext) {
         bool bMatch = true;
         for (unsigned i = 0; i < FUNC_NSLOTS; ++i)
-            bMatch = bMatch && (!term.m_bDepVar[i] || p->m_dKey[i] == pSlots[i]);
+            bMatch = bMatch && (!term.GetDepVar()[i] || p->m_dKey[i] == pSlots[i]);
         if (bMatch)
             pExpected = p;
     }
-    const uint32_t nHits = term.m_nHits, nMisses = term.m_nMisses, nItems = term.m_nItems;
+    const uint32_t nHits = cache.GetHits(), nMisses = cache.GetMisses(), nItems = cache.GetItems();
     const double* pValues = term.Evaluate(pSlots, pProject);
     if (pExpected) {
-        if (pValues != pExpected->m_pValues || term.m_nHits != nHits + 1 || term.m_nMisses != nMisses ||
-            term.m_nItems != nItems) {
+        if (pValues != pExpected->m_pValues || cache.GetHits() != nHits + 1 || cache.GetMisses() != nMisses ||
+            cache.GetItems() != nItems) {
             why = "a hit that the chain walk finds differs";
             return false;
         }
@@ -383,14 +379,14 @@ bool CheckedEvaluate(CFuncTerm& term, const double* pSlots, CProject* pProject, 
     }
     const uint32_t nNewItems = nItems + 1 >= CFuncTerm::CACHE_LIMIT ? 0 : nItems + 1;
     // After an emptying at the limit the flags are recomputed only at the next look-up.
-    const CFuncTerm::SCacheEntry* pHead = term.m_pBuckets[nChain];
-    if (term.m_nHits != nHits || term.m_nMisses != nMisses + 1 || term.m_nItems != nNewItems || !pHead ||
-        pHead->m_pValues != pValues) {
+    const CFuncTerm::SCacheEntry* pHead = cache.GetChains()[nChain];
+    if (cache.GetHits() != nHits || cache.GetMisses() != nMisses + 1 || cache.GetItems() != nNewItems ||
+        !pHead || pHead->m_pValues != pValues) {
         why = "a miss does not store at the head of its chain as predicted";
         return false;
     }
     for (unsigned i = 0; i < FUNC_NSLOTS; ++i) {
-        const double dKey = term.m_bDepVar[i] ? pSlots[i] : 0.0;
+        const double dKey = term.GetDepVar()[i] ? pSlots[i] : 0.0;
         if (std::memcmp(&pHead->m_dKey[i], &dKey, sizeof dKey) != 0) {
             why = "a stored key differs";
             return false;
@@ -424,13 +420,13 @@ long CheckCacheAgainstChains(long nSteps)
             if (random() % 3)
                 slots[3] = slots[0];
             std::string why;
-            const uint32_t nHitsBefore = term.m_nHits;
+            const uint32_t nHitsBefore = term.GetCache().GetHits();
             if (!CheckedEvaluate(term, slots, &project, why)) {
                 if (nBad < 10)
                     std::printf("  MISMATCH cache: %s at step %ld: %s\n", pszText, n, why.c_str());
                 ++nBad;
             }
-            (term.m_nHits != nHitsBefore ? nHits : nMisses) += 1;
+            (term.GetCache().GetHits() != nHitsBefore ? nHits : nMisses) += 1;
             const unsigned nEvent = static_cast<unsigned>(random() % 4000);
             if (nEvent == 0) {
                 term.Invalidate();
@@ -454,13 +450,13 @@ long CheckCacheAgainstChains(long nSteps)
             for (int i = 1; i <= 80; ++i)
                 for (int j = 1; j <= (pass ? 1 : 100); ++j) {
                     const double slots[FUNC_NSLOTS] = {i * 0.37, j * 1.9, 0.0, i * 0.37, 0.0, 0.0, 0.0};
-                    const uint32_t nHitsBefore = term.m_nHits;
+                    const uint32_t nHitsBefore = term.GetCache().GetHits();
                     if (!CheckedEvaluate(term, slots, &project, why)) {
                         if (nBad < 10)
                             std::printf("  MISMATCH cache: dropped key slot, pass %d: %s\n", pass, why.c_str());
                         ++nBad;
                     }
-                    (term.m_nHits != nHitsBefore ? nHits : nMisses) += 1;
+                    (term.GetCache().GetHits() != nHitsBefore ? nHits : nMisses) += 1;
                 }
             project.m_pFunctions[0].reset(new CFuncTerm(&project, "a^2"));
             term.UpdateDependencies();

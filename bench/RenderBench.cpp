@@ -13,6 +13,7 @@
 #include "render/CQtCanvas.h"
 #include "render/CRenderer.h"
 #include "view/CFuncVars.h"
+#include "view/CViewRange.h"
 
 namespace {
 uint32_t g_nCount = 1000000;
@@ -33,7 +34,7 @@ void BM_DetermineRange(benchmark::State& state)
     CProject project;
     SetUp(project);
     for (auto _ : state) {
-        project.DetermineRange();
+        CViewRange::DetermineRange(project);
         benchmark::DoNotOptimize(project.m_dOptions[OPT_YMAX]);
     }
     state.counters["samples/s"] =
@@ -45,7 +46,7 @@ void BM_DrawSamples(benchmark::State& state)
 {
     CProject project;
     SetUp(project, static_cast<uint32_t>(state.range(0)));
-    project.DetermineRange();
+    CViewRange::DetermineRange(project);
     QImage image(584, 387, QImage::Format_RGB32);
     for (auto _ : state) {
         image.fill(Qt::white);

@@ -1,44 +1,45 @@
 #pragma once
 // A compiled function or transformation term: its code list, dependency flags and value cache.
+// The flat program it runs is built by CProgramBuilder, the cache is a CValueCache, the Debug
+// page's texts come from CFuncListing.
 #include <bitset>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "expr/CCacheArena.h"
 #include "expr/CFuncNode.h"
+#include "expr/CFuncResolver.h"
+#include "expr/CValueCache.h"
 #include "expr/FuncLimits.h"
-
-class CProject;
-class CFuncVars;
+#include "expr/SInstr.h"
 
 class CFuncTerm {
 public:
-    static constexpr unsigned CACHE_BUCKETS = 1024;
-    static constexpr unsigned CACHE_LIMIT = 10000;
-
-    struct SCacheEntry {
-        SCacheEntry* m_pNext;
-        double* m_pValues;  // null: undefined at this key
-        double m_dKey[FUNC_NSLOTS];
-    };
+    static constexpr unsigned CACHE_BUCKETS = CValueCache::CACHE_BUCKETS;
+    static constexpr unsigned CACHE_LIMIT = CValueCache::CACHE_LIMIT;
+    using SCacheEntry = CValueCache::SCacheEntry;
 
     // Compiles the text or throws EFuncError; nothing of a failed compilation survives.
-    CFuncTerm(CProject* pProject, const char* pszText);
+    CFuncTerm(CFuncResolver* pProject, const char* pszText);
     ~CFuncTerm();
     CFuncTerm(const CFuncTerm&) = delete;
     CFuncTerm& operator=(const CFuncTerm&) = delete;
 
     // The term's m_nValues values at the context's slots, or null where it is undefined. The
     // values live in the cache: any later evaluation may empty it, so copy what you keep.
-    const double* Evaluate(const CFuncVars& vars);
-    const double* Evaluate(const double* pSlots, CProject* pProject);
+    // The same with a context that carries the value slots m_dValue and the document m_pProject
+    // through which references are resolved (the evaluation context of the view layer).
+    template <class TContext>
+    const double* Evaluate(const TContext& vars)
+    {
+        return Evaluate(vars.m_dValue, vars.m_pProject);
+    }
+    const double* Evaluate(const double* pSlots, CFuncResolver* pProject);
 
     // One run of the code without the cache (references still go through theirs). Leaves the
     // values in pStack[0 ... m_nValues-1]; false where the value is undefined.
-    bool Run(const double* pSlots, CProject* pProject, double* pStack) const;
+    bool Run(const double* pSlots, CFuncResolver* pProject, double* pStack) const;
 
     void UpdateDependencies();
     void Invalidate();
@@ -48,80 +49,46 @@ public:
     std::string GetListing(size_t nRoom = 8192) const;
     void GetListing(char* pszBuffer, size_t nSize) const;
 
-    CFuncNode* m_pCode = nullptr;
-    uint32_t m_nValues = 0;
-    std::bitset<FUNC_NSLOTS> m_bDepVar;
-    std::bitset<MAX_FUNCTIONS + 1> m_bDepFunc;  // flag k for fk; flag 0 unused
-    bool m_bDepsValid = false;
-    SCacheEntry* m_pBuckets[CACHE_BUCKETS] = {};
-    uint32_t m_nItems = 0;
-    uint32_t m_nMisses = 0;
-    uint32_t m_nHits = 0;
-    std::string m_pszText;
-    CProject* m_pProject;
+    const CFuncNode* GetCode() const { return m_pCode; }
+    uint32_t GetValueCount() const { return m_nValues; }  // top-level expressions
+    const std::string& GetText() const { return m_pszText; }
+    CFuncResolver* GetProject() const { return m_pProject; }
+    // The dependency flags as last computed; valid only while AreDepsValid().
+    const std::bitset<FUNC_NSLOTS>& GetDepVar() const { return m_bDepVar; }
+    const std::bitset<MAX_FUNCTIONS + 1>& GetDepFunc() const { return m_bDepFunc; }  // flag k for fk
+    bool AreDepsValid() const { return m_bDepsValid; }
+    const CValueCache& GetCache() const { return m_Cache; }
 
-    // Process-wide evaluation state, shared by all terms on the one thread.
-    static unsigned s_nDepth;     // term evaluations in progress
-    static double s_dRandKey;     // slot 3 at the last draw of "rand"
-    static double s_dRandValue;   // what "rand" yields while slot 3 equals the key
+    // Term evaluations in progress, over all terms on the one thread.
+    static unsigned GetDepth() { return s_nDepth; }
+    // For tests of the nesting limit only.
+    static void SetDepth(unsigned nDepth) { s_nDepth = nDepth; }
 
 private:
     friend class CFuncCompiler;
-    class CProgramBuilder;
 
-    // Flat form of the code list that the evaluator runs, built once after compiling (the list
-    // m_pCode stays the source of truth: listing and dependencies read it). The top of the stack
-    // is kept in a register; fused instructions take a constant or a value slot as an operand.
-    struct SInstr {
-        uint8_t m_nOp;
-        uint8_t m_nSlot;   // value slot; OP_REF: argument count
-        uint8_t m_nSlot2;  // second value slot; OP_REF: function number
-        uint8_t m_nUnused;
-        int32_t m_nJump;   // jumps: index of the target instruction
-        double m_dConst;
-    };
+    KX_INLINE const double* EvaluateInline(const double* pSlots, CFuncResolver* pProject);
+    KX_INLINE int Probe(double dKey, const double*& pValues, uint64_t& nKey);
+    const double* EvaluateSlow(const double* pSlots, CFuncResolver* pProject);
+    const double* EvaluateMiss(const double* pSlots, CFuncResolver* pProject, bool bIndexed, uint64_t nKey);
+    static bool RunPlain(const SInstr* pCode, unsigned nValues, const double* s, CFuncResolver* pProject,
+                         double* pStack);
+    static bool RunFma(const SInstr* pCode, unsigned nValues, const double* s, CFuncResolver* pProject,
+                       double* pStack);
+    static bool RunProgram(const SInstr* pCode, unsigned nValues, const double* s, CFuncResolver* pProject,
+                           double* pStack);
 
-    // Look-up accelerator of the cache: an open-addressing table from the bit pattern of the key
-    // slots to the newest entry with exactly that pattern. For key values that are neither 0 nor
-    // NaN, equal as numbers means equal in bits, and equal bits mean equal CRCs, hence the same
-    // chain: the table finds exactly the entry that the chain walk would find, and its absence
-    // means the chain walk would find nothing. It is consulted only while every cached entry was
-    // made with the current key slots; otherwise the chains are walked.
-    struct SIndexSlot {
-        uint64_t m_nKey;  // the bits of the one key slot, or a mix of the bits of all of them
-        SCacheEntry* m_pEntry;  // null: free
-    };
+    static unsigned s_nDepth;
 
-    void BuildProgram();
-    const double* EvaluateInline(const double* pSlots, CProject* pProject);
-    int Probe(double dKey, const double*& pValues, uint64_t& nKey);
-    const double* EvaluateSlow(const double* pSlots, CProject* pProject);
-    const double* EvaluateMiss(const double* pSlots, CProject* pProject, bool bIndexed, uint64_t nKey);
-    unsigned Hash(const double* pSlots) const;
-    const double* Store(unsigned nChain, unsigned nMask, const double* pSlots, const double* pValues, bool bIndexed,
-                        uint64_t nKey);
-    bool IndexKey(const double* pSlots, uint64_t& nKey) const;
-    SCacheEntry* IndexFind(uint64_t nKey, const double* pSlots) const;
-    void IndexInsert(uint64_t nKey, SCacheEntry* pEntry);
-    void IndexGrow();
-    static bool RunPlain(const SInstr* pCode, unsigned nValues, const double* s, CProject* pProject, double* pStack);
-    static bool RunFma(const SInstr* pCode, unsigned nValues, const double* s, CProject* pProject, double* pStack);
-    static bool RunProgram(const SInstr* pCode, unsigned nValues, const double* s, CProject* pProject, double* pStack);
-
-    std::vector<SInstr> m_Program;
-    std::bitset<FUNC_NSLOTS> m_bDirectVar;            // slots the code itself reads
-    std::vector<unsigned> m_DirectRefs;               // functions the code itself refers to
-    uint8_t m_nKeySlots[FUNC_NSLOTS] = {};            // slots of m_bDepVar, ascending
-    unsigned m_nKeyCount = 0;
-    unsigned m_nKeyMask = 0;                          // m_bDepVar as bits
-    CCacheArena m_Arena;
-    bool m_bCacheEmpty = true;                        // no entry since the last emptying
-    uint16_t m_nUsedChains[CACHE_BUCKETS] = {};       // chains made non-empty since the last emptying
-    unsigned m_nUsedCount = 0;
-    std::unique_ptr<SIndexSlot[]> m_pIndex;
-    unsigned m_nIndexSize = 0;                        // slots, a power of two, or 0
-    unsigned m_nIndexShift = 64;                      // 64 - log2(m_nIndexSize)
-    unsigned m_nIndexCount = 0;                       // slots in use
-    unsigned m_nIndexMask = 0;                        // the key slots of the entries in the table
-    bool m_bIndexOn = true;                           // every cached entry has the key slots m_nIndexMask
+    CFuncNode* m_pCode = nullptr;
+    uint32_t m_nValues = 0;
+    std::bitset<FUNC_NSLOTS> m_bDepVar;
+    std::bitset<MAX_FUNCTIONS + 1> m_bDepFunc;  // flag 0 unused
+    bool m_bDepsValid = false;
+    std::string m_pszText;
+    CFuncResolver* m_pProject;  // the document, not owned
+    std::bitset<FUNC_NSLOTS> m_bDirectVar;  // slots the code itself reads
+    std::vector<unsigned> m_DirectRefs;     // functions the code itself refers to
+    std::vector<SInstr> m_Program;          // the flat form of m_pCode that runs
+    CValueCache m_Cache;
 };

@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
             for (unsigned i = 0; i < FUNC_NSLOTS; ++i)
                 vars.m_dValue[i] = x * (i + 1);
             if (const double* pValues = term.Evaluate(vars)) {
-                for (unsigned i = 0; i < term.m_nValues; ++i)
+                for (unsigned i = 0; i < term.GetValueCount(); ++i)
                     if (!std::isfinite(pValues[i]))
                         __builtin_trap();
             }

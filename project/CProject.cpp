@@ -49,7 +49,7 @@ void CProject::SetFunction(unsigned nIndex, const char* pszText)
 {
     PROJECT_ASSERT(nIndex>=1 && nIndex<=MAX_FUNCTIONS);
     std::unique_ptr<CFuncTerm>& pSlot = m_pFunctions[nIndex - 1];
-    if (pSlot && pSlot->m_pszText == pszText)
+    if (pSlot && pSlot->GetText() == pszText)
         return;
     pszText = SkipBlanks(pszText);
     pSlot.reset();
@@ -70,9 +70,9 @@ void CProject::SetFunction(unsigned nIndex, const char* pszText)
         {
             if (!pTerm)
                 return;
-            if (!pTerm->m_bDepsValid)
+            if (!pTerm->AreDepsValid())
                 pTerm->UpdateDependencies();
-            if (pTerm->m_bDepFunc[nIndex])
+            if (pTerm->GetDepFunc()[nIndex])
                 pTerm->Invalidate();
         }
     } invalidate{*this, nIndex};
@@ -82,7 +82,7 @@ void CProject::SetFunction(unsigned nIndex, const char* pszText)
 
 void CProject::SetTransform(const char* pszText)
 {
-    if (m_pTransform && m_pTransform->m_pszText == pszText)
+    if (m_pTransform && m_pTransform->GetText() == pszText)
         return;
     pszText = SkipBlanks(pszText);
     std::unique_ptr<CFuncTerm> pTerm;

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "expr/CFuncResolver.h"
 #include "expr/CFuncTerm.h"
 #include "expr/FuncLimits.h"
 #include "project/CAnimationStep.h"
@@ -21,28 +22,22 @@ enum EFlag : unsigned {
     FLAG_XAUTO, FLAG_YAUTO, FLAG_XGRID, FLAG_YGRID, FLAG_SHOWAXIS, FLAG_PROPORTIONAL, FLAG_TRANSFORMGRID
 };
 
-class CProject {
+class CProject : public CFuncResolver {
 public:
     static constexpr int PALETTE_SIZE = 16;
 
     CProject();
-    ~CProject();
+    ~CProject() override;
     CProject(const CProject&) = delete;
     CProject& operator=(const CProject&) = delete;
 
-    CFuncTerm* GetFunction(unsigned nIndex) const;
+    CFuncTerm* GetFunction(unsigned nIndex) const override;
     void SetFunction(unsigned nIndex, const char* pszText);  // may throw EFuncError
     void SetTransform(const char* pszText);                  // may throw EFuncError
     void SetOption(unsigned nIndex, double dValue);
     void SetFlag(unsigned nBit, bool bOn);
     void InsertStep(CAnimationStep* pNewStep, CAnimationStep* pBefore);
     void RemoveStep(CAnimationStep* pStep);
-
-    // The value range and the moves of the view; the work is done in view/CViewRange.
-    void DetermineRange();
-    void ShiftView(double dX, double dY);
-    // False, and nothing changed, when zooming in further would lose the view's resolution.
-    bool ZoomView(double dFactor, uint32_t nWidth, uint32_t nHeight);
 
     // Throws ELoadSaveError{0} and leaves the file and m_bModified as they were when it fails.
     void Save(const char* pszFileName);

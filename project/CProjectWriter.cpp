@@ -19,12 +19,12 @@ std::string CProjectWriter::Format(const CProject& project)
     for (unsigned n = 1; n <= MAX_FUNCTIONS; ++n) {
         if (const CFuncTerm* pTerm = project.GetFunction(n)) {
             szText += 'f' + std::to_string(n) + '=';
-            szText += pTerm->m_pszText;
+            szText += pTerm->GetText();
             szText += '\n';
         }
     }
     if (project.m_pTransform)
-        szText += "transform=" + project.m_pTransform->m_pszText + '\n';
+        szText += "transform=" + project.m_pTransform->GetText() + '\n';
     for (unsigned i = 0; i < OPT_COUNT; ++i) {
         szText += g_OptionKeys[i];
         szText += '=' + CNumberText::Format(project.m_dOptions[i], 10) + '\n';

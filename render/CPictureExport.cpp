@@ -12,6 +12,7 @@
 #include "render/CQtCanvas.h"
 #include "render/CRenderer.h"
 #include "view/CFuncVars.h"
+#include "view/CViewRange.h"
 
 namespace {
 bool EndsWith(const std::string& szText, const char* pszEnd)
@@ -80,7 +81,7 @@ void CPictureExport::Paint(CProject& project, QPainter& painter, int32_t nWidth,
 bool CPictureExport::Export(CProject& project, const std::string& szPath, int32_t nWidth,
                             int32_t nHeight, bool& bNothingToDraw)
 {
-    project.DetermineRange();
+    CViewRange::DetermineRange(project);
     bNothingToDraw = NothingToDraw(project);
     const QString szFile = QString::fromLocal8Bit(szPath.c_str());
     switch (FormatOf(szPath)) {
@@ -128,7 +129,7 @@ bool CPictureExport::Export(CProject& project, const std::string& szPath, int32_
 bool CPictureExport::ExportFrames(CProject& project, const std::string& szDir, int32_t nWidth,
                                   int32_t nHeight, bool& bNothingToDraw)
 {
-    project.DetermineRange();
+    CViewRange::DetermineRange(project);
     bNothingToDraw = NothingToDraw(project);
     const QString szFolder = QString::fromLocal8Bit(szDir.c_str());
     if (!QDir().mkpath(szFolder))

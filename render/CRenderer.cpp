@@ -75,11 +75,11 @@ bool CRenderer::DrawSample(CFuncVars& vars, CCanvas& canvas, int32_t nPenMultipl
         if (!pTerm)
             continue;
         // A function that does not read a variable is drawn once per run of that variable.
-        if (!pTerm->m_bDepsValid)
+        if (!pTerm->AreDepsValid())
             pTerm->UpdateDependencies();
         bool bSkip = false;
         for (unsigned v = 0; v < FUNC_NVARS; ++v) {
-            if (!pTerm->m_bDepVar[v] && !pTerm->m_bDepVar[v + FUNC_NVARS] && !bAtStart[v])
+            if (!pTerm->GetDepVar()[v] && !pTerm->GetDepVar()[v + FUNC_NVARS] && !bAtStart[v])
                 bSkip = true;
         }
         if (bSkip)
@@ -90,7 +90,7 @@ bool CRenderer::DrawSample(CFuncVars& vars, CCanvas& canvas, int32_t nPenMultipl
             vars.m_nLastX[i] = INT_MAX;
             continue;
         }
-        const unsigned nValues = pTerm->m_nValues < FUNC_STACK ? pTerm->m_nValues : FUNC_STACK;
+        const unsigned nValues = pTerm->GetValueCount() < FUNC_STACK ? pTerm->GetValueCount() : FUNC_STACK;
         // Mapping through the transformation evaluates another term, which may empty this one's
         // cache.
         for (unsigned k = 0; k < nValues; ++k)

@@ -55,7 +55,7 @@ void CValueTable::Build(CProject& project, CAnimationStep* pStep)
             if (!pValues)
                 row[c++] = "?";
             else
-                row[c++] = CRenderer::FormatNumber(pTerm->m_nValues >= 2 ? pValues[1] : pValues[0]);
+                row[c++] = CRenderer::FormatNumber(pTerm->GetValueCount() >= 2 ? pValues[1] : pValues[0]);
         }
         if (!vars.Advance() || vars.m_pStep != pStep)
             break;

@@ -102,15 +102,15 @@ std::string CDebugPage::DumpPath()
 
 QString CDebugPage::DependencyText(CFuncTerm& term)
 {
-    if (!term.m_bDepsValid)
+    if (!term.AreDepsValid())
         term.UpdateDependencies();
     static const char g_Letters[FUNC_NSLOTS + 1] = "tuvabcd";
     QString szText;
     for (unsigned i = 0; i < FUNC_NSLOTS; ++i)
-        if (term.m_bDepVar[i])
+        if (term.GetDepVar()[i])
             szText += QString::asprintf("%c ", g_Letters[i]);
     for (unsigned n = 1; n <= MAX_FUNCTIONS; ++n)
-        if (term.m_bDepFunc[n])
+        if (term.GetDepFunc()[n])
             szText += QString::asprintf("f%u ", n);
     return szText;
 }

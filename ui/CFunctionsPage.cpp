@@ -81,7 +81,7 @@ void CFunctionsPage::FillFunctionsGrid()
         pLabel->setFlags(Qt::ItemIsEnabled);
         grid.setItem(static_cast<int>(r), 0, pLabel);
         const CFuncTerm* pTerm = m_Form.m_pDocument->GetFunction(r + 1);
-        grid.setItem(static_cast<int>(r), 1, new QTableWidgetItem(pTerm ? Ansi::ToQString(pTerm->m_pszText) : QString()));
+        grid.setItem(static_cast<int>(r), 1, new QTableWidgetItem(pTerm ? Ansi::ToQString(pTerm->GetText()) : QString()));
     }
     std::fill(m_Errors.begin(), m_Errors.end(), QString());
     grid.viewport()->update();

@@ -16,6 +16,7 @@
 #include "ui/CTickClock.h"
 #include "ui/TMainForm.h"
 #include "view/CFuncVars.h"
+#include "view/CViewRange.h"
 
 CGraphicsPage::CGraphicsPage(TMainForm& form) : m_Form(form), m_pClock(std::make_unique<CTickClock>())
 {
@@ -87,7 +88,7 @@ void CGraphicsPage::StartDrawing(CAnimationStep* pStartStep)
         // The automatic range is recomputed at every start; what it writes is no change of the
         // user's, and must not bring up the unsaved-changes prompt for an untouched file.
         const bool bModified = project.m_bModified;
-        project.DetermineRange();
+        CViewRange::DetermineRange(project);
         project.m_bModified = bModified;
         m_Form.OptionsSheet->FillOptionsPage();
         QApplication::restoreOverrideCursor();
@@ -264,7 +265,7 @@ void CGraphicsPage::SkipButtonClick()
 
 void CGraphicsPage::Zoom(double dFactor)
 {
-    if (!m_Form.m_pDocument->ZoomView(dFactor, Width(), Height())) {
+    if (!CViewRange::ZoomView(*m_Form.m_pDocument, dFactor, Width(), Height())) {
         m_Form.ShowStatus("Weiter vergr\u00F6\u00DFern geht nicht: die Rechengenauigkeit reicht nicht aus.");
         return;
     }
@@ -307,7 +308,7 @@ void CGraphicsPage::PaintBoxMouseMove(int nX, int nY)
         double ax, ay, bx, by;
         vars.UnmapPoint(m_nMouseX, m_nMouseY, ax, ay);
         vars.UnmapPoint(nX, nY, bx, by);
-        project.ShiftView(ax - bx, ay - by);
+        CViewRange::ShiftView(project, ax - bx, ay - by);
         m_Form.OptionsSheet->FillOptionsPage();
         // The picture moves with the mouse at once; the new one takes its place once it has
         // caught up, so the curves follow without flicker.

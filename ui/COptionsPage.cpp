@@ -175,7 +175,7 @@ void COptionsPage::FillOptionsPage()
     TransformGridBox->setChecked(nFlags & 1u << FLAG_TRANSFORMGRID);
     ProportionalBox->setChecked(nFlags & 1u << FLAG_PROPORTIONAL);
     ShowBackgroundColor();
-    TransformEdit->setText(project.m_pTransform ? Ansi::ToQString(project.m_pTransform->m_pszText) : QString());
+    TransformEdit->setText(project.m_pTransform ? Ansi::ToQString(project.m_pTransform->GetText()) : QString());
     TransformEdit->setEnabled(pOptions[OPT_TRMODE] == 1);
     const double dMode = std::trunc(pOptions[OPT_TRMODE]);
     TransformBox->setCurrentIndex(dMode >= 0 && dMode < TransformBox->count() ? static_cast<int>(dMode) : -1);

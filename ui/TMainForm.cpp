@@ -335,7 +335,7 @@ void TMainForm::CopyButtonClick()
         QString szText;
         for (unsigned n = 1; n <= MAX_FUNCTIONS; ++n)
             if (const CFuncTerm* pTerm = m_pDocument->GetFunction(n))
-                szText += "f" + QString::number(n) + ": " + Ansi::ToQString(pTerm->m_pszText) + "\r\n";
+                szText += "f" + QString::number(n) + ": " + Ansi::ToQString(pTerm->GetText()) + "\r\n";
         QApplication::clipboard()->setText(szText);
     } else if (pPage == NotesSheet) {
         NotesSheet->CopySelection();

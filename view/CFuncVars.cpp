@@ -112,7 +112,7 @@ bool CFuncVars::TransformPoint(double& x, double& y) const
             y = 0.0;
             return false;
         }
-        if (pTerm->m_nValues >= 2) {
+        if (pTerm->GetValueCount() >= 2) {
             x = pValues[0];
             y = pValues[1];
         } else {

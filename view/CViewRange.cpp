@@ -41,7 +41,7 @@ void CViewRange::DetermineRange(CProject& project)
             if (!pResult)
                 continue;
             // The transformation evaluates another term, which may empty this one's cache.
-            const unsigned nValues = pTerm->m_nValues;
+            const unsigned nValues = pTerm->GetValueCount();
             for (unsigned k = 0; k < nValues; ++k)
                 dValues[k] = pResult[k];
             for (unsigned k = 0; k < nValues; k += 2) {
@@ -112,13 +112,4 @@ bool CViewRange::ZoomView(CProject& project, double dFactor, uint32_t nWidth, ui
     project.SetOption(OPT_YMIN, dCy - dHalfH);
     project.SetOption(OPT_YMAX, dCy + dHalfH);
     return true;
-}
-
-void CProject::DetermineRange() { CViewRange::DetermineRange(*this); }
-
-void CProject::ShiftView(double dX, double dY) { CViewRange::ShiftView(*this, dX, dY); }
-
-bool CProject::ZoomView(double dFactor, uint32_t nWidth, uint32_t nHeight)
-{
-    return CViewRange::ZoomView(*this, dFactor, nWidth, nHeight);
 }

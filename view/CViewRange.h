@@ -1,6 +1,6 @@
 #pragma once
-// The value range and the moves of the view: the work behind CProject::DetermineRange, ShiftView
-// and ZoomView, kept beside the sampling walk and the mapping they are built on.
+// The value range and the moves of the view: operations on the document's options that are built
+// on the sampling walk and the mapping, so they live with them rather than in the document.
 #include <cstdint>
 
 class CProject;

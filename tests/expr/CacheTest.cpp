@@ -7,8 +7,9 @@
 #include <vector>
 
 #include "expr/CCrcGenerator.h"
+#include "expr/CFuncListing.h"
 #include "expr/CFuncTerm.h"
-#include "project/CProject.h"
+#include "tests/expr/CFunctionTable.h"
 
 namespace {
 // A bitwise CRC-16/ARC, independent of the table-driven generator: reflected 0xA001, start 0.
@@ -39,7 +40,7 @@ struct SSlots {
     SSlots(double x = 0.0, double u = 0.0, double v = 0.0) : m_d{x, u, v, x, u, v, 0.0} {}
 };
 
-const double* Eval(CFuncTerm& term, const SSlots& slots, CProject* pProject = nullptr)
+const double* Eval(CFuncTerm& term, const SSlots& slots, CFunctionTable* pProject = nullptr)
 {
     return term.Evaluate(slots.m_d, pProject);
 }
@@ -47,7 +48,7 @@ const double* Eval(CFuncTerm& term, const SSlots& slots, CProject* pProject = nu
 unsigned Entries(const CFuncTerm& term, unsigned* pnPeak = nullptr)
 {
     unsigned nTotal = 0, nPeak = 0;
-    for (const CFuncTerm::SCacheEntry* pHead : term.m_pBuckets) {
+    for (const CFuncTerm::SCacheEntry* pHead : term.GetCache().GetChains()) {
         unsigned n = 0;
         for (const CFuncTerm::SCacheEntry* p = pHead; p; p = p->m_pNext)
             ++n;
@@ -134,31 +135,31 @@ TEST(CacheChains, TermWithoutVariablesUsesChainZero)
 {
     CFuncTerm term(nullptr, "2+3");
     EXPECT_EQ(Eval(term, SSlots(1))[0], 5);
-    ASSERT_NE(term.m_pBuckets[0], nullptr);
-    EXPECT_EQ(term.m_pBuckets[0]->m_pNext, nullptr);
+    ASSERT_NE(term.GetCache().GetChains()[0], nullptr);
+    EXPECT_EQ(term.GetCache().GetChains()[0]->m_pNext, nullptr);
     EXPECT_EQ(Entries(term), 1u);
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(Eval(term, SSlots(i, i, i))[0], 5);
-    EXPECT_EQ(term.m_nHits, 5u);
-    EXPECT_EQ(term.m_nMisses, 1u);
-    EXPECT_EQ(term.m_nItems, 1u);
+    EXPECT_EQ(term.GetCache().GetHits(), 5u);
+    EXPECT_EQ(term.GetCache().GetMisses(), 1u);
+    EXPECT_EQ(term.GetCache().GetItems(), 1u);
 }
 
 TEST(CacheChains, ChainIsTheCrcOfTheUsedSlots)
 {
     CFuncTerm x(nullptr, "x");
     Eval(x, SSlots(1.5, 7));
-    EXPECT_NE(x.m_pBuckets[ExpectedChain({1.5})], nullptr);
+    EXPECT_NE(x.GetCache().GetChains()[ExpectedChain({1.5})], nullptr);
     EXPECT_EQ(Entries(x), 1u);
 
     // Slots in slot order, whatever the order in the formula.
     CFuncTerm ux(nullptr, "u+x");
     Eval(ux, SSlots(2.25, -3));
-    EXPECT_NE(ux.m_pBuckets[ExpectedChain({2.25, -3})], nullptr);
+    EXPECT_NE(ux.GetCache().GetChains()[ExpectedChain({2.25, -3})], nullptr);
 
     CFuncTerm av(nullptr, "a*v");
     Eval(av, SSlots(4, 0, 8)); // v is slot 2, a slot 3
-    EXPECT_NE(av.m_pBuckets[ExpectedChain({8, 4})], nullptr);
+    EXPECT_NE(av.GetCache().GetChains()[ExpectedChain({8, 4})], nullptr);
     EXPECT_EQ(Entries(av), 1u);
 }
 
@@ -168,7 +169,7 @@ TEST(CacheChains, ManyKeysLandInTheirChains)
     for (int i = 0; i < 300; ++i) {
         const double x = i * 0.37 - 20, u = i % 7;
         Eval(term, SSlots(x, u));
-        const CFuncTerm::SCacheEntry* pHead = term.m_pBuckets[ExpectedChain({x, u})];
+        const CFuncTerm::SCacheEntry* pHead = term.GetCache().GetChains()[ExpectedChain({x, u})];
         ASSERT_NE(pHead, nullptr);
         EXPECT_EQ(pHead->m_dKey[0], x); // new entries go to the head of their chain
         EXPECT_EQ(pHead->m_dKey[1], u);
@@ -180,7 +181,7 @@ TEST(CacheChains, KeyHoldsUsedSlotsAndZeroForTheOthers)
     CFuncTerm term(nullptr, "u + c");
     const double slots[FUNC_NSLOTS] = {1, 2, 3, 4, 5, 6, 7};
     term.Evaluate(slots, nullptr);
-    const CFuncTerm::SCacheEntry* pEntry = term.m_pBuckets[ExpectedChain({2, 6})];
+    const CFuncTerm::SCacheEntry* pEntry = term.GetCache().GetChains()[ExpectedChain({2, 6})];
     ASSERT_NE(pEntry, nullptr);
     const double expected[FUNC_NSLOTS] = {0, 2, 0, 0, 0, 6, 0};
     for (unsigned i = 0; i < FUNC_NSLOTS; ++i)
@@ -195,8 +196,8 @@ TEST(CacheChains, UnusedSlotsServeEveryValue)
     for (int u = 0; u < 10; ++u)
         for (int v = 0; v < 10; ++v)
             EXPECT_EQ(Eval(term, SSlots(3, u, v))[0], 9);
-    EXPECT_EQ(term.m_nMisses, 1u);
-    EXPECT_EQ(term.m_nHits, 99u);
+    EXPECT_EQ(term.GetCache().GetMisses(), 1u);
+    EXPECT_EQ(term.GetCache().GetHits(), 99u);
 }
 
 TEST(CacheChains, HitReturnsTheStoredValues)
@@ -220,16 +221,16 @@ TEST(CacheChains, HitEqualsTheMissBeforeIt)
         std::vector<std::vector<double>> first;
         for (int i = 0; i < 200; ++i) {
             const double* p = Eval(term, SSlots(i * 0.1 - 10, i % 3, 2));
-            first.push_back(p ? std::vector<double>(p, p + term.m_nValues) : std::vector<double>());
+            first.push_back(p ? std::vector<double>(p, p + term.GetValueCount()) : std::vector<double>());
         }
-        const uint32_t nMisses = term.m_nMisses;
+        const uint32_t nMisses = term.GetCache().GetMisses();
         for (int i = 0; i < 200; ++i) {
             const double* p = Eval(term, SSlots(i * 0.1 - 10, i % 3, 2));
-            EXPECT_EQ(p ? std::vector<double>(p, p + term.m_nValues) : std::vector<double>(), first[i])
+            EXPECT_EQ(p ? std::vector<double>(p, p + term.GetValueCount()) : std::vector<double>(), first[i])
                 << pszText << " at " << i;
         }
-        EXPECT_EQ(term.m_nMisses, nMisses) << pszText;
-        EXPECT_EQ(term.m_nHits, 200u) << pszText;
+        EXPECT_EQ(term.GetCache().GetMisses(), nMisses) << pszText;
+        EXPECT_EQ(term.GetCache().GetHits(), 200u) << pszText;
     }
 }
 
@@ -242,9 +243,9 @@ TEST(CacheCounters, HitsMissesItems)
     Eval(term, SSlots(1));
     Eval(term, SSlots(2));
     Eval(term, SSlots(1));
-    EXPECT_EQ(term.m_nHits, 1u);
-    EXPECT_EQ(term.m_nMisses, 2u);
-    EXPECT_EQ(term.m_nItems, 2u);
+    EXPECT_EQ(term.GetCache().GetHits(), 1u);
+    EXPECT_EQ(term.GetCache().GetMisses(), 2u);
+    EXPECT_EQ(term.GetCache().GetItems(), 2u);
 }
 
 TEST(CacheCounters, UndefinedResultsCountLikeValues)
@@ -252,9 +253,9 @@ TEST(CacheCounters, UndefinedResultsCountLikeValues)
     CFuncTerm term(nullptr, "1/x");
     EXPECT_EQ(Eval(term, SSlots(0)), nullptr);
     EXPECT_EQ(Eval(term, SSlots(0)), nullptr);
-    EXPECT_EQ(term.m_nMisses, 1u);
-    EXPECT_EQ(term.m_nHits, 1u);
-    EXPECT_EQ(term.m_nItems, 1u);
+    EXPECT_EQ(term.GetCache().GetMisses(), 1u);
+    EXPECT_EQ(term.GetCache().GetHits(), 1u);
+    EXPECT_EQ(term.GetCache().GetItems(), 1u);
 }
 
 TEST(CacheCounters, TenThousandthMissEmptiesTheCache)
@@ -264,26 +265,26 @@ TEST(CacheCounters, TenThousandthMissEmptiesTheCache)
     Eval(term, SSlots(0.5)); // one hit
     for (int i = 1; i < 9999; ++i)
         Eval(term, SSlots(i));
-    EXPECT_EQ(term.m_nItems, 9999u);
-    EXPECT_EQ(term.m_nMisses, 9999u);
+    EXPECT_EQ(term.GetCache().GetItems(), 9999u);
+    EXPECT_EQ(term.GetCache().GetMisses(), 9999u);
     EXPECT_EQ(Entries(term), 9999u);
-    EXPECT_TRUE(term.m_bDepsValid);
+    EXPECT_TRUE(term.AreDepsValid());
 
     EXPECT_EQ(Eval(term, SSlots(123456.5))[0], 123456.5); // the 10000th item
-    EXPECT_EQ(term.m_nItems, 0u);
-    EXPECT_EQ(term.m_nMisses, 10000u);
-    EXPECT_EQ(term.m_nHits, 1u);
+    EXPECT_EQ(term.GetCache().GetItems(), 0u);
+    EXPECT_EQ(term.GetCache().GetMisses(), 10000u);
+    EXPECT_EQ(term.GetCache().GetHits(), 1u);
     EXPECT_EQ(Entries(term), 1u); // the entry just stored, not counted
-    EXPECT_FALSE(term.m_bDepsValid);
+    EXPECT_FALSE(term.AreDepsValid());
     EXPECT_EQ(term.GetStatistics(), Statistics(1, 10000, 0, 1, "0.0"));
 
     // The stored entry is found again; the old ones are gone.
     EXPECT_EQ(Eval(term, SSlots(123456.5))[0], 123456.5);
-    EXPECT_EQ(term.m_nHits, 2u);
-    EXPECT_TRUE(term.m_bDepsValid);
+    EXPECT_EQ(term.GetCache().GetHits(), 2u);
+    EXPECT_TRUE(term.AreDepsValid());
     EXPECT_EQ(Eval(term, SSlots(0.5))[0], 0.5);
-    EXPECT_EQ(term.m_nMisses, 10001u);
-    EXPECT_EQ(term.m_nItems, 1u);
+    EXPECT_EQ(term.GetCache().GetMisses(), 10001u);
+    EXPECT_EQ(term.GetCache().GetItems(), 1u);
 }
 
 TEST(CacheCounters, EmptyingRepeatsEveryTenThousandItems)
@@ -291,18 +292,18 @@ TEST(CacheCounters, EmptyingRepeatsEveryTenThousandItems)
     CFuncTerm term(nullptr, "x, x*2");
     unsigned nEmptyings = 0;
     for (int i = 0; i < 30000; ++i) {
-        const uint32_t nBefore = term.m_nItems;
+        const uint32_t nBefore = term.GetCache().GetItems();
         const double* p = Eval(term, SSlots(i + 0.25));
         ASSERT_NE(p, nullptr);
         ASSERT_EQ(p[0], i + 0.25); // values survive the arena's reuse
         ASSERT_EQ(p[1], 2 * (i + 0.25));
-        if (term.m_nItems < nBefore)
+        if (term.GetCache().GetItems() < nBefore)
             ++nEmptyings;
     }
     // Emptied at the 10000th miss, then after 9999 + 1 more, and again.
     EXPECT_EQ(nEmptyings, 3u);
-    EXPECT_EQ(term.m_nMisses, 30000u);
-    EXPECT_EQ(term.m_nItems, 0u);
+    EXPECT_EQ(term.GetCache().GetMisses(), 30000u);
+    EXPECT_EQ(term.GetCache().GetItems(), 0u);
     EXPECT_EQ(Entries(term), 1u);
 }
 
@@ -312,27 +313,27 @@ TEST(CacheCounters, InvalidateEmptiesButKeepsHitsAndMisses)
     for (int i = 0; i < 50; ++i)
         Eval(term, SSlots(i, 1));
     Eval(term, SSlots(3, 1));
-    ASSERT_TRUE(term.m_bDepsValid);
+    ASSERT_TRUE(term.AreDepsValid());
     term.Invalidate();
-    EXPECT_EQ(term.m_nItems, 0u);
-    EXPECT_EQ(term.m_nMisses, 50u);
-    EXPECT_EQ(term.m_nHits, 1u);
+    EXPECT_EQ(term.GetCache().GetItems(), 0u);
+    EXPECT_EQ(term.GetCache().GetMisses(), 50u);
+    EXPECT_EQ(term.GetCache().GetHits(), 1u);
     EXPECT_EQ(Entries(term), 0u);
-    EXPECT_FALSE(term.m_bDepsValid);
+    EXPECT_FALSE(term.AreDepsValid());
     EXPECT_EQ(Eval(term, SSlots(3, 1))[0], 4); // recomputed, flags first
-    EXPECT_TRUE(term.m_bDepsValid);
-    EXPECT_EQ(term.m_nMisses, 51u);
+    EXPECT_TRUE(term.AreDepsValid());
+    EXPECT_EQ(term.GetCache().GetMisses(), 51u);
 }
 
 TEST(CacheCounters, KeyIncludesTheReferencedVariables)
 {
-    CProject project;
+    CFunctionTable project;
     project.SetFunction(1, "u*10");
     project.SetFunction(2, "f1 + x");
     CFuncTerm* pTerm = project.GetFunction(2);
     EXPECT_EQ(Eval(*pTerm, SSlots(1, 2), &project)[0], 21);
     EXPECT_EQ(Eval(*pTerm, SSlots(1, 3), &project)[0], 31);
-    EXPECT_EQ(pTerm->m_nMisses, 2u);
+    EXPECT_EQ(pTerm->GetCache().GetMisses(), 2u);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -358,10 +359,7 @@ TEST(CacheStatistics, PeakAndAverage)
 
 TEST(CacheStatistics, CountersArePrintedUnsigned)
 {
-    CFuncTerm term(nullptr, "x");
-    term.m_nHits = 3000000000u;
-    term.m_nMisses = 4294967295u;
-    EXPECT_EQ(term.GetStatistics(),
+    EXPECT_EQ(CFuncListing::Statistics(3000000000u, 4294967295u, 0, 0, 0),
               "3000000000 hits\n4294967295 misses\n0 items\n0 peak hash usage\n0.0 avg hash usage\n");
 }
 

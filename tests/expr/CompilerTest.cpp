@@ -283,9 +283,9 @@ TEST(CompilerCode, IsListedAs)
 
 TEST(CompilerCode, ValueCountIsTheNumberOfTopLevelExpressions)
 {
-    EXPECT_EQ(CFuncTerm(nullptr, "x").m_nValues, 1u);
-    EXPECT_EQ(CFuncTerm(nullptr, "x+1, 2").m_nValues, 2u);
-    EXPECT_EQ(CFuncTerm(nullptr, "f1(1,2,3), x ? 1 : 2").m_nValues, 2u) << "argument commas do not count";
+    EXPECT_EQ(CFuncTerm(nullptr, "x").GetValueCount(), 1u);
+    EXPECT_EQ(CFuncTerm(nullptr, "x+1, 2").GetValueCount(), 2u);
+    EXPECT_EQ(CFuncTerm(nullptr, "f1(1,2,3), x ? 1 : 2").GetValueCount(), 2u) << "argument commas do not count";
 }
 
 TEST(CompilerCode, CommaInsideBracketsIsAnError)
@@ -298,7 +298,7 @@ TEST(CompilerCode, CommaInsideBracketsIsAnError)
 TEST(CompilerCode, NodesCarryOpcodeConstantAndOperand)
 {
     CFuncTerm term(nullptr, "2.5*fy + f12(x,u,v)");
-    const CFuncNode* p = term.m_pCode;
+    const CFuncNode* p = term.GetCode();
     ASSERT_NE(p, nullptr);
     EXPECT_EQ(p->m_nOp, OP_CONST);
     EXPECT_EQ(p->m_dConst, 2.5);
@@ -324,7 +324,7 @@ TEST(CompilerCode, NodesCarryOpcodeConstantAndOperand)
 TEST(CompilerCode, ConditionalNodeOwnsItsBranches)
 {
     CFuncTerm term(nullptr, "x ? 1");
-    const CFuncNode* pCond = term.m_pCode->m_pNext;
+    const CFuncNode* pCond = term.GetCode()->m_pNext;
     ASSERT_NE(pCond, nullptr);
     EXPECT_EQ(pCond->m_nOp, OP_COND);
     EXPECT_EQ(pCond->m_pNext, nullptr);
@@ -340,9 +340,9 @@ TEST(CompilerCode, ConditionalNodeOwnsItsBranches)
 TEST(CompilerCode, ConstantsAreRoundedToDouble)
 {
     CFuncTerm pi(nullptr, "pi");
-    EXPECT_EQ(pi.m_pCode->m_dConst, 3.141592653589793);
+    EXPECT_EQ(pi.GetCode()->m_dConst, 3.141592653589793);
     CFuncTerm e(nullptr, "E");
-    EXPECT_EQ(e.m_pCode->m_dConst, 2.718281828459045);
+    EXPECT_EQ(e.GetCode()->m_dConst, 2.718281828459045);
 }
 
 TEST(CompilerCode, TextIsCopiedAsGiven)
@@ -350,27 +350,27 @@ TEST(CompilerCode, TextIsCopiedAsGiven)
     std::string szText = "x+1 // note";
     CFuncTerm term(nullptr, szText.c_str());
     szText = "changed";
-    EXPECT_EQ(term.m_pszText, "x+1 // note");
+    EXPECT_EQ(term.GetText(), "x+1 // note");
 }
 
 TEST(CompilerCode, EmptyTextHasNoCode)
 {
     CFuncTerm term(nullptr, "");
-    EXPECT_EQ(term.m_pCode, nullptr);
-    EXPECT_EQ(term.m_nValues, 0u);
+    EXPECT_EQ(term.GetCode(), nullptr);
+    EXPECT_EQ(term.GetValueCount(), 0u);
     EXPECT_EQ(term.GetListing(), "");
 }
 
 TEST(CompilerCode, FreshTermState)
 {
     CFuncTerm term(nullptr, "x+u");
-    EXPECT_FALSE(term.m_bDepsValid);
-    EXPECT_EQ(term.m_nItems, 0u);
-    EXPECT_EQ(term.m_nHits, 0u);
-    EXPECT_EQ(term.m_nMisses, 0u);
-    for (const auto* pHead : term.m_pBuckets)
+    EXPECT_FALSE(term.AreDepsValid());
+    EXPECT_EQ(term.GetCache().GetItems(), 0u);
+    EXPECT_EQ(term.GetCache().GetHits(), 0u);
+    EXPECT_EQ(term.GetCache().GetMisses(), 0u);
+    for (const auto* pHead : term.GetCache().GetChains())
         EXPECT_EQ(pHead, nullptr);
-    EXPECT_EQ(term.m_pProject, nullptr);
+    EXPECT_EQ(term.GetProject(), nullptr);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -380,7 +380,7 @@ TEST(CompilerBounds, FiftyTopLevelExpressionsCompile)
 {
     const std::string szText = "x" + Repeat(",x", 49);
     CFuncTerm term(nullptr, szText.c_str());
-    EXPECT_EQ(term.m_nValues, 50u);
+    EXPECT_EQ(term.GetValueCount(), 50u);
 }
 
 TEST(CompilerBounds, FiftyFirstTopLevelExpressionIsTooComplex)
@@ -484,12 +484,12 @@ TEST(CompilerBounds, ClosedBracketsDoNotCount)
     // Depth is what is open at once, not how many groups there are.
     const std::string szText = Repeat("(x)+", 5000) + "1";
     CFuncTerm term(nullptr, szText.c_str());
-    EXPECT_EQ(term.m_nValues, 1u);
+    EXPECT_EQ(term.GetValueCount(), 1u);
 }
 
 TEST(CompilerBounds, LongFlatFormulaCompilesAndIsReleased)
 {
     const std::string szText = "x" + Repeat("+x", 100000);
     CFuncTerm term(nullptr, szText.c_str());
-    EXPECT_EQ(term.m_nValues, 1u);
+    EXPECT_EQ(term.GetValueCount(), 1u);
 }

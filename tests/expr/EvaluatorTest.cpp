@@ -15,8 +15,7 @@
 
 #include "expr/CFuncRandom.h"
 #include "expr/CFuncTerm.h"
-#include "project/CProject.h"
-#include "view/CFuncVars.h"
+#include "tests/expr/CFunctionTable.h"
 
 namespace {
 using Values = std::optional<std::vector<double>>;
@@ -38,22 +37,22 @@ struct SSlots {
 // No NaN and no infinity may be stored: every cached value array holds finite numbers only.
 bool CacheIsFinite(const CFuncTerm& term)
 {
-    for (const CFuncTerm::SCacheEntry* pHead : term.m_pBuckets)
+    for (const CFuncTerm::SCacheEntry* pHead : term.GetCache().GetChains())
         for (const CFuncTerm::SCacheEntry* p = pHead; p; p = p->m_pNext)
             if (p->m_pValues)
-                for (uint32_t i = 0; i < term.m_nValues; ++i)
+                for (uint32_t i = 0; i < term.GetValueCount(); ++i)
                     if (!std::isfinite(p->m_pValues[i]))
                         return false;
     return true;
 }
 
-Values Evaluate(CFuncTerm& term, const SSlots& slots, CProject* pProject)
+Values Evaluate(CFuncTerm& term, const SSlots& slots, CFunctionTable* pProject)
 {
     const double* pValues = term.Evaluate(slots.m_d, pProject);
-    EXPECT_TRUE(CacheIsFinite(term)) << term.m_pszText;
+    EXPECT_TRUE(CacheIsFinite(term)) << term.GetText();
     if (!pValues)
         return std::nullopt;
-    return std::vector<double>(pValues, pValues + term.m_nValues);
+    return std::vector<double>(pValues, pValues + term.GetValueCount());
 }
 
 Values Eval(const char* pszText, const SSlots& slots = SSlots())
@@ -71,7 +70,7 @@ double Value(const char* pszText, const SSlots& slots = SSlots())
 
 // A document with the given functions f1, f2, ... (null texts leave slots empty).
 struct SProjectFixture {
-    CProject m_Project;
+    CFunctionTable m_Project;
     explicit SProjectFixture(std::initializer_list<const char*> texts)
     {
         unsigned n = 1;
@@ -101,8 +100,7 @@ double LibPow(double a, double b)
 
 void ResetRand()
 {
-    CFuncTerm::s_dRandKey = 0.0;
-    CFuncTerm::s_dRandValue = 0.0;
+    CFuncRandom::ResetRand();
 }
 } // namespace
 
@@ -375,8 +373,8 @@ TEST(EvaluatorUndefined, IsNull)
         EXPECT_FALSE(values) << row.m_pszText << " gives " << (values ? values->front() : 0.0);
         // The undefined mark is cached and found again like a value.
         EXPECT_EQ(term.Evaluate(slots.m_d, nullptr), nullptr);
-        EXPECT_EQ(term.m_nMisses, 1u);
-        EXPECT_EQ(term.m_nHits, 1u);
+        EXPECT_EQ(term.GetCache().GetMisses(), 1u);
+        EXPECT_EQ(term.GetCache().GetHits(), 1u);
         // And a run without the cache fails as well.
         double stack[FUNC_STACK];
         EXPECT_FALSE(term.Run(slots.m_d, nullptr, stack));
@@ -477,33 +475,18 @@ TEST(EvaluatorReference, OnlyTheFirstValueIsReachable)
     EXPECT_EQ(p.Eval(5, SSlots(2, 9)), (std::vector<double>{3}));
 }
 
-TEST(EvaluatorReference, ReferencesResolveThroughTheContextsDocument)
-{
-    SProjectFixture p({"a*3", "f1(x)+1"});
-    CFuncVars vars;
-    vars.m_pProject = &p.m_Project;
-    vars.m_dValue[0] = 2;
-    const double* pValues = p.m_Project.GetFunction(2)->Evaluate(vars);
-    ASSERT_NE(pValues, nullptr);
-    EXPECT_EQ(pValues[0], 7);
-    // Without a document in the context the reference finds no function.
-    CFuncVars none;
-    none.m_dValue[0] = 5;
-    EXPECT_EQ(p.m_Project.GetFunction(2)->Evaluate(none), nullptr);
-}
-
 TEST(EvaluatorReference, ReferencedFunctionsUseTheirCache)
 {
     SProjectFixture p({"a^2", "f1(x) + f1(x) + f1(2)"});
     EXPECT_EQ(p.Eval(2, SSlots(3))->front(), 22);
     const CFuncTerm* pF1 = p.m_Project.GetFunction(1);
-    EXPECT_EQ(pF1->m_nMisses, 2u);
-    EXPECT_EQ(pF1->m_nHits, 1u);
+    EXPECT_EQ(pF1->GetCache().GetMisses(), 2u);
+    EXPECT_EQ(pF1->GetCache().GetHits(), 1u);
 }
 
 TEST(EvaluatorReference, AllFiftySlotsCanBeReferenced)
 {
-    CProject project;
+    CFunctionTable project;
     project.SetFunction(50, "a+1");
     for (unsigned n = 49; n >= 1; --n)
         project.SetFunction(n, ("f" + std::to_string(n + 1) + "(a+1)").c_str());
@@ -511,7 +494,7 @@ TEST(EvaluatorReference, AllFiftySlotsCanBeReferenced)
     const double* pValues = project.GetFunction(1)->Evaluate(slots.m_d, &project);
     ASSERT_NE(pValues, nullptr);
     EXPECT_EQ(pValues[0], 50);
-    EXPECT_EQ(CFuncTerm::s_nDepth, 0u);
+    EXPECT_EQ(CFuncTerm::GetDepth(), 0u);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -522,7 +505,7 @@ TEST(EvaluatorRecursion, TerminatingRecursionGivesFactorial)
     SProjectFixture p({"a<=1 ? 1 : a*f1(a-1)", "f1(5)"});
     EXPECT_EQ(p.Eval(1, SSlots(5))->front(), 120);
     EXPECT_EQ(p.Eval(2, SSlots(-3))->front(), 120);
-    EXPECT_EQ(CFuncTerm::s_nDepth, 0u);
+    EXPECT_EQ(CFuncTerm::GetDepth(), 0u);
 }
 
 TEST(EvaluatorRecursion, HundredNestedEvaluationsWork)
@@ -534,14 +517,14 @@ TEST(EvaluatorRecursion, HundredNestedEvaluationsWork)
     const Values values = p.Eval(1, SSlots(100));
     ASSERT_TRUE(values);
     EXPECT_DOUBLE_EQ(values->front(), dFactorial);
-    EXPECT_EQ(CFuncTerm::s_nDepth, 0u);
+    EXPECT_EQ(CFuncTerm::GetDepth(), 0u);
 }
 
 TEST(EvaluatorRecursion, HundredAndFirstNestedEvaluationIsUndefined)
 {
     SProjectFixture p({"a<=1 ? 1 : a*f1(a-1)"});
     EXPECT_FALSE(p.Eval(1, SSlots(101)));
-    EXPECT_EQ(CFuncTerm::s_nDepth, 0u);
+    EXPECT_EQ(CFuncTerm::GetDepth(), 0u);
     // The levels below stay cached, the undefined ones too.
     EXPECT_FALSE(p.Eval(1, SSlots(101)));
     EXPECT_FALSE(p.Eval(1, SSlots(2))); // was computed at the depth limit: undefined, cached
@@ -559,11 +542,11 @@ TEST(EvaluatorRecursion, SelfReferenceIsUndefinedEverywhere)
     SProjectFixture p({"f1(a) + 1", "f1(a-1) + 1", "f2"});
     for (const double x : {-2.0, 0.0, 1.0, 3.5}) {
         EXPECT_FALSE(p.Eval(1, SSlots(x))) << x;
-        EXPECT_EQ(CFuncTerm::s_nDepth, 0u);
+        EXPECT_EQ(CFuncTerm::GetDepth(), 0u);
         EXPECT_FALSE(p.Eval(2, SSlots(x))) << x;
-        EXPECT_EQ(CFuncTerm::s_nDepth, 0u);
+        EXPECT_EQ(CFuncTerm::GetDepth(), 0u);
         EXPECT_FALSE(p.Eval(3, SSlots(x))) << x;
-        EXPECT_EQ(CFuncTerm::s_nDepth, 0u);
+        EXPECT_EQ(CFuncTerm::GetDepth(), 0u);
     }
 }
 
@@ -573,12 +556,12 @@ TEST(EvaluatorRecursion, SelfReferenceStoresOneEntryPerLevel)
     EXPECT_FALSE(p.Eval(1, SSlots(3)));
     const CFuncTerm* pTerm = p.m_Project.GetFunction(1);
     // Depths 0 ... 100 each missed at the same key; the innermost was not run.
-    EXPECT_EQ(pTerm->m_nMisses, 101u);
-    EXPECT_EQ(pTerm->m_nItems, 101u);
+    EXPECT_EQ(pTerm->GetCache().GetMisses(), 101u);
+    EXPECT_EQ(pTerm->GetCache().GetItems(), 101u);
     EXPECT_NE(pTerm->GetStatistics().find("101 peak hash usage\n"), std::string::npos) << pTerm->GetStatistics();
     EXPECT_FALSE(p.Eval(1, SSlots(3)));
-    EXPECT_EQ(pTerm->m_nHits, 1u);
-    EXPECT_EQ(pTerm->m_nMisses, 101u);
+    EXPECT_EQ(pTerm->GetCache().GetHits(), 1u);
+    EXPECT_EQ(pTerm->GetCache().GetMisses(), 101u);
 }
 
 TEST(EvaluatorRecursion, MutualReferenceIsUndefined)
@@ -586,20 +569,20 @@ TEST(EvaluatorRecursion, MutualReferenceIsUndefined)
     SProjectFixture p({"f2(a)", "f1(a)"});
     EXPECT_FALSE(p.Eval(1, SSlots(1)));
     EXPECT_FALSE(p.Eval(2, SSlots(2)));
-    EXPECT_EQ(CFuncTerm::s_nDepth, 0u);
+    EXPECT_EQ(CFuncTerm::GetDepth(), 0u);
 }
 
 TEST(EvaluatorRecursion, DepthLimitAppliesToTheRunNotToHits)
 {
     SProjectFixture p({"a"});
-    CFuncTerm::s_nDepth = 100;
+    CFuncTerm::SetDepth(100);
     EXPECT_FALSE(p.Eval(1, SSlots(1))); // not run at depth 100: undefined, and cached so
-    CFuncTerm::s_nDepth = 0;
+    CFuncTerm::SetDepth(0);
     EXPECT_FALSE(p.Eval(1, SSlots(1)));
     EXPECT_EQ(p.Eval(1, SSlots(2))->front(), 2);
-    CFuncTerm::s_nDepth = 100;
+    CFuncTerm::SetDepth(100);
     EXPECT_EQ(p.Eval(1, SSlots(2))->front(), 2); // a hit needs no run
-    CFuncTerm::s_nDepth = 0;
+    CFuncTerm::SetDepth(0);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -645,10 +628,10 @@ TEST(EvaluatorRandom, RandomDependsOnABCD)
 {
     CFuncTerm term(nullptr, "random");
     term.UpdateDependencies();
-    EXPECT_EQ(term.m_bDepVar.to_ulong(), 0x78ul);
+    EXPECT_EQ(term.GetDepVar().to_ulong(), 0x78ul);
     CFuncTerm rand(nullptr, "rand*x");
     rand.UpdateDependencies();
-    EXPECT_EQ(rand.m_bDepVar.to_ulong(), 0x79ul);
+    EXPECT_EQ(rand.GetDepVar().to_ulong(), 0x79ul);
 }
 
 TEST(EvaluatorRandom, RandomIsRememberedPerSamplePoint)
@@ -660,8 +643,8 @@ TEST(EvaluatorRandom, RandomIsRememberedPerSamplePoint)
     EXPECT_EQ(term.Evaluate(SSlots::All(0, 0, 0, 2, 0, 0, 0).m_d, nullptr)[0], r[1]); // new point
     EXPECT_EQ(term.Evaluate(SSlots::All(9, 9, 9, 1, 0, 0, 0).m_d, nullptr)[0], r[0]); // x, u, v not in the key
     EXPECT_EQ(term.Evaluate(SSlots::All(0, 0, 0, 1, 0, 0, 1).m_d, nullptr)[0], r[2]); // d is in the key
-    EXPECT_EQ(term.m_nHits, 2u);
-    EXPECT_EQ(term.m_nMisses, 3u);
+    EXPECT_EQ(term.GetCache().GetHits(), 2u);
+    EXPECT_EQ(term.GetCache().GetMisses(), 3u);
     term.Invalidate(); // until the cache is emptied
     EXPECT_EQ(term.Evaluate(SSlots::All(0, 0, 0, 1, 0, 0, 0).m_d, nullptr)[0], r[3]);
 }
@@ -696,8 +679,8 @@ TEST(EvaluatorRandom, RandKeepsItsNumberWhileAKeepsItsValue)
     // Another term without a cache entry, same a: the same number, nothing drawn.
     CFuncTerm second(nullptr, "rand + 0*b");
     EXPECT_EQ(second.Evaluate(SSlots(1, 5).m_d, nullptr)[0], r[0]);
-    EXPECT_EQ(CFuncTerm::s_dRandKey, 1.0);
-    EXPECT_EQ(CFuncTerm::s_dRandValue, r[0]);
+    EXPECT_EQ(CFuncRandom::GetRandKey(), 1.0);
+    EXPECT_EQ(CFuncRandom::GetRandValue(), r[0]);
     // A new a: a new number.
     EXPECT_EQ(first.Evaluate(SSlots(2).m_d, nullptr)[0], r[1]);
     // Back at a = 1: the first term's cache remembers, an uncached term draws afresh.
@@ -728,8 +711,8 @@ TEST(EvaluatorRun, RunLeavesTheValuesOnTheStackAndTouchesNoCache)
     EXPECT_EQ(stack[1], 6);
     EXPECT_EQ(stack[2], 5);
     EXPECT_FALSE(term.Run(SSlots(0, 3).m_d, nullptr, stack));
-    EXPECT_EQ(term.m_nMisses + term.m_nHits + term.m_nItems, 0u);
-    for (const auto* pHead : term.m_pBuckets)
+    EXPECT_EQ(term.GetCache().GetMisses() + term.GetCache().GetHits() + term.GetCache().GetItems(), 0u);
+    for (const auto* pHead : term.GetCache().GetChains())
         EXPECT_EQ(pHead, nullptr);
 }
 
@@ -744,9 +727,9 @@ TEST(EvaluatorRun, RunAgreesWithEvaluate)
             double stack[FUNC_STACK];
             const bool bDefined = pTerm->Run(slots.m_d, &p.m_Project, stack);
             const double* pValues = pTerm->Evaluate(slots.m_d, &p.m_Project);
-            ASSERT_EQ(bDefined, pValues != nullptr) << pTerm->m_pszText << " at " << x;
+            ASSERT_EQ(bDefined, pValues != nullptr) << pTerm->GetText() << " at " << x;
             if (bDefined) {
-                EXPECT_EQ(stack[0], pValues[0]) << pTerm->m_pszText << " at " << x;
+                EXPECT_EQ(stack[0], pValues[0]) << pTerm->GetText() << " at " << x;
             }
         }
     }
@@ -786,82 +769,25 @@ TEST(EvaluatorRunDeathTest, EmptyTermEvaluatesToNull)
 }
 
 // ---------------------------------------------------------------------------------------------
-// The evaluation context
-
-TEST(EvaluatorVars, FreshContext)
-{
-    CFuncVars vars;
-    for (const double d : vars.m_dValue)
-        EXPECT_EQ(d, 0.0); // d (slot 6) included
-    for (unsigned i = 0; i < MAX_FUNCTIONS; ++i)
-        EXPECT_EQ(vars.m_nLastX[i], INT_MAX);
-    EXPECT_EQ(vars.m_pProject, nullptr);
-    EXPECT_EQ(vars.m_pStep, nullptr);
-}
-
-TEST(EvaluatorVars, CopyTakesEverythingButTheLastPixels)
-{
-    CProject project;
-    CFuncVars vars;
-    vars.m_pProject = &project;
-    vars.m_pStep = project.m_pFirstStep;
-    for (unsigned i = 0; i < FUNC_NSLOTS; ++i)
-        vars.m_dValue[i] = i + 0.5;
-    for (unsigned i = 0; i < FUNC_NVARS; ++i)
-        vars.m_nIndex[i] = 10 + i;
-    vars.m_nSamples = 77;
-    vars.m_bFirstSample = false;
-    vars.m_nViewWidth = 640;
-    vars.m_nViewHeight = 480;
-    vars.m_nViewLeft = 3;
-    vars.m_nViewTop = 4;
-    vars.m_dOriginX = 1.5;
-    vars.m_dOriginY = 2.5;
-    vars.m_dScaleX = 3.5;
-    vars.m_dScaleY = 4.5;
-    vars.m_nLastX[7] = 12;
-    vars.m_nLastY[7] = 34;
-
-    const CFuncVars copy(vars);
-    EXPECT_EQ(copy.m_pProject, &project);
-    EXPECT_EQ(copy.m_pStep, project.m_pFirstStep);
-    for (unsigned i = 0; i < FUNC_NSLOTS; ++i)
-        EXPECT_EQ(copy.m_dValue[i], i + 0.5);
-    for (unsigned i = 0; i < FUNC_NVARS; ++i)
-        EXPECT_EQ(copy.m_nIndex[i], 10 + i);
-    EXPECT_EQ(copy.m_nSamples, 77u);
-    EXPECT_FALSE(copy.m_bFirstSample);
-    EXPECT_EQ(copy.m_nViewWidth, 640u);
-    EXPECT_EQ(copy.m_nViewHeight, 480u);
-    EXPECT_EQ(copy.m_nViewLeft, 3u);
-    EXPECT_EQ(copy.m_nViewTop, 4u);
-    EXPECT_EQ(copy.m_dOriginX, 1.5);
-    EXPECT_EQ(copy.m_dOriginY, 2.5);
-    EXPECT_EQ(copy.m_dScaleX, 3.5);
-    EXPECT_EQ(copy.m_dScaleY, 4.5);
-    EXPECT_EQ(copy.m_nLastX[7], INT_MAX);
-}
-
-// ---------------------------------------------------------------------------------------------
 // Dependency flags
 
 TEST(EvaluatorDependencies, DirectVariables)
 {
     CFuncTerm term(nullptr, "x + u*fy + (d ? 1 : c)");
-    EXPECT_FALSE(term.m_bDepsValid);
+    EXPECT_FALSE(term.AreDepsValid());
     term.UpdateDependencies();
-    EXPECT_TRUE(term.m_bDepsValid);
-    EXPECT_EQ(term.m_bDepVar.to_ulong(), 0b1110011ul);
-    EXPECT_TRUE(term.m_bDepFunc.none());
-    EXPECT_EQ(term.m_bDepFunc.size(), MAX_FUNCTIONS + 1);
+    EXPECT_TRUE(term.AreDepsValid());
+    EXPECT_EQ(term.GetDepVar().to_ulong(), 0b1110011ul);
+    EXPECT_TRUE(term.GetDepFunc().none());
+    EXPECT_EQ(term.GetDepFunc().size(), MAX_FUNCTIONS + 1);
 }
 
 TEST(EvaluatorDependencies, ConstantTermDependsOnNothing)
 {
     CFuncTerm term(nullptr, "2+3*pi");
     term.UpdateDependencies();
-    EXPECT_TRUE(term.m_bDepVar.none());
-    EXPECT_TRUE(term.m_bDepFunc.none());
+    EXPECT_TRUE(term.GetDepVar().none());
+    EXPECT_TRUE(term.GetDepFunc().none());
 }
 
 TEST(EvaluatorDependencies, ReferencesAreTransitive)
@@ -869,34 +795,34 @@ TEST(EvaluatorDependencies, ReferencesAreTransitive)
     SProjectFixture p({"u", "f1(x)", "f2 + v", "f9", "f3(1) + f50"});
     CFuncTerm* pF3 = p.m_Project.GetFunction(3);
     pF3->UpdateDependencies();
-    EXPECT_EQ(pF3->m_bDepVar.to_ulong(), 0b0000111ul);
-    EXPECT_TRUE(pF3->m_bDepFunc[1]);
-    EXPECT_TRUE(pF3->m_bDepFunc[2]);
-    EXPECT_EQ(pF3->m_bDepFunc.count(), 2u);
-    EXPECT_FALSE(pF3->m_bDepFunc[0]);
+    EXPECT_EQ(pF3->GetDepVar().to_ulong(), 0b0000111ul);
+    EXPECT_TRUE(pF3->GetDepFunc()[1]);
+    EXPECT_TRUE(pF3->GetDepFunc()[2]);
+    EXPECT_EQ(pF3->GetDepFunc().count(), 2u);
+    EXPECT_FALSE(pF3->GetDepFunc()[0]);
 
     CFuncTerm* pF4 = p.m_Project.GetFunction(4); // a reference to an empty slot sets nothing
     pF4->UpdateDependencies();
-    EXPECT_TRUE(pF4->m_bDepFunc.none());
-    EXPECT_TRUE(pF4->m_bDepVar.none());
+    EXPECT_TRUE(pF4->GetDepFunc().none());
+    EXPECT_TRUE(pF4->GetDepVar().none());
 
     CFuncTerm* pF5 = p.m_Project.GetFunction(5);
     pF5->UpdateDependencies();
-    EXPECT_EQ(pF5->m_bDepFunc.count(), 3u);
-    EXPECT_TRUE(pF5->m_bDepFunc[3]);
-    EXPECT_FALSE(pF5->m_bDepFunc[50]);
+    EXPECT_EQ(pF5->GetDepFunc().count(), 3u);
+    EXPECT_TRUE(pF5->GetDepFunc()[3]);
+    EXPECT_FALSE(pF5->GetDepFunc()[50]);
 }
 
 TEST(EvaluatorDependencies, FlagFiftyIsTheLastFunction)
 {
-    CProject project;
+    CFunctionTable project;
     project.SetFunction(50, "v");
     project.SetFunction(1, "f50");
     CFuncTerm* pTerm = project.GetFunction(1);
     pTerm->UpdateDependencies();
-    EXPECT_TRUE(pTerm->m_bDepFunc[50]);
-    EXPECT_EQ(pTerm->m_bDepFunc.count(), 1u);
-    EXPECT_EQ(pTerm->m_bDepVar.to_ulong(), 0b100ul);
+    EXPECT_TRUE(pTerm->GetDepFunc()[50]);
+    EXPECT_EQ(pTerm->GetDepFunc().count(), 1u);
+    EXPECT_EQ(pTerm->GetDepVar().to_ulong(), 0b100ul);
 }
 
 TEST(EvaluatorDependencies, MutualReferencesEnd)
@@ -906,9 +832,9 @@ TEST(EvaluatorDependencies, MutualReferencesEnd)
     pF1->Invalidate();
     p.m_Project.GetFunction(2)->Invalidate();
     pF1->UpdateDependencies();
-    EXPECT_TRUE(pF1->m_bDepFunc[1]);
-    EXPECT_TRUE(pF1->m_bDepFunc[2]);
-    EXPECT_EQ(pF1->m_bDepVar.to_ulong(), 0b11ul);
+    EXPECT_TRUE(pF1->GetDepFunc()[1]);
+    EXPECT_TRUE(pF1->GetDepFunc()[2]);
+    EXPECT_EQ(pF1->GetDepVar().to_ulong(), 0b11ul);
 }
 
 TEST(EvaluatorDependencies, ArgumentsDoNotHideTheReferencedVariables)
@@ -917,5 +843,5 @@ TEST(EvaluatorDependencies, ArgumentsDoNotHideTheReferencedVariables)
     SProjectFixture p({"a + v", "f1(x)"});
     CFuncTerm* pF2 = p.m_Project.GetFunction(2);
     pF2->UpdateDependencies();
-    EXPECT_EQ(pF2->m_bDepVar.to_ulong(), 0b0001101ul);
+    EXPECT_EQ(pF2->GetDepVar().to_ulong(), 0b0001101ul);
 }

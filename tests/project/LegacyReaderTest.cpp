@@ -62,9 +62,9 @@ TEST_F(LegacyReader, ImportsACompleteFile)
     CProject project;
     project.Load(Write(Join(SampleLines(), 35) + "lines after the 35th are not read\r\n"));
     EXPECT_FALSE(project.m_bModified);
-    EXPECT_EQ(project.GetFunction(1)->m_pszText, "sin(x)");
-    EXPECT_EQ(project.GetFunction(2)->m_pszText, "cos(x)");
-    EXPECT_EQ(project.GetFunction(3)->m_pszText, "x^2");
+    EXPECT_EQ(project.GetFunction(1)->GetText(), "sin(x)");
+    EXPECT_EQ(project.GetFunction(2)->GetText(), "cos(x)");
+    EXPECT_EQ(project.GetFunction(3)->GetText(), "x^2");
     EXPECT_EQ(project.GetFunction(4), nullptr);
 
     // OEM 850 to Windows-1252; the control line before the first text is skipped.
@@ -99,7 +99,7 @@ TEST_F(LegacyReader, ImportsACompleteFile)
 
     // The x term "fx*2" and an empty y term ("f") make the transformation; its mode stays off.
     ASSERT_NE(project.m_pTransform, nullptr);
-    EXPECT_EQ(project.m_pTransform->m_pszText, "fx*2,f");
+    EXPECT_EQ(project.m_pTransform->GetText(), "fx*2,f");
     EXPECT_EQ(project.m_dOptions[OPT_TRMODE], 0);
 
     EXPECT_TRUE(pStep->m_bConnect);
@@ -145,7 +145,7 @@ TEST_F(LegacyReader, TermsAndNotesBeyondTheOldBuffersAreTakenWhole)
     CProject project;
     project.Load(Write(Join(lines, 35)));
     EXPECT_NE(project.m_pszNotes->find(std::string(10000, 'n') + "\n"), std::string::npos);
-    EXPECT_EQ(project.m_pTransform->m_pszText, szTerm + ",f");
+    EXPECT_EQ(project.m_pTransform->GetText(), szTerm + ",f");
 }
 
 TEST_F(LegacyReader, DefaultTermsSetNoTransformation)

@@ -127,12 +127,12 @@ TEST_F(ProjectFile, EveryFieldSurvivesARoundTrip)
     loaded.Load(Path("all.kvx").c_str());
     EXPECT_FALSE(loaded.m_bModified);
     ASSERT_NE(loaded.GetFunction(1), nullptr);
-    EXPECT_EQ(loaded.GetFunction(1)->m_pszText, "sin(x)*u // Kommentar");
-    EXPECT_EQ(loaded.GetFunction(17)->m_pszText, "f1(x, 2) = 0 ? 1 : 2");
-    EXPECT_EQ(loaded.GetFunction(50)->m_pszText, "x, x^2");
+    EXPECT_EQ(loaded.GetFunction(1)->GetText(), "sin(x)*u // Kommentar");
+    EXPECT_EQ(loaded.GetFunction(17)->GetText(), "f1(x, 2) = 0 ? 1 : 2");
+    EXPECT_EQ(loaded.GetFunction(50)->GetText(), "x, x^2");
     EXPECT_EQ(loaded.GetFunction(2), nullptr);
     ASSERT_NE(loaded.m_pTransform, nullptr);
-    EXPECT_EQ(loaded.m_pTransform->m_pszText, "fx+1, fy*2");
+    EXPECT_EQ(loaded.m_pTransform->GetText(), "fx+1, fy*2");
     EXPECT_EQ(loaded.m_dOptions[OPT_XMIN], 0.123456789);  // every digit that is needed is written
     EXPECT_EQ(loaded.m_dOptions[OPT_XMAX], -1e-7);
     EXPECT_EQ(loaded.m_dOptions[OPT_YMAX], 123456789012.0);
@@ -224,7 +224,7 @@ TEST_F(ProjectFile, LongFormulaLinesLoadWhole)
     CProject loaded;
     loaded.Load(Path("long.kvx").c_str());
     ASSERT_NE(loaded.GetFunction(3), nullptr);
-    EXPECT_EQ(loaded.GetFunction(3)->m_pszText, szFormula);
+    EXPECT_EQ(loaded.GetFunction(3)->GetText(), szFormula);
 }
 
 TEST_F(ProjectFile, ReaderAcceptsWhatTheFormatAllows)
@@ -245,7 +245,7 @@ TEST_F(ProjectFile, ReaderAcceptsWhatTheFormatAllows)
     project.Load(szPath.c_str());
     EXPECT_FALSE(project.m_bModified);
     ASSERT_NE(project.GetFunction(2), nullptr);
-    EXPECT_EQ(project.GetFunction(2)->m_pszText, "x+1");
+    EXPECT_EQ(project.GetFunction(2)->GetText(), "x+1");
     ASSERT_NE(project.m_pTransform, nullptr);
     EXPECT_EQ(project.m_dOptions[OPT_XMIN], -3);
     EXPECT_EQ(project.m_dOptions[OPT_YGRID], 0.5);
@@ -304,7 +304,7 @@ TEST_F(ProjectFile, HostileInputLoadsOrFailsWithALine)
     EXPECT_EQ(FailingLine(Write("cr.kvx", "f1=x\rxmin=2\rgarbage\r")), -1);
     CProject project;
     project.Load(Write("nul2.kvx", std::string("f1=x+1\0=2\n", 10)).c_str());
-    EXPECT_EQ(project.GetFunction(1)->m_pszText, "x+1");
+    EXPECT_EQ(project.GetFunction(1)->GetText(), "x+1");
     // A first step that claims the ranges of a step before it has none to take: it keeps its own.
     CProject first;
     first.Load(Write("first.kvx", "step1\n-range0=1,2,3\n-samerange\n-end\n").c_str());

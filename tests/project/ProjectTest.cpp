@@ -94,8 +94,8 @@ TEST(ProjectFunction, SetCompilesAndMarks)
     CProject project;
     project.SetFunction(3, "x^2");
     ASSERT_NE(project.GetFunction(3), nullptr);
-    EXPECT_EQ(project.GetFunction(3)->m_pszText, "x^2");
-    EXPECT_EQ(project.GetFunction(3)->m_pProject, &project);
+    EXPECT_EQ(project.GetFunction(3)->GetText(), "x^2");
+    EXPECT_EQ(project.GetFunction(3)->GetProject(), static_cast<CFuncResolver*>(&project));
     EXPECT_TRUE(project.m_bModified);
     EXPECT_EQ(Eval(project, 3, 4)[0], 16);
 }
@@ -110,7 +110,7 @@ TEST(ProjectFunction, SameTextChangesNothing)
     project.SetFunction(1, "x+1");
     EXPECT_FALSE(project.m_bModified);
     EXPECT_EQ(project.GetFunction(1), pTerm);
-    EXPECT_EQ(pTerm->m_nMisses, 1u); // not even recompiled
+    EXPECT_EQ(pTerm->GetCache().GetMisses(), 1u); // not even recompiled
 }
 
 TEST(ProjectFunction, LeadingBlankRecompiles)
@@ -122,8 +122,8 @@ TEST(ProjectFunction, LeadingBlankRecompiles)
     project.SetFunction(1, " x+1");
     EXPECT_TRUE(project.m_bModified);
     ASSERT_NE(project.GetFunction(1), nullptr);
-    EXPECT_EQ(project.GetFunction(1)->m_pszText, "x+1"); // stored without the blank
-    EXPECT_EQ(project.GetFunction(1)->m_nMisses, 0u);    // a new term
+    EXPECT_EQ(project.GetFunction(1)->GetText(), "x+1"); // stored without the blank
+    EXPECT_EQ(project.GetFunction(1)->GetCache().GetMisses(), 0u);    // a new term
     // The stored text has no blank, so the blank text keeps counting as a change.
     project.m_bModified = false;
     project.SetFunction(1, " x+1");
@@ -135,9 +135,9 @@ TEST(ProjectFunction, OnlyBlanksAreStripped)
     CProject project;
     project.SetFunction(1, "\tx");
     ASSERT_NE(project.GetFunction(1), nullptr);
-    EXPECT_EQ(project.GetFunction(1)->m_pszText, "\tx");
+    EXPECT_EQ(project.GetFunction(1)->GetText(), "\tx");
     project.SetFunction(2, "   \t  u");
-    EXPECT_EQ(project.GetFunction(2)->m_pszText, "\t  u");
+    EXPECT_EQ(project.GetFunction(2)->GetText(), "\t  u");
 }
 
 TEST(ProjectFunction, EmptyTextEmptiesTheSlotAndMarks)
@@ -166,7 +166,7 @@ TEST(ProjectFunction, EmptyingInvalidatesDependants)
     project.SetFunction(2, "f1 + 1");
     EXPECT_EQ(Eval(project, 2, 3)[0], 4);
     project.SetFunction(1, "  ");
-    EXPECT_EQ(project.GetFunction(2)->m_nItems, 0u);
+    EXPECT_EQ(project.GetFunction(2)->GetCache().GetItems(), 0u);
     EXPECT_EQ(Eval(project, 2, 3), nullptr);
 }
 
@@ -186,7 +186,7 @@ TEST(ProjectFunction, FailedCompileLeavesTheSlotEmptyInvalidatesAndMarks)
     }
     EXPECT_EQ(project.GetFunction(1), nullptr);
     EXPECT_TRUE(project.m_bModified);
-    EXPECT_EQ(project.GetFunction(2)->m_nItems, 0u);
+    EXPECT_EQ(project.GetFunction(2)->GetCache().GetItems(), 0u);
     EXPECT_EQ(Eval(project, 2, 3), nullptr) << "no stale value of a function that is gone";
 }
 
@@ -211,15 +211,15 @@ TEST(ProjectFunction, ChangeInvalidatesTransitiveDependantsOnly)
     EXPECT_EQ(Eval(project, 3, 2, 7)[0], 30);
 
     project.SetFunction(1, "x*2");
-    EXPECT_EQ(project.GetFunction(2)->m_nItems, 0u);
-    EXPECT_EQ(project.GetFunction(3)->m_nItems, 0u); // refers only to f2
-    EXPECT_FALSE(project.GetFunction(3)->m_bDepsValid);
-    EXPECT_EQ(project.GetFunction(4)->m_nItems, 1u);
-    EXPECT_EQ(project.GetFunction(5)->m_nItems, 1u);
-    EXPECT_TRUE(project.GetFunction(5)->m_bDepsValid);
+    EXPECT_EQ(project.GetFunction(2)->GetCache().GetItems(), 0u);
+    EXPECT_EQ(project.GetFunction(3)->GetCache().GetItems(), 0u); // refers only to f2
+    EXPECT_FALSE(project.GetFunction(3)->AreDepsValid());
+    EXPECT_EQ(project.GetFunction(4)->GetCache().GetItems(), 1u);
+    EXPECT_EQ(project.GetFunction(5)->GetCache().GetItems(), 1u);
+    EXPECT_TRUE(project.GetFunction(5)->AreDepsValid());
     EXPECT_EQ(Eval(project, 3, 2, 7)[0], 50);
     // Counters live on with the term.
-    EXPECT_EQ(project.GetFunction(3)->m_nMisses, 2u);
+    EXPECT_EQ(project.GetFunction(3)->GetCache().GetMisses(), 2u);
 }
 
 TEST(ProjectFunction, SelfReferenceIsInvalidatedByItsOwnChange)
@@ -230,7 +230,7 @@ TEST(ProjectFunction, SelfReferenceIsInvalidatedByItsOwnChange)
     project.SetFunction(2, "f1(4)");
     EXPECT_EQ(Eval(project, 2, 0)[0], 24);
     project.SetFunction(1, "a<=1 ? 1 : a+f1(a-1)");
-    EXPECT_EQ(project.GetFunction(2)->m_nItems, 0u);
+    EXPECT_EQ(project.GetFunction(2)->GetCache().GetItems(), 0u);
     EXPECT_EQ(Eval(project, 2, 0)[0], 10); // 4 + 3 + 2 + 1
     EXPECT_EQ(Eval(project, 1, 5)[0], 15);
 }
@@ -241,16 +241,16 @@ TEST(ProjectFunction, MutualReferencesAreBothInvalidated)
     project.SetFunction(1, "a > 0 ? f2(a-1) + 1 : 0");
     project.SetFunction(2, "a > 0 ? f1(a-1) + 10 : 0");
     // f1's flags were computed while f2 was empty; setting f1 anew gives it the flag for f2.
-    EXPECT_FALSE(project.GetFunction(1)->m_bDepFunc[2]);
+    EXPECT_FALSE(project.GetFunction(1)->GetDepFunc()[2]);
     project.SetFunction(1, "a > 0 ? f2(a-1)+1 : 0");
-    EXPECT_TRUE(project.GetFunction(1)->m_bDepFunc[2]);
+    EXPECT_TRUE(project.GetFunction(1)->GetDepFunc()[2]);
     EXPECT_EQ(Eval(project, 1, 3)[0], 12);
     project.SetFunction(3, "x"); // unrelated: keeps the caches
-    EXPECT_GT(project.GetFunction(1)->m_nItems, 0u);
-    EXPECT_GT(project.GetFunction(2)->m_nItems, 0u);
+    EXPECT_GT(project.GetFunction(1)->GetCache().GetItems(), 0u);
+    EXPECT_GT(project.GetFunction(2)->GetCache().GetItems(), 0u);
     project.SetFunction(2, "a > 0 ? f1(a-1) + 100 : 0");
-    EXPECT_EQ(project.GetFunction(1)->m_nItems, 0u);
-    EXPECT_EQ(project.GetFunction(2)->m_nItems, 0u);
+    EXPECT_EQ(project.GetFunction(1)->GetCache().GetItems(), 0u);
+    EXPECT_EQ(project.GetFunction(2)->GetCache().GetItems(), 0u);
     EXPECT_EQ(Eval(project, 1, 3)[0], 102);
 }
 
@@ -261,13 +261,13 @@ TEST(ProjectFunction, FillingAnEmptyReferencedSlotDoesNotInvalidate)
     project.SetFunction(2, "f1(x) + 1");
     EXPECT_EQ(Eval(project, 2, 3), nullptr);
     project.SetFunction(1, "a*10");
-    EXPECT_FALSE(project.GetFunction(2)->m_bDepFunc[1]);
-    EXPECT_EQ(project.GetFunction(2)->m_nItems, 1u);
+    EXPECT_FALSE(project.GetFunction(2)->GetDepFunc()[1]);
+    EXPECT_EQ(project.GetFunction(2)->GetCache().GetItems(), 1u);
     EXPECT_EQ(Eval(project, 2, 3), nullptr) << "the cached undefined value stays";
     EXPECT_EQ(Eval(project, 2, 4)[0], 41) << "a new key is computed with f1 in place";
     project.GetFunction(2)->Invalidate();
     EXPECT_EQ(Eval(project, 2, 3)[0], 31);
-    EXPECT_TRUE(project.GetFunction(2)->m_bDepFunc[1]);
+    EXPECT_TRUE(project.GetFunction(2)->GetDepFunc()[1]);
 }
 
 TEST(ProjectFunction, GetFunctionIsTheSlot)
@@ -288,7 +288,7 @@ TEST(ProjectTransform, SetAndKeep)
     CProject project;
     project.SetTransform("fy*cos(fx), fy*sin(fx)");
     ASSERT_NE(project.m_pTransform, nullptr);
-    EXPECT_EQ(project.m_pTransform->m_nValues, 2u);
+    EXPECT_EQ(project.m_pTransform->GetValueCount(), 2u);
     EXPECT_TRUE(project.m_bModified);
     CFuncTerm* pTerm = project.m_pTransform.get();
 
@@ -299,7 +299,7 @@ TEST(ProjectTransform, SetAndKeep)
 
     project.SetTransform("  fx, fy");
     EXPECT_TRUE(project.m_bModified);
-    EXPECT_EQ(project.m_pTransform->m_pszText, "fx, fy");
+    EXPECT_EQ(project.m_pTransform->GetText(), "fx, fy");
 }
 
 TEST(ProjectTransform, FailedCompileKeepsThePreviousTerm)
@@ -334,7 +334,7 @@ TEST(ProjectTransform, TransformReferringToAChangedFunctionIsRecomputed)
     ASSERT_NE(pValues, nullptr);
     EXPECT_EQ(pValues[0], 2);
     project.SetFunction(1, "a*10");
-    EXPECT_EQ(project.m_pTransform->m_nItems, 0u);  // no stale transformed point
+    EXPECT_EQ(project.m_pTransform->GetCache().GetItems(), 0u);  // no stale transformed point
     pValues = project.m_pTransform->Evaluate(slots, &project);
     ASSERT_NE(pValues, nullptr);
     EXPECT_EQ(pValues[0], 20);
@@ -342,7 +342,7 @@ TEST(ProjectTransform, TransformReferringToAChangedFunctionIsRecomputed)
     project.SetTransform("fx, fy");
     project.m_pTransform->Evaluate(slots, &project);
     project.SetFunction(1, "a");
-    EXPECT_EQ(project.m_pTransform->m_nItems, 1u);
+    EXPECT_EQ(project.m_pTransform->GetCache().GetItems(), 1u);
 }
 
 TEST(ProjectOptions, SetOptionMarksOnlyAChange)

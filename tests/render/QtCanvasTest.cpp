@@ -11,6 +11,7 @@
 #include "render/CQtCanvas.h"
 #include "render/CRenderer.h"
 #include "view/CFuncVars.h"
+#include "view/CViewRange.h"
 
 namespace {
 constexpr QRgb WHITE = 0xFFFFFF, GREY = 0x808080, BLACK = 0x000000, RED = 0xFF0000;
@@ -251,7 +252,7 @@ TEST(QtCanvas, VectorDevicesGetACurveAsOnePath)
     project.m_pFirstStep->m_bVisible[0] = true;
     project.m_pFirstStep->m_dStep[0] = 0.002;
     project.m_pFirstStep->m_nCount[0] = 10000;
-    project.DetermineRange();
+    CViewRange::DetermineRange(project);
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     QSvgGenerator svg;

@@ -153,7 +153,7 @@ TEST(DrawSample, FunctionsSkipTheVariablesTheyDoNotRead)
     CRecordingCanvas canvas = curve.Draw();
     const std::vector<std::string> expected = {"move 0,70", "line 1,71", "move 0,70", "line 1,71"};
     EXPECT_EQ(SCurve::Shapes(canvas), expected);
-    EXPECT_EQ(curve.project.GetFunction(1)->m_nMisses + curve.project.GetFunction(1)->m_nHits, 2u);
+    EXPECT_EQ(curve.project.GetFunction(1)->GetCache().GetMisses() + curve.project.GetFunction(1)->GetCache().GetHits(), 2u);
 
     // A function of u only is drawn at x's start value for every u; "a" counts as x.
     SCurve ofU("u", 4);

@@ -136,7 +136,7 @@ TEST_F(MainForm, FormulaIsCompiledAtEveryKeystroke)
         }
     }
     ASSERT_NE(Document().GetFunction(1), nullptr);
-    EXPECT_EQ(Document().GetFunction(1)->m_pszText, "sin(x)");
+    EXPECT_EQ(Document().GetFunction(1)->GetText(), "sin(x)");
     EXPECT_TRUE(Document().m_bModified);
     CloseEditor(pGrid);
     EXPECT_EQ(Cell(pGrid, 0, 1), "sin(x)");
@@ -171,10 +171,10 @@ TEST_F(MainForm, KeysTypedRightAfterAClickReachTheClickedCell)
         Type(row.m_pszKeys);
         const CFuncTerm* pTerm = Document().GetFunction(static_cast<unsigned>(row.m_nRow + 1));
         ASSERT_NE(pTerm, nullptr) << row.m_pszKeys;
-        EXPECT_EQ(pTerm->m_pszText, row.m_pszKeys);
+        EXPECT_EQ(pTerm->GetText(), row.m_pszKeys);
         EXPECT_EQ(Cell(pGrid, row.m_nRow, 1), row.m_pszKeys);
     }
-    EXPECT_EQ(Document().GetFunction(2)->m_pszText, "x");
+    EXPECT_EQ(Document().GetFunction(2)->GetText(), "x");
     EXPECT_EQ(Cell(pGrid, 1, 1), "x");
 
     // A click on the selected cell without typing still opens its editor after the wait.
@@ -268,7 +268,7 @@ TEST_F(MainForm, FailingFormulaStaysVisibleAndIsNamedBeforeSaving)
     QTest::keyClick(pEditor, Qt::Key_Escape);
     QCoreApplication::processEvents();
     ASSERT_NE(Document().GetFunction(4), nullptr);
-    EXPECT_EQ(Document().GetFunction(4)->m_pszText, "sin(x)");
+    EXPECT_EQ(Document().GetFunction(4)->GetText(), "sin(x)");
     EXPECT_EQ(m_pForm->FunctionsSheet->FormulaError(3), "");
     // A new document has no failing formulas.
     m_pDialogs->m_bAnswerYes = false;
@@ -511,7 +511,7 @@ TEST_F(MainForm, OptionsPageChecksWhatIsTyped)
     EXPECT_EQ(Status(), "");
     ASSERT_NE(Document().m_pTransform, nullptr);
     page.TransformEdit->setText("fx+*1");
-    EXPECT_EQ(Document().m_pTransform->m_pszText, "fx+1, fy");  // the previous term stays
+    EXPECT_EQ(Document().m_pTransform->GetText(), "fx+1, fy");  // the previous term stays
     page.TransformBox->setCurrentIndex(2);
     EXPECT_FALSE(page.TransformEdit->isEnabled());
     EXPECT_EQ(page.TransformEdit->text(), "fx+*1");

@@ -6,6 +6,7 @@
 
 #include "project/CProject.h"
 #include "view/CFuncVars.h"
+#include "view/CViewRange.h"
 
 namespace {
 CAnimationStep* Step(CProject& project) { return project.m_pFirstStep; }
@@ -151,7 +152,7 @@ TEST(Range, DefaultStepSquareFunction)
     project.SetFunction(1, "x*x");
     Step(project)->m_bVisible[0] = true;
     project.m_bModified = false;
-    project.DetermineRange();
+    CViewRange::DetermineRange(project);
     EXPECT_NEAR(project.m_dOptions[OPT_XMIN], -10.0, 1e-12);
     EXPECT_NEAR(project.m_dOptions[OPT_XMAX], 10.0, 1e-9);
     EXPECT_NEAR(project.m_dOptions[OPT_YMIN], 0.0, 1e-12);
@@ -169,7 +170,7 @@ TEST(Range, PointRuleAndOneAxisOnly)
     // Three values: the points (e0, e1) and (x, e2).
     project.SetFunction(1, "x+100, -x, x*10");
     pStep->m_bVisible[0] = true;
-    project.DetermineRange();
+    CViewRange::DetermineRange(project);
     EXPECT_EQ(project.m_dOptions[OPT_XMIN], 0.0);
     EXPECT_EQ(project.m_dOptions[OPT_XMAX], 102.0);
     EXPECT_EQ(project.m_dOptions[OPT_YMIN], -2.0);
@@ -179,7 +180,7 @@ TEST(Range, PointRuleAndOneAxisOnly)
     project.SetFlag(FLAG_XAUTO, false);
     SetView(project, 0.5, 0.6, 0, 0);
     project.SetFunction(1, "x*3");
-    project.DetermineRange();
+    CViewRange::DetermineRange(project);
     EXPECT_EQ(project.m_dOptions[OPT_XMIN], 0.5);
     EXPECT_EQ(project.m_dOptions[OPT_XMAX], 0.6);
     EXPECT_EQ(project.m_dOptions[OPT_YMIN], 0.0);
@@ -188,10 +189,10 @@ TEST(Range, PointRuleAndOneAxisOnly)
     // Neither axis automatic and no transformation: nothing is evaluated, raw bounds are 0.
     project.SetFlag(FLAG_YAUTO, false);
     project.SetFunction(1, "x*4");
-    project.DetermineRange();
+    CViewRange::DetermineRange(project);
     for (double d : project.m_dRawBounds)
         EXPECT_EQ(d, 0.0);
-    EXPECT_EQ(project.GetFunction(1)->m_nMisses, 0u);
+    EXPECT_EQ(project.GetFunction(1)->GetCache().GetMisses(), 0u);
 }
 
 TEST(Range, TransformedBoundsAndUndefinedPoints)
@@ -204,7 +205,7 @@ TEST(Range, TransformedBoundsAndUndefinedPoints)
     project.SetOption(OPT_TRMODE, 1.0);
     // Undefined at the very first point: the transformed bounds keep 0 as one end.
     project.SetTransform("fx>1 ? fx*10, fy+5");
-    project.DetermineRange();
+    CViewRange::DetermineRange(project);
     EXPECT_EQ(project.m_dOptions[OPT_XMIN], 0.0);
     EXPECT_EQ(project.m_dOptions[OPT_XMAX], 30.0);
     EXPECT_EQ(project.m_dOptions[OPT_YMIN], 0.0);
@@ -215,13 +216,13 @@ TEST(Range, TransformedBoundsAndUndefinedPoints)
     // An undefined function value gives no point at all.
     project.SetTransform("fx, fy");
     project.SetFunction(1, "x==2 ? undef : x");
-    project.DetermineRange();
+    CViewRange::DetermineRange(project);
     EXPECT_EQ(project.m_dOptions[OPT_XMIN], 1.0);
     EXPECT_EQ(project.m_dOptions[OPT_YMAX], 3.0);
 
     // Mode 1 without a term: only the raw bounds are gathered.
     project.SetTransform("");
-    project.DetermineRange();
+    CViewRange::DetermineRange(project);
     EXPECT_EQ(project.m_dOptions[OPT_XMIN], 0.0);
     EXPECT_EQ(project.m_dOptions[OPT_XMAX], 0.0);
     EXPECT_EQ(project.m_dRawBounds[1], 3.0);
@@ -230,7 +231,7 @@ TEST(Range, TransformedBoundsAndUndefinedPoints)
     project.SetFlag(FLAG_XAUTO, false);
     project.SetFlag(FLAG_YAUTO, false);
     project.SetOption(OPT_TRMODE, 2.0);
-    project.DetermineRange();
+    CViewRange::DetermineRange(project);
     EXPECT_EQ(project.m_dRawBounds[0], 1.0);
     EXPECT_EQ(project.m_dRawBounds[3], 3.0);
 }
@@ -333,7 +334,7 @@ TEST(ViewMoves, ZoomAndShift)
     CProject project;
     SetView(project, -10, 10, -5, 5);
     project.m_bModified = false;
-    project.ZoomView(2.0, 400, 200);
+    CViewRange::ZoomView(project, 2.0, 400, 200);
     EXPECT_TRUE(project.m_bModified);
     EXPECT_EQ(project.m_dOptions[OPT_XMIN], -5.0);
     EXPECT_EQ(project.m_dOptions[OPT_XMAX], 5.0);
@@ -341,28 +342,28 @@ TEST(ViewMoves, ZoomAndShift)
     EXPECT_EQ(project.m_dOptions[OPT_YMAX], 2.5);
 
     SetView(project, -10, 10, -5, 5);
-    project.ZoomView(0.5, 400, 200);
+    CViewRange::ZoomView(project, 0.5, 400, 200);
     EXPECT_EQ(project.m_dOptions[OPT_XMIN], -20.0);
     EXPECT_EQ(project.m_dOptions[OPT_YMAX], 10.0);
 
     project.SetFlag(FLAG_PROPORTIONAL, true);
     SetView(project, -10, 10, -10, 10);
-    project.ZoomView(2.0, 400, 200);
+    CViewRange::ZoomView(project, 2.0, 400, 200);
     EXPECT_EQ(project.m_dOptions[OPT_XMIN], 0.0);
     EXPECT_EQ(project.m_dOptions[OPT_XMAX], 20.0);
     EXPECT_EQ(project.m_dOptions[OPT_YMIN], -5.0);
     EXPECT_EQ(project.m_dOptions[OPT_YMAX], 5.0);
 
     SetView(project, 3, 3, 1, 2);  // unmappable, although true-to-scale could lend x y's scale
-    project.ZoomView(2.0, 400, 200);
+    CViewRange::ZoomView(project, 2.0, 400, 200);
     for (unsigned i = OPT_XMIN; i <= OPT_YMAX; ++i)
         EXPECT_EQ(project.m_dOptions[i], 0.0);
 
     SetView(project, -10, 10, -5, 5);
     project.m_bModified = false;
-    project.ShiftView(0.0, 0.0);
+    CViewRange::ShiftView(project, 0.0, 0.0);
     EXPECT_FALSE(project.m_bModified);
-    project.ShiftView(-0.5, 0.5);
+    CViewRange::ShiftView(project, -0.5, 0.5);
     EXPECT_TRUE(project.m_bModified);
     EXPECT_EQ(project.m_dOptions[OPT_XMIN], -10.5);
     EXPECT_EQ(project.m_dOptions[OPT_XMAX], 9.5);

@@ -1,0 +1,424 @@
+#include "expr/CProgramBuilder.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "expr/CFuncExec.h"
+#include "expr/CFuncOps.h"
+#include "expr/COpcode.h"
+
+// The code list is read into expression trees, pure constant parts are folded (with the very
+// functions a run uses, and only where they are defined), and the trees are emitted with fused
+// instructions. Nothing that can be observed is reordered: an operand is moved behind the other
+// one only if it is a constant or a slot, which can neither fail nor have an effect, so every
+// reference, random draw and failure happens in the order of the code list. Addition and
+// multiplication are commutative in IEEE arithmetic, a division by a power of two is the
+// multiplication by its reciprocal, and a < b is b > a, all to the bit.
+
+namespace {
+bool IsUnary(uint32_t nOp) { return (nOp >= OP_SIN && nOp <= OP_FRAC) || nOp == OP_ABS; }
+bool IsBinary(uint32_t nOp) { return (nOp >= OP_ADD && nOp <= OP_POW) || (nOp >= OP_GT && nOp <= OP_LE) || nOp == OP_AND || nOp == OP_OR; }
+bool IsArithmetic(uint32_t nOp) { return nOp >= OP_ADD && nOp <= OP_DIV; }
+bool IsComparison(uint32_t nOp) { return nOp >= OP_GT && nOp <= OP_LE; }
+
+// The instruction of a unary opcode on the top; its slot form is the next one.
+uint8_t UnaryExec(uint32_t nOp)
+{
+    switch (nOp) {
+    case OP_SIN: return X_SIN;
+    case OP_COS: return X_COS;
+    case OP_TAN: return X_TAN;
+    case OP_ASIN: return X_ASIN;
+    case OP_ACOS: return X_ACOS;
+    case OP_ATAN: return X_ATAN;
+    case OP_LN: return X_LN;
+    case OP_LOG10: return X_LOG10;
+    case OP_EXP: return X_EXP;
+    case OP_INT: return X_INT;
+    case OP_FRAC: return X_FRAC;
+    default: return X_ABS;
+    }
+}
+
+// The plain instruction of a binary opcode.
+uint8_t BinaryExec(uint32_t nOp)
+{
+    switch (nOp) {
+    case OP_ADD: return X_ADD;
+    case OP_SUB: return X_SUB;
+    case OP_MUL: return X_MUL;
+    case OP_DIV: return X_DIV;
+    case OP_POW: return X_POW;
+    case OP_GT: return X_GT;
+    case OP_LT: return X_LT;
+    case OP_EQ: return X_EQ;
+    case OP_NE: return X_NE;
+    case OP_GE: return X_GE;
+    case OP_LE: return X_LE;
+    case OP_AND: return X_AND;
+    default: return X_OR;
+    }
+}
+
+// The first of the four fused forms (C, V, VC, VV) of an arithmetic opcode.
+uint8_t ArithExec(uint32_t nOp)
+{
+    switch (nOp) {
+    case OP_ADD: return X_ADDC;
+    case OP_SUB: return X_SUBC;
+    case OP_MUL: return X_MULC;
+    default: return X_DIVC;
+    }
+}
+
+// The first of the three jump forms (plain, C, VC) of a comparison.
+uint8_t JumpExec(uint32_t nOp)
+{
+    switch (nOp) {
+    case OP_GT: return X_JF_GT;
+    case OP_LT: return X_JF_LT;
+    case OP_EQ: return X_JF_EQ;
+    case OP_NE: return X_JF_NE;
+    case OP_GE: return X_JF_GE;
+    default: return X_JF_LE;
+    }
+}
+
+// The comparison with its operands exchanged: a < b is b > a.
+uint32_t Mirrored(uint32_t nOp)
+{
+    switch (nOp) {
+    case OP_GT: return OP_LT;
+    case OP_LT: return OP_GT;
+    case OP_GE: return OP_LE;
+    case OP_LE: return OP_GE;
+    default: return nOp;  // = and != are symmetric
+    }
+}
+
+// c = +-2^k with 1/c a normal number too: x / c is then x * (1/c) to the bit.
+bool IsPowerOfTwo(double c)
+{
+    int nExponent;
+    const double m = std::frexp(c, &nExponent);
+    return (m == 0.5 || m == -0.5) && std::isnormal(c) && std::isnormal(1.0 / c);
+}
+
+// The value of an operation on constants, exactly as a run computes it; false where undefined.
+bool FoldUnary(uint32_t nOp, double a, double& r)
+{
+    using namespace FuncOps;
+    switch (nOp) {
+    case OP_SIN: return Sin(a, r);
+    case OP_COS: return Cos(a, r);
+    case OP_TAN: return Tan(a, r);
+    case OP_ASIN: return Asin(a, r);
+    case OP_ACOS: return Acos(a, r);
+    case OP_ATAN: return Atan(a, r);
+    case OP_LN: return Ln(a, r);
+    case OP_LOG10: return Log10(a, r);
+    case OP_EXP: return Exp(a, r);
+    case OP_INT: return Int(a, r);
+    case OP_FRAC: return Frac(a, r);
+    case OP_ABS: return Abs(a, r);
+    default: return false;
+    }
+}
+
+bool FoldBinary(uint32_t nOp, double a, double b, double& r)
+{
+    using namespace FuncOps;
+    switch (nOp) {
+    case OP_ADD: return Add(a, b, r);
+    case OP_SUB: return Sub(a, b, r);
+    case OP_MUL: return Mul(a, b, r);
+    case OP_DIV: return Div(a, b, r);
+    case OP_POW: return PowConst<false>(a, b, r);  // a constant exponent compiles so
+    case OP_GT: r = a > b ? 1.0 : 0.0; return true;
+    case OP_LT: r = a < b ? 1.0 : 0.0; return true;
+    case OP_EQ: r = a == b ? 1.0 : 0.0; return true;
+    case OP_NE: r = a != b ? 1.0 : 0.0; return true;
+    case OP_GE: r = a >= b ? 1.0 : 0.0; return true;
+    case OP_LE: r = a <= b ? 1.0 : 0.0; return true;
+    case OP_AND: r = a != 0.0 && b != 0.0 ? 1.0 : 0.0; return true;
+    case OP_OR: r = a != 0.0 || b != 0.0 ? 1.0 : 0.0; return true;
+    default: return false;
+    }
+}
+
+constexpr unsigned MAX_TREE_DEPTH = 256;  // deeper formulas are emitted node by node
+}  // namespace
+
+
+void CProgramBuilder::Build(const CFuncNode* pCode, uint32_t nValues, std::vector<SInstr>& program)
+{
+    CProgramBuilder(program).Run(pCode, nValues);
+}
+
+void CProgramBuilder::Run(const CFuncNode* pCode, uint32_t nValues)
+{
+    m_Program.clear();
+    std::vector<STree*> trees;
+    if (pCode && Trees(pCode, trees) && trees.size() == nValues &&
+        m_nMaxDepth <= MAX_TREE_DEPTH) {
+        for (STree* pTree : trees) {
+            Fold(pTree);
+            Emit(pTree);
+        }
+    } else {
+        m_Program.clear();
+        EmitList(pCode);
+    }
+    Add(nValues == 1 ? X_END1 : X_ENDN);
+    // A jump to the end is the end.
+    for (SInstr& instr : m_Program)
+        if (instr.m_nOp == X_JMP && (m_Program[instr.m_nJump].m_nOp == X_END1 || m_Program[instr.m_nJump].m_nOp == X_ENDN))
+            instr = m_Program[instr.m_nJump];
+}
+
+// Reads a code list into trees on the stack; false if it is not well formed.
+bool CProgramBuilder::Trees(const CFuncNode* pNode, std::vector<STree*>& stack)
+{
+    for (; pNode; pNode = pNode->m_pNext) {
+        const uint32_t nOp = pNode->m_nOp;
+        unsigned nKids;
+        if (nOp == OP_CONST || nOp == OP_VAR || nOp == OP_RANDOM || nOp == OP_RAND || nOp == OP_UNDEF)
+            nKids = 0;
+        else if (nOp == OP_REF)
+            nKids = pNode->m_nArg % 10;
+        else if (nOp == OP_COND || IsUnary(nOp))
+            nKids = 1;
+        else if (IsBinary(nOp))
+            nKids = 2;
+        else
+            return false;
+        if (nKids > 4 || stack.size() < nKids)
+            return false;
+        m_Nodes.push_back(STree{nOp, pNode->m_nArg, pNode->m_dConst, nKids, {}, 1});
+        STree* pTree = &m_Nodes.back();
+        for (unsigned i = 0; i < nKids; ++i)
+            pTree->m_pKids[i] = stack[stack.size() - nKids + i];
+        stack.resize(stack.size() - nKids);
+        if (nOp == OP_COND) {
+            std::vector<STree*> branch;
+            if (!Trees(pNode->m_pThen, branch) || branch.size() != 1)
+                return false;
+            pTree->m_pKids[1] = branch[0];
+            branch.clear();
+            if (!Trees(pNode->m_pElse, branch) || branch.size() != 1)
+                return false;
+            pTree->m_pKids[2] = branch[0];
+            pTree->m_nKids = 3;
+        }
+        for (unsigned i = 0; i < pTree->m_nKids; ++i)
+            pTree->m_nDepth = std::max(pTree->m_nDepth, pTree->m_pKids[i]->m_nDepth + 1);
+        pTree->m_nArg = nOp == OP_REF || nOp == OP_VAR ? pNode->m_nArg : 0;
+        m_nMaxDepth = std::max(m_nMaxDepth, pTree->m_nDepth);
+        stack.push_back(pTree);
+    }
+    return true;
+}
+
+// Folds the pure constant parts where they are defined; a conditional with a constant
+// condition becomes its branch.
+void CProgramBuilder::Fold(STree* p)
+{
+    for (unsigned i = 0; i < p->m_nKids; ++i)
+        Fold(p->m_pKids[i]);
+    double r;
+    if (p->m_nOp == OP_COND) {
+        if (IsConst(p->m_pKids[0]))
+            *p = *p->m_pKids[p->m_pKids[0]->m_dConst != 0.0 ? 1 : 2];
+    } else if (IsUnary(p->m_nOp)) {
+        if (IsConst(p->m_pKids[0]) && FoldUnary(p->m_nOp, p->m_pKids[0]->m_dConst, r))
+            *p = STree{OP_CONST, 0, r, 0, {}, 1};
+    } else if (IsBinary(p->m_nOp)) {
+        if (IsConst(p->m_pKids[0]) && IsConst(p->m_pKids[1]) &&
+            FoldBinary(p->m_nOp, p->m_pKids[0]->m_dConst, p->m_pKids[1]->m_dConst, r))
+            *p = STree{OP_CONST, 0, r, 0, {}, 1};
+    }
+}
+
+size_t CProgramBuilder::Add(uint8_t nOp, unsigned nSlot, unsigned nSlot2, double dConst)
+{
+    m_Program.push_back({nOp, static_cast<uint8_t>(nSlot), static_cast<uint8_t>(nSlot2), 0, 0, dConst});
+    return m_Program.size() - 1;
+}
+void CProgramBuilder::Land(size_t nJump)
+{
+    m_Program[nJump].m_nJump = static_cast<int32_t>(m_Program.size());
+}
+
+// Emits code that pushes the value of p.
+void CProgramBuilder::Emit(const STree* p)
+{
+    const uint32_t nOp = p->m_nOp;
+    switch (nOp) {
+    case OP_CONST: Add(X_CONST, 0, 0, p->m_dConst); return;
+    case OP_VAR: Add(X_VAR, p->m_nArg); return;
+    case OP_RANDOM: Add(X_RANDOM); return;
+    case OP_RAND: Add(X_RAND); return;
+    case OP_UNDEF: Add(X_UNDEF); return;
+    case OP_REF:
+        for (unsigned i = 0; i < p->m_nKids; ++i)
+            Emit(p->m_pKids[i]);
+        Add(X_REF, p->m_nArg % 10, p->m_nArg / 10);
+        return;
+    case OP_COND: {
+        const size_t nElse = EmitJumpUnless(p->m_pKids[0]);
+        Emit(p->m_pKids[1]);
+        const size_t nEnd = Add(X_JMP);
+        Land(nElse);
+        Emit(p->m_pKids[2]);
+        Land(nEnd);
+        return;
+    }
+    default:
+        break;
+    }
+    if (IsUnary(nOp)) {
+        const STree* pArg = p->m_pKids[0];
+        if (IsVar(pArg)) {
+            Add(static_cast<uint8_t>(UnaryExec(nOp) + 1), pArg->m_nArg);
+        } else {
+            Emit(pArg);
+            Add(UnaryExec(nOp));
+        }
+        return;
+    }
+    const STree* pLeft = p->m_pKids[0];
+    const STree* pRight = p->m_pKids[1];
+    if (nOp == OP_POW && IsConst(pRight)) {
+        const double c = pRight->m_dConst;
+        const uint8_t nExec = c == 2.0 ? X_POW2 : c == 3.0 ? X_POW3 : c == 0.5 ? X_SQRT : X_POWC;
+        if (IsVar(pLeft)) {
+            Add(static_cast<uint8_t>(nExec + 1), pLeft->m_nArg, 0, c);
+        } else {
+            Emit(pLeft);
+            Add(nExec, 0, 0, c);
+        }
+        return;
+    }
+    if (IsArithmetic(nOp)) {
+        const uint8_t nBase = ArithExec(nOp);  // +0 C, +1 V, +2 VC, +3 VV
+        if (IsConst(pRight)) {
+            double c = pRight->m_dConst;
+            uint8_t nExec = nBase;
+            if (nOp == OP_DIV && IsPowerOfTwo(c)) {
+                nExec = X_MULC;
+                c = 1.0 / c;
+            }
+            if (IsVar(pLeft)) {
+                Add(static_cast<uint8_t>(nExec + 2), pLeft->m_nArg, 0, c);
+            } else {
+                Emit(pLeft);
+                Add(nExec, 0, 0, c);
+            }
+            return;
+        }
+        if (IsVar(pRight)) {
+            if (IsVar(pLeft)) {
+                Add(static_cast<uint8_t>(nBase + 3), pLeft->m_nArg, pRight->m_nArg);
+            } else if (IsConst(pLeft)) {  // c op slot
+                const uint8_t nExec = nOp == OP_SUB ? uint8_t(X_RSUBVC) : nOp == OP_DIV ? uint8_t(X_RDIVVC) : uint8_t(nBase + 2);
+                Add(nExec, pRight->m_nArg, 0, pLeft->m_dConst);
+            } else {
+                Emit(pLeft);
+                Add(static_cast<uint8_t>(nBase + 1), pRight->m_nArg);
+            }
+            return;
+        }
+        if (IsLeaf(pLeft)) {  // leaf op expression: the expression first, then the leaf
+            Emit(pRight);
+            const bool bConst = IsConst(pLeft);
+            uint8_t nExec;
+            if (nOp == OP_SUB)
+                nExec = bConst ? X_RSUBC : X_RSUBV;
+            else if (nOp == OP_DIV)
+                nExec = bConst ? X_RDIVC : X_RDIVV;
+            else
+                nExec = static_cast<uint8_t>(nBase + (bConst ? 0 : 1));
+            Add(nExec, bConst ? 0 : pLeft->m_nArg, 0, bConst ? pLeft->m_dConst : 0.0);
+            return;
+        }
+    }
+    Emit(pLeft);
+    Emit(pRight);
+    Add(BinaryExec(nOp));
+}
+
+// Emits the condition of a conditional and a jump taken where it is false (0); returns the
+// jump's index, to be landed at the else-branch.
+size_t CProgramBuilder::EmitJumpUnless(const STree* pCond)
+{
+    if (!IsComparison(pCond->m_nOp)) {
+        Emit(pCond);
+        return Add(X_JZ);
+    }
+    const STree* pLeft = pCond->m_pKids[0];
+    const STree* pRight = pCond->m_pKids[1];
+    if (IsVar(pLeft) && IsConst(pRight))
+        return Add(static_cast<uint8_t>(JumpExec(pCond->m_nOp) + 2), pLeft->m_nArg, 0, pRight->m_dConst);
+    if (IsConst(pLeft) && IsVar(pRight))
+        return Add(static_cast<uint8_t>(JumpExec(Mirrored(pCond->m_nOp)) + 2), pRight->m_nArg, 0, pLeft->m_dConst);
+    Emit(pLeft);
+    if (IsConst(pRight))
+        return Add(static_cast<uint8_t>(JumpExec(pCond->m_nOp) + 1), 0, 0, pRight->m_dConst);
+    Emit(pRight);
+    return Add(JumpExec(pCond->m_nOp));
+}
+
+// Node by node, for formulas too deep for the trees: only an operand directly before its
+// operation is fused.
+void CProgramBuilder::EmitList(const CFuncNode* pNode)
+{
+    for (; pNode; pNode = pNode->m_pNext) {
+        const CFuncNode* pNext = pNode->m_pNext;
+        const uint32_t nOp = pNode->m_nOp;
+        const uint32_t nNext = pNext ? pNext->m_nOp : OP_COUNT;
+        switch (nOp) {
+        case OP_CONST:
+            if (IsArithmetic(nNext)) {
+                Add(ArithExec(nNext), 0, 0, pNode->m_dConst);
+                pNode = pNext;
+            } else if (nNext == OP_POW) {
+                const double c = pNode->m_dConst;
+                Add(c == 2.0 ? X_POW2 : c == 3.0 ? X_POW3 : c == 0.5 ? X_SQRT : X_POWC, 0, 0, c);
+                pNode = pNext;
+            } else {
+                Add(X_CONST, 0, 0, pNode->m_dConst);
+            }
+            break;
+        case OP_VAR:
+            if (IsArithmetic(nNext)) {
+                Add(static_cast<uint8_t>(ArithExec(nNext) + 1), pNode->m_nArg);
+                pNode = pNext;
+            } else {
+                Add(X_VAR, pNode->m_nArg);
+            }
+            break;
+        case OP_REF: Add(X_REF, pNode->m_nArg % 10, pNode->m_nArg / 10); break;
+        case OP_RANDOM: Add(X_RANDOM); break;
+        case OP_RAND: Add(X_RAND); break;
+        case OP_UNDEF: Add(X_UNDEF); break;
+        case OP_COND: {
+            const size_t nElse = Add(X_JZ);
+            EmitList(pNode->m_pThen);
+            const size_t nEnd = Add(X_JMP);
+            Land(nElse);
+            EmitList(pNode->m_pElse);
+            Land(nEnd);
+            break;
+        }
+        default:
+            if (IsUnary(nOp))
+                Add(UnaryExec(nOp));
+            else if (IsBinary(nOp))
+                Add(BinaryExec(nOp));
+            else
+                Add(X_UNDEF);
+            break;
+        }
+    }
+}
+

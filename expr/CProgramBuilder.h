@@ -1,0 +1,46 @@
+#pragma once
+// Builds the flat program of a term from its code list (the list stays the source of truth:
+// listing and dependencies read it). See CProgramBuilder.cpp for what it folds and fuses.
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <vector>
+
+#include "expr/CFuncNode.h"
+#include "expr/COpcode.h"
+#include "expr/SInstr.h"
+
+class CProgramBuilder {
+public:
+    // Replaces program by the flat form of pCode, a code list of nValues top-level expressions.
+    // A term without code gets a program that ends at once.
+    static void Build(const CFuncNode* pCode, uint32_t nValues, std::vector<SInstr>& program);
+
+private:
+    struct STree {
+        uint32_t m_nOp;
+        uint32_t m_nArg;
+        double m_dConst;
+        unsigned m_nKids;
+        STree* m_pKids[4];
+        unsigned m_nDepth;
+    };
+
+    static bool IsConst(const STree* p) { return p->m_nOp == OP_CONST; }
+    static bool IsVar(const STree* p) { return p->m_nOp == OP_VAR; }
+    static bool IsLeaf(const STree* p) { return IsConst(p) || IsVar(p); }  // cannot fail, no effect
+
+    explicit CProgramBuilder(std::vector<SInstr>& program) : m_Program(program) {}
+    void Run(const CFuncNode* pCode, uint32_t nValues);
+    bool Trees(const CFuncNode* pNode, std::vector<STree*>& stack);
+    static void Fold(STree* p);
+    size_t Add(uint8_t nOp, unsigned nSlot = 0, unsigned nSlot2 = 0, double dConst = 0.0);
+    void Land(size_t nJump);
+    void Emit(const STree* p);
+    size_t EmitJumpUnless(const STree* pCond);
+    void EmitList(const CFuncNode* pNode);
+
+    std::vector<SInstr>& m_Program;
+    std::deque<STree> m_Nodes;
+    unsigned m_nMaxDepth = 0;
+};
