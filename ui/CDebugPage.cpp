@@ -76,13 +76,13 @@ CDebugPage::CDebugPage(TMainForm& form) : m_Form(form)
     auto* pLayout = new QGridLayout(this);
     pLayout->setContentsMargins(8, 8, 8, 8);
     pLayout->addWidget(DebugFunctionSelect, 0, 0, 4, 1);
-    pLayout->addWidget(Caption("Cache Statistik:", this), 0, 1);
+    pLayout->addWidget(Caption("Cache-Statistik:", this), 0, 1);
     pLayout->addWidget(DebugCacheStat, 1, 1);
-    pLayout->addWidget(Caption("Abh\u00E4ngigkeiten", this), 2, 1);
+    pLayout->addWidget(Caption("Abh\u00E4ngigkeiten:", this), 2, 1);
     pLayout->addWidget(DebugDependencies, 3, 1);
-    pLayout->addWidget(Caption("Compilierter Code:", this), 0, 2);
+    pLayout->addWidget(Caption("Kompilierter Code:", this), 0, 2);
     pLayout->addWidget(DebugCodeView, 1, 2, 3, 1);
-    pLayout->addWidget(Caption("Project dump:", this), 4, 0, 1, 3);
+    pLayout->addWidget(Caption("Projekt, wie es gespeichert wird:", this), 4, 0, 1, 3);
     pLayout->addWidget(DebugProjectDump, 5, 0, 1, 3);
     pLayout->setColumnStretch(1, 1);
     pLayout->setColumnStretch(2, 2);
@@ -115,19 +115,49 @@ QString CDebugPage::DependencyText(CFuncTerm& term)
     return szText;
 }
 
+QString CDebugPage::StatisticsText(const std::string& szCore)
+{
+    // The cache counts its figures in the words of its programmers; the page shows them in German.
+    static const char* const g_Labels[][2] = {
+        {"hits", "Treffer"},
+        {"misses", "Fehlzugriffe"},
+        {"items", "Eintr\u00E4ge"},
+        {"peak hash usage", "l\u00E4ngste Kette"},
+        {"avg hash usage", "mittlere Kettenl\u00E4nge"},
+    };
+    QString szText;
+    for (const QString& szLine : ViewText(szCore).split('\n', Qt::SkipEmptyParts)) {
+        const int nBlank = szLine.indexOf(' ');
+        QString szLabel = nBlank < 0 ? QString() : szLine.mid(nBlank + 1);
+        for (const auto& label : g_Labels)
+            if (szLabel == label[0])
+                szLabel = QString::fromUtf8(label[1]);
+        szText += (nBlank < 0 ? szLine : szLine.left(nBlank) + ' ' + szLabel) + '\n';
+    }
+    return szText;
+}
+
 void CDebugPage::DebugSheetEnter()
 {
+    // Also a fresh document (Neu, Öffnen) comes through here: nothing of the old one stays.
     CProject& project = *m_Form.m_pDocument;
+    const QList<QListWidgetItem*> selected = DebugFunctionSelect->selectedItems();
+    const QString szSelected = selected.isEmpty() ? QString() : selected.first()->text();
     DebugFunctionSelect->blockSignals(true);
     DebugFunctionSelect->clear();
-    DebugFunctionSelect->addItem("Transform");
+    DebugFunctionSelect->addItem(TRANSFORM_ENTRY);
     for (unsigned n = 1; n <= MAX_FUNCTIONS; ++n)
         if (project.GetFunction(n))
             DebugFunctionSelect->addItem(QString::asprintf("f%u", n));
     DebugFunctionSelect->blockSignals(false);
     DebugCacheStat->clear();
     DebugCodeView->clear();
+    DebugDependencies->clear();
     WriteDump();
+    // What was looked at is shown again, as it is now.
+    const QList<QListWidgetItem*> again = DebugFunctionSelect->findItems(szSelected, Qt::MatchExactly);
+    if (!szSelected.isEmpty() && !again.isEmpty())
+        DebugFunctionSelect->setCurrentItem(again.first());
 }
 
 void CDebugPage::WriteDump()
@@ -170,7 +200,7 @@ void CDebugPage::DebugFunctionSelectChange()
     }
     char szBuffer[8192];
     pTerm->GetStatistics(szBuffer, sizeof szBuffer);
-    DebugCacheStat->setText(ViewText(szBuffer));
+    DebugCacheStat->setText(StatisticsText(szBuffer));
     pTerm->GetListing(szBuffer, sizeof szBuffer);
     DebugCodeView->setPlainText(ViewText(szBuffer));
     DebugDependencies->setText(DependencyText(*pTerm));

@@ -22,6 +22,10 @@ public:
     static std::string DumpPath();
     // What the term depends on: "t u v a b c d" for the variables, then "fN " for each function.
     static QString DependencyText(CFuncTerm& term);
+    // The cache's statistics text with German labels.
+    static QString StatisticsText(const std::string& szCore);
+
+    static constexpr const char* TRANSFORM_ENTRY = "Transformation";  // the list's first entry
 
     QListWidget* DebugFunctionSelect;
     QLabel* DebugCacheStat;

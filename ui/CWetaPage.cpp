@@ -1,10 +1,13 @@
 #include "ui/CWetaPage.h"
 
 #include <QHeaderView>
+#include <QLabel>
 #include <QTableWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
+#include "project/CProject.h"
 #include "render/CValueTable.h"
 #include "ui/CAnsi.h"
 #include "ui/TMainForm.h"
@@ -25,8 +28,14 @@ CWetaPage::CWetaPage(TMainForm& form) : m_Form(form)
     pHeader->setSectionsMovable(true);
     pHeader->setSectionResizeMode(QHeaderView::Interactive);
     pHeader->setHighlightSections(false);
+    WetaInfo = new QLabel(this);
+    WetaInfo->setObjectName("WetaInfo");
+    WetaInfo->setTextFormat(Qt::PlainText);
+    WetaInfo->setContentsMargins(4, 2, 4, 2);
     auto* pLayout = new QVBoxLayout(this);
     pLayout->setContentsMargins(0, 0, 0, 0);
+    pLayout->setSpacing(0);
+    pLayout->addWidget(WetaInfo);
     pLayout->addWidget(WetaGrid);
     SetSize(4, 2);
 }
@@ -68,14 +77,58 @@ void CWetaPage::WetaSheetEnter()
             }
         }
         WetaGrid->setHorizontalHeaderLabels(headers);
+        FitColumns();
         WetaGrid->setUpdatesEnabled(true);
+        WetaInfo->setText(InfoText(*pStep, nRows - 1));
     }
     m_Form.CopyButton->setEnabled(true);
+}
+
+void CWetaPage::FitColumns()
+{
+    // Every cell whole: numbers cut to "0...." say nothing.
+    const QFontMetrics cells(WetaGrid->font());
+    const QFontMetrics headers(WetaGrid->horizontalHeader()->font());
+    constexpr int MARGIN = 16;  // the cell's padding and its grid line, with some air
+    for (int c = 0; c < WetaGrid->columnCount(); ++c) {
+        int nWidth = 40;
+        for (int r = 0; r < WetaGrid->rowCount(); ++r) {
+            if (const QTableWidgetItem* pItem = WetaGrid->item(r, c))
+                nWidth = std::max(nWidth, (r == 0 ? headers : cells).horizontalAdvance(pItem->text()) + MARGIN);
+        }
+        WetaGrid->setColumnWidth(c, nWidth);
+    }
+}
+
+QString CWetaPage::InfoText(const CAnimationStep& step, int nRows) const
+{
+    int nPosition = 1, nSteps = 0;
+    for (const CAnimationStep* p = m_Form.m_pDocument->m_pFirstStep; p; p = p->m_pNext) {
+        ++nSteps;
+        if (p == &step)
+            nPosition = nSteps;
+    }
+    QString szText = QString("Schritt %1 von %2").arg(nPosition).arg(nSteps);
+    const QString szName = Ansi::ToQString(step.m_szName);
+    if (!szName.isEmpty())
+        szText += " \u201E" + szName + "\u201C";
+    // All samples of the step, which may be far more than a 64-bit count holds.
+    double dSamples = 1.0;
+    for (unsigned i = 0; i < FUNC_NVARS; ++i)
+        dSamples *= double(step.m_nCount[i]) + 1.0;
+    const QString szSamples = dSamples < 1e15 ? QString::number(dSamples, 'f', 0) : QString::number(dSamples, 'g', 3);
+    if (dSamples > nRows)
+        return szText + QString(": %1 von %2 Zeilen gezeigt; die Tafel endet nach %3 Zeilen.")
+                            .arg(nRows)
+                            .arg(szSamples)
+                            .arg(CValueTable::MAX_ROWS);
+    return szText + QString(": %1 Zeilen").arg(nRows);
 }
 
 void CWetaPage::WetaSheetExit()
 {
     SetSize(1, 2);
+    WetaInfo->clear();
     m_Form.CopyButton->setEnabled(false);
 }
 

@@ -6,7 +6,9 @@
 #include <QString>
 #include <QWidget>
 
+class QLabel;
 class QTableWidget;
+class CAnimationStep;
 class TMainForm;
 
 class CWetaPage : public QWidget {
@@ -21,9 +23,13 @@ public:
     QString GridText() const;
 
     QTableWidget* WetaGrid;
+    // Which step the table shows, with how many of its samples, and whether it was cut.
+    QLabel* WetaInfo;
 
 private:
     void SetSize(int nColumns, int nRows);
+    void FitColumns();
+    QString InfoText(const CAnimationStep& step, int nRows) const;
 
     TMainForm& m_Form;
 };

@@ -163,6 +163,8 @@ void TMainForm::RefreshAllViews()
     FunctionsSheet->SelectStep(0);
     OptionsSheet->FillOptionsPage();
     NotesSheet->FillNotesEditor();
+    if (PageControl->currentWidget() == DebugSheet)
+        DebugSheet->DebugSheetEnter();
 }
 
 void TMainForm::FormResize()

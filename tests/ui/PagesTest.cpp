@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPrinter>
+#include <QRegularExpression>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
@@ -22,6 +23,7 @@
 
 #include "CWindowTest.h"
 #include "project/CProject.h"
+#include "ui/CDebugPage.h"
 #include "ui/CFunctionsPage.h"
 #include "ui/COptionsPage.h"
 #include "ui/CGraphPrint.h"
@@ -103,6 +105,7 @@ TEST_F(Pages, ValueTableOfTheCurrentStep)
     EXPECT_EQ(Cell(101, 2), "?");
     EXPECT_FALSE(Grid()->item(5, 1)->flags() & Qt::ItemIsEditable);
     EXPECT_TRUE(m_pForm->CopyButton->isEnabled());
+    EXPECT_EQ(m_pForm->WetaSheet->WetaInfo->text(), "Schritt 1 von 1: 101 Zeilen");
 
     // A snapshot: later edits show only after the page is entered again.
     Document().SetFunction(1, "x");
@@ -120,6 +123,8 @@ TEST_F(Pages, ValueTableOfTheCurrentStep)
     EXPECT_EQ(Cell(0, 1), "u");
     EXPECT_EQ(Cell(1000, 0), "8");
     EXPECT_EQ(Cell(1000, 1), "9");
+    EXPECT_EQ(m_pForm->WetaSheet->WetaInfo->text(),
+              "Schritt 1 von 1: 1000 von 1111 Zeilen gezeigt; die Tafel endet nach 1000 Zeilen.");
 
     // Without a current step the grid keeps what it has.
     Show(m_pForm->OptionsSheet);
@@ -128,6 +133,32 @@ TEST_F(Pages, ValueTableOfTheCurrentStep)
     EXPECT_EQ(Grid()->columnCount(), 1);
     EXPECT_EQ(Grid()->rowCount(), 2);
     EXPECT_TRUE(m_pForm->CopyButton->isEnabled());
+}
+
+TEST_F(Pages, ValueTableColumnsShowTheirValuesWhole)
+{
+    // Long values, a second step with a name: every text fits its column, and the page says
+    // which step it shows.
+    Document().SetFunction(1, "sin(x)/1000");
+    Document().SetFunction(2, "-x/3000000");
+    auto* pSecond = new CAnimationStep;
+    Document().InsertStep(pSecond, nullptr);
+    pSecond->SetName("Zweiter");
+    pSecond->SetMin(0, -0.0247712345);
+    pSecond->m_bVisible[0] = pSecond->m_bVisible[1] = true;
+    m_pForm->FunctionsSheet->FillStepsBox();
+    m_pForm->FunctionsSheet->SelectStep(1);
+    ASSERT_EQ(m_pForm->m_pCurrentStep, pSecond);
+    Show(m_pForm->WetaSheet);
+    ASSERT_EQ(Grid()->columnCount(), 3);
+    const QFontMetrics metrics(Grid()->font());
+    for (int c = 0; c < 3; ++c)
+        for (int r = 1; r < Grid()->rowCount(); ++r)
+            ASSERT_GT(Grid()->columnWidth(c), metrics.horizontalAdvance(Cell(r, c)) + 4) << Cell(r, c).toStdString();
+    EXPECT_EQ(Cell(1, 0), "-0.024771234");
+    EXPECT_EQ(m_pForm->WetaSheet->WetaInfo->text(), QString::fromUtf8("Schritt 2 von 2 \xE2\x80\x9EZweiter\xE2\x80\x9C: 101 Zeilen"));
+    Show(m_pForm->OptionsSheet);
+    EXPECT_EQ(m_pForm->WetaSheet->WetaInfo->text(), "");
 }
 
 TEST_F(Pages, TableAndFormulasAsClipboardText)
@@ -321,7 +352,7 @@ TEST_F(Pages, DebugPageShowsFunctionsCodeAndDependencies)
     CDebugPage* pPage = m_pForm->DebugSheet;
     QListWidget* pList = pPage->DebugFunctionSelect;
     ASSERT_EQ(pList->count(), 5);
-    EXPECT_EQ(pList->item(0)->text(), "Transform");
+    EXPECT_EQ(pList->item(0)->text(), "Transformation");
     EXPECT_EQ(pList->item(3)->text(), "f3");
     EXPECT_EQ(pList->item(4)->text(), "f7");
     // The dump is the project file, and writing it keeps the changes unsaved.
@@ -332,7 +363,10 @@ TEST_F(Pages, DebugPageShowsFunctionsCodeAndDependencies)
 
     pList->setCurrentRow(3);
     EXPECT_EQ(pPage->DebugDependencies->text(), "t f1 f2 ");
-    EXPECT_TRUE(pPage->DebugCacheStat->text().contains("hits"));
+    // The statistics in German, one figure a line.
+    EXPECT_EQ(pPage->DebugCacheStat->text().split('\n')[0].section(' ', 1), "Treffer");
+    EXPECT_EQ(pPage->DebugCacheStat->text().section('\n', 1, 4).remove(QRegularExpression("[0-9.]+ ")),
+              QString::fromUtf8("Fehlzugriffe\nEintr\xC3\xA4ge\nl\xC3\xA4ngste Kette\nmittlere Kettenl\xC3\xA4nge"));
     EXPECT_FALSE(pPage->DebugCodeView->toPlainText().isEmpty());
     pList->setCurrentRow(4);
     EXPECT_EQ(pPage->DebugDependencies->text(), "u c ");
@@ -368,4 +402,40 @@ TEST_F(Pages, DebugPageShowsFunctionsCodeAndDependencies)
         unsetenv("TEMP");
     if (pszTmpDir)
         setenv("TMPDIR", szOldTmpDir.c_str(), 1);
+}
+
+TEST_F(Pages, DebugPageIsGermanAndFollowsTheDocument)
+{
+    Document().SetFunction(1, "x*2");
+    Document().SetFunction(2, "f1+u");
+    Show(m_pForm->DebugSheet);
+    CDebugPage* pPage = m_pForm->DebugSheet;
+    QStringList captions;
+    for (const QLabel* pLabel : pPage->findChildren<QLabel*>())
+        if (pLabel != pPage->DebugCacheStat && pLabel != pPage->DebugDependencies)
+            captions << pLabel->text();
+    captions.sort();
+    EXPECT_EQ(captions.join("|"), QString::fromUtf8("Abh\xC3\xA4ngigkeiten:|Cache-Statistik:|Kompilierter Code:|"
+                                                    "Projekt, wie es gespeichert wird:"));
+    pPage->DebugFunctionSelect->setCurrentRow(2);
+    EXPECT_EQ(pPage->DebugDependencies->text(), "t u f1 ");
+
+    // Neu while the page is shown: the new document's list, no text of the old one.
+    m_pForm->FileNewButtonClick();  // the scripted prompt says Nein
+    EXPECT_EQ(pPage->DebugFunctionSelect->count(), 1);
+    EXPECT_EQ(pPage->DebugDependencies->text(), "");
+    EXPECT_EQ(pPage->DebugCodeView->toPlainText(), "");
+    EXPECT_FALSE(pPage->DebugProjectDump->toPlainText().contains("f1="));
+
+    // An opened document fills it anew, and the entry looked at is shown as it is there.
+    pPage->DebugFunctionSelect->setCurrentRow(0);
+    std::ofstream(Path("d.kvx").toStdString()) << "f1=v\n";
+    ASSERT_TRUE(m_pForm->OpenProject(Path("d.kvx")));
+    m_pForm->PageControl->setCurrentWidget(pPage);
+    ASSERT_EQ(pPage->DebugFunctionSelect->count(), 2);
+    EXPECT_TRUE(pPage->DebugProjectDump->toPlainText().startsWith("f1=v\n"));
+    pPage->DebugFunctionSelect->setCurrentRow(1);
+    EXPECT_EQ(pPage->DebugDependencies->text(), "v ");
+    m_pForm->RefreshAllViews();
+    EXPECT_EQ(pPage->DebugDependencies->text(), "v ");
 }
