@@ -16,6 +16,7 @@
 #include "ui/CTickClock.h"
 #include "ui/TMainForm.h"
 #include "view/CFuncVars.h"
+#include "view/CRangeWalk.h"
 #include "view/CViewRange.h"
 
 CGraphicsPage::CGraphicsPage(TMainForm& form) : m_Form(form), m_pClock(std::make_unique<CTickClock>())
@@ -50,6 +51,7 @@ CGraphicsPage::~CGraphicsPage()
 {
     if (m_bDragging)
         QApplication::restoreOverrideCursor();
+    DropRangeWalk();
 }
 
 void CGraphicsPage::SetClock(std::unique_ptr<CTickClock> pClock)
@@ -76,25 +78,93 @@ void CGraphicsPage::StopJob()
 {
     PaintTimer->stop();
     m_pDrawVars.reset();
+    DropRangeWalk();
+}
+
+void CGraphicsPage::DropRangeWalk()
+{
+    // A determination under way ends here; the document has not been touched by it.
+    m_pRangeWalk.reset();
+    if (m_bBusyCursor)
+        QApplication::restoreOverrideCursor();
+    m_bBusyCursor = false;
 }
 
 void CGraphicsPage::StartDrawing(CAnimationStep* pStartStep)
 {
     StopJob();
-    CProject& project = *m_Form.m_pDocument;
-    if (pStartStep) {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        m_Form.ShowStatus("Ermittle Wertebereich...");
-        // The automatic range is recomputed at every start; what it writes is no change of the
-        // user's, and must not bring up the unsaved-changes prompt for an untouched file.
-        const bool bModified = project.m_bModified;
-        CViewRange::DetermineRange(project);
-        project.m_bModified = bModified;
-        m_Form.OptionsSheet->FillOptionsPage();
-        QApplication::restoreOverrideCursor();
-        m_nMaxSamples = 0;
+    if (!pStartStep) {
+        m_pStartStep = nullptr;
+        StartJob();
+        return;
     }
-    m_pStartStep = pStartStep;
+    m_Form.ShowStatus("Ermittle Wertebereich...");
+    m_pRangeWalk = std::make_unique<CRangeWalk>(*m_Form.m_pDocument);
+    m_pRangeStart = pStartStep;
+    // A usual project is done within this first slice, as in one piece; a large one goes on from
+    // the timer, a slice a tick, while the window stays at the user's hand.
+    if (WalkRangeSlice()) {
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+        m_bBusyCursor = true;
+        PaintTimer->setInterval(TIMER_INTERVAL);
+        PaintTimer->start();
+    }
+}
+
+bool CGraphicsPage::WalkRangeSlice()
+{
+    const uint32_t t0 = m_pClock->Now();
+    bool bMore;
+    do
+        bMore = m_pRangeWalk->Walk(RANGE_CHUNK);
+    while (bMore && m_pClock->Now() - t0 < SLICE);
+    if (bMore) {
+        m_Form.ShowStatus(QString("Ermittle Wertebereich... %1 % (Esc bricht ab)")
+                              .arg(static_cast<int>(m_pRangeWalk->Progress() * 100.0)));
+        return true;
+    }
+    RangeDone();
+    return false;
+}
+
+void CGraphicsPage::RangeDone()
+{
+    CProject& project = *m_Form.m_pDocument;
+    // The automatic range is recomputed at every start; what it writes is no change of the
+    // user's, and must not bring up the unsaved-changes prompt for an untouched file.
+    const bool bModified = project.m_bModified;
+    m_pRangeWalk->Finish();
+    project.m_bModified = bModified;
+    DropRangeWalk();
+    PaintTimer->stop();
+    m_Form.OptionsSheet->FillOptionsPage();
+    m_nMaxSamples = 0;
+    m_pStartStep = m_pRangeStart;
+    const bool bRepaint = m_bRepaintAfterRange;
+    m_bRepaintAfterRange = false;
+    if (bRepaint)
+        PaintBackground(true);
+    StartJob();
+    if (bRepaint) {
+        CatchUp();
+        if (!m_pDrawVars)
+            EndHolding();
+        PaintBox->update();
+    }
+}
+
+void CGraphicsPage::CancelRange()
+{
+    if (!m_pRangeWalk)
+        return;
+    StopJob();
+    m_bRepaintAfterRange = false;
+    m_Form.ShowStatus("Ermittlung des Wertebereichs abgebrochen");
+}
+
+void CGraphicsPage::StartJob()
+{
+    CProject& project = *m_Form.m_pDocument;
     const double* pOptions = project.m_dOptions;
     if (pOptions[OPT_XMIN] != pOptions[OPT_XMAX] && pOptions[OPT_YMIN] != pOptions[OPT_YMAX]) {
         m_Form.ShowStatus("Zeichne...");
@@ -112,20 +182,33 @@ void CGraphicsPage::StartDrawing(CAnimationStep* pStartStep)
     }
 }
 
-void CGraphicsPage::PaintBoxPaint()
+void CGraphicsPage::PaintBackground(bool bGrid)
 {
     CProject& project = *m_Form.m_pDocument;
     const QSize size(std::max(1, PaintBox->width()), std::max(1, PaintBox->height()));
     if (m_Image.size() != size)
         m_Image = QImage(size, QImage::Format_RGB32);
-    {
-        QPainter painter(&m_Image);
-        CQtCanvas canvas(painter);
-        CRenderer::DrawBackground(project, canvas, Width(), Height());
+    QPainter painter(&m_Image);
+    CQtCanvas canvas(painter);
+    CRenderer::DrawBackground(project, canvas, Width(), Height());
+    if (bGrid) {
         CFuncVars vars;
         vars.SetupView(&project, project.m_pFirstStep, Width(), Height(), 0, 0);
         CRenderer::DrawGrid(vars, canvas);
     }
+}
+
+void CGraphicsPage::PaintBoxPaint()
+{
+    if (m_pRangeWalk) {
+        // The grid of a range still to come would be the wrong one: the picture waits for it.
+        PaintBackground(false);
+        m_bRepaintAfterRange = true;
+        EndHolding();
+        PaintBox->update();
+        return;
+    }
+    PaintBackground(true);
     StartDrawing(nullptr);
     CatchUp();
     if (!m_pDrawVars)
@@ -181,6 +264,10 @@ void CGraphicsPage::AddToBudget(int64_t nMilliseconds)
 
 void CGraphicsPage::PaintTimerEvent()
 {
+    if (m_pRangeWalk) {
+        WalkRangeSlice();
+        return;
+    }
     const uint32_t t0 = m_pClock->Now();
     AddToBudget(-PaintTimer->interval());
     bool bDrawn = false;
@@ -221,6 +308,7 @@ void CGraphicsPage::GraphicsSheetEnter()
 void CGraphicsPage::GraphicsSheetExit()
 {
     StopJob();
+    m_bRepaintAfterRange = false;
     m_Form.ShowStatus(QString());
     for (QToolButton* pButton : {m_Form.PauseButton, m_Form.SkipButton, m_Form.CopyButton, m_Form.PrintButton,
                                  m_Form.ZoominButton, m_Form.ZoomoutButton})

@@ -10,6 +10,7 @@ class QTimer;
 class CAnimationStep;
 class CFuncVars;
 class CPaintBox;
+class CRangeWalk;
 class CTickClock;
 class TMainForm;
 
@@ -18,6 +19,7 @@ class CGraphicsPage : public QWidget {
 public:
     static constexpr int TIMER_INTERVAL = 50;  // ms between ticks
     static constexpr uint32_t SLICE = 100;     // ms of drawing per tick at the most
+    static constexpr uint64_t RANGE_CHUNK = 256;  // samples of the range walk between looks at the clock
 
     explicit CGraphicsPage(TMainForm& form);
     ~CGraphicsPage() override;
@@ -31,6 +33,9 @@ public:
     // pacing to where the previous one had come.
     void PaintBoxPaint();
     void PaintTimerEvent();
+    // Drops a range determination under way (Escape); the document keeps its range.
+    void CancelRange();
+    bool DeterminingRange() const { return m_pRangeWalk != nullptr; }
 
     void GraphicsSheetEnter();
     void GraphicsSheetExit();
@@ -63,6 +68,11 @@ public:
 
 private:
     void StopJob();
+    void StartJob();  // the drawing of the curves, for the range the document has now
+    void DropRangeWalk();
+    bool WalkRangeSlice();  // true while samples remain
+    void RangeDone();
+    void PaintBackground(bool bGrid);
     void DrawNextSample();  // one sample of the job and the pacing that follows it
     void CatchUp();         // the catching up of a restarted job, at once
     void EndHolding();
@@ -74,6 +84,10 @@ private:
     TMainForm& m_Form;
     std::unique_ptr<CTickClock> m_pClock;
     std::unique_ptr<CFuncVars> m_pDrawVars;
+    std::unique_ptr<CRangeWalk> m_pRangeWalk;  // the range determination under way
+    CAnimationStep* m_pRangeStart = nullptr;   // the start step it was begun for
+    bool m_bRepaintAfterRange = false;         // the surface waits for the range
+    bool m_bBusyCursor = false;
     QImage m_Image;   // the picture the job draws into
     QImage m_Held;    // while a dragged view catches up: the old picture, moved with the mouse
     bool m_bHolding = false;

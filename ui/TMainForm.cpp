@@ -424,6 +424,7 @@ void TMainForm::FormKeyDown(int nKey)
     case Qt::Key_F2: PageControl->setCurrentWidget(FunctionsSheet); break;
     case Qt::Key_F3: PageControl->setCurrentWidget(WetaSheet); break;
     case Qt::Key_F4: PageControl->setCurrentWidget(GraphicsSheet); break;
+    case Qt::Key_Escape: GraphicsSheet->CancelRange(); break;
     default: break;
     }
 }

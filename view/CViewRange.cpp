@@ -6,66 +6,14 @@
 
 #include "project/CProject.h"
 #include "view/CFuncVars.h"
-
-namespace {
-// Widens [dMin, dMax] to take d; the first point of a walk sets both ends.
-inline void Widen(double d, double& dMin, double& dMax, bool bFirst)
-{
-    if (dMin > d || bFirst)
-        dMin = d;
-    if (dMax < d || bFirst)
-        dMax = d;
-}
-}  // namespace
+#include "view/CRangeWalk.h"
 
 void CViewRange::DetermineRange(CProject& project)
 {
-    double* pRaw = project.m_dRawBounds;
-    pRaw[0] = pRaw[1] = pRaw[2] = pRaw[3] = 0.0;
-    const bool bXAuto = project.m_nFlags & (1u << FLAG_XAUTO);
-    const bool bYAuto = project.m_nFlags & (1u << FLAG_YAUTO);
-    if (!bXAuto && !bYAuto && !(project.m_dOptions[OPT_TRMODE] > 0.0))
-        return;
-
-    CFuncVars vars;
-    vars.SetupView(&project, project.m_pFirstStep, 100, 100, 0, 0);
-    double dBounds[4] = {0.0, 0.0, 0.0, 0.0};
-    bool bFirst = true;
-    double dValues[FUNC_STACK];
-    while (CAnimationStep* pStep = vars.m_pStep) {
-        for (unsigned nSlot = 1; nSlot <= MAX_FUNCTIONS; ++nSlot) {
-            CFuncTerm* pTerm = project.GetFunction(nSlot);
-            if (!pStep->m_bVisible[nSlot - 1] || !pTerm)
-                continue;
-            const double* pResult = pTerm->Evaluate(vars);
-            if (!pResult)
-                continue;
-            // The transformation evaluates another term, which may empty this one's cache.
-            const unsigned nValues = pTerm->GetValueCount();
-            for (unsigned k = 0; k < nValues; ++k)
-                dValues[k] = pResult[k];
-            for (unsigned k = 0; k < nValues; k += 2) {
-                double x = k + 1 < nValues ? dValues[k] : vars.m_dValue[0];
-                double y = k + 1 < nValues ? dValues[k + 1] : dValues[k];
-                Widen(x, pRaw[0], pRaw[1], bFirst);
-                Widen(y, pRaw[2], pRaw[3], bFirst);
-                if (vars.TransformPoint(x, y)) {
-                    Widen(x, dBounds[0], dBounds[1], bFirst);
-                    Widen(y, dBounds[2], dBounds[3], bFirst);
-                }
-                bFirst = false;
-            }
-        }
-        vars.Advance();
+    CRangeWalk walk(project);
+    while (walk.Walk(UINT64_MAX)) {
     }
-    if (bXAuto) {
-        project.SetOption(OPT_XMIN, dBounds[0]);
-        project.SetOption(OPT_XMAX, dBounds[1]);
-    }
-    if (bYAuto) {
-        project.SetOption(OPT_YMIN, dBounds[2]);
-        project.SetOption(OPT_YMAX, dBounds[3]);
-    }
+    walk.Finish();
 }
 
 void CViewRange::ShiftView(CProject& project, double dX, double dY)

@@ -300,6 +300,70 @@ TEST_F(GraphicsPage, AutomaticRangeIsNoChangeOfTheUser)
     EXPECT_TRUE(Document().m_bModified);
 }
 
+TEST_F(GraphicsPage, LargeRangeIsDeterminedInSlicesAndCanBeCancelled)
+{
+    // A million samples: the first slice ends within the handler, the rest follow tick by tick.
+    Step(1).m_dMin[0] = 0;
+    Step(1).m_dStep[0] = 1e-6;
+    Step(1).m_nCount[0] = 1000000;
+    Document().m_bModified = false;
+    const auto Progress = [this] {
+        const QString szStatus = m_pForm->StatusText();
+        EXPECT_TRUE(szStatus.startsWith("Ermittle Wertebereich... ")) << szStatus.toStdString();
+        return szStatus.section(' ', 2, 2).toInt();
+    };
+    Enter();
+    ASSERT_TRUE(m_pPage->DeterminingRange());
+    EXPECT_EQ(m_pPage->DrawVars(), nullptr);
+    EXPECT_TRUE(m_pPage->PaintTimer->isActive());
+    EXPECT_EQ(Document().m_dOptions[OPT_XMAX], 0);  // nothing written yet
+    const int nFirst = Progress();
+    m_pPage->PaintTimerEvent();
+    EXPECT_GT(Progress(), nFirst);
+
+    // Escape drops it: the range stays as it was, nothing is drawn.
+    QTest::keyClick(m_pForm.get(), Qt::Key_Escape);
+    EXPECT_FALSE(m_pPage->DeterminingRange());
+    EXPECT_EQ(m_pForm->StatusText(), "Ermittlung des Wertebereichs abgebrochen");
+    EXPECT_FALSE(m_pPage->PaintTimer->isActive());
+    EXPECT_EQ(Document().m_dOptions[OPT_XMAX], 0);
+    EXPECT_FALSE(Document().m_bModified);
+
+    // So does leaving the page.
+    m_pForm->PageControl->setCurrentWidget(m_pForm->FunctionsSheet);
+    Enter();
+    ASSERT_TRUE(m_pPage->DeterminingRange());
+    m_pForm->PageControl->setCurrentWidget(m_pForm->FunctionsSheet);
+    EXPECT_FALSE(m_pPage->DeterminingRange());
+    EXPECT_EQ(m_pForm->StatusText(), "");
+    EXPECT_EQ(Document().m_dOptions[OPT_XMAX], 0);
+
+    // Run to its end: the range, Einstellungen and then the drawing, as from one piece.
+    Enter();
+    int nTicks = 0;
+    while (m_pPage->DeterminingRange() && nTicks < 1000) {
+        m_pPage->PaintTimerEvent();
+        ++nTicks;
+    }
+    EXPECT_GT(nTicks, 10);
+    EXPECT_FALSE(m_pPage->DeterminingRange());
+    EXPECT_DOUBLE_EQ(Document().m_dOptions[OPT_XMIN], 0);
+    EXPECT_NEAR(Document().m_dOptions[OPT_XMAX], 1, 1e-6);
+    EXPECT_NEAR(Document().m_dOptions[OPT_YMAX], 1, 1e-6);
+    EXPECT_EQ(m_pForm->OptionsSheet->XmaxEdit->text(), "1");
+    EXPECT_FALSE(Document().m_bModified);
+    ASSERT_NE(m_pPage->DrawVars(), nullptr);
+    EXPECT_EQ(m_pForm->StatusText(), "Zeichne...");
+    EXPECT_TRUE(m_pPage->PaintTimer->isActive());
+    // The grid and axes waited for the range and are drawn now.
+    const QImage picture = m_pPage->Picture();
+    int nDrawn = 0;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            nDrawn += picture.pixelColor(x, y) != QColor(Qt::white);
+    EXPECT_GT(nDrawn, 100);
+}
+
 TEST_F(GraphicsPage, FinishedPictureEqualsTheExportedOne)
 {
     m_pPage->PaintBox->setFixedSize(584, 387);

@@ -6,6 +6,7 @@
 
 #include "project/CProject.h"
 #include "view/CFuncVars.h"
+#include "view/CRangeWalk.h"
 #include "view/CViewRange.h"
 
 namespace {
@@ -236,6 +237,60 @@ TEST(Range, TransformedBoundsAndUndefinedPoints)
     EXPECT_EQ(project.m_dRawBounds[3], 3.0);
 }
 
+TEST(Range, WalkInSlicesEqualsTheWholeAndTouchesNothingUntilFinished)
+{
+    // Two steps, a two-point function and a transformation: any slicing gives the same range.
+    const auto Make = [](CProject& project) {
+        SetRange(Step(project), 0, -3.0, 0.25, 40);
+        SetRange(Step(project), 1, 1.0, 1.0, 3);
+        project.SetFunction(1, "x*u, x^2-u");
+        project.SetFunction(2, "x==0 ? undef : 1/x");
+        Step(project)->m_bVisible[0] = Step(project)->m_bVisible[1] = true;
+        auto* pSecond = new CAnimationStep;
+        project.InsertStep(pSecond, nullptr);
+        pSecond->m_bVisible[1] = true;
+        project.SetOption(OPT_TRMODE, 1.0);
+        project.SetTransform("fx*2, fy+1");
+    };
+    CProject whole;
+    Make(whole);
+    CViewRange::DetermineRange(whole);
+    for (uint64_t nChunk : {uint64_t{1}, uint64_t{7}, uint64_t{163}, uint64_t{100000}}) {
+        CProject project;
+        Make(project);
+        project.m_bModified = false;
+        CRangeWalk walk(project);
+        double dProgress = walk.Progress();
+        EXPECT_EQ(dProgress, 0.0);
+        int nSlices = 0;
+        while (walk.Walk(nChunk)) {
+            ++nSlices;
+            EXPECT_GE(walk.Progress(), dProgress);
+            dProgress = walk.Progress();
+        }
+        EXPECT_EQ(nSlices, static_cast<int>((164 + 101 + nChunk - 1) / nChunk) - 1) << nChunk;
+        EXPECT_TRUE(walk.Done());
+        EXPECT_EQ(walk.Progress(), 1.0);
+        EXPECT_FALSE(project.m_bModified);
+        EXPECT_EQ(project.m_dOptions[OPT_XMAX], 0.0);
+        walk.Finish();
+        for (unsigned i = OPT_XMIN; i <= OPT_YMAX; ++i)
+            EXPECT_EQ(project.m_dOptions[i], whole.m_dOptions[i]) << nChunk << " option " << i;
+        for (unsigned i = 0; i < 4; ++i)
+            EXPECT_EQ(project.m_dRawBounds[i], whole.m_dRawBounds[i]) << nChunk << " raw " << i;
+    }
+    // Nothing automatic and no transformation: done at once, the raw bounds 0.
+    CProject fixed;
+    fixed.SetFlag(FLAG_XAUTO, false);
+    fixed.SetFlag(FLAG_YAUTO, false);
+    fixed.m_dRawBounds[1] = 5.0;
+    CRangeWalk walk(fixed);
+    EXPECT_TRUE(walk.Done());
+    EXPECT_FALSE(walk.Walk(10));
+    walk.Finish();
+    EXPECT_EQ(fixed.m_dRawBounds[1], 0.0);
+}
+
 TEST(ViewMapping, PlainProportionalAndUpsideDown)
 {
     CProject project;
@@ -358,6 +413,23 @@ TEST(ViewMoves, ZoomAndShift)
     CViewRange::ZoomView(project, 2.0, 400, 200);
     for (unsigned i = OPT_XMIN; i <= OPT_YMAX; ++i)
         EXPECT_EQ(project.m_dOptions[i], 0.0);
+
+    // Zooming in stops while a pixel still spans many representable numbers; out still works.
+    SetView(project, 0.2000000001, 0.2000000002, -5, 5);
+    project.SetFlag(FLAG_PROPORTIONAL, false);
+    EXPECT_TRUE(CViewRange::ZoomView(project, 2.0, 400, 200));  // thousands of numbers a pixel
+    SetView(project, 0.2, 0.2 + 1e-12, -5, 5);
+    project.m_bModified = false;
+    EXPECT_FALSE(CViewRange::ZoomView(project, 2.0, 400, 200));
+    EXPECT_FALSE(project.m_bModified);
+    EXPECT_EQ(project.m_dOptions[OPT_XMIN], 0.2);
+    EXPECT_TRUE(CViewRange::ZoomView(project, 0.5, 400, 200));
+    SetView(project, 1e6, 1e6 + 1e-3, -5, 5);  // far from 0 the same width resolves less
+    EXPECT_TRUE(CViewRange::ZoomView(project, 2.0, 400, 200));
+    SetView(project, 1e12, 1e12 + 1e-3, -5, 5);
+    EXPECT_FALSE(CViewRange::ZoomView(project, 2.0, 400, 200));
+    SetView(project, -1e-300, 1e-300, -5, 5);  // the smallest numbers resolve coarsely
+    EXPECT_FALSE(CViewRange::ZoomView(project, 2.0, 400, 200));
 
     SetView(project, -10, 10, -5, 5);
     project.m_bModified = false;

@@ -1,0 +1,40 @@
+#pragma once
+// The value-range determination as a walk that can be done in pieces: a window runs a slice at a
+// time between its events and may drop the walk halfway, with the document untouched until the
+// walk is finished.
+#include <cstdint>
+
+#include "expr/FuncLimits.h"
+#include "view/CFuncVars.h"
+
+class CProject;
+
+class CRangeWalk {
+public:
+    explicit CRangeWalk(CProject& project);
+    CRangeWalk(const CRangeWalk&) = delete;
+    CRangeWalk& operator=(const CRangeWalk&) = delete;
+
+    // Walks on for at most nSamples samples; false once every sample of every step is done.
+    bool Walk(uint64_t nSamples);
+    bool Done() const { return m_bDone; }
+    // The part of all samples walked so far, 0 ... 1.
+    double Progress() const;
+    // Writes the raw bounds and the range of each automatic axis into the document, as far as
+    // the walk has come (the whole range once it is done).
+    void Finish();
+
+private:
+    void Visit();  // the points of the current sample
+
+    CProject& m_Project;
+    CFuncVars m_Vars;
+    bool m_bXAuto;
+    bool m_bYAuto;
+    bool m_bDone = false;
+    bool m_bFirst = true;
+    double m_dRaw[4] = {0.0, 0.0, 0.0, 0.0};
+    double m_dBounds[4] = {0.0, 0.0, 0.0, 0.0};
+    double m_dTotal = 0.0;  // samples of all steps; may exceed any integer count
+    double m_dWalked = 0.0;
+};
