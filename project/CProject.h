@@ -17,9 +17,10 @@ enum EOption : unsigned {
 inline constexpr const char* g_OptionKeys[OPT_COUNT] = {"xmin", "xmax", "ymin", "ymax",
                                                         "xgrid", "ygrid", "bgcolor", "trmode"};
 
-// Bits of m_nFlags.
+// Bits of m_nFlags. FLAG_BREAKPOLES came later: older programs keep the bit as read and ignore it.
 enum EFlag : unsigned {
-    FLAG_XAUTO, FLAG_YAUTO, FLAG_XGRID, FLAG_YGRID, FLAG_SHOWAXIS, FLAG_PROPORTIONAL, FLAG_TRANSFORMGRID
+    FLAG_XAUTO, FLAG_YAUTO, FLAG_XGRID, FLAG_YGRID, FLAG_SHOWAXIS, FLAG_PROPORTIONAL, FLAG_TRANSFORMGRID,
+    FLAG_BREAKPOLES
 };
 
 class CProject : public CFuncResolver {

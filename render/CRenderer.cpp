@@ -1,11 +1,13 @@
 #include "render/CRenderer.h"
 
+#include <algorithm>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
 
 #include "project/CProject.h"
 #include "render/CCanvas.h"
+#include "view/CCurveAnalysis.h"
 #include "view/CFuncVars.h"
 
 namespace {
@@ -21,6 +23,52 @@ int32_t Clamp32(int64_t n)
 double GridSpacing(double dGrid, double dOrigin, double dScale)
 {
     return std::fabs(std::trunc((dGrid - dOrigin) * dScale) - std::trunc((0.0 - dOrigin) * dScale));
+}
+
+// A jump that is to be a break shows: at least this many pixels between the two points.
+constexpr double POLE_MIN_JUMP = 2.0;
+
+// Whether the function's last drawn sample and the current one (values pNow) lie on either side
+// of a pole or a step: some value changes sign, and halving the parameter interval around the
+// sign change does not bring the two points closer than a pixel. A continuous curve, however
+// steep, passes through: its points meet at the sign change.
+bool SeparatedByPole(const CFuncVars& vars, CFuncTerm& term, unsigned i, unsigned nValues, const double* pNow)
+{
+    const double* pBefore = vars.m_dLastValue[i];
+    unsigned k = 0;
+    while (k < nValues && (pBefore[k] < 0.0) == (pNow[k] < 0.0))
+        ++k;
+    if (k == nValues)
+        return false;
+    CFuncVars probe(vars);
+    const bool bTransform = vars.m_pProject->m_dOptions[OPT_TRMODE] > 0.0;
+    const auto Place = [&](double t, const double* pValues, CCurveAnalysis::SProbe& p) {
+        double x = nValues == 1 ? t : pValues[0];
+        double y = nValues == 1 ? pValues[0] : pValues[1];
+        p.m_dT = t;
+        p.m_dValue = pValues[k];
+        if (bTransform && !probe.TransformPoint(x, y))
+            return false;
+        p.m_dX = (x - vars.m_dOriginX) * vars.m_dScaleX;
+        p.m_dY = (y - vars.m_dOriginY) * vars.m_dScaleY;
+        return true;
+    };
+    const auto Probe = [&](double t, CCurveAnalysis::SProbe& p) {
+        probe.m_dValue[0] = probe.m_dValue[FUNC_NVARS] = t;
+        const double* pValues = term.Evaluate(probe);
+        return pValues && Place(t, pValues, p);
+    };
+    CCurveAnalysis::SProbe a, b;
+    const double t0 = vars.m_dLastParam[i];
+    const double t1 = vars.m_dValue[0];
+    probe.m_dValue[0] = probe.m_dValue[FUNC_NVARS] = t0;
+    const bool bA = Place(t0, pBefore, a);
+    probe.m_dValue[0] = probe.m_dValue[FUNC_NVARS] = t1;
+    if (!bA || !Place(t1, pNow, b))
+        return false;
+    if (std::max(std::fabs(a.m_dX - b.m_dX), std::fabs(a.m_dY - b.m_dY)) < POLE_MIN_JUMP)
+        return false;
+    return CCurveAnalysis::Narrow(Probe, a, b) != CCurveAnalysis::EJump::Continuous;
 }
 
 // Visits dValue, dValue + dStep, ... (by repeated addition) while the value is at most dLast. Stops
@@ -64,6 +112,7 @@ bool CRenderer::DrawSample(CFuncVars& vars, CCanvas& canvas, int32_t nPenMultipl
     for (unsigned i = 0; i < FUNC_NVARS; ++i)
         bAtStart[i] = vars.m_dValue[i] == pStep->m_dMin[i];
     const int64_t nMultiplier = nPenMultiplier > 0 ? nPenMultiplier : 0;
+    const bool bBreakPoles = project.m_nFlags & (1u << FLAG_BREAKPOLES);
 
     SPoint points[POINT_BUFFER];
     double dValues[FUNC_STACK];
@@ -71,7 +120,7 @@ bool CRenderer::DrawSample(CFuncVars& vars, CCanvas& canvas, int32_t nPenMultipl
         const unsigned i = nSlot - 1;
         if (!pStep->m_bVisible[i])
             continue;
-        CFuncTerm* pTerm = project.GetFunction(nSlot);
+        CFuncTerm* pTerm = project.m_pFunctions[i].get();
         if (!pTerm)
             continue;
         // A function that does not read a variable is drawn once per run of that variable.
@@ -98,7 +147,7 @@ bool CRenderer::DrawSample(CFuncVars& vars, CCanvas& canvas, int32_t nPenMultipl
 
         unsigned n = 0;
         if (nValues <= 2 && pStep->m_bConnect && !bAtStart[0] && !vars.m_bFirstSample &&
-            vars.m_nLastX[i] != INT_MAX)
+            vars.m_nLastX[i] != INT_MAX && !(bBreakPoles && SeparatedByPole(vars, *pTerm, i, nValues, dValues)))
             points[n++] = {vars.m_nLastX[i], vars.m_nLastY[i]};
         for (unsigned k = 0; k < nValues && n < POINT_BUFFER; k += 2) {
             const double x = k + 1 < nValues ? dValues[k] : vars.m_dValue[0];
@@ -127,6 +176,11 @@ bool CRenderer::DrawSample(CFuncVars& vars, CCanvas& canvas, int32_t nPenMultipl
         }
         vars.m_nLastX[i] = points[n - 1].x;
         vars.m_nLastY[i] = points[n - 1].y;
+        if (bBreakPoles && nValues <= 2) {
+            vars.m_dLastParam[i] = vars.m_dValue[0];
+            vars.m_dLastValue[i][0] = dValues[0];
+            vars.m_dLastValue[i][1] = nValues == 2 ? dValues[1] : 0.0;
+        }
     }
     return vars.Advance();
 }

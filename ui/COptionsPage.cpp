@@ -63,6 +63,7 @@ COptionsPage::COptionsPage(TMainForm& form) : m_Form(form)
     XAutoBox = CheckBox("XAutoBox", "automatisch", pGroup1);
     YAutoBox = CheckBox("YAutoBox", "automatisch", pGroup1);
     ProportionalBox = CheckBox("ProportionalBox", "ma\u00DFstabsgerechte Darstellung", pGroup1);
+    PolesBox = CheckBox("PolesBox", "Polstellen nicht verbinden", pGroup1);
     m_pBackgroundColorBox = new CColorBox(pGroup1);
     m_pBackgroundColorBox->setObjectName("BackgroundColorBox");
     auto* pGrid1 = new QGridLayout(pGroup1);
@@ -80,6 +81,7 @@ COptionsPage::COptionsPage(TMainForm& form) : m_Form(form)
     pBackground->addWidget(m_pBackgroundColorBox);
     pBackground->addStretch(1);
     pGrid1->addLayout(pBackground, 3, 1, 1, 3);
+    pGrid1->addWidget(PolesBox, 4, 1, 1, 3);
 
     auto* pGroup2 = new QGroupBox("Koordinatenraster", this);
     pGroup2->setObjectName("GroupBox2");
@@ -129,7 +131,7 @@ COptionsPage::COptionsPage(TMainForm& form) : m_Form(form)
         connect(pEdit, &QLineEdit::textChanged, this, &COptionsPage::RangeEditChange);
     for (QLineEdit* pEdit : {GridXEdit, GridYEdit})
         connect(pEdit, &QLineEdit::textChanged, this, &COptionsPage::GridEditChange);
-    for (QCheckBox* pBox : {XAutoBox, YAutoBox, XGridBox, YGridBox, ShowAxisBox, TransformGridBox, ProportionalBox})
+    for (QCheckBox* pBox : {XAutoBox, YAutoBox, XGridBox, YGridBox, ShowAxisBox, TransformGridBox, ProportionalBox, PolesBox})
         connect(pBox, &QCheckBox::clicked, this, &COptionsPage::FlagChange);
     connect(TransformBox, &QComboBox::currentIndexChanged, this, &COptionsPage::TransformBoxChange);
     connect(TransformEdit, &QLineEdit::textChanged, this, &COptionsPage::TransformEditChange);
@@ -141,7 +143,8 @@ COptionsPage::COptionsPage(TMainForm& form) : m_Form(form)
     setTabOrder(YmaxEdit, XAutoBox);
     setTabOrder(XAutoBox, YAutoBox);
     setTabOrder(YAutoBox, ProportionalBox);
-    setTabOrder(ProportionalBox, GridXEdit);
+    setTabOrder(ProportionalBox, PolesBox);
+    setTabOrder(PolesBox, GridXEdit);
     setTabOrder(GridXEdit, GridYEdit);
     setTabOrder(GridYEdit, XGridBox);
     setTabOrder(XGridBox, ShowAxisBox);
@@ -174,6 +177,7 @@ void COptionsPage::FillOptionsPage()
     ShowAxisBox->setChecked(nFlags & 1u << FLAG_SHOWAXIS);
     TransformGridBox->setChecked(nFlags & 1u << FLAG_TRANSFORMGRID);
     ProportionalBox->setChecked(nFlags & 1u << FLAG_PROPORTIONAL);
+    PolesBox->setChecked(nFlags & 1u << FLAG_BREAKPOLES);
     ShowBackgroundColor();
     TransformEdit->setText(project.m_pTransform ? Ansi::ToQString(project.m_pTransform->GetText()) : QString());
     TransformEdit->setEnabled(pOptions[OPT_TRMODE] == 1);
@@ -234,6 +238,7 @@ void COptionsPage::FlagChange()
     project.SetFlag(FLAG_SHOWAXIS, ShowAxisBox->isChecked());
     project.SetFlag(FLAG_TRANSFORMGRID, TransformGridBox->isChecked());
     project.SetFlag(FLAG_PROPORTIONAL, ProportionalBox->isChecked());
+    project.SetFlag(FLAG_BREAKPOLES, PolesBox->isChecked());
     FillOptionsPage();
 }
 

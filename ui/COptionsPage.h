@@ -31,6 +31,7 @@ public:
     QCheckBox* XAutoBox;
     QCheckBox* YAutoBox;
     QCheckBox* ProportionalBox;
+    QCheckBox* PolesBox;
     QLineEdit* GridXEdit;
     QLineEdit* GridYEdit;
     QCheckBox* XGridBox;

@@ -9,6 +9,8 @@ CFuncVars::CFuncVars()
     for (unsigned i = 0; i < MAX_FUNCTIONS; ++i) {
         m_nLastX[i] = INT_MAX;
         m_nLastY[i] = 0;
+        m_dLastParam[i] = 0.0;
+        m_dLastValue[i][0] = m_dLastValue[i][1] = 0.0;
     }
 }
 

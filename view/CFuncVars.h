@@ -37,6 +37,10 @@ public:
 
     int32_t m_nLastX[MAX_FUNCTIONS];  // INT_MAX: no point to connect to
     int32_t m_nLastY[MAX_FUNCTIONS];
+    // Where that point came from, kept only while poles break curves: the parameter (slot 0)
+    // and the function's values there.
+    double m_dLastParam[MAX_FUNCTIONS];
+    double m_dLastValue[MAX_FUNCTIONS][2];
     CProject* m_pProject = nullptr;
     uint32_t m_nIndex[FUNC_NVARS] = {};
     double m_dValue[FUNC_NSLOTS] = {};  // x u v a b c d; d is 0 unless a reference sets it

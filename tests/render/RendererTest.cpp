@@ -215,6 +215,65 @@ TEST(DrawSample, TransformedPointsThatAreUndefinedAreDropped)
 }
 
 namespace {
+// Polylines of a curve sampled at x = dFrom, dFrom + dStep, ... with poles broken or not.
+size_t Polylines(const char* pszFormula, double dFrom, double dStep, uint32_t nCount, bool bBreakPoles)
+{
+    SCurve curve(pszFormula, nCount);
+    SetView(curve.project, dFrom, dFrom + dStep * nCount, -10, 10);
+    SetRange(curve.pStep, 0, dFrom, dStep, nCount);
+    curve.project.SetFlag(FLAG_BREAKPOLES, bBreakPoles);
+    return curve.Draw().Count("polyline");
+}
+}  // namespace
+
+TEST(DrawSample, PolesBreakTheCurveOnlyWhenAsked)
+{
+    struct {
+        const char* pszFormula;
+        double dFrom, dStep;
+        uint32_t nCount;
+        size_t nJoined, nBroken;  // polylines without and with the option
+    } cases[] = {
+        {"1/x", -1.05, 0.1, 20, 20, 19},                     // one pole, between -0.05 and 0.05
+        {"tan(x)", -4.0, 0.1, 80, 80, 78},                   // poles at -pi/2 and pi/2
+        {"1/(x^2-1)", -2.05, 0.1, 40, 40, 38},               // two poles, each with a sign change
+        {"1/x^2", -1.05, 0.1, 20, 20, 20},                   // no sign change: stays as it was
+        {"atan(1000*x)*5", -1.05, 0.1, 20, 20, 20},          // continuous and steep: joined
+        {"x^3*1000", -1.05, 0.1, 20, 20, 20},                // steep through zero: joined
+        {"x < 0 ? -5 : 5", -1.05, 0.1, 20, 20, 19},          // a step across zero breaks too
+        {"x < 0 ? -0.01 : 0.01", -1.05, 0.1, 20, 20, 20},    // one below a pixel stays joined
+        {"x == 0.05 ? undef : 1/(x-0.051)", -1.05, 0.1, 20, 20, 19},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszFormula);
+        EXPECT_EQ(Polylines(c.pszFormula, c.dFrom, c.dStep, c.nCount, false), c.nJoined);
+        EXPECT_EQ(Polylines(c.pszFormula, c.dFrom, c.dStep, c.nCount, true), c.nBroken);
+    }
+}
+
+TEST(DrawSample, PoleBreakLeavesADotAndJoinsTheRest)
+{
+    SCurve curve("1/x", 2);
+    SetView(curve.project, -1.5, 1.5, -10, 10);
+    SetRange(curve.pStep, 0, -1.0, 1.0, 2);  // x = -1, 0 (undefined), 1
+    curve.pStep->m_dStep[0] = 1.5;           // x = -1, 0.5, 2: across the pole
+    curve.project.SetFlag(FLAG_BREAKPOLES, true);
+    const std::vector<std::string> expected = {
+        "move 66,110", "line 67,111",   // x = -1
+        "move 266,80", "line 267,81",   // x = 0.5: not joined across the pole
+        "polyline 266,80 466,95",       // x = 2
+    };
+    EXPECT_EQ(SCurve::Shapes(curve.Draw()), expected);
+
+    // A parametric curve breaks where one of its values passes a pole.
+    SCurve parametric("x, 1/x", 2);
+    SetView(parametric.project, -1.5, 2.5, -10, 10);
+    SetRange(parametric.pStep, 0, -1.0, 1.5, 2);
+    parametric.project.SetFlag(FLAG_BREAKPOLES, true);
+    EXPECT_EQ(parametric.Draw().Count("polyline"), 1u);
+}
+
+namespace {
 // The x labels: text calls whose position is just above the x axis at pixel row nAxisY.
 size_t LabelsAt(const CRecordingCanvas& canvas, int32_t nY)
 {

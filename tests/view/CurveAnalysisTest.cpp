@@ -1,0 +1,90 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "view/CCurveAnalysis.h"
+
+namespace {
+const double PI = std::acos(-1.0);
+
+CCurveAnalysis::Function Of(double (*pf)(double))
+{
+    return [pf](double t, double& y) {
+        y = pf(t);
+        return std::isfinite(y);
+    };
+}
+}  // namespace
+
+TEST(CurveAnalysis, RootsToFullPrecisionButNotAtPoles)
+{
+    const auto cubic = Of([](double x) { return x * x * x - 2 * x; });
+    std::vector<double> roots = CCurveAnalysis::Roots(cubic, -3, 3, 100, 1e-3);
+    ASSERT_EQ(roots.size(), 3u);
+    EXPECT_NEAR(roots[0], -std::sqrt(2.0), 1e-12);
+    EXPECT_EQ(roots[1], 0.0);  // sampled exactly
+    EXPECT_NEAR(roots[2], std::sqrt(2.0), 1e-12);
+    // Off the sample grid, bisection alone must find 0 and the bracket ends must be adjacent.
+    roots = CCurveAnalysis::Roots(cubic, -2.9, 3.1, 7, 1e-3);
+    ASSERT_EQ(roots.size(), 3u);
+    EXPECT_NEAR(roots[1], 0.0, 1e-300);
+
+    // tan changes sign at its roots and at its poles; only the roots are roots.
+    roots = CCurveAnalysis::Roots(Of([](double x) { return std::tan(x); }), -2.0, 4.0, 60, 1e-3);
+    ASSERT_EQ(roots.size(), 2u);
+    EXPECT_NEAR(roots[0], 0.0, 1e-15);
+    EXPECT_NEAR(roots[1], PI, 1e-15);
+    EXPECT_TRUE(CCurveAnalysis::Roots(Of([](double x) { return 1 / x; }), -1.05, 1, 20, 1e-3).empty());
+    // Undefined in between: no root claimed there.
+    const CCurveAnalysis::Function gap = [](double x, double& y) {
+        y = x;
+        return std::fabs(x) > 1e-3;
+    };
+    EXPECT_TRUE(CCurveAnalysis::Roots(gap, -1.05, 1, 20, 1e-3).empty());
+}
+
+TEST(CurveAnalysis, ExtremaOfSinePinnedDownBeyondTheFlatness)
+{
+    const auto extrema = CCurveAnalysis::Extrema(Of([](double x) { return std::sin(x); }), -10, 10, 100);
+    // Maxima at pi/2 + 2k pi, minima at -pi/2 + 2k pi, inside (-10, 10): six in all.
+    ASSERT_EQ(extrema.size(), 6u);
+    for (const auto& e : extrema) {
+        const double k = std::round((e.m_dT - (e.m_bMaximum ? PI / 2 : -PI / 2)) / (2 * PI));
+        const double expected = (e.m_bMaximum ? PI / 2 : -PI / 2) + 2 * PI * k;
+        EXPECT_NEAR(e.m_dT, expected, 1e-12) << e.m_dT;
+        EXPECT_NEAR(e.m_dValue, e.m_bMaximum ? 1.0 : -1.0, 1e-15);
+    }
+    // An unsymmetric extremum: x*exp(-x) has its maximum 1/e at 1.
+    const auto skew = CCurveAnalysis::Extrema(Of([](double x) { return x * std::exp(-x); }), 0, 4, 40);
+    ASSERT_EQ(skew.size(), 1u);
+    EXPECT_NEAR(skew[0].m_dT, 1.0, 1e-10);
+    EXPECT_NEAR(skew[0].m_dValue, std::exp(-1.0), 1e-15);
+    // A pole between samples is no extremum, and neither are the ends of the range.
+    EXPECT_TRUE(CCurveAnalysis::Extrema(Of([](double x) { return 1 / (x * x); }), -1.05, 1, 20).empty());
+    EXPECT_TRUE(CCurveAnalysis::Extrema(Of([](double x) { return x; }), -1, 1, 20).empty());
+}
+
+TEST(CurveAnalysis, NarrowTellsPolesFromSteepCurves)
+{
+    const auto Probe = [](double (*pf)(double)) {
+        return [pf](double t, CCurveAnalysis::SProbe& p) {
+            p.m_dValue = pf(t);
+            p.m_dX = t * 100;
+            p.m_dY = pf(t) * 10;
+            return std::isfinite(p.m_dValue);
+        };
+    };
+    const auto Run = [&](double (*pf)(double), double a, double b) {
+        CCurveAnalysis::SProbe pa{a, pf(a), a * 100, pf(a) * 10}, pb{b, pf(b), b * 100, pf(b) * 10};
+        return CCurveAnalysis::Narrow(Probe(pf), pa, pb);
+    };
+    using E = CCurveAnalysis::EJump;
+    // Closing in on the pole may end on 0 itself, where 1/x is undefined: no join either way.
+    EXPECT_NE(Run([](double x) { return 1 / x; }, -0.05, 0.06), E::Continuous);
+    EXPECT_EQ(Run([](double x) { return 1 / x; }, -0.05, 0.05), E::Undefined);
+    EXPECT_NE(Run([](double x) { return 1 / (x - 0.01); }, -0.05, 0.06), E::Continuous);
+    EXPECT_EQ(Run([](double x) { return std::atan(1e6 * x); }, -0.05, 0.05), E::Continuous);
+    EXPECT_EQ(Run([](double x) { return x < 0 ? -1.0 : 1.0; }, -0.05, 0.05), E::Jump);
+    EXPECT_EQ(Run([](double x) { return x < 0.025 ? -1.0 / (x - 0.025) : std::nan(""); }, 0.0, 0.05),
+              E::Undefined);
+}
