@@ -54,9 +54,12 @@ void CRangeWalk::Visit()
 {
     const CAnimationStep* pStep = m_Vars.m_pStep;
     double dValues[FUNC_STACK];
-    for (unsigned nSlot = 1; nSlot <= MAX_FUNCTIONS; ++nSlot) {
-        CFuncTerm* pTerm = m_Project.GetFunction(nSlot);
-        if (!pStep->m_bVisible[nSlot - 1] || !pTerm)
+    for (unsigned i = 0; i < MAX_FUNCTIONS; ++i) {
+        // Visibility first: most slots are hidden, and this runs once per sample.
+        if (!pStep->m_bVisible[i])
+            continue;
+        CFuncTerm* pTerm = m_Project.m_pFunctions[i].get();
+        if (!pTerm)
             continue;
         const double* pResult = pTerm->Evaluate(m_Vars);
         if (!pResult)
