@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <cmath>
 
 #include "project/CProject.h"
 #include "render/CQtCanvas.h"
@@ -14,6 +15,7 @@
 #include "ui/COptionsPage.h"
 #include "ui/CPaintBox.h"
 #include "ui/CTickClock.h"
+#include "ui/CUndoHistory.h"
 #include "ui/TMainForm.h"
 #include "view/CFuncVars.h"
 #include "view/CRangeWalk.h"
@@ -33,6 +35,10 @@ CGraphicsPage::CGraphicsPage(TMainForm& form) : m_Form(form), m_pClock(std::make
         PaintBoxMouseMove(pos.x(), pos.y());
     };
     PaintBox->m_OnMouseUp = [this](QMouseEvent*) { PaintBoxMouseUp(); };
+    PaintBox->m_OnWheel = [this](QWheelEvent* pEvent) {
+        const QPoint pos = pEvent->position().toPoint();
+        PaintBoxWheel(pos.x(), pos.y(), pEvent->angleDelta().y());
+    };
     PaintBox->m_OnResize = [this] {
         if (isVisible())
             PaintBoxPaint();
@@ -133,8 +139,10 @@ void CGraphicsPage::RangeDone()
     // The automatic range is recomputed at every start; what it writes is no change of the
     // user's, and must not bring up the unsaved-changes prompt for an untouched file.
     const bool bModified = project.m_bModified;
+    m_Form.History().NoteChanges();  // nor is it an undo step of its own
     m_pRangeWalk->Finish();
     project.m_bModified = bModified;
+    m_Form.History().Rebase();
     DropRangeWalk();
     PaintTimer->stop();
     m_Form.OptionsSheet->FillOptionsPage();
@@ -185,9 +193,13 @@ void CGraphicsPage::StartJob()
 void CGraphicsPage::PaintBackground(bool bGrid)
 {
     CProject& project = *m_Form.m_pDocument;
-    const QSize size(std::max(1, PaintBox->width()), std::max(1, PaintBox->height()));
-    if (m_Image.size() != size)
+    // At the screen's own resolution: the painter scales the layout and every pen width by it.
+    const qreal dRatio = PaintBox->devicePixelRatioF();
+    const QSize size = QSize(std::max(1, PaintBox->width()), std::max(1, PaintBox->height())) * dRatio;
+    if (m_Image.size() != size || m_Image.devicePixelRatio() != dRatio) {
         m_Image = QImage(size, QImage::Format_RGB32);
+        m_Image.setDevicePixelRatio(dRatio);
+    }
     QPainter painter(&m_Image);
     CQtCanvas canvas(painter);
     CRenderer::DrawBackground(project, canvas, Width(), Height());
@@ -295,9 +307,10 @@ void CGraphicsPage::EndHolding()
     PaintBox->update();
 }
 
-void CGraphicsPage::GraphicsSheetEnter()
+void CGraphicsPage::GraphicsSheetEnter(bool bDetermineRange)
 {
-    StartDrawing(m_Form.m_pDocument->m_pFirstStep);
+    if (bDetermineRange)
+        StartDrawing(m_Form.m_pDocument->m_pFirstStep);
     m_Form.CopyButton->setEnabled(true);
     m_Form.PrintButton->setEnabled(true);
     m_Form.ZoominButton->setEnabled(true);
@@ -361,6 +374,35 @@ void CGraphicsPage::Zoom(double dFactor)
     PaintBoxPaint();
 }
 
+void CGraphicsPage::ZoomAt(double dFactor, int nX, int nY)
+{
+    CProject& project = *m_Form.m_pDocument;
+    double ax, ay, bx, by;
+    CFuncVars before;
+    before.SetupView(&project, nullptr, Width(), Height(), 0, 0);
+    before.UnmapPoint(nX, nY, ax, ay);
+    if (!CViewRange::ZoomView(project, dFactor, Width(), Height())) {
+        m_Form.ShowStatus("Weiter vergr\u00F6\u00DFern geht nicht: die Rechengenauigkeit reicht nicht aus.");
+        return;
+    }
+    CFuncVars after;
+    after.SetupView(&project, nullptr, Width(), Height(), 0, 0);
+    after.UnmapPoint(nX, nY, bx, by);
+    CViewRange::ShiftView(project, ax - bx, ay - by);
+    m_Form.OptionsSheet->FillOptionsPage();
+    PaintBoxPaint();
+}
+
+void CGraphicsPage::PaintBoxWheel(int nX, int nY, int nAngleDelta)
+{
+    m_nWheelDelta += nAngleDelta;
+    const int nNotches = m_nWheelDelta / 120;
+    if (nNotches == 0)
+        return;
+    m_nWheelDelta -= nNotches * 120;
+    ZoomAt(std::pow(2.0, nNotches), nX, nY);
+}
+
 void CGraphicsPage::ZoominButtonClick()
 {
     Zoom(2.0);
@@ -402,10 +444,11 @@ void CGraphicsPage::PaintBoxMouseMove(int nX, int nY)
         // caught up, so the curves follow without flicker.
         const QImage shown = Picture();
         QImage moved(shown.size(), QImage::Format_RGB32);
+        moved.setDevicePixelRatio(shown.devicePixelRatio());
         {
             QPainter painter(&moved);
             CQtCanvas canvas(painter);
-            CRenderer::DrawBackground(project, canvas, moved.width(), moved.height());
+            CRenderer::DrawBackground(project, canvas, Width(), Height());
             canvas.Flush();
             painter.drawImage(nX - m_nMouseX, nY - m_nMouseY, shown);
         }

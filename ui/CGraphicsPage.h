@@ -37,7 +37,8 @@ public:
     void CancelRange();
     bool DeterminingRange() const { return m_pRangeWalk != nullptr; }
 
-    void GraphicsSheetEnter();
+    // Without bDetermineRange the view the document holds is drawn as it is.
+    void GraphicsSheetEnter(bool bDetermineRange = true);
     void GraphicsSheetExit();
     void GraphicsButtonClick();
     void RunButtonClick();
@@ -48,6 +49,9 @@ public:
     void PaintBoxMouseDown(int nX, int nY);
     void PaintBoxMouseMove(int nX, int nY);
     void PaintBoxMouseUp();
+    // The wheel zooms about the point under the pointer, a factor of 2 per notch (120 eighths
+    // of a degree), as the zoom buttons do; finer wheels add up to notches.
+    void PaintBoxWheel(int nX, int nY, int nAngleDelta);
 
     // What the surface shows at this moment, a drawing in progress as far as it has come.
     QImage Picture() const { return m_bHolding ? m_Held : m_Image; }
@@ -78,6 +82,7 @@ private:
     void EndHolding();
     void AddToBudget(int64_t nMilliseconds);
     void Zoom(double dFactor);
+    void ZoomAt(double dFactor, int nX, int nY);
     uint32_t Width() const;
     uint32_t Height() const;
 
@@ -91,4 +96,5 @@ private:
     QImage m_Image;   // the picture the job draws into
     QImage m_Held;    // while a dragged view catches up: the old picture, moved with the mouse
     bool m_bHolding = false;
+    int m_nWheelDelta = 0;  // wheel turns not yet a notch
 };

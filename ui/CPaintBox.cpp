@@ -2,6 +2,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QWheelEvent>
 
 CPaintBox::CPaintBox(QWidget* pParent) : QWidget(pParent)
 {
@@ -14,10 +15,15 @@ CPaintBox::CPaintBox(QWidget* pParent) : QWidget(pParent)
 void CPaintBox::paintEvent(QPaintEvent* pEvent)
 {
     QPainter painter(this);
-    if (m_pPicture && !m_pPicture->isNull())
-        painter.drawImage(pEvent->rect().topLeft(), *m_pPicture, pEvent->rect());
-    else
+    if (m_pPicture && !m_pPicture->isNull()) {
+        // The picture has the screen's pixels: the part of it behind the rectangle, 1:1.
+        const QRectF target(pEvent->rect());
+        const qreal d = m_pPicture->devicePixelRatio();
+        painter.drawImage(target, *m_pPicture,
+                          QRectF(target.x() * d, target.y() * d, target.width() * d, target.height() * d));
+    } else {
         painter.fillRect(pEvent->rect(), Qt::white);
+    }
 }
 
 void CPaintBox::mousePressEvent(QMouseEvent* pEvent)
@@ -43,4 +49,12 @@ void CPaintBox::resizeEvent(QResizeEvent* pEvent)
     QWidget::resizeEvent(pEvent);
     if (m_OnResize)
         m_OnResize();
+}
+
+void CPaintBox::wheelEvent(QWheelEvent* pEvent)
+{
+    if (m_OnWheel)
+        m_OnWheel(pEvent);
+    else
+        QWidget::wheelEvent(pEvent);
 }

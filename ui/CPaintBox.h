@@ -16,6 +16,7 @@ public:
     std::function<void(QMouseEvent*)> m_OnMouseMove;
     std::function<void(QMouseEvent*)> m_OnMouseUp;
     std::function<void()> m_OnResize;
+    std::function<void(QWheelEvent*)> m_OnWheel;
 
 protected:
     void paintEvent(QPaintEvent* pEvent) override;
@@ -23,6 +24,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* pEvent) override;
     void mouseReleaseEvent(QMouseEvent* pEvent) override;
     void resizeEvent(QResizeEvent* pEvent) override;
+    void wheelEvent(QWheelEvent* pEvent) override;
 
 private:
     const QImage* m_pPicture = nullptr;

@@ -50,6 +50,30 @@ void Arrow(QPainter& p, bool bUp)
     p.drawPolygon(arrow);
 }
 
+// A hooked arrow turning back (undo) or forward (redo).
+void TurnArrow(QPainter& p, bool bBack)
+{
+    p.save();
+    if (!bBack) {
+        p.translate(22, 0);
+        p.scale(-1, 1);
+    }
+    QPainterPath path;
+    path.moveTo(8, 8);
+    path.lineTo(13, 8);
+    path.cubicTo(21, 8, 21, 19, 13, 19);
+    path.lineTo(8, 19);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(ACCENT, 2.4, Qt::SolidLine, Qt::RoundCap));
+    p.drawPath(path);
+    QPolygonF head;
+    head << QPointF(2.5, 8) << QPointF(9, 3) << QPointF(9, 13);
+    p.setPen(Qt::NoPen);
+    p.setBrush(ACCENT);
+    p.drawPolygon(head);
+    p.restore();
+}
+
 void Draw(QPainter& p, CToolIcons::EIcon icon)
 {
     p.setPen(QPen(INK, 1.2));
@@ -155,6 +179,28 @@ void Draw(QPainter& p, CToolIcons::EIcon icon)
         triangle << QPointF(6, 4) << QPointF(18, 11) << QPointF(6, 18);
         p.setBrush(QColor(20, 140, 40));
         p.drawPolygon(triangle);
+        break;
+    }
+    case CToolIcons::Undo:
+        TurnArrow(p, true);
+        break;
+    case CToolIcons::Redo:
+        TurnArrow(p, false);
+        break;
+    case CToolIcons::Export: {
+        // A small framed picture with a curve, and an arrow leaving it.
+        p.setBrush(PAPER);
+        p.drawRect(QRectF(2.5, 5.5, 13, 13));
+        QPainterPath curve;
+        curve.moveTo(4, 16);
+        curve.cubicTo(7, 4, 10, 20, 14, 8);
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(CURVE, 1.6));
+        p.drawPath(curve);
+        p.setPen(QPen(ACCENT, 2.2, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(12, 10), QPointF(19, 3));
+        p.drawLine(QPointF(14.5, 3), QPointF(19, 3));
+        p.drawLine(QPointF(19, 3), QPointF(19, 7.5));
         break;
     }
     }

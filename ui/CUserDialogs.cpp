@@ -1,6 +1,13 @@
 #include "ui/CUserDialogs.h"
 
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSpinBox>
 #include <QFontDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -80,4 +87,53 @@ bool CUserDialogs::PrintSetup(QWidget* pParent, QPrinter& printer)
 {
     QPrintDialog dialog(&printer, pParent);
     return dialog.exec() == QDialog::Accepted;
+}
+
+bool CUserDialogs::PictureFile(QWidget* pParent, QString& szFileName, QSize& size)
+{
+    QDialog dialog(pParent);
+    dialog.setObjectName("ExportDialog");
+    dialog.setWindowTitle("Bild exportieren");
+    auto* pForm = new QFormLayout(&dialog);
+    auto* pFileRow = new QHBoxLayout;
+    auto* pFileEdit = new QLineEdit(szFileName);
+    pFileEdit->setMinimumWidth(320);
+    auto* pBrowse = new QPushButton("Durchsuchen\u2026");
+    pFileRow->addWidget(pFileEdit);
+    pFileRow->addWidget(pBrowse);
+    pForm->addRow("Datei:", pFileRow);
+    auto* pSizeRow = new QHBoxLayout;
+    auto* pWidth = new QSpinBox;
+    auto* pHeight = new QSpinBox;
+    for (QSpinBox* pBox : {pWidth, pHeight})
+        pBox->setRange(1, 16384);  // the command line's limit
+    pWidth->setValue(size.width());
+    pHeight->setValue(size.height());
+    pSizeRow->addWidget(pWidth);
+    pSizeRow->addWidget(new QLabel("\u00D7"));
+    pSizeRow->addWidget(pHeight);
+    pSizeRow->addWidget(new QLabel("Pixel"));
+    pSizeRow->addStretch();
+    pForm->addRow("Gr\u00F6\u00DFe:", pSizeRow);
+    pForm->addRow(new QLabel("Das Format folgt der Endung: .png, .svg oder .pdf"));
+    auto* pButtons = new QDialogButtonBox;
+    pButtons->addButton("Exportieren", QDialogButtonBox::AcceptRole)->setDefault(true);
+    pButtons->addButton("Abbrechen", QDialogButtonBox::RejectRole);
+    pForm->addRow(pButtons);
+    QObject::connect(pButtons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(pButtons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    QObject::connect(pBrowse, &QPushButton::clicked, &dialog, [&] {
+        QFileDialog files(&dialog, QString(), pFileEdit->text(),
+                          "PNG-Bild (*.png);;SVG-Grafik (*.svg);;PDF-Dokument (*.pdf)");
+        files.setAcceptMode(QFileDialog::AcceptSave);
+        files.setFileMode(QFileDialog::AnyFile);
+        files.setDefaultSuffix("png");
+        if (files.exec() == QDialog::Accepted && !files.selectedFiles().isEmpty())
+            pFileEdit->setText(files.selectedFiles().first());
+    });
+    if (dialog.exec() != QDialog::Accepted || pFileEdit->text().trimmed().isEmpty())
+        return false;
+    szFileName = pFileEdit->text().trimmed();
+    size = QSize(pWidth->value(), pHeight->value());
+    return true;
 }

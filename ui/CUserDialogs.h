@@ -4,6 +4,7 @@
 #include <QString>
 
 class QFont;
+class QSize;
 class QPrinter;
 class QWidget;
 
@@ -27,4 +28,6 @@ public:
     virtual bool Font(QWidget* pParent, QFont& font);
     // The print dialog for printer; false when it was cancelled.
     virtual bool PrintSetup(QWidget* pParent, QPrinter& printer);
+    // The picture file and its size in pixels, starting from the given ones; false when cancelled.
+    virtual bool PictureFile(QWidget* pParent, QString& szFileName, QSize& size);
 };

@@ -1,17 +1,23 @@
 #include "ui/TMainForm.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QPrinter>
+#include <QScreen>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QToolBar>
 #include <QToolButton>
+#include <QUndoStack>
+#include <QWheelEvent>
 #include <ctime>
 
 #include "expr/CFuncRandom.h"
@@ -19,7 +25,9 @@
 #include "project/CProject.h"
 #include "project/ELoadFuncError.h"
 #include "project/ELoadSaveError.h"
+#include "render/CPictureExport.h"
 #include "ui/CAnsi.h"
+#include "ui/CAutosave.h"
 #include "ui/CColorBox.h"
 #include "ui/CFunctionsPage.h"
 #include "ui/CGraphPrint.h"
@@ -27,11 +35,15 @@
 #include "ui/CStepEditors.h"
 #include "ui/COptionsPage.h"
 #include "ui/CStylePopupMenu.h"
+#include "ui/CRecentFiles.h"
 #include "ui/CToolIcons.h"
+#include "ui/CUndoHistory.h"
 #include "ui/CUserDialogs.h"
 
 TMainForm::TMainForm(QWidget* pParent)
-    : QMainWindow(pParent), m_pDialogs(std::make_unique<CUserDialogs>()), m_pDocument(std::make_unique<CProject>())
+    : QMainWindow(pParent), m_pDialogs(std::make_unique<CUserDialogs>()), m_pDocument(std::make_unique<CProject>()),
+      m_pHistory(new CUndoHistory(*this)), m_pRecentFiles(std::make_unique<CRecentFiles>()),
+      m_pAutosave(new CAutosave(*this))
 {
     setObjectName("MainForm");
     CFuncRandom::Seed(static_cast<uint32_t>(std::time(nullptr)));
@@ -58,6 +70,11 @@ TMainForm::TMainForm(QWidget* pParent)
     SkipButton = AddToolButton("SkipButton", "Animationsschritt \u00FCberspringen", CToolIcons::Skip, false);
     ZoominButton = AddToolButton("ZoominButton", "Vergr\u00F6\u00DFern", CToolIcons::ZoomIn, false);
     ZoomoutButton = AddToolButton("ZoomoutButton", "Verkleinern", CToolIcons::ZoomOut, false);
+    // Beyond the form's own buttons, so that those keep their places.
+    pToolBar->addSeparator();
+    UndoButton = AddToolButton("UndoButton", "R\u00FCckg\u00E4ngig", CToolIcons::Undo, false);
+    RedoButton = AddToolButton("RedoButton", "Wiederholen", CToolIcons::Redo, false);
+    ExportButton = AddToolButton("ExportButton", "Bild exportieren\u2026", CToolIcons::Export, true);
 
     PageControl = new QTabWidget(this);
     PageControl->setObjectName("PageControl");
@@ -90,6 +107,22 @@ TMainForm::TMainForm(QWidget* pParent)
     connect(PrintButton, &QToolButton::clicked, this, &TMainForm::PrintButtonClick);
     connect(PasteButton, &QToolButton::clicked, NotesSheet, &CNotesPage::PasteButtonClick);
     connect(FontButton, &QToolButton::clicked, NotesSheet, &CNotesPage::FontButtonClick);
+    connect(ExportButton, &QToolButton::clicked, this, &TMainForm::ExportButtonClick);
+    connect(UndoButton, &QToolButton::clicked, m_pHistory, &CUndoHistory::Undo);
+    connect(RedoButton, &QToolButton::clicked, m_pHistory, &CUndoHistory::Redo);
+    connect(m_pHistory->Stack(), &QUndoStack::canUndoChanged, UndoButton, &QToolButton::setEnabled);
+    connect(m_pHistory->Stack(), &QUndoStack::canRedoChanged, RedoButton, &QToolButton::setEnabled);
+    // The open button's drop-down: the recent files, as they are when it opens.
+    auto* pRecentMenu = new QMenu(FileOpenButton);
+    pRecentMenu->setObjectName("RecentFilesMenu");
+    FileOpenButton->setMenu(pRecentMenu);
+    FileOpenButton->setPopupMode(QToolButton::MenuButtonPopup);
+    connect(pRecentMenu, &QMenu::aboutToShow, this, &TMainForm::FillRecentMenu);
+    connect(pRecentMenu, &QMenu::triggered, this, [this](QAction* pAction) {
+        if (pAction->data().isValid())
+            RecentFileClick(pAction->data().toString());
+    });
+    AddShortcuts();
 
     statusBar()->setObjectName("StatusBar1");
     statusBar()->setSizeGripEnabled(true);
@@ -102,8 +135,77 @@ TMainForm::TMainForm(QWidget* pParent)
     setMinimumSize(600, 308);
     resize(sizeHint().expandedTo(QSize(592, 460 + pToolBar->sizeHint().height() + statusBar()->sizeHint().height())));
 
+    RestoreWindowState();
+
     // Key preview: the window sees every key before the focused control does.
     qApp->installEventFilter(this);
+}
+
+void TMainForm::AddShortcut(QToolButton* pButton, const QList<QKeySequence>& keys)
+{
+    auto* pAction = new QAction(this);
+    pAction->setObjectName(pButton->objectName() + "Shortcut");
+    pAction->setShortcuts(keys);
+    pAction->setShortcutContext(Qt::WindowShortcut);
+    addAction(pAction);
+    connect(pAction, &QAction::triggered, pButton, [this, pButton] {
+        if (!pButton->isEnabled())
+            return;
+        m_pHistory->NewGesture();  // each press is a step of its own, like a click
+        pButton->click();
+    });
+    // The hint in German key names, whatever translation of Qt is installed.
+    QString szKeys = keys.first().toString(QKeySequence::PortableText);
+    szKeys.replace("Ctrl", "Strg").replace("Shift", "Umschalt");
+    pButton->setToolTip(pButton->accessibleName() + " (" + szKeys + ")");
+}
+
+void TMainForm::AddShortcuts()
+{
+    AddShortcut(FileNewButton, {QKeySequence("Ctrl+N")});
+    AddShortcut(FileOpenButton, {QKeySequence("Ctrl+O")});
+    AddShortcut(FileSaveButton, {QKeySequence("Ctrl+S")});
+    AddShortcut(PrintButton, {QKeySequence("Ctrl+P")});
+    AddShortcut(CopyButton, {QKeySequence("Ctrl+C")});
+    AddShortcut(UndoButton, {QKeySequence("Ctrl+Z")});
+    AddShortcut(RedoButton, {QKeySequence("Ctrl+Shift+Z"), QKeySequence("Ctrl+Y")});
+    // Ctrl and the + of the number pad or of the main keys, wherever a layout puts it.
+    AddShortcut(ZoominButton, {QKeySequence("Ctrl++"), QKeySequence("Ctrl+="), QKeySequence("Ctrl+Shift+=")});
+    AddShortcut(ZoomoutButton, {QKeySequence("Ctrl+-")});
+    auto* pSaveAs = new QAction("Speichern unter\u2026", this);
+    pSaveAs->setObjectName("FileSaveAsShortcut");
+    pSaveAs->setShortcut(QKeySequence("Ctrl+Shift+S"));
+    connect(pSaveAs, &QAction::triggered, this, &TMainForm::FileSaveAsClick);
+    addAction(pSaveAs);
+    auto* pQuit = new QAction("Beenden", this);
+    pQuit->setObjectName("QuitShortcut");
+    pQuit->setShortcut(QKeySequence("Ctrl+Q"));
+    connect(pQuit, &QAction::triggered, this, &QWidget::close);
+    addAction(pQuit);
+    // The save button's drop-down offers the same, with the key beside it.
+    auto* pSaveMenu = new QMenu(FileSaveButton);
+    pSaveMenu->addAction(pSaveAs);
+    FileSaveButton->setMenu(pSaveMenu);
+    FileSaveButton->setPopupMode(QToolButton::MenuButtonPopup);
+}
+
+void TMainForm::RestoreWindowState()
+{
+    QSettings settings;
+    const QByteArray geometry = settings.value("Window/Geometry").toByteArray();
+    if (geometry.isEmpty() || !restoreGeometry(geometry))
+        return;
+    // A window saved on a screen that is gone comes back on the primary one.
+    const QScreen* pScreen = QGuiApplication::screenAt(frameGeometry().center());
+    if (!pScreen && QGuiApplication::primaryScreen())
+        move(QGuiApplication::primaryScreen()->availableGeometry().topLeft());
+}
+
+void TMainForm::SaveWindowState() const
+{
+    QSettings settings;
+    settings.setValue("Window/Geometry", saveGeometry());
+    settings.setValue("Window/Page", PageControl->currentIndex());
 }
 
 TMainForm::~TMainForm()
@@ -136,11 +238,18 @@ void TMainForm::FormCreate(const QString& szFileName)
     if (!szFileName.isEmpty())
         OpenProject(szFileName);
     RefreshAllViews();
+    m_pHistory->Reset();
+    OfferRecovery();
+    m_pAutosave->Start();
     PageControl->setCurrentWidget(FunctionsSheet);
     FunctionsSheet->VariablesBox()->setFocus();
     repaint();
     FunctionsSheet->FunctionsGrid()->setFocus();
     FunctionsSheetEnter();
+    // The page the last window was closed on.
+    const int nPage = QSettings().value("Window/Page", 0).toInt();
+    if (nPage > 0 && nPage < PageControl->count())
+        PageControl->setCurrentIndex(nPage);
 }
 
 void TMainForm::ShowStatus(const QString& szText)
@@ -200,6 +309,9 @@ bool TMainForm::OpenProject(const QString& szFileName)
     m_szOpenFileName = szFileName;  // also for a file named on the command line
     ShowCaption(szFileName);
     ReplaceDocument(std::move(pProject), true);
+    m_pHistory->Reset();
+    m_pAutosave->Discard();
+    RememberFile(szFileName);
     return true;
 }
 
@@ -252,6 +364,8 @@ void TMainForm::FileNewButtonClick()
     ReplaceDocument(std::make_unique<CProject>(), false);
     m_szFileName.clear();
     ShowCaption(m_szFileName);
+    m_pHistory->Reset();
+    m_pAutosave->Discard();
 }
 
 void TMainForm::FileOpenButtonClick()
@@ -297,6 +411,30 @@ bool TMainForm::FileSaveButtonClick()
     return SaveProject(szName);
 }
 
+void TMainForm::FileSaveAsClick()
+{
+    FileSaveButtonClick();
+}
+
+void TMainForm::RecentFileClick(const QString& szFileName)
+{
+    if (!QuerySave())
+        return;
+    m_szOpenFileName = szFileName;
+    if (!OpenProject(szFileName) && !QFile::exists(szFileName))
+        m_pRecentFiles->Remove(szFileName);  // gone: no use offering it again
+}
+
+void TMainForm::FillRecentMenu()
+{
+    m_pRecentFiles->FillMenu(*FileOpenButton->menu());
+}
+
+void TMainForm::RememberFile(const QString& szFileName)
+{
+    m_pRecentFiles->Add(szFileName);
+}
+
 bool TMainForm::SaveProject(const QString& szFileName)
 {
     try {
@@ -306,6 +444,9 @@ bool TMainForm::SaveProject(const QString& szFileName)
         return false;
     }
     ShowCaption(szFileName);
+    m_pHistory->SetClean();
+    m_pAutosave->Discard();
+    RememberFile(szFileName);
     return true;
 }
 
@@ -317,6 +458,107 @@ bool TMainForm::FormCloseQuery()
 void TMainForm::closeEvent(QCloseEvent* pEvent)
 {
     pEvent->setAccepted(FormCloseQuery());
+    if (pEvent->isAccepted()) {
+        SaveWindowState();
+        m_pAutosave->Discard();
+    }
+}
+
+void TMainForm::OfferRecovery()
+{
+    for (const CAutosave::SRecovery& recovery : CAutosave::Orphans()) {
+        const QString szWhat = recovery.m_szOriginal.isEmpty()
+                                   ? QString("ein noch nie gespeichertes Projekt")
+                                   : "\u201E" + recovery.m_szOriginal + "\u201C";
+        const QString szText = "KURVIX wurde nicht regul\u00E4r beendet. F\u00FCr " + szWhat +
+                               " gibt es eine automatische Sicherung vom " +
+                               recovery.m_Time.toString("dd.MM.yyyy, HH:mm") + " Uhr.\n\nWiederherstellen?";
+        if (m_pDialogs->Question(this, QCoreApplication::applicationName(), szText)) {
+            auto pProject = std::make_unique<CProject>();
+            try {
+                pProject->Load(QFile::encodeName(recovery.m_szFile).constData());
+            } catch (...) {
+                m_pDialogs->Warning(this, "Die automatische Sicherung l\u00E4sst sich nicht laden.");
+                CAutosave::Forget(recovery);
+                continue;
+            }
+            ReplaceDocument(std::move(pProject), false);
+            m_szFileName = recovery.m_szOriginal;
+            if (!m_szFileName.isEmpty())
+                ShowCaption(m_szFileName);
+            // What came back is not what the file holds, whatever undo does.
+            m_pHistory->Reset();
+            m_pHistory->Stack()->resetClean();
+            m_pDocument->m_bModified = true;
+            CAutosave::Forget(recovery);
+            m_pAutosave->Start();
+            m_pAutosave->AutosaveNow();  // the restored work is safe again at once
+            return;
+        }
+        CAutosave::Forget(recovery);
+    }
+}
+
+void TMainForm::RestoreDocument(std::unique_ptr<CProject> pProject)
+{
+    const int nStep = FunctionsSheet->StepEditors()->StepsBox()->currentRow();
+    QTableWidget* pGrid = FunctionsSheet->FunctionsGrid();
+    const int nRow = pGrid->currentRow();
+    const int nColumn = pGrid->currentColumn();
+    QWidget* pPage = m_pShownPage;
+    PageExit(pPage);  // a drawing job points into the old document
+    m_pCurrentStep = nullptr;
+    m_pDocument = std::move(pProject);
+    // The pages but the notes, whose editor keeps its text, cursor and own undo.
+    FunctionsSheet->FillFunctionsGrid();
+    FunctionsSheet->FillStepsBox();
+    const int nSteps = FunctionsSheet->StepEditors()->StepsBox()->rowCount();
+    FunctionsSheet->SelectStep(nStep > 0 && nStep < nSteps ? nStep : 0);
+    OptionsSheet->FillOptionsPage();
+    if (nRow >= 0)
+        pGrid->setCurrentCell(nRow, nColumn);
+    // The view that comes back is the one taken back to: no new range determination.
+    if (pPage == GraphicsSheet)
+        GraphicsSheet->GraphicsSheetEnter(false);
+    else
+        PageEnter(pPage);
+}
+
+void TMainForm::ExportButtonClick()
+{
+    QString szName = m_szExportFileName;
+    if (szName.isEmpty() && !m_szFileName.isEmpty()) {
+        szName = m_szFileName;
+        const int nDot = szName.lastIndexOf('.');
+        if (nDot > szName.lastIndexOf('/'))
+            szName.truncate(nDot);
+        szName += ".png";
+    }
+    QSize size = GraphicsSheet->PaintBoxSize();
+    if (PageControl->currentWidget() != GraphicsSheet)
+        size = QSize(584, 387);  // the page's size in the form, as kurvix --export draws it
+    if (!m_pDialogs->PictureFile(this, szName, size))
+        return;
+    if (CPictureExport::FormatOf(QFile::encodeName(szName).toStdString()) == CPictureExport::EFormat::Unknown)
+        szName += ".png";
+    if (QFile::exists(szName) &&
+        !m_pDialogs->Question(this, QCoreApplication::applicationName(),
+                              szName + " existiert bereits.\nSoll die Datei ersetzt werden?"))
+        return;
+    m_szExportFileName = szName;
+    // The picture of the document as its file would draw it: the range is determined on a copy,
+    // so the window's own view and modified flag stay as they are.
+    m_pHistory->NoteChanges();
+    auto pCopy = CUndoHistory::Copy(*m_pDocument);
+    bool bNothingToDraw = false;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool bOk = pCopy && CPictureExport::Export(*pCopy, QFile::encodeName(szName).toStdString(), size.width(),
+                                                     size.height(), bNothingToDraw);
+    QApplication::restoreOverrideCursor();
+    if (!bOk)
+        m_pDialogs->Warning(this, "Fehler beim Exportieren von " + szName);
+    else if (bNothingToDraw)
+        ShowStatus("Nichts zu zeichnen!");
 }
 
 QPrinter& TMainForm::Printer()
@@ -431,6 +673,31 @@ void TMainForm::FormKeyDown(int nKey)
 
 bool TMainForm::eventFilter(QObject* pObject, QEvent* pEvent)
 {
+    // Whatever an input event changed in the document becomes an undo step once it is handled.
+    switch (pEvent->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::FocusIn:
+        // What the last gesture changed is its step; whatever follows is a new one.
+        m_pHistory->NoteChanges();
+        m_pHistory->NewGesture();
+        break;
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+        m_pHistory->Input(QApplication::focusWidget());
+        break;
+    case QEvent::MouseButtonRelease:
+        m_pHistory->Input(pObject);
+        break;
+    case QEvent::Wheel: {
+        // A wheel event the widget ignores goes on to its parents: the widget under the pointer
+        // stays the target throughout.
+        QWidget* pUnder = QApplication::widgetAt(static_cast<QWheelEvent*>(pEvent)->globalPosition().toPoint());
+        m_pHistory->Input(pUnder ? static_cast<QObject*>(pUnder) : pObject);
+        break;
+    }
+    default:
+        break;
+    }
     // A key that a control ignores is delivered again to its parents, so the same press may pass
     // here more than once; showing a page is the same each time. The key is never consumed.
     if (pEvent->type() == QEvent::KeyPress && pObject->isWidgetType() &&

@@ -9,6 +9,7 @@
 #include "ui/CNotesPage.h"
 #include "ui/CWetaPage.h"
 
+class QKeySequence;
 class QLabel;
 class QPrinter;
 class QTabWidget;
@@ -19,7 +20,10 @@ class CGraphicsPage;
 class COptionsPage;
 class CProject;
 class CStyleItem;
+class CAutosave;
+class CRecentFiles;
 class CStylePopupMenu;
+class CUndoHistory;
 class CUserDialogs;
 
 class TMainForm : public QMainWindow {
@@ -49,6 +53,10 @@ public:
     // Asks about unsaved changes. False when the command that asked must stop: the user chose
     // Abbrechen, or wanted to save and the save did not happen (dialog cancelled, save failed).
     bool QuerySave();
+    // Speichern unter: like saving, the dialog always asks for the name.
+    void FileSaveAsClick();
+    // Opens one of the recent files (the open button's drop-down).
+    void RecentFileClick(const QString& szFileName);
     bool SaveProject(const QString& szFileName);
     // Asks about unsaved changes; false refuses the closing.
     bool FormCloseQuery();
@@ -58,6 +66,16 @@ public:
     void PrintButtonClick();
     // The one printer of the window, made on first use; tests point it at a file.
     QPrinter& Printer();
+
+    // The finished picture as a PNG, SVG or PDF file of a chosen size, as kurvix --export draws it.
+    void ExportButtonClick();
+
+    // Makes pProject the document in place of the current one, keeping the page, the selected
+    // step, the view and the notes' editor as they are (undo and redo).
+    void RestoreDocument(std::unique_ptr<CProject> pProject);
+    CUndoHistory& History() { return *m_pHistory; }
+    CRecentFiles& RecentFiles() { return *m_pRecentFiles; }
+    CAutosave& Autosave() { return *m_pAutosave; }
 
     // What the style menu's items do, by the control that opened it.
     void StyleItemClick(const CStyleItem& item, QWidget* pPopupComponent);
@@ -73,6 +91,9 @@ public:
     QToolButton* FileOpenButton;
     QToolButton* FileSaveButton;
     QToolButton* PrintButton;
+    QToolButton* ExportButton;
+    QToolButton* UndoButton;
+    QToolButton* RedoButton;
     QToolButton* CopyButton;
     QToolButton* PasteButton;
     QToolButton* FontButton;
@@ -98,6 +119,14 @@ protected:
 
 private:
     QToolButton* AddToolButton(const char* pszName, const QString& szHint, int nIcon, bool bEnabled);
+    // Keys that press a button (when it is enabled); its hint names the first of them.
+    void AddShortcut(QToolButton* pButton, const QList<QKeySequence>& keys);
+    void AddShortcuts();
+    void FillRecentMenu();
+    void RememberFile(const QString& szFileName);
+    void RestoreWindowState();
+    void SaveWindowState() const;
+    void OfferRecovery();
     void PageChanged(int nIndex);
     void PageEnter(QWidget* pPage);
     void PageExit(QWidget* pPage);
@@ -111,5 +140,9 @@ private:
     void ShowCaption(const QString& szFileName);
 
     QWidget* m_pShownPage = nullptr;  // the page whose exit comes next
+    CUndoHistory* m_pHistory;
+    std::unique_ptr<CRecentFiles> m_pRecentFiles;
+    CAutosave* m_pAutosave;
+    QString m_szExportFileName;  // the picture file chosen last
     std::unique_ptr<QPrinter> m_pPrinter;
 };

@@ -22,6 +22,8 @@ int main(int argc, char** argv)
     // Numbers are written and read with a decimal point whatever the user's locale says.
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName("KURVIX");
+    // Where QSettings keeps the recent files and the window's place: ~/.config/kurvix/KURVIX.conf
+    QApplication::setOrganizationName("kurvix");
     // The platform's own dialogs (files, fonts, printing) speak German like the rest.
     QTranslator translator;
     if (translator.load(QLocale(QLocale::German), "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))

@@ -1,6 +1,7 @@
 #pragma once
 // Answers the window's questions in tests and records what it was asked.
 #include <QFont>
+#include <QSize>
 #include <QStringList>
 #include <optional>
 
@@ -44,6 +45,17 @@ public:
         return m_bPrint;
     }
 
+    bool PictureFile(QWidget*, QString& szFileName, QSize& size) override
+    {
+        m_ProposedPictures << szFileName + "|" + QString::number(size.width()) + "x" + QString::number(size.height());
+        if (m_szPictureName.isEmpty())
+            return false;
+        szFileName = m_szPictureName;
+        if (m_PictureSize.isValid())
+            size = m_PictureSize;
+        return true;
+    }
+
     QStringList m_Warnings;
     QStringList m_Questions;
     QStringList m_Proposed;
@@ -57,4 +69,7 @@ public:
     std::optional<QFont> m_ChosenFont;  // none: the font dialog is cancelled
     int m_nPrintSetups = 0;
     bool m_bPrint = false;              // the print dialog is confirmed
+    QStringList m_ProposedPictures;     // what the export dialog was shown: "name|WxH"
+    QString m_szPictureName;            // empty: the export dialog is cancelled
+    QSize m_PictureSize;                // invalid: the proposed size is kept
 };

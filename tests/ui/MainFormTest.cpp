@@ -5,10 +5,12 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
+#include <QToolBar>
 #include <QToolButton>
 #include <fstream>
 #include <iterator>
@@ -81,29 +83,43 @@ TEST_F(MainForm, StartsOnTheFunctionsPageWithTheToolbarAsListed)
     EXPECT_EQ(Status(), "");
     EXPECT_TRUE(Grid("FunctionsGrid")->hasFocus());
 
+    // The hint is the design's; the tooltip adds the key that presses the button.
     struct SButton {
         const char* m_pszName;
         const char* m_pszHint;
         bool m_bEnabled;
+        const char* m_pszKey;
     } buttons[] = {
-        {"FileNewButton", "Neu", true},
-        {"FileOpenButton", "\xC3\x96" "ffnen", true},
-        {"FileSaveButton", "Speichern", true},
-        {"PrintButton", "Drucken", false},
-        {"CopyButton", "Kopie in Zwischenablage", true},  // the functions page is entered
-        {"PasteButton", "Einf\xC3\xBCgen aus Zwischenablage", false},
-        {"FontButton", "Textformatierung", false},
-        {"GraphicsButton", "Grafik neu zeichnen", true},
-        {"PauseButton", "Animation unterbrechen", false},  // these four belong to the Grafik page
-        {"SkipButton", "Animationsschritt \xC3\xBC" "berspringen", false},
-        {"ZoominButton", "Vergr\xC3\xB6\xC3\x9F" "ern", false},
-        {"ZoomoutButton", "Verkleinern", false},
+        {"FileNewButton", "Neu", true, "Strg+N"},
+        {"FileOpenButton", "\xC3\x96" "ffnen", true, "Strg+O"},
+        {"FileSaveButton", "Speichern", true, "Strg+S"},
+        {"PrintButton", "Drucken", false, "Strg+P"},
+        {"CopyButton", "Kopie in Zwischenablage", true, "Strg+C"},  // the functions page is entered
+        {"PasteButton", "Einf\xC3\xBCgen aus Zwischenablage", false, nullptr},
+        {"FontButton", "Textformatierung", false, nullptr},
+        {"GraphicsButton", "Grafik neu zeichnen", true, nullptr},
+        {"PauseButton", "Animation unterbrechen", false, nullptr},  // these four belong to the Grafik page
+        {"SkipButton", "Animationsschritt \xC3\xBC" "berspringen", false, nullptr},
+        {"ZoominButton", "Vergr\xC3\xB6\xC3\x9F" "ern", false, "Strg++"},
+        {"ZoomoutButton", "Verkleinern", false, "Strg+-"},
+        {"UndoButton", "R\xC3\xBC" "ckg\xC3\xA4" "ngig", false, "Strg+Z"},
+        {"RedoButton", "Wiederholen", false, "Strg+Umschalt+Z"},
+        {"ExportButton", "Bild exportieren\xE2\x80\xA6", true, nullptr},
     };
+    const auto* pToolBar = Find<QToolBar>("ToolBar1");
+    int nPosition = -1;
     for (const SButton& button : buttons) {
         auto* pButton = Find<QToolButton>(button.m_pszName);
         ASSERT_NE(pButton, nullptr);
-        EXPECT_EQ(pButton->toolTip(), QString::fromUtf8(button.m_pszHint)) << button.m_pszName;
+        const QString szHint = QString::fromUtf8(button.m_pszHint);
+        EXPECT_EQ(pButton->accessibleName(), szHint) << button.m_pszName;
+        EXPECT_EQ(pButton->toolTip(), button.m_pszKey ? szHint + " (" + button.m_pszKey + ")" : szHint)
+            << button.m_pszName;
         EXPECT_EQ(pButton->isEnabled(), button.m_bEnabled) << button.m_pszName;
+        // In the form's order; the new buttons after the form's own.
+        const int nAt = pToolBar->layout()->indexOf(pButton);
+        EXPECT_GT(nAt, nPosition) << button.m_pszName;
+        nPosition = nAt;
     }
     for (const char* pszName : {"InsertStepButton", "DeleteStepButton", "MoveStepUpButton", "MoveStepDownButton",
                                 "RunButton", "SameRangeBox", "ConnectPointsBox", "SpeedEdit", "SpeedUpDown",

@@ -5,13 +5,11 @@
 #include <clocale>
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <string>
 
-int main(int argc, char** argv)
+namespace {
+int RunTests(int argc, char** argv)
 {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication application(argc, argv);
-    std::setlocale(LC_NUMERIC, "C");
-    QApplication::setApplicationName("KURVIX");
     // A modal dialog nobody answers would hang the run: close it and fail instead.
     QTimer watchdog;
     QObject::connect(&watchdog, &QTimer::timeout, [] {
@@ -23,4 +21,26 @@ int main(int argc, char** argv)
     watchdog.start(200);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
+}
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    // Settings and recovery files of the tests go to a directory of this run, never to the home.
+    char szHome[] = "/tmp/kurvix-ui-home-XXXXXX";
+    if (!mkdtemp(szHome))
+        return 1;
+    setenv("XDG_CONFIG_HOME", (std::string(szHome) + "/config").c_str(), 1);
+    setenv("XDG_STATE_HOME", (std::string(szHome) + "/state").c_str(), 1);
+    int nResult;
+    {
+        QApplication application(argc, argv);
+        std::setlocale(LC_NUMERIC, "C");
+        QApplication::setApplicationName("KURVIX");
+        QApplication::setOrganizationName("kurvix");
+        nResult = RunTests(argc, argv);
+    }
+    std::system(("rm -rf '" + std::string(szHome) + "'").c_str());
+    return nResult;
 }
