@@ -27,16 +27,14 @@ CProject::CProject() : m_pPalette(g_Palette)
     m_dOptions[OPT_XGRID] = 1.0;
     m_dOptions[OPT_YGRID] = 1.0;
     m_dOptions[OPT_BGCOLOR] = 15.0;
-    InsertStep(new CAnimationStep, nullptr);
+    InsertStep(std::make_unique<CAnimationStep>(), nullptr);
     m_bModified = false;
 }
 
 CProject::~CProject()
 {
-    while (CAnimationStep* pStep = m_pFirstStep) {
-        RemoveStep(pStep);
-        delete pStep;
-    }
+    while (m_pFirstStep)
+        DeleteStep(m_pFirstStep);
 }
 
 CFuncTerm* CProject::GetFunction(unsigned nIndex) const
@@ -111,9 +109,11 @@ void CProject::SetFlag(unsigned nBit, bool bOn)
     m_bModified = true;
 }
 
-void CProject::InsertStep(CAnimationStep* pNewStep, CAnimationStep* pBefore)
+CAnimationStep* CProject::InsertStep(std::unique_ptr<CAnimationStep> pOwned, CAnimationStep* pBefore)
 {
+    CAnimationStep* pNewStep = pOwned.get();
     PROJECT_ASSERT(pNewStep->m_pProject==0);
+    pOwned.release();  // the list owns it now
     pNewStep->m_pProject = this;
     m_bModified = true;
     if (pBefore) {
@@ -135,9 +135,10 @@ void CProject::InsertStep(CAnimationStep* pNewStep, CAnimationStep* pBefore)
     }
     if (m_pFirstStep)
         m_pFirstStep->SetSameRange(false);
+    return pNewStep;
 }
 
-void CProject::RemoveStep(CAnimationStep* pStep)
+std::unique_ptr<CAnimationStep> CProject::RemoveStep(CAnimationStep* pStep)
 {
     PROJECT_ASSERT(pStep->m_pProject==this);
     m_bModified = true;
@@ -154,6 +155,17 @@ void CProject::RemoveStep(CAnimationStep* pStep)
     pStep->m_pProject = nullptr;
     if (m_pFirstStep)
         m_pFirstStep->SetSameRange(false);
+    return std::unique_ptr<CAnimationStep>(pStep);
+}
+
+void CProject::DeleteStep(CAnimationStep* pStep)
+{
+    RemoveStep(pStep).reset();
+}
+
+void CProject::MoveStep(CAnimationStep* pStep, CAnimationStep* pBefore)
+{
+    InsertStep(RemoveStep(pStep), pBefore);
 }
 
 void CProject::Save(const char* pszFileName)

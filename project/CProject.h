@@ -37,8 +37,12 @@ public:
     void SetTransform(const char* pszText);                  // may throw EFuncError
     void SetOption(unsigned nIndex, double dValue);
     void SetFlag(unsigned nBit, bool bOn);
-    void InsertStep(CAnimationStep* pNewStep, CAnimationStep* pBefore);
-    void RemoveStep(CAnimationStep* pStep);
+    // The step list. The document owns the steps in it; a step is handed in and out as a
+    // unique_ptr. pBefore null: at the end.
+    CAnimationStep* InsertStep(std::unique_ptr<CAnimationStep> pNewStep, CAnimationStep* pBefore);
+    [[nodiscard]] std::unique_ptr<CAnimationStep> RemoveStep(CAnimationStep* pStep);
+    void DeleteStep(CAnimationStep* pStep);
+    void MoveStep(CAnimationStep* pStep, CAnimationStep* pBefore);
 
     // Throws ELoadSaveError{0} and leaves the file and m_bModified as they were when it fails.
     void Save(const char* pszFileName);

@@ -104,7 +104,7 @@ void CProjectReader::ReadCurrent(CProject& project, CLineReader& reader)
         }
         if (CScanText scan(szLine); scan.Literal("step") && scan.Unsigned(nNumber)) {
             if (nNumber > 1)
-                project.InsertStep(new CAnimationStep, nullptr);
+                project.InsertStep(std::make_unique<CAnimationStep>(), nullptr);
             project.m_pLastStep->ReadBlock(reader, nLine);
             continue;
         }

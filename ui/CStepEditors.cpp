@@ -10,6 +10,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <cmath>
+#include <memory>
 #include <tuple>
 
 #include "project/CProject.h"
@@ -322,7 +323,7 @@ void CStepEditors::InsertStepButtonClick()
     if (!pStep)
         return;
     const int nRow = m_pStepsBox->currentRow();
-    m_Form.m_pDocument->InsertStep(new CAnimationStep(*pStep), pStep->m_pNext);
+    m_Form.m_pDocument->InsertStep(std::make_unique<CAnimationStep>(*pStep), pStep->m_pNext);
     FillStepsBox();
     SelectStep(nRow + 1);
 }
@@ -334,11 +335,10 @@ void CStepEditors::DeleteStepButtonClick()
         return;
     const int nRow = m_pStepsBox->currentRow();
     CProject& project = *m_Form.m_pDocument;
-    project.RemoveStep(pStep);
-    delete pStep;
+    project.DeleteStep(pStep);
     m_Form.m_pCurrentStep = nullptr;
     if (!project.m_pFirstStep)
-        project.InsertStep(new CAnimationStep, nullptr);
+        project.InsertStep(std::make_unique<CAnimationStep>(), nullptr);
     FillStepsBox();
     SelectStep(nRow < m_pStepsBox->rowCount() ? nRow : nRow - 1);
 }
@@ -350,8 +350,7 @@ void CStepEditors::MoveStepUpButtonClick()
         return;
     const int nRow = m_pStepsBox->currentRow();
     CAnimationStep* pPrev = pStep->m_pPrev;
-    m_Form.m_pDocument->RemoveStep(pStep);
-    m_Form.m_pDocument->InsertStep(pStep, pPrev);
+    m_Form.m_pDocument->MoveStep(pStep, pPrev);
     FillStepsBox();
     SelectStep(nRow - 1);
 }
@@ -363,8 +362,7 @@ void CStepEditors::MoveStepDownButtonClick()
         return;
     const int nRow = m_pStepsBox->currentRow();
     CAnimationStep* pAfter = pStep->m_pNext->m_pNext;
-    m_Form.m_pDocument->RemoveStep(pStep);
-    m_Form.m_pDocument->InsertStep(pStep, pAfter);
+    m_Form.m_pDocument->MoveStep(pStep, pAfter);
     FillStepsBox();
     SelectStep(nRow + 1);
 }

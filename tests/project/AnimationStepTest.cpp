@@ -46,9 +46,7 @@ std::vector<CAnimationStep*> MakeSteps(CProject& project, unsigned nCount)
 {
     std::vector<CAnimationStep*> steps{project.m_pFirstStep};
     for (unsigned i = 1; i < nCount; ++i) {
-        auto* pStep = new CAnimationStep;
-        project.InsertStep(pStep, nullptr);
-        steps.push_back(pStep);
+        steps.push_back(project.InsertStep(std::make_unique<CAnimationStep>(), nullptr));
     }
     project.m_bModified = false;
     return steps;
@@ -700,7 +698,7 @@ TEST(AnimationStepRead, WholeListRoundTrip)
     uint32_t nLine = 0;
     for (int i = 0; i < 3; ++i) {
         if (i > 0)
-            loaded.InsertStep(new CAnimationStep, nullptr);
+            loaded.InsertStep(std::make_unique<CAnimationStep>(), nullptr);
         loaded.m_pLastStep->ReadBlock(reader, nLine);
     }
     std::string szAgain;

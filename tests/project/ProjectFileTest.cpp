@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
@@ -114,11 +115,9 @@ TEST_F(ProjectFile, EveryFieldSurvivesARoundTrip)
     pFirst->m_nWidth[0] = 8;
     pFirst->m_nExtra[0] = 77;
     pFirst->m_bVisible[49] = true;
-    auto* pSecond = new CAnimationStep(*pFirst);  // same range
-    project.InsertStep(pSecond, nullptr);
+    CAnimationStep* pSecond = project.InsertStep(std::make_unique<CAnimationStep>(*pFirst), nullptr);  // same range
     pSecond->SetName("Zweiter");
-    auto* pThird = new CAnimationStep;
-    project.InsertStep(pThird, nullptr);
+    CAnimationStep* pThird = project.InsertStep(std::make_unique<CAnimationStep>(), nullptr);
     pThird->SetMin(2, 5);
     project.m_pszNotes = std::string("Zeile 1\nf1=sieht aus wie ein Schl\xFCssel\nstep2\n\nnotes\nEnde");
     project.Save(Path("all.kvx").c_str());

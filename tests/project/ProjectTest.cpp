@@ -2,6 +2,7 @@
 // the modified-flag rules, options, flags, the step list and the fatal assertions.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -388,12 +389,10 @@ TEST(ProjectSteps, AppendAndInsertBefore)
 {
     CProject project;
     CAnimationStep* pFirst = project.m_pFirstStep;
-    auto* pSecond = new CAnimationStep;
     project.m_bModified = false;
-    project.InsertStep(pSecond, nullptr);
+    CAnimationStep* pSecond = project.InsertStep(std::make_unique<CAnimationStep>(), nullptr);
     EXPECT_TRUE(project.m_bModified);
-    auto* pMiddle = new CAnimationStep;
-    project.InsertStep(pMiddle, pSecond);
+    CAnimationStep* pMiddle = project.InsertStep(std::make_unique<CAnimationStep>(), pSecond);
     EXPECT_EQ(Steps(project), (std::vector<CAnimationStep*>{pFirst, pMiddle, pSecond}));
 }
 
@@ -402,10 +401,10 @@ TEST(ProjectSteps, InsertedBeforeTheFirstBecomesFirstWithoutSameRange)
     CProject project;
     CAnimationStep* pOld = project.m_pFirstStep;
     pOld->m_dMin[0] = -3;
-    auto* pCopy = new CAnimationStep(*pOld);
-    pCopy->m_dMin[0] = 7;
-    ASSERT_TRUE(pCopy->m_bSameRange);
-    project.InsertStep(pCopy, pOld);
+    auto pNew = std::make_unique<CAnimationStep>(*pOld);
+    pNew->m_dMin[0] = 7;
+    ASSERT_TRUE(pNew->m_bSameRange);
+    CAnimationStep* pCopy = project.InsertStep(std::move(pNew), pOld);
     EXPECT_EQ(project.m_pFirstStep, pCopy);
     EXPECT_FALSE(pCopy->m_bSameRange);
     EXPECT_EQ(pOld->m_dMin[0], -3); // the former first step keeps its ranges
@@ -416,8 +415,7 @@ TEST(ProjectSteps, CopyInsertedBehindKeepsSameRange)
 {
     CProject project;
     CAnimationStep* pFirst = project.m_pFirstStep;
-    auto* pCopy = new CAnimationStep(*pFirst);
-    project.InsertStep(pCopy, nullptr);
+    CAnimationStep* pCopy = project.InsertStep(std::make_unique<CAnimationStep>(*pFirst), nullptr);
     EXPECT_TRUE(pCopy->m_bSameRange);
     pFirst->SetMin(0, -1);
     EXPECT_EQ(pCopy->m_dMin[0], -1);
@@ -428,15 +426,15 @@ TEST(ProjectSteps, RemoveTheOnlyStepLeavesAnEmptyList)
     CProject project;
     CAnimationStep* pStep = project.m_pFirstStep;
     project.m_bModified = false;
-    project.RemoveStep(pStep);
+    const std::unique_ptr<CAnimationStep> pRemoved = project.RemoveStep(pStep);  // the caller owns it now
+    EXPECT_EQ(pRemoved.get(), pStep);
     EXPECT_TRUE(project.m_bModified);
     EXPECT_EQ(project.m_pFirstStep, nullptr);
     EXPECT_EQ(project.m_pLastStep, nullptr);
     EXPECT_EQ(pStep->m_pProject, nullptr);
     EXPECT_EQ(pStep->m_pNext, nullptr);
     EXPECT_EQ(pStep->m_pPrev, nullptr);
-    delete pStep; // the caller owns it now
-    project.InsertStep(new CAnimationStep, nullptr);
+    project.InsertStep(std::make_unique<CAnimationStep>(), nullptr);
     EXPECT_EQ(Steps(project).size(), 1u);
 }
 
@@ -444,55 +442,50 @@ TEST(ProjectSteps, RemovingTheFirstClearsTheNewFirstsSameRange)
 {
     CProject project;
     CAnimationStep* pFirst = project.m_pFirstStep;
-    auto* pSecond = new CAnimationStep(*pFirst);
-    project.InsertStep(pSecond, nullptr);
+    CAnimationStep* pSecond = project.InsertStep(std::make_unique<CAnimationStep>(*pFirst), nullptr);
     ASSERT_TRUE(pSecond->m_bSameRange);
-    project.RemoveStep(pFirst);
+    const std::unique_ptr<CAnimationStep> pRemoved = project.RemoveStep(pFirst);
     EXPECT_EQ(project.m_pFirstStep, pSecond);
     EXPECT_FALSE(pSecond->m_bSameRange);
     EXPECT_EQ(Steps(project), (std::vector<CAnimationStep*>{pSecond}));
-    delete pFirst;
 }
 
 TEST(ProjectSteps, RemoveFromTheMiddleAndTheEnd)
 {
     CProject project;
     CAnimationStep* p1 = project.m_pFirstStep;
-    auto* p2 = new CAnimationStep;
-    auto* p3 = new CAnimationStep;
-    auto* p4 = new CAnimationStep;
-    project.InsertStep(p2, nullptr);
-    project.InsertStep(p3, nullptr);
-    project.InsertStep(p4, nullptr);
-    project.RemoveStep(p3);
+    CAnimationStep* p2 = project.InsertStep(std::make_unique<CAnimationStep>(), nullptr);
+    CAnimationStep* p3 = project.InsertStep(std::make_unique<CAnimationStep>(), nullptr);
+    CAnimationStep* p4 = project.InsertStep(std::make_unique<CAnimationStep>(), nullptr);
+    const std::unique_ptr<CAnimationStep> pRemoved3 = project.RemoveStep(p3);
     EXPECT_EQ(Steps(project), (std::vector<CAnimationStep*>{p1, p2, p4}));
-    project.RemoveStep(p4);
+    project.m_bModified = false;
+    project.DeleteStep(p4);
+    EXPECT_TRUE(project.m_bModified);
     EXPECT_EQ(Steps(project), (std::vector<CAnimationStep*>{p1, p2}));
-    delete p3;
-    delete p4;
 }
 
 TEST(ProjectSteps, MoveUpAndDownAreRemoveAndInsert)
 {
     CProject project;
     CAnimationStep* p1 = project.m_pFirstStep;
-    auto* p2 = new CAnimationStep;
-    auto* p3 = new CAnimationStep;
-    project.InsertStep(p2, nullptr);
-    project.InsertStep(p3, nullptr);
-    // Move p3 up: remove it, insert before its old predecessor.
-    CAnimationStep* pBefore = p3->m_pPrev;
-    project.RemoveStep(p3);
-    project.InsertStep(p3, pBefore);
+    CAnimationStep* p2 = project.InsertStep(std::make_unique<CAnimationStep>(), nullptr);
+    CAnimationStep* p3 = project.InsertStep(std::make_unique<CAnimationStep>(), nullptr);
+    // Move p3 up: before its old predecessor.
+    project.m_bModified = false;
+    project.MoveStep(p3, p3->m_pPrev);
+    EXPECT_TRUE(project.m_bModified);
     EXPECT_EQ(Steps(project), (std::vector<CAnimationStep*>{p1, p3, p2}));
-    // Move p1 down: insert before the successor of its old successor (or append).
-    CAnimationStep* pAfter = p1->m_pNext->m_pNext;
-    project.RemoveStep(p1);
-    project.InsertStep(p1, pAfter);
+    // Move p1 down: before the successor of its old successor (or to the end).
+    project.MoveStep(p1, p1->m_pNext->m_pNext);
     EXPECT_EQ(Steps(project), (std::vector<CAnimationStep*>{p3, p1, p2}));
-    project.RemoveStep(p1);
-    project.InsertStep(p1, nullptr);
+    project.MoveStep(p1, nullptr);
     EXPECT_EQ(Steps(project), (std::vector<CAnimationStep*>{p3, p2, p1}));
+    // Moved to the front, a step with the same-range flag loses it.
+    p1->SetSameRange(true);
+    project.MoveStep(p1, p3);
+    EXPECT_EQ(Steps(project), (std::vector<CAnimationStep*>{p1, p3, p2}));
+    EXPECT_FALSE(p1->m_bSameRange);
 }
 
 TEST(ProjectSteps, StepMarksItsDocument)
@@ -526,18 +519,23 @@ TEST(ProjectDeathTest, SetFunctionOutsideTheSlots)
 TEST(ProjectDeathTest, InsertingALinkedStep)
 {
     CProject project;
-    EXPECT_DEATH(project.InsertStep(project.m_pFirstStep, nullptr), AssertionMessage("pNewStep->m_pProject==0"));
+    // (A unique_ptr to a linked step is a broken precondition by itself; the assertion stops the
+    // program before anything is released twice.)
+    const auto Linked = [&] { return std::unique_ptr<CAnimationStep>(project.m_pFirstStep); };
+    EXPECT_DEATH(project.InsertStep(Linked(), nullptr), AssertionMessage("pNewStep->m_pProject==0"));
     CProject other;
-    EXPECT_DEATH(other.InsertStep(project.m_pFirstStep, nullptr), AssertionMessage("pNewStep->m_pProject==0"));
+    EXPECT_DEATH(other.InsertStep(Linked(), nullptr), AssertionMessage("pNewStep->m_pProject==0"));
 }
 
 TEST(ProjectDeathTest, RemovingAForeignStep)
 {
     CProject project;
     CProject other;
-    EXPECT_DEATH(other.RemoveStep(project.m_pFirstStep), AssertionMessage("pStep->m_pProject==this"));
+    EXPECT_DEATH((void)other.RemoveStep(project.m_pFirstStep), AssertionMessage("pStep->m_pProject==this"));
+    EXPECT_DEATH(other.DeleteStep(project.m_pFirstStep), AssertionMessage("pStep->m_pProject==this"));
     CAnimationStep loose;
-    EXPECT_DEATH(project.RemoveStep(&loose), AssertionMessage("pStep->m_pProject==this"));
+    EXPECT_DEATH((void)project.RemoveStep(&loose), AssertionMessage("pStep->m_pProject==this"));
+    EXPECT_DEATH(project.MoveStep(&loose, nullptr), AssertionMessage("pStep->m_pProject==this"));
 }
 
 TEST(ProjectDeathTest, MessageStartsTheLine)

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <clocale>
 #include <cmath>
+#include <memory>
 
 #include "CRecordingCanvas.h"
 #include "project/CProject.h"
@@ -148,8 +149,7 @@ TEST(DrawSample, FunctionsSkipTheVariablesTheyDoNotRead)
     // A constant is one dot per step, at the start value of x.
     SCurve curve("3", 4);
     SetRange(curve.pStep, 1, 0.0, 1.0, 2);
-    auto* pSecond = new CAnimationStep(*curve.pStep);
-    curve.project.InsertStep(pSecond, nullptr);
+    curve.project.InsertStep(std::make_unique<CAnimationStep>(*curve.pStep), nullptr);
     CRecordingCanvas canvas = curve.Draw();
     const std::vector<std::string> expected = {"move 0,70", "line 1,71", "move 0,70", "line 1,71"};
     EXPECT_EQ(SCurve::Shapes(canvas), expected);

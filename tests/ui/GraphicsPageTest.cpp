@@ -1,6 +1,8 @@
 // The "Grafik" page with its clock and timer driven by hand.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <QPainter>
 #include <QTabWidget>
 #include <QTimer>
@@ -49,9 +51,7 @@ protected:
     }
     CAnimationStep& AddStep() const
     {
-        auto* pStep = new CAnimationStep(*Document().m_pLastStep);
-        Document().InsertStep(pStep, nullptr);
-        return *pStep;
+        return *Document().InsertStep(std::make_unique<CAnimationStep>(*Document().m_pLastStep), nullptr);
     }
     void Enter() const { m_pForm->PageControl->setCurrentWidget(m_pPage); }
     uint32_t Samples() const { return m_pPage->DrawVars() ? m_pPage->DrawVars()->m_nSamples : UINT32_MAX; }

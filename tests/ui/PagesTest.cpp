@@ -1,6 +1,8 @@
 // The value table, clipboard copy, printing and the debug page.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
@@ -141,8 +143,7 @@ TEST_F(Pages, ValueTableColumnsShowTheirValuesWhole)
     // which step it shows.
     Document().SetFunction(1, "sin(x)/1000");
     Document().SetFunction(2, "-x/3000000");
-    auto* pSecond = new CAnimationStep;
-    Document().InsertStep(pSecond, nullptr);
+    CAnimationStep* pSecond = Document().InsertStep(std::make_unique<CAnimationStep>(), nullptr);
     pSecond->SetName("Zweiter");
     pSecond->SetMin(0, -0.0247712345);
     pSecond->m_bVisible[0] = pSecond->m_bVisible[1] = true;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -33,11 +34,11 @@ TEST(Sampling, OdometerOrderAcrossStepsWithCountersAndFirstFlags)
     CProject project;
     SetRange(Step(project), 0, 0.0, 1.0, 2);
     SetRange(Step(project), 1, 10.0, 5.0, 1);
-    auto* pSecond = new CAnimationStep;
-    SetRange(pSecond, 0, 100.0, 1.0, 0);
-    SetRange(pSecond, 1, 0.0, 1.0, 0);
-    SetRange(pSecond, 2, -1.0, 0.5, 1);
-    project.InsertStep(pSecond, nullptr);
+    auto pSecond = std::make_unique<CAnimationStep>();
+    SetRange(pSecond.get(), 0, 100.0, 1.0, 0);
+    SetRange(pSecond.get(), 1, 0.0, 1.0, 0);
+    SetRange(pSecond.get(), 2, -1.0, 0.5, 1);
+    project.InsertStep(std::move(pSecond), nullptr);
 
     struct SSample {
         double x, u, v;
@@ -246,8 +247,7 @@ TEST(Range, WalkInSlicesEqualsTheWholeAndTouchesNothingUntilFinished)
         project.SetFunction(1, "x*u, x^2-u");
         project.SetFunction(2, "x==0 ? undef : 1/x");
         Step(project)->m_bVisible[0] = Step(project)->m_bVisible[1] = true;
-        auto* pSecond = new CAnimationStep;
-        project.InsertStep(pSecond, nullptr);
+        CAnimationStep* pSecond = project.InsertStep(std::make_unique<CAnimationStep>(), nullptr);
         pSecond->m_bVisible[1] = true;
         project.SetOption(OPT_TRMODE, 1.0);
         project.SetTransform("fx*2, fy+1");
