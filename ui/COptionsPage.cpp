@@ -201,11 +201,16 @@ void COptionsPage::RangeEditChange()
         return;
     double dValues[4];
     const QLineEdit* edits[4] = {XminEdit, XmaxEdit, YminEdit, YmaxEdit};
+    const double* pOptions = m_Form.m_pDocument->m_dOptions;
     for (int i = 0; i < 4; ++i) {
         if (!ScanNumber(*edits[i], dValues[i])) {
             m_Form.ShowStatus("Ung\u00FCltiger Wertebereich!");
             return;
         }
+        // A field that still shows the document's value, rounded to the digits shown, keeps
+        // the value itself: an edit of one field must not round the other three.
+        if (edits[i]->text() == Number(pOptions[OPT_XMIN + i]))
+            dValues[i] = pOptions[OPT_XMIN + i];
     }
     for (unsigned i = 0; i < 4; ++i)
         m_Form.m_pDocument->SetOption(OPT_XMIN + i, dValues[i]);

@@ -250,6 +250,8 @@ TEST_F(GraphicsPage, DragAndZoomMoveTheView)
     m_pPage->PaintBoxMouseUp();
     EXPECT_TRUE(project.m_bModified);
     EXPECT_FALSE(m_pPage->m_bDragging);
+    EXPECT_EQ(m_pForm->OptionsSheet->XminEdit->text(), "-10.5");  // the drag shows there at once
+    EXPECT_EQ(m_pForm->OptionsSheet->YmaxEdit->text(), "5.5");
 
     m_pPage->ZoominButtonClick();
     EXPECT_DOUBLE_EQ(project.m_dOptions[OPT_XMIN], -5.5);

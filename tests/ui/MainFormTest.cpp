@@ -510,6 +510,18 @@ TEST_F(MainForm, OptionsPageChecksWhatIsTyped)
     EXPECT_EQ(Document().m_dOptions[OPT_XMIN], -3);
     page.XmaxEdit->setText("12abc");
     EXPECT_EQ(Document().m_dOptions[OPT_XMAX], 12);
+    // Fields shown with eight digits keep the finer values behind them when another is edited.
+    Document().SetOption(OPT_XMIN, 0.2000000001);
+    Document().SetOption(OPT_XMAX, 0.2000000002);
+    page.FillOptionsPage();
+    EXPECT_EQ(page.XminEdit->text(), page.XmaxEdit->text());
+    page.YmaxEdit->setText("7");
+    EXPECT_EQ(Document().m_dOptions[OPT_XMIN], 0.2000000001);
+    EXPECT_EQ(Document().m_dOptions[OPT_XMAX], 0.2000000002);
+    EXPECT_EQ(Document().m_dOptions[OPT_YMAX], 7);
+    page.XmaxEdit->setText("0.3");
+    EXPECT_EQ(Document().m_dOptions[OPT_XMIN], 0.2000000001);
+    EXPECT_EQ(Document().m_dOptions[OPT_XMAX], 0.3);
 
     page.GridXEdit->setText("x");
     EXPECT_EQ(Status(), QString::fromUtf8("Ung\xC3\xBCltige Gitter-Angaben!"));
