@@ -134,10 +134,15 @@ void CFunctionsPage::FunctionsGridSetEditText(int, int nRow, const QString& szTe
         m_Form.ShowStatus(QString());
         SetError(nRow, QString());
     } catch (const EFuncError& error) {
-        const QString szMessage = Ansi::ToQString(error.m_pszMessage) + " in f" + QString::number(nRow + 1) +
-                                  " bei: " + Ansi::Excerpt(szText, error.m_nPosition);
+        const QString szExcerpt = Ansi::Excerpt(szText, error.m_nPosition);
+        const QString szMessage =
+            Ansi::ToQString(error.m_pszMessage) + " in f" + QString::number(nRow + 1) + " bei: " + szExcerpt;
         m_Form.ShowStatus(szMessage);
-        SetError(nRow, szMessage);
+        // The tooltip is read later, away from the typing: an error at the end shows that end.
+        int nStart = 0;
+        while (nStart < szText.size() && szText[nStart] == ' ')
+            ++nStart;
+        SetError(nRow, szExcerpt.isEmpty() ? szMessage + "(Ende von \u201E" + szText.mid(nStart) + "\")" : szMessage);
     }
 }
 

@@ -232,7 +232,8 @@ TEST_F(MainForm, FailingFormulaStaysVisibleAndIsNamedBeforeSaving)
     EXPECT_EQ(Status(), "");
     EXPECT_EQ(Document().GetFunction(4), nullptr);
     EXPECT_EQ(Cell(pGrid, 3, 1), "sin(x*");
-    EXPECT_EQ(m_pForm->FunctionsSheet->FormulaError(3), "Unerwartetes Ende des Ausdrucks in f4 bei: ");
+    EXPECT_EQ(m_pForm->FunctionsSheet->FormulaError(3),
+              "Unerwartetes Ende des Ausdrucks in f4 bei: (Ende von \u201Esin(x*\")");
     EXPECT_EQ(m_pForm->FunctionsSheet->FormulaError(0), "");
     const auto RedPixels = [pGrid](int nRow) {
         const QImage image = pGrid->viewport()->grab(pGrid->visualRect(pGrid->model()->index(nRow, 1))).toImage();
