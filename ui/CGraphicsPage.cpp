@@ -12,6 +12,7 @@
 #include "project/CProject.h"
 #include "render/CQtCanvas.h"
 #include "render/CRenderer.h"
+#include "ui/CCurveTrace.h"
 #include "ui/COptionsPage.h"
 #include "ui/CPaintBox.h"
 #include "ui/CTickClock.h"
@@ -26,8 +27,15 @@ CGraphicsPage::CGraphicsPage(TMainForm& form) : m_Form(form), m_pClock(std::make
     setObjectName("GraphicsSheet");
     PaintBox = new CPaintBox(this);
     PaintBox->SetPicture(&m_Image);
+    Trace = new CCurveTrace(form, PaintBox);
+    PaintBox->m_OnPaintOver = [this](QPainter& painter) { Trace->PaintOver(painter); };
     PaintBox->m_OnMouseDown = [this](QMouseEvent* pEvent) {
         const QPoint pos = pEvent->position().toPoint();
+        // A right click, or any click while "Kurve verfolgen" waits for one, picks a curve.
+        if (pEvent->button() == Qt::RightButton || (Trace->IsOn() && !Trace->HasCurve())) {
+            Trace->TraceAt(pos.x(), pos.y());
+            return;
+        }
         PaintBoxMouseDown(pos.x(), pos.y());
     };
     PaintBox->m_OnMouseMove = [this](QMouseEvent* pEvent) {
@@ -315,6 +323,7 @@ void CGraphicsPage::GraphicsSheetEnter(bool bDetermineRange)
     m_Form.PrintButton->setEnabled(true);
     m_Form.ZoominButton->setEnabled(true);
     m_Form.ZoomoutButton->setEnabled(true);
+    m_Form.TraceButton->setEnabled(true);
     PaintBoxPaint();  // the page is shown
 }
 
@@ -324,8 +333,9 @@ void CGraphicsPage::GraphicsSheetExit()
     m_bRepaintAfterRange = false;
     m_Form.ShowStatus(QString());
     for (QToolButton* pButton : {m_Form.PauseButton, m_Form.SkipButton, m_Form.CopyButton, m_Form.PrintButton,
-                                 m_Form.ZoominButton, m_Form.ZoomoutButton})
+                                 m_Form.ZoominButton, m_Form.ZoomoutButton, m_Form.TraceButton})
         pButton->setEnabled(false);
+    Trace->End();
 }
 
 void CGraphicsPage::GraphicsButtonClick()
@@ -456,7 +466,7 @@ void CGraphicsPage::PaintBoxMouseMove(int nX, int nY)
         m_bHolding = true;
         PaintBox->SetPicture(&m_Held);
         PaintBoxPaint();
-    } else {
+    } else if (!Trace->PointerAt(nX, nY)) {
         double x, y;
         vars.UnmapPoint(nX, nY, x, y);
         m_Form.ShowStatus(QString::fromStdString(CRenderer::FormatNumber(x) + ", " + CRenderer::FormatNumber(y)));

@@ -9,6 +9,7 @@
 class QTimer;
 class CAnimationStep;
 class CFuncVars;
+class CCurveTrace;
 class CPaintBox;
 class CRangeWalk;
 class CTickClock;
@@ -59,6 +60,7 @@ public:
     QSize PaintBoxSize() const;
 
     CPaintBox* PaintBox;
+    CCurveTrace* Trace;
     QTimer* PaintTimer;
 
     CAnimationStep* m_pStartStep = nullptr;

@@ -24,6 +24,8 @@ void CPaintBox::paintEvent(QPaintEvent* pEvent)
     } else {
         painter.fillRect(pEvent->rect(), Qt::white);
     }
+    if (m_OnPaintOver)
+        m_OnPaintOver(painter);
 }
 
 void CPaintBox::mousePressEvent(QMouseEvent* pEvent)

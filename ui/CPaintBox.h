@@ -5,6 +5,8 @@
 #include <QWidget>
 #include <functional>
 
+class QPainter;
+
 class CPaintBox : public QWidget {
     Q_OBJECT
 public:
@@ -17,6 +19,7 @@ public:
     std::function<void(QMouseEvent*)> m_OnMouseUp;
     std::function<void()> m_OnResize;
     std::function<void(QWheelEvent*)> m_OnWheel;
+    std::function<void(QPainter&)> m_OnPaintOver;  // marks drawn over the picture, not into it
 
 protected:
     void paintEvent(QPaintEvent* pEvent) override;

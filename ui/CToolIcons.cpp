@@ -203,6 +203,18 @@ void Draw(QPainter& p, CToolIcons::EIcon icon)
         p.drawLine(QPointF(19, 3), QPointF(19, 7.5));
         break;
     }
+    case CToolIcons::Trace: {
+        QPainterPath path;
+        path.moveTo(2, 18);
+        path.cubicTo(8, -6, 14, 28, 20, 4);
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(CURVE, 2));
+        p.drawPath(path);
+        p.setPen(QPen(ACCENT, 1.6));
+        p.drawLine(QPointF(11, 6), QPointF(11, 16));
+        p.drawLine(QPointF(6, 11), QPointF(16, 11));
+        break;
+    }
     }
 }
 }  // namespace

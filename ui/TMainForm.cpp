@@ -29,6 +29,7 @@
 #include "ui/CAnsi.h"
 #include "ui/CAutosave.h"
 #include "ui/CColorBox.h"
+#include "ui/CCurveTrace.h"
 #include "ui/CFunctionsPage.h"
 #include "ui/CGraphPrint.h"
 #include "ui/CGraphicsPage.h"
@@ -97,6 +98,19 @@ TMainForm::TMainForm(QWidget* pParent)
     connect(SkipButton, &QToolButton::clicked, GraphicsSheet, &CGraphicsPage::SkipButtonClick);
     connect(ZoominButton, &QToolButton::clicked, GraphicsSheet, &CGraphicsPage::ZoominButtonClick);
     connect(ZoomoutButton, &QToolButton::clicked, GraphicsSheet, &CGraphicsPage::ZoomoutButtonClick);
+    TraceButton = AddToolButton("TraceButton", "Kurve verfolgen", CToolIcons::Trace, false);
+    TraceButton->setCheckable(true);
+    TraceButton->setPopupMode(QToolButton::MenuButtonPopup);
+    auto* pTraceMenu = new QMenu(TraceButton);
+    pTraceMenu->addAction("Nullstellen", GraphicsSheet->Trace, &CCurveTrace::ShowRoots);
+    pTraceMenu->addAction("Extrema", GraphicsSheet->Trace, &CCurveTrace::ShowExtrema);
+    TraceButton->setMenu(pTraceMenu);
+    connect(TraceButton, &QToolButton::toggled, GraphicsSheet, [this](bool bOn) {
+        if (bOn && !GraphicsSheet->Trace->IsOn())
+            GraphicsSheet->Trace->Start();
+        else if (!bOn && GraphicsSheet->Trace->IsOn())
+            GraphicsSheet->Trace->End();
+    });
     connect(FunctionsSheet->StepEditors()->RunButton, &QToolButton::clicked, GraphicsSheet,
             &CGraphicsPage::RunButtonClick);
     connect(PageControl, &QTabWidget::currentChanged, this, &TMainForm::PageChanged);
@@ -666,7 +680,10 @@ void TMainForm::FormKeyDown(int nKey)
     case Qt::Key_F2: PageControl->setCurrentWidget(FunctionsSheet); break;
     case Qt::Key_F3: PageControl->setCurrentWidget(WetaSheet); break;
     case Qt::Key_F4: PageControl->setCurrentWidget(GraphicsSheet); break;
-    case Qt::Key_Escape: GraphicsSheet->CancelRange(); break;
+    case Qt::Key_Escape:
+        GraphicsSheet->CancelRange();
+        GraphicsSheet->Trace->End();
+        break;
     default: break;
     }
 }

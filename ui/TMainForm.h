@@ -102,6 +102,7 @@ public:
     QToolButton* SkipButton;
     QToolButton* ZoominButton;
     QToolButton* ZoomoutButton;
+    QToolButton* TraceButton = nullptr;
     QTabWidget* PageControl;
     CFunctionsPage* FunctionsSheet;
     COptionsPage* OptionsSheet;

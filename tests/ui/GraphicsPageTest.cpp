@@ -4,6 +4,7 @@
 #include <memory>
 
 #include <QPainter>
+#include <QTest>
 #include <QTabWidget>
 #include <QTimer>
 #include <QLineEdit>
@@ -391,4 +392,31 @@ TEST_F(GraphicsPage, FinishedPictureEqualsTheExportedOne)
         for (int x = 0; x < shown.width(); ++x)
             nDifferent += shown.pixel(x, y) != exported.pixel(x, y);
     EXPECT_EQ(nDifferent, 0);
+}
+
+TEST_F(GraphicsPage, TracingFollowsThePickedCurveUntilEscape)
+{
+    m_pPage->PaintBox->setFixedSize(400, 200);
+    SetFixedView(Document());
+    Enter();
+    ASSERT_TRUE(m_pForm->TraceButton->isEnabled());
+    // Far from the curve a right click picks nothing; on it, f1 is traced at the pointer's x.
+    QTest::mouseClick(m_pPage->PaintBox, Qt::RightButton, {}, QPoint(250, 150));
+    EXPECT_FALSE(m_pForm->TraceButton->isChecked());
+    QTest::mouseClick(m_pPage->PaintBox, Qt::RightButton, {}, QPoint(250, 52));
+    EXPECT_TRUE(m_pForm->TraceButton->isChecked());
+    EXPECT_EQ(m_pForm->StatusText(), "f1: x = 2.5, y = 2.5");
+    m_pPage->PaintBoxMouseMove(180, 190);
+    EXPECT_EQ(m_pForm->StatusText(), "f1: x = -1, y = -1");
+    QTest::keyClick(m_pForm.get(), Qt::Key_Escape);
+    EXPECT_FALSE(m_pForm->TraceButton->isChecked());
+    m_pPage->PaintBoxMouseMove(200, 100);
+    EXPECT_EQ(m_pForm->StatusText(), "0, 0");
+
+    // The toggle waits for a click on a curve; leaving the page ends the mode.
+    m_pForm->TraceButton->click();
+    QTest::mouseClick(m_pPage->PaintBox, Qt::LeftButton, {}, QPoint(200, 100));
+    EXPECT_EQ(m_pForm->StatusText(), "f1: x = 0, y = 0");
+    m_pForm->PageControl->setCurrentWidget(m_pForm->FunctionsSheet);
+    EXPECT_FALSE(m_pForm->TraceButton->isChecked());
 }

@@ -88,3 +88,69 @@ TEST(CurveAnalysis, NarrowTellsPolesFromSteepCurves)
     EXPECT_EQ(Run([](double x) { return x < 0.025 ? -1.0 / (x - 0.025) : std::nan(""); }, 0.0, 0.05),
               E::Undefined);
 }
+
+#include "project/CProject.h"
+#include "view/CCurveTracer.h"
+#include "view/CFuncVars.h"
+
+namespace {
+// A 400 x 200 view of x -2 ... 2, y -2 ... 2 on the project's first step.
+struct STraced {
+    CProject project;
+    CFuncVars view;
+
+    explicit STraced(const char* pszFormula)
+    {
+        project.SetFunction(3, pszFormula);
+        CAnimationStep* pStep = project.m_pFirstStep;
+        pStep->m_bVisible[2] = true;
+        pStep->m_dMin[0] = -2.0;
+        pStep->m_dStep[0] = 0.04;
+        pStep->m_nCount[0] = 100;
+        project.SetOption(OPT_XMIN, -2);
+        project.SetOption(OPT_XMAX, 2);
+        project.SetOption(OPT_YMIN, -2);
+        project.SetOption(OPT_YMAX, 2);
+        view.SetupView(&project, pStep, 400, 200, 0, 0);
+    }
+};
+}  // namespace
+
+TEST(CurveTracer, PicksTheCurveAndFollowsItsParameter)
+{
+    // A circle of radius 1.5 traced by t: the pointer at the pixel of (0, 1.5) finds t = pi/2.
+    STraced circle("1.5*cos(x*pi/2), 1.5*sin(x*pi/2)");
+    CCurveTracer::SCurve curve;
+    ASSERT_TRUE(CCurveTracer::Pick(circle.project, circle.view, 200, 25, 8, curve));
+    EXPECT_EQ(curve.m_nSlot, 3u);
+    EXPECT_FALSE(curve.m_bExplicit);
+    double t, x, y;
+    ASSERT_TRUE(CCurveTracer::Follow(circle.project, circle.view, curve, 200, 25, t, x, y));
+    EXPECT_NEAR(t, 1.0, 1e-6);
+    EXPECT_NEAR(x, 0.0, 1e-5);
+    EXPECT_NEAR(y, 1.5, 1e-9);
+    // Far from every drawn point nothing is picked.
+    EXPECT_FALSE(CCurveTracer::Pick(circle.project, circle.view, 200, 100, 8, curve));
+
+    // An explicit curve is read at the pointer's x, within the step's range.
+    STraced cubic("x^3-2*x");
+    ASSERT_TRUE(CCurveTracer::Pick(cubic.project, cubic.view, 300, 150, 8, curve));
+    EXPECT_TRUE(curve.m_bExplicit);
+    ASSERT_TRUE(CCurveTracer::Follow(cubic.project, cubic.view, curve, 300, 0, t, x, y));
+    EXPECT_DOUBLE_EQ(x, 1.0);
+    EXPECT_DOUBLE_EQ(y, -1.0);
+    ASSERT_TRUE(CCurveTracer::Follow(cubic.project, cubic.view, curve, 900, 0, t, x, y));
+    EXPECT_DOUBLE_EQ(x, 2.0);
+
+    std::vector<double> roots;
+    std::vector<CCurveAnalysis::SExtremum> extrema;
+    CCurveTracer::Analyse(cubic.project, cubic.view, curve, roots, extrema);
+    ASSERT_EQ(roots.size(), 3u);
+    EXPECT_NEAR(roots[0], -std::sqrt(2.0), 1e-12);
+    EXPECT_NEAR(roots[1], 0.0, 1e-12);
+    EXPECT_NEAR(roots[2], std::sqrt(2.0), 1e-12);
+    ASSERT_EQ(extrema.size(), 2u);  // at -+sqrt(2/3)
+    EXPECT_TRUE(extrema[0].m_bMaximum);
+    EXPECT_NEAR(extrema[0].m_dT, -std::sqrt(2.0 / 3.0), 1e-10);
+    EXPECT_NEAR(extrema[1].m_dT, std::sqrt(2.0 / 3.0), 1e-10);
+}

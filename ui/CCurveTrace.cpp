@@ -1,0 +1,170 @@
+#include "ui/CCurveTrace.h"
+
+#include <QDialog>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <cmath>
+
+#include "project/CProject.h"
+#include "render/CRenderer.h"
+#include "ui/TMainForm.h"
+#include "view/CFuncVars.h"
+
+namespace {
+QString Number(double d) { return QString::fromStdString(CRenderer::FormatNumber(d)); }
+}  // namespace
+
+CCurveTrace::CCurveTrace(TMainForm& form, QWidget* pSurface) : QObject(pSurface), m_Form(form), m_pSurface(pSurface) {}
+
+CFuncVars CCurveTrace::View() const
+{
+    CFuncVars view;
+    view.SetupView(m_Form.m_pDocument.get(), nullptr, static_cast<uint32_t>(std::max(0, m_pSurface->width())),
+                   static_cast<uint32_t>(std::max(0, m_pSurface->height())), 0, 0);
+    return view;
+}
+
+void CCurveTrace::SetOn(bool bOn)
+{
+    m_bOn = bOn;
+    if (m_Form.TraceButton && m_Form.TraceButton->isChecked() != bOn)
+        m_Form.TraceButton->setChecked(bOn);
+}
+
+void CCurveTrace::Start()
+{
+    SetOn(true);
+    if (!m_bCurve)
+        m_Form.ShowStatus("Kurve verfolgen: eine Kurve anklicken");
+}
+
+void CCurveTrace::End()
+{
+    const bool bWasOn = m_bOn;
+    SetOn(false);
+    m_bCurve = false;
+    m_bCross = false;
+    m_pSurface->update();
+    if (bWasOn)
+        m_Form.ShowStatus(QString());
+}
+
+bool CCurveTrace::TraceAt(int nX, int nY)
+{
+    const CFuncVars view = View();
+    CCurveTracer::SCurve curve;
+    if (!CCurveTracer::Pick(*m_Form.m_pDocument, view, nX, nY, PICK_DISTANCE, curve)) {
+        if (m_bOn && !m_bCurve)
+            m_Form.ShowStatus("Keine Kurve in der N\u00E4he");
+        return false;
+    }
+    m_Curve = curve;
+    m_bCurve = true;
+    SetOn(true);
+    PointerAt(nX, nY);
+    return true;
+}
+
+bool CCurveTrace::PointerAt(int nX, int nY)
+{
+    if (!m_bOn || !m_bCurve)
+        return false;
+    CProject& project = *m_Form.m_pDocument;
+    // The document may have lost the function since it was picked.
+    if (!project.m_pFunctions[m_Curve.m_nSlot - 1]) {
+        End();
+        return false;
+    }
+    const CFuncVars view = View();
+    double t, x, y;
+    QString szText = "f" + QString::number(m_Curve.m_nSlot) + ": ";
+    if (CCurveTracer::Follow(project, view, m_Curve, nX, nY, t, x, y)) {
+        szText += "x = " + Number(x) + ", y = " + Number(y);
+        if (!m_Curve.m_bExplicit)
+            szText += ", t = " + Number(t);
+        m_Cross = QPoint(CFuncVars::ToPixel((x - view.m_dOriginX) * view.m_dScaleX),
+                         CFuncVars::ToPixel((y - view.m_dOriginY) * view.m_dScaleY));
+        m_bCross = true;
+    } else {
+        szText += "nicht definiert";
+        m_bCross = false;
+    }
+    m_Form.ShowStatus(szText);
+    m_pSurface->update();
+    return true;
+}
+
+void CCurveTrace::PaintOver(QPainter& painter) const
+{
+    if (!m_bOn || !m_bCurve || !m_bCross)
+        return;
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(QPen(Qt::red, 1));
+    const int r = 5;
+    painter.drawLine(m_Cross.x() - r, m_Cross.y(), m_Cross.x() + r, m_Cross.y());
+    painter.drawLine(m_Cross.x(), m_Cross.y() - r, m_Cross.x(), m_Cross.y() + r);
+}
+
+QString CCurveTrace::RootsText()
+{
+    if (!m_bCurve)
+        return "Keine Kurve gew\u00E4hlt";
+    std::vector<double> roots;
+    std::vector<CCurveAnalysis::SExtremum> extrema;
+    CProject& project = *m_Form.m_pDocument;
+    CCurveTracer::Analyse(project, View(), m_Curve, roots, extrema);
+    QString szText;
+    for (double t : roots) {
+        double x, y;
+        CCurveTracer::PointAt(project, m_Curve, t, x, y);
+        szText += "x = " + Number(x) + (m_Curve.m_bExplicit ? QString() : ", t = " + Number(t)) + "\n";
+    }
+    return szText.isEmpty() ? "Keine Nullstellen im sichtbaren Bereich" : szText;
+}
+
+QString CCurveTrace::ExtremaText()
+{
+    if (!m_bCurve)
+        return "Keine Kurve gew\u00E4hlt";
+    std::vector<double> roots;
+    std::vector<CCurveAnalysis::SExtremum> extrema;
+    CProject& project = *m_Form.m_pDocument;
+    CCurveTracer::Analyse(project, View(), m_Curve, roots, extrema);
+    QString szText;
+    for (const CCurveAnalysis::SExtremum& e : extrema) {
+        double x, y;
+        CCurveTracer::PointAt(project, m_Curve, e.m_dT, x, y);
+        szText += QString(e.m_bMaximum ? "Maximum" : "Minimum") + ": x = " + Number(x) + ", y = " + Number(y) +
+                  (m_Curve.m_bExplicit ? QString() : ", t = " + Number(e.m_dT)) + "\n";
+    }
+    return szText.isEmpty() ? "Keine Extrema im sichtbaren Bereich" : szText;
+}
+
+void CCurveTrace::ShowList(const QString& szTitle, const QString& szText)
+{
+    if (!m_pDialog) {
+        m_pDialog = new QDialog(m_pSurface->window());
+        m_pDialog->setObjectName("TraceDialog");
+        m_pList = new QPlainTextEdit(m_pDialog);
+        m_pList->setReadOnly(true);
+        auto* pLayout = new QVBoxLayout(m_pDialog);
+        pLayout->addWidget(m_pList);
+        m_pDialog->resize(360, 200);
+    }
+    m_pDialog->setWindowTitle(szTitle);
+    m_pList->setPlainText(szText);
+    m_pDialog->show();
+    m_pDialog->raise();
+}
+
+void CCurveTrace::ShowRoots()
+{
+    ShowList("Nullstellen von f" + QString::number(m_Curve.m_nSlot), RootsText());
+}
+
+void CCurveTrace::ShowExtrema()
+{
+    ShowList("Extrema von f" + QString::number(m_Curve.m_nSlot), ExtremaText());
+}

@@ -1,0 +1,54 @@
+#pragma once
+// "Kurve verfolgen" on the "Grafik" page: a right click (or a click while the toolbar toggle is
+// on) picks the nearest drawn curve, a cross follows it with the pointer and the status line
+// reads its point; "Nullstellen" and "Extrema" list what the curve has in the visible range.
+#include <QObject>
+#include <QPoint>
+#include <QString>
+
+#include "view/CCurveTracer.h"
+
+class QPainter;
+class QPlainTextEdit;
+class QDialog;
+class TMainForm;
+
+class CCurveTrace : public QObject {
+    Q_OBJECT
+public:
+    CCurveTrace(TMainForm& form, QWidget* pSurface);
+
+    // Picks the curve nearest to the pixel and starts following it; false (and nothing
+    // changes) when no drawn point lies within reach.
+    bool TraceAt(int nX, int nY);
+    // While tracing: moves the cross to the curve at the pointer and shows its point.
+    bool PointerAt(int nX, int nY);
+    void Start();  // the toggle: waits for a click on a curve
+    void End();
+    bool IsOn() const { return m_bOn; }
+    bool HasCurve() const { return m_bCurve; }
+    const CCurveTracer::SCurve& Curve() const { return m_Curve; }
+    void PaintOver(QPainter& painter) const;
+
+    QString RootsText();
+    QString ExtremaText();
+    void ShowRoots();
+    void ShowExtrema();
+
+    static constexpr int PICK_DISTANCE = 12;  // pixels
+
+private:
+    CFuncVars View() const;
+    void ShowList(const QString& szTitle, const QString& szText);
+    void SetOn(bool bOn);
+
+    TMainForm& m_Form;
+    QWidget* m_pSurface;
+    bool m_bOn = false;
+    bool m_bCurve = false;
+    CCurveTracer::SCurve m_Curve;
+    bool m_bCross = false;
+    QPoint m_Cross;
+    QDialog* m_pDialog = nullptr;
+    QPlainTextEdit* m_pList = nullptr;
+};
