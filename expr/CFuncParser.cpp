@@ -1,6 +1,7 @@
 #include "expr/CFuncParser.h"
 
 #include "expr/DecimalMagnitude.h"
+#include "expr/FuncLimits.h"
 
 #include <charconv>
 #include <cmath>
@@ -18,6 +19,9 @@ CFuncParser::CFuncParser(const char* pszText) : m_pszText(pszText ? pszText : ""
 {
     // A NUL inside the text ends it, as for any zero-terminated text.
     m_pszText.resize(std::strlen(m_pszText.c_str()));
+    // Positions are 32-bit and a long text costs memory in proportion; nobody types this much.
+    if (m_pszText.size() > FUNC_MAX_TEXT)
+        throw EFuncError{FuncMessage::TooLong, static_cast<int32_t>(FUNC_MAX_TEXT)};
     NextToken();
 }
 

@@ -12,6 +12,7 @@
 #include "expr/CProgramBuilder.h"
 
 unsigned CFuncTerm::s_nDepth = 0;
+uint64_t CFuncTerm::s_nWork = 0;
 
 CFuncTerm::CFuncTerm(CFuncResolver* pProject, const char* pszText)
     : m_pszText(pszText ? pszText : ""), m_pProject(pProject)
@@ -118,11 +119,20 @@ __attribute__((noinline)) const double* CFuncTerm::EvaluateMiss(const double* pS
     bool bDefined = false;
     // A walk whose repeated additions overflowed hands in an infinite x (or NaN from inf - inf):
     // no such value may reach a result, so the term is undefined there.
-    if (m_Cache.KeyIsFinite(pSlots) && s_nDepth < FUNC_MAX_DEPTH) {
+    // A run executes at most its program's length, and each reference in it at most one hit
+    // besides, so charging the length per run bounds all the work behind the outermost value.
+    if (s_nDepth == 0)
+        s_nWork = 0;
+    s_nWork += m_Program.size();
+    if (m_Cache.KeyIsFinite(pSlots) && s_nDepth < FUNC_MAX_DEPTH && s_nWork <= FUNC_MAX_WORK) {
         ++s_nDepth;
         bDefined = RunProgram(m_Program.data(), m_nValues, pSlots, pProject, stack);
         --s_nDepth;
     }
+    // Out of work: an inner term's value exists, only this evaluation may not spend more on it,
+    // so it is not cached; the outermost term keeps the verdict for its key.
+    if (s_nWork > FUNC_MAX_WORK && s_nDepth > 0)
+        return nullptr;
     if (m_Cache.CountEntry())
         Invalidate();
     return m_Cache.Store(nChain, nMask, pSlots, bDefined ? stack : nullptr, m_nValues, bIndexed, nKey);

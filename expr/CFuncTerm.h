@@ -62,7 +62,11 @@ public:
     // Term evaluations in progress, over all terms on the one thread.
     static unsigned GetDepth() { return s_nDepth; }
     // For tests of the nesting limit only.
-    static void SetDepth(unsigned nDepth) { s_nDepth = nDepth; }
+    static void SetDepth(unsigned nDepth)
+    {
+        s_nDepth = nDepth;
+        s_nWork = 0;
+    }
 
 private:
     friend class CFuncCompiler;
@@ -79,6 +83,7 @@ private:
                            double* pStack);
 
     static unsigned s_nDepth;
+    static uint64_t s_nWork;  // instructions charged to the outermost evaluation in progress
 
     CFuncNode* m_pCode = nullptr;
     uint32_t m_nValues = 0;

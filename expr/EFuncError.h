@@ -32,4 +32,5 @@ inline constexpr const char* RBraceExpected = "} erwartet";
 inline constexpr const char* RBracketExpected = "] erwartet";
 inline constexpr const char* NumberTooLarge = "Zahl zu gro\xDF";
 inline constexpr const char* TooComplex = "Ausdruck zu komplex";
+inline constexpr const char* TooLong = "Formel zu lang";
 }  // namespace FuncMessage

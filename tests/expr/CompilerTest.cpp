@@ -487,6 +487,17 @@ TEST(CompilerBounds, ClosedBracketsDoNotCount)
     EXPECT_EQ(term.GetValueCount(), 1u);
 }
 
+TEST(CompilerBounds, TextLengthIsBounded)
+{
+    // The longest text compiles; one character more is refused before any work on it.
+    std::string szText = "x" + Repeat("+x", (FUNC_MAX_TEXT - 1) / 2);
+    szText.resize(FUNC_MAX_TEXT, ' ');
+    EXPECT_NO_THROW(CFuncTerm(nullptr, szText.c_str()));
+    const EFuncError error = CompileError(szText + "(");
+    EXPECT_STREQ(error.m_pszMessage, "Formel zu lang");
+    EXPECT_EQ(error.m_nPosition, static_cast<int32_t>(FUNC_MAX_TEXT));
+}
+
 TEST(CompilerBounds, LongFlatFormulaCompilesAndIsReleased)
 {
     const std::string szText = "x" + Repeat("+x", 100000);

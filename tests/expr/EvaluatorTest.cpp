@@ -572,6 +572,23 @@ TEST(EvaluatorRecursion, MutualReferenceIsUndefined)
     EXPECT_EQ(CFuncTerm::GetDepth(), 0u);
 }
 
+TEST(EvaluatorRecursion, DoublingChainsAreCutOffByTheWorkLimit)
+{
+    // Each function asks for its predecessor at two new keys: f50 would need 2^49 runs.
+    SProjectFixture p({"a"});
+    for (unsigned n = 2; n <= MAX_FUNCTIONS; ++n) {
+        const std::string szPrev = "f" + std::to_string(n - 1);
+        p.m_Project.SetFunction(n, (szPrev + "(a*2)+" + szPrev + "(a*2+1)").c_str());
+    }
+    EXPECT_FALSE(p.Eval(50, SSlots(1)));
+    EXPECT_EQ(CFuncTerm::GetDepth(), 0u);
+    EXPECT_FALSE(p.Eval(50, SSlots(1)));
+    // A chain within the limit is whole, and what the cut-off run left behind in the caches
+    // does not spoil it: 512 leaves a*512 + i.
+    EXPECT_EQ(p.Eval(10, SSlots(1))->front(), 512.0 * 512 + 511.0 * 512 / 2);
+    EXPECT_EQ(p.Eval(49, SSlots(2)), std::nullopt);
+}
+
 TEST(EvaluatorRecursion, DepthLimitAppliesToTheRunNotToHits)
 {
     SProjectFixture p({"a"});
