@@ -1,12 +1,17 @@
 #include "project/CProjectReader.h"
 
+#include <cerrno>
 #include <cmath>
+#include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "project/CCodePage.h"
+#include "project/CFileMessage.h"
 #include "project/CLineReader.h"
 #include "project/CProject.h"
+#include "project/CProjectLimits.h"
 #include "project/CScanText.h"
 #include "project/ELoadFuncError.h"
 #include "project/ELoadSaveError.h"
@@ -49,15 +54,32 @@ bool SameNoCase(const std::string& szText, const char* pszWord)
 
 void CProjectReader::Load(CProject& project, const char* pszFileName)
 {
-    FilePtr pFile(std::fopen(pszFileName, "rb"));
-    struct stat info;
-    if (!pFile || fstat(fileno(pFile.get()), &info) != 0 || S_ISDIR(info.st_mode))
-        throw ELoadSaveError{0};
-    CLineReader reader(pFile.get());
+    // Any other name would load as an empty project, and saving that over the file would
+    // destroy it.
     const std::string szExtension = LowerExtension(pszFileName);
+    if (szExtension != ".kvx" && szExtension != ".kvo")
+        throw ELoadSaveError{0, EFileCause::UnknownExtension};
+    // Without O_NONBLOCK a pipe would wait here for a writer that never comes.
+    const int nFile = open(pszFileName, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (nFile < 0)
+        throw ELoadSaveError{0, CFileMessage::FromErrno(errno, false)};
+    FilePtr pFile(fdopen(nFile, "rb"));
+    if (!pFile) {
+        close(nFile);
+        throw ELoadSaveError{0, EFileCause::ReadError};
+    }
+    struct stat info;
+    if (fstat(nFile, &info) != 0)
+        throw ELoadSaveError{0, EFileCause::ReadError};
+    if (!S_ISREG(info.st_mode))
+        throw ELoadSaveError{0, EFileCause::NotRegular};
+    if (static_cast<uint64_t>(info.st_size) > PROJECT_MAX_FILE)
+        throw ELoadSaveError{0, EFileCause::TooLarge};
+    fcntl(nFile, F_SETFL, fcntl(nFile, F_GETFL) & ~O_NONBLOCK);
+    CLineReader reader(pFile.get());
     if (szExtension == ".kvx")
         ReadCurrent(project, reader);
-    else if (szExtension == ".kvo")
+    else
         ReadLegacy(project, reader);
     project.m_bModified = false;
 }
@@ -83,6 +105,8 @@ void CProjectReader::SetTransform(CProject& project, const std::string& szText, 
 void CProjectReader::ReadCurrent(CProject& project, CLineReader& reader)
 {
     uint32_t nLine = 0;
+    uint32_t nSteps = 1;     // the document's first step is there from the start
+    uint64_t nSamples = CProjectLimits::TotalSamples(project);  // of the steps so far
     std::string szLine;
     while (reader.ReadLine(szLine)) {
         ++nLine;
@@ -103,9 +127,18 @@ void CProjectReader::ReadCurrent(CProject& project, CLineReader& reader)
             continue;
         }
         if (CScanText scan(szLine); scan.Literal("step") && scan.Unsigned(nNumber)) {
-            if (nNumber > 1)
+            if (nNumber > 1) {
+                if (++nSteps > PROJECT_MAX_STEPS)
+                    throw ELoadSaveError{nLine, EFileCause::TooManySteps};
                 project.InsertStep(std::make_unique<CAnimationStep>(), nullptr);
+                nSamples += CProjectLimits::StepSamples(project.m_pLastStep->m_nCount);
+            }
+            // Every drawing walks each step's samples; beyond the bound that takes hours.
+            nSamples -= CProjectLimits::StepSamples(project.m_pLastStep->m_nCount);
             project.m_pLastStep->ReadBlock(reader, nLine);
+            nSamples += CProjectLimits::StepSamples(project.m_pLastStep->m_nCount);
+            if (nSamples > PROJECT_MAX_SAMPLES)
+                throw ELoadSaveError{nLine, EFileCause::TooManySamples};
             continue;
         }
         if (SameNoCase(szLine, "notes")) {
@@ -167,6 +200,8 @@ void CProjectReader::ReadLegacy(CProject& project, CLineReader& reader)
         pStep->SetMin(nVariable, dStart);
         pStep->SetStep(nVariable, dStep);
     }
+    if (CProjectLimits::StepSamples(pStep->m_nCount) > PROJECT_MAX_SAMPLES)
+        throw ELoadSaveError{nLine, EFileCause::TooManySamples};
 
     next();
     const std::string szStyles = szLine.substr(0, szLine.find_first_of("\r\n"));

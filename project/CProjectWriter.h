@@ -13,7 +13,7 @@ public:
     static std::string Format(const CProject& project);
 
     // Writes a temporary file beside the target and renames it over the target only once every
-    // byte is written and the file is closed; throws ELoadSaveError{0} otherwise, leaving the old
-    // file as it was. pWrite replaces write(2) in tests.
+    // byte is written and the file is closed; throws ELoadSaveError{0, cause} otherwise, leaving
+    // the old file as it was. pWrite replaces write(2) in tests.
     static void Save(const CProject& project, const char* pszFileName, WriteFunction pWrite = nullptr);
 };

@@ -1,14 +1,21 @@
 #include "render/CPictureExport.h"
 
-#include <QDir>
 #include <QImage>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSvgGenerator>
+#include <cerrno>
 #include <cstdio>
+#include <memory>
+#include <optional>
+#include <sys/stat.h>
+#include <vector>
 
+#include "project/CAtomicFile.h"
+#include "project/CFileMessage.h"
 #include "project/CProject.h"
+#include "render/CAtomicDevice.h"
 #include "render/CQtCanvas.h"
 #include "render/CRenderer.h"
 #include "view/CFuncVars.h"
@@ -79,12 +86,33 @@ void CPictureExport::Paint(CProject& project, QPainter& painter, int32_t nWidth,
 }
 
 bool CPictureExport::Export(CProject& project, const std::string& szPath, int32_t nWidth,
-                            int32_t nHeight, bool& bNothingToDraw)
+                            int32_t nHeight, bool& bNothingToDraw, EFileCause* pCause)
 {
-    CViewRange::DetermineRange(project);
-    bNothingToDraw = NothingToDraw(project);
-    const QString szFile = QString::fromLocal8Bit(szPath.c_str());
-    switch (FormatOf(szPath)) {
+    // Written like a project: into a temporary file beside the target, renamed over it only
+    // when complete, so that a failed, interrupted or concurrent export leaves the old file whole.
+    try {
+        CAtomicFile file(szPath);  // before the work, so that a bad name fails at once
+        CAtomicDevice device(file);
+        CViewRange::DetermineRange(project);
+        bNothingToDraw = NothingToDraw(project);
+        if (!device.open(QIODevice::WriteOnly) || !WritePicture(project, device, FormatOf(szPath), nWidth, nHeight)) {
+            file.Finish();  // the cause of a failed write, where there was one
+            throw ELoadSaveError{0, EFileCause::WriteError};
+        }
+        device.close();
+        file.Commit();
+    } catch (const ELoadSaveError& error) {
+        if (pCause)
+            *pCause = error.m_eCause;
+        return false;
+    }
+    return true;
+}
+
+bool CPictureExport::WritePicture(CProject& project, QIODevice& device, EFormat eFormat, int32_t nWidth,
+                                  int32_t nHeight)
+{
+    switch (eFormat) {
     case EFormat::Png: {
         QImage image(nWidth, nHeight, QImage::Format_RGB32);
         if (image.isNull())
@@ -93,11 +121,11 @@ bool CPictureExport::Export(CProject& project, const std::string& szPath, int32_
             QPainter painter(&image);
             Paint(project, painter, nWidth, nHeight, false, nullptr);
         }
-        return image.save(szFile, "PNG");
+        return image.save(&device, "PNG");
     }
     case EFormat::Svg: {
         QSvgGenerator svg;
-        svg.setFileName(szFile);
+        svg.setOutputDevice(&device);
         svg.setSize(QSize(nWidth, nHeight));
         svg.setViewBox(QRect(0, 0, nWidth, nHeight));
         svg.setTitle("KURVIX");
@@ -109,7 +137,7 @@ bool CPictureExport::Export(CProject& project, const std::string& szPath, int32_
     }
     case EFormat::Pdf: {
         // One point per picture pixel, the page exactly the picture.
-        QPdfWriter pdf(szFile);
+        QPdfWriter pdf(&device);
         pdf.setResolution(72);
         pdf.setPageSize(QPageSize(QSizeF(nWidth, nHeight), QPageSize::Point));
         pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
@@ -126,26 +154,68 @@ bool CPictureExport::Export(CProject& project, const std::string& szPath, int32_
     return false;
 }
 
-bool CPictureExport::ExportFrames(CProject& project, const std::string& szDir, int32_t nWidth,
-                                  int32_t nHeight, bool& bNothingToDraw)
+namespace {
+// mkdir -p on the bytes of the name, which need not be valid text. errno tells why it failed.
+bool MakePath(const std::string& szDir)
 {
-    CViewRange::DetermineRange(project);
-    bNothingToDraw = NothingToDraw(project);
-    const QString szFolder = QString::fromLocal8Bit(szDir.c_str());
-    if (!QDir().mkpath(szFolder))
+    for (size_t n = szDir.find('/', 1);; n = szDir.find('/', n + 1)) {
+        const std::string szPart = szDir.substr(0, n);
+        if (mkdir(szPart.c_str(), 0777) != 0 && errno != EEXIST)
+            return false;
+        if (n == std::string::npos)
+            break;
+    }
+    struct stat info;
+    if (stat(szDir.c_str(), &info) != 0)
         return false;
-    QImage image(nWidth, nHeight, QImage::Format_RGB32);
-    if (image.isNull())
+    errno = EISDIR;  // a name that is taken by something else than a folder
+    return S_ISDIR(info.st_mode);
+}
+}  // namespace
+
+bool CPictureExport::ExportFrames(CProject& project, const std::string& szDir, int32_t nWidth,
+                                  int32_t nHeight, bool& bNothingToDraw, EFileCause* pCause)
+{
+    try {
+        if (!MakePath(szDir))
+            throw ELoadSaveError{0, CFileMessage::FromErrno(errno, true)};
+        CViewRange::DetermineRange(project);
+        bNothingToDraw = NothingToDraw(project);
+        QImage image(nWidth, nHeight, QImage::Format_RGB32);
+        if (image.isNull())
+            throw ELoadSaveError{0, EFileCause::WriteError};
+        // Every frame waits as a closed temporary file until the last one is written: an
+        // interrupted or failed run leaves the folder's old frames as they were.
+        std::vector<std::unique_ptr<CAtomicFile>> frames;
+        std::optional<ELoadSaveError> failure;
+        QPainter painter(&image);
+        Paint(project, painter, nWidth, nHeight, false, [&] {
+            char szName[32];
+            std::snprintf(szName, sizeof szName, "/frame-%04zu.png", frames.size() + 1);
+            try {
+                frames.push_back(std::make_unique<CAtomicFile>(szDir + szName));
+                CAtomicDevice device(*frames.back());
+                // The painter keeps drawing on the same image; saving reads what it has painted so far.
+                if (!device.open(QIODevice::WriteOnly) || !image.save(&device, "PNG")) {
+                    frames.back()->Finish();
+                    throw ELoadSaveError{0, EFileCause::WriteError};
+                }
+                device.close();
+                frames.back()->Finish();
+            } catch (const ELoadSaveError& error) {
+                failure = error;
+                return false;
+            }
+            return true;
+        });
+        if (failure)
+            throw *failure;
+        for (const auto& pFrame : frames)
+            pFrame->Commit();
+    } catch (const ELoadSaveError& error) {
+        if (pCause)
+            *pCause = error.m_eCause;
         return false;
-    bool bOk = true;
-    unsigned nFrame = 0;
-    QPainter painter(&image);
-    Paint(project, painter, nWidth, nHeight, false, [&] {
-        char szName[32];
-        std::snprintf(szName, sizeof szName, "frame-%04u.png", ++nFrame);
-        // The painter keeps drawing on the same image; saving reads what it has painted so far.
-        bOk = image.save(QDir(szFolder).filePath(szName), "PNG");
-        return bOk;
-    });
-    return bOk;
+    }
+    return true;
 }

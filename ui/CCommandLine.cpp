@@ -1,18 +1,24 @@
 #include "ui/CCommandLine.h"
 
 #include <QGuiApplication>
+#include <algorithm>
+#include <cerrno>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <unistd.h>
 
 #include "kurvix_version.h"
 #include "project/CCodePage.h"
+#include "project/CFileMessage.h"
 #include "project/CProject.h"
+#include "project/CProjectLimits.h"
 #include "project/ELoadFuncError.h"
 #include "project/ELoadSaveError.h"
 #include "render/CPictureExport.h"
 #include "render/CValueTable.h"
+#include "view/CProgress.h"
 
 namespace {
 void PrintError(const std::string& szMessage)
@@ -30,6 +36,29 @@ bool ParseCount(const char* pszText, unsigned long nLimit, unsigned long& nValue
     *ppszEnd = pszEnd;
     return nValue >= 1 && nValue <= nLimit;
 }
+
+// "Zeichne... 45 %" on stderr while a long walk runs, only where a person watches; the line is
+// wiped when the work is done.
+class CTerminalProgress {
+public:
+    CTerminalProgress(uint64_t nTotal, const char* pszWhat)
+        : m_Progress(nTotal, isatty(STDERR_FILENO) ? CProgress::ReportFunction([pszWhat](uint64_t nDone, uint64_t nAll) {
+              const unsigned nPercent = nAll ? static_cast<unsigned>(std::min<uint64_t>(99, nDone * 100 / nAll)) : 0;
+              std::fprintf(stderr, "\r%s %u %%", pszWhat, nPercent);
+              std::fflush(stderr);
+          })
+                                                  : CProgress::ReportFunction())
+    {
+    }
+    ~CTerminalProgress()
+    {
+        if (m_Progress.Reported() && isatty(STDERR_FILENO))
+            std::fputs("\r\x1B[K", stderr);
+    }
+
+private:
+    CProgress m_Progress;
+};
 
 bool ParseSize(const char* pszText, int32_t& nWidth, int32_t& nHeight)
 {
@@ -71,10 +100,7 @@ bool CCommandLine::LoadProject(CProject& project, const char* pszFileName)
         project.Load(pszFileName);
         return true;
     } catch (const ELoadSaveError& error) {
-        if (error.m_nLine == 0)
-            PrintError(szPrefix + ": Datei nicht gefunden");
-        else
-            PrintError(szPrefix + " in Zeile " + std::to_string(error.m_nLine));
+        PrintError(CFileMessage::Load(pszFileName, error));
     } catch (const ELoadFuncError& error) {
         PrintError(szPrefix + ": " + ToUtf8(error.m_pszMessage) + " " + ToUtf8(error.Location()));
     } catch (const EFuncError& error) {
@@ -90,8 +116,8 @@ int CCommandLine::Save(const char* pszOut, const char* pszFile)
         return 1;
     try {
         project.Save(pszOut);
-    } catch (const ELoadSaveError&) {
-        PrintError("Fehler beim Speichern");
+    } catch (const ELoadSaveError& error) {
+        PrintError(CFileMessage::Save(pszOut, error));
         return 1;
     }
     return 0;
@@ -138,10 +164,20 @@ int CCommandLine::Table(int argc, char** argv)
         return 2;
     }
     CValueTable table;
-    table.Build(project, pStep);
+    {
+        CTerminalProgress progress(std::min<uint64_t>(CProjectLimits::StepSamples(pStep->m_nCount), CValueTable::MAX_ROWS),
+                                   "Berechne Wertetafel...");
+        table.Build(project, pStep);
+    }
     const std::string szText = ToUtf8(table.GetText());
-    std::fwrite(szText.data(), 1, szText.size(), stdout);
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    // A full disk or a closed pipe must not pass for a complete table.
+    errno = 0;
+    if (std::fwrite(szText.data(), 1, szText.size(), stdout) != szText.size() || std::fflush(stdout) != 0 ||
+        std::ferror(stdout)) {
+        PrintError(CFileMessage::Cause("Standardausgabe", CFileMessage::FromErrno(errno, true)));
+        return 1;
+    }
+    return 0;
 }
 
 int CCommandLine::Picture(int argc, char** argv, bool bFrames)
@@ -170,10 +206,18 @@ int CCommandLine::Picture(int argc, char** argv, bool bFrames)
     if (!LoadProject(project, argv[3]))
         return 1;
     bool bNothingToDraw = false;
-    const bool bOk = bFrames ? CPictureExport::ExportFrames(project, pszOut, nWidth, nHeight, bNothingToDraw)
-                             : CPictureExport::Export(project, pszOut, nWidth, nHeight, bNothingToDraw);
+    EFileCause eCause = EFileCause::WriteError;
+    bool bOk;
+    {
+        // The range determination walks every sample, and the drawing walks them again.
+        const bool bRange = (project.m_nFlags & ((1u << FLAG_XAUTO) | (1u << FLAG_YAUTO))) ||
+                            project.m_dOptions[OPT_TRMODE] > 0.0;
+        CTerminalProgress progress(CProjectLimits::TotalSamples(project) * (bRange ? 2 : 1), "Zeichne...");
+        bOk = bFrames ? CPictureExport::ExportFrames(project, pszOut, nWidth, nHeight, bNothingToDraw, &eCause)
+                      : CPictureExport::Export(project, pszOut, nWidth, nHeight, bNothingToDraw, &eCause);
+    }
     if (!bOk) {
-        std::fprintf(stderr, "Fehler beim Speichern von %s\n", pszOut);
+        PrintError(CFileMessage::Save(pszOut, ELoadSaveError{0, eCause}, std::string("Fehler beim Speichern von ") + pszOut));
         return 1;
     }
     if (bNothingToDraw)

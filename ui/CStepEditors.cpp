@@ -14,6 +14,7 @@
 #include <tuple>
 
 #include "project/CProject.h"
+#include "project/CProjectLimits.h"
 #include "project/CScanText.h"
 #include "render/CRenderer.h"
 #include "ui/CAnsi.h"
@@ -42,6 +43,16 @@ void ConfigureGrid(QTableWidget& grid, int nRowHeight)
     grid.verticalHeader()->setMinimumSectionSize(nRowHeight);
     grid.verticalHeader()->setDefaultSectionSize(nRowHeight);
     grid.horizontalHeader()->setMinimumSectionSize(1);
+}
+
+QString TooManySteps()
+{
+    return QString("Zu viele Animationsschritte (h\u00F6chstens %1)").arg(PROJECT_MAX_STEPS);
+}
+
+QString TooManySamples()
+{
+    return QString("Zu viele Werte (h\u00F6chstens %1 in allen Animationsschritten zusammen)").arg(PROJECT_MAX_SAMPLES);
 }
 }  // namespace
 
@@ -322,8 +333,18 @@ void CStepEditors::InsertStepButtonClick()
     CAnimationStep* pStep = m_Form.m_pCurrentStep;
     if (!pStep)
         return;
+    // A file with more steps or samples would not load again.
+    CProject& project = *m_Form.m_pDocument;
+    uint32_t nSteps = 0;
+    for (const CAnimationStep* p = project.m_pFirstStep; p; p = p->m_pNext)
+        ++nSteps;
+    if (nSteps >= PROJECT_MAX_STEPS ||
+        CProjectLimits::TotalSamples(project) + CProjectLimits::StepSamples(pStep->m_nCount) > PROJECT_MAX_SAMPLES) {
+        m_Form.ShowStatus(nSteps >= PROJECT_MAX_STEPS ? TooManySteps() : TooManySamples());
+        return;
+    }
     const int nRow = m_pStepsBox->currentRow();
-    m_Form.m_pDocument->InsertStep(std::make_unique<CAnimationStep>(*pStep), pStep->m_pNext);
+    project.InsertStep(std::make_unique<CAnimationStep>(*pStep), pStep->m_pNext);
     FillStepsBox();
     SelectStep(nRow + 1);
 }
@@ -386,6 +407,11 @@ void CStepEditors::VariablesBoxSetEditText(int nColumn, int nRow, const QString&
         // A count must fit its unsigned 32-bit field; anything else is ignored like bad text.
         if (x < 0 || std::trunc(x) > 4294967295.0)
             return;
+        if (CProjectLimits::TotalSamplesWith(*m_Form.m_pDocument, pStep, v, static_cast<uint32_t>(std::trunc(x))) >
+            PROJECT_MAX_SAMPLES) {
+            m_Form.ShowStatus(TooManySamples());
+            return;
+        }
         pStep->SetCount(v, static_cast<uint32_t>(std::trunc(x)));
         break;
     }

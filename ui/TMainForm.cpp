@@ -22,6 +22,7 @@
 
 #include "expr/CFuncRandom.h"
 #include "kurvix_version.h"
+#include "project/CFileMessage.h"
 #include "project/CProject.h"
 #include "project/ELoadFuncError.h"
 #include "project/ELoadSaveError.h"
@@ -308,8 +309,7 @@ bool TMainForm::OpenProject(const QString& szFileName)
     try {
         pProject->Load(QFile::encodeName(szFileName).constData());
     } catch (const ELoadSaveError& error) {
-        m_pDialogs->Warning(this, error.m_nLine ? szPrefix + " in Zeile " + QString::number(error.m_nLine)
-                                                : szPrefix + ": Datei nicht gefunden");
+        m_pDialogs->Warning(this, QString::fromStdString(CFileMessage::Load(szFileName.toStdString(), error)));
         return false;
     } catch (const ELoadFuncError& error) {
         m_pDialogs->Warning(this, szPrefix + ": " + Ansi::ToQString(error.m_pszMessage) + " " +
@@ -453,8 +453,8 @@ bool TMainForm::SaveProject(const QString& szFileName)
 {
     try {
         m_pDocument->Save(QFile::encodeName(szFileName).constData());
-    } catch (const ELoadSaveError&) {
-        m_pDialogs->Warning(this, "Fehler beim Speichern");
+    } catch (const ELoadSaveError& error) {
+        m_pDialogs->Warning(this, QString::fromStdString(CFileMessage::Save(szFileName.toStdString(), error)));
         return false;
     }
     ShowCaption(szFileName);

@@ -6,12 +6,15 @@
 #include <ctime>
 
 #include "expr/CFuncRandom.h"
+#include "project/CAtomicFile.h"
 #include "ui/CCommandLine.h"
 #include "ui/TMainForm.h"
 
 int main(int argc, char** argv)
 {
     CFuncRandom::Seed(static_cast<uint32_t>(std::time(nullptr)));
+    // Ctrl+C or a kill during a save or an export leaves no temporary file behind.
+    CAtomicFile::InstallSignalCleanup();
     const int nExit = CCommandLine::Run(argc, argv);
     if (nExit >= 0)
         return nExit;

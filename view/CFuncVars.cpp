@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "project/CProject.h"
+#include "view/CProgress.h"
 
 CFuncVars::CFuncVars()
 {
@@ -66,9 +67,11 @@ bool CFuncVars::Advance()
 {
     if (!m_pStep)
         return false;
+    CProgress::Tick();
     for (unsigned i = 0; i < FUNC_NVARS; ++i) {
-        ++m_nIndex[i];
-        if (m_pStep->m_nCount[i] >= m_nIndex[i]) {
+        // Compared before the increment: at a count of 4294967295 the index would wrap to 0.
+        if (m_nIndex[i] < m_pStep->m_nCount[i]) {
+            ++m_nIndex[i];
             // Repeated addition, not start + k * increment: the picture depends on the rounding.
             m_dValue[i] += m_pStep->m_dStep[i];
             m_dValue[i + FUNC_NVARS] = m_dValue[i];

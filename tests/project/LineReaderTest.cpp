@@ -7,6 +7,7 @@
 
 #include "CTextFile.h"
 #include "project/CLineReader.h"
+#include "project/ELoadSaveError.h"
 
 namespace {
 std::vector<std::string> Lines(const std::string& szText)
@@ -55,10 +56,52 @@ TEST(LineReader, CrLfIsDeliveredAsLf)
     EXPECT_EQ(Lines("eins\r\nzwei\r\n\r\ndrei"), (Strings{"eins\n", "zwei\n", "\n", "drei"}));
 }
 
-TEST(LineReader, LoneCrStaysInTheLine)
+TEST(LineReader, LoneCrEndsALine)
 {
-    EXPECT_EQ(Lines("a\rb\nc\r"), (Strings{"a\rb\n", "c\r"}));
-    EXPECT_EQ(Lines("a\r\r\n"), (Strings{"a\r\n"}));
+    // Old Mac files end their lines with CR alone.
+    EXPECT_EQ(Lines("a\rb\nc\r"), (Strings{"a\n", "b\n", "c\n"}));
+    EXPECT_EQ(Lines("a\r\r\n"), (Strings{"a\n", "\n"}));
+    EXPECT_EQ(Lines("eins\rzwei\r\rdrei"), (Strings{"eins\n", "zwei\n", "\n", "drei"}));
+    // A CR LF pair across the reader's pieces of 64 KiB is one line end.
+    const std::string szLong(65535, 'q');
+    EXPECT_EQ(Lines(szLong + "\r\nx"), (Strings{szLong + "\n", "x"}));
+}
+
+TEST(LineReader, ReadErrorIsNoEndOfFile)
+{
+    // Reading a directory fails (EISDIR) where a file would deliver its bytes.
+    std::FILE* pFile = std::fopen("/", "rb");
+    ASSERT_NE(pFile, nullptr);
+    CLineReader reader(pFile);
+    std::string szLine;
+    try {
+        reader.ReadLine(szLine);
+        ADD_FAILURE() << "no error";
+    } catch (const ELoadSaveError& error) {
+        EXPECT_EQ(error.m_eCause, EFileCause::ReadError);
+        EXPECT_EQ(error.m_nLine, 1u);
+    }
+    std::fclose(pFile);
+}
+
+TEST(LineReader, EndlessInputIsCutOffAtTheLimit)
+{
+    std::FILE* pFile = std::fopen("/dev/zero", "rb");
+    ASSERT_NE(pFile, nullptr);
+    CLineReader reader(pFile, 1 << 20);
+    std::string szLine;
+    try {
+        reader.ReadLine(szLine);
+        ADD_FAILURE() << "no error";
+    } catch (const ELoadSaveError& error) {
+        EXPECT_EQ(error.m_eCause, EFileCause::TooLarge);
+    }
+    std::fclose(pFile);
+    // The rest of a file too, against the limit of the notes.
+    STextFile file("notes\n" + std::string(1000, 'n'));
+    CLineReader notes(file.m_pFile);
+    ASSERT_TRUE(notes.ReadLine(szLine));
+    EXPECT_THROW(notes.ReadRest(999), ELoadSaveError);
 }
 
 TEST(LineReader, NulEndsTheLinesText)

@@ -6,12 +6,16 @@
 #include <cstdlib>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include "project/CFileMessage.h"
 #include "project/CProject.h"
+#include "project/CProjectLimits.h"
 #include "project/CProjectWriter.h"
 #include "project/ELoadFuncError.h"
 #include "project/ELoadSaveError.h"
@@ -45,6 +49,18 @@ protected:
         std::stringstream text;
         text << file.rdbuf();
         return text.str();
+    }
+
+    // Why a load fails, or nothing when it succeeds.
+    static std::optional<EFileCause> Cause(const std::string& szPath)
+    {
+        CProject project;
+        try {
+            project.Load(szPath.c_str());
+        } catch (const ELoadSaveError& error) {
+            return error.m_eCause;
+        }
+        return std::nullopt;
     }
 
     // The line number a load fails with, or -1 when it succeeds.
@@ -298,9 +314,15 @@ TEST_F(ProjectFile, ReaderRejectsWithTheLineNumber)
 
 TEST_F(ProjectFile, HostileInputLoadsOrFailsWithALine)
 {
-    // NUL bytes end a line's text; CR-only line ends make one long line; nothing crashes.
+    // NUL bytes end a line's text; CR alone ends a line; nothing crashes.
     EXPECT_EQ(FailingLine(Write("nul.kvx", std::string("f1=x\0garbage\nxmin=2\n", 20))), -1);
-    EXPECT_EQ(FailingLine(Write("cr.kvx", "f1=x\rxmin=2\rgarbage\r")), -1);
+    EXPECT_EQ(FailingLine(Write("cr.kvx", "f1=x\rxmin=2\rgarbage\r")), 3);
+    CProject mac;
+    mac.Load(Write("mac.kvx", "f1=x\rf2=x*x\rxmin=2\rstep1\r-range0=0,1,5\r-end\rnotes\rzwei\rZeilen").c_str());
+    EXPECT_EQ(mac.GetFunction(2)->GetText(), "x*x");
+    EXPECT_EQ(mac.m_dOptions[OPT_XMIN], 2);
+    EXPECT_EQ(mac.m_pFirstStep->m_nCount[0], 5u);
+    EXPECT_EQ(*mac.m_pszNotes, "zwei\rZeilen");
     CProject project;
     project.Load(Write("nul2.kvx", std::string("f1=x+1\0=2\n", 10)).c_str());
     EXPECT_EQ(project.GetFunction(1)->GetText(), "x+1");
@@ -344,18 +366,116 @@ TEST_F(ProjectFile, CompileErrorLeavesLoadAsTheCompilersError)
     }
 }
 
-TEST_F(ProjectFile, OtherExtensionsReadNothing)
+TEST_F(ProjectFile, OtherNamesAreRefused)
 {
-    for (const char* pszName : {"projekt.txt", "projekt", "ordner.kvx.bak"}) {
+    // Loading them as an empty project, and saving that back, would wipe the file.
+    for (const char* pszName : {"projekt.txt", "projekt", "ordner.kvx.bak", "proj.kvx~"}) {
         SCOPED_TRACE(pszName);
         CProject project;
-        project.Load(Write(pszName, "f1=x\n").c_str());
-        EXPECT_EQ(project.GetFunction(1), nullptr);
-        EXPECT_FALSE(project.m_bModified);
+        EXPECT_EQ(Cause(Write(pszName, "f1=x\n")), EFileCause::UnknownExtension);
     }
+    EXPECT_EQ(Cause("/dev/null"), EFileCause::UnknownExtension);
     CProject upper;
     upper.Load(Write("GROSS.KVX", "f1=x\n").c_str());
     EXPECT_NE(upper.GetFunction(1), nullptr);
+}
+
+TEST_F(ProjectFile, FilesThatCannotBeReadSayWhy)
+{
+    EXPECT_EQ(Cause(Path("fehlt.kvx")), EFileCause::NotFound);
+    ASSERT_EQ(mkdir(Path("ordner.kvx").c_str(), 0755), 0);
+    EXPECT_EQ(Cause(Path("ordner.kvx")), EFileCause::NotRegular);
+    // A link to an endless device, and a pipe that nobody writes to: refused, not read forever.
+    ASSERT_EQ(symlink("/dev/zero", Path("null.kvx").c_str()), 0);
+    EXPECT_EQ(Cause(Path("null.kvx")), EFileCause::NotRegular);
+    ASSERT_EQ(mkfifo(Path("pipe.kvo").c_str(), 0600), 0);
+    EXPECT_EQ(Cause(Path("pipe.kvo")), EFileCause::NotRegular);
+
+    // 16 GiB of zeros after the notes line, as a sparse file: refused by its size, unread.
+    const std::string szHuge = Write("huge.kvx", "f1=x\nnotes\n");
+    ASSERT_EQ(truncate(szHuge.c_str(), int64_t{16} << 30), 0);
+    EXPECT_EQ(Cause(szHuge), EFileCause::TooLarge);
+    const std::string szLimit = Write("limit.kvx", "");
+    ASSERT_EQ(truncate(szLimit.c_str(), PROJECT_MAX_FILE + 1), 0);
+    EXPECT_EQ(Cause(szLimit), EFileCause::TooLarge);
+    // Notes beyond their bound in a file within its bound.
+    const std::string szNotes = Write("notes.kvx", "f1=x\nnotes\n");
+    ASSERT_EQ(truncate(szNotes.c_str(), 5 + 6 + PROJECT_MAX_NOTES + 1), 0);
+    EXPECT_EQ(Cause(szNotes), EFileCause::NotesTooLarge);
+    ASSERT_EQ(truncate(szNotes.c_str(), 5 + 6 + PROJECT_MAX_NOTES), 0);
+    EXPECT_EQ(Cause(szNotes), std::nullopt);
+
+    // A file the user may not read; root may read anything, so a child without its rights tries.
+    const std::string szSecret = Write("geheim.kvx", "f1=x\n");
+    ASSERT_EQ(chmod(szSecret.c_str(), 0), 0);
+    const pid_t nChild = fork();
+    ASSERT_GE(nChild, 0);
+    if (nChild == 0) {
+        if (geteuid() == 0 && setuid(65534) != 0)
+            _exit(2);
+        _exit(Cause(szSecret) == EFileCause::AccessDenied ? 0 : 1);
+    }
+    int nStatus = 0;
+    ASSERT_EQ(waitpid(nChild, &nStatus, 0), nChild);
+    EXPECT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0) << nStatus;
+}
+
+TEST_F(ProjectFile, CountsBeyondTheBoundsAreRefusedWithTheirLine)
+{
+    // One count of 4294967295 alone is 4e9 samples; three near 2^32 would be 2^96.
+    const std::string szBlock = "-range0=0,1,4294967295\n-end\n";
+    try {
+        CProject project;
+        project.Load(Write("count.kvx", "f1=x\nstep1\n" + szBlock).c_str());
+        ADD_FAILURE() << "loaded";
+    } catch (const ELoadSaveError& error) {
+        EXPECT_EQ(error.m_eCause, EFileCause::TooManySamples);
+        EXPECT_EQ(error.m_nLine, 4u);
+    }
+    // Within the bound per step, beyond it all together.
+    std::string szSteps;
+    for (int i = 1; i <= 11; ++i)
+        szSteps += "step" + std::to_string(i) + "\n-range0=0,1,99999999\n-end\n";
+    EXPECT_EQ(Cause(Write("steps.kvx", szSteps)), EFileCause::TooManySamples);
+    szSteps.clear();
+    for (uint32_t i = 1; i <= PROJECT_MAX_STEPS; ++i)
+        szSteps += "step" + std::to_string(i) + "\n-end\n";
+    EXPECT_EQ(Cause(Write("many.kvx", szSteps)), std::nullopt);
+    EXPECT_EQ(Cause(Write("toomany.kvx", szSteps + "step2\n-end\n")), EFileCause::TooManySteps);
+    // Re-reading the same step counts it once.
+    std::string szSame;
+    for (int i = 0; i < 20; ++i)
+        szSame += "step1\n-range0=0,1,99999999\n-end\n";
+    EXPECT_EQ(Cause(Write("same.kvx", szSame)), std::nullopt);
+}
+
+TEST_F(ProjectFile, MessagesNameTheCause)
+{
+    const std::string szName = "/d/p\xFF.kvx";  // the bytes of the name pass unchanged
+    const struct {
+        ELoadSaveError m_Error;
+        const char* m_pszLoad;
+    } rows[] = {
+        {{0}, "Fehler beim Laden von /d/p\xFF.kvx: Datei nicht gefunden"},
+        {{12}, "Fehler beim Laden von /d/p\xFF.kvx in Zeile 12"},
+        {{0, EFileCause::NotFound}, "Fehler beim Laden von /d/p\xFF.kvx: Datei nicht gefunden"},
+        {{0, EFileCause::AccessDenied}, "Zugriff verweigert: /d/p\xFF.kvx"},
+        {{0, EFileCause::NotRegular}, "Keine regul\xC3\xA4re Datei: /d/p\xFF.kvx"},
+        {{3, EFileCause::ReadError}, "Lesefehler: /d/p\xFF.kvx"},
+        {{0, EFileCause::TooLarge}, "Datei zu gro\xC3\x9F: /d/p\xFF.kvx"},
+        {{9, EFileCause::NotesTooLarge}, "Notizen zu gro\xC3\x9F: /d/p\xFF.kvx"},
+        {{0, EFileCause::UnknownExtension}, "Keine KURVIX-Datei (.kvx oder .kvo): /d/p\xFF.kvx"},
+        {{7, EFileCause::TooManySteps}, "Fehler beim Laden von /d/p\xFF.kvx in Zeile 7: mehr als 10000 Animationsschritte"},
+        {{5, EFileCause::TooManySamples},
+         "Fehler beim Laden von /d/p\xFF.kvx in Zeile 5: mehr als 1000000000 Werte in allen Animationsschritten zusammen"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(CFileMessage::Load(szName, row.m_Error), row.m_pszLoad);
+    EXPECT_EQ(CFileMessage::Save(szName, {0, EFileCause::NoSpace}),
+              "Fehler beim Speichern\nKein Platz auf dem Datentr\xC3\xA4ger: /d/p\xFF.kvx");
+    EXPECT_EQ(CFileMessage::Save(szName, {0}), "Fehler beim Speichern\nSchreibfehler: /d/p\xFF.kvx");
+    EXPECT_EQ(CFileMessage::Save("a.png", {0, EFileCause::FolderNotFound}, "Fehler beim Speichern von a.png"),
+              "Fehler beim Speichern von a.png\nOrdner nicht gefunden: a.png");
 }
 
 TEST_F(ProjectFile, NotesAreEverythingAfterTheirLine)
@@ -387,7 +507,12 @@ TEST_F(ProjectFile, FailedSaveKeepsTheOldFileAndTheFlag)
         errno = ENOSPC;
         return -1;
     };
-    EXPECT_THROW(CProjectWriter::Save(project, szTarget.c_str(), failing), ELoadSaveError);
+    try {
+        CProjectWriter::Save(project, szTarget.c_str(), failing);
+        ADD_FAILURE() << "saved on a full disk";
+    } catch (const ELoadSaveError& error) {
+        EXPECT_EQ(error.m_eCause, EFileCause::NoSpace);
+    }
     EXPECT_EQ(Read(szTarget), "f1=alt\r\n");
 
     // No temporary file is left behind either.
@@ -412,6 +537,7 @@ TEST_F(ProjectFile, FailedSaveKeepsTheOldFileAndTheFlag)
         ADD_FAILURE() << "saved into a missing directory";
     } catch (const ELoadSaveError& error) {
         EXPECT_EQ(error.m_nLine, 0u);
+        EXPECT_EQ(error.m_eCause, EFileCause::FolderNotFound);
     }
     EXPECT_TRUE(project.m_bModified);
 

@@ -194,7 +194,7 @@ TEST_F(DocumentCommands, SaveNeedsTheDialogAndReportsFailure)
     m_pDialogs->m_szSaveName = Path("missing-dir/x.kvx");
     m_pForm->FileSaveButtonClick();
     ASSERT_EQ(m_pDialogs->m_Warnings.size(), 1);
-    EXPECT_EQ(m_pDialogs->m_Warnings[0], "Fehler beim Speichern");
+    EXPECT_EQ(m_pDialogs->m_Warnings[0], "Fehler beim Speichern\nOrdner nicht gefunden: " + Path("missing-dir/x.kvx"));
     EXPECT_TRUE(Document().m_bModified);
     EXPECT_EQ(m_pForm->windowTitle(), szCaption);
     // The failed name is still what the next save dialog proposes.
@@ -260,8 +260,13 @@ TEST_F(DocumentCommands, LoadErrorsKeepDocumentCaptionAndName)
     Write("transform.kvx", "transform=fx+*fy\n");
     m_pDialogs->m_szOpenName = Path("transform.kvx");
     m_pForm->FileOpenButtonClick();
+    Write("huge.kvx", "notes\n");
+    ASSERT_EQ(truncate(Path("huge.kvx").toLocal8Bit().constData(), int64_t{16} << 30), 0);
+    m_pDialogs->m_szOpenName = Path("huge.kvx");
+    m_pForm->FileOpenButtonClick();
 
-    ASSERT_EQ(m_pDialogs->m_Warnings.size(), 4);
+    ASSERT_EQ(m_pDialogs->m_Warnings.size(), 5);
+    EXPECT_EQ(m_pDialogs->m_Warnings[4], "Datei zu gro\u00DF: " + Path("huge.kvx"));
     EXPECT_EQ(m_pDialogs->m_Warnings[0], "Fehler beim Laden von " + Path("bad.kvx") + " in Zeile 12");
     // An error at the end of a formula names it and shows that end.
     EXPECT_EQ(m_pDialogs->m_Warnings[1], "Fehler beim Laden von " + Path("func.kvx") +

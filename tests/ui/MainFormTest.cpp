@@ -472,6 +472,10 @@ TEST_F(MainForm, VariablesBoxEditsKeepTheEndOrTheCount)
         m_pForm->FunctionsSheet->StepEditors()->VariablesBoxSetEditText(4, 1, pszText);
         EXPECT_EQ(m_pForm->m_pCurrentStep->m_nCount[0], 50u) << pszText;
     }
+    // A count that would make the project too large to load again is refused with a word.
+    m_pForm->FunctionsSheet->StepEditors()->VariablesBoxSetEditText(4, 1, "4294967295");
+    EXPECT_EQ(m_pForm->m_pCurrentStep->m_nCount[0], 50u);
+    EXPECT_TRUE(m_pForm->StatusText().startsWith("Zu viele Werte"));
     CloseEditor(pVariables);
 
     // Max of a variable with count 0 first sets the count to 100.

@@ -97,6 +97,22 @@ TEST(Sampling, ValuesAreAccumulatedByRepeatedAddition)
     EXPECT_NEAR(dExpected, 10.0, 1e-9);
 }
 
+TEST(Sampling, LargestCountEndsTheWalk)
+{
+    // The index of a count of 4294967295 reaches 0xFFFFFFFF, and must not wrap on to 0.
+    CProject project;
+    SetRange(Step(project), 0, 0.0, 1.0, 0xFFFFFFFFu);
+    SetRange(Step(project), 1, 0.0, 1.0, 0xFFFFFFFFu);
+    CFuncVars vars;
+    vars.Reset(Step(project));
+    vars.m_nIndex[0] = 0xFFFFFFFEu;
+    vars.m_nIndex[1] = 0xFFFFFFFFu;
+    ASSERT_TRUE(vars.Advance());
+    EXPECT_EQ(vars.m_nIndex[0], 0xFFFFFFFFu);
+    EXPECT_FALSE(vars.Advance());
+    EXPECT_EQ(vars.m_pStep, nullptr);
+}
+
 TEST(Transform, EachModeMovesThePointItsWay)
 {
     CProject project;
