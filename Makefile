@@ -30,16 +30,16 @@ test: build
 # Core tests under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: deps
 	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKURVIX_SANITIZE=ON >/dev/null
-	cmake --build build-asan -j $(JOBS)
+	cmake --build build-asan -j $(JOBS) --target core_tests
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS) -L core
 
-# libFuzzer targets for the file readers and the compiler: make fuzz FUZZ_SECONDS=600
+# libFuzzer targets for the file readers, the compiler and the notes reader: make fuzz FUZZ_SECONDS=600
 FUZZ_SECONDS ?= 60
 fuzz: deps
 	@scripts/install-deps.sh scripts/packages-fuzz.txt
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKURVIX_FUZZ=ON >/dev/null
-	cmake --build build-fuzz -j $(JOBS) --target FuzzLoad FuzzCompile
+	cmake --build build-fuzz -j $(JOBS) --target FuzzLoad FuzzCompile FuzzRtf
 	scripts/fuzz.sh $(FUZZ_SECONDS)
 
 bench: build
