@@ -67,13 +67,13 @@ struct SRefRun {
         case OP_CONST: return Push(p->m_dConst);
         case OP_VAR: return Push(m_pSlots[p->m_nArg]);
         case OP_REF: {
-            const unsigned k = p->m_nArg % 10;
+            const unsigned k = ReferenceArgCount(p->m_nArg);
             double slots[FUNC_NSLOTS];
             std::memcpy(slots, m_pSlots, sizeof slots);
             m_nTop -= static_cast<int>(k);
             for (unsigned i = 0; i < k; ++i)
                 slots[3 + i] = m_dStack[m_nTop + static_cast<int>(i)];
-            CFuncTerm* pTerm = m_pProject ? m_pProject->GetFunction(p->m_nArg / 10) : nullptr;
+            CFuncTerm* pTerm = m_pProject ? m_pProject->GetFunction(ReferencedFunction(p->m_nArg)) : nullptr;
             if (!pTerm)
                 return false;
             const double* pValues = pTerm->Evaluate(slots, m_pProject);

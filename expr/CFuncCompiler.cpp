@@ -40,16 +40,16 @@ struct SWord {
 };
 
 const SWord g_Variables[] = {
-    {"x", OP_VAR, 0}, {"t", OP_VAR, 0}, {"u", OP_VAR, 1}, {"v", OP_VAR, 2},
-    {"a", OP_VAR, 3}, {"n", OP_VAR, 3}, {"b", OP_VAR, 4}, {"f", OP_VAR, 4}, {"fy", OP_VAR, 4},
-    {"fx", OP_VAR, 3}, {"c", OP_VAR, 5}, {"d", OP_VAR, 6},
+    {"x", OP_VAR, SLOT_X}, {"t", OP_VAR, SLOT_X}, {"u", OP_VAR, SLOT_U}, {"v", OP_VAR, SLOT_V},
+    {"a", OP_VAR, SLOT_A}, {"n", OP_VAR, SLOT_A}, {"b", OP_VAR, SLOT_B}, {"f", OP_VAR, SLOT_B},
+    {"fy", OP_VAR, SLOT_B}, {"fx", OP_VAR, SLOT_A}, {"c", OP_VAR, SLOT_C}, {"d", OP_VAR, SLOT_D},
 };
 
 const SWord g_Functions[] = {
-    {"sin", OP_SIN, 0}, {"cos", OP_COS, 0}, {"tan", OP_TAN, 0}, {"atan", OP_ATAN, 0},
-    {"asin", OP_ASIN, 0}, {"acos", OP_ACOS, 0}, {"ln", OP_LN, 0}, {"log", OP_LN, 0},
-    {"log10", OP_LOG10, 0}, {"exp", OP_EXP, 0}, {"int", OP_INT, 0}, {"frac", OP_FRAC, 0},
-    {"abs", OP_ABS, 0},
+#define KX_FUNCTION_WORD(NAME, VALUE, WORD, FN, ITEM) {WORD, OP_##NAME, 0},
+    KX_FUNCTION_LIST(KX_FUNCTION_WORD)
+#undef KX_FUNCTION_WORD
+    {"log", OP_LN, 0},  // a second name of ln
 };
 }  // namespace
 
@@ -79,7 +79,7 @@ void CFuncCompiler::Compile()
 CFuncNode* CFuncCompiler::Emit(uint32_t nOp, double dConst, uint32_t nArg)
 {
     const SOpcodeInfo& info = g_OpcodeInfo[nOp];
-    const int nPops = nOp == OP_REF ? static_cast<int>(nArg % 10) : info.m_nPops;
+    const int nPops = nOp == OP_REF ? static_cast<int>(ReferenceArgCount(nArg)) : info.m_nPops;
     if (m_nDepth - nPops + info.m_nPushes > static_cast<int>(FUNC_STACK))
         m_Parser.Error(FuncMessage::TooComplex);
     m_nDepth += info.m_nPushes - nPops;
@@ -296,7 +296,7 @@ void CFuncCompiler::Name()
         m_Parser.NextToken();
         Emit(nOp);
         if (nOp != OP_UNDEF)  // every a, b, c, d has a random number of its own in the cache
-            m_Term.m_bDirectVar |= std::bitset<FUNC_NSLOTS>(0x78);
+            m_Term.m_bDirectVar |= std::bitset<FUNC_NSLOTS>(1u << SLOT_A | 1u << SLOT_B | 1u << SLOT_C | 1u << SLOT_D);
         return;
     }
     if (const unsigned nFunction = ReferenceNumber(pszName)) {
@@ -327,7 +327,7 @@ void CFuncCompiler::Reference(unsigned nFunction)
         m_Parser.NextToken();
         Leave();
     }
-    Emit(OP_REF, 0.0, 10 * nFunction + nArgs);
+    Emit(OP_REF, 0.0, PackReference(nFunction, nArgs));
     auto& refs = m_Term.m_DirectRefs;
     if (std::find(refs.begin(), refs.end(), nFunction) == refs.end())
         refs.push_back(nFunction);

@@ -38,7 +38,7 @@ void CFuncListing::ListItem(const CFuncNode* pNode, std::string& text, long nRoo
         std::snprintf(szItem, sizeof szItem, "%c ", "xuvabcd"[pNode->m_nArg % FUNC_NSLOTS]);
         break;
     case OP_REF:
-        std::snprintf(szItem, sizeof szItem, "f%u[%u] ", pNode->m_nArg / 10, pNode->m_nArg % 10);
+        std::snprintf(szItem, sizeof szItem, "f%u[%u] ", ReferencedFunction(pNode->m_nArg), ReferenceArgCount(pNode->m_nArg));
         break;
     case OP_COND: {
         const size_t nStart = text.size();
@@ -79,6 +79,6 @@ std::string CFuncListing::Statistics(uint32_t nHits, uint32_t nMisses, uint32_t 
 {
     char szText[256];
     std::snprintf(szText, sizeof szText, "%u hits\n%u misses\n%u items\n%u peak hash usage\n%3.1f avg hash usage\n",
-                  nHits, nMisses, nItems, nPeak, nTotal * 0.0009765625);
+                  nHits, nMisses, nItems, nPeak, nTotal / double(CValueCache::CACHE_BUCKETS));
     return szText;
 }

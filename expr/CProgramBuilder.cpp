@@ -16,7 +16,7 @@
 // multiplication by its reciprocal, and a < b is b > a, all to the bit.
 
 namespace {
-bool IsUnary(uint32_t nOp) { return (nOp >= OP_SIN && nOp <= OP_FRAC) || nOp == OP_ABS; }
+bool IsUnary(uint32_t nOp) { return IsFunctionOpcode(nOp); }
 bool IsBinary(uint32_t nOp) { return (nOp >= OP_ADD && nOp <= OP_POW) || (nOp >= OP_GT && nOp <= OP_LE) || nOp == OP_AND || nOp == OP_OR; }
 bool IsArithmetic(uint32_t nOp) { return nOp >= OP_ADD && nOp <= OP_DIV; }
 bool IsComparison(uint32_t nOp) { return nOp >= OP_GT && nOp <= OP_LE; }
@@ -25,18 +25,11 @@ bool IsComparison(uint32_t nOp) { return nOp >= OP_GT && nOp <= OP_LE; }
 uint8_t UnaryExec(uint32_t nOp)
 {
     switch (nOp) {
-    case OP_SIN: return X_SIN;
-    case OP_COS: return X_COS;
-    case OP_TAN: return X_TAN;
-    case OP_ASIN: return X_ASIN;
-    case OP_ACOS: return X_ACOS;
-    case OP_ATAN: return X_ATAN;
-    case OP_LN: return X_LN;
-    case OP_LOG10: return X_LOG10;
-    case OP_EXP: return X_EXP;
-    case OP_INT: return X_INT;
-    case OP_FRAC: return X_FRAC;
-    default: return X_ABS;
+#define KX_UNARY_EXEC(NAME, VALUE, WORD, FN, ITEM) \
+    case OP_##NAME: return X_##NAME;
+        KX_FUNCTION_LIST(KX_UNARY_EXEC)
+#undef KX_UNARY_EXEC
+    default: return X_UNDEF;  // not a function: IsUnary is false
     }
 }
 
@@ -107,20 +100,11 @@ bool IsPowerOfTwo(double c)
 // The value of an operation on constants, exactly as a run computes it; false where undefined.
 bool FoldUnary(uint32_t nOp, double a, double& r)
 {
-    using namespace FuncOps;
     switch (nOp) {
-    case OP_SIN: return Sin(a, r);
-    case OP_COS: return Cos(a, r);
-    case OP_TAN: return Tan(a, r);
-    case OP_ASIN: return Asin(a, r);
-    case OP_ACOS: return Acos(a, r);
-    case OP_ATAN: return Atan(a, r);
-    case OP_LN: return Ln(a, r);
-    case OP_LOG10: return Log10(a, r);
-    case OP_EXP: return Exp(a, r);
-    case OP_INT: return Int(a, r);
-    case OP_FRAC: return Frac(a, r);
-    case OP_ABS: return Abs(a, r);
+#define KX_FOLD_UNARY(NAME, VALUE, WORD, FN, ITEM) \
+    case OP_##NAME: return FuncOps::FN(a, r);
+        KX_FUNCTION_LIST(KX_FOLD_UNARY)
+#undef KX_FOLD_UNARY
     default: return false;
     }
 }
@@ -185,7 +169,7 @@ bool CProgramBuilder::Trees(const CFuncNode* pNode, std::vector<STree*>& stack)
         if (nOp == OP_CONST || nOp == OP_VAR || nOp == OP_RANDOM || nOp == OP_RAND || nOp == OP_UNDEF)
             nKids = 0;
         else if (nOp == OP_REF)
-            nKids = pNode->m_nArg % 10;
+            nKids = ReferenceArgCount(pNode->m_nArg);
         else if (nOp == OP_COND || IsUnary(nOp))
             nKids = 1;
         else if (IsBinary(nOp))
@@ -262,7 +246,7 @@ void CProgramBuilder::Emit(const STree* p)
     case OP_REF:
         for (unsigned i = 0; i < p->m_nKids; ++i)
             Emit(p->m_pKids[i]);
-        Add(X_REF, p->m_nArg % 10, p->m_nArg / 10);
+        Add(X_REF, ReferenceArgCount(p->m_nArg), ReferencedFunction(p->m_nArg));
         return;
     case OP_COND: {
         const size_t nElse = EmitJumpUnless(p->m_pKids[0]);
@@ -397,7 +381,7 @@ void CProgramBuilder::EmitList(const CFuncNode* pNode)
                 Add(X_VAR, pNode->m_nArg);
             }
             break;
-        case OP_REF: Add(X_REF, pNode->m_nArg % 10, pNode->m_nArg / 10); break;
+        case OP_REF: Add(X_REF, ReferenceArgCount(pNode->m_nArg), ReferencedFunction(pNode->m_nArg)); break;
         case OP_RANDOM: Add(X_RANDOM); break;
         case OP_RAND: Add(X_RAND); break;
         case OP_UNDEF: Add(X_UNDEF); break;

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "expr/SkipBlanks.h"
+
 struct EFuncError {
     const char* m_pszMessage;
     int32_t m_nPosition;  // 0-based index into the text the compiler received
@@ -12,9 +14,7 @@ struct EFuncError {
     // leading blanks) from the error on, at most nMax characters; empty at or past its end.
     std::string Excerpt(const std::string& szTyped, size_t nMax = 999) const
     {
-        const size_t nFirst = szTyped.find_first_not_of(' ');
-        const size_t nPos = nFirst == std::string::npos ? szTyped.size()
-                                                        : nFirst + static_cast<size_t>(m_nPosition < 0 ? 0 : m_nPosition);
+        const size_t nPos = LeadingBlanks(szTyped) + static_cast<size_t>(m_nPosition < 0 ? 0 : m_nPosition);
         return nPos < szTyped.size() ? szTyped.substr(nPos, nMax) : std::string();
     }
 };

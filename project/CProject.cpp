@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "expr/SkipBlanks.h"
 #include "project/CProjectReader.h"
 #include "project/CProjectWriter.h"
 #include "project/Fatal.h"
@@ -12,12 +13,6 @@ constexpr uint32_t g_Palette[CProject::PALETTE_SIZE] = {
     0xC0C0C0, 0xFF0000, 0x00FF00, 0xFFFF00, 0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF,
 };
 
-const char* SkipBlanks(const char* pszText)
-{
-    while (*pszText == ' ')
-        ++pszText;
-    return pszText;
-}
 }  // namespace
 
 CProject::CProject() : m_pPalette(g_Palette)

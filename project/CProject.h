@@ -18,6 +18,10 @@ inline constexpr const char* g_OptionKeys[OPT_COUNT] = {"xmin", "xmax", "ymin", 
                                                         "xgrid", "ygrid", "bgcolor", "trmode"};
 
 // Bits of m_nFlags. FLAG_BREAKPOLES came later: older programs keep the bit as read and ignore it.
+// The values of the option trmode (a double: a value between two modes is read truncated, one
+// outside them is no mode; "active" is any value above TRMODE_NONE).
+enum ETransformMode : int { TRMODE_UNKNOWN = -1, TRMODE_NONE = 0, TRMODE_USER = 1, TRMODE_POLAR = 2 };
+
 enum EFlag : unsigned {
     FLAG_XAUTO, FLAG_YAUTO, FLAG_XGRID, FLAG_YGRID, FLAG_SHOWAXIS, FLAG_PROPORTIONAL, FLAG_TRANSFORMGRID,
     FLAG_BREAKPOLES

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "expr/SkipBlanks.h"
 #include "project/CCodePage.h"
 #include "project/CFileMessage.h"
 #include "project/CLineReader.h"
@@ -41,8 +42,7 @@ std::string LowerExtension(const char* pszFileName)
 // The text as the compiler received it, which the error's position counts in.
 std::string WithoutLeadingBlanks(const std::string& szText)
 {
-    const size_t nFirst = szText.find_first_not_of(' ');
-    return nFirst == std::string::npos ? std::string() : szText.substr(nFirst);
+    return szText.substr(LeadingBlanks(szText));
 }
 
 bool SameNoCase(const std::string& szText, const char* pszWord)

@@ -47,12 +47,6 @@ CPictureExport::EFormat CPictureExport::FormatOf(const std::string& szPath)
     return EFormat::Unknown;
 }
 
-bool CPictureExport::NothingToDraw(const CProject& project)
-{
-    const double* pOptions = project.m_dOptions;
-    return pOptions[OPT_XMIN] == pOptions[OPT_XMAX] || pOptions[OPT_YMIN] == pOptions[OPT_YMAX];
-}
-
 void CPictureExport::Paint(CProject& project, QPainter& painter, int32_t nWidth, int32_t nHeight,
                            bool bVector, const std::function<bool()>& onStepDone)
 {
@@ -61,7 +55,7 @@ void CPictureExport::Paint(CProject& project, QPainter& painter, int32_t nWidth,
     CFuncVars grid;
     grid.SetupView(&project, project.m_pFirstStep, nWidth, nHeight, 0, 0);
     CRenderer::DrawGrid(grid, canvas);
-    if (NothingToDraw(project)) {
+    if (CViewRange::NothingToDraw(project)) {
         // The page draws no curves then; the steps still pass, each leaving the same picture.
         for (CAnimationStep* pStep = project.m_pFirstStep; pStep; pStep = pStep->m_pNext) {
             canvas.Flush();
@@ -94,7 +88,7 @@ bool CPictureExport::Export(CProject& project, const std::string& szPath, int32_
         CAtomicFile file(szPath);  // before the work, so that a bad name fails at once
         CAtomicDevice device(file);
         CViewRange::DetermineRange(project);
-        bNothingToDraw = NothingToDraw(project);
+        bNothingToDraw = CViewRange::NothingToDraw(project);
         if (!device.open(QIODevice::WriteOnly) || !WritePicture(project, device, FormatOf(szPath), nWidth, nHeight)) {
             file.Finish();  // the cause of a failed write, where there was one
             throw ELoadSaveError{0, EFileCause::WriteError};
@@ -180,7 +174,7 @@ bool CPictureExport::ExportFrames(CProject& project, const std::string& szDir, i
         if (!MakePath(szDir))
             throw ELoadSaveError{0, CFileMessage::FromErrno(errno, true)};
         CViewRange::DetermineRange(project);
-        bNothingToDraw = NothingToDraw(project);
+        bNothingToDraw = CViewRange::NothingToDraw(project);
         QImage image(nWidth, nHeight, QImage::Format_RGB32);
         if (image.isNull())
             throw ELoadSaveError{0, EFileCause::WriteError};

@@ -33,8 +33,6 @@ public:
     // of each step (false stops the drawing).
     static void Paint(CProject& project, QPainter& painter, int32_t nWidth, int32_t nHeight,
                       bool bVector, const std::function<bool()>& onStepDone);
-    static bool NothingToDraw(const CProject& project);
-
 private:
     static bool WritePicture(CProject& project, QIODevice& device, EFormat eFormat, int32_t nWidth,
                              int32_t nHeight);

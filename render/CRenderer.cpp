@@ -41,7 +41,7 @@ bool SeparatedByPole(const CFuncVars& vars, CFuncTerm& term, unsigned i, unsigne
     if (k == nValues)
         return false;
     CFuncVars probe(vars);
-    const bool bTransform = vars.m_pProject->m_dOptions[OPT_TRMODE] > 0.0;
+    const bool bTransform = vars.m_pProject->m_dOptions[OPT_TRMODE] > TRMODE_NONE;
     const auto Place = [&](double t, const double* pValues, CCurveAnalysis::SProbe& p) {
         double x = nValues == 1 ? t : pValues[0];
         double y = nValues == 1 ? pValues[0] : pValues[1];
@@ -128,7 +128,7 @@ bool CRenderer::DrawSample(CFuncVars& vars, CCanvas& canvas, int32_t nPenMultipl
             pTerm->UpdateDependencies();
         bool bSkip = false;
         for (unsigned v = 0; v < FUNC_NVARS; ++v) {
-            if (!pTerm->GetDepVar()[v] && !pTerm->GetDepVar()[v + FUNC_NVARS] && !bAtStart[v])
+            if (!pTerm->GetDepVar()[v] && !pTerm->GetDepVar()[SLOT_A + v] && !bAtStart[v])
                 bSkip = true;
         }
         if (bSkip)
@@ -209,7 +209,7 @@ void CRenderer::DrawGrid(CFuncVars& vars, CCanvas& canvas)
     const double gy = std::fabs(pOptions[OPT_YGRID]);
     const double fx = gx * 0.1;
     const double fy = gy * 0.1;
-    const bool bTg = pOptions[OPT_TRMODE] > 0.0 && (nFlags & (1u << FLAG_TRANSFORMGRID));
+    const bool bTg = pOptions[OPT_TRMODE] > TRMODE_NONE && (nFlags & (1u << FLAG_TRANSFORMGRID));
     const int32_t nLeft = Clamp32(vars.m_nViewLeft);
     const int32_t nTop = Clamp32(vars.m_nViewTop);
     const int32_t nRight = Clamp32(int64_t{vars.m_nViewLeft} + vars.m_nViewWidth);

@@ -11,6 +11,7 @@
 #include <iterator>
 
 #include "project/CProject.h"
+#include "project/CProjectWriter.h"
 #include "project/ELoadSaveError.h"
 #include "ui/CAnsi.h"
 #include "ui/TMainForm.h"
@@ -162,19 +163,17 @@ void CDebugPage::DebugSheetEnter()
 
 void CDebugPage::WriteDump()
 {
-    CProject& project = *m_Form.m_pDocument;
+    const CProject& project = *m_Form.m_pDocument;
     const std::string szPath = DumpPath();
-    // The dump is not the user's file: what is unsaved stays unsaved.
-    const bool bModified = project.m_bModified;
+    // The dump is not the user's file: written by the writer alone, it leaves what is unsaved
+    // unsaved.
     try {
-        project.Save(szPath.c_str());
+        CProjectWriter::Save(project, szPath.c_str());
     } catch (const ELoadSaveError&) {
-        project.m_bModified = bModified;
         DebugProjectDump->clear();
         m_Form.ShowStatus("Fehler beim Speichern");
         return;
     }
-    project.m_bModified = bModified;
     std::ifstream file(szPath, std::ios::binary);
     const std::string szDump((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     DebugProjectDump->setPlainText(ViewText(szDump));

@@ -10,6 +10,7 @@
 #include "render/CQtCanvas.h"
 #include "render/CRenderer.h"
 #include "view/CFuncVars.h"
+#include "view/CViewRange.h"
 
 namespace {
 constexpr double CM_PER_INCH_INVERSE = 0.3937007874015748;  // 1 / 2.54
@@ -70,7 +71,7 @@ void CGraphPrint::Draw(CProject& project, QPainter& painter, const SPrintLayout&
                        static_cast<uint32_t>(layout.m_nTop));
         CRenderer::DrawGrid(vars, canvas);
         // The screen draws no curves on a view it cannot map; neither does the paper.
-        if (!CPictureExport::NothingToDraw(project)) {
+        if (!CViewRange::NothingToDraw(project)) {
             vars.Reset(project.m_pFirstStep);  // the grid used the value slots
             for (;;) {
                 if (pScreenJob && pScreenJob->m_nSamples < vars.m_nSamples)

@@ -181,8 +181,7 @@ void CGraphicsPage::CancelRange()
 void CGraphicsPage::StartJob()
 {
     CProject& project = *m_Form.m_pDocument;
-    const double* pOptions = project.m_dOptions;
-    if (pOptions[OPT_XMIN] != pOptions[OPT_XMAX] && pOptions[OPT_YMIN] != pOptions[OPT_YMAX]) {
+    if (!CViewRange::NothingToDraw(project)) {
         m_Form.ShowStatus("Zeichne...");
         m_pDrawVars = std::make_unique<CFuncVars>();
         m_pDrawVars->SetupView(&project, project.m_pFirstStep, Width(), Height(), 0, 0);

@@ -180,7 +180,7 @@ void COptionsPage::FillOptionsPage()
     PolesBox->setChecked(nFlags & 1u << FLAG_BREAKPOLES);
     ShowBackgroundColor();
     TransformEdit->setText(project.m_pTransform ? Ansi::ToQString(project.m_pTransform->GetText()) : QString());
-    TransformEdit->setEnabled(pOptions[OPT_TRMODE] == 1);
+    TransformEdit->setEnabled(pOptions[OPT_TRMODE] == TRMODE_USER);
     const double dMode = std::trunc(pOptions[OPT_TRMODE]);
     TransformBox->setCurrentIndex(dMode >= 0 && dMode < TransformBox->count() ? static_cast<int>(dMode) : -1);
     m_Form.m_bUpdating = false;
@@ -252,7 +252,7 @@ void COptionsPage::TransformBoxChange()
     if (m_Form.m_bUpdating)
         return;
     m_Form.m_pDocument->SetOption(OPT_TRMODE, TransformBox->currentIndex());
-    TransformEdit->setEnabled(m_Form.m_pDocument->m_dOptions[OPT_TRMODE] == 1);
+    TransformEdit->setEnabled(m_Form.m_pDocument->m_dOptions[OPT_TRMODE] == TRMODE_USER);
 }
 
 void COptionsPage::TransformEditChange()

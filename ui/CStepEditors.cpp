@@ -10,6 +10,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <tuple>
 
@@ -405,7 +406,7 @@ void CStepEditors::VariablesBoxSetEditText(int nColumn, int nRow, const QString&
     case 3: pStep->SetStep(v, x); break;
     case 4:
         // A count must fit its unsigned 32-bit field; anything else is ignored like bad text.
-        if (x < 0 || std::trunc(x) > 4294967295.0)
+        if (x < 0 || std::trunc(x) > static_cast<double>(std::numeric_limits<uint32_t>::max()))
             return;
         if (CProjectLimits::TotalSamplesWith(*m_Form.m_pDocument, pStep, v, static_cast<uint32_t>(std::trunc(x))) >
             PROJECT_MAX_SAMPLES) {

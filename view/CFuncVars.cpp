@@ -37,16 +37,16 @@ CFuncVars::CFuncVars(const CFuncVars& other)
 }
 
 namespace {
-// trmode truncated toward zero; -1 for every value that is no known mode (NaN included).
-int TransformMode(double dMode)
+// trmode truncated toward zero; TRMODE_UNKNOWN for every other value (NaN included).
+ETransformMode TransformMode(double dMode)
 {
     if (dMode > -1.0 && dMode < 1.0)
-        return 0;
+        return TRMODE_NONE;
     if (dMode >= 1.0 && dMode < 2.0)
-        return 1;
+        return TRMODE_USER;
     if (dMode >= 2.0 && dMode < 3.0)
-        return 2;
-    return -1;
+        return TRMODE_POLAR;
+    return TRMODE_UNKNOWN;
 }
 }  // namespace
 
@@ -56,7 +56,7 @@ void CFuncVars::Reset(CAnimationStep* pStep)
         m_nIndex[i] = 0;
         const double dStart = pStep ? pStep->m_dMin[i] : 0.0;
         m_dValue[i] = dStart;
-        m_dValue[i + FUNC_NVARS] = dStart;
+        m_dValue[SLOT_A + i] = dStart;
     }
     m_nSamples = 0;
     m_bFirstSample = true;
@@ -74,13 +74,13 @@ bool CFuncVars::Advance()
             ++m_nIndex[i];
             // Repeated addition, not start + k * increment: the picture depends on the rounding.
             m_dValue[i] += m_pStep->m_dStep[i];
-            m_dValue[i + FUNC_NVARS] = m_dValue[i];
+            m_dValue[SLOT_A + i] = m_dValue[i];
             ++m_nSamples;
             m_bFirstSample = false;
             return true;
         }
         m_dValue[i] = m_pStep->m_dMin[i];
-        m_dValue[i + FUNC_NVARS] = m_dValue[i];
+        m_dValue[SLOT_A + i] = m_dValue[i];
         m_nIndex[i] = 0;
     }
     m_bFirstSample = true;
@@ -89,7 +89,7 @@ bool CFuncVars::Advance()
         for (unsigned i = 0; i < FUNC_NVARS; ++i) {
             m_nIndex[i] = 0;
             m_dValue[i] = m_pStep->m_dMin[i];
-            m_dValue[i + FUNC_NVARS] = m_dValue[i];
+            m_dValue[SLOT_A + i] = m_dValue[i];
         }
     }
     return m_pStep != nullptr;
@@ -98,9 +98,9 @@ bool CFuncVars::Advance()
 bool CFuncVars::TransformPoint(double& x, double& y) const
 {
     switch (TransformMode(m_pProject->m_dOptions[OPT_TRMODE])) {
-    case 0:
+    case TRMODE_NONE:
         return true;
-    case 1: {
+    case TRMODE_USER: {
         CFuncTerm* pTerm = m_pProject->m_pTransform.get();
         if (!pTerm)
             return false;
@@ -109,8 +109,8 @@ bool CFuncVars::TransformPoint(double& x, double& y) const
         double dSlots[FUNC_NSLOTS];
         for (unsigned i = 0; i < FUNC_NSLOTS; ++i)
             dSlots[i] = m_dValue[i];
-        dSlots[3] = x;
-        dSlots[4] = y;
+        dSlots[SLOT_A] = x;  // fx
+        dSlots[SLOT_B] = y;  // fy
         const double* pValues = pTerm->Evaluate(dSlots, m_pProject);
         if (!pValues) {
             x = 0.0;
@@ -125,7 +125,7 @@ bool CFuncVars::TransformPoint(double& x, double& y) const
         }
         return true;
     }
-    case 2: {
+    case TRMODE_POLAR: {
         const double dX = y * std::cos(x);
         const double dY = y * std::sin(x);
         x = dX;
@@ -186,7 +186,7 @@ int32_t CFuncVars::ToPixel(double d)
 bool CFuncVars::MapPoint(double x, double y, int32_t& nX, int32_t& nY, bool bTransform) const
 {
     bool bOk = true;
-    if (bTransform && m_pProject->m_dOptions[OPT_TRMODE] > 0.0)
+    if (bTransform && m_pProject->m_dOptions[OPT_TRMODE] > TRMODE_NONE)
         bOk = TransformPoint(x, y);
     nX = ToPixel((x - m_dOriginX) * m_dScaleX);
     nY = ToPixel((y - m_dOriginY) * m_dScaleY);

@@ -18,7 +18,7 @@ CRangeWalk::CRangeWalk(CProject& project)
       m_bXAuto(project.m_nFlags & (1u << FLAG_XAUTO)),
       m_bYAuto(project.m_nFlags & (1u << FLAG_YAUTO))
 {
-    if (!m_bXAuto && !m_bYAuto && !(project.m_dOptions[OPT_TRMODE] > 0.0)) {
+    if (!m_bXAuto && !m_bYAuto && !(project.m_dOptions[OPT_TRMODE] > TRMODE_NONE)) {
         m_bDone = true;
         return;
     }

@@ -61,3 +61,9 @@ bool CViewRange::ZoomView(CProject& project, double dFactor, uint32_t nWidth, ui
     project.SetOption(OPT_YMAX, dCy + dHalfH);
     return true;
 }
+
+bool CViewRange::NothingToDraw(const CProject& project)
+{
+    const double* pOptions = project.m_dOptions;
+    return pOptions[OPT_XMIN] == pOptions[OPT_XMAX] || pOptions[OPT_YMIN] == pOptions[OPT_YMAX];
+}

@@ -15,4 +15,6 @@ public:
     // would leave a pixel narrower than a few steps of the numbers' resolution changes nothing
     // and returns false.
     static bool ZoomView(CProject& project, double dFactor, uint32_t nWidth, uint32_t nHeight);
+    // The range cannot be mapped ("Nichts zu zeichnen!"): no curve is drawn, on any surface.
+    static bool NothingToDraw(const CProject& project);
 };
