@@ -565,12 +565,14 @@ void TMainForm::ExportButtonClick()
     m_pHistory->NoteChanges();
     auto pCopy = CUndoHistory::Copy(*m_pDocument);
     bool bNothingToDraw = false;
+    EFileCause eCause = EFileCause::WriteError;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const bool bOk = pCopy && CPictureExport::Export(*pCopy, QFile::encodeName(szName).toStdString(), size.width(),
-                                                     size.height(), bNothingToDraw);
+                                                     size.height(), bNothingToDraw, &eCause);
     QApplication::restoreOverrideCursor();
     if (!bOk)
-        m_pDialogs->Warning(this, "Fehler beim Exportieren von " + szName);
+        m_pDialogs->Warning(this, QString::fromStdString(CFileMessage::Save(
+                                      szName.toStdString(), {0, eCause}, ("Fehler beim Exportieren von " + szName).toStdString())));
     else if (bNothingToDraw)
         ShowStatus("Nichts zu zeichnen!");
 }

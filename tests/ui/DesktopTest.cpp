@@ -412,7 +412,9 @@ TEST_F(Desktop, PictureExportIsTheCommandLinePictureAtTheChosenSize)
 
     m_pDialogs->m_szPictureName = "/nonexistent-dir/x.png";
     m_pForm->ExportButtonClick();
-    EXPECT_EQ(m_pDialogs->m_Warnings.size(), 1);
+    ASSERT_EQ(m_pDialogs->m_Warnings.size(), 1);
+    EXPECT_EQ(m_pDialogs->m_Warnings[0], "Fehler beim Exportieren von /nonexistent-dir/x.png\n"
+                                         "Ordner nicht gefunden: /nonexistent-dir/x.png");
 }
 
 // Run also with QT_SCALE_FACTOR=2: the picture has the screen's pixels, its lines their widths.
