@@ -34,6 +34,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/ExprCheck.h"
 #include "expr/CFuncTerm.h"
 #include "project/CProject.h"
 #if __has_include(<valgrind/callgrind.h>)
@@ -45,10 +46,6 @@
 #define KX_COUNT_OFF()
 #endif
 #include "view/CFuncVars.h"
-
-// ExprCheck.cpp: the flat program against the code list, the cache against its chains.
-long CheckProgramAgainstCodeList(long nFormulas);
-long CheckCacheAgainstChains(long nSteps);
 
 namespace {
 

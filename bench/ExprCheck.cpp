@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/ExprCheck.h"
 #include "expr/CFuncNode.h"
 #include "expr/CFuncRandom.h"
 #include "expr/CFuncTerm.h"
