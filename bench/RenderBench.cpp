@@ -4,12 +4,14 @@
 //   kurvix_bench_render --smoke    every benchmark once on 10^4 samples
 #include <benchmark/benchmark.h>
 
+#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <cstring>
 #include <vector>
 
 #include "project/CProject.h"
+#include "render/CPictureExport.h"
 #include "render/CQtCanvas.h"
 #include "render/CRenderer.h"
 #include "view/CFuncVars.h"
@@ -61,10 +63,41 @@ void BM_DrawSamples(benchmark::State& state)
         benchmark::Counter(double(g_nCount + 1) * state.iterations(), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_DrawSamples)->Arg(1)->Arg(2)->ArgName("width")->Unit(benchmark::kMillisecond);
+
+// What kurvix --export does between loading and writing the file: the range, then background,
+// grid and every sample into a 584 x 387 picture; the sample count is the argument (scaled down
+// by --smoke).
+void BM_ExportPass(benchmark::State& state)
+{
+    const uint32_t nCount = g_nCount == 1000000 ? static_cast<uint32_t>(state.range(0))
+                                                : static_cast<uint32_t>(state.range(0) / 1000);
+    CProject project;
+    project.SetFunction(1, "sin(x)*x^2");
+    CAnimationStep* pStep = project.m_pFirstStep;
+    pStep->m_bVisible[0] = true;
+    pStep->m_dMin[0] = -10.0;
+    pStep->m_dStep[0] = 20.0 / nCount;
+    pStep->m_nCount[0] = nCount;
+    QImage image(584, 387, QImage::Format_RGB32);
+    for (auto _ : state) {
+        CViewRange::DetermineRange(project);
+        QPainter painter(&image);
+        CPictureExport::Paint(project, painter, 584, 387, false, nullptr);
+    }
+    state.counters["samples/s"] =
+        benchmark::Counter(double(nCount + 1) * state.iterations(), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_ExportPass)->Arg(100000)->Arg(1000000)->Arg(10000000)->ArgName("samples")
+    ->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    // The labels of the grid need fonts, and fonts an application; no display is needed.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    int nArgc = 1;
+    QGuiApplication application(nArgc, argv);
     std::vector<char*> args;
     for (int i = 0; i < argc; ++i) {
         if (i > 0 && !std::strcmp(argv[i], "--smoke"))
