@@ -14,7 +14,7 @@
 #include "project/CProjectWriter.h"
 #include "project/ELoadSaveError.h"
 #include "ui/CAnsi.h"
-#include "ui/TMainForm.h"
+#include "ui/CPageFrame.h"
 
 namespace {
 QLabel* Caption(const QString& szText, QWidget* pParent)
@@ -36,7 +36,7 @@ QString ViewText(const std::string& szAnsi)
 }
 }  // namespace
 
-CDebugPage::CDebugPage(TMainForm& form) : m_Form(form)
+CDebugPage::CDebugPage(CPageFrame& frame) : m_Frame(frame)
 {
     setObjectName("DebugSheet");
     const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
@@ -141,7 +141,7 @@ QString CDebugPage::StatisticsText(const std::string& szCore)
 void CDebugPage::DebugSheetEnter()
 {
     // Also a fresh document (Neu, Öffnen) comes through here: nothing of the old one stays.
-    CProject& project = *m_Form.m_pDocument;
+    CProject& project = m_Frame.Document();
     const QList<QListWidgetItem*> selected = DebugFunctionSelect->selectedItems();
     const QString szSelected = selected.isEmpty() ? QString() : selected.first()->text();
     DebugFunctionSelect->blockSignals(true);
@@ -163,7 +163,7 @@ void CDebugPage::DebugSheetEnter()
 
 void CDebugPage::WriteDump()
 {
-    const CProject& project = *m_Form.m_pDocument;
+    const CProject& project = m_Frame.Document();
     const std::string szPath = DumpPath();
     // The dump is not the user's file: written by the writer alone, it leaves what is unsaved
     // unsaved.
@@ -171,7 +171,7 @@ void CDebugPage::WriteDump()
         CProjectWriter::Save(project, szPath.c_str());
     } catch (const ELoadSaveError&) {
         DebugProjectDump->clear();
-        m_Form.ShowStatus("Fehler beim Speichern");
+        m_Frame.ShowStatus("Fehler beim Speichern");
         return;
     }
     std::ifstream file(szPath, std::ios::binary);
@@ -184,7 +184,7 @@ void CDebugPage::DebugFunctionSelectChange()
     const QList<QListWidgetItem*> selected = DebugFunctionSelect->selectedItems();
     if (selected.isEmpty())
         return;
-    CProject& project = *m_Form.m_pDocument;
+    CProject& project = m_Frame.Document();
     const std::string szEntry = selected.first()->text().toStdString();
     unsigned nFunction = 0;
     CFuncTerm* pTerm;

@@ -8,12 +8,12 @@ class QLabel;
 class QListWidget;
 class QPlainTextEdit;
 class CFuncTerm;
-class TMainForm;
+class CPageFrame;
 
 class CDebugPage : public QWidget {
     Q_OBJECT
 public:
-    explicit CDebugPage(TMainForm& form);
+    explicit CDebugPage(CPageFrame& frame);
 
     void DebugSheetEnter();
     void DebugFunctionSelectChange();
@@ -36,5 +36,5 @@ public:
 private:
     void WriteDump();
 
-    TMainForm& m_Form;
+    CPageFrame& m_Frame;
 };

@@ -13,11 +13,11 @@
 #include "ui/CAnsi.h"
 #include "ui/CEditGrid.h"
 #include "ui/CGridDelegate.h"
+#include "ui/CPageFrame.h"
 #include "ui/CStepEditors.h"
-#include "ui/CStylePopupMenu.h"
-#include "ui/TMainForm.h"
+#include "ui/CUpdateGuard.h"
 
-CFunctionsPage::CFunctionsPage(TMainForm& form) : m_Form(form)
+CFunctionsPage::CFunctionsPage(CPageFrame& frame) : m_Frame(frame)
 {
     setObjectName("FunctionsSheet");
     m_pFunctionsGrid = new CEditGrid(static_cast<int>(MAX_FUNCTIONS), 2, this);
@@ -41,7 +41,7 @@ CFunctionsPage::CFunctionsPage(TMainForm& form) : m_Form(form)
     grid.horizontalHeader()->setMinimumSectionSize(1);
     grid.setColumnWidth(0, nLabelWidth);
     grid.horizontalHeader()->setStretchLastSection(true);
-    m_pDelegate = new CGridDelegate(form, CGridDelegate::FunctionsGrid, &grid);
+    m_pDelegate = new CGridDelegate(frame, CGridDelegate::FunctionsGrid, &grid);
     m_pDelegate->SetEditTextHandler(
         [this](int nRow, int nColumn, const QString& szText) { FunctionsGridSetEditText(nColumn, nRow, szText); });
     m_pDelegate->SetCellErrorHandler([this](int nRow, int nColumn) { return nColumn == 1 ? FormulaError(nRow) : QString(); });
@@ -57,7 +57,8 @@ CFunctionsPage::CFunctionsPage(TMainForm& form) : m_Form(form)
     m_Errors.resize(MAX_FUNCTIONS);
     grid.viewport()->installEventFilter(this);
 
-    m_pStepEditors = new CStepEditors(form, this);
+    m_pStepEditors = new CStepEditors(frame, this);
+    connect(m_pStepEditors, &CStepEditors::StepShown, this, [this] { m_pFunctionsGrid->viewport()->update(); });
 
     auto* pLayout = new QVBoxLayout(this);
     pLayout->setContentsMargins(8, 8, 8, 4);
@@ -73,19 +74,18 @@ QTableWidget* CFunctionsPage::VariablesBox() const
 
 void CFunctionsPage::FillFunctionsGrid()
 {
-    m_Form.m_bUpdating = true;
+    const CUpdateGuard guard(m_Frame);
     QTableWidget& grid = *m_pFunctionsGrid;
     grid.setRowCount(static_cast<int>(MAX_FUNCTIONS));
     for (unsigned r = 0; r < MAX_FUNCTIONS; ++r) {
         auto* pLabel = new QTableWidgetItem(QString("f%1").arg(r + 1));
         pLabel->setFlags(Qt::ItemIsEnabled);
         grid.setItem(static_cast<int>(r), 0, pLabel);
-        const CFuncTerm* pTerm = m_Form.m_pDocument->GetFunction(r + 1);
+        const CFuncTerm* pTerm = m_Frame.Document().GetFunction(r + 1);
         grid.setItem(static_cast<int>(r), 1, new QTableWidgetItem(pTerm ? Ansi::ToQString(pTerm->GetText()) : QString()));
     }
     std::fill(m_Errors.begin(), m_Errors.end(), QString());
     grid.viewport()->update();
-    m_Form.m_bUpdating = false;
 }
 
 QString CFunctionsPage::FormulaError(int nRow) const
@@ -126,18 +126,18 @@ void CFunctionsPage::FormResize()
 
 void CFunctionsPage::FunctionsGridSetEditText(int, int nRow, const QString& szText)
 {
-    if (m_Form.m_bUpdating)
+    if (m_Frame.IsUpdating())
         return;
     const std::string szAnsi = Ansi::FromQString(szText, Ansi::FORMULA_REPLACEMENT);
     try {
-        m_Form.m_pDocument->SetFunction(static_cast<unsigned>(nRow + 1), szAnsi.c_str());
-        m_Form.ShowStatus(QString());
+        m_Frame.Document().SetFunction(static_cast<unsigned>(nRow + 1), szAnsi.c_str());
+        m_Frame.ShowStatus(QString());
         SetError(nRow, QString());
     } catch (const EFuncError& error) {
         const QString szExcerpt = Ansi::Excerpt(szText, error.m_nPosition);
         const QString szMessage =
             Ansi::ToQString(error.m_pszMessage) + " in f" + QString::number(nRow + 1) + " bei: " + szExcerpt;
-        m_Form.ShowStatus(szMessage);
+        m_Frame.ShowStatus(szMessage);
         // The tooltip is read later, away from the typing: an error at the end shows that end.
         int nStart = 0;
         while (nStart < szText.size() && szText[nStart] == ' ')
@@ -164,7 +164,7 @@ bool CFunctionsPage::FunctionsGridMouseDown(const QPoint& pos)
     if (pos.x() >= grid.columnWidth(0))
         return false;
     const int nMenuBar = QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight);
-    m_Form.StylePopupMenu->Popup(&grid, grid.viewport()->mapToGlobal(QPoint(pos.x() + 4, pos.y() + nMenuBar)));
+    m_Frame.PopupStyleMenu(&grid, grid.viewport()->mapToGlobal(QPoint(pos.x() + 4, pos.y() + nMenuBar)));
     return true;
 }
 

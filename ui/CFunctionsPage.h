@@ -8,12 +8,12 @@
 class QTableWidget;
 class CGridDelegate;
 class CStepEditors;
-class TMainForm;
+class CPageFrame;
 
 class CFunctionsPage : public QWidget {
     Q_OBJECT
 public:
-    explicit CFunctionsPage(TMainForm& form);
+    explicit CFunctionsPage(CPageFrame& frame);
 
     QTableWidget* FunctionsGrid() const { return m_pFunctionsGrid; }
     CStepEditors* StepEditors() const { return m_pStepEditors; }
@@ -40,7 +40,7 @@ protected:
 private:
     void SetError(int nRow, const QString& szMessage);
 
-    TMainForm& m_Form;
+    CPageFrame& m_Frame;
     QTableWidget* m_pFunctionsGrid;
     CGridDelegate* m_pDelegate;
     CStepEditors* m_pStepEditors;

@@ -9,10 +9,10 @@
 
 #include "project/CProject.h"
 #include "render/CQtCanvas.h"
-#include "ui/TMainForm.h"
+#include "ui/CPageFrame.h"
 
-CGridDelegate::CGridDelegate(TMainForm& form, EGrid grid, QObject* pParent)
-    : QStyledItemDelegate(pParent), m_Form(form), m_Grid(grid)
+CGridDelegate::CGridDelegate(CPageFrame& frame, EGrid grid, QObject* pParent)
+    : QStyledItemDelegate(pParent), m_Frame(frame), m_Grid(grid)
 {
 }
 
@@ -108,11 +108,11 @@ void CGridDelegate::DrawLabelCell(QPainter& painter, const QRect& rect, int nRow
             const int nSampleLeft = nLeft + 2;
             const int nSampleRight = nSampleLeft + (nBottom - nTop) - 8;
             const int c = ((nTop + 4) + (nBottom - 4)) / 2;
-            const CAnimationStep* pStep = m_Form.m_pCurrentStep;
+            const CAnimationStep* pStep = m_Frame.CurrentStep();
             if (pStep && nRow >= 0 && nRow < static_cast<int>(MAX_FUNCTIONS) && pStep->m_bVisible[nRow]) {
                 const int w = static_cast<int>(std::min<uint32_t>(pStep->m_nWidth[nRow], 64));
                 const uint32_t k = pStep->m_nColor[nRow];
-                const CProject& project = *m_Form.m_pDocument;
+                const CProject& project = m_Frame.Document();
                 canvas.SetPenColor(0x000000);
                 canvas.SetBrushColor(k < static_cast<uint32_t>(project.m_nPaletteSize) ? project.m_pPalette[k] : 0);
                 canvas.Rectangle(nSampleLeft, c - (w + 2) / 2, nSampleRight, c + (w + 3) / 2);

@@ -5,7 +5,7 @@
 #include <functional>
 
 class CCanvas;
-class TMainForm;
+class CPageFrame;
 
 class CGridDelegate : public QStyledItemDelegate {
     Q_OBJECT
@@ -17,7 +17,7 @@ public:
     // its tooltip.
     using CellErrorHandler = std::function<QString(int nRow, int nColumn)>;
 
-    CGridDelegate(TMainForm& form, EGrid grid, QObject* pParent);
+    CGridDelegate(CPageFrame& frame, EGrid grid, QObject* pParent);
 
     void SetEditTextHandler(EditTextHandler handler) { m_OnEditText = std::move(handler); }
     void SetEditDoneHandler(EditDoneHandler handler) { m_OnEditDone = std::move(handler); }
@@ -40,7 +40,7 @@ private:
                        bool bError) const;
     QString CellError(const QModelIndex& index) const;
 
-    TMainForm& m_Form;
+    CPageFrame& m_Frame;
     EGrid m_Grid;
     EditTextHandler m_OnEditText;
     EditDoneHandler m_OnEditDone;

@@ -3,16 +3,16 @@
 #include <QPrinter>
 #include <QTextDocument>
 #include <QTextEdit>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "project/CProject.h"
 #include "ui/CAnsi.h"
+#include "ui/CPageFrame.h"
 #include "ui/CRtfReader.h"
+#include "ui/CUpdateGuard.h"
 #include "ui/CUserDialogs.h"
-#include "ui/TMainForm.h"
 
-CNotesPage::CNotesPage(TMainForm& form) : m_Form(form)
+CNotesPage::CNotesPage(CPageFrame& frame) : m_Frame(frame)
 {
     setObjectName("NotesSheet");
     NotesEdit = new QTextEdit(this);
@@ -54,23 +54,22 @@ void CNotesPage::ReadNotes(const std::string& szNotes, QTextDocument& document)
 
 void CNotesPage::NotesEditChange()
 {
-    if (m_Form.m_bUpdating)
+    if (m_Frame.IsUpdating())
         return;
     // Notes are no change to the project's content: the modified flag stays as it is.
-    m_Form.m_pDocument->m_pszNotes = NotesText(*NotesEdit->document());
+    m_Frame.Document().m_pszNotes = NotesText(*NotesEdit->document());
 }
 
 void CNotesPage::FillNotesEditor()
 {
-    m_Form.m_bUpdating = true;
-    const std::optional<std::string>& pszNotes = m_Form.m_pDocument->m_pszNotes;
+    const CUpdateGuard guard(m_Frame);
+    const std::optional<std::string>& pszNotes = m_Frame.Document().m_pszNotes;
     if (!pszNotes)
         NotesEdit->clear();
     else
         ReadNotes(*pszNotes, *NotesEdit->document());
     // Filling is no edit that undo could take back.
     NotesEdit->document()->clearUndoRedoStacks();
-    m_Form.m_bUpdating = false;
 }
 
 bool CNotesPage::ShowsNotes() const
@@ -82,7 +81,7 @@ void CNotesPage::FontButtonClick()
 {
     // The platform's font dialog has no colour; the selection keeps its own.
     QFont font = NotesEdit->currentCharFormat().font();
-    if (!m_Form.m_pDialogs->Font(this, font))
+    if (!m_Frame.Dialogs().Font(this, font))
         return;
     QTextCharFormat format;
     format.setFont(font);
@@ -107,12 +106,14 @@ void CNotesPage::Print(QPrinter& printer, const QString& szTitle)
 
 void CNotesPage::NotesSheetEnter()
 {
-    for (QToolButton* pButton : {m_Form.FontButton, m_Form.CopyButton, m_Form.PasteButton, m_Form.PrintButton})
-        pButton->setEnabled(true);
+    for (const CPageFrame::ECommand eCommand : {CPageFrame::COMMAND_FONT, CPageFrame::COMMAND_COPY,
+                                                CPageFrame::COMMAND_PASTE, CPageFrame::COMMAND_PRINT})
+        m_Frame.EnableCommand(eCommand, true);
 }
 
 void CNotesPage::NotesSheetExit()
 {
-    for (QToolButton* pButton : {m_Form.FontButton, m_Form.CopyButton, m_Form.PasteButton, m_Form.PrintButton})
-        pButton->setEnabled(false);
+    for (const CPageFrame::ECommand eCommand : {CPageFrame::COMMAND_FONT, CPageFrame::COMMAND_COPY,
+                                                CPageFrame::COMMAND_PASTE, CPageFrame::COMMAND_PRINT})
+        m_Frame.EnableCommand(eCommand, false);
 }

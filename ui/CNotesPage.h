@@ -9,12 +9,12 @@
 class QPrinter;
 class QTextDocument;
 class QTextEdit;
-class TMainForm;
+class CPageFrame;
 
 class CNotesPage : public QWidget {
     Q_OBJECT
 public:
-    explicit CNotesPage(TMainForm& form);
+    explicit CNotesPage(CPageFrame& frame);
 
     void NotesEditChange();
     void FillNotesEditor();
@@ -38,5 +38,5 @@ public:
     QTextEdit* NotesEdit;
 
 private:
-    TMainForm& m_Form;
+    CPageFrame& m_Frame;
 };

@@ -18,8 +18,8 @@
 #include "render/CRenderer.h"
 #include "ui/CAnsi.h"
 #include "ui/CColorBox.h"
-#include "ui/CStylePopupMenu.h"
-#include "ui/TMainForm.h"
+#include "ui/CPageFrame.h"
+#include "ui/CUpdateGuard.h"
 
 namespace {
 QLineEdit* NumberEdit(const char* pszName, QWidget* pParent, int nMinWidth)
@@ -50,7 +50,7 @@ QString Number(double dValue)
 }
 }  // namespace
 
-COptionsPage::COptionsPage(TMainForm& form) : m_Form(form)
+COptionsPage::COptionsPage(CPageFrame& frame) : m_Frame(frame)
 {
     setObjectName("OptionsSheet");
 
@@ -156,10 +156,10 @@ COptionsPage::COptionsPage(TMainForm& form) : m_Form(form)
 
 void COptionsPage::FillOptionsPage()
 {
-    const CProject& project = *m_Form.m_pDocument;
+    const CProject& project = m_Frame.Document();
     const double* pOptions = project.m_dOptions;
     const uint32_t nFlags = project.m_nFlags;
-    m_Form.m_bUpdating = true;
+    const CUpdateGuard guard(m_Frame);
     XminEdit->setText(Number(pOptions[OPT_XMIN]));
     XmaxEdit->setText(Number(pOptions[OPT_XMAX]));
     XminEdit->setEnabled(!(nFlags & 1u << FLAG_XAUTO));
@@ -183,12 +183,11 @@ void COptionsPage::FillOptionsPage()
     TransformEdit->setEnabled(pOptions[OPT_TRMODE] == TRMODE_USER);
     const double dMode = std::trunc(pOptions[OPT_TRMODE]);
     TransformBox->setCurrentIndex(dMode >= 0 && dMode < TransformBox->count() ? static_cast<int>(dMode) : -1);
-    m_Form.m_bUpdating = false;
 }
 
 void COptionsPage::ShowBackgroundColor()
 {
-    const CProject& project = *m_Form.m_pDocument;
+    const CProject& project = m_Frame.Document();
     const double dIndex = std::trunc(project.m_dOptions[OPT_BGCOLOR]);
     // An index from a file outside the palette shows as black rather than reading past it.
     const bool bInPalette = dIndex >= 0 && dIndex < project.m_nPaletteSize;
@@ -197,14 +196,14 @@ void COptionsPage::ShowBackgroundColor()
 
 void COptionsPage::RangeEditChange()
 {
-    if (m_Form.m_bUpdating)
+    if (m_Frame.IsUpdating())
         return;
     double dValues[4];
     const QLineEdit* edits[4] = {XminEdit, XmaxEdit, YminEdit, YmaxEdit};
-    const double* pOptions = m_Form.m_pDocument->m_dOptions;
+    const double* pOptions = m_Frame.Document().m_dOptions;
     for (int i = 0; i < 4; ++i) {
         if (!ScanNumber(*edits[i], dValues[i])) {
-            m_Form.ShowStatus("Ung\u00FCltiger Wertebereich!");
+            m_Frame.ShowStatus("Ung\u00FCltiger Wertebereich!");
             return;
         }
         // A field that still shows the document's value, rounded to the digits shown, keeps
@@ -213,29 +212,29 @@ void COptionsPage::RangeEditChange()
             dValues[i] = pOptions[OPT_XMIN + i];
     }
     for (unsigned i = 0; i < 4; ++i)
-        m_Form.m_pDocument->SetOption(OPT_XMIN + i, dValues[i]);
-    m_Form.ShowStatus(QString());
+        m_Frame.Document().SetOption(OPT_XMIN + i, dValues[i]);
+    m_Frame.ShowStatus(QString());
 }
 
 void COptionsPage::GridEditChange()
 {
-    if (m_Form.m_bUpdating)
+    if (m_Frame.IsUpdating())
         return;
     double dX, dY;
     if (!ScanNumber(*GridXEdit, dX) || !ScanNumber(*GridYEdit, dY)) {
-        m_Form.ShowStatus("Ung\u00FCltige Gitter-Angaben!");
+        m_Frame.ShowStatus("Ung\u00FCltige Gitter-Angaben!");
         return;
     }
-    m_Form.m_pDocument->SetOption(OPT_XGRID, dX);
-    m_Form.m_pDocument->SetOption(OPT_YGRID, dY);
-    m_Form.ShowStatus(QString());
+    m_Frame.Document().SetOption(OPT_XGRID, dX);
+    m_Frame.Document().SetOption(OPT_YGRID, dY);
+    m_Frame.ShowStatus(QString());
 }
 
 void COptionsPage::FlagChange()
 {
-    if (m_Form.m_bUpdating)
+    if (m_Frame.IsUpdating())
         return;
-    CProject& project = *m_Form.m_pDocument;
+    CProject& project = m_Frame.Document();
     project.SetFlag(FLAG_XAUTO, XAutoBox->isChecked());
     project.SetFlag(FLAG_YAUTO, YAutoBox->isChecked());
     project.SetFlag(FLAG_XGRID, XGridBox->isChecked());
@@ -249,22 +248,22 @@ void COptionsPage::FlagChange()
 
 void COptionsPage::TransformBoxChange()
 {
-    if (m_Form.m_bUpdating)
+    if (m_Frame.IsUpdating())
         return;
-    m_Form.m_pDocument->SetOption(OPT_TRMODE, TransformBox->currentIndex());
-    TransformEdit->setEnabled(m_Form.m_pDocument->m_dOptions[OPT_TRMODE] == TRMODE_USER);
+    m_Frame.Document().SetOption(OPT_TRMODE, TransformBox->currentIndex());
+    TransformEdit->setEnabled(m_Frame.Document().m_dOptions[OPT_TRMODE] == TRMODE_USER);
 }
 
 void COptionsPage::TransformEditChange()
 {
-    if (m_Form.m_bUpdating)
+    if (m_Frame.IsUpdating())
         return;
     const std::string szAnsi = Ansi::FromQString(TransformEdit->text(), Ansi::FORMULA_REPLACEMENT);
     try {
-        m_Form.m_pDocument->SetTransform(szAnsi.c_str());
-        m_Form.ShowStatus(QString());
+        m_Frame.Document().SetTransform(szAnsi.c_str());
+        m_Frame.ShowStatus(QString());
     } catch (const EFuncError& error) {
-        m_Form.ShowStatus(Ansi::ToQString(error.m_pszMessage) + " in Transformationsterm bei: " +
+        m_Frame.ShowStatus(Ansi::ToQString(error.m_pszMessage) + " in Transformationsterm bei: " +
                           Ansi::Excerpt(TransformEdit->text(), error.m_nPosition));
     }
 }
@@ -272,5 +271,5 @@ void COptionsPage::TransformEditChange()
 void COptionsPage::BackgroundColorBoxMouseDown()
 {
     const int nMenuBar = QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight);
-    m_Form.StylePopupMenu->Popup(m_pBackgroundColorBox, m_pBackgroundColorBox->mapToGlobal(QPoint(4, nMenuBar)));
+    m_Frame.PopupStyleMenu(m_pBackgroundColorBox, m_pBackgroundColorBox->mapToGlobal(QPoint(4, nMenuBar)));
 }

@@ -6,12 +6,12 @@ class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class CColorBox;
-class TMainForm;
+class CPageFrame;
 
 class COptionsPage : public QWidget {
     Q_OBJECT
 public:
-    explicit COptionsPage(TMainForm& form);
+    explicit COptionsPage(CPageFrame& frame);
 
     void FillOptionsPage();
     void ShowBackgroundColor();
@@ -42,6 +42,6 @@ public:
     QLineEdit* TransformEdit;
 
 private:
-    TMainForm& m_Form;
+    CPageFrame& m_Frame;
     CColorBox* m_pBackgroundColorBox;
 };

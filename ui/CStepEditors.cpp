@@ -22,9 +22,10 @@
 #include "ui/CEditGrid.h"
 #include "ui/CFunctionsPage.h"
 #include "ui/CGridDelegate.h"
+#include "ui/CPageFrame.h"
 #include "ui/CToolIcons.h"
 #include "ui/CUpDown.h"
-#include "ui/TMainForm.h"
+#include "ui/CUpdateGuard.h"
 
 namespace {
 QString Number(double dValue)
@@ -57,7 +58,7 @@ QString TooManySamples()
 }
 }  // namespace
 
-CStepEditors::CStepEditors(TMainForm& form, QWidget* pParent) : QWidget(pParent), m_Form(form)
+CStepEditors::CStepEditors(CPageFrame& frame, QWidget* pParent) : QWidget(pParent), m_Frame(frame)
 {
     const QFontMetrics metrics(font());
 
@@ -83,7 +84,7 @@ CStepEditors::CStepEditors(TMainForm& form, QWidget* pParent) : QWidget(pParent)
         nWidth += widths[c];
     }
     vars.setFixedSize(nWidth, 4 * nRowHeight + 1);
-    auto* pVarsDelegate = new CGridDelegate(form, CGridDelegate::VariablesBox, &vars);
+    auto* pVarsDelegate = new CGridDelegate(frame, CGridDelegate::VariablesBox, &vars);
     pVarsDelegate->SetEditTextHandler(
         [this](int nRow, int nColumn, const QString& szText) { VariablesBoxSetEditText(nColumn, nRow, szText); });
     vars.setItemDelegate(pVarsDelegate);
@@ -146,16 +147,14 @@ CStepEditors::CStepEditors(TMainForm& form, QWidget* pParent) : QWidget(pParent)
     steps.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     steps.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     steps.horizontalHeader()->setStretchLastSection(true);
-    auto* pStepsDelegate = new CGridDelegate(form, CGridDelegate::StepsBox, &steps);
+    auto* pStepsDelegate = new CGridDelegate(frame, CGridDelegate::StepsBox, &steps);
     pStepsDelegate->SetEditTextHandler(
         [this](int nRow, int, const QString& szText) { StepsBoxSetEditText(nRow, szText); });
     pStepsDelegate->SetEditDoneHandler([this](int nRow, int) {
         // Once editing ends the row shows the name as stored (cut to its 39 characters).
         if (QTableWidgetItem* pItem = m_pStepsBox->item(nRow, 0)) {
-            const bool bUpdating = m_Form.m_bUpdating;
-            m_Form.m_bUpdating = true;
+            const CUpdateGuard guard(m_Frame);
             pItem->setText(StepLabel(nRow));
-            m_Form.m_bUpdating = bUpdating;
         }
     });
     steps.setItemDelegate(pStepsDelegate);
@@ -234,7 +233,7 @@ void CStepEditors::FormResize()
 
 QString CStepEditors::StepLabel(int nRow) const
 {
-    const CAnimationStep* pStep = m_Form.m_pDocument->m_pFirstStep;
+    const CAnimationStep* pStep = m_Frame.Document().m_pFirstStep;
     for (int i = 0; pStep && i < nRow; ++i)
         pStep = pStep->m_pNext;
     return pStep && pStep->m_szName[0] ? Ansi::ToQString(pStep->m_szName) : DefaultLabel(nRow);
@@ -243,25 +242,25 @@ QString CStepEditors::StepLabel(int nRow) const
 void CStepEditors::FillStepsBox()
 {
     int nCount = 0;
-    for (const CAnimationStep* pStep = m_Form.m_pDocument->m_pFirstStep; pStep; pStep = pStep->m_pNext)
+    for (const CAnimationStep* pStep = m_Frame.Document().m_pFirstStep; pStep; pStep = pStep->m_pNext)
         ++nCount;
-    m_Form.m_pCurrentStep = nullptr;
+    m_Frame.SetCurrentStep(nullptr);
     m_bFillingSteps = true;
-    const bool bUpdating = m_Form.m_bUpdating;
-    m_Form.m_bUpdating = true;
-    m_pStepsBox->setRowCount(nCount);
-    for (int i = 0; i < nCount; ++i)
-        m_pStepsBox->setItem(i, 0, new QTableWidgetItem(StepLabel(i)));
-    m_Form.m_bUpdating = bUpdating;
+    {
+        const CUpdateGuard guard(m_Frame);
+        m_pStepsBox->setRowCount(nCount);
+        for (int i = 0; i < nCount; ++i)
+            m_pStepsBox->setItem(i, 0, new QTableWidgetItem(StepLabel(i)));
+    }
     m_bFillingSteps = false;
 }
 
 void CStepEditors::SelectStep(int nPosition)
 {
-    CAnimationStep* pStep = m_Form.m_pDocument->m_pFirstStep;
+    CAnimationStep* pStep = m_Frame.Document().m_pFirstStep;
     for (int i = 0; pStep && i < nPosition; ++i)
         pStep = pStep->m_pNext;
-    m_Form.m_pCurrentStep = pStep;
+    m_Frame.SetCurrentStep(pStep);
     if (!pStep)
         nPosition = 0;
     if (m_pStepsBox->currentRow() != nPosition) {
@@ -274,7 +273,7 @@ void CStepEditors::SelectStep(int nPosition)
 
 void CStepEditors::WriteRangeCells(int nRow, int nSkipColumn)
 {
-    const CAnimationStep* pStep = m_Form.m_pCurrentStep;
+    const CAnimationStep* pStep = m_Frame.CurrentStep();
     const unsigned v = static_cast<unsigned>(nRow - 1);
     const QString texts[5] = {QString(), Number(pStep->m_dMin[v]), Number(pStep->GetMax(v)), Number(pStep->m_dStep[v]),
                               QString::number(pStep->m_nCount[v])};
@@ -285,7 +284,7 @@ void CStepEditors::WriteRangeCells(int nRow, int nSkipColumn)
 
 void CStepEditors::FillStepEditors()
 {
-    const CAnimationStep* pStep = m_Form.m_pCurrentStep;
+    const CAnimationStep* pStep = m_Frame.CurrentStep();
     if (!pStep) {
         for (QWidget* pWidget : {static_cast<QWidget*>(m_pVariablesBox), static_cast<QWidget*>(SameRangeBox),
                                  static_cast<QWidget*>(ConnectPointsBox), static_cast<QWidget*>(SpeedEdit),
@@ -293,12 +292,12 @@ void CStepEditors::FillStepEditors()
             pWidget->setEnabled(false);
         return;
     }
-    m_Form.m_bUpdating = true;
-    m_Form.FunctionsSheet->FunctionsGrid()->viewport()->update();
+    const CUpdateGuard guard(m_Frame);
+    emit StepShown();
     m_pVariablesBox->setEnabled(!pStep->m_bSameRange);
     for (int r = 1; r <= 3; ++r)
         WriteRangeCells(r, 0);
-    const bool bNotFirst = pStep != m_Form.m_pDocument->m_pFirstStep;
+    const bool bNotFirst = pStep != m_Frame.Document().m_pFirstStep;
     SameRangeBox->setEnabled(bNotFirst);
     SameRangeBox->setChecked(pStep->m_bSameRange && bNotFirst);
     ConnectPointsBox->setEnabled(true);
@@ -307,7 +306,6 @@ void CStepEditors::FillStepEditors()
     SpeedEdit->setText(QString::number(pStep->m_nSpeed));
     WaitEdit->setEnabled(true);
     WaitEdit->setText(QString::number(pStep->m_nWait));
-    m_Form.m_bUpdating = false;
 }
 
 void CStepEditors::StepsBoxClick()
@@ -319,29 +317,29 @@ void CStepEditors::StepsBoxClick()
 
 void CStepEditors::StepsBoxSetEditText(int nRow, const QString& szText)
 {
-    CAnimationStep* pStep = m_Form.m_pCurrentStep;
-    if (m_Form.m_bUpdating || !pStep || szText == DefaultLabel(nRow))
+    CAnimationStep* pStep = m_Frame.CurrentStep();
+    if (m_Frame.IsUpdating() || !pStep || szText == DefaultLabel(nRow))
         return;
     const std::string szName = Ansi::FromQString(szText).substr(0, CAnimationStep::NAME_SIZE - 1);
     if (szName != pStep->m_szName) {
-        m_Form.m_pDocument->m_bModified = true;
+        m_Frame.Document().m_bModified = true;
         pStep->SetName(szName);
     }
 }
 
 void CStepEditors::InsertStepButtonClick()
 {
-    CAnimationStep* pStep = m_Form.m_pCurrentStep;
+    CAnimationStep* pStep = m_Frame.CurrentStep();
     if (!pStep)
         return;
     // A file with more steps or samples would not load again.
-    CProject& project = *m_Form.m_pDocument;
+    CProject& project = m_Frame.Document();
     uint32_t nSteps = 0;
     for (const CAnimationStep* p = project.m_pFirstStep; p; p = p->m_pNext)
         ++nSteps;
     if (nSteps >= PROJECT_MAX_STEPS ||
         CProjectLimits::TotalSamples(project) + CProjectLimits::StepSamples(pStep->m_nCount) > PROJECT_MAX_SAMPLES) {
-        m_Form.ShowStatus(nSteps >= PROJECT_MAX_STEPS ? TooManySteps() : TooManySamples());
+        m_Frame.ShowStatus(nSteps >= PROJECT_MAX_STEPS ? TooManySteps() : TooManySamples());
         return;
     }
     const int nRow = m_pStepsBox->currentRow();
@@ -352,13 +350,13 @@ void CStepEditors::InsertStepButtonClick()
 
 void CStepEditors::DeleteStepButtonClick()
 {
-    CAnimationStep* pStep = m_Form.m_pCurrentStep;
+    CAnimationStep* pStep = m_Frame.CurrentStep();
     if (!pStep)
         return;
     const int nRow = m_pStepsBox->currentRow();
-    CProject& project = *m_Form.m_pDocument;
+    CProject& project = m_Frame.Document();
     project.DeleteStep(pStep);
-    m_Form.m_pCurrentStep = nullptr;
+    m_Frame.SetCurrentStep(nullptr);
     if (!project.m_pFirstStep)
         project.InsertStep(std::make_unique<CAnimationStep>(), nullptr);
     FillStepsBox();
@@ -367,32 +365,32 @@ void CStepEditors::DeleteStepButtonClick()
 
 void CStepEditors::MoveStepUpButtonClick()
 {
-    CAnimationStep* pStep = m_Form.m_pCurrentStep;
+    CAnimationStep* pStep = m_Frame.CurrentStep();
     if (!pStep || !pStep->m_pPrev)
         return;
     const int nRow = m_pStepsBox->currentRow();
     CAnimationStep* pPrev = pStep->m_pPrev;
-    m_Form.m_pDocument->MoveStep(pStep, pPrev);
+    m_Frame.Document().MoveStep(pStep, pPrev);
     FillStepsBox();
     SelectStep(nRow - 1);
 }
 
 void CStepEditors::MoveStepDownButtonClick()
 {
-    CAnimationStep* pStep = m_Form.m_pCurrentStep;
+    CAnimationStep* pStep = m_Frame.CurrentStep();
     if (!pStep || !pStep->m_pNext)
         return;
     const int nRow = m_pStepsBox->currentRow();
     CAnimationStep* pAfter = pStep->m_pNext->m_pNext;
-    m_Form.m_pDocument->MoveStep(pStep, pAfter);
+    m_Frame.Document().MoveStep(pStep, pAfter);
     FillStepsBox();
     SelectStep(nRow + 1);
 }
 
 void CStepEditors::VariablesBoxSetEditText(int nColumn, int nRow, const QString& szText)
 {
-    CAnimationStep* pStep = m_Form.m_pCurrentStep;
-    if (!pStep || nColumn < 1 || nColumn > 4 || nRow < 1 || nRow > 3 || m_Form.m_bUpdating)
+    CAnimationStep* pStep = m_Frame.CurrentStep();
+    if (!pStep || nColumn < 1 || nColumn > 4 || nRow < 1 || nRow > 3 || m_Frame.IsUpdating())
         return;
     const std::string szAnsi = Ansi::FromQString(szText);
     CScanText scan(szAnsi);
@@ -408,33 +406,32 @@ void CStepEditors::VariablesBoxSetEditText(int nColumn, int nRow, const QString&
         // A count must fit its unsigned 32-bit field; anything else is ignored like bad text.
         if (x < 0 || std::trunc(x) > static_cast<double>(std::numeric_limits<uint32_t>::max()))
             return;
-        if (CProjectLimits::TotalSamplesWith(*m_Form.m_pDocument, pStep, v, static_cast<uint32_t>(std::trunc(x))) >
+        if (CProjectLimits::TotalSamplesWith(m_Frame.Document(), pStep, v, static_cast<uint32_t>(std::trunc(x))) >
             PROJECT_MAX_SAMPLES) {
-            m_Form.ShowStatus(TooManySamples());
+            m_Frame.ShowStatus(TooManySamples());
             return;
         }
         pStep->SetCount(v, static_cast<uint32_t>(std::trunc(x)));
         break;
     }
-    m_Form.m_bUpdating = true;
+    const CUpdateGuard guard(m_Frame);
     WriteRangeCells(nRow, nColumn);
-    m_Form.m_bUpdating = false;
 }
 
 void CStepEditors::SameRangeBoxClick()
 {
-    if (m_Form.m_bUpdating || !m_Form.m_pCurrentStep)
+    if (m_Frame.IsUpdating() || !m_Frame.CurrentStep())
         return;
-    m_Form.m_pCurrentStep->SetSameRange(SameRangeBox->isChecked());
+    m_Frame.CurrentStep()->SetSameRange(SameRangeBox->isChecked());
     FillStepEditors();
 }
 
 void CStepEditors::ConnectPointsBoxClick()
 {
-    if (m_Form.m_bUpdating || !m_Form.m_pCurrentStep)
+    if (m_Frame.IsUpdating() || !m_Frame.CurrentStep())
         return;
-    m_Form.m_pCurrentStep->m_bConnect = ConnectPointsBox->isChecked();
-    m_Form.m_pDocument->m_bModified = true;
+    m_Frame.CurrentStep()->m_bConnect = ConnectPointsBox->isChecked();
+    m_Frame.Document().m_bModified = true;
 }
 
 uint32_t CStepEditors::PacingValue(const QLineEdit& edit, const CUpDown& upDown)
@@ -448,13 +445,13 @@ uint32_t CStepEditors::PacingValue(const QLineEdit& edit, const CUpDown& upDown)
 
 void CStepEditors::PacingEditChange(const QLineEdit& edit, const CUpDown& upDown, uint32_t CAnimationStep::*pField)
 {
-    CAnimationStep* pStep = m_Form.m_pCurrentStep;
-    if (!pStep || m_Form.m_bUpdating)
+    CAnimationStep* pStep = m_Frame.CurrentStep();
+    if (!pStep || m_Frame.IsUpdating())
         return;
     const uint32_t nValue = PacingValue(edit, upDown);
     if (nValue != pStep->*pField) {
         pStep->*pField = nValue;
-        m_Form.m_pDocument->m_bModified = true;
+        m_Frame.Document().m_bModified = true;
     }
 }
 

@@ -10,12 +10,12 @@ class QToolButton;
 class CAnimationStep;
 class CGridDelegate;
 class CUpDown;
-class TMainForm;
+class CPageFrame;
 
 class CStepEditors : public QWidget {
     Q_OBJECT
 public:
-    CStepEditors(TMainForm& form, QWidget* pParent);
+    CStepEditors(CPageFrame& frame, QWidget* pParent);
 
     QTableWidget* VariablesBox() const { return m_pVariablesBox; }
     QTableWidget* StepsBox() const { return m_pStepsBox; }
@@ -50,6 +50,10 @@ public:
     QToolButton* MoveStepDownButton;
     QToolButton* RunButton;
 
+signals:
+    // A step's editors were filled: the functions grid shows that step's styles.
+    void StepShown();
+
 private:
     QToolButton* AddStepButton(QWidget* pParent, const char* pszName, const QString& szHint, int nIcon);
     void WriteRangeCells(int nRow, int nSkipColumn);
@@ -59,7 +63,7 @@ private:
     static uint32_t PacingValue(const QLineEdit& edit, const CUpDown& upDown);
     void PacingEditChange(const QLineEdit& edit, const CUpDown& upDown, uint32_t CAnimationStep::*pField);
 
-    TMainForm& m_Form;
+    CPageFrame& m_Frame;
     QTableWidget* m_pVariablesBox;
     QTableWidget* m_pStepsBox;
     bool m_bFillingSteps = false;

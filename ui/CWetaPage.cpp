@@ -3,16 +3,15 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QTableWidget>
-#include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
 
 #include "project/CProject.h"
 #include "render/CValueTable.h"
 #include "ui/CAnsi.h"
-#include "ui/TMainForm.h"
+#include "ui/CPageFrame.h"
 
-CWetaPage::CWetaPage(TMainForm& form) : m_Form(form)
+CWetaPage::CWetaPage(CPageFrame& frame) : m_Frame(frame)
 {
     setObjectName("WetaSheet");
     WetaGrid = new QTableWidget(this);
@@ -57,10 +56,10 @@ void CWetaPage::SetSize(int nColumns, int nRows)
 
 void CWetaPage::WetaSheetEnter()
 {
-    CAnimationStep* pStep = m_Form.m_pCurrentStep;
+    CAnimationStep* pStep = m_Frame.CurrentStep();
     if (pStep) {
         CValueTable table;
-        table.Build(*m_Form.m_pDocument, pStep);
+        table.Build(m_Frame.Document(), pStep);
         const int nRows = static_cast<int>(table.m_Cells.size());
         const int nColumns = static_cast<int>(table.m_Cells[0].size());
         WetaGrid->setUpdatesEnabled(false);
@@ -81,7 +80,7 @@ void CWetaPage::WetaSheetEnter()
         WetaGrid->setUpdatesEnabled(true);
         WetaInfo->setText(InfoText(*pStep, nRows - 1));
     }
-    m_Form.CopyButton->setEnabled(true);
+    m_Frame.EnableCommand(CPageFrame::COMMAND_COPY, true);
 }
 
 void CWetaPage::FitColumns()
@@ -103,7 +102,7 @@ void CWetaPage::FitColumns()
 QString CWetaPage::InfoText(const CAnimationStep& step, int nRows) const
 {
     int nPosition = 1, nSteps = 0;
-    for (const CAnimationStep* p = m_Form.m_pDocument->m_pFirstStep; p; p = p->m_pNext) {
+    for (const CAnimationStep* p = m_Frame.Document().m_pFirstStep; p; p = p->m_pNext) {
         ++nSteps;
         if (p == &step)
             nPosition = nSteps;
@@ -129,7 +128,7 @@ void CWetaPage::WetaSheetExit()
 {
     SetSize(1, 2);
     WetaInfo->clear();
-    m_Form.CopyButton->setEnabled(false);
+    m_Frame.EnableCommand(CPageFrame::COMMAND_COPY, false);
 }
 
 QString CWetaPage::GridText() const

@@ -9,12 +9,12 @@
 class QLabel;
 class QTableWidget;
 class CAnimationStep;
-class TMainForm;
+class CPageFrame;
 
 class CWetaPage : public QWidget {
     Q_OBJECT
 public:
-    explicit CWetaPage(TMainForm& form);
+    explicit CWetaPage(CPageFrame& frame);
 
     void WetaSheetEnter();
     void WetaSheetExit();
@@ -31,5 +31,5 @@ private:
     void FitColumns();
     QString InfoText(const CAnimationStep& step, int nRows) const;
 
-    TMainForm& m_Form;
+    CPageFrame& m_Frame;
 };

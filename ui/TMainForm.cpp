@@ -267,6 +267,17 @@ void TMainForm::FormCreate(const QString& szFileName)
         PageControl->setCurrentIndex(nPage);
 }
 
+void TMainForm::EnableCommand(ECommand eCommand, bool bEnabled)
+{
+    QToolButton* const pButtons[] = {CopyButton, PasteButton, PrintButton, FontButton};  // by ECommand
+    pButtons[eCommand]->setEnabled(bEnabled);
+}
+
+void TMainForm::PopupStyleMenu(QWidget* pControl, const QPoint& pos)
+{
+    StylePopupMenu->Popup(pControl, pos);
+}
+
 void TMainForm::ShowStatus(const QString& szText)
 {
     if (StatusBar1Panel->text() == szText)

@@ -7,6 +7,7 @@
 #include "ui/CDebugPage.h"
 #include "ui/CGraphicsPage.h"
 #include "ui/CNotesPage.h"
+#include "ui/CPageFrame.h"
 #include "ui/CWetaPage.h"
 
 class QKeySequence;
@@ -26,7 +27,7 @@ class CStylePopupMenu;
 class CUndoHistory;
 class CUserDialogs;
 
-class TMainForm : public QMainWindow {
+class TMainForm : public QMainWindow, public CPageFrame {
     Q_OBJECT
 public:
     explicit TMainForm(QWidget* pParent = nullptr);
@@ -36,8 +37,18 @@ public:
     void FormCreate(const QString& szFileName = QString());
 
     // Shows a text in the status line and repaints it at once; the same text again does nothing.
-    void ShowStatus(const QString& szText);
+    void ShowStatus(const QString& szText) override;
     QString StatusText() const;
+
+    // The frame of the pages.
+    CProject& Document() const override { return *m_pDocument; }
+    CAnimationStep* CurrentStep() const override { return m_pCurrentStep; }
+    void SetCurrentStep(CAnimationStep* pStep) override { m_pCurrentStep = pStep; }
+    bool IsUpdating() const override { return m_bUpdating; }
+    void SetUpdating(bool bUpdating) override { m_bUpdating = bUpdating; }
+    void EnableCommand(ECommand eCommand, bool bEnabled) override;
+    void PopupStyleMenu(QWidget* pControl, const QPoint& pos) override;
+    CUserDialogs& Dialogs() const override { return *m_pDialogs; }
 
     void RefreshAllViews();
     void FormResize();
