@@ -3,25 +3,24 @@
 #include <QDialog>
 #include <QPainter>
 #include <QPlainTextEdit>
-#include <QToolButton>
 #include <QVBoxLayout>
 #include <cmath>
 
 #include "project/CProject.h"
 #include "render/CRenderer.h"
-#include "ui/TMainForm.h"
+#include "ui/CPageFrame.h"
 #include "view/CFuncVars.h"
 
 namespace {
 QString Number(double d) { return QString::fromStdString(CRenderer::FormatNumber(d)); }
 }  // namespace
 
-CCurveTrace::CCurveTrace(TMainForm& form, QWidget* pSurface) : QObject(pSurface), m_Form(form), m_pSurface(pSurface) {}
+CCurveTrace::CCurveTrace(CPageFrame& frame, QWidget* pSurface) : QObject(pSurface), m_Frame(frame), m_pSurface(pSurface) {}
 
 CFuncVars CCurveTrace::View() const
 {
     CFuncVars view;
-    view.SetupView(m_Form.m_pDocument.get(), nullptr, static_cast<uint32_t>(std::max(0, m_pSurface->width())),
+    view.SetupView(&m_Frame.Document(), nullptr, static_cast<uint32_t>(std::max(0, m_pSurface->width())),
                    static_cast<uint32_t>(std::max(0, m_pSurface->height())), 0, 0);
     return view;
 }
@@ -29,15 +28,14 @@ CFuncVars CCurveTrace::View() const
 void CCurveTrace::SetOn(bool bOn)
 {
     m_bOn = bOn;
-    if (m_Form.TraceButton && m_Form.TraceButton->isChecked() != bOn)
-        m_Form.TraceButton->setChecked(bOn);
+    m_Frame.CheckCommand(CPageFrame::COMMAND_TRACE, bOn);
 }
 
 void CCurveTrace::Start()
 {
     SetOn(true);
     if (!m_bCurve)
-        m_Form.ShowStatus("Kurve verfolgen: eine Kurve anklicken");
+        m_Frame.ShowStatus("Kurve verfolgen: eine Kurve anklicken");
 }
 
 void CCurveTrace::End()
@@ -48,16 +46,16 @@ void CCurveTrace::End()
     m_bCross = false;
     m_pSurface->update();
     if (bWasOn)
-        m_Form.ShowStatus(QString());
+        m_Frame.ShowStatus(QString());
 }
 
 bool CCurveTrace::TraceAt(int nX, int nY)
 {
     const CFuncVars view = View();
     CCurveTracer::SCurve curve;
-    if (!CCurveTracer::Pick(*m_Form.m_pDocument, view, nX, nY, PICK_DISTANCE, curve)) {
+    if (!CCurveTracer::Pick(m_Frame.Document(), view, nX, nY, PICK_DISTANCE, curve)) {
         if (m_bOn && !m_bCurve)
-            m_Form.ShowStatus("Keine Kurve in der N\u00E4he");
+            m_Frame.ShowStatus("Keine Kurve in der N\u00E4he");
         return false;
     }
     m_Curve = curve;
@@ -71,7 +69,7 @@ bool CCurveTrace::PointerAt(int nX, int nY)
 {
     if (!m_bOn || !m_bCurve)
         return false;
-    CProject& project = *m_Form.m_pDocument;
+    CProject& project = m_Frame.Document();
     // The document may have lost the function since it was picked.
     if (!project.m_pFunctions[m_Curve.m_nSlot - 1]) {
         End();
@@ -91,7 +89,7 @@ bool CCurveTrace::PointerAt(int nX, int nY)
         szText += "nicht definiert";
         m_bCross = false;
     }
-    m_Form.ShowStatus(szText);
+    m_Frame.ShowStatus(szText);
     m_pSurface->update();
     return true;
 }
@@ -113,7 +111,7 @@ QString CCurveTrace::RootsText()
         return "Keine Kurve gew\u00E4hlt";
     std::vector<double> roots;
     std::vector<CCurveAnalysis::SExtremum> extrema;
-    CProject& project = *m_Form.m_pDocument;
+    CProject& project = m_Frame.Document();
     CCurveTracer::Analyse(project, View(), m_Curve, roots, extrema);
     QString szText;
     for (double t : roots) {
@@ -130,7 +128,7 @@ QString CCurveTrace::ExtremaText()
         return "Keine Kurve gew\u00E4hlt";
     std::vector<double> roots;
     std::vector<CCurveAnalysis::SExtremum> extrema;
-    CProject& project = *m_Form.m_pDocument;
+    CProject& project = m_Frame.Document();
     CCurveTracer::Analyse(project, View(), m_Curve, roots, extrema);
     QString szText;
     for (const CCurveAnalysis::SExtremum& e : extrema) {

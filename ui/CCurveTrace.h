@@ -11,12 +11,12 @@
 class QPainter;
 class QPlainTextEdit;
 class QDialog;
-class TMainForm;
+class CPageFrame;
 
 class CCurveTrace : public QObject {
     Q_OBJECT
 public:
-    CCurveTrace(TMainForm& form, QWidget* pSurface);
+    CCurveTrace(CPageFrame& frame, QWidget* pSurface);
 
     // Picks the curve nearest to the pixel and starts following it; false (and nothing
     // changes) when no drawn point lies within reach.
@@ -42,7 +42,7 @@ private:
     void ShowList(const QString& szTitle, const QString& szText);
     void SetOn(bool bOn);
 
-    TMainForm& m_Form;
+    CPageFrame& m_Frame;
     QWidget* m_pSurface;
     bool m_bOn = false;
     bool m_bCurve = false;

@@ -5,7 +5,6 @@
 #include <QPainter>
 #include <QTabWidget>
 #include <QTimer>
-#include <QToolButton>
 #include <QVBoxLayout>
 #include <cmath>
 
@@ -13,21 +12,20 @@
 #include "render/CQtCanvas.h"
 #include "render/CRenderer.h"
 #include "ui/CCurveTrace.h"
-#include "ui/COptionsPage.h"
+#include "ui/CPageFrame.h"
 #include "ui/CPaintBox.h"
 #include "ui/CTickClock.h"
 #include "ui/CUndoHistory.h"
-#include "ui/TMainForm.h"
 #include "view/CFuncVars.h"
 #include "view/CRangeWalk.h"
 #include "view/CViewRange.h"
 
-CGraphicsPage::CGraphicsPage(TMainForm& form) : m_Form(form), m_pClock(std::make_unique<CTickClock>())
+CGraphicsPage::CGraphicsPage(CPageFrame& frame) : m_Frame(frame), m_pClock(std::make_unique<CTickClock>())
 {
     setObjectName("GraphicsSheet");
     PaintBox = new CPaintBox(this);
     PaintBox->SetPicture(&m_Image);
-    Trace = new CCurveTrace(form, PaintBox);
+    Trace = new CCurveTrace(frame, PaintBox);
     PaintBox->m_OnPaintOver = [this](QPainter& painter) { Trace->PaintOver(painter); };
     PaintBox->m_OnMouseDown = [this](QMouseEvent* pEvent) {
         const QPoint pos = pEvent->position().toPoint();
@@ -112,8 +110,8 @@ void CGraphicsPage::StartDrawing(CAnimationStep* pStartStep)
         StartJob();
         return;
     }
-    m_Form.ShowStatus("Ermittle Wertebereich...");
-    m_pRangeWalk = std::make_unique<CRangeWalk>(*m_Form.m_pDocument);
+    m_Frame.ShowStatus("Ermittle Wertebereich...");
+    m_pRangeWalk = std::make_unique<CRangeWalk>(m_Frame.Document());
     m_pRangeStart = pStartStep;
     // A usual project is done within this first slice, as in one piece; a large one goes on from
     // the timer, a slice a tick, while the window stays at the user's hand.
@@ -133,7 +131,7 @@ bool CGraphicsPage::WalkRangeSlice()
         bMore = m_pRangeWalk->Walk(RANGE_CHUNK);
     while (bMore && m_pClock->Now() - t0 < SLICE);
     if (bMore) {
-        m_Form.ShowStatus(QString("Ermittle Wertebereich... %1 % (Esc bricht ab)")
+        m_Frame.ShowStatus(QString("Ermittle Wertebereich... %1 % (Esc bricht ab)")
                               .arg(static_cast<int>(m_pRangeWalk->Progress() * 100.0)));
         return true;
     }
@@ -143,17 +141,17 @@ bool CGraphicsPage::WalkRangeSlice()
 
 void CGraphicsPage::RangeDone()
 {
-    CProject& project = *m_Form.m_pDocument;
+    CProject& project = m_Frame.Document();
     // The automatic range is recomputed at every start; what it writes is no change of the
     // user's, and must not bring up the unsaved-changes prompt for an untouched file.
     const bool bModified = project.m_bModified;
-    m_Form.History().NoteChanges();  // nor is it an undo step of its own
+    m_Frame.History().NoteChanges();  // nor is it an undo step of its own
     m_pRangeWalk->Finish();
     project.m_bModified = bModified;
-    m_Form.History().Rebase();
+    m_Frame.History().Rebase();
     DropRangeWalk();
     PaintTimer->stop();
-    m_Form.OptionsSheet->FillOptionsPage();
+    m_Frame.RangesChanged();
     m_nMaxSamples = 0;
     m_pStartStep = m_pRangeStart;
     const bool bRepaint = m_bRepaintAfterRange;
@@ -175,14 +173,14 @@ void CGraphicsPage::CancelRange()
         return;
     StopJob();
     m_bRepaintAfterRange = false;
-    m_Form.ShowStatus("Ermittlung des Wertebereichs abgebrochen");
+    m_Frame.ShowStatus("Ermittlung des Wertebereichs abgebrochen");
 }
 
 void CGraphicsPage::StartJob()
 {
-    CProject& project = *m_Form.m_pDocument;
+    CProject& project = m_Frame.Document();
     if (!CViewRange::NothingToDraw(project)) {
-        m_Form.ShowStatus("Zeichne...");
+        m_Frame.ShowStatus("Zeichne...");
         m_pDrawVars = std::make_unique<CFuncVars>();
         m_pDrawVars->SetupView(&project, project.m_pFirstStep, Width(), Height(), 0, 0);
         m_bCatchUp = true;
@@ -190,16 +188,16 @@ void CGraphicsPage::StartJob()
         PaintTimer->setInterval(TIMER_INTERVAL);
         PaintTimer->start();
         m_bSkipStep = false;
-        m_Form.PauseButton->setEnabled(true);
-        m_Form.SkipButton->setEnabled(true);
+        m_Frame.EnableCommand(CPageFrame::COMMAND_PAUSE, true);
+        m_Frame.EnableCommand(CPageFrame::COMMAND_SKIP, true);
     } else {
-        m_Form.ShowStatus("Nichts zu zeichnen!");
+        m_Frame.ShowStatus("Nichts zu zeichnen!");
     }
 }
 
 void CGraphicsPage::PaintBackground(bool bGrid)
 {
-    CProject& project = *m_Form.m_pDocument;
+    CProject& project = m_Frame.Document();
     // At the screen's own resolution: the painter scales the layout and every pen width by it.
     const qreal dRatio = PaintBox->devicePixelRatioF();
     const QSize size = QSize(std::max(1, PaintBox->width()), std::max(1, PaintBox->height())) * dRatio;
@@ -247,9 +245,9 @@ void CGraphicsPage::DrawNextSample()
     }
     if (!bMore) {
         StopJob();
-        m_Form.ShowStatus(QString());
-        m_Form.PauseButton->setEnabled(false);
-        m_Form.SkipButton->setEnabled(false);
+        m_Frame.ShowStatus(QString());
+        m_Frame.EnableCommand(CPageFrame::COMMAND_PAUSE, false);
+        m_Frame.EnableCommand(CPageFrame::COMMAND_SKIP, false);
         EndHolding();
         return;
     }
@@ -317,12 +315,12 @@ void CGraphicsPage::EndHolding()
 void CGraphicsPage::GraphicsSheetEnter(bool bDetermineRange)
 {
     if (bDetermineRange)
-        StartDrawing(m_Form.m_pDocument->m_pFirstStep);
-    m_Form.CopyButton->setEnabled(true);
-    m_Form.PrintButton->setEnabled(true);
-    m_Form.ZoominButton->setEnabled(true);
-    m_Form.ZoomoutButton->setEnabled(true);
-    m_Form.TraceButton->setEnabled(true);
+        StartDrawing(m_Frame.Document().m_pFirstStep);
+    m_Frame.EnableCommand(CPageFrame::COMMAND_COPY, true);
+    m_Frame.EnableCommand(CPageFrame::COMMAND_PRINT, true);
+    m_Frame.EnableCommand(CPageFrame::COMMAND_ZOOMIN, true);
+    m_Frame.EnableCommand(CPageFrame::COMMAND_ZOOMOUT, true);
+    m_Frame.EnableCommand(CPageFrame::COMMAND_TRACE, true);
     PaintBoxPaint();  // the page is shown
 }
 
@@ -330,29 +328,30 @@ void CGraphicsPage::GraphicsSheetExit()
 {
     StopJob();
     m_bRepaintAfterRange = false;
-    m_Form.ShowStatus(QString());
-    for (QToolButton* pButton : {m_Form.PauseButton, m_Form.SkipButton, m_Form.CopyButton, m_Form.PrintButton,
-                                 m_Form.ZoominButton, m_Form.ZoomoutButton, m_Form.TraceButton})
-        pButton->setEnabled(false);
+    m_Frame.ShowStatus(QString());
+    for (const CPageFrame::ECommand eCommand :
+         {CPageFrame::COMMAND_PAUSE, CPageFrame::COMMAND_SKIP, CPageFrame::COMMAND_COPY, CPageFrame::COMMAND_PRINT,
+          CPageFrame::COMMAND_ZOOMIN, CPageFrame::COMMAND_ZOOMOUT, CPageFrame::COMMAND_TRACE})
+        m_Frame.EnableCommand(eCommand, false);
     Trace->End();
 }
 
 void CGraphicsPage::GraphicsButtonClick()
 {
     // Entering the page does the same (range, repaint); only a shown page needs it done here.
-    if (m_Form.PageControl->currentWidget() != this) {
-        m_Form.PageControl->setCurrentWidget(this);
+    if (!m_Frame.IsPageShown(this)) {
+        m_Frame.ShowPage(this);
         return;
     }
-    StartDrawing(m_Form.m_pDocument->m_pFirstStep);
+    StartDrawing(m_Frame.Document().m_pFirstStep);
     PaintBoxPaint();
 }
 
 void CGraphicsPage::RunButtonClick()
 {
-    if (m_Form.PageControl->currentWidget() != this)
-        m_Form.PageControl->setCurrentWidget(this);
-    StartDrawing(m_Form.m_pCurrentStep);
+    if (!m_Frame.IsPageShown(this))
+        m_Frame.ShowPage(this);
+    StartDrawing(m_Frame.CurrentStep());
 }
 
 void CGraphicsPage::PauseButtonClick()
@@ -375,30 +374,30 @@ void CGraphicsPage::SkipButtonClick()
 
 void CGraphicsPage::Zoom(double dFactor)
 {
-    if (!CViewRange::ZoomView(*m_Form.m_pDocument, dFactor, Width(), Height())) {
-        m_Form.ShowStatus("Weiter vergr\u00F6\u00DFern geht nicht: die Rechengenauigkeit reicht nicht aus.");
+    if (!CViewRange::ZoomView(m_Frame.Document(), dFactor, Width(), Height())) {
+        m_Frame.ShowStatus("Weiter vergr\u00F6\u00DFern geht nicht: die Rechengenauigkeit reicht nicht aus.");
         return;
     }
-    m_Form.OptionsSheet->FillOptionsPage();  // the page shows the document's ranges
+    m_Frame.RangesChanged();  // the page shows the document's ranges
     PaintBoxPaint();
 }
 
 void CGraphicsPage::ZoomAt(double dFactor, int nX, int nY)
 {
-    CProject& project = *m_Form.m_pDocument;
+    CProject& project = m_Frame.Document();
     double ax, ay, bx, by;
     CFuncVars before;
     before.SetupView(&project, nullptr, Width(), Height(), 0, 0);
     before.UnmapPoint(nX, nY, ax, ay);
     if (!CViewRange::ZoomView(project, dFactor, Width(), Height())) {
-        m_Form.ShowStatus("Weiter vergr\u00F6\u00DFern geht nicht: die Rechengenauigkeit reicht nicht aus.");
+        m_Frame.ShowStatus("Weiter vergr\u00F6\u00DFern geht nicht: die Rechengenauigkeit reicht nicht aus.");
         return;
     }
     CFuncVars after;
     after.SetupView(&project, nullptr, Width(), Height(), 0, 0);
     after.UnmapPoint(nX, nY, bx, by);
     CViewRange::ShiftView(project, ax - bx, ay - by);
-    m_Form.OptionsSheet->FillOptionsPage();
+    m_Frame.RangesChanged();
     PaintBoxPaint();
 }
 
@@ -440,7 +439,7 @@ void CGraphicsPage::PaintBoxMouseUp()
 
 void CGraphicsPage::PaintBoxMouseMove(int nX, int nY)
 {
-    CProject& project = *m_Form.m_pDocument;
+    CProject& project = m_Frame.Document();
     CFuncVars vars;
     vars.SetupView(&project, nullptr, Width(), Height(), 0, 0);
     if (m_bDragging) {
@@ -448,7 +447,7 @@ void CGraphicsPage::PaintBoxMouseMove(int nX, int nY)
         vars.UnmapPoint(m_nMouseX, m_nMouseY, ax, ay);
         vars.UnmapPoint(nX, nY, bx, by);
         CViewRange::ShiftView(project, ax - bx, ay - by);
-        m_Form.OptionsSheet->FillOptionsPage();
+        m_Frame.RangesChanged();
         // The picture moves with the mouse at once; the new one takes its place once it has
         // caught up, so the curves follow without flicker.
         const QImage shown = Picture();
@@ -468,7 +467,7 @@ void CGraphicsPage::PaintBoxMouseMove(int nX, int nY)
     } else if (!Trace->PointerAt(nX, nY)) {
         double x, y;
         vars.UnmapPoint(nX, nY, x, y);
-        m_Form.ShowStatus(QString::fromStdString(CRenderer::FormatNumber(x) + ", " + CRenderer::FormatNumber(y)));
+        m_Frame.ShowStatus(QString::fromStdString(CRenderer::FormatNumber(x) + ", " + CRenderer::FormatNumber(y)));
     }
     m_nMouseX = nX;
     m_nMouseY = nY;

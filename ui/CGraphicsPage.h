@@ -13,7 +13,7 @@ class CCurveTrace;
 class CPaintBox;
 class CRangeWalk;
 class CTickClock;
-class TMainForm;
+class CPageFrame;
 
 class CGraphicsPage : public QWidget {
     Q_OBJECT
@@ -22,7 +22,7 @@ public:
     static constexpr uint32_t SLICE = 100;     // ms of drawing per tick at the most
     static constexpr uint64_t RANGE_CHUNK = 256;  // samples of the range walk between looks at the clock
 
-    explicit CGraphicsPage(TMainForm& form);
+    explicit CGraphicsPage(CPageFrame& frame);
     ~CGraphicsPage() override;
 
     void SetClock(std::unique_ptr<CTickClock> pClock);
@@ -88,7 +88,7 @@ private:
     uint32_t Width() const;
     uint32_t Height() const;
 
-    TMainForm& m_Form;
+    CPageFrame& m_Frame;
     std::unique_ptr<CTickClock> m_pClock;
     std::unique_ptr<CFuncVars> m_pDrawVars;
     std::unique_ptr<CRangeWalk> m_pRangeWalk;  // the range determination under way

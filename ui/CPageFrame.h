@@ -7,13 +7,17 @@
 
 class CAnimationStep;
 class CProject;
+class CUndoHistory;
 class CUserDialogs;
 class QWidget;
 
 class CPageFrame {
 public:
     // The toolbar commands that a page switches on and off while it is shown.
-    enum ECommand { COMMAND_COPY, COMMAND_PASTE, COMMAND_PRINT, COMMAND_FONT };
+    enum ECommand {
+        COMMAND_COPY, COMMAND_PASTE, COMMAND_PRINT, COMMAND_FONT,
+        COMMAND_PAUSE, COMMAND_SKIP, COMMAND_ZOOMIN, COMMAND_ZOOMOUT, COMMAND_TRACE, COMMAND_COUNT
+    };
 
     virtual CProject& Document() const = 0;
     virtual CAnimationStep* CurrentStep() const = 0;
@@ -24,6 +28,14 @@ public:
     virtual bool IsUpdating() const = 0;
     virtual void SetUpdating(bool bUpdating) = 0;
     virtual void EnableCommand(ECommand eCommand, bool bEnabled) = 0;
+    // The state of a command that toggles (COMMAND_TRACE).
+    virtual void CheckCommand(ECommand eCommand, bool bChecked) = 0;
+    // The page is the one shown; ShowPage brings it up (with its enter handler).
+    virtual bool IsPageShown(const QWidget* pPage) const = 0;
+    virtual void ShowPage(QWidget* pPage) = 0;
+    // The view's ranges changed outside the Einstellungen page, which then shows them anew.
+    virtual void RangesChanged() = 0;
+    virtual CUndoHistory& History() = 0;
     // The style menu for pControl, at the global position pos.
     virtual void PopupStyleMenu(QWidget* pControl, const QPoint& pos) = 0;
     virtual CUserDialogs& Dialogs() const = 0;

@@ -34,10 +34,10 @@
 #include "ui/CFunctionsPage.h"
 #include "ui/CGraphPrint.h"
 #include "ui/CGraphicsPage.h"
-#include "ui/CStepEditors.h"
 #include "ui/COptionsPage.h"
-#include "ui/CStylePopupMenu.h"
 #include "ui/CRecentFiles.h"
+#include "ui/CStepEditors.h"
+#include "ui/CStylePopupMenu.h"
 #include "ui/CToolIcons.h"
 #include "ui/CUndoHistory.h"
 #include "ui/CUserDialogs.h"
@@ -267,10 +267,40 @@ void TMainForm::FormCreate(const QString& szFileName)
         PageControl->setCurrentIndex(nPage);
 }
 
+QToolButton* TMainForm::CommandButton(ECommand eCommand) const
+{
+    QToolButton* const pButtons[] = {CopyButton,   PasteButton,   PrintButton,  FontButton, PauseButton,
+                                     SkipButton,   ZoominButton,  ZoomoutButton, TraceButton};
+    static_assert(sizeof pButtons / sizeof pButtons[0] == COMMAND_COUNT, "one button per command");
+    return pButtons[eCommand];
+}
+
 void TMainForm::EnableCommand(ECommand eCommand, bool bEnabled)
 {
-    QToolButton* const pButtons[] = {CopyButton, PasteButton, PrintButton, FontButton};  // by ECommand
-    pButtons[eCommand]->setEnabled(bEnabled);
+    CommandButton(eCommand)->setEnabled(bEnabled);
+}
+
+void TMainForm::CheckCommand(ECommand eCommand, bool bChecked)
+{
+    // (Asked also while the window builds its toolbar.)
+    QToolButton* pButton = CommandButton(eCommand);
+    if (pButton && pButton->isChecked() != bChecked)
+        pButton->setChecked(bChecked);
+}
+
+bool TMainForm::IsPageShown(const QWidget* pPage) const
+{
+    return PageControl->currentWidget() == pPage;
+}
+
+void TMainForm::ShowPage(QWidget* pPage)
+{
+    PageControl->setCurrentWidget(pPage);
+}
+
+void TMainForm::RangesChanged()
+{
+    OptionsSheet->FillOptionsPage();
 }
 
 void TMainForm::PopupStyleMenu(QWidget* pControl, const QPoint& pos)

@@ -47,6 +47,10 @@ public:
     bool IsUpdating() const override { return m_bUpdating; }
     void SetUpdating(bool bUpdating) override { m_bUpdating = bUpdating; }
     void EnableCommand(ECommand eCommand, bool bEnabled) override;
+    void CheckCommand(ECommand eCommand, bool bChecked) override;
+    bool IsPageShown(const QWidget* pPage) const override;
+    void ShowPage(QWidget* pPage) override;
+    void RangesChanged() override;
     void PopupStyleMenu(QWidget* pControl, const QPoint& pos) override;
     CUserDialogs& Dialogs() const override { return *m_pDialogs; }
 
@@ -84,7 +88,7 @@ public:
     // Makes pProject the document in place of the current one, keeping the page, the selected
     // step, the view and the notes' editor as they are (undo and redo).
     void RestoreDocument(std::unique_ptr<CProject> pProject);
-    CUndoHistory& History() { return *m_pHistory; }
+    CUndoHistory& History() override { return *m_pHistory; }
     CRecentFiles& RecentFiles() { return *m_pRecentFiles; }
     CAutosave& Autosave() { return *m_pAutosave; }
 
@@ -130,6 +134,7 @@ protected:
     void closeEvent(QCloseEvent* pEvent) override;
 
 private:
+    QToolButton* CommandButton(ECommand eCommand) const;
     QToolButton* AddToolButton(const char* pszName, const QString& szHint, int nIcon, bool bEnabled);
     // Keys that press a button (when it is enabled); its hint names the first of them.
     void AddShortcut(QToolButton* pButton, const QList<QKeySequence>& keys);
