@@ -114,7 +114,9 @@ __attribute__((noinline)) const double* CFuncTerm::EvaluateMiss(const double* pS
                                                                 bool bIndexed, uint64_t nKey)
 {
     const unsigned nMask = m_Cache.KeyMask();
-    const unsigned nChain = m_Cache.Hash(pSlots);
+    // A run that refers to no other term cannot reach this cache or change its key slots, so the
+    // chain may wait until the store, which needs none for a key of a sweep.
+    const unsigned nChain = m_DirectRefs.empty() ? CValueCache::ANY_CHAIN : m_Cache.Hash(pSlots);
     double stack[FUNC_STACK];
     bool bDefined = false;
     // A walk whose repeated additions overflowed hands in an infinite x (or NaN from inf - inf):

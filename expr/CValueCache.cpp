@@ -4,22 +4,33 @@
 
 void CValueCache::SetKeySlots(const std::bitset<FUNC_NSLOTS>& bKey)
 {
+    const unsigned nMask = static_cast<unsigned>(bKey.to_ulong());
+    if (nMask != m_nKeyMask)
+        SettleQueue();  // with the key slots the queued entries were made with
     m_nKeyCount = 0;
     for (unsigned i = 0; i < FUNC_NSLOTS; ++i)
         if (bKey[i])
             m_nKeySlots[m_nKeyCount++] = static_cast<uint8_t>(i);
-    m_nKeyMask = static_cast<unsigned>(bKey.to_ulong());
+    m_nKeyMask = nMask;
     if (m_nKeyMask != m_nIndexMask) {
         if (m_bCacheEmpty)
             m_nIndexMask = m_nKeyMask;  // the table is empty too
         else
-            m_bIndexOn = false;  // entries of the old key slots stay: walk the chains until emptied
+            m_bIndexOn = m_bRising = false;  // entries of the old key slots stay: walk the chains until emptied
     }
 }
 
 const double* CValueCache::Store(unsigned nChain, unsigned nMask, const double* pSlots, const double* pValues,
                                  unsigned nValues, bool bIndexed, uint64_t nKey)
 {
+    const bool bQueue = m_bIndexOn && m_nKeyCount == 1 && nMask == m_nKeyMask && nMask == m_nIndexMask &&
+                        IsNew(pSlots[m_nKeySlots[0]]);
+    if (!bQueue) {
+        SettleQueue();
+        m_bRising = false;
+        if (nChain == ANY_CHAIN)
+            nChain = Hash(pSlots);
+    }
     const bool bDefined = pValues && nValues != 0;
     const size_t nBytes = sizeof(SCacheEntry) + (bDefined ? nValues * sizeof(double) : 0);
     auto* pEntry = static_cast<SCacheEntry*>(m_Arena.Allocate(nBytes));
@@ -34,12 +45,22 @@ const double* CValueCache::Store(unsigned nChain, unsigned nMask, const double* 
         else
             std::memcpy(pEntry->m_pValues, pValues, nValues * sizeof(double));
     }
+    ++m_nMisses;
+    m_bCacheEmpty = false;
+    if (bQueue) {
+        m_dTop = pSlots[m_nKeySlots[0]];
+        pEntry->m_pNext = nullptr;
+        if (m_pQueueTail)
+            m_pQueueTail->m_pNext = pEntry;
+        else
+            m_pQueue = pEntry;
+        m_pQueueTail = pEntry;
+        return pEntry->m_pValues;
+    }
     if (!m_pBuckets[nChain] && m_nUsedCount < CACHE_BUCKETS)
         m_nUsedChains[m_nUsedCount++] = static_cast<uint16_t>(nChain);
     pEntry->m_pNext = m_pBuckets[nChain];
     m_pBuckets[nChain] = pEntry;
-    ++m_nMisses;
-    m_bCacheEmpty = false;
     if (m_bIndexOn) {
         if (nMask != m_nKeyMask || nMask != m_nIndexMask)
             m_bIndexOn = false;  // the key slots changed during the run: chains only, until emptied
@@ -47,6 +68,26 @@ const double* CValueCache::Store(unsigned nChain, unsigned nMask, const double* 
             IndexInsert(nKey, pEntry);
     }
     return pEntry->m_pValues;
+}
+
+// A queued entry was made with the current key slots, one of them, while the table was on for
+// them: what Store would have done with it then.
+void CValueCache::SettleQueue()
+{
+    SCacheEntry* pEntry = m_pQueue;
+    m_pQueue = m_pQueueTail = nullptr;
+    while (pEntry) {
+        SCacheEntry* pNext = pEntry->m_pNext;
+        const unsigned nChain = Hash(pEntry->m_dKey);
+        if (!m_pBuckets[nChain] && m_nUsedCount < CACHE_BUCKETS)
+            m_nUsedChains[m_nUsedCount++] = static_cast<uint16_t>(nChain);
+        pEntry->m_pNext = m_pBuckets[nChain];
+        m_pBuckets[nChain] = pEntry;
+        uint64_t nKey;
+        if (IndexKey(pEntry->m_dKey, nKey))
+            IndexInsert(nKey, pEntry);
+        pEntry = pNext;
+    }
 }
 
 void CValueCache::IndexInsert(uint64_t nKey, SCacheEntry* pEntry)
@@ -114,5 +155,7 @@ void CValueCache::Clear()
     }
     m_bIndexOn = true;
     m_bCacheEmpty = true;
+    m_bRising = true;
+    m_pQueue = m_pQueueTail = nullptr;
     m_nItems = 0;
 }

@@ -45,8 +45,11 @@ public:
     // Counts an entry about to be stored; true when the cache is full and must be emptied first
     // (the entry is then stored without being counted).
     bool CountEntry() { return ++m_nItems >= CACHE_LIMIT; }
-    // nMask: the key slots that nChain (and nKey, if bIndexed) were computed with. pValues: the
-    // nValues results, or null for undefined. Returns the stored values.
+    // nMask: the key slots that nChain (and nKey, if bIndexed) were computed with; nChain may be
+    // ANY_CHAIN where the key slots cannot have changed since the look-up (the chain is then
+    // computed here, if at all). pValues: the nValues results, or null for undefined. Returns the
+    // stored values.
+    static constexpr unsigned ANY_CHAIN = ~0u;
     const double* Store(unsigned nChain, unsigned nMask, const double* pSlots, const double* pValues,
                         unsigned nValues, bool bIndexed, uint64_t nKey);
     void Clear();
@@ -54,8 +57,16 @@ public:
     uint32_t GetItems() const { return m_nItems; }
     uint32_t GetMisses() const { return m_nMisses; }
     uint32_t GetHits() const { return m_nHits; }
-    const SCacheEntry* GetChain(unsigned nChain) const { return m_pBuckets[nChain]; }
-    const SCacheEntry* const (&GetChains() const)[CACHE_BUCKETS] { return m_pBuckets; }
+    const SCacheEntry* GetChain(unsigned nChain) const
+    {
+        Settle();
+        return m_pBuckets[nChain];
+    }
+    const SCacheEntry* const (&GetChains() const)[CACHE_BUCKETS]
+    {
+        Settle();
+        return m_pBuckets;
+    }
 
 private:
     // Look-up accelerator of the cache: an open-addressing table from the bit pattern of the key
@@ -79,6 +90,17 @@ private:
     // Neither 0 (of either sign) nor NaN: then equal as numbers is equal in bits.
     static bool Plain(uint64_t n) { return (n & ABS_BITS) - 1 < INF_BITS; }
 
+    // Rising keys: while every entry since the last emptying has one key slot and a larger key
+    // than the entry before it (a sweep), a key above the newest is surely a miss, and such
+    // entries are only queued (in order, through m_pNext) instead of being put into their chains
+    // and the table. A walk larger than the cache thus never pays for chains that are emptied
+    // unread. The queue is settled, in store order and so into exactly the chains and table it
+    // would have made, as soon as anything looks at entries: a look-up that may hit, a store of
+    // any other key, a change of the key slots, a reader of the chains.
+    bool IsNew(double dKey) const { return m_bRising && (m_bCacheEmpty || dKey > m_dTop); }
+    void Settle() const;
+    void SettleQueue();
+
     bool IndexKey(const double* pSlots, uint64_t& nKey) const;
     SCacheEntry* IndexFind(uint64_t nKey, const double* pSlots) const;
     void IndexInsert(uint64_t nKey, SCacheEntry* pEntry);
@@ -92,6 +114,10 @@ private:
     unsigned m_nIndexMask = 0;                   // the key slots of the entries in the table
     bool m_bIndexOn = true;                      // every cached entry has the key slots m_nIndexMask
     bool m_bCacheEmpty = true;                   // no entry since the last emptying
+    bool m_bRising = true;                       // see IsNew
+    double m_dTop = 0.0;                         // the key of the newest entry, while rising
+    SCacheEntry* m_pQueue = nullptr;             // the queued entries, oldest first
+    SCacheEntry* m_pQueueTail = nullptr;
     uint8_t m_nKeySlots[FUNC_NSLOTS] = {};       // the key slots, ascending
     unsigned m_nKeyCount = 0;
     unsigned m_nKeyMask = 0;                     // the key slots as bits
@@ -105,6 +131,13 @@ private:
 };
 
 // The look-up path is defined here so that the evaluator inlines it.
+
+inline void CValueCache::Settle() const
+{
+    // Only the representation changes, not what the cache holds; no cache is ever a const object.
+    if (m_pQueue)
+        const_cast<CValueCache*>(this)->SettleQueue();
+}
 
 inline bool CValueCache::KeyIsFinite(const double* pSlots) const
 {
@@ -160,6 +193,10 @@ KX_INLINE int CValueCache::Probe(double dKey, const double*& pValues, uint64_t& 
     if (!Plain(n))
         return -1;
     nKey = n;
+    if (IsNew(dKey))
+        return 0;
+    if (m_pQueue)
+        return -1;  // Find settles the queue
     if (m_nIndexCount == 0)
         return 0;
     const unsigned nWrap = m_nIndexSize - 1;
@@ -177,6 +214,9 @@ KX_INLINE int CValueCache::Probe(double dKey, const double*& pValues, uint64_t& 
 
 inline const CValueCache::SCacheEntry* CValueCache::Find(const double* pSlots, bool& bIndexed, uint64_t& nKey)
 {
+    // (While rising the queue only exists with one key slot.)
+    if (m_pQueue && !IsNew(pSlots[m_nKeySlots[0]]))
+        SettleQueue();
     if (m_bIndexOn && IndexKey(pSlots, nKey)) {
         bIndexed = true;
         const SCacheEntry* pEntry = IndexFind(nKey, pSlots);

@@ -336,6 +336,94 @@ TEST(CacheCounters, KeyIncludesTheReferencedVariables)
     EXPECT_EQ(pTerm->GetCache().GetMisses(), 2u);
 }
 
+// Sweeps larger than the cache mixed with looks back, falls, zeros of both signs and a change of
+// the key slots: hits, misses, items, the values and the chains, newest first, stay those of a
+// plain model of the cache that puts every entry into its chain at once.
+TEST(CacheCounters, SweepsKeepTheChainsOfAPlainCache)
+{
+    CFunctionTable project;
+    project.SetFunction(1, "x*3");
+    CFuncTerm& term = *project.GetFunction(1);
+    std::vector<std::vector<double>> model(1024);  // keys per chain, oldest first
+    unsigned nHits = 0, nMisses = 0, nItems = 0;
+    auto visit = [&](double x) {
+        std::vector<double>& chain = model[ExpectedChain({x})];
+        bool bHit = false;
+        for (const double d : chain)
+            bHit = bHit || d == x;
+        if (bHit) {
+            ++nHits;
+        } else {
+            if (++nItems >= 10000) {
+                for (std::vector<double>& c : model)
+                    c.clear();
+                nItems = 0;
+            }
+            model[ExpectedChain({x})].push_back(x);
+            ++nMisses;
+        }
+        const double* p = Eval(term, SSlots(x), &project);
+        ASSERT_NE(p, nullptr);
+        ASSERT_EQ(p[0], x * 3);
+        ASSERT_EQ(term.GetCache().GetHits(), nHits) << x;
+        ASSERT_EQ(term.GetCache().GetMisses(), nMisses) << x;
+        ASSERT_EQ(term.GetCache().GetItems(), nItems) << x;
+    };
+    auto sameChains = [&] {
+        for (unsigned c = 0; c < 1024; ++c) {
+            std::vector<double> keys;
+            for (const CFuncTerm::SCacheEntry* e = term.GetCache().GetChain(c); e; e = e->m_pNext)
+                keys.insert(keys.begin(), e->m_dKey[SLOT_X]);
+            ASSERT_EQ(keys, model[c]) << c;
+        }
+    };
+    uint32_t nRandom = 12345;
+    auto next = [&](uint32_t n) { return ((nRandom = nRandom * 1103515245u + 12345u) >> 8) % n; };
+    double x = -50.0;
+    for (int nRun = 0; nRun < 40; ++nRun) {
+        const unsigned nLength = nRun % 7 == 0 ? 12000 + next(9000) : 1 + next(300);
+        for (unsigned k = 0; k < nLength; ++k, x += 0.125)
+            visit(x);
+        visit(x - 0.125 * (1 + next(200)));  // looks back, hit or miss
+        if (nRun % 5 == 1)
+            visit(nRun % 2 ? 0.0 : -0.0);
+        if (nRun % 3 == 0)
+            x -= 0.125 * next(400);           // falls back
+        if (nRun % 9 == 4)
+            sameChains();                     // a reader in the middle of a sweep
+    }
+    sameChains();
+    EXPECT_EQ(Entries(term), [&] {
+        unsigned n = 0;
+        for (const std::vector<double>& c : model)
+            n += static_cast<unsigned>(c.size());
+        return n;
+    }());
+
+}
+
+// The entry stored after the 10000th miss keeps the key slots it was made with when the next
+// look-up brings in a slot of a function that was empty when the flags were computed.
+TEST(CacheCounters, SweepEntryKeepsItsChainWhenTheKeySlotsGrow)
+{
+    CFunctionTable project;
+    project.SetFunction(1, "x + f2");
+    CFuncTerm& term = *project.GetFunction(1);
+    EXPECT_EQ(Eval(term, SSlots(0.5, 2), &project), nullptr);
+    project.SetFunction(2, "u");  // read at run time, but not yet a key slot
+    for (int i = 1; i < 10000; ++i)
+        EXPECT_EQ(Eval(term, SSlots(i, 2), &project)[0], i + 2);
+    EXPECT_EQ(Entries(term), 1u);  // after emptying
+    EXPECT_EQ(Eval(term, SSlots(9999, 5), &project)[0], 10004);
+    EXPECT_EQ(term.GetCache().GetMisses(), 10001u);
+    EXPECT_EQ(term.GetCache().GetItems(), 1u);
+    ASSERT_NE(term.GetCache().GetChain(ExpectedChain({9999})), nullptr);
+    EXPECT_EQ(term.GetCache().GetChain(ExpectedChain({9999}))->m_pValues[0], 10001);
+    ASSERT_NE(term.GetCache().GetChain(ExpectedChain({9999, 5})), nullptr);
+    EXPECT_EQ(term.GetCache().GetChain(ExpectedChain({9999, 5}))->m_pValues[0], 10004);
+    EXPECT_EQ(Entries(term), 2u);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Statistics text
 
