@@ -5,6 +5,7 @@
 #include <bitset>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,19 @@ public:
         return Evaluate(vars.m_dValue, vars.m_pProject);
     }
     const double* Evaluate(const double* pSlots, CFuncResolver* pProject);
+    // Copies n values of a result. Most results are one or two values, for which a block copy
+    // costs more than the values themselves.
+    static void CopyValues(double* pTo, const double* pFrom, unsigned n)
+    {
+        if (n <= 2) {
+            if (n > 0)
+                pTo[0] = pFrom[0];
+            if (n > 1)
+                pTo[1] = pFrom[1];
+        } else {
+            std::memcpy(pTo, pFrom, n * sizeof(double));
+        }
+    }
 
     // One run of the code without the cache (references still go through theirs). Leaves the
     // values in pStack[0 ... m_nValues-1]; false where the value is undefined.

@@ -1,6 +1,7 @@
 #pragma once
 // One animation step: the ranges of x, u and v, the style of every function, pacing and a name.
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "expr/FuncLimits.h"
@@ -34,6 +35,21 @@ public:
 
     // Stores a name, cut to the 39 characters the field holds.
     void SetName(const std::string& szName);
+
+    // The first function index from i on that is visible, or MAX_FUNCTIONS. The sampling loops ask
+    // this once per sample and slot, and most slots are hidden: eight flags are tested at a time.
+    unsigned NextVisible(unsigned i) const
+    {
+        for (; i + 8 <= MAX_FUNCTIONS; i += 8) {
+            uint64_t nEight;
+            std::memcpy(&nEight, m_bVisible + i, sizeof nEight);
+            if (nEight)
+                break;
+        }
+        while (i < MAX_FUNCTIONS && !m_bVisible[i])
+            ++i;
+        return i;
+    }
 
     char m_szName[NAME_SIZE] = {};
     uint32_t m_nColor[MAX_FUNCTIONS] = {};

@@ -116,10 +116,7 @@ bool CRenderer::DrawSample(CFuncVars& vars, CCanvas& canvas, int32_t nPenMultipl
 
     SPoint points[POINT_BUFFER];
     double dValues[FUNC_STACK];
-    for (unsigned nSlot = 1; nSlot <= MAX_FUNCTIONS; ++nSlot) {
-        const unsigned i = nSlot - 1;
-        if (!pStep->m_bVisible[i])
-            continue;
+    for (unsigned i = pStep->NextVisible(0); i < MAX_FUNCTIONS; i = pStep->NextVisible(i + 1)) {
         CFuncTerm* pTerm = project.m_pFunctions[i].get();
         if (!pTerm)
             continue;
@@ -142,8 +139,7 @@ bool CRenderer::DrawSample(CFuncVars& vars, CCanvas& canvas, int32_t nPenMultipl
         const unsigned nValues = pTerm->GetValueCount() < FUNC_STACK ? pTerm->GetValueCount() : FUNC_STACK;
         // Mapping through the transformation evaluates another term, which may empty this one's
         // cache.
-        for (unsigned k = 0; k < nValues; ++k)
-            dValues[k] = pResult[k];
+        CFuncTerm::CopyValues(dValues, pResult, nValues);
 
         unsigned n = 0;
         if (nValues <= 2 && pStep->m_bConnect && !bAtStart[0] && !vars.m_bFirstSample &&

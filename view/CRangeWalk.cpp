@@ -54,10 +54,8 @@ void CRangeWalk::Visit()
 {
     const CAnimationStep* pStep = m_Vars.m_pStep;
     double dValues[FUNC_STACK];
-    for (unsigned i = 0; i < MAX_FUNCTIONS; ++i) {
-        // Visibility first: most slots are hidden, and this runs once per sample.
-        if (!pStep->m_bVisible[i])
-            continue;
+    // Visibility first: most slots are hidden, and this runs once per sample.
+    for (unsigned i = pStep->NextVisible(0); i < MAX_FUNCTIONS; i = pStep->NextVisible(i + 1)) {
         CFuncTerm* pTerm = m_Project.m_pFunctions[i].get();
         if (!pTerm)
             continue;
@@ -66,8 +64,7 @@ void CRangeWalk::Visit()
             continue;
         // The transformation evaluates another term, which may empty this one's cache.
         const unsigned nValues = pTerm->GetValueCount();
-        for (unsigned k = 0; k < nValues; ++k)
-            dValues[k] = pResult[k];
+        CFuncTerm::CopyValues(dValues, pResult, nValues);
         for (unsigned k = 0; k < nValues; k += 2) {
             double x = k + 1 < nValues ? dValues[k] : m_Vars.m_dValue[0];
             double y = k + 1 < nValues ? dValues[k + 1] : dValues[k];
