@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "project/CAnimationStep.h"
 #include "CTextFile.h"
@@ -149,6 +150,23 @@ TEST(AnimationStep, NameIsCutTo39Characters)
     EXPECT_EQ(std::string(step.m_szName), std::string(39, 'n'));
     step.SetName("kurz");
     EXPECT_STREQ(step.m_szName, "kurz");
+}
+
+// The sampling loops visit exactly the visible slots, also those past the last block of eight.
+TEST(AnimationStep, NextVisibleFindsEveryVisibleSlot)
+{
+    const std::vector<std::vector<unsigned>> cases = {
+        {}, {0}, {7}, {8}, {15, 16}, {47}, {48}, {49}, {0, 49}, {6, 7, 8, 9, 40, 48, 49}};
+    for (const std::vector<unsigned>& visible : cases) {
+        CAnimationStep step;
+        for (const unsigned i : visible)
+            step.m_bVisible[i] = true;
+        std::vector<unsigned> visited;
+        for (unsigned i = step.NextVisible(0); i < MAX_FUNCTIONS; i = step.NextVisible(i + 1))
+            visited.push_back(i);
+        EXPECT_EQ(visited, visible);
+        EXPECT_EQ(step.NextVisible(MAX_FUNCTIONS), MAX_FUNCTIONS);
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
