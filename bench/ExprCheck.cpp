@@ -83,8 +83,7 @@ struct SRefRun {
         case OP_COND: return Pop() != 0.0 ? List(p->m_pThen) : List(p->m_pElse);
         case OP_UNDEF: return false;
         case OP_RANDOM: return Push(CFuncRandom::Next() / double(CFuncRandom::RANGE));
-        case OP_RAND:
-            return Push(CFuncRandom::Rand(m_pSlots[3]));
+        case OP_RAND: return Push(CFuncRandom::Rand(m_pSlots[3]));
         default: break;
         }
         const uint32_t nOp = p->m_nOp;
@@ -288,7 +287,8 @@ long CheckProgramAgainstCodeList(long nFormulas)
             project.SetFunction(2, maker.Make(false, false, 2).c_str());
             project.SetFunction(3, maker.Make(false, false, 3).c_str());
             const std::string text = maker.Make(true, true);
-            project.SetFunction(4, n < static_cast<long>(fixed.size()) ? fixed[static_cast<size_t>(n)].c_str() : text.c_str());
+            project.SetFunction(4, n < static_cast<long>(fixed.size()) ? fixed[static_cast<size_t>(n)].c_str()
+                                                                       : text.c_str());
         } catch (const EFuncError& error) {
             ++nRejected;
             if (nRejected <= 3)
@@ -316,8 +316,8 @@ long CheckProgramAgainstCodeList(long nFormulas)
             const bool bRun = pTerm->Run(slots, &project, stack);
             ++nCompared;
             nUndefined += !bRef;
-            const bool bSame =
-                bRef == bRun && (!bRef || std::memcmp(stack, ref.m_dStack, pTerm->GetValueCount() * sizeof(double)) == 0);
+            const bool bSame = bRef == bRun && (!bRef || std::memcmp(stack, ref.m_dStack,
+                                                                     pTerm->GetValueCount() * sizeof(double)) == 0);
             if (!bSame) {
                 if (nBad < 10)
                     std::printf(
@@ -381,8 +381,8 @@ bool CheckedEvaluate(CFuncTerm& term, const double* pSlots, CProject* pProject, 
     const uint32_t nNewItems = nItems + 1 >= CFuncTerm::CACHE_LIMIT ? 0 : nItems + 1;
     // After an emptying at the limit the flags are recomputed only at the next look-up.
     const CFuncTerm::SCacheEntry* pHead = cache.GetChains()[nChain];
-    if (cache.GetHits() != nHits || cache.GetMisses() != nMisses + 1 || cache.GetItems() != nNewItems ||
-        !pHead || pHead->m_pValues != pValues) {
+    if (cache.GetHits() != nHits || cache.GetMisses() != nMisses + 1 || cache.GetItems() != nNewItems || !pHead ||
+        pHead->m_pValues != pValues) {
         why = "a miss does not store at the head of its chain as predicted";
         return false;
     }

@@ -3,8 +3,8 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QTimer>
 #include <QTabWidget>
+#include <QTimer>
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
@@ -60,7 +60,7 @@ void BM_RedrawHundredThousandSamples(benchmark::State& state)
 }
 BENCHMARK(BM_RedrawDefaultProject)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RedrawHundredThousandSamples)->Unit(benchmark::kMillisecond);
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

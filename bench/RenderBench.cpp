@@ -69,8 +69,8 @@ BENCHMARK(BM_DrawSamples)->Arg(1)->Arg(2)->ArgName("width")->Unit(benchmark::kMi
 // by --smoke).
 void BM_ExportPass(benchmark::State& state)
 {
-    const uint32_t nCount = g_nCount == 1000000 ? static_cast<uint32_t>(state.range(0))
-                                                : static_cast<uint32_t>(state.range(0) / 1000);
+    const uint32_t nCount =
+        g_nCount == 1000000 ? static_cast<uint32_t>(state.range(0)) : static_cast<uint32_t>(state.range(0) / 1000);
     CProject project;
     project.SetFunction(1, "sin(x)*x^2");
     CAnimationStep* pStep = project.m_pFirstStep;
@@ -87,9 +87,8 @@ void BM_ExportPass(benchmark::State& state)
     state.counters["samples/s"] =
         benchmark::Counter(double(nCount + 1) * state.iterations(), benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_ExportPass)->Arg(100000)->Arg(1000000)->Arg(10000000)->ArgName("samples")
-    ->Unit(benchmark::kMillisecond);
-}  // namespace
+BENCHMARK(BM_ExportPass)->Arg(100000)->Arg(1000000)->Arg(10000000)->ArgName("samples")->Unit(benchmark::kMillisecond);
+} // namespace
 
 int main(int argc, char** argv)
 {

@@ -7,9 +7,7 @@
 class CCrcGenerator {
 public:
     constexpr CCrcGenerator(uint32_t nPolynomial, uint32_t nWidth, bool bReflected)
-        : m_pTable{},
-          m_nMask(nWidth >= 32 ? 0xFFFFFFFFu : (1u << nWidth) - 1),
-          m_nShift(nWidth - 8),
+        : m_pTable{}, m_nMask(nWidth >= 32 ? 0xFFFFFFFFu : (1u << nWidth) - 1), m_nShift(nWidth - 8),
           m_bReflected(bReflected)
     {
         for (uint32_t j = 0; j < 256; ++j) {
@@ -67,8 +65,8 @@ public:
     {
         const uint64_t x = nBits ^ nCrc;
         return m_pSlices[7][x & 0xFF] ^ m_pSlices[6][(x >> 8) & 0xFF] ^ m_pSlices[5][(x >> 16) & 0xFF] ^
-               m_pSlices[4][(x >> 24) & 0xFF] ^ m_pSlices[3][(x >> 32) & 0xFF] ^
-               m_pSlices[2][(x >> 40) & 0xFF] ^ m_pSlices[1][(x >> 48) & 0xFF] ^ m_pSlices[0][x >> 56];
+               m_pSlices[4][(x >> 24) & 0xFF] ^ m_pSlices[3][(x >> 32) & 0xFF] ^ m_pSlices[2][(x >> 40) & 0xFF] ^
+               m_pSlices[1][(x >> 48) & 0xFF] ^ m_pSlices[0][x >> 56];
     }
 
     std::array<std::array<uint16_t, 256>, 8> m_pSlices;

@@ -36,12 +36,12 @@ unsigned ReferenceNumber(const char* pszName)
 struct SWord {
     const char* m_pszWord;
     uint32_t m_nOp;
-    uint32_t m_nSlot;  // OP_VAR
+    uint32_t m_nSlot; // OP_VAR
 };
 
 const SWord g_Variables[] = {
-    {"x", OP_VAR, SLOT_X}, {"t", OP_VAR, SLOT_X}, {"u", OP_VAR, SLOT_U}, {"v", OP_VAR, SLOT_V},
-    {"a", OP_VAR, SLOT_A}, {"n", OP_VAR, SLOT_A}, {"b", OP_VAR, SLOT_B}, {"f", OP_VAR, SLOT_B},
+    {"x", OP_VAR, SLOT_X},  {"t", OP_VAR, SLOT_X},  {"u", OP_VAR, SLOT_U}, {"v", OP_VAR, SLOT_V},
+    {"a", OP_VAR, SLOT_A},  {"n", OP_VAR, SLOT_A},  {"b", OP_VAR, SLOT_B}, {"f", OP_VAR, SLOT_B},
     {"fy", OP_VAR, SLOT_B}, {"fx", OP_VAR, SLOT_A}, {"c", OP_VAR, SLOT_C}, {"d", OP_VAR, SLOT_D},
 };
 
@@ -49,9 +49,9 @@ const SWord g_Functions[] = {
 #define KX_FUNCTION_WORD(NAME, VALUE, WORD, FN, ITEM) {WORD, OP_##NAME, 0},
     KX_FUNCTION_LIST(KX_FUNCTION_WORD)
 #undef KX_FUNCTION_WORD
-    {"log", OP_LN, 0},  // a second name of ln
+        {"log", OP_LN, 0}, // a second name of ln
 };
-}  // namespace
+} // namespace
 
 CFuncCompiler::CFuncCompiler(CFuncTerm& term, const char* pszText) : m_Term(term), m_Parser(pszText) {}
 
@@ -107,7 +107,7 @@ void CFuncCompiler::Expression()
     OrExpression();
     if (m_Parser.m_nToken != TK_QUESTION && m_Parser.m_nToken != TK_COLON)
         return;
-    CFuncNode* pCond = Emit(OP_COND);  // the condition's place becomes the branch value
+    CFuncNode* pCond = Emit(OP_COND); // the condition's place becomes the branch value
     CFuncNode** ppSaved = m_ppTail;
     const int nDepth = m_nDepth - 1;
 
@@ -172,7 +172,7 @@ void CFuncCompiler::Comparison()
 void CFuncCompiler::Sum()
 {
     if (m_Parser.m_nToken == TK_PLUS || m_Parser.m_nToken == TK_MINUS)
-        Emit(OP_CONST, 0.0);  // the sign stays and is taken as the operator after this 0
+        Emit(OP_CONST, 0.0); // the sign stays and is taken as the operator after this 0
     else
         Term();
     while (m_Parser.m_nToken == TK_PLUS || m_Parser.m_nToken == TK_MINUS) {
@@ -219,16 +219,10 @@ void CFuncCompiler::Primary()
         return;
     case TK_LPAREN:
     case TK_LBRACE:
-    case TK_LBRACKET:
-        BracketGroup();
-        return;
-    case TK_NAME:
-        Name();
-        return;
-    case TK_END:
-        m_Parser.Error(FuncMessage::UnexpectedEnd);
-    default:
-        m_Parser.Error(FuncMessage::UnexpectedSymbol);
+    case TK_LBRACKET: BracketGroup(); return;
+    case TK_NAME: Name(); return;
+    case TK_END: m_Parser.Error(FuncMessage::UnexpectedEnd);
+    default: m_Parser.Error(FuncMessage::UnexpectedSymbol);
     }
 }
 
@@ -238,9 +232,18 @@ void CFuncCompiler::BracketGroup()
     ETokenKind nCloser;
     const char* pszMissing;
     switch (m_Parser.m_nToken) {
-    case TK_LPAREN: nCloser = TK_RPAREN; pszMissing = FuncMessage::RParenExpected; break;
-    case TK_LBRACE: nCloser = TK_RBRACE; pszMissing = FuncMessage::RBraceExpected; break;
-    case TK_LBRACKET: nCloser = TK_RBRACKET; pszMissing = FuncMessage::RBracketExpected; break;
+    case TK_LPAREN:
+        nCloser = TK_RPAREN;
+        pszMissing = FuncMessage::RParenExpected;
+        break;
+    case TK_LBRACE:
+        nCloser = TK_RBRACE;
+        pszMissing = FuncMessage::RBraceExpected;
+        break;
+    case TK_LBRACKET:
+        nCloser = TK_RBRACKET;
+        pszMissing = FuncMessage::RBracketExpected;
+        break;
     default: m_Parser.Error(FuncMessage::LParenExpected);
     }
     Enter();
@@ -289,13 +292,11 @@ void CFuncCompiler::Name()
         return;
     }
     if (SameWord(pszName, "random") || SameWord(pszName, "rand") || SameWord(pszName, "undef")) {
-        const uint32_t nOp = SameWord(pszName, "random") ? OP_RANDOM
-                             : SameWord(pszName, "rand") ? OP_RAND
-                                                         : OP_UNDEF;
+        const uint32_t nOp = SameWord(pszName, "random") ? OP_RANDOM : SameWord(pszName, "rand") ? OP_RAND : OP_UNDEF;
         NeedPlace();
         m_Parser.NextToken();
         Emit(nOp);
-        if (nOp != OP_UNDEF)  // every a, b, c, d has a random number of its own in the cache
+        if (nOp != OP_UNDEF) // every a, b, c, d has a random number of its own in the cache
             m_Term.m_bDirectVar |= std::bitset<FUNC_NSLOTS>(1u << SLOT_A | 1u << SLOT_B | 1u << SLOT_C | 1u << SLOT_D);
         return;
     }

@@ -14,7 +14,7 @@ struct CFuncNode;
 class CFuncCompiler {
 public:
     CFuncCompiler(CFuncTerm& term, const char* pszText);
-    ~CFuncCompiler();  // releases the code if Compile did not finish
+    ~CFuncCompiler(); // releases the code if Compile did not finish
     CFuncCompiler(const CFuncCompiler&) = delete;
     CFuncCompiler& operator=(const CFuncCompiler&) = delete;
 
@@ -35,14 +35,14 @@ private:
     void Reference(unsigned nFunction);
 
     CFuncNode* Emit(uint32_t nOp, double dConst = 0.0, uint32_t nArg = 0);
-    void NeedPlace();  // one more stack place at the current token, or "Ausdruck zu komplex"
-    void Enter();      // one more bracket level at the current token
+    void NeedPlace(); // one more stack place at the current token, or "Ausdruck zu komplex"
+    void Enter();     // one more bracket level at the current token
     void Leave() { --m_nNesting; }
 
     CFuncTerm& m_Term;
     CFuncParser m_Parser;
-    CFuncNode* m_pCode = nullptr;      // owned until Compile hands it to the term
-    CFuncNode** m_ppTail = &m_pCode;   // where the next node goes
-    int m_nDepth = 0;                  // stack places in use at this point of the code
+    CFuncNode* m_pCode = nullptr;    // owned until Compile hands it to the term
+    CFuncNode** m_ppTail = &m_pCode; // where the next node goes
+    int m_nDepth = 0;                // stack places in use at this point of the code
     unsigned m_nNesting = 0;
 };

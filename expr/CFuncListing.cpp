@@ -31,14 +31,11 @@ void CFuncListing::ListItem(const CFuncNode* pNode, std::string& text, long nRoo
 {
     char szItem[64];
     switch (pNode->m_nOp) {
-    case OP_CONST:
-        std::snprintf(szItem, sizeof szItem, "%g ", pNode->m_dConst);
-        break;
-    case OP_VAR:
-        std::snprintf(szItem, sizeof szItem, "%c ", "xuvabcd"[pNode->m_nArg % FUNC_NSLOTS]);
-        break;
+    case OP_CONST: std::snprintf(szItem, sizeof szItem, "%g ", pNode->m_dConst); break;
+    case OP_VAR: std::snprintf(szItem, sizeof szItem, "%c ", "xuvabcd"[pNode->m_nArg % FUNC_NSLOTS]); break;
     case OP_REF:
-        std::snprintf(szItem, sizeof szItem, "f%u[%u] ", ReferencedFunction(pNode->m_nArg), ReferenceArgCount(pNode->m_nArg));
+        std::snprintf(szItem, sizeof szItem, "f%u[%u] ", ReferencedFunction(pNode->m_nArg),
+                      ReferenceArgCount(pNode->m_nArg));
         break;
     case OP_COND: {
         const size_t nStart = text.size();
@@ -53,8 +50,9 @@ void CFuncListing::ListItem(const CFuncNode* pNode, std::string& text, long nRoo
     }
     default:
         std::snprintf(szItem, sizeof szItem, "%s",
-                      pNode->m_nOp < OP_COUNT && g_OpcodeInfo[pNode->m_nOp].m_pszItem ? g_OpcodeInfo[pNode->m_nOp].m_pszItem
-                                                                                    : "??? ");
+                      pNode->m_nOp < OP_COUNT && g_OpcodeInfo[pNode->m_nOp].m_pszItem
+                          ? g_OpcodeInfo[pNode->m_nOp].m_pszItem
+                          : "??? ");
         break;
     }
     text += szItem;
@@ -74,8 +72,7 @@ std::string CFuncListing::Statistics(const CValueCache& cache)
     return Statistics(cache.GetHits(), cache.GetMisses(), cache.GetItems(), nPeak, nTotal);
 }
 
-std::string CFuncListing::Statistics(uint32_t nHits, uint32_t nMisses, uint32_t nItems, unsigned nPeak,
-                                     unsigned nTotal)
+std::string CFuncListing::Statistics(uint32_t nHits, uint32_t nMisses, uint32_t nItems, unsigned nPeak, unsigned nTotal)
 {
     char szText[256];
     std::snprintf(szText, sizeof szText, "%u hits\n%u misses\n%u items\n%u peak hash usage\n%3.1f avg hash usage\n",

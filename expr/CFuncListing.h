@@ -15,8 +15,7 @@ public:
     // Hits, misses, items, the longest chain and the mean chain length.
     static std::string Statistics(const CValueCache& cache);
     // The same text from the counters and the chain lengths (nTotal: all entries of all chains).
-    static std::string Statistics(uint32_t nHits, uint32_t nMisses, uint32_t nItems, unsigned nPeak,
-                                  unsigned nTotal);
+    static std::string Statistics(uint32_t nHits, uint32_t nMisses, uint32_t nItems, unsigned nPeak, unsigned nTotal);
 
 private:
     static void ListNodes(const CFuncNode* pNode, std::string& text, long nRoom);

@@ -4,11 +4,11 @@
 
 struct CFuncNode {
     CFuncNode* m_pNext = nullptr;
-    CFuncNode* m_pThen = nullptr;  // OP_COND: then-list, owned
-    CFuncNode* m_pElse = nullptr;  // OP_COND: else-list, owned
+    CFuncNode* m_pThen = nullptr; // OP_COND: then-list, owned
+    CFuncNode* m_pElse = nullptr; // OP_COND: else-list, owned
     uint32_t m_nOp = 0;
-    double m_dConst = 0.0;  // OP_CONST
-    uint32_t m_nArg = 0;    // OP_VAR: slot; OP_REF: PackReference(n, argc)
+    double m_dConst = 0.0; // OP_CONST
+    uint32_t m_nArg = 0;   // OP_VAR: slot; OP_REF: PackReference(n, argc)
 
     CFuncNode(uint32_t nOp, double dConst, uint32_t nArg) : m_nOp(nOp), m_dConst(dConst), m_nArg(nArg) {}
     CFuncNode(const CFuncNode&) = delete;

@@ -9,11 +9,20 @@
 
 namespace {
 // Character classes of 7-bit ASCII; bytes of 128 and above belong to none.
-bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool IsSpace(char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+bool IsLetter(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
 
-}  // namespace
+} // namespace
 
 CFuncParser::CFuncParser(const char* pszText) : m_pszText(pszText ? pszText : "")
 {
@@ -45,12 +54,17 @@ ETokenKind CFuncParser::NextToken()
         return m_nToken = nKind;
     };
     if (c == '\0' || (c == '/' && n == '/'))
-        return token(TK_END, 0);  // a comment ends the text for good
-    if (c == '<' && n == '=') return token(TK_LE, 2);
-    if (c == '<' && n == '>') return token(TK_NE, 2);
-    if (c == '>' && n == '=') return token(TK_GE, 2);
-    if (c == '=' && n == '=') return token(TK_EQ, 2);
-    if (c == '!' && n == '=') return token(TK_NE, 2);
+        return token(TK_END, 0); // a comment ends the text for good
+    if (c == '<' && n == '=')
+        return token(TK_LE, 2);
+    if (c == '<' && n == '>')
+        return token(TK_NE, 2);
+    if (c == '>' && n == '=')
+        return token(TK_GE, 2);
+    if (c == '=' && n == '=')
+        return token(TK_EQ, 2);
+    if (c == '!' && n == '=')
+        return token(TK_NE, 2);
     switch (c) {
     case ',': return token(TK_COMMA, 1);
     case '(': return token(TK_LPAREN, 1);

@@ -4,7 +4,7 @@ uint32_t CFuncRandom::s_nState = 0x2545F491u;
 
 void CFuncRandom::Seed(uint32_t nSeed)
 {
-    s_nState = nSeed ? nSeed : 0x2545F491u;  // xorshift must not start at 0
+    s_nState = nSeed ? nSeed : 0x2545F491u; // xorshift must not start at 0
 }
 
 uint32_t CFuncRandom::Next()

@@ -32,6 +32,6 @@ public:
 
 private:
     static uint32_t s_nState;
-    static inline double s_dRandKey = 0.0;    // slot 3 at the last draw of "rand"
-    static inline double s_dRandValue = 0.0;  // what "rand" yields while slot 3 equals the key
+    static inline double s_dRandKey = 0.0;   // slot 3 at the last draw of "rand"
+    static inline double s_dRandValue = 0.0; // what "rand" yields while slot 3 equals the key
 };

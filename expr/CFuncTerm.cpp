@@ -70,7 +70,7 @@ const bool g_bFma = [] {
     __builtin_cpu_init();
     return __builtin_cpu_supports("fma") != 0;
 }();
-}  // namespace
+} // namespace
 #else
 bool CFuncTerm::RunFma(const SInstr* pCode, unsigned nValues, const double* s, CFuncResolver* pProject, double* pStack)
 {

@@ -31,8 +31,7 @@ public:
     // values live in the cache: any later evaluation may empty it, so copy what you keep.
     // The same with a context that carries the value slots m_dValue and the document m_pProject
     // through which references are resolved (the evaluation context of the view layer).
-    template <class TContext>
-    const double* Evaluate(const TContext& vars)
+    template <class TContext> const double* Evaluate(const TContext& vars)
     {
         return Evaluate(vars.m_dValue, vars.m_pProject);
     }
@@ -64,12 +63,12 @@ public:
     void GetListing(char* pszBuffer, size_t nSize) const;
 
     const CFuncNode* GetCode() const { return m_pCode; }
-    uint32_t GetValueCount() const { return m_nValues; }  // top-level expressions
+    uint32_t GetValueCount() const { return m_nValues; } // top-level expressions
     const std::string& GetText() const { return m_pszText; }
     CFuncResolver* GetProject() const { return m_pProject; }
     // The dependency flags as last computed; valid only while AreDepsValid().
     const std::bitset<FUNC_NSLOTS>& GetDepVar() const { return m_bDepVar; }
-    const std::bitset<MAX_FUNCTIONS + 1>& GetDepFunc() const { return m_bDepFunc; }  // flag k for fk
+    const std::bitset<MAX_FUNCTIONS + 1>& GetDepFunc() const { return m_bDepFunc; } // flag k for fk
     bool AreDepsValid() const { return m_bDepsValid; }
     const CValueCache& GetCache() const { return m_Cache; }
 
@@ -91,23 +90,22 @@ private:
     const double* EvaluateMiss(const double* pSlots, CFuncResolver* pProject, bool bIndexed, uint64_t nKey);
     static bool RunPlain(const SInstr* pCode, unsigned nValues, const double* s, CFuncResolver* pProject,
                          double* pStack);
-    static bool RunFma(const SInstr* pCode, unsigned nValues, const double* s, CFuncResolver* pProject,
-                       double* pStack);
+    static bool RunFma(const SInstr* pCode, unsigned nValues, const double* s, CFuncResolver* pProject, double* pStack);
     static bool RunProgram(const SInstr* pCode, unsigned nValues, const double* s, CFuncResolver* pProject,
                            double* pStack);
 
     static unsigned s_nDepth;
-    static uint64_t s_nWork;  // instructions charged to the outermost evaluation in progress
+    static uint64_t s_nWork; // instructions charged to the outermost evaluation in progress
 
     CFuncNode* m_pCode = nullptr;
     uint32_t m_nValues = 0;
     std::bitset<FUNC_NSLOTS> m_bDepVar;
-    std::bitset<MAX_FUNCTIONS + 1> m_bDepFunc;  // flag 0 unused
+    std::bitset<MAX_FUNCTIONS + 1> m_bDepFunc; // flag 0 unused
     bool m_bDepsValid = false;
     std::string m_pszText;
-    CFuncResolver* m_pProject;  // the document, not owned
-    std::bitset<FUNC_NSLOTS> m_bDirectVar;  // slots the code itself reads
-    std::vector<unsigned> m_DirectRefs;     // functions the code itself refers to
-    std::vector<SInstr> m_Program;          // the flat form of m_pCode that runs
+    CFuncResolver* m_pProject;             // the document, not owned
+    std::bitset<FUNC_NSLOTS> m_bDirectVar; // slots the code itself reads
+    std::vector<unsigned> m_DirectRefs;    // functions the code itself refers to
+    std::vector<SInstr> m_Program;         // the flat form of m_pCode that runs
     CValueCache m_Cache;
 };

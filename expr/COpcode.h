@@ -25,15 +25,30 @@
 // clang-format on
 
 enum EOpcode : uint32_t {
-    OP_CONST = 0, OP_VAR = 1, OP_REF = 2, OP_COND = 3, OP_UNDEF = 4,
-    OP_ADD = 5, OP_SUB = 6, OP_MUL = 7, OP_DIV = 8, OP_POW = 9,
+    OP_CONST = 0,
+    OP_VAR = 1,
+    OP_REF = 2,
+    OP_COND = 3,
+    OP_UNDEF = 4,
+    OP_ADD = 5,
+    OP_SUB = 6,
+    OP_MUL = 7,
+    OP_DIV = 8,
+    OP_POW = 9,
 #define KX_OPCODE_ENUM(NAME, VALUE, WORD, FN, ITEM) OP_##NAME = VALUE,
     KX_FUNCTION_LIST(KX_OPCODE_ENUM)
 #undef KX_OPCODE_ENUM
-    OP_RANDOM = 21, OP_RAND = 22,
-    OP_GT = 24, OP_LT = 25, OP_EQ = 26, OP_NE = 27, OP_GE = 28, OP_LE = 29,
+        OP_RANDOM = 21,
+    OP_RAND = 22,
+    OP_GT = 24,
+    OP_LT = 25,
+    OP_EQ = 26,
+    OP_NE = 27,
+    OP_GE = 28,
+    OP_LE = 29,
     // 30 is not used
-    OP_AND = 31, OP_OR = 32,
+    OP_AND = 31,
+    OP_OR = 32,
     OP_COUNT = 33
 };
 
@@ -41,14 +56,14 @@ enum EOpcode : uint32_t {
 // and OP_COND format their own items.
 struct SOpcodeInfo {
     const char* m_pszItem;
-    int8_t m_nPops;    // values taken from the stack (OP_REF: its argument count)
-    int8_t m_nPushes;  // values left on it; 0 for an unused value
-    bool m_bFunction;  // a row of KX_FUNCTION_LIST
+    int8_t m_nPops;   // values taken from the stack (OP_REF: its argument count)
+    int8_t m_nPushes; // values left on it; 0 for an unused value
+    bool m_bFunction; // a row of KX_FUNCTION_LIST
 };
 
 struct SOpcodeTable {
     SOpcodeInfo m_Info[OP_COUNT];
-    bool m_bClash;  // two rows for one value
+    bool m_bClash; // two rows for one value
 };
 
 constexpr SOpcodeTable MakeOpcodeTable()
@@ -62,7 +77,7 @@ constexpr SOpcodeTable MakeOpcodeTable()
     Set(OP_VAR, {nullptr, 0, 1, false});
     Set(OP_REF, {nullptr, 0, 1, false});
     Set(OP_COND, {nullptr, 1, 1, false});
-    Set(OP_UNDEF, {"undef ", 0, 1, false});  // fails; counts as the value it stands for
+    Set(OP_UNDEF, {"undef ", 0, 1, false}); // fails; counts as the value it stands for
     Set(OP_ADD, {"+ ", 2, 1, false});
     Set(OP_SUB, {"- ", 2, 1, false});
     Set(OP_MUL, {"* ", 2, 1, false});
@@ -98,9 +113,21 @@ static_assert(!g_OpcodeTable.m_bClash, "a function's opcode value is taken");
 static_assert(CountUsedOpcodes() == OP_COUNT - 1, "every opcode but 30 has a row");
 
 // A built-in function of one argument.
-constexpr bool IsFunctionOpcode(uint32_t nOp) { return nOp < OP_COUNT && g_OpcodeInfo[nOp].m_bFunction; }
+constexpr bool IsFunctionOpcode(uint32_t nOp)
+{
+    return nOp < OP_COUNT && g_OpcodeInfo[nOp].m_bFunction;
+}
 
 // The operand of OP_REF: the function number n and the argument count, packed as 10 * n + count.
-constexpr uint32_t PackReference(unsigned nFunction, unsigned nArgs) { return 10 * nFunction + nArgs; }
-constexpr unsigned ReferencedFunction(uint32_t nArg) { return nArg / 10; }
-constexpr unsigned ReferenceArgCount(uint32_t nArg) { return nArg % 10; }
+constexpr uint32_t PackReference(unsigned nFunction, unsigned nArgs)
+{
+    return 10 * nFunction + nArgs;
+}
+constexpr unsigned ReferencedFunction(uint32_t nArg)
+{
+    return nArg / 10;
+}
+constexpr unsigned ReferenceArgCount(uint32_t nArg)
+{
+    return nArg % 10;
+}

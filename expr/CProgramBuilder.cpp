@@ -16,20 +16,32 @@
 // multiplication by its reciprocal, and a < b is b > a, all to the bit.
 
 namespace {
-bool IsUnary(uint32_t nOp) { return IsFunctionOpcode(nOp); }
-bool IsBinary(uint32_t nOp) { return (nOp >= OP_ADD && nOp <= OP_POW) || (nOp >= OP_GT && nOp <= OP_LE) || nOp == OP_AND || nOp == OP_OR; }
-bool IsArithmetic(uint32_t nOp) { return nOp >= OP_ADD && nOp <= OP_DIV; }
-bool IsComparison(uint32_t nOp) { return nOp >= OP_GT && nOp <= OP_LE; }
+bool IsUnary(uint32_t nOp)
+{
+    return IsFunctionOpcode(nOp);
+}
+bool IsBinary(uint32_t nOp)
+{
+    return (nOp >= OP_ADD && nOp <= OP_POW) || (nOp >= OP_GT && nOp <= OP_LE) || nOp == OP_AND || nOp == OP_OR;
+}
+bool IsArithmetic(uint32_t nOp)
+{
+    return nOp >= OP_ADD && nOp <= OP_DIV;
+}
+bool IsComparison(uint32_t nOp)
+{
+    return nOp >= OP_GT && nOp <= OP_LE;
+}
 
 // The instruction of a unary opcode on the top; its slot form is the next one.
 uint8_t UnaryExec(uint32_t nOp)
 {
     switch (nOp) {
-#define KX_UNARY_EXEC(NAME, VALUE, WORD, FN, ITEM) \
+#define KX_UNARY_EXEC(NAME, VALUE, WORD, FN, ITEM)                                                                     \
     case OP_##NAME: return X_##NAME;
         KX_FUNCTION_LIST(KX_UNARY_EXEC)
 #undef KX_UNARY_EXEC
-    default: return X_UNDEF;  // not a function: IsUnary is false
+    default: return X_UNDEF; // not a function: IsUnary is false
     }
 }
 
@@ -85,7 +97,7 @@ uint32_t Mirrored(uint32_t nOp)
     case OP_LT: return OP_GT;
     case OP_GE: return OP_LE;
     case OP_LE: return OP_GE;
-    default: return nOp;  // = and != are symmetric
+    default: return nOp; // = and != are symmetric
     }
 }
 
@@ -101,7 +113,7 @@ bool IsPowerOfTwo(double c)
 bool FoldUnary(uint32_t nOp, double a, double& r)
 {
     switch (nOp) {
-#define KX_FOLD_UNARY(NAME, VALUE, WORD, FN, ITEM) \
+#define KX_FOLD_UNARY(NAME, VALUE, WORD, FN, ITEM)                                                                     \
     case OP_##NAME: return FuncOps::FN(a, r);
         KX_FUNCTION_LIST(KX_FOLD_UNARY)
 #undef KX_FOLD_UNARY
@@ -117,7 +129,7 @@ bool FoldBinary(uint32_t nOp, double a, double b, double& r)
     case OP_SUB: return Sub(a, b, r);
     case OP_MUL: return Mul(a, b, r);
     case OP_DIV: return Div(a, b, r);
-    case OP_POW: return PowConst<false>(a, b, r);  // a constant exponent compiles so
+    case OP_POW: return PowConst<false>(a, b, r); // a constant exponent compiles so
     case OP_GT: r = a > b ? 1.0 : 0.0; return true;
     case OP_LT: r = a < b ? 1.0 : 0.0; return true;
     case OP_EQ: r = a == b ? 1.0 : 0.0; return true;
@@ -130,9 +142,8 @@ bool FoldBinary(uint32_t nOp, double a, double b, double& r)
     }
 }
 
-constexpr unsigned MAX_TREE_DEPTH = 256;  // deeper formulas are emitted node by node
-}  // namespace
-
+constexpr unsigned MAX_TREE_DEPTH = 256; // deeper formulas are emitted node by node
+} // namespace
 
 void CProgramBuilder::Build(const CFuncNode* pCode, uint32_t nValues, std::vector<SInstr>& program)
 {
@@ -143,8 +154,7 @@ void CProgramBuilder::Run(const CFuncNode* pCode, uint32_t nValues)
 {
     m_Program.clear();
     std::vector<STree*> trees;
-    if (pCode && Trees(pCode, trees) && trees.size() == nValues &&
-        m_nMaxDepth <= MAX_TREE_DEPTH) {
+    if (pCode && Trees(pCode, trees) && trees.size() == nValues && m_nMaxDepth <= MAX_TREE_DEPTH) {
         for (STree* pTree : trees) {
             Fold(pTree);
             Emit(pTree);
@@ -156,7 +166,8 @@ void CProgramBuilder::Run(const CFuncNode* pCode, uint32_t nValues)
     Add(nValues == 1 ? X_END1 : X_ENDN);
     // A jump to the end is the end.
     for (SInstr& instr : m_Program)
-        if (instr.m_nOp == X_JMP && (m_Program[instr.m_nJump].m_nOp == X_END1 || m_Program[instr.m_nJump].m_nOp == X_ENDN))
+        if (instr.m_nOp == X_JMP &&
+            (m_Program[instr.m_nJump].m_nOp == X_END1 || m_Program[instr.m_nJump].m_nOp == X_ENDN))
             instr = m_Program[instr.m_nJump];
 }
 
@@ -257,8 +268,7 @@ void CProgramBuilder::Emit(const STree* p)
         Land(nEnd);
         return;
     }
-    default:
-        break;
+    default: break;
     }
     if (IsUnary(nOp)) {
         const STree* pArg = p->m_pKids[0];
@@ -284,7 +294,7 @@ void CProgramBuilder::Emit(const STree* p)
         return;
     }
     if (IsArithmetic(nOp)) {
-        const uint8_t nBase = ArithExec(nOp);  // +0 C, +1 V, +2 VC, +3 VV
+        const uint8_t nBase = ArithExec(nOp); // +0 C, +1 V, +2 VC, +3 VV
         if (IsConst(pRight)) {
             double c = pRight->m_dConst;
             uint8_t nExec = nBase;
@@ -303,8 +313,10 @@ void CProgramBuilder::Emit(const STree* p)
         if (IsVar(pRight)) {
             if (IsVar(pLeft)) {
                 Add(static_cast<uint8_t>(nBase + 3), pLeft->m_nArg, pRight->m_nArg);
-            } else if (IsConst(pLeft)) {  // c op slot
-                const uint8_t nExec = nOp == OP_SUB ? uint8_t(X_RSUBVC) : nOp == OP_DIV ? uint8_t(X_RDIVVC) : uint8_t(nBase + 2);
+            } else if (IsConst(pLeft)) { // c op slot
+                const uint8_t nExec = nOp == OP_SUB   ? uint8_t(X_RSUBVC)
+                                      : nOp == OP_DIV ? uint8_t(X_RDIVVC)
+                                                      : uint8_t(nBase + 2);
                 Add(nExec, pRight->m_nArg, 0, pLeft->m_dConst);
             } else {
                 Emit(pLeft);
@@ -312,7 +324,7 @@ void CProgramBuilder::Emit(const STree* p)
             }
             return;
         }
-        if (IsLeaf(pLeft)) {  // leaf op expression: the expression first, then the leaf
+        if (IsLeaf(pLeft)) { // leaf op expression: the expression first, then the leaf
             Emit(pRight);
             const bool bConst = IsConst(pLeft);
             uint8_t nExec;
@@ -405,4 +417,3 @@ void CProgramBuilder::EmitList(const CFuncNode* pNode)
         }
     }
 }
-

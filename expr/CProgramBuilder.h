@@ -28,7 +28,7 @@ private:
 
     static bool IsConst(const STree* p) { return p->m_nOp == OP_CONST; }
     static bool IsVar(const STree* p) { return p->m_nOp == OP_VAR; }
-    static bool IsLeaf(const STree* p) { return IsConst(p) || IsVar(p); }  // cannot fail, no effect
+    static bool IsLeaf(const STree* p) { return IsConst(p) || IsVar(p); } // cannot fail, no effect
 
     explicit CProgramBuilder(std::vector<SInstr>& program) : m_Program(program) {}
     void Run(const CFuncNode* pCode, uint32_t nValues);

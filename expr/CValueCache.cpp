@@ -6,7 +6,7 @@ void CValueCache::SetKeySlots(const std::bitset<FUNC_NSLOTS>& bKey)
 {
     const unsigned nMask = static_cast<unsigned>(bKey.to_ulong());
     if (nMask != m_nKeyMask)
-        SettleQueue();  // with the key slots the queued entries were made with
+        SettleQueue(); // with the key slots the queued entries were made with
     m_nKeyCount = 0;
     for (unsigned i = 0; i < FUNC_NSLOTS; ++i)
         if (bKey[i])
@@ -14,17 +14,17 @@ void CValueCache::SetKeySlots(const std::bitset<FUNC_NSLOTS>& bKey)
     m_nKeyMask = nMask;
     if (m_nKeyMask != m_nIndexMask) {
         if (m_bCacheEmpty)
-            m_nIndexMask = m_nKeyMask;  // the table is empty too
+            m_nIndexMask = m_nKeyMask; // the table is empty too
         else
-            m_bIndexOn = m_bRising = false;  // entries of the old key slots stay: walk the chains until emptied
+            m_bIndexOn = m_bRising = false; // entries of the old key slots stay: walk the chains until emptied
     }
 }
 
 const double* CValueCache::Store(unsigned nChain, unsigned nMask, const double* pSlots, const double* pValues,
                                  unsigned nValues, bool bIndexed, uint64_t nKey)
 {
-    const bool bQueue = m_bIndexOn && m_nKeyCount == 1 && nMask == m_nKeyMask && nMask == m_nIndexMask &&
-                        IsNew(pSlots[m_nKeySlots[0]]);
+    const bool bQueue =
+        m_bIndexOn && m_nKeyCount == 1 && nMask == m_nKeyMask && nMask == m_nIndexMask && IsNew(pSlots[m_nKeySlots[0]]);
     if (!bQueue) {
         SettleQueue();
         m_bRising = false;
@@ -63,8 +63,8 @@ const double* CValueCache::Store(unsigned nChain, unsigned nMask, const double* 
     m_pBuckets[nChain] = pEntry;
     if (m_bIndexOn) {
         if (nMask != m_nKeyMask || nMask != m_nIndexMask)
-            m_bIndexOn = false;  // the key slots changed during the run: chains only, until emptied
-        else if (bIndexed || IndexKey(pSlots, nKey))  // (the table may have come on during the run)
+            m_bIndexOn = false;                      // the key slots changed during the run: chains only, until emptied
+        else if (bIndexed || IndexKey(pSlots, nKey)) // (the table may have come on during the run)
             IndexInsert(nKey, pEntry);
     }
     return pEntry->m_pValues;
@@ -92,7 +92,7 @@ void CValueCache::SettleQueue()
 
 void CValueCache::IndexInsert(uint64_t nKey, SCacheEntry* pEntry)
 {
-    if ((m_nIndexCount + 1) * 8 > m_nIndexSize * 5)  // at most 5/8 full
+    if ((m_nIndexCount + 1) * 8 > m_nIndexSize * 5) // at most 5/8 full
         IndexGrow();
     const unsigned nWrap = m_nIndexSize - 1;
     for (unsigned i = static_cast<unsigned>(Spread(nKey) >> m_nIndexShift);; i = (i + 1) & nWrap) {
@@ -110,7 +110,7 @@ void CValueCache::IndexInsert(uint64_t nKey, SCacheEntry* pEntry)
             bSame = bSame && FuncOps::Bits(slot.m_pEntry->m_dKey[s]) == FuncOps::Bits(pEntry->m_dKey[s]);
         }
         if (bSame) {
-            slot.m_pEntry = pEntry;  // the newer entry is the one at the head of the chain
+            slot.m_pEntry = pEntry; // the newer entry is the one at the head of the chain
             return;
         }
     }

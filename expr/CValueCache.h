@@ -19,7 +19,7 @@ public:
 
     struct SCacheEntry {
         SCacheEntry* m_pNext;
-        double* m_pValues;  // null: undefined at this key
+        double* m_pValues; // null: undefined at this key
         double m_dKey[FUNC_NSLOTS];
     };
 
@@ -50,8 +50,8 @@ public:
     // computed here, if at all). pValues: the nValues results, or null for undefined. Returns the
     // stored values.
     static constexpr unsigned ANY_CHAIN = ~0u;
-    const double* Store(unsigned nChain, unsigned nMask, const double* pSlots, const double* pValues,
-                        unsigned nValues, bool bIndexed, uint64_t nKey);
+    const double* Store(unsigned nChain, unsigned nMask, const double* pSlots, const double* pValues, unsigned nValues,
+                        bool bIndexed, uint64_t nKey);
     void Clear();
 
     uint32_t GetItems() const { return m_nItems; }
@@ -76,8 +76,8 @@ private:
     // means the chain walk would find nothing. It is consulted only while every cached entry was
     // made with the current key slots; otherwise the chains are walked.
     struct SIndexSlot {
-        uint64_t m_nKey;        // the bits of the one key slot, or a mix of the bits of all of them
-        SCacheEntry* m_pEntry;  // null: free
+        uint64_t m_nKey;       // the bits of the one key slot, or a mix of the bits of all of them
+        SCacheEntry* m_pEntry; // null: free
     };
 
     static constexpr uint64_t GOLDEN = 0x9E3779B97F4A7C15ull;
@@ -108,26 +108,26 @@ private:
 
     // The fields of the look-up path first, together.
     std::unique_ptr<SIndexSlot[]> m_pIndex;
-    unsigned m_nIndexSize = 0;                   // slots, a power of two, or 0
-    unsigned m_nIndexShift = 64;                 // 64 - log2(m_nIndexSize)
-    unsigned m_nIndexCount = 0;                  // slots in use
-    unsigned m_nIndexMask = 0;                   // the key slots of the entries in the table
-    bool m_bIndexOn = true;                      // every cached entry has the key slots m_nIndexMask
-    bool m_bCacheEmpty = true;                   // no entry since the last emptying
-    bool m_bRising = true;                       // see IsNew
-    double m_dTop = 0.0;                         // the key of the newest entry, while rising
-    SCacheEntry* m_pQueue = nullptr;             // the queued entries, oldest first
+    unsigned m_nIndexSize = 0;       // slots, a power of two, or 0
+    unsigned m_nIndexShift = 64;     // 64 - log2(m_nIndexSize)
+    unsigned m_nIndexCount = 0;      // slots in use
+    unsigned m_nIndexMask = 0;       // the key slots of the entries in the table
+    bool m_bIndexOn = true;          // every cached entry has the key slots m_nIndexMask
+    bool m_bCacheEmpty = true;       // no entry since the last emptying
+    bool m_bRising = true;           // see IsNew
+    double m_dTop = 0.0;             // the key of the newest entry, while rising
+    SCacheEntry* m_pQueue = nullptr; // the queued entries, oldest first
     SCacheEntry* m_pQueueTail = nullptr;
-    uint8_t m_nKeySlots[FUNC_NSLOTS] = {};       // the key slots, ascending
+    uint8_t m_nKeySlots[FUNC_NSLOTS] = {}; // the key slots, ascending
     unsigned m_nKeyCount = 0;
-    unsigned m_nKeyMask = 0;                     // the key slots as bits
+    unsigned m_nKeyMask = 0; // the key slots as bits
     uint32_t m_nHits = 0;
     uint32_t m_nMisses = 0;
     uint32_t m_nItems = 0;
     unsigned m_nUsedCount = 0;
     CCacheArena m_Arena;
     SCacheEntry* m_pBuckets[CACHE_BUCKETS] = {};
-    uint16_t m_nUsedChains[CACHE_BUCKETS] = {};  // chains made non-empty since the last emptying
+    uint16_t m_nUsedChains[CACHE_BUCKETS] = {}; // chains made non-empty since the last emptying
 };
 
 // The look-up path is defined here so that the evaluator inlines it.
@@ -196,7 +196,7 @@ KX_INLINE int CValueCache::Probe(double dKey, const double*& pValues, uint64_t& 
     if (IsNew(dKey))
         return 0;
     if (m_pQueue)
-        return -1;  // Find settles the queue
+        return -1; // Find settles the queue
     if (m_nIndexCount == 0)
         return 0;
     const unsigned nWrap = m_nIndexSize - 1;

@@ -8,7 +8,7 @@
 
 struct EFuncError {
     const char* m_pszMessage;
-    int32_t m_nPosition;  // 0-based index into the text the compiler received
+    int32_t m_nPosition; // 0-based index into the text the compiler received
 
     // What the window shows after " bei: ": the typed text as the compiler saw it (without its
     // leading blanks) from the error on, at most nMax characters; empty at or past its end.
@@ -24,7 +24,7 @@ namespace FuncMessage {
 inline constexpr const char* InvalidChar = "Ung\xFCltiges Zeichen";
 inline constexpr const char* OperatorOrEnd = "Operator oder Ende des Ausdrucks erwartet";
 inline constexpr const char* UnexpectedEnd = "Unerwartetes Ende des Ausdrucks";
-inline constexpr const char* UnexpectedSymbol = "Unerwartes Symbol";  // sic: users know it so
+inline constexpr const char* UnexpectedSymbol = "Unerwartes Symbol"; // sic: users know it so
 inline constexpr const char* UnknownName = "Unbekannte Funktion oder Variable";
 inline constexpr const char* LParenExpected = "( erwartet";
 inline constexpr const char* RParenExpected = ") erwartet";
@@ -33,4 +33,4 @@ inline constexpr const char* RBracketExpected = "] erwartet";
 inline constexpr const char* NumberTooLarge = "Zahl zu gro\xDF";
 inline constexpr const char* TooComplex = "Ausdruck zu komplex";
 inline constexpr const char* TooLong = "Formel zu lang";
-}  // namespace FuncMessage
+} // namespace FuncMessage

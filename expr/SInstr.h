@@ -5,10 +5,10 @@
 #include <cstdint>
 
 struct SInstr {
-    uint8_t m_nOp;     // EExec
-    uint8_t m_nSlot;   // value slot; X_REF: argument count
-    uint8_t m_nSlot2;  // second value slot; X_REF: function number
+    uint8_t m_nOp;    // EExec
+    uint8_t m_nSlot;  // value slot; X_REF: argument count
+    uint8_t m_nSlot2; // second value slot; X_REF: function number
     uint8_t m_nUnused;
-    int32_t m_nJump;   // jumps: index of the target instruction
+    int32_t m_nJump; // jumps: index of the target instruction
     double m_dConst;
 };

@@ -17,10 +17,7 @@ CAnimationStep::CAnimationStep()
 }
 
 CAnimationStep::CAnimationStep(const CAnimationStep& source)
-    : m_bConnect(source.m_bConnect),
-      m_nSpeed(source.m_nSpeed),
-      m_nWait(source.m_nWait),
-      m_bSameRange(true)
+    : m_bConnect(source.m_bConnect), m_nSpeed(source.m_nSpeed), m_nWait(source.m_nWait), m_bSameRange(true)
 {
     std::copy(std::begin(source.m_nColor), std::end(source.m_nColor), m_nColor);
     std::copy(std::begin(source.m_nWidth), std::end(source.m_nWidth), m_nWidth);
@@ -51,7 +48,9 @@ void CAnimationStep::SetName(const std::string& szName)
 
 void CAnimationStep::SetMin(unsigned nVariable, double dValue)
 {
+    // clang-format off
     PROJECT_ASSERT(nVariable<FUNC_NVARS);
+    // clang-format on
     if (m_dMin[nVariable] == dValue)
         return;
     m_dMin[nVariable] = dValue;
@@ -61,7 +60,9 @@ void CAnimationStep::SetMin(unsigned nVariable, double dValue)
 
 void CAnimationStep::SetMax(unsigned nVariable, double dValue)
 {
+    // clang-format off
     PROJECT_ASSERT(nVariable<FUNC_NVARS);
+    // clang-format on
     if (m_nCount[nVariable] == 0)
         m_nCount[nVariable] = 100;
     const double dStep = (dValue - m_dMin[nVariable]) / m_nCount[nVariable];
@@ -74,7 +75,9 @@ void CAnimationStep::SetMax(unsigned nVariable, double dValue)
 
 void CAnimationStep::SetStep(unsigned nVariable, double dValue)
 {
+    // clang-format off
     PROJECT_ASSERT(nVariable<FUNC_NVARS);
+    // clang-format on
     if (m_dStep[nVariable] == dValue)
         return;
     m_dStep[nVariable] = dValue;
@@ -84,10 +87,12 @@ void CAnimationStep::SetStep(unsigned nVariable, double dValue)
 
 void CAnimationStep::SetCount(unsigned nVariable, uint32_t nCount)
 {
+    // clang-format off
     PROJECT_ASSERT(nVariable<FUNC_NVARS);
+    // clang-format on
     if (m_nCount[nVariable] == nCount)
         return;
-    if (nCount >= 1)  // the end stays where it was
+    if (nCount >= 1) // the end stays where it was
         m_dStep[nVariable] = (GetMax(nVariable) - m_dMin[nVariable]) / nCount;
     m_nCount[nVariable] = nCount;
     Mark();
@@ -96,7 +101,9 @@ void CAnimationStep::SetCount(unsigned nVariable, uint32_t nCount)
 
 double CAnimationStep::GetMax(unsigned nVariable) const
 {
+    // clang-format off
     PROJECT_ASSERT(nVariable<FUNC_NVARS);
+    // clang-format on
     return m_nCount[nVariable] * m_dStep[nVariable] + m_dMin[nVariable];
 }
 
@@ -153,7 +160,7 @@ void CAnimationStep::WriteBlock(std::string& szOut) const
 
 void CAnimationStep::ReadBlock(CLineReader& reader, uint32_t& nLine)
 {
-    m_bConnect = false;  // only true when the block says so
+    m_bConnect = false; // only true when the block says so
     std::string szLine;
     while (reader.ReadLine(szLine)) {
         ++nLine;
@@ -182,9 +189,9 @@ void CAnimationStep::ReadBlock(CLineReader& reader, uint32_t& nLine)
             m_dMin[nVariable] = dMin;
             m_dStep[nVariable] = dStep;
             m_nCount[nVariable] = nCount;
-        } else if (CScanText f(szLine); f.Literal("-f") && f.Unsigned(nFunction) && f.Literal("=") && f.Unsigned(nColor) &&
-                                        f.Literal(",") && f.Unsigned(nWidth) && f.Literal(",") && f.Unsigned(nExtra) &&
-                                        nFunction >= 1 && nFunction <= MAX_FUNCTIONS) {
+        } else if (CScanText f(szLine); f.Literal("-f") && f.Unsigned(nFunction) && f.Literal("=") &&
+                                        f.Unsigned(nColor) && f.Literal(",") && f.Unsigned(nWidth) && f.Literal(",") &&
+                                        f.Unsigned(nExtra) && nFunction >= 1 && nFunction <= MAX_FUNCTIONS) {
             m_bVisible[nFunction - 1] = true;
             m_nColor[nFunction - 1] = nColor;
             m_nWidth[nFunction - 1] = nWidth;

@@ -11,7 +11,7 @@ class CLineReader;
 
 class CAnimationStep {
 public:
-    static constexpr unsigned NAME_SIZE = 40;  // at most 39 characters
+    static constexpr unsigned NAME_SIZE = 40; // at most 39 characters
 
     CAnimationStep();
     // The copy that "Animationsschritt einfügen" inserts: styles, ranges and pacing of the source,

@@ -66,7 +66,7 @@ std::string DirectoryOf(const std::string& szPath)
         return ".";
     return nSlash == 0 ? "/" : szPath.substr(0, nSlash);
 }
-}  // namespace
+} // namespace
 
 void CAtomicFile::InstallSignalCleanup()
 {

@@ -13,5 +13,8 @@ public:
     {
         return Convert("UTF-8", "WINDOWS-1252", szUtf8, cReplacement);
     }
-    static std::string OemToAnsi(const std::string& szOem) { return Convert("CP850", "WINDOWS-1252//TRANSLIT", szOem, '?'); }
+    static std::string OemToAnsi(const std::string& szOem)
+    {
+        return Convert("CP850", "WINDOWS-1252//TRANSLIT", szOem, '?');
+    }
 };

@@ -10,7 +10,7 @@ std::string Utf8(const char* pszAnsi)
 {
     return CCodePage::AnsiToUtf8(pszAnsi);
 }
-}  // namespace
+} // namespace
 
 std::string CFileMessage::Cause(const std::string& szName, EFileCause eCause)
 {
@@ -41,16 +41,14 @@ std::string CFileMessage::Load(const std::string& szName, const ELoadSaveError& 
         if (error.m_nLine == 0)
             return szPrefix + ": Datei nicht gefunden";
         return szPrefix + " in Zeile " + std::to_string(error.m_nLine);
-    case EFileCause::NotFound:
-        return szPrefix + ": Datei nicht gefunden";
+    case EFileCause::NotFound: return szPrefix + ": Datei nicht gefunden";
     case EFileCause::TooManySteps:
-        return szPrefix + " in Zeile " + std::to_string(error.m_nLine) +
-               Utf8(": mehr als ") + std::to_string(PROJECT_MAX_STEPS) + " Animationsschritte";
+        return szPrefix + " in Zeile " + std::to_string(error.m_nLine) + Utf8(": mehr als ") +
+               std::to_string(PROJECT_MAX_STEPS) + " Animationsschritte";
     case EFileCause::TooManySamples:
         return szPrefix + " in Zeile " + std::to_string(error.m_nLine) + Utf8(": mehr als ") +
                std::to_string(PROJECT_MAX_SAMPLES) + Utf8(" Werte in allen Animationsschritten zusammen");
-    default:
-        return Cause(szName, error.m_eCause);
+    default: return Cause(szName, error.m_eCause);
     }
 }
 

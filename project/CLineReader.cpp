@@ -16,7 +16,7 @@ void CrLfToLf(std::string& szText)
     }
     szText.resize(nOut);
 }
-}  // namespace
+} // namespace
 
 CLineReader::CLineReader(std::FILE* pFile, uint64_t nLimit)
     : m_pFile(pFile), m_nLimit(nLimit), m_pBuffer(new char[BUFFER_SIZE])
@@ -44,7 +44,7 @@ bool CLineReader::ReadLine(std::string& szLine)
 {
     szLine.clear();
     bool bAny = false;
-    bool bEnd = false;  // a line end was read
+    bool bEnd = false; // a line end was read
     while (!bEnd) {
         if (m_nPos == m_nEnd && !Fill())
             break;
@@ -52,7 +52,8 @@ bool CLineReader::ReadLine(std::string& szLine)
         const char* pStart = m_pBuffer.get() + m_nPos;
         const size_t nLeft = m_nEnd - m_nPos;
         const char* pLf = static_cast<const char*>(std::memchr(pStart, '\n', nLeft));
-        const char* pCr = static_cast<const char*>(std::memchr(pStart, '\r', pLf ? static_cast<size_t>(pLf - pStart) : nLeft));
+        const char* pCr =
+            static_cast<const char*>(std::memchr(pStart, '\r', pLf ? static_cast<size_t>(pLf - pStart) : nLeft));
         const char* pStop = pCr ? pCr : pLf;
         if (!pStop) {
             szLine.append(pStart, nLeft);

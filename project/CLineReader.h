@@ -36,8 +36,8 @@ private:
 
     std::FILE* m_pFile;
     uint64_t m_nLimit;
-    uint64_t m_nRead = 0;    // bytes taken from the file so far
-    uint32_t m_nLines = 0;   // lines delivered so far
+    uint64_t m_nRead = 0;  // bytes taken from the file so far
+    uint32_t m_nLines = 0; // lines delivered so far
     std::unique_ptr<char[]> m_pBuffer;
     size_t m_nPos = 0;
     size_t m_nEnd = 0;

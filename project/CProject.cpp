@@ -13,7 +13,7 @@ constexpr uint32_t g_Palette[CProject::PALETTE_SIZE] = {
     0xC0C0C0, 0xFF0000, 0x00FF00, 0xFFFF00, 0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF,
 };
 
-}  // namespace
+} // namespace
 
 CProject::CProject() : m_pPalette(g_Palette)
 {
@@ -34,13 +34,17 @@ CProject::~CProject()
 
 CFuncTerm* CProject::GetFunction(unsigned nIndex) const
 {
+    // clang-format off
     PROJECT_ASSERT(nIndex>=1 && nIndex<=MAX_FUNCTIONS);
+    // clang-format on
     return m_pFunctions[nIndex - 1].get();
 }
 
 void CProject::SetFunction(unsigned nIndex, const char* pszText)
 {
+    // clang-format off
     PROJECT_ASSERT(nIndex>=1 && nIndex<=MAX_FUNCTIONS);
+    // clang-format on
     std::unique_ptr<CFuncTerm>& pSlot = m_pFunctions[nIndex - 1];
     if (pSlot && pSlot->GetText() == pszText)
         return;
@@ -107,8 +111,10 @@ void CProject::SetFlag(unsigned nBit, bool bOn)
 CAnimationStep* CProject::InsertStep(std::unique_ptr<CAnimationStep> pOwned, CAnimationStep* pBefore)
 {
     CAnimationStep* pNewStep = pOwned.get();
+    // clang-format off
     PROJECT_ASSERT(pNewStep->m_pProject==0);
-    pOwned.release();  // the list owns it now
+    // clang-format on
+    pOwned.release(); // the list owns it now
     pNewStep->m_pProject = this;
     m_bModified = true;
     if (pBefore) {
@@ -135,7 +141,9 @@ CAnimationStep* CProject::InsertStep(std::unique_ptr<CAnimationStep> pOwned, CAn
 
 std::unique_ptr<CAnimationStep> CProject::RemoveStep(CAnimationStep* pStep)
 {
+    // clang-format off
     PROJECT_ASSERT(pStep->m_pProject==this);
+    // clang-format on
     m_bModified = true;
     if (pStep->m_pPrev)
         pStep->m_pPrev->m_pNext = pStep->m_pNext;

@@ -12,9 +12,17 @@
 
 // Indexes of m_dOptions; the names are the keys of the project file.
 enum EOption : unsigned {
-    OPT_XMIN, OPT_XMAX, OPT_YMIN, OPT_YMAX, OPT_XGRID, OPT_YGRID, OPT_BGCOLOR, OPT_TRMODE, OPT_COUNT
+    OPT_XMIN,
+    OPT_XMAX,
+    OPT_YMIN,
+    OPT_YMAX,
+    OPT_XGRID,
+    OPT_YGRID,
+    OPT_BGCOLOR,
+    OPT_TRMODE,
+    OPT_COUNT
 };
-inline constexpr const char* g_OptionKeys[OPT_COUNT] = {"xmin", "xmax", "ymin", "ymax",
+inline constexpr const char* g_OptionKeys[OPT_COUNT] = {"xmin",  "xmax",  "ymin",    "ymax",
                                                         "xgrid", "ygrid", "bgcolor", "trmode"};
 
 // Bits of m_nFlags. FLAG_BREAKPOLES came later: older programs keep the bit as read and ignore it.
@@ -23,7 +31,13 @@ inline constexpr const char* g_OptionKeys[OPT_COUNT] = {"xmin", "xmax", "ymin", 
 enum ETransformMode : int { TRMODE_UNKNOWN = -1, TRMODE_NONE = 0, TRMODE_USER = 1, TRMODE_POLAR = 2 };
 
 enum EFlag : unsigned {
-    FLAG_XAUTO, FLAG_YAUTO, FLAG_XGRID, FLAG_YGRID, FLAG_SHOWAXIS, FLAG_PROPORTIONAL, FLAG_TRANSFORMGRID,
+    FLAG_XAUTO,
+    FLAG_YAUTO,
+    FLAG_XGRID,
+    FLAG_YGRID,
+    FLAG_SHOWAXIS,
+    FLAG_PROPORTIONAL,
+    FLAG_TRANSFORMGRID,
     FLAG_BREAKPOLES
 };
 
@@ -37,8 +51,8 @@ public:
     CProject& operator=(const CProject&) = delete;
 
     CFuncTerm* GetFunction(unsigned nIndex) const override;
-    void SetFunction(unsigned nIndex, const char* pszText);  // may throw EFuncError
-    void SetTransform(const char* pszText);                  // may throw EFuncError
+    void SetFunction(unsigned nIndex, const char* pszText); // may throw EFuncError
+    void SetTransform(const char* pszText);                 // may throw EFuncError
     void SetOption(unsigned nIndex, double dValue);
     void SetFlag(unsigned nBit, bool bOn);
     // The step list. The document owns the steps in it; a step is handed in and out as a
@@ -53,15 +67,15 @@ public:
     // On a fresh document only. Throws ELoadSaveError{line} (0: not opened) or ELoadFuncError.
     void Load(const char* pszFileName);
 
-    const uint32_t* m_pPalette;  // fixed; 0x00BBGGRR
+    const uint32_t* m_pPalette; // fixed; 0x00BBGGRR
     int32_t m_nPaletteSize = PALETTE_SIZE;
     std::optional<std::string> m_pszNotes;
     CAnimationStep* m_pFirstStep = nullptr;
     CAnimationStep* m_pLastStep = nullptr;
-    std::unique_ptr<CFuncTerm> m_pFunctions[MAX_FUNCTIONS];  // slot n at n - 1
+    std::unique_ptr<CFuncTerm> m_pFunctions[MAX_FUNCTIONS]; // slot n at n - 1
     std::unique_ptr<CFuncTerm> m_pTransform;
     double m_dOptions[OPT_COUNT] = {};
     uint32_t m_nFlags = 0;
     bool m_bModified = false;
-    double m_dRawBounds[4] = {};  // x min, x max, y min, y max of the untransformed points
+    double m_dRawBounds[4] = {}; // x min, x max, y min, y max of the untransformed points
 };

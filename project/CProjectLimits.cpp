@@ -18,8 +18,8 @@ uint64_t CProjectLimits::TotalSamples(const CProject& project)
     return TotalSamplesWith(project, nullptr, 0, 0);
 }
 
-uint64_t CProjectLimits::TotalSamplesWith(const CProject& project, const CAnimationStep* pChanged,
-                                          unsigned nVariable, uint32_t nCount)
+uint64_t CProjectLimits::TotalSamplesWith(const CProject& project, const CAnimationStep* pChanged, unsigned nVariable,
+                                          uint32_t nCount)
 {
     uint64_t nTotal = 0;
     bool bChanged = false;

@@ -8,10 +8,10 @@
 class CProject;
 class CAnimationStep;
 
-constexpr uint64_t PROJECT_MAX_FILE = uint64_t{64} << 20;   // bytes of a project file
-constexpr uint64_t PROJECT_MAX_NOTES = uint64_t{16} << 20;  // bytes of its notes
-constexpr uint32_t PROJECT_MAX_STEPS = 10000;               // animation steps
-constexpr uint64_t PROJECT_MAX_SAMPLES = 1000000000;        // samples of all steps together
+constexpr uint64_t PROJECT_MAX_FILE = uint64_t{64} << 20;  // bytes of a project file
+constexpr uint64_t PROJECT_MAX_NOTES = uint64_t{16} << 20; // bytes of its notes
+constexpr uint32_t PROJECT_MAX_STEPS = 10000;              // animation steps
+constexpr uint64_t PROJECT_MAX_SAMPLES = 1000000000;       // samples of all steps together
 
 class CProjectLimits {
 public:

@@ -50,7 +50,7 @@ bool SameNoCase(const std::string& szText, const char* pszWord)
     CScanText scan(szText);
     return scan.LiteralNoCase(pszWord) && scan.AtEnd();
 }
-}  // namespace
+} // namespace
 
 void CProjectReader::Load(CProject& project, const char* pszFileName)
 {
@@ -105,8 +105,8 @@ void CProjectReader::SetTransform(CProject& project, const std::string& szText, 
 void CProjectReader::ReadCurrent(CProject& project, CLineReader& reader)
 {
     uint32_t nLine = 0;
-    uint32_t nSteps = 1;     // the document's first step is there from the start
-    uint64_t nSamples = CProjectLimits::TotalSamples(project);  // of the steps so far
+    uint32_t nSteps = 1;                                       // the document's first step is there from the start
+    uint64_t nSamples = CProjectLimits::TotalSamples(project); // of the steps so far
     std::string szLine;
     while (reader.ReadLine(szLine)) {
         ++nLine;
@@ -221,8 +221,8 @@ void CProjectReader::ReadLegacy(CProject& project, CLineReader& reader)
         pStep->m_bVisible[n] = bVisible;
     }
 
-    next();  // 25
-    next();  // 26
+    next(); // 25
+    next(); // 26
     std::string szTerms[2];
     for (unsigned nAxis = 0; nAxis < 2; ++nAxis) {
         next();
@@ -248,10 +248,10 @@ void CProjectReader::ReadLegacy(CProject& project, CLineReader& reader)
     if (szTransform != "x,f")
         SetTransform(project, szTransform, nLine);
 
-    next();  // 31
+    next(); // 31
     pStep->m_bConnect = !szLine.empty() && szLine[0] == 'j';
-    next();  // 32
-    next();  // 33
+    next(); // 32
+    next(); // 33
     {
         CScanText scan(szLine);
         int32_t nSpeed;
@@ -259,7 +259,7 @@ void CProjectReader::ReadLegacy(CProject& project, CLineReader& reader)
             fail();
         pStep->m_nSpeed = static_cast<uint32_t>(nSpeed);
     }
-    next();  // 34
-    next();  // 35
+    next(); // 34
+    next(); // 35
     project.SetFlag(FLAG_SHOWAXIS, !szLine.empty() && szLine[0] == 'j');
 }

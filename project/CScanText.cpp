@@ -6,17 +6,26 @@
 #include "expr/DecimalMagnitude.h"
 
 namespace {
-bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+bool IsSpace(char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+char Lower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 int DigitValue(char c)
 {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return 99;
 }
-const uint64_t LIMIT = uint64_t(1) << 40;  // far beyond 32 bits; stops the growth of the value
-}  // namespace
+const uint64_t LIMIT = uint64_t(1) << 40; // far beyond 32 bits; stops the growth of the value
+} // namespace
 
 bool CScanText::Literal(const char* pszLiteral)
 {
@@ -92,7 +101,7 @@ bool CScanText::Real(double& dValue)
     if (Peek() == '+' || Peek() == '-') {
         bMinus = Peek() == '-';
         ++nStart;
-        if (Peek(1) == '+' || Peek(1) == '-')  // from_chars would take a second minus
+        if (Peek(1) == '+' || Peek(1) == '-') // from_chars would take a second minus
             return false;
     }
     const char* pBegin = m_szText.data() + nStart;

@@ -24,13 +24,13 @@ struct ELoadFuncError : EFuncError {
         const std::string szExcerpt = Excerpt();
         if (!szExcerpt.empty())
             return szWhere + szExcerpt;
-        constexpr size_t END_SHOWN = 40;  // characters of a long text's end
-        const std::string szEnd = m_szText.size() > END_SHOWN ? "..." + m_szText.substr(m_szText.size() - END_SHOWN)
-                                                             : m_szText;
+        constexpr size_t END_SHOWN = 40; // characters of a long text's end
+        const std::string szEnd =
+            m_szText.size() > END_SHOWN ? "..." + m_szText.substr(m_szText.size() - END_SHOWN) : m_szText;
         return szWhere + "(Ende von \x84" + szEnd + "\")";
     }
 
-    std::string m_szText;  // the text the compiler received
+    std::string m_szText; // the text the compiler received
     uint32_t m_nLine;
-    unsigned m_nFunction;  // 1 ... 50, or 0 for the transformation term
+    unsigned m_nFunction; // 1 ... 50, or 0 for the transformation term
 };

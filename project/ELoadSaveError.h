@@ -4,18 +4,18 @@
 #include <cstdint>
 
 enum class EFileCause : uint8_t {
-    Line,              // a line the reader does not understand; with line 0: the file is missing
-    NotFound,          // the file does not exist
-    FolderNotFound,    // the folder to save in does not exist
-    NotRegular,        // a folder, a device, a pipe
+    Line,           // a line the reader does not understand; with line 0: the file is missing
+    NotFound,       // the file does not exist
+    FolderNotFound, // the folder to save in does not exist
+    NotRegular,     // a folder, a device, a pipe
     AccessDenied,
     ReadError,
-    TooLarge,          // the file exceeds PROJECT_MAX_FILE
-    NotesTooLarge,     // the notes exceed PROJECT_MAX_NOTES
-    UnknownExtension,  // neither .kvx nor .kvo
-    TooManySteps,      // more than PROJECT_MAX_STEPS
-    TooManySamples,    // more than PROJECT_MAX_SAMPLES
-    NoSpace,           // disk full or quota exhausted
+    TooLarge,         // the file exceeds PROJECT_MAX_FILE
+    NotesTooLarge,    // the notes exceed PROJECT_MAX_NOTES
+    UnknownExtension, // neither .kvx nor .kvo
+    TooManySteps,     // more than PROJECT_MAX_STEPS
+    TooManySamples,   // more than PROJECT_MAX_SAMPLES
+    NoSpace,          // disk full or quota exhausted
     WriteError,
 };
 

@@ -2,9 +2,7 @@
 
 #include "project/CAtomicFile.h"
 
-CAtomicDevice::CAtomicDevice(CAtomicFile& file) : m_File(file)
-{
-}
+CAtomicDevice::CAtomicDevice(CAtomicFile& file) : m_File(file) {}
 
 qint64 CAtomicDevice::writeData(const char* pData, qint64 nCount)
 {

@@ -34,7 +34,7 @@ bool EndsWith(const std::string& szText, const char* pszEnd)
     }
     return true;
 }
-}  // namespace
+} // namespace
 
 CPictureExport::EFormat CPictureExport::FormatOf(const std::string& szPath)
 {
@@ -47,8 +47,8 @@ CPictureExport::EFormat CPictureExport::FormatOf(const std::string& szPath)
     return EFormat::Unknown;
 }
 
-void CPictureExport::Paint(CProject& project, QPainter& painter, int32_t nWidth, int32_t nHeight,
-                           bool bVector, const std::function<bool()>& onStepDone)
+void CPictureExport::Paint(CProject& project, QPainter& painter, int32_t nWidth, int32_t nHeight, bool bVector,
+                           const std::function<bool()>& onStepDone)
 {
     CQtCanvas canvas(painter, bVector);
     CRenderer::DrawBackground(project, canvas, nWidth, nHeight);
@@ -79,18 +79,18 @@ void CPictureExport::Paint(CProject& project, QPainter& painter, int32_t nWidth,
     }
 }
 
-bool CPictureExport::Export(CProject& project, const std::string& szPath, int32_t nWidth,
-                            int32_t nHeight, bool& bNothingToDraw, EFileCause* pCause)
+bool CPictureExport::Export(CProject& project, const std::string& szPath, int32_t nWidth, int32_t nHeight,
+                            bool& bNothingToDraw, EFileCause* pCause)
 {
     // Written like a project: into a temporary file beside the target, renamed over it only
     // when complete, so that a failed, interrupted or concurrent export leaves the old file whole.
     try {
-        CAtomicFile file(szPath);  // before the work, so that a bad name fails at once
+        CAtomicFile file(szPath); // before the work, so that a bad name fails at once
         CAtomicDevice device(file);
         CViewRange::DetermineRange(project);
         bNothingToDraw = CViewRange::NothingToDraw(project);
         if (!device.open(QIODevice::WriteOnly) || !WritePicture(project, device, FormatOf(szPath), nWidth, nHeight)) {
-            file.Finish();  // the cause of a failed write, where there was one
+            file.Finish(); // the cause of a failed write, where there was one
             throw ELoadSaveError{0, EFileCause::WriteError};
         }
         device.close();
@@ -142,8 +142,7 @@ bool CPictureExport::WritePicture(CProject& project, QIODevice& device, EFormat 
         Paint(project, painter, nWidth, nHeight, true, nullptr);
         return painter.end();
     }
-    case EFormat::Unknown:
-        break;
+    case EFormat::Unknown: break;
     }
     return false;
 }
@@ -162,13 +161,13 @@ bool MakePath(const std::string& szDir)
     struct stat info;
     if (stat(szDir.c_str(), &info) != 0)
         return false;
-    errno = EISDIR;  // a name that is taken by something else than a folder
+    errno = EISDIR; // a name that is taken by something else than a folder
     return S_ISDIR(info.st_mode);
 }
-}  // namespace
+} // namespace
 
-bool CPictureExport::ExportFrames(CProject& project, const std::string& szDir, int32_t nWidth,
-                                  int32_t nHeight, bool& bNothingToDraw, EFileCause* pCause)
+bool CPictureExport::ExportFrames(CProject& project, const std::string& szDir, int32_t nWidth, int32_t nHeight,
+                                  bool& bNothingToDraw, EFileCause* pCause)
 {
     try {
         if (!MakePath(szDir))

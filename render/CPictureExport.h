@@ -21,19 +21,19 @@ public:
     // DetermineRange as entering the page does, then the picture. bNothingToDraw: the range came
     // out empty, so the file holds background and grid only. False, with the cause in *pCause,
     // when the file could not be written; the old file is then as it was.
-    static bool Export(CProject& project, const std::string& szPath, int32_t nWidth,
-                       int32_t nHeight, bool& bNothingToDraw, EFileCause* pCause = nullptr);
+    static bool Export(CProject& project, const std::string& szPath, int32_t nWidth, int32_t nHeight,
+                       bool& bNothingToDraw, EFileCause* pCause = nullptr);
     // One PNG per step, DIR/frame-0001.png ..., each as the screen shows it after the step's last
     // sample: the earlier steps are still on it. The frames replace the old ones only once all
     // are written.
-    static bool ExportFrames(CProject& project, const std::string& szDir, int32_t nWidth,
-                             int32_t nHeight, bool& bNothingToDraw, EFileCause* pCause = nullptr);
+    static bool ExportFrames(CProject& project, const std::string& szDir, int32_t nWidth, int32_t nHeight,
+                             bool& bNothingToDraw, EFileCause* pCause = nullptr);
 
     // Paints the layers on the range the project holds; onStepDone runs after the last sample
     // of each step (false stops the drawing).
-    static void Paint(CProject& project, QPainter& painter, int32_t nWidth, int32_t nHeight,
-                      bool bVector, const std::function<bool()>& onStepDone);
+    static void Paint(CProject& project, QPainter& painter, int32_t nWidth, int32_t nHeight, bool bVector,
+                      const std::function<bool()>& onStepDone);
+
 private:
-    static bool WritePicture(CProject& project, QIODevice& device, EFormat eFormat, int32_t nWidth,
-                             int32_t nHeight);
+    static bool WritePicture(CProject& project, QIODevice& device, EFormat eFormat, int32_t nWidth, int32_t nHeight);
 };

@@ -5,10 +5,9 @@
 namespace {
 // Windows-1252 0x80 ... 0x9F; the five unassigned codes stay as the control characters.
 constexpr char16_t g_Ansi80[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
 // Three points in one column or one row, the middle one between the others: the middle one
@@ -21,7 +20,7 @@ bool Straight(const QPoint& a, const QPoint& b, const QPoint& c)
         return (a.x() <= b.x() && b.x() <= c.x()) || (a.x() >= b.x() && b.x() >= c.x());
     return false;
 }
-}  // namespace
+} // namespace
 
 CQtCanvas::CQtCanvas(QPainter& painter, bool bVector) : m_Painter(painter), m_bVector(bVector)
 {
@@ -29,7 +28,10 @@ CQtCanvas::CQtCanvas(QPainter& painter, bool bVector) : m_Painter(painter), m_bV
     m_Painter.setRenderHint(QPainter::TextAntialiasing, true);
 }
 
-CQtCanvas::~CQtCanvas() { Flush(); }
+CQtCanvas::~CQtCanvas()
+{
+    Flush();
+}
 
 QColor CQtCanvas::ToQColor(uint32_t nColor)
 {
@@ -79,23 +81,38 @@ void CQtCanvas::UsePen(const SPen& pen)
     m_Applied = pen;
 }
 
-void CQtCanvas::SetPenColor(uint32_t nColor) { m_Pen.m_nColor = nColor; }
+void CQtCanvas::SetPenColor(uint32_t nColor)
+{
+    m_Pen.m_nColor = nColor;
+}
 
-void CQtCanvas::SetPenWidth(int32_t nWidth) { m_Pen.m_nWidth = nWidth > 1 ? nWidth : 1; }
+void CQtCanvas::SetPenWidth(int32_t nWidth)
+{
+    m_Pen.m_nWidth = nWidth > 1 ? nWidth : 1;
+}
 
-void CQtCanvas::SetPenSolid() {}  // every pen is solid
+void CQtCanvas::SetPenSolid() {} // every pen is solid
 
-void CQtCanvas::SetBrushColor(uint32_t nColor) { m_nBrushColor = nColor; }
+void CQtCanvas::SetBrushColor(uint32_t nColor)
+{
+    m_nBrushColor = nColor;
+}
 
-void CQtCanvas::SetBrushStyle(EBrushStyle style) { m_BrushStyle = style; }
+void CQtCanvas::SetBrushStyle(EBrushStyle style)
+{
+    m_BrushStyle = style;
+}
 
-void CQtCanvas::MoveTo(int32_t x, int32_t y) { m_Position = {x, y}; }
+void CQtCanvas::MoveTo(int32_t x, int32_t y)
+{
+    m_Position = {x, y};
+}
 
 void CQtCanvas::LineTo(int32_t x, int32_t y)
 {
     const QPoint points[2] = {QPoint(m_Position.x, m_Position.y), QPoint(x, y)};
     m_Position = {x, y};
-    if (points[0] != points[1])  // a line of no length paints nothing
+    if (points[0] != points[1]) // a line of no length paints nothing
         DrawLines(points, 2);
 }
 
@@ -149,16 +166,21 @@ void CQtCanvas::Rectangle(int32_t nLeft, int32_t nTop, int32_t nRight, int32_t n
     if (nRight <= nLeft || nBottom <= nTop)
         return;
     UsePen(m_Pen);
-    m_Painter.setBrush(m_BrushStyle == EBrushStyle::Solid ? QBrush(ToQColor(m_nBrushColor))
-                                                          : QBrush(Qt::NoBrush));
+    m_Painter.setBrush(m_BrushStyle == EBrushStyle::Solid ? QBrush(ToQColor(m_nBrushColor)) : QBrush(Qt::NoBrush));
     // A one-pixel outline of QRect(l, t, w, h) covers w + 1 columns; GDI's right edge is
     // exclusive.
     m_Painter.drawRect(QRect(nLeft, nTop, nRight - nLeft - 1, nBottom - nTop - 1));
 }
 
-void CQtCanvas::SetFontSize(int32_t nPoints) { m_nFontSize = nPoints; }
+void CQtCanvas::SetFontSize(int32_t nPoints)
+{
+    m_nFontSize = nPoints;
+}
 
-void CQtCanvas::SetFontColor(uint32_t nColor) { m_nFontColor = nColor; }
+void CQtCanvas::SetFontColor(uint32_t nColor)
+{
+    m_nFontColor = nColor;
+}
 
 QFont CQtCanvas::Font() const
 {
@@ -179,8 +201,7 @@ void CQtCanvas::TextOut(int32_t x, int32_t y, const char* pszText)
     const QFontMetrics metrics(font, m_Painter.device());
     const QString szText = FromAnsi(pszText);
     if (m_BrushStyle == EBrushStyle::Solid)
-        m_Painter.fillRect(QRect(x, y, metrics.horizontalAdvance(szText), metrics.height()),
-                           ToQColor(m_nBrushColor));
+        m_Painter.fillRect(QRect(x, y, metrics.horizontalAdvance(szText), metrics.height()), ToQColor(m_nBrushColor));
     m_Painter.setFont(font);
     m_Painter.setPen(ToQColor(m_nFontColor));
     m_Applied = {0xFFFFFFFF, -1};

@@ -21,9 +21,9 @@ public:
     // Hands what is gathered to the painter; call before using the painter directly.
     void Flush();
 
-    static QColor ToQColor(uint32_t nColor);  // 0x00BBGGRR
+    static QColor ToQColor(uint32_t nColor); // 0x00BBGGRR
     static uint32_t FromQColor(const QColor& color);
-    static QString FromAnsi(const char* pszText);  // Windows-1252
+    static QString FromAnsi(const char* pszText); // Windows-1252
 
     void SetPenColor(uint32_t nColor) override;
     void SetPenWidth(int32_t nWidth) override;
@@ -44,10 +44,7 @@ private:
     struct SPen {
         uint32_t m_nColor;
         int32_t m_nWidth;
-        bool operator==(const SPen& other) const
-        {
-            return m_nColor == other.m_nColor && m_nWidth == other.m_nWidth;
-        }
+        bool operator==(const SPen& other) const { return m_nColor == other.m_nColor && m_nWidth == other.m_nWidth; }
     };
 
     void UsePen(const SPen& pen);
@@ -57,15 +54,15 @@ private:
     QPainter& m_Painter;
     bool m_bVector;
     SPen m_Pen = {0x000000, 1};
-    SPen m_Applied = {0xFFFFFFFF, -1};  // what the painter holds; none yet
+    SPen m_Applied = {0xFFFFFFFF, -1}; // what the painter holds; none yet
     uint32_t m_nBrushColor = 0xFFFFFF;
     EBrushStyle m_BrushStyle = EBrushStyle::Solid;
     SPoint m_Position = {0, 0};
     int32_t m_nFontSize = 8;
     uint32_t m_nFontColor = 0x000000;
-    std::vector<QPoint> m_Pending;  // a path still growing, vector devices only
+    std::vector<QPoint> m_Pending; // a path still growing, vector devices only
     SPen m_PendingPen = {0x000000, 1};
-    std::vector<QPoint> m_Dots;     // pixels of one colour not yet handed over
+    std::vector<QPoint> m_Dots; // pixels of one colour not yet handed over
     uint32_t m_nDotColor = 0;
     std::vector<QPoint> m_Scratch;
 };

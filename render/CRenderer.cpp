@@ -11,7 +11,7 @@
 #include "view/CFuncVars.h"
 
 namespace {
-constexpr unsigned POINT_BUFFER = 40;  // 25 points from 50 values, plus the connecting point
+constexpr unsigned POINT_BUFFER = 40; // 25 points from 50 values, plus the connecting point
 
 int32_t Clamp32(int64_t n)
 {
@@ -73,8 +73,7 @@ bool SeparatedByPole(const CFuncVars& vars, CFuncTerm& term, unsigned i, unsigne
 
 // Visits dValue, dValue + dStep, ... (by repeated addition) while the value is at most dLast. Stops
 // after nLimit values, and where adding the step no longer moves the value (1e20 + 1 == 1e20).
-template <class F>
-uint32_t Walk(double dValue, double dStep, double dLast, uint32_t nLimit, F visit)
+template <class F> uint32_t Walk(double dValue, double dStep, double dLast, uint32_t nLimit, F visit)
 {
     uint32_t n = 0;
     while (n < nLimit && dValue <= dLast) {
@@ -89,8 +88,7 @@ uint32_t Walk(double dValue, double dStep, double dLast, uint32_t nLimit, F visi
 }
 
 // Label positions k * dGrid for k = trunc(dFirst / dGrid), k + 1, ... while k * dGrid <= dLast.
-template <class F>
-void WalkLabels(double dFirst, double dGrid, double dLast, F visit)
+template <class F> void WalkLabels(double dFirst, double dGrid, double dLast, F visit)
 {
     double k = std::trunc(dFirst / dGrid);
     for (uint32_t n = 0; n < CRenderer::MAX_GRID_LINES && k * dGrid <= dLast; ++n) {
@@ -100,7 +98,7 @@ void WalkLabels(double dFirst, double dGrid, double dLast, F visit)
         k += 1.0;
     }
 }
-}  // namespace
+} // namespace
 
 bool CRenderer::DrawSample(CFuncVars& vars, CCanvas& canvas, int32_t nPenMultiplier)
 {
@@ -142,8 +140,8 @@ bool CRenderer::DrawSample(CFuncVars& vars, CCanvas& canvas, int32_t nPenMultipl
         CFuncTerm::CopyValues(dValues, pResult, nValues);
 
         unsigned n = 0;
-        if (nValues <= 2 && pStep->m_bConnect && !bAtStart[0] && !vars.m_bFirstSample &&
-            vars.m_nLastX[i] != INT_MAX && !(bBreakPoles && SeparatedByPole(vars, *pTerm, i, nValues, dValues)))
+        if (nValues <= 2 && pStep->m_bConnect && !bAtStart[0] && !vars.m_bFirstSample && vars.m_nLastX[i] != INT_MAX &&
+            !(bBreakPoles && SeparatedByPole(vars, *pTerm, i, nValues, dValues)))
             points[n++] = {vars.m_nLastX[i], vars.m_nLastY[i]};
         for (unsigned k = 0; k < nValues && n < POINT_BUFFER; k += 2) {
             const double x = k + 1 < nValues ? dValues[k] : vars.m_dValue[0];
@@ -160,8 +158,7 @@ bool CRenderer::DrawSample(CFuncVars& vars, CCanvas& canvas, int32_t nPenMultipl
         // palette draws black, a width is kept within what a pen can sensibly be.
         const uint32_t nColor = pStep->m_nColor[i];
         const int64_t nWidth = nMultiplier * pStep->m_nWidth[i];
-        canvas.SetPenColor(nColor < static_cast<uint32_t>(project.m_nPaletteSize)
-                               ? project.m_pPalette[nColor] : 0);
+        canvas.SetPenColor(nColor < static_cast<uint32_t>(project.m_nPaletteSize) ? project.m_pPalette[nColor] : 0);
         canvas.SetPenWidth(static_cast<int32_t>(nWidth < MAX_PEN_WIDTH ? nWidth : MAX_PEN_WIDTH));
         canvas.SetPenSolid();
         if (n > 1) {
@@ -181,12 +178,11 @@ bool CRenderer::DrawSample(CFuncVars& vars, CCanvas& canvas, int32_t nPenMultipl
     return vars.Advance();
 }
 
-void CRenderer::DrawBackground(const CProject& project, CCanvas& canvas, int32_t nWidth,
-                               int32_t nHeight)
+void CRenderer::DrawBackground(const CProject& project, CCanvas& canvas, int32_t nWidth, int32_t nHeight)
 {
     const double dIndex = project.m_dOptions[OPT_BGCOLOR];
-    const uint32_t nColor = dIndex >= 0.0 && dIndex < project.m_nPaletteSize
-                                ? project.m_pPalette[static_cast<int32_t>(dIndex)] : 0;
+    const uint32_t nColor =
+        dIndex >= 0.0 && dIndex < project.m_nPaletteSize ? project.m_pPalette[static_cast<int32_t>(dIndex)] : 0;
     canvas.SetPenColor(nColor);
     canvas.SetPenWidth(1);
     canvas.SetPenSolid();

@@ -16,14 +16,13 @@ public:
     static constexpr int32_t MAX_PEN_WIDTH = 64;
     // No view or grid distance may make DrawGrid hang or draw without end. A sane view never
     // reaches these: lines are at least 5 pixels apart and dots 2, except on the transformed grid.
-    static constexpr uint32_t MAX_GRID_LINES = 32768;           // per direction, and labels per axis
+    static constexpr uint32_t MAX_GRID_LINES = 32768; // per direction, and labels per axis
     static constexpr uint32_t MAX_GRID_DOTS_PER_LINE = 32768;
-    static constexpr uint32_t MAX_GRID_DOTS = 1u << 24;         // per DrawGrid call
+    static constexpr uint32_t MAX_GRID_DOTS = 1u << 24; // per DrawGrid call
 
     // The first layer of a picture: the surface filled with the palette colour of bgcolor (black
     // for an index outside the palette, as a file may hold one); the pen is black afterwards.
-    static void DrawBackground(const CProject& project, CCanvas& canvas, int32_t nWidth,
-                               int32_t nHeight);
+    static void DrawBackground(const CProject& project, CCanvas& canvas, int32_t nWidth, int32_t nHeight);
     // Draws the current sample of every visible function and advances the walk; false when the
     // drawing is complete.
     static bool DrawSample(CFuncVars& vars, CCanvas& canvas, int32_t nPenMultiplier);

@@ -35,8 +35,7 @@ void CStyleItem::DrawItem(CCanvas& canvas, const CProject& project, int32_t nLef
         canvas.SetBrushStyle(EBrushStyle::Solid);
         canvas.Rectangle(nLeft, cy - 5, nRight, cy - 5 + m_nValue);
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -44,9 +43,7 @@ void CStyleItem::ClickFunction(CProject& project, CAnimationStep* pStep, int nRo
 {
     if (pStep && nRow >= 0 && nRow < static_cast<int>(MAX_FUNCTIONS)) {
         switch (m_nKind) {
-        case KIND_TOGGLE:
-            pStep->m_bVisible[nRow] = !pStep->m_bVisible[nRow];
-            break;
+        case KIND_TOGGLE: pStep->m_bVisible[nRow] = !pStep->m_bVisible[nRow]; break;
         case KIND_COLOR:
             pStep->m_nColor[nRow] = static_cast<uint32_t>(m_nValue);
             pStep->m_bVisible[nRow] = true;
@@ -55,8 +52,7 @@ void CStyleItem::ClickFunction(CProject& project, CAnimationStep* pStep, int nRo
             pStep->m_nWidth[nRow] = static_cast<uint32_t>(m_nValue);
             pStep->m_bVisible[nRow] = true;
             break;
-        default:
-            break;
+        default: break;
         }
     }
     project.m_bModified = true;

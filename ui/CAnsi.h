@@ -5,7 +5,10 @@
 
 namespace Ansi {
 QString ToQString(const std::string& szAnsi);
-inline QString ToQString(const char* pszAnsi) { return ToQString(std::string(pszAnsi ? pszAnsi : "")); }
+inline QString ToQString(const char* pszAnsi)
+{
+    return ToQString(std::string(pszAnsi ? pszAnsi : ""));
+}
 // A character Windows-1252 has not becomes cReplacement. Formulas pass a byte of 128 or above, so
 // that the compiler reports it as what it is, an invalid character, instead of losing it.
 std::string FromQString(const QString& szText, char cReplacement = '?');
@@ -15,4 +18,4 @@ constexpr char FORMULA_REPLACEMENT = '\x81';
 // error's position on, at most 999 characters. Every character of the typed text is one byte of
 // the compiled text, so the position counts characters here; the user sees what he typed.
 QString Excerpt(const QString& szTyped, int nPosition);
-}  // namespace Ansi
+} // namespace Ansi

@@ -23,7 +23,7 @@ QString SideFile(const QString& szRecovery, const char* pszExtension)
     szName.chop(4);
     return szName + pszExtension;
 }
-}  // namespace
+} // namespace
 
 CAutosave::CAutosave(TMainForm& form) : QObject(&form), m_Form(form), m_pTimer(new QTimer(this))
 {
@@ -77,7 +77,7 @@ void CAutosave::AutosaveNow()
     try {
         CProjectWriter::Save(*m_Form.m_pDocument, QFile::encodeName(m_szFile).constData());
     } catch (const ELoadSaveError&) {
-        return;  // a full disk: the next minute tries again
+        return; // a full disk: the next minute tries again
     }
     QSaveFile name(SideFile(m_szFile, ".name"));
     if (name.open(QIODevice::WriteOnly)) {

@@ -14,7 +14,7 @@ class TMainForm;
 class CAutosave : public QObject {
     Q_OBJECT
 public:
-    static constexpr int INTERVAL = 60 * 1000;  // ms
+    static constexpr int INTERVAL = 60 * 1000; // ms
 
     explicit CAutosave(TMainForm& form);
     ~CAutosave() override;
@@ -32,8 +32,8 @@ public:
     static QString Directory();
 
     struct SRecovery {
-        QString m_szFile;      // the saved document
-        QString m_szOriginal;  // the file it was opened from or saved to, empty if none
+        QString m_szFile;     // the saved document
+        QString m_szOriginal; // the file it was opened from or saved to, empty if none
         QDateTime m_Time;
     };
     // Recovery files whose windows have ended without removing them, newest first.
@@ -44,5 +44,5 @@ private:
     TMainForm& m_Form;
     QTimer* m_pTimer;
     QString m_szFile;
-    std::unique_ptr<QLockFile> m_pLock;  // held while the window lives: its file is no orphan
+    std::unique_ptr<QLockFile> m_pLock; // held while the window lives: its file is no orphan
 };

@@ -42,12 +42,14 @@ bool ParseCount(const char* pszText, unsigned long nLimit, unsigned long& nValue
 class CTerminalProgress {
 public:
     CTerminalProgress(uint64_t nTotal, const char* pszWhat)
-        : m_Progress(nTotal, isatty(STDERR_FILENO) ? CProgress::ReportFunction([pszWhat](uint64_t nDone, uint64_t nAll) {
-              const unsigned nPercent = nAll ? static_cast<unsigned>(std::min<uint64_t>(99, nDone * 100 / nAll)) : 0;
-              std::fprintf(stderr, "\r%s %u %%", pszWhat, nPercent);
-              std::fflush(stderr);
-          })
-                                                  : CProgress::ReportFunction())
+        : m_Progress(nTotal, isatty(STDERR_FILENO)
+                                 ? CProgress::ReportFunction([pszWhat](uint64_t nDone, uint64_t nAll) {
+                                       const unsigned nPercent =
+                                           nAll ? static_cast<unsigned>(std::min<uint64_t>(99, nDone * 100 / nAll)) : 0;
+                                       std::fprintf(stderr, "\r%s %u %%", pszWhat, nPercent);
+                                       std::fflush(stderr);
+                                   })
+                                 : CProgress::ReportFunction())
     {
     }
     ~CTerminalProgress()
@@ -73,7 +75,7 @@ bool ParseSize(const char* pszText, int32_t& nWidth, int32_t& nHeight)
     nHeight = static_cast<int32_t>(nH);
     return true;
 }
-}  // namespace
+} // namespace
 
 std::string CCommandLine::ToUtf8(const std::string& szAnsi)
 {
@@ -83,9 +85,11 @@ std::string CCommandLine::ToUtf8(const std::string& szAnsi)
 int CCommandLine::Usage()
 {
     std::fputs("Aufruf:\n"
-               "  kurvix [DATEI]                              \xC3\xB6" "ffnet das Fenster, mit DATEI als Projekt\n"
+               "  kurvix [DATEI]                              \xC3\xB6"
+               "ffnet das Fenster, mit DATEI als Projekt\n"
                "  kurvix --version                            zeigt die Programmversion\n"
-               "  kurvix --save AUS DATEI                     l\xC3\xA4" "dt DATEI (.kvx oder .kvo) und speichert sie als AUS (.kvx)\n"
+               "  kurvix --save AUS DATEI                     l\xC3\xA4"
+               "dt DATEI (.kvx oder .kvo) und speichert sie als AUS (.kvx)\n"
                "  kurvix --export AUS DATEI [--size BxH]      zeichnet DATEI als Bild AUS (.png, .svg, .pdf)\n"
                "  kurvix --table DATEI [--step N]             gibt die Wertetafel des Schritts N aus\n"
                "  kurvix --frames ORDNER DATEI [--size BxH]   ein Bild je Animationsschritt in ORDNER\n",
@@ -165,8 +169,9 @@ int CCommandLine::Table(int argc, char** argv)
     }
     CValueTable table;
     {
-        CTerminalProgress progress(std::min<uint64_t>(CProjectLimits::StepSamples(pStep->m_nCount), CValueTable::MAX_ROWS),
-                                   "Berechne Wertetafel...");
+        CTerminalProgress progress(
+            std::min<uint64_t>(CProjectLimits::StepSamples(pStep->m_nCount), CValueTable::MAX_ROWS),
+            "Berechne Wertetafel...");
         table.Build(project, pStep);
     }
     const std::string szText = ToUtf8(table.GetText());
@@ -182,7 +187,7 @@ int CCommandLine::Table(int argc, char** argv)
 
 int CCommandLine::Picture(int argc, char** argv, bool bFrames)
 {
-    int32_t nWidth = 584, nHeight = 387;  // the page's size in the window's default layout
+    int32_t nWidth = 584, nHeight = 387; // the page's size in the window's default layout
     if (argc == 6 && std::strcmp(argv[4], "--size") == 0) {
         if (!ParseSize(argv[5], nWidth, nHeight))
             return CCommandLine::Usage();
@@ -210,14 +215,15 @@ int CCommandLine::Picture(int argc, char** argv, bool bFrames)
     bool bOk;
     {
         // The range determination walks every sample, and the drawing walks them again.
-        const bool bRange = (project.m_nFlags & ((1u << FLAG_XAUTO) | (1u << FLAG_YAUTO))) ||
-                            project.m_dOptions[OPT_TRMODE] > 0.0;
+        const bool bRange =
+            (project.m_nFlags & ((1u << FLAG_XAUTO) | (1u << FLAG_YAUTO))) || project.m_dOptions[OPT_TRMODE] > 0.0;
         CTerminalProgress progress(CProjectLimits::TotalSamples(project) * (bRange ? 2 : 1), "Zeichne...");
         bOk = bFrames ? CPictureExport::ExportFrames(project, pszOut, nWidth, nHeight, bNothingToDraw, &eCause)
                       : CPictureExport::Export(project, pszOut, nWidth, nHeight, bNothingToDraw, &eCause);
     }
     if (!bOk) {
-        PrintError(CFileMessage::Save(pszOut, ELoadSaveError{0, eCause}, std::string("Fehler beim Speichern von ") + pszOut));
+        PrintError(
+            CFileMessage::Save(pszOut, ELoadSaveError{0, eCause}, std::string("Fehler beim Speichern von ") + pszOut));
         return 1;
     }
     if (bNothingToDraw)

@@ -12,10 +12,15 @@
 #include "view/CFuncVars.h"
 
 namespace {
-QString Number(double d) { return QString::fromStdString(CRenderer::FormatNumber(d)); }
-}  // namespace
+QString Number(double d)
+{
+    return QString::fromStdString(CRenderer::FormatNumber(d));
+}
+} // namespace
 
-CCurveTrace::CCurveTrace(CPageFrame& frame, QWidget* pSurface) : QObject(pSurface), m_Frame(frame), m_pSurface(pSurface) {}
+CCurveTrace::CCurveTrace(CPageFrame& frame, QWidget* pSurface) : QObject(pSurface), m_Frame(frame), m_pSurface(pSurface)
+{
+}
 
 CFuncVars CCurveTrace::View() const
 {

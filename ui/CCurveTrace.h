@@ -23,7 +23,7 @@ public:
     bool TraceAt(int nX, int nY);
     // While tracing: moves the cross to the curve at the pointer and shows its point.
     bool PointerAt(int nX, int nY);
-    void Start();  // the toggle: waits for a click on a curve
+    void Start(); // the toggle: waits for a click on a curve
     void End();
     bool IsOn() const { return m_bOn; }
     bool HasCurve() const { return m_bCurve; }
@@ -35,7 +35,7 @@ public:
     void ShowRoots();
     void ShowExtrema();
 
-    static constexpr int PICK_DISTANCE = 12;  // pixels
+    static constexpr int PICK_DISTANCE = 12; // pixels
 
 private:
     CFuncVars View() const;

@@ -34,7 +34,7 @@ QString ViewText(const std::string& szAnsi)
             szText += szAnsi[i];
     return Ansi::ToQString(szText);
 }
-}  // namespace
+} // namespace
 
 CDebugPage::CDebugPage(CPageFrame& frame) : m_Frame(frame)
 {

@@ -25,7 +25,7 @@ public:
     // The cache's statistics text with German labels.
     static QString StatisticsText(const std::string& szCore);
 
-    static constexpr const char* TRANSFORM_ENTRY = "Transformation";  // the list's first entry
+    static constexpr const char* TRANSFORM_ENTRY = "Transformation"; // the list's first entry
 
     QListWidget* DebugFunctionSelect;
     QLabel* DebugCacheStat;

@@ -29,7 +29,8 @@ CFunctionsPage::CFunctionsPage(CPageFrame& frame) : m_Frame(frame)
     grid.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     grid.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     grid.setSelectionMode(QAbstractItemView::SingleSelection);
-    grid.setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
+    grid.setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
+                         QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
     grid.setTabKeyNavigation(false);
     const QFontMetrics metrics(grid.font());
     const int nRowHeight = std::max(20, metrics.height() + 6);
@@ -44,7 +45,8 @@ CFunctionsPage::CFunctionsPage(CPageFrame& frame) : m_Frame(frame)
     m_pDelegate = new CGridDelegate(frame, CGridDelegate::FunctionsGrid, &grid);
     m_pDelegate->SetEditTextHandler(
         [this](int nRow, int nColumn, const QString& szText) { FunctionsGridSetEditText(nColumn, nRow, szText); });
-    m_pDelegate->SetCellErrorHandler([this](int nRow, int nColumn) { return nColumn == 1 ? FormulaError(nRow) : QString(); });
+    m_pDelegate->SetCellErrorHandler(
+        [this](int nRow, int nColumn) { return nColumn == 1 ? FormulaError(nRow) : QString(); });
     // Escape takes back what was typed; the document gets the text the cell shows again.
     connect(m_pDelegate, &QAbstractItemDelegate::closeEditor, this,
             [this](QWidget*, QAbstractItemDelegate::EndEditHint hint) {
@@ -82,7 +84,8 @@ void CFunctionsPage::FillFunctionsGrid()
         pLabel->setFlags(Qt::ItemIsEnabled);
         grid.setItem(static_cast<int>(r), 0, pLabel);
         const CFuncTerm* pTerm = m_Frame.Document().GetFunction(r + 1);
-        grid.setItem(static_cast<int>(r), 1, new QTableWidgetItem(pTerm ? Ansi::ToQString(pTerm->GetText()) : QString()));
+        grid.setItem(static_cast<int>(r), 1,
+                     new QTableWidgetItem(pTerm ? Ansi::ToQString(pTerm->GetText()) : QString()));
     }
     std::fill(m_Errors.begin(), m_Errors.end(), QString());
     grid.viewport()->update();
@@ -159,7 +162,7 @@ bool CFunctionsPage::FunctionsGridMouseDown(const QPoint& pos)
     QTableWidget& grid = *m_pFunctionsGrid;
     const int nRow = grid.rowAt(pos.y());
     if (nRow < 0)
-        return pos.x() < grid.columnWidth(0);  // below the last row: nothing
+        return pos.x() < grid.columnWidth(0); // below the last row: nothing
     grid.setCurrentCell(nRow, 1);
     if (pos.x() >= grid.columnWidth(0))
         return false;

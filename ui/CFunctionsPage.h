@@ -44,5 +44,5 @@ private:
     QTableWidget* m_pFunctionsGrid;
     CGridDelegate* m_pDelegate;
     CStepEditors* m_pStepEditors;
-    std::vector<QString> m_Errors;  // per row
+    std::vector<QString> m_Errors; // per row
 };

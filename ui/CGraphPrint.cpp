@@ -13,11 +13,11 @@
 #include "view/CViewRange.h"
 
 namespace {
-constexpr double CM_PER_INCH_INVERSE = 0.3937007874015748;  // 1 / 2.54
+constexpr double CM_PER_INCH_INVERSE = 0.3937007874015748; // 1 / 2.54
 
 int32_t Trunc(double d)
 {
-    if (!(d > 0.0))  // also NaN
+    if (!(d > 0.0)) // also NaN
         return 0;
     return d >= 2147483647.0 ? 2147483647 : static_cast<int32_t>(d);
 }
@@ -29,10 +29,10 @@ public:
     CWaitCursor(const CWaitCursor&) = delete;
     CWaitCursor& operator=(const CWaitCursor&) = delete;
 };
-}  // namespace
+} // namespace
 
-SPrintLayout CGraphPrint::Layout(double dDpiX, double dDpiY, int32_t nPageWidth, int32_t nPageHeight,
-                                 bool bLandscape, QSize boxSize)
+SPrintLayout CGraphPrint::Layout(double dDpiX, double dDpiY, int32_t nPageWidth, int32_t nPageHeight, bool bLandscape,
+                                 QSize boxSize)
 {
     SPrintLayout layout;
     if (bLandscape)
@@ -42,9 +42,8 @@ SPrintLayout CGraphPrint::Layout(double dDpiX, double dDpiY, int32_t nPageWidth,
     const int32_t W = std::max(0, nPageWidth - layout.m_nLeft);
     const int32_t H = std::max(0, nPageHeight - layout.m_nTop);
     // A surface without height (a window shrunk to nothing) prints as if it were square.
-    const double e = boxSize.width() > 0 && boxSize.height() > 0
-                         ? static_cast<double>(boxSize.width()) / boxSize.height()
-                         : 1.0;
+    const double e =
+        boxSize.width() > 0 && boxSize.height() > 0 ? static_cast<double>(boxSize.width()) / boxSize.height() : 1.0;
     if (H >= W / e) {
         layout.m_nWidth = W;
         layout.m_nHeight = Trunc(W / e);
@@ -55,8 +54,8 @@ SPrintLayout CGraphPrint::Layout(double dDpiX, double dDpiY, int32_t nPageWidth,
     return layout;
 }
 
-void CGraphPrint::Draw(CProject& project, QPainter& painter, const SPrintLayout& layout,
-                       const CFuncVars* pScreenJob, bool bVector, const std::function<bool()>& bAborted)
+void CGraphPrint::Draw(CProject& project, QPainter& painter, const SPrintLayout& layout, const CFuncVars* pScreenJob,
+                       bool bVector, const std::function<bool()>& bAborted)
 {
     if (layout.m_nWidth <= 0 || layout.m_nHeight <= 0)
         return;
@@ -72,7 +71,7 @@ void CGraphPrint::Draw(CProject& project, QPainter& painter, const SPrintLayout&
         CRenderer::DrawGrid(vars, canvas);
         // The screen draws no curves on a view it cannot map; neither does the paper.
         if (!CViewRange::NothingToDraw(project)) {
-            vars.Reset(project.m_pFirstStep);  // the grid used the value slots
+            vars.Reset(project.m_pFirstStep); // the grid used the value slots
             for (;;) {
                 if (pScreenJob && pScreenJob->m_nSamples < vars.m_nSamples)
                     break;
@@ -92,9 +91,8 @@ bool CGraphPrint::Print(QPrinter& printer, CProject& project, const CFuncVars* p
     QPainter painter;
     if (!painter.begin(&printer))
         return false;
-    const SPrintLayout layout =
-        Layout(printer.logicalDpiX(), printer.logicalDpiY(), printer.width(), printer.height(),
-               printer.pageLayout().orientation() == QPageLayout::Landscape, boxSize);
+    const SPrintLayout layout = Layout(printer.logicalDpiX(), printer.logicalDpiY(), printer.width(), printer.height(),
+                                       printer.pageLayout().orientation() == QPageLayout::Landscape, boxSize);
     if (pLayout)
         *pLayout = layout;
     Draw(project, painter, layout, pScreenJob, true,

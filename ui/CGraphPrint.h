@@ -24,12 +24,12 @@ public:
 
     // The margin is on the left in portrait orientation, at the top in landscape. boxSize is the
     // screen picture's size; the page sizes are those of the paintable area in device pixels.
-    static SPrintLayout Layout(double dDpiX, double dDpiY, int32_t nPageWidth, int32_t nPageHeight,
-                               bool bLandscape, QSize boxSize);
+    static SPrintLayout Layout(double dDpiX, double dDpiY, int32_t nPageWidth, int32_t nPageHeight, bool bLandscape,
+                               QSize boxSize);
     // Grid, then the curves as far as pScreenJob (the screen's drawing, or null) has come; no
     // background. bAborted is asked after every sample.
-    static void Draw(CProject& project, QPainter& painter, const SPrintLayout& layout,
-                     const CFuncVars* pScreenJob, bool bVector, const std::function<bool()>& bAborted);
+    static void Draw(CProject& project, QPainter& painter, const SPrintLayout& layout, const CFuncVars* pScreenJob,
+                     bool bVector, const std::function<bool()>& bAborted);
     // One page on the printer; false when the printer could not be started.
     static bool Print(QPrinter& printer, CProject& project, const CFuncVars* pScreenJob, QSize boxSize,
                       SPrintLayout* pLayout = nullptr);

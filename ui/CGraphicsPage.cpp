@@ -132,7 +132,7 @@ bool CGraphicsPage::WalkRangeSlice()
     while (bMore && m_pClock->Now() - t0 < SLICE);
     if (bMore) {
         m_Frame.ShowStatus(QString("Ermittle Wertebereich... %1 % (Esc bricht ab)")
-                              .arg(static_cast<int>(m_pRangeWalk->Progress() * 100.0)));
+                               .arg(static_cast<int>(m_pRangeWalk->Progress() * 100.0)));
         return true;
     }
     RangeDone();
@@ -145,7 +145,7 @@ void CGraphicsPage::RangeDone()
     // The automatic range is recomputed at every start; what it writes is no change of the
     // user's, and must not bring up the unsaved-changes prompt for an untouched file.
     const bool bModified = project.m_bModified;
-    m_Frame.History().NoteChanges();  // nor is it an undo step of its own
+    m_Frame.History().NoteChanges(); // nor is it an undo step of its own
     m_pRangeWalk->Finish();
     project.m_bModified = bModified;
     m_Frame.History().Rebase();
@@ -321,7 +321,7 @@ void CGraphicsPage::GraphicsSheetEnter(bool bDetermineRange)
     m_Frame.EnableCommand(CPageFrame::COMMAND_ZOOMIN, true);
     m_Frame.EnableCommand(CPageFrame::COMMAND_ZOOMOUT, true);
     m_Frame.EnableCommand(CPageFrame::COMMAND_TRACE, true);
-    PaintBoxPaint();  // the page is shown
+    PaintBoxPaint(); // the page is shown
 }
 
 void CGraphicsPage::GraphicsSheetExit()
@@ -378,7 +378,7 @@ void CGraphicsPage::Zoom(double dFactor)
         m_Frame.ShowStatus("Weiter vergr\u00F6\u00DFern geht nicht: die Rechengenauigkeit reicht nicht aus.");
         return;
     }
-    m_Frame.RangesChanged();  // the page shows the document's ranges
+    m_Frame.RangesChanged(); // the page shows the document's ranges
     PaintBoxPaint();
 }
 

@@ -18,9 +18,9 @@ class CPageFrame;
 class CGraphicsPage : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int TIMER_INTERVAL = 50;  // ms between ticks
-    static constexpr uint32_t SLICE = 100;     // ms of drawing per tick at the most
-    static constexpr uint64_t RANGE_CHUNK = 256;  // samples of the range walk between looks at the clock
+    static constexpr int TIMER_INTERVAL = 50;    // ms between ticks
+    static constexpr uint32_t SLICE = 100;       // ms of drawing per tick at the most
+    static constexpr uint64_t RANGE_CHUNK = 256; // samples of the range walk between looks at the clock
 
     explicit CGraphicsPage(CPageFrame& frame);
     ~CGraphicsPage() override;
@@ -74,13 +74,13 @@ public:
 
 private:
     void StopJob();
-    void StartJob();  // the drawing of the curves, for the range the document has now
+    void StartJob(); // the drawing of the curves, for the range the document has now
     void DropRangeWalk();
-    bool WalkRangeSlice();  // true while samples remain
+    bool WalkRangeSlice(); // true while samples remain
     void RangeDone();
     void PaintBackground(bool bGrid);
-    void DrawNextSample();  // one sample of the job and the pacing that follows it
-    void CatchUp();         // the catching up of a restarted job, at once
+    void DrawNextSample(); // one sample of the job and the pacing that follows it
+    void CatchUp();        // the catching up of a restarted job, at once
     void EndHolding();
     void AddToBudget(int64_t nMilliseconds);
     void Zoom(double dFactor);
@@ -91,12 +91,12 @@ private:
     CPageFrame& m_Frame;
     std::unique_ptr<CTickClock> m_pClock;
     std::unique_ptr<CFuncVars> m_pDrawVars;
-    std::unique_ptr<CRangeWalk> m_pRangeWalk;  // the range determination under way
-    CAnimationStep* m_pRangeStart = nullptr;   // the start step it was begun for
-    bool m_bRepaintAfterRange = false;         // the surface waits for the range
+    std::unique_ptr<CRangeWalk> m_pRangeWalk; // the range determination under way
+    CAnimationStep* m_pRangeStart = nullptr;  // the start step it was begun for
+    bool m_bRepaintAfterRange = false;        // the surface waits for the range
     bool m_bBusyCursor = false;
-    QImage m_Image;   // the picture the job draws into
-    QImage m_Held;    // while a dragged view catches up: the old picture, moved with the mouse
+    QImage m_Image; // the picture the job draws into
+    QImage m_Held;  // while a dragged view catches up: the old picture, moved with the mouse
     bool m_bHolding = false;
-    int m_nWheelDelta = 0;  // wheel turns not yet a notch
+    int m_nWheelDelta = 0; // wheel turns not yet a notch
 };

@@ -4,8 +4,8 @@
 #include <QApplication>
 #include <QHelpEvent>
 #include <QLineEdit>
-#include <QToolTip>
 #include <QPainter>
+#include <QToolTip>
 
 #include "project/CProject.h"
 #include "render/CQtCanvas.h"
@@ -38,7 +38,7 @@ void CGridDelegate::DrawRaisedCell(CCanvas& canvas, int nLeft, int nTop, int nRi
 void CGridDelegate::paint(QPainter* pPainter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     const QString szText = index.data(Qt::DisplayRole).toString();
-    const bool bFixed = m_Grid == FunctionsGrid ? index.column() == 0
+    const bool bFixed = m_Grid == FunctionsGrid  ? index.column() == 0
                         : m_Grid == VariablesBox ? index.column() == 0 || index.row() == 0
                                                  : false;
     pPainter->save();

@@ -24,7 +24,8 @@ public:
     void SetCellErrorHandler(CellErrorHandler handler) { m_CellError = std::move(handler); }
 
     void paint(QPainter* pPainter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
-    QWidget* createEditor(QWidget* pParent, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    QWidget* createEditor(QWidget* pParent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override;
     void setModelData(QWidget* pEditor, QAbstractItemModel* pModel, const QModelIndex& index) const override;
     bool helpEvent(QHelpEvent* pEvent, QAbstractItemView* pView, const QStyleOptionViewItem& option,
                    const QModelIndex& index) override;
@@ -36,8 +37,7 @@ public:
 
 private:
     void DrawLabelCell(QPainter& painter, const QRect& rect, int nRow, const QString& szText) const;
-    void DrawValueCell(QPainter& painter, const QStyleOptionViewItem& option, const QString& szText,
-                       bool bError) const;
+    void DrawValueCell(QPainter& painter, const QStyleOptionViewItem& option, const QString& szText, bool bError) const;
     QString CellError(const QModelIndex& index) const;
 
     CPageFrame& m_Frame;

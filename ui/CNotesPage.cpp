@@ -106,14 +106,14 @@ void CNotesPage::Print(QPrinter& printer, const QString& szTitle)
 
 void CNotesPage::NotesSheetEnter()
 {
-    for (const CPageFrame::ECommand eCommand : {CPageFrame::COMMAND_FONT, CPageFrame::COMMAND_COPY,
-                                                CPageFrame::COMMAND_PASTE, CPageFrame::COMMAND_PRINT})
+    for (const CPageFrame::ECommand eCommand :
+         {CPageFrame::COMMAND_FONT, CPageFrame::COMMAND_COPY, CPageFrame::COMMAND_PASTE, CPageFrame::COMMAND_PRINT})
         m_Frame.EnableCommand(eCommand, true);
 }
 
 void CNotesPage::NotesSheetExit()
 {
-    for (const CPageFrame::ECommand eCommand : {CPageFrame::COMMAND_FONT, CPageFrame::COMMAND_COPY,
-                                                CPageFrame::COMMAND_PASTE, CPageFrame::COMMAND_PRINT})
+    for (const CPageFrame::ECommand eCommand :
+         {CPageFrame::COMMAND_FONT, CPageFrame::COMMAND_COPY, CPageFrame::COMMAND_PASTE, CPageFrame::COMMAND_PRINT})
         m_Frame.EnableCommand(eCommand, false);
 }

@@ -48,7 +48,7 @@ QString Number(double dValue)
 {
     return QString::fromStdString(CRenderer::FormatNumber(dValue));
 }
-}  // namespace
+} // namespace
 
 COptionsPage::COptionsPage(CPageFrame& frame) : m_Frame(frame)
 {
@@ -131,7 +131,8 @@ COptionsPage::COptionsPage(CPageFrame& frame) : m_Frame(frame)
         connect(pEdit, &QLineEdit::textChanged, this, &COptionsPage::RangeEditChange);
     for (QLineEdit* pEdit : {GridXEdit, GridYEdit})
         connect(pEdit, &QLineEdit::textChanged, this, &COptionsPage::GridEditChange);
-    for (QCheckBox* pBox : {XAutoBox, YAutoBox, XGridBox, YGridBox, ShowAxisBox, TransformGridBox, ProportionalBox, PolesBox})
+    for (QCheckBox* pBox :
+         {XAutoBox, YAutoBox, XGridBox, YGridBox, ShowAxisBox, TransformGridBox, ProportionalBox, PolesBox})
         connect(pBox, &QCheckBox::clicked, this, &COptionsPage::FlagChange);
     connect(TransformBox, &QComboBox::currentIndexChanged, this, &COptionsPage::TransformBoxChange);
     connect(TransformEdit, &QLineEdit::textChanged, this, &COptionsPage::TransformEditChange);
@@ -191,7 +192,8 @@ void COptionsPage::ShowBackgroundColor()
     const double dIndex = std::trunc(project.m_dOptions[OPT_BGCOLOR]);
     // An index from a file outside the palette shows as black rather than reading past it.
     const bool bInPalette = dIndex >= 0 && dIndex < project.m_nPaletteSize;
-    m_pBackgroundColorBox->SetBrushColor(CQtCanvas::ToQColor(bInPalette ? project.m_pPalette[static_cast<int>(dIndex)] : 0));
+    m_pBackgroundColorBox->SetBrushColor(
+        CQtCanvas::ToQColor(bInPalette ? project.m_pPalette[static_cast<int>(dIndex)] : 0));
 }
 
 void COptionsPage::RangeEditChange()
@@ -263,8 +265,8 @@ void COptionsPage::TransformEditChange()
         m_Frame.Document().SetTransform(szAnsi.c_str());
         m_Frame.ShowStatus(QString());
     } catch (const EFuncError& error) {
-        m_Frame.ShowStatus(Ansi::ToQString(error.m_pszMessage) + " in Transformationsterm bei: " +
-                          Ansi::Excerpt(TransformEdit->text(), error.m_nPosition));
+        m_Frame.ShowStatus(Ansi::ToQString(error.m_pszMessage) +
+                           " in Transformationsterm bei: " + Ansi::Excerpt(TransformEdit->text(), error.m_nPosition));
     }
 }
 

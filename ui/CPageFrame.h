@@ -15,8 +15,16 @@ class CPageFrame {
 public:
     // The toolbar commands that a page switches on and off while it is shown.
     enum ECommand {
-        COMMAND_COPY, COMMAND_PASTE, COMMAND_PRINT, COMMAND_FONT,
-        COMMAND_PAUSE, COMMAND_SKIP, COMMAND_ZOOMIN, COMMAND_ZOOMOUT, COMMAND_TRACE, COMMAND_COUNT
+        COMMAND_COPY,
+        COMMAND_PASTE,
+        COMMAND_PRINT,
+        COMMAND_FONT,
+        COMMAND_PAUSE,
+        COMMAND_SKIP,
+        COMMAND_ZOOMIN,
+        COMMAND_ZOOMOUT,
+        COMMAND_TRACE,
+        COMMAND_COUNT
     };
 
     virtual CProject& Document() const = 0;

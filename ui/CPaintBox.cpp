@@ -8,7 +8,7 @@ CPaintBox::CPaintBox(QWidget* pParent) : QWidget(pParent)
 {
     setObjectName("PaintBox");
     setCursor(Qt::CrossCursor);
-    setMouseTracking(true);  // the coordinates follow the pointer without a button held
+    setMouseTracking(true); // the coordinates follow the pointer without a button held
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 

@@ -19,7 +19,7 @@ public:
     std::function<void(QMouseEvent*)> m_OnMouseUp;
     std::function<void()> m_OnResize;
     std::function<void(QWheelEvent*)> m_OnWheel;
-    std::function<void(QPainter&)> m_OnPaintOver;  // marks drawn over the picture, not into it
+    std::function<void(QPainter&)> m_OnPaintOver; // marks drawn over the picture, not into it
 
 protected:
     void paintEvent(QPaintEvent* pEvent) override;

@@ -46,8 +46,8 @@ void CRecentFiles::FillMenu(QMenu& menu) const
     for (const QString& szFile : m_Files) {
         // "&1 name   (folder)": the digit is the key, the folder tells equal names apart.
         const QFileInfo info(szFile);
-        QAction* pAction = menu.addAction(QString("&%1  %2   (%3)").arg(nNumber++).arg(info.fileName(),
-                                                                         QDir::toNativeSeparators(info.path())));
+        QAction* pAction = menu.addAction(
+            QString("&%1  %2   (%3)").arg(nNumber++).arg(info.fileName(), QDir::toNativeSeparators(info.path())));
         pAction->setData(szFile);
     }
     if (m_Files.isEmpty())

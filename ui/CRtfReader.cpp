@@ -15,8 +15,8 @@ namespace {
 // Deeper groups only occur in made-up text; their content is dropped instead of growing the stack.
 constexpr size_t MAX_DEPTH = 256;
 constexpr size_t MAX_COLORS = 1024;
-constexpr int32_t MAX_HALF_POINTS = 1000;  // 500 pt
-constexpr int32_t MAX_SKIP = 16;           // fallback characters after \u, per \uc
+constexpr int32_t MAX_HALF_POINTS = 1000; // 500 pt
+constexpr int32_t MAX_SKIP = 16;          // fallback characters after \u, per \uc
 
 enum class EDestination { Text, Skip, ColorTable };
 
@@ -26,9 +26,9 @@ struct SState {
     bool m_bItalic = false;
     bool m_bUnderline = false;
     bool m_bStrike = false;
-    int32_t m_nHalfPoints = 0;  // 0: the editor's own size
-    int32_t m_nColor = 0;       // index into the colour table; 0 is the automatic colour
-    int32_t m_nSkip = 1;        // \uc
+    int32_t m_nHalfPoints = 0; // 0: the editor's own size
+    int32_t m_nColor = 0;      // index into the colour table; 0 is the automatic colour
+    int32_t m_nSkip = 1;       // \uc
     Qt::Alignment m_Alignment = Qt::AlignLeft;
 
     bool SameCharacters(const SState& other) const
@@ -39,12 +39,46 @@ struct SState {
 };
 
 // Destinations whose text is not part of the visible content.
-const char* const g_SkippedDestinations[] = {
-    "fonttbl", "stylesheet", "info", "pict", "object", "objdata", "header", "headerl", "headerr", "headerf",
-    "footer", "footerl", "footerr", "footerf", "footnote", "annotation", "fldinst", "themedata",
-    "colorschememapping", "datastore", "latentstyles", "listtable", "listoverridetable", "revtbl",
-    "rsidtbl", "generator", "xmlnstbl", "filetbl", "pgdsctbl", "nonshppict", "xe", "tc", "txe", "pn",
-    "atnid", "atnauthor", "bkmkstart", "bkmkend", "userprops", "docvar"};
+const char* const g_SkippedDestinations[] = {"fonttbl",
+                                             "stylesheet",
+                                             "info",
+                                             "pict",
+                                             "object",
+                                             "objdata",
+                                             "header",
+                                             "headerl",
+                                             "headerr",
+                                             "headerf",
+                                             "footer",
+                                             "footerl",
+                                             "footerr",
+                                             "footerf",
+                                             "footnote",
+                                             "annotation",
+                                             "fldinst",
+                                             "themedata",
+                                             "colorschememapping",
+                                             "datastore",
+                                             "latentstyles",
+                                             "listtable",
+                                             "listoverridetable",
+                                             "revtbl",
+                                             "rsidtbl",
+                                             "generator",
+                                             "xmlnstbl",
+                                             "filetbl",
+                                             "pgdsctbl",
+                                             "nonshppict",
+                                             "xe",
+                                             "tc",
+                                             "txe",
+                                             "pn",
+                                             "atnid",
+                                             "atnauthor",
+                                             "bkmkstart",
+                                             "bkmkend",
+                                             "userprops",
+                                             "docvar"};
 
 bool IsSkippedDestination(const char* pszWord)
 {
@@ -73,8 +107,7 @@ int HexValue(unsigned char c)
 class CParser {
 public:
     CParser(const std::string& szRtf, QTextDocument& document)
-        : m_pText(reinterpret_cast<const unsigned char*>(szRtf.data())), m_nLength(szRtf.size()),
-          m_Cursor(&document)
+        : m_pText(reinterpret_cast<const unsigned char*>(szRtf.data())), m_nLength(szRtf.size()), m_Cursor(&document)
     {
         m_States.emplace_back();
         for (int c = 128; c < 256; ++c)
@@ -112,7 +145,7 @@ private:
         else if (c == '}')
             --m_nDeepGroups;
         else if (c == '\\' && m_nPos < m_nLength)
-            ++m_nPos;  // an escaped brace does not count
+            ++m_nPos; // an escaped brace does not count
     }
 
     void OpenGroup()
@@ -226,7 +259,7 @@ private:
         case '_': Special(0x2011); break;
         case '\r':
         case '\n': Paragraph(); break;
-        default: break;  // \- optional hyphen, \| \: index entries
+        default: break; // \- optional hyphen, \| \: index entries
         }
     }
 
@@ -412,7 +445,7 @@ private:
     QTextCursor m_Cursor;
     std::vector<SState> m_States;
     size_t m_nDeepGroups = 0;
-    int32_t m_nFallback = 0;  // characters still to drop after \u
+    int32_t m_nFallback = 0; // characters still to drop after \u
     std::vector<QColor> m_Colors;
     int m_nRed = 0, m_nGreen = 0, m_nBlue = 0;
     bool m_bColorSet = false;
@@ -420,7 +453,7 @@ private:
     SState m_PendingState;
     QString m_High[128];
 };
-}  // namespace
+} // namespace
 
 bool CRtfReader::IsRtf(const std::string& szText)
 {

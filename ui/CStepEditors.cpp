@@ -39,7 +39,8 @@ void ConfigureGrid(QTableWidget& grid, int nRowHeight)
     grid.verticalHeader()->hide();
     grid.setShowGrid(false);
     grid.setSelectionMode(QAbstractItemView::SingleSelection);
-    grid.setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
+    grid.setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
+                         QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
     grid.setTabKeyNavigation(false);
     grid.verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     grid.verticalHeader()->setMinimumSectionSize(nRowHeight);
@@ -56,7 +57,7 @@ QString TooManySamples()
 {
     return QString("Zu viele Werte (h\u00F6chstens %1 in allen Animationsschritten zusammen)").arg(PROJECT_MAX_SAMPLES);
 }
-}  // namespace
+} // namespace
 
 CStepEditors::CStepEditors(CPageFrame& frame, QWidget* pParent) : QWidget(pParent), m_Frame(frame)
 {
@@ -119,7 +120,8 @@ CStepEditors::CStepEditors(CPageFrame& frame, QWidget* pParent) : QWidget(pParen
     pFields->addWidget(SameRangeBox, 0, 0, 1, 3);
     pFields->addWidget(ConnectPointsBox, 1, 0, 1, 3);
     pFields->addWidget(new QLabel("Geschwindigkeit", pBevel1), 2, 0);
-    for (const auto& [pEdit, pUpDown, nRow] : {std::tuple{SpeedEdit, SpeedUpDown, 2}, std::tuple{WaitEdit, WaitUpDown, 3}}) {
+    for (const auto& [pEdit, pUpDown, nRow] :
+         {std::tuple{SpeedEdit, SpeedUpDown, 2}, std::tuple{WaitEdit, WaitUpDown, 3}}) {
         auto* pPair = new QHBoxLayout;
         pPair->setSpacing(0);
         pPair->addWidget(pEdit);
@@ -163,10 +165,13 @@ CStepEditors::CStepEditors(CPageFrame& frame, QWidget* pParent) : QWidget(pParen
     auto* pButtons = new QHBoxLayout;
     pButtons->setContentsMargins(0, 0, 0, 0);
     pButtons->setSpacing(1);
-    InsertStepButton = AddStepButton(pBevel2, "InsertStepButton", "Animationsschritt einf\u00FCgen", CToolIcons::InsertStep);
-    DeleteStepButton = AddStepButton(pBevel2, "DeleteStepButton", "Animationsschritt l\u00F6schen", CToolIcons::DeleteStep);
+    InsertStepButton =
+        AddStepButton(pBevel2, "InsertStepButton", "Animationsschritt einf\u00FCgen", CToolIcons::InsertStep);
+    DeleteStepButton =
+        AddStepButton(pBevel2, "DeleteStepButton", "Animationsschritt l\u00F6schen", CToolIcons::DeleteStep);
     MoveStepUpButton = AddStepButton(pBevel2, "MoveStepUpButton", "Schritt nach oben schieben", CToolIcons::MoveUp);
-    MoveStepDownButton = AddStepButton(pBevel2, "MoveStepDownButton", "Schritt nach unten schieben", CToolIcons::MoveDown);
+    MoveStepDownButton =
+        AddStepButton(pBevel2, "MoveStepDownButton", "Schritt nach unten schieben", CToolIcons::MoveDown);
     RunButton = AddStepButton(pBevel2, "RunButton", "Animation starten", CToolIcons::Run);
     for (QToolButton* pButton : {InsertStepButton, DeleteStepButton, MoveStepUpButton, MoveStepDownButton, RunButton})
         pButtons->addWidget(pButton);
@@ -396,7 +401,7 @@ void CStepEditors::VariablesBoxSetEditText(int nColumn, int nRow, const QString&
     CScanText scan(szAnsi);
     double x;
     if (!scan.Real(x))
-        return;  // no message for text that does not scan
+        return; // no message for text that does not scan
     const unsigned v = static_cast<unsigned>(nRow - 1);
     switch (nColumn) {
     case 1: pStep->SetMin(v, x); break;

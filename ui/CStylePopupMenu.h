@@ -23,8 +23,8 @@ public:
 
     QWidget* PopupComponent() const { return m_pPopupComponent; }
     const std::vector<CStyleItem>& Items() const { return m_Items; }
-    QRect ItemRect(size_t nItem) const;  // in the menu's coordinates
-    void ClickItem(size_t nItem);        // as a click on it does
+    QRect ItemRect(size_t nItem) const; // in the menu's coordinates
+    void ClickItem(size_t nItem);       // as a click on it does
 
     QSize sizeHint() const override;
 
@@ -40,9 +40,9 @@ private:
     static constexpr int ITEM_WIDTH = 26;
     static constexpr int ITEM_HEIGHT = 20;
 
-    const std::unique_ptr<CProject>& m_pDocument;  // the window's current document, for the palette
+    const std::unique_ptr<CProject>& m_pDocument; // the window's current document, for the palette
     std::vector<CStyleItem> m_Items;
-    std::vector<QPoint> m_Cells;  // column and row of each item
+    std::vector<QPoint> m_Cells; // column and row of each item
     int m_nColumns = 0;
     int m_nRows = 0;
     int m_nSelected = -1;

@@ -78,9 +78,7 @@ void Draw(QPainter& p, CToolIcons::EIcon icon)
 {
     p.setPen(QPen(INK, 1.2));
     switch (icon) {
-    case CToolIcons::New:
-        Page(p, QRectF(5, 2.5, 12, 17));
-        break;
+    case CToolIcons::New: Page(p, QRectF(5, 2.5, 12, 17)); break;
     case CToolIcons::Open: {
         p.setBrush(QColor(240, 200, 90));
         p.drawRect(QRectF(2.5, 6.5, 15, 12));
@@ -152,12 +150,8 @@ void Draw(QPainter& p, CToolIcons::EIcon icon)
         p.drawRect(QRectF(14.5, 4.5, 3, 13));
         break;
     }
-    case CToolIcons::ZoomIn:
-        Magnifier(p, true);
-        break;
-    case CToolIcons::ZoomOut:
-        Magnifier(p, false);
-        break;
+    case CToolIcons::ZoomIn: Magnifier(p, true); break;
+    case CToolIcons::ZoomOut: Magnifier(p, false); break;
     case CToolIcons::InsertStep:
         p.setPen(QPen(QColor(20, 140, 40), 3, Qt::SolidLine, Qt::RoundCap));
         p.drawLine(QPointF(11, 5), QPointF(11, 17));
@@ -168,12 +162,8 @@ void Draw(QPainter& p, CToolIcons::EIcon icon)
         p.drawLine(QPointF(6, 6), QPointF(16, 16));
         p.drawLine(QPointF(16, 6), QPointF(6, 16));
         break;
-    case CToolIcons::MoveUp:
-        Arrow(p, true);
-        break;
-    case CToolIcons::MoveDown:
-        Arrow(p, false);
-        break;
+    case CToolIcons::MoveUp: Arrow(p, true); break;
+    case CToolIcons::MoveDown: Arrow(p, false); break;
     case CToolIcons::Run: {
         QPolygonF triangle;
         triangle << QPointF(6, 4) << QPointF(18, 11) << QPointF(6, 18);
@@ -181,12 +171,8 @@ void Draw(QPainter& p, CToolIcons::EIcon icon)
         p.drawPolygon(triangle);
         break;
     }
-    case CToolIcons::Undo:
-        TurnArrow(p, true);
-        break;
-    case CToolIcons::Redo:
-        TurnArrow(p, false);
-        break;
+    case CToolIcons::Undo: TurnArrow(p, true); break;
+    case CToolIcons::Redo: TurnArrow(p, false); break;
     case CToolIcons::Export: {
         // A small framed picture with a curve, and an arrow leaving it.
         p.setBrush(PAPER);
@@ -217,7 +203,7 @@ void Draw(QPainter& p, CToolIcons::EIcon icon)
     }
     }
 }
-}  // namespace
+} // namespace
 
 QIcon CToolIcons::Make(EIcon icon)
 {

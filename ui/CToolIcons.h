@@ -5,8 +5,27 @@
 class CToolIcons {
 public:
     enum EIcon {
-        New, Open, Save, Print, Copy, Paste, Font, Graphics, Pause, Skip, ZoomIn, ZoomOut,
-        InsertStep, DeleteStep, MoveUp, MoveDown, Run, Undo, Redo, Export, Trace
+        New,
+        Open,
+        Save,
+        Print,
+        Copy,
+        Paste,
+        Font,
+        Graphics,
+        Pause,
+        Skip,
+        ZoomIn,
+        ZoomOut,
+        InsertStep,
+        DeleteStep,
+        MoveUp,
+        MoveDown,
+        Run,
+        Undo,
+        Redo,
+        Export,
+        Trace
     };
     static QIcon Make(EIcon icon);
 };

@@ -48,9 +48,7 @@ private:
     bool m_bDone = false;
 };
 
-CUndoHistory::CUndoHistory(TMainForm& form) : QObject(&form), m_Form(form), m_pStack(new QUndoStack(this))
-{
-}
+CUndoHistory::CUndoHistory(TMainForm& form) : QObject(&form), m_Form(form), m_pStack(new QUndoStack(this)) {}
 
 CUndoHistory::~CUndoHistory() = default;
 
@@ -179,9 +177,9 @@ void CUndoHistory::Restore(const std::string& szState)
 {
     std::unique_ptr<CProject> pProject = Parse(szState);
     if (!pProject)
-        return;  // a state this window wrote always reads back; should it not, the document stays
+        return; // a state this window wrote always reads back; should it not, the document stays
     pProject->m_pszNotes = m_Form.m_pDocument->m_pszNotes;
-    pProject->m_bModified = m_Form.m_pDocument->m_bModified;  // FollowCleanState decides
+    pProject->m_bModified = m_Form.m_pDocument->m_bModified; // FollowCleanState decides
     m_bRestoring = true;
     m_Form.RestoreDocument(std::move(pProject));
     m_bRestoring = false;

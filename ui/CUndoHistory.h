@@ -56,8 +56,8 @@ private:
 
     TMainForm& m_Form;
     QUndoStack* m_pStack;
-    std::string m_szState;  // the document as last looked at
-    std::string m_szFile;   // the document, notes and all, as its file holds it
+    std::string m_szState; // the document as last looked at
+    std::string m_szFile;  // the document, notes and all, as its file holds it
     unsigned m_nGesture = 0;
     QPointer<QObject> m_pInputTarget;
     bool m_bRestoring = false;

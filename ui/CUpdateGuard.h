@@ -5,10 +5,7 @@
 
 class CUpdateGuard {
 public:
-    explicit CUpdateGuard(CPageFrame& frame) : m_Frame(frame), m_bWas(frame.IsUpdating())
-    {
-        m_Frame.SetUpdating(true);
-    }
+    explicit CUpdateGuard(CPageFrame& frame) : m_Frame(frame), m_bWas(frame.IsUpdating()) { m_Frame.SetUpdating(true); }
     ~CUpdateGuard() { m_Frame.SetUpdating(m_bWas); }
     CUpdateGuard(const CUpdateGuard&) = delete;
     CUpdateGuard& operator=(const CUpdateGuard&) = delete;

@@ -3,16 +3,16 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFontDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QSpinBox>
-#include <QFontDialog>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPushButton>
+#include <QSpinBox>
 
 void CUserDialogs::Warning(QWidget* pParent, const QString& szText)
 {
@@ -29,8 +29,7 @@ bool CUserDialogs::Question(QWidget* pParent, const QString& szCaption, const QS
     return box.exec() == QMessageBox::Yes;
 }
 
-CUserDialogs::EAnswer CUserDialogs::QuestionOrCancel(QWidget* pParent, const QString& szCaption,
-                                                     const QString& szText)
+CUserDialogs::EAnswer CUserDialogs::QuestionOrCancel(QWidget* pParent, const QString& szCaption, const QString& szText)
 {
     QMessageBox box(QMessageBox::Question, szCaption, szText, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
                     pParent);
@@ -60,7 +59,7 @@ QString CUserDialogs::OpenFileName(QWidget* pParent, const QString& szProposed, 
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setDefaultSuffix("kvx");
     return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().first()
-                                                                                  : QString();
+                                                                                   : QString();
 }
 
 QString CUserDialogs::SaveFileName(QWidget* pParent, const QString& szProposed, const QString& szFilter)
@@ -71,7 +70,7 @@ QString CUserDialogs::SaveFileName(QWidget* pParent, const QString& szProposed, 
     dialog.setDefaultSuffix("kvx");
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
     return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().first()
-                                                                                  : QString();
+                                                                                   : QString();
 }
 
 bool CUserDialogs::Font(QWidget* pParent, QFont& font)
@@ -106,7 +105,7 @@ bool CUserDialogs::PictureFile(QWidget* pParent, QString& szFileName, QSize& siz
     auto* pWidth = new QSpinBox;
     auto* pHeight = new QSpinBox;
     for (QSpinBox* pBox : {pWidth, pHeight})
-        pBox->setRange(1, 16384);  // the command line's limit
+        pBox->setRange(1, 16384); // the command line's limit
     pWidth->setValue(size.width());
     pHeight->setValue(size.height());
     pSizeRow->addWidget(pWidth);

@@ -88,7 +88,7 @@ void CWetaPage::FitColumns()
     // Every cell whole: numbers cut to "0...." say nothing.
     const QFontMetrics cells(WetaGrid->font());
     const QFontMetrics headers(WetaGrid->horizontalHeader()->font());
-    constexpr int MARGIN = 16;  // the cell's padding and its grid line, with some air
+    constexpr int MARGIN = 16; // the cell's padding and its grid line, with some air
     for (int c = 0; c < WetaGrid->columnCount(); ++c) {
         int nWidth = 40;
         for (int r = 0; r < WetaGrid->rowCount(); ++r) {

@@ -166,7 +166,7 @@ void TMainForm::AddShortcut(QToolButton* pButton, const QList<QKeySequence>& key
     connect(pAction, &QAction::triggered, pButton, [this, pButton] {
         if (!pButton->isEnabled())
             return;
-        m_pHistory->NewGesture();  // each press is a step of its own, like a click
+        m_pHistory->NewGesture(); // each press is a step of its own, like a click
         pButton->click();
     });
     // The hint in German key names, whatever translation of Qt is installed.
@@ -269,8 +269,8 @@ void TMainForm::FormCreate(const QString& szFileName)
 
 QToolButton* TMainForm::CommandButton(ECommand eCommand) const
 {
-    QToolButton* const pButtons[] = {CopyButton,   PasteButton,   PrintButton,  FontButton, PauseButton,
-                                     SkipButton,   ZoominButton,  ZoomoutButton, TraceButton};
+    QToolButton* const pButtons[] = {CopyButton, PasteButton,  PrintButton,   FontButton, PauseButton,
+                                     SkipButton, ZoominButton, ZoomoutButton, TraceButton};
     static_assert(sizeof pButtons / sizeof pButtons[0] == COMMAND_COUNT, "one button per command");
     return pButtons[eCommand];
 }
@@ -313,7 +313,7 @@ void TMainForm::ShowStatus(const QString& szText)
     if (StatusBar1Panel->text() == szText)
         return;
     StatusBar1Panel->setText(szText);
-    statusBar()->repaint();  // visible at once, also before a long computation
+    statusBar()->repaint(); // visible at once, also before a long computation
 }
 
 QString TMainForm::StatusText() const
@@ -361,7 +361,7 @@ bool TMainForm::OpenProject(const QString& szFileName)
         return false;
     }
     m_szFileName = szFileName;
-    m_szOpenFileName = szFileName;  // also for a file named on the command line
+    m_szOpenFileName = szFileName; // also for a file named on the command line
     ShowCaption(szFileName);
     ReplaceDocument(std::move(pProject), true);
     m_pHistory->Reset();
@@ -383,9 +383,8 @@ void TMainForm::ReplaceDocument(std::unique_ptr<CProject> pProject, bool bChoose
     // Notes that show no text (an emptied editor, the empty notes of a legacy file) are no notes
     // worth opening on.
     if (bChoosePage)
-        pPage = m_pDocument->m_pszNotes && NotesSheet->ShowsNotes()
-                    ? static_cast<QWidget*>(NotesSheet)
-                    : FunctionsSheet;
+        pPage =
+            m_pDocument->m_pszNotes && NotesSheet->ShowsNotes() ? static_cast<QWidget*>(NotesSheet) : FunctionsSheet;
     if (PageControl->currentWidget() == pPage) {
         m_pShownPage = pPage;
         PageEnter(pPage);
@@ -477,7 +476,7 @@ void TMainForm::RecentFileClick(const QString& szFileName)
         return;
     m_szOpenFileName = szFileName;
     if (!OpenProject(szFileName) && !QFile::exists(szFileName))
-        m_pRecentFiles->Remove(szFileName);  // gone: no use offering it again
+        m_pRecentFiles->Remove(szFileName); // gone: no use offering it again
 }
 
 void TMainForm::FillRecentMenu()
@@ -522,9 +521,8 @@ void TMainForm::closeEvent(QCloseEvent* pEvent)
 void TMainForm::OfferRecovery()
 {
     for (const CAutosave::SRecovery& recovery : CAutosave::Orphans()) {
-        const QString szWhat = recovery.m_szOriginal.isEmpty()
-                                   ? QString("ein noch nie gespeichertes Projekt")
-                                   : "\u201E" + recovery.m_szOriginal + "\u201C";
+        const QString szWhat = recovery.m_szOriginal.isEmpty() ? QString("ein noch nie gespeichertes Projekt")
+                                                               : "\u201E" + recovery.m_szOriginal + "\u201C";
         const QString szText = "KURVIX wurde nicht regul\u00E4r beendet. F\u00FCr " + szWhat +
                                " gibt es eine automatische Sicherung vom " +
                                recovery.m_Time.toString("dd.MM.yyyy, HH:mm") + " Uhr.\n\nWiederherstellen?";
@@ -547,7 +545,7 @@ void TMainForm::OfferRecovery()
             m_pDocument->m_bModified = true;
             CAutosave::Forget(recovery);
             m_pAutosave->Start();
-            m_pAutosave->AutosaveNow();  // the restored work is safe again at once
+            m_pAutosave->AutosaveNow(); // the restored work is safe again at once
             return;
         }
         CAutosave::Forget(recovery);
@@ -561,7 +559,7 @@ void TMainForm::RestoreDocument(std::unique_ptr<CProject> pProject)
     const int nRow = pGrid->currentRow();
     const int nColumn = pGrid->currentColumn();
     QWidget* pPage = m_pShownPage;
-    PageExit(pPage);  // a drawing job points into the old document
+    PageExit(pPage); // a drawing job points into the old document
     m_pCurrentStep = nullptr;
     m_pDocument = std::move(pProject);
     // The pages but the notes, whose editor keeps its text, cursor and own undo.
@@ -591,14 +589,13 @@ void TMainForm::ExportButtonClick()
     }
     QSize size = GraphicsSheet->PaintBoxSize();
     if (PageControl->currentWidget() != GraphicsSheet)
-        size = QSize(584, 387);  // the page's size in the form, as kurvix --export draws it
+        size = QSize(584, 387); // the page's size in the form, as kurvix --export draws it
     if (!m_pDialogs->PictureFile(this, szName, size))
         return;
     if (CPictureExport::FormatOf(QFile::encodeName(szName).toStdString()) == CPictureExport::EFormat::Unknown)
         szName += ".png";
-    if (QFile::exists(szName) &&
-        !m_pDialogs->Question(this, QCoreApplication::applicationName(),
-                              szName + " existiert bereits.\nSoll die Datei ersetzt werden?"))
+    if (QFile::exists(szName) && !m_pDialogs->Question(this, QCoreApplication::applicationName(),
+                                                       szName + " existiert bereits.\nSoll die Datei ersetzt werden?"))
         return;
     m_szExportFileName = szName;
     // The picture of the document as its file would draw it: the range is determined on a copy,
@@ -612,8 +609,9 @@ void TMainForm::ExportButtonClick()
                                                      size.height(), bNothingToDraw, &eCause);
     QApplication::restoreOverrideCursor();
     if (!bOk)
-        m_pDialogs->Warning(this, QString::fromStdString(CFileMessage::Save(
-                                      szName.toStdString(), {0, eCause}, ("Fehler beim Exportieren von " + szName).toStdString())));
+        m_pDialogs->Warning(
+            this, QString::fromStdString(CFileMessage::Save(szName.toStdString(), {0, eCause},
+                                                            ("Fehler beim Exportieren von " + szName).toStdString())));
     else if (bNothingToDraw)
         ShowStatus("Nichts zu zeichnen!");
 }
@@ -742,12 +740,8 @@ bool TMainForm::eventFilter(QObject* pObject, QEvent* pEvent)
         m_pHistory->NewGesture();
         break;
     case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-        m_pHistory->Input(QApplication::focusWidget());
-        break;
-    case QEvent::MouseButtonRelease:
-        m_pHistory->Input(pObject);
-        break;
+    case QEvent::KeyRelease: m_pHistory->Input(QApplication::focusWidget()); break;
+    case QEvent::MouseButtonRelease: m_pHistory->Input(pObject); break;
     case QEvent::Wheel: {
         // A wheel event the widget ignores goes on to its parents: the widget under the pointer
         // stays the target throughout.
@@ -755,8 +749,7 @@ bool TMainForm::eventFilter(QObject* pObject, QEvent* pEvent)
         m_pHistory->Input(pUnder ? static_cast<QObject*>(pUnder) : pObject);
         break;
     }
-    default:
-        break;
+    default: break;
     }
     // A key that a control ignores is delivered again to its parents, so the same press may pass
     // here more than once; showing a page is the same each time. The key is never consumed.

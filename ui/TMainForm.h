@@ -95,12 +95,12 @@ public:
     // What the style menu's items do, by the control that opened it.
     void StyleItemClick(const CStyleItem& item, QWidget* pPopupComponent);
 
-    std::unique_ptr<CUserDialogs> m_pDialogs;  // tests put their own answers here
+    std::unique_ptr<CUserDialogs> m_pDialogs; // tests put their own answers here
     std::unique_ptr<CProject> m_pDocument;
     CAnimationStep* m_pCurrentStep = nullptr;
     bool m_bUpdating = false;
-    QString m_szFileName;  // the save dialog's file name
-    QString m_szOpenFileName;  // the last name chosen in the open dialog
+    QString m_szFileName;     // the save dialog's file name
+    QString m_szOpenFileName; // the last name chosen in the open dialog
 
     QToolButton* FileNewButton;
     QToolButton* FileOpenButton;
@@ -156,10 +156,10 @@ private:
     // The caption for a file name; without one, the caption of the start.
     void ShowCaption(const QString& szFileName);
 
-    QWidget* m_pShownPage = nullptr;  // the page whose exit comes next
+    QWidget* m_pShownPage = nullptr; // the page whose exit comes next
     CUndoHistory* m_pHistory;
     std::unique_ptr<CRecentFiles> m_pRecentFiles;
     CAutosave* m_pAutosave;
-    QString m_szExportFileName;  // the picture file chosen last
+    QString m_szExportFileName; // the picture file chosen last
     std::unique_ptr<QPrinter> m_pPrinter;
 };

@@ -8,7 +8,10 @@ namespace {
 constexpr int MAX_HALVINGS = 2200;
 constexpr int MAX_GOLDEN_STEPS = 400;
 
-bool Negative(double d) { return d < 0.0; }
+bool Negative(double d)
+{
+    return d < 0.0;
+}
 
 double Distance(const CCurveAnalysis::SProbe& a, const CCurveAnalysis::SProbe& b)
 {
@@ -16,9 +19,15 @@ double Distance(const CCurveAnalysis::SProbe& a, const CCurveAnalysis::SProbe& b
 }
 
 // The middle of a and b, also where b - a would overflow; outside (a, b) when they are adjacent.
-double Middle(double a, double b) { return a * 0.5 + b * 0.5; }
+double Middle(double a, double b)
+{
+    return a * 0.5 + b * 0.5;
+}
 
-bool Inside(double m, double a, double b) { return a < b ? (m > a && m < b) : (m > b && m < a); }
+bool Inside(double m, double a, double b)
+{
+    return a < b ? (m > a && m < b) : (m > b && m < a);
+}
 
 // Narrows a sign change to adjacent doubles; false where f is undefined on the way.
 bool Bisect(const CCurveAnalysis::Function& f, double a, double fa, double b, double fb, double& t, double& y)
@@ -46,7 +55,7 @@ bool Bisect(const CCurveAnalysis::Function& f, double a, double fa, double b, do
         t = b, y = fb;
     return true;
 }
-}  // namespace
+} // namespace
 
 CCurveAnalysis::EJump CCurveAnalysis::Narrow(const ProbeFunction& probe, SProbe& a, SProbe& b)
 {
@@ -111,7 +120,7 @@ std::vector<double> CCurveAnalysis::Roots(const Function& f, double dFrom, doubl
 bool CCurveAnalysis::GoldenSection(const Function& f, double a, double b, bool bMaximum, double& t, double& y)
 {
     const double r = (std::sqrt(5.0) - 1.0) * 0.5;
-    const double s = bMaximum ? 1.0 : -1.0;  // search the maximum of s * f
+    const double s = bMaximum ? 1.0 : -1.0; // search the maximum of s * f
     double c = b - r * (b - a), d = a + r * (b - a);
     double fc, fd;
     if (!f(c, fc) || !f(d, fd))
@@ -180,7 +189,7 @@ std::vector<CCurveAnalysis::SExtremum> CCurveAnalysis::Extrema(const Function& f
             d = (8.0 * (b1 - a1) - (b2 - a2)) / (12.0 * h);
             return true;
         };
-        const double sign = bMax ? 1.0 : -1.0;  // the slope is sign * positive left of it
+        const double sign = bMax ? 1.0 : -1.0; // the slope is sign * positive left of it
         double dL, dR;
         for (double delta = h * 1e-6; delta <= h; delta *= 4.0) {
             if (!Slope(tg - delta, dL) || !Slope(tg + delta, dR))

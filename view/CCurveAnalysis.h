@@ -36,8 +36,7 @@ public:
     // Roots in [dFrom, dTo], bracketed on nSamples + 1 equally spaced values and refined to
     // adjacent doubles. A sign change whose values stay dTolerance or more apart to the end is
     // a pole or a step, no root.
-    static std::vector<double> Roots(const Function& f, double dFrom, double dTo, unsigned nSamples,
-                                     double dTolerance);
+    static std::vector<double> Roots(const Function& f, double dFrom, double dTo, unsigned nSamples, double dTolerance);
     // Local extrema inside (dFrom, dTo): a sample above (below) both neighbours brackets a
     // maximum (minimum), golden section narrows it, and the sign change of a five-point
     // derivative pins it down where the values themselves have become too flat to compare.

@@ -17,14 +17,20 @@ void ParameterRange(const CAnimationStep& step, double& dFrom, double& dTo)
         std::swap(dFrom, dTo);
 }
 
-double PixelX(const CFuncVars& view, double x) { return (x - view.m_dOriginX) * view.m_dScaleX; }
-double PixelY(const CFuncVars& view, double y) { return (y - view.m_dOriginY) * view.m_dScaleY; }
-}  // namespace
+double PixelX(const CFuncVars& view, double x)
+{
+    return (x - view.m_dOriginX) * view.m_dScaleX;
+}
+double PixelY(const CFuncVars& view, double y)
+{
+    return (y - view.m_dOriginY) * view.m_dScaleY;
+}
+} // namespace
 
 bool CCurveTracer::PointAt(CProject& project, const SCurve& curve, double t, double& x, double& y)
 {
-    CFuncTerm* pTerm = curve.m_nSlot >= 1 && curve.m_nSlot <= MAX_FUNCTIONS ? project.m_pFunctions[curve.m_nSlot - 1].get()
-                                                                          : nullptr;
+    CFuncTerm* pTerm =
+        curve.m_nSlot >= 1 && curve.m_nSlot <= MAX_FUNCTIONS ? project.m_pFunctions[curve.m_nSlot - 1].get() : nullptr;
     if (!pTerm || !std::isfinite(t))
         return false;
     CFuncVars vars;
@@ -130,8 +136,8 @@ bool CCurveTracer::Follow(CProject& project, const CFuncVars& view, const SCurve
         return true;
     };
     double tg, vg;
-    if (dStep > 0.0 && CCurveAnalysis::GoldenSection(Closeness, std::max(dFrom, t - dStep), std::min(dTo, t + dStep),
-                                                     true, tg, vg) &&
+    if (dStep > 0.0 &&
+        CCurveAnalysis::GoldenSection(Closeness, std::max(dFrom, t - dStep), std::min(dTo, t + dStep), true, tg, vg) &&
         -vg <= dBest)
         t = tg;
     return PointAt(project, curve, t, x, y);
@@ -157,12 +163,9 @@ void CCurveTracer::Analyse(CProject& project, const CFuncVars& view, const SCurv
     }
     if (!(dFrom < dTo))
         return;
-    const uint32_t nSamples =
-        std::min(MAX_BRACKETS, std::max(curve.m_pStep->m_nCount[0], 2 * view.m_nViewWidth));
+    const uint32_t nSamples = std::min(MAX_BRACKETS, std::max(curve.m_pStep->m_nCount[0], 2 * view.m_nViewWidth));
     double dLastX = 0.0;
-    const CCurveAnalysis::Function f = [&](double t, double& y) {
-        return PointAt(project, curve, t, dLastX, y);
-    };
+    const CCurveAnalysis::Function f = [&](double t, double& y) { return PointAt(project, curve, t, dLastX, y); };
     // Where the curve meets y = 0 closer than a pixel it passes through; a pole does not.
     for (double t : CCurveAnalysis::Roots(f, dFrom, dTo, nSamples, 1.0 / std::fabs(view.m_dScaleY))) {
         double x, y;

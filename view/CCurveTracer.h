@@ -14,7 +14,7 @@ class CCurveTracer {
 public:
     // One drawn curve: a function of one step at fixed u and v, and which of its points.
     struct SCurve {
-        unsigned m_nSlot = 0;  // 1 ... 50
+        unsigned m_nSlot = 0; // 1 ... 50
         const CAnimationStep* m_pStep = nullptr;
         double m_dU = 0.0;
         double m_dV = 0.0;
@@ -30,12 +30,12 @@ public:
     static bool PointAt(CProject& project, const SCurve& curve, double t, double& x, double& y);
     // The traced point for the pointer at (nX, nY): at the pointer's x for an explicit curve,
     // kept within the step's x range; otherwise at the parameter whose point lies nearest.
-    static bool Follow(CProject& project, const CFuncVars& view, const SCurve& curve, int32_t nX, int32_t nY,
-                       double& t, double& x, double& y);
+    static bool Follow(CProject& project, const CFuncVars& view, const SCurve& curve, int32_t nX, int32_t nY, double& t,
+                       double& x, double& y);
     // Roots (y = 0) and extrema of y over the parameter, where the curve is in the visible x range.
     static void Analyse(CProject& project, const CFuncVars& view, const SCurve& curve, std::vector<double>& roots,
                         std::vector<CCurveAnalysis::SExtremum>& extrema);
 
-    static constexpr uint32_t MAX_SEARCH = 20000;   // samples a pointer move looks at
+    static constexpr uint32_t MAX_SEARCH = 20000;    // samples a pointer move looks at
     static constexpr uint32_t MAX_BRACKETS = 100000; // samples that bracket roots and extrema
 };

@@ -15,8 +15,7 @@ CFuncVars::CFuncVars()
     }
 }
 
-CFuncVars::CFuncVars(const CFuncVars& other)
-    : CFuncVars()
+CFuncVars::CFuncVars(const CFuncVars& other) : CFuncVars()
 {
     m_pProject = other.m_pProject;
     for (unsigned i = 0; i < FUNC_NVARS; ++i)
@@ -48,7 +47,7 @@ ETransformMode TransformMode(double dMode)
         return TRMODE_POLAR;
     return TRMODE_UNKNOWN;
 }
-}  // namespace
+} // namespace
 
 void CFuncVars::Reset(CAnimationStep* pStep)
 {
@@ -98,8 +97,7 @@ bool CFuncVars::Advance()
 bool CFuncVars::TransformPoint(double& x, double& y) const
 {
     switch (TransformMode(m_pProject->m_dOptions[OPT_TRMODE])) {
-    case TRMODE_NONE:
-        return true;
+    case TRMODE_NONE: return true;
     case TRMODE_USER: {
         CFuncTerm* pTerm = m_pProject->m_pTransform.get();
         if (!pTerm)
@@ -109,8 +107,8 @@ bool CFuncVars::TransformPoint(double& x, double& y) const
         double dSlots[FUNC_NSLOTS];
         for (unsigned i = 0; i < FUNC_NSLOTS; ++i)
             dSlots[i] = m_dValue[i];
-        dSlots[SLOT_A] = x;  // fx
-        dSlots[SLOT_B] = y;  // fy
+        dSlots[SLOT_A] = x; // fx
+        dSlots[SLOT_B] = y; // fy
         const double* pValues = pTerm->Evaluate(dSlots, m_pProject);
         if (!pValues) {
             x = 0.0;
@@ -132,13 +130,12 @@ bool CFuncVars::TransformPoint(double& x, double& y) const
         y = dY;
         return true;
     }
-    default:
-        return false;
+    default: return false;
     }
 }
 
-void CFuncVars::SetupView(CProject* pProject, CAnimationStep* pStep, uint32_t nWidth,
-                          uint32_t nHeight, uint32_t nLeft, uint32_t nTop)
+void CFuncVars::SetupView(CProject* pProject, CAnimationStep* pStep, uint32_t nWidth, uint32_t nHeight, uint32_t nLeft,
+                          uint32_t nTop)
 {
     m_pProject = pProject;
     Reset(pStep);
@@ -178,7 +175,7 @@ int32_t CFuncVars::ToPixel(double d)
         return static_cast<int32_t>(PIXEL_LIMIT);
     if (d <= -PIXEL_LIMIT)
         return -static_cast<int32_t>(PIXEL_LIMIT);
-    if (d != d)  // infinity times a zero scale
+    if (d != d) // infinity times a zero scale
         return 0;
     return static_cast<int32_t>(d);
 }

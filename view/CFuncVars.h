@@ -23,8 +23,8 @@ public:
     bool TransformPoint(double& x, double& y) const;
 
     // Binds the record to the project, resets the walk and computes the world-to-pixel mapping.
-    void SetupView(CProject* pProject, CAnimationStep* pStep, uint32_t nWidth, uint32_t nHeight,
-                   uint32_t nLeft, uint32_t nTop);
+    void SetupView(CProject* pProject, CAnimationStep* pStep, uint32_t nWidth, uint32_t nHeight, uint32_t nLeft,
+                   uint32_t nTop);
     bool MapPoint(double x, double y, int32_t& nX, int32_t& nY, bool bTransform) const;
     // As MapPoint, with the grid point stored in slots 0 and 1 for the transformation term.
     bool MapGridPoint(double x, double y, int32_t& nX, int32_t& nY, bool bTransform);
@@ -35,7 +35,7 @@ public:
     static constexpr double PIXEL_LIMIT = 16777216.0;
     static int32_t ToPixel(double d);
 
-    int32_t m_nLastX[MAX_FUNCTIONS];  // INT_MAX: no point to connect to
+    int32_t m_nLastX[MAX_FUNCTIONS]; // INT_MAX: no point to connect to
     int32_t m_nLastY[MAX_FUNCTIONS];
     // Where that point came from, kept only while poles break curves: the parameter (slot 0)
     // and the function's values there.
@@ -43,7 +43,7 @@ public:
     double m_dLastValue[MAX_FUNCTIONS][2];
     CProject* m_pProject = nullptr;
     uint32_t m_nIndex[FUNC_NVARS] = {};
-    double m_dValue[FUNC_NSLOTS] = {};  // x u v a b c d; d is 0 unless a reference sets it
+    double m_dValue[FUNC_NSLOTS] = {}; // x u v a b c d; d is 0 unless a reference sets it
     CAnimationStep* m_pStep = nullptr;
     uint32_t m_nSamples = 0;
     bool m_bFirstSample = true;

@@ -3,8 +3,8 @@
 CProgress* CProgress::s_pActive = nullptr;
 
 CProgress::CProgress(uint64_t nTotal, ReportFunction report)
-    : m_pOuter(s_pActive), m_nTotal(nTotal), m_Report(std::move(report)), m_Start(Clock::now()),
-      m_LastCheck(m_Start), m_LastReport(m_Start)
+    : m_pOuter(s_pActive), m_nTotal(nTotal), m_Report(std::move(report)), m_Start(Clock::now()), m_LastCheck(m_Start),
+      m_LastReport(m_Start)
 {
     s_pActive = this;
 }

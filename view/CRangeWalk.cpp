@@ -11,11 +11,10 @@ inline void Widen(double d, double& dMin, double& dMax, bool bFirst)
     if (dMax < d || bFirst)
         dMax = d;
 }
-}  // namespace
+} // namespace
 
 CRangeWalk::CRangeWalk(CProject& project)
-    : m_Project(project),
-      m_bXAuto(project.m_nFlags & (1u << FLAG_XAUTO)),
+    : m_Project(project), m_bXAuto(project.m_nFlags & (1u << FLAG_XAUTO)),
       m_bYAuto(project.m_nFlags & (1u << FLAG_YAUTO))
 {
     if (!m_bXAuto && !m_bYAuto && !(project.m_dOptions[OPT_TRMODE] > TRMODE_NONE)) {

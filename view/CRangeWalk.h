@@ -25,7 +25,7 @@ public:
     void Finish();
 
 private:
-    void Visit();  // the points of the current sample
+    void Visit(); // the points of the current sample
 
     CProject& m_Project;
     CFuncVars m_Vars;
@@ -35,6 +35,6 @@ private:
     bool m_bFirst = true;
     double m_dRaw[4] = {0.0, 0.0, 0.0, 0.0};
     double m_dBounds[4] = {0.0, 0.0, 0.0, 0.0};
-    double m_dTotal = 0.0;  // samples of all steps; may exceed any integer count
+    double m_dTotal = 0.0; // samples of all steps; may exceed any integer count
     double m_dWalked = 0.0;
 };

@@ -35,7 +35,7 @@ bool Resolves(double dCentre, double dHalf, int32_t nPixels)
     const double dMagnitude = std::max(std::fabs(dCentre) + dHalf, SMALLEST);
     return 2.0 * dHalf >= STEPS_PER_PIXEL * std::max(nPixels, 1) * DBL_EPSILON * dMagnitude;
 }
-}  // namespace
+} // namespace
 
 bool CViewRange::ZoomView(CProject& project, double dFactor, uint32_t nWidth, uint32_t nHeight)
 {

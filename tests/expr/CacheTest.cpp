@@ -344,7 +344,7 @@ TEST(CacheCounters, SweepsKeepTheChainsOfAPlainCache)
     CFunctionTable project;
     project.SetFunction(1, "x*3");
     CFuncTerm& term = *project.GetFunction(1);
-    std::vector<std::vector<double>> model(1024);  // keys per chain, oldest first
+    std::vector<std::vector<double>> model(1024); // keys per chain, oldest first
     unsigned nHits = 0, nMisses = 0, nItems = 0;
     auto visit = [&](double x) {
         std::vector<double>& chain = model[ExpectedChain({x})];
@@ -384,13 +384,13 @@ TEST(CacheCounters, SweepsKeepTheChainsOfAPlainCache)
         const unsigned nLength = nRun % 7 == 0 ? 12000 + next(9000) : 1 + next(300);
         for (unsigned k = 0; k < nLength; ++k, x += 0.125)
             visit(x);
-        visit(x - 0.125 * (1 + next(200)));  // looks back, hit or miss
+        visit(x - 0.125 * (1 + next(200))); // looks back, hit or miss
         if (nRun % 5 == 1)
             visit(nRun % 2 ? 0.0 : -0.0);
         if (nRun % 3 == 0)
-            x -= 0.125 * next(400);           // falls back
+            x -= 0.125 * next(400); // falls back
         if (nRun % 9 == 4)
-            sameChains();                     // a reader in the middle of a sweep
+            sameChains(); // a reader in the middle of a sweep
     }
     sameChains();
     EXPECT_EQ(Entries(term), [&] {
@@ -399,7 +399,6 @@ TEST(CacheCounters, SweepsKeepTheChainsOfAPlainCache)
             n += static_cast<unsigned>(c.size());
         return n;
     }());
-
 }
 
 // The entry stored after the 10000th miss keeps the key slots it was made with when the next
@@ -410,10 +409,10 @@ TEST(CacheCounters, SweepEntryKeepsItsChainWhenTheKeySlotsGrow)
     project.SetFunction(1, "x + f2");
     CFuncTerm& term = *project.GetFunction(1);
     EXPECT_EQ(Eval(term, SSlots(0.5, 2), &project), nullptr);
-    project.SetFunction(2, "u");  // read at run time, but not yet a key slot
+    project.SetFunction(2, "u"); // read at run time, but not yet a key slot
     for (int i = 1; i < 10000; ++i)
         EXPECT_EQ(Eval(term, SSlots(i, 2), &project)[0], i + 2);
-    EXPECT_EQ(Entries(term), 1u);  // after emptying
+    EXPECT_EQ(Entries(term), 1u); // after emptying
     EXPECT_EQ(Eval(term, SSlots(9999, 5), &project)[0], 10004);
     EXPECT_EQ(term.GetCache().GetMisses(), 10001u);
     EXPECT_EQ(term.GetCache().GetItems(), 1u);

@@ -405,7 +405,7 @@ TEST(Evaluator, InfiniteInputIsUndefined)
         EXPECT_FALSE(Evaluate(term, SSlots(inf), nullptr));
         EXPECT_FALSE(Evaluate(term, SSlots(std::nan("")), nullptr));
     }
-    CFuncTerm constant(nullptr, "2");  // a term that reads no slot does not care
+    CFuncTerm constant(nullptr, "2"); // a term that reads no slot does not care
     EXPECT_TRUE(Evaluate(constant, SSlots(inf), nullptr));
 }
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "project/CAnimationStep.h"
 #include "CTextFile.h"
+#include "project/CAnimationStep.h"
 #include "project/CLineReader.h"
 #include "project/CProject.h"
 #include "project/ELoadSaveError.h"
@@ -155,8 +155,8 @@ TEST(AnimationStep, NameIsCutTo39Characters)
 // The sampling loops visit exactly the visible slots, also those past the last block of eight.
 TEST(AnimationStep, NextVisibleFindsEveryVisibleSlot)
 {
-    const std::vector<std::vector<unsigned>> cases = {
-        {}, {0}, {7}, {8}, {15, 16}, {47}, {48}, {49}, {0, 49}, {6, 7, 8, 9, 40, 48, 49}};
+    const std::vector<std::vector<unsigned>> cases = {{},   {0},  {7},  {8},     {15, 16},
+                                                      {47}, {48}, {49}, {0, 49}, {6, 7, 8, 9, 40, 48, 49}};
     for (const std::vector<unsigned>& visible : cases) {
         CAnimationStep step;
         for (const unsigned i : visible)

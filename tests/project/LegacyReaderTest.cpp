@@ -14,13 +14,42 @@ namespace {
 std::vector<std::string> SampleLines()
 {
     return {
-        "sin(x)", "  cos(x)", "x^2", "", "", "", "", "", "", "",           // 1-10 functions
-        "\x1A", "Gr\x81\xE1" "e \x84\x94\x81", "zweite Zeile", "", "", "", "", "", "", "",  // 11-20 notes
-        "-5 0 0.25 40", "1 0 0.5 2", "0 0 1 0",                           // 21-23 ranges
-        "0x1-------.",                                                    // 24 styles
-        "", "",                                                           // 25, 26
-        "n -6 6 2.7", "fx*2", "m -3 3 -1", "",                            // 27-30 axes and terms
-        "j", "", "17", "", "n",                                           // 31-35
+        "sin(x)",
+        "  cos(x)",
+        "x^2",
+        "",
+        "",
+        "",
+        "",
+        "",
+        "",
+        "", // 1-10 functions
+        "\x1A",
+        "Gr\x81\xE1"
+        "e \x84\x94\x81",
+        "zweite Zeile",
+        "",
+        "",
+        "",
+        "",
+        "",
+        "",
+        "", // 11-20 notes
+        "-5 0 0.25 40",
+        "1 0 0.5 2",
+        "0 0 1 0",     // 21-23 ranges
+        "0x1-------.", // 24 styles
+        "",
+        "", // 25, 26
+        "n -6 6 2.7",
+        "fx*2",
+        "m -3 3 -1",
+        "", // 27-30 axes and terms
+        "j",
+        "",
+        "17",
+        "",
+        "n", // 31-35
     };
 }
 
@@ -55,7 +84,7 @@ protected:
 
     std::string m_szPath = "/tmp/kurvix-legacy-" + std::to_string(getpid()) + ".kvo";
 };
-}  // namespace
+} // namespace
 
 TEST_F(LegacyReader, ImportsACompleteFile)
 {
@@ -69,7 +98,8 @@ TEST_F(LegacyReader, ImportsACompleteFile)
 
     // OEM 850 to Windows-1252; the control line before the first text is skipped.
     ASSERT_TRUE(project.m_pszNotes.has_value());
-    EXPECT_EQ(*project.m_pszNotes, "Gr\xFC\xDF" "e \xE4\xF6\xFC\nzweite Zeile\n\n\n\n\n\n\n\n");
+    EXPECT_EQ(*project.m_pszNotes, "Gr\xFC\xDF"
+                                   "e \xE4\xF6\xFC\nzweite Zeile\n\n\n\n\n\n\n\n");
 
     const CAnimationStep* pStep = project.m_pFirstStep;
     EXPECT_EQ(pStep->m_dMin[0], -5);
@@ -95,7 +125,7 @@ TEST_F(LegacyReader, ImportsACompleteFile)
     EXPECT_EQ(project.m_dOptions[OPT_XGRID], 2);
     EXPECT_EQ(project.m_dOptions[OPT_YMIN], -3);
     EXPECT_EQ(project.m_dOptions[OPT_YGRID], 1);
-    EXPECT_EQ(project.m_nFlags, 0x02u | 0x04u | 0x20u);  // y auto, x grid, true to scale; labels off
+    EXPECT_EQ(project.m_nFlags, 0x02u | 0x04u | 0x20u); // y auto, x grid, true to scale; labels off
 
     // The x term "fx*2" and an empty y term ("f") make the transformation; its mode stays off.
     ASSERT_NE(project.m_pTransform, nullptr);
@@ -122,9 +152,8 @@ TEST_F(LegacyReader, UnreadableLinesFailWithTheirNumber)
         size_t m_nLine;
         const char* m_pszText;
     } cases[] = {
-        {21, "1 2 3"},        {22, "a b c d"},  {23, "1 2 3 -4"}, {24, "0x1------"},
-        {27, "n 1 2"},        {29, "x"},        {33, "schnell"},  {33, "-3"},
-        {21, "1 2 3 99999999999"},
+        {21, "1 2 3"}, {22, "a b c d"}, {23, "1 2 3 -4"}, {24, "0x1------"},         {27, "n 1 2"},
+        {29, "x"},     {33, "schnell"}, {33, "-3"},       {21, "1 2 3 99999999999"},
     };
     for (const SCase& c : cases) {
         SCOPED_TRACE(c.m_pszText);

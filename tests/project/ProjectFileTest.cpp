@@ -78,24 +78,23 @@ protected:
     std::string m_szDir;
 };
 
-const char* const DEFAULT_DOCUMENT =
-    "xmin=         0\r\n"
-    "xmax=         0\r\n"
-    "ymin=         0\r\n"
-    "ymax=         0\r\n"
-    "xgrid=         1\r\n"
-    "ygrid=         1\r\n"
-    "bgcolor=        15\r\n"
-    "trmode=         0\r\n"
-    "flags=0000001f\r\n"
-    "step1\r\n"
-    "-name=\r\n"
-    "-range0=       -10,0.2,100\r\n"
-    "-range1=         0,1,0\r\n"
-    "-range2=         0,1,0\r\n"
-    "-connect\r\n"
-    "-end\r\n";
-}  // namespace
+const char* const DEFAULT_DOCUMENT = "xmin=         0\r\n"
+                                     "xmax=         0\r\n"
+                                     "ymin=         0\r\n"
+                                     "ymax=         0\r\n"
+                                     "xgrid=         1\r\n"
+                                     "ygrid=         1\r\n"
+                                     "bgcolor=        15\r\n"
+                                     "trmode=         0\r\n"
+                                     "flags=0000001f\r\n"
+                                     "step1\r\n"
+                                     "-name=\r\n"
+                                     "-range0=       -10,0.2,100\r\n"
+                                     "-range1=         0,1,0\r\n"
+                                     "-range2=         0,1,0\r\n"
+                                     "-connect\r\n"
+                                     "-end\r\n";
+} // namespace
 
 TEST_F(ProjectFile, DefaultDocumentIsSavedByteForByte)
 {
@@ -110,7 +109,7 @@ TEST_F(ProjectFile, EveryFieldSurvivesARoundTrip)
 {
     CProject project;
     project.SetFunction(1, "sin(x)*u // Kommentar");
-    project.SetFunction(17, "f1(x, 2) = 0 ? 1 : 2");  // a further "=" belongs to the text
+    project.SetFunction(17, "f1(x, 2) = 0 ? 1 : 2"); // a further "=" belongs to the text
     project.SetFunction(50, "x, x^2");
     project.SetTransform("fx+1, fy*2");
     project.SetOption(OPT_XMIN, 0.123456789);
@@ -131,7 +130,7 @@ TEST_F(ProjectFile, EveryFieldSurvivesARoundTrip)
     pFirst->m_nWidth[0] = 8;
     pFirst->m_nExtra[0] = 77;
     pFirst->m_bVisible[49] = true;
-    CAnimationStep* pSecond = project.InsertStep(std::make_unique<CAnimationStep>(*pFirst), nullptr);  // same range
+    CAnimationStep* pSecond = project.InsertStep(std::make_unique<CAnimationStep>(*pFirst), nullptr); // same range
     pSecond->SetName("Zweiter");
     CAnimationStep* pThird = project.InsertStep(std::make_unique<CAnimationStep>(), nullptr);
     pThird->SetMin(2, 5);
@@ -148,7 +147,7 @@ TEST_F(ProjectFile, EveryFieldSurvivesARoundTrip)
     EXPECT_EQ(loaded.GetFunction(2), nullptr);
     ASSERT_NE(loaded.m_pTransform, nullptr);
     EXPECT_EQ(loaded.m_pTransform->GetText(), "fx+1, fy*2");
-    EXPECT_EQ(loaded.m_dOptions[OPT_XMIN], 0.123456789);  // every digit that is needed is written
+    EXPECT_EQ(loaded.m_dOptions[OPT_XMIN], 0.123456789); // every digit that is needed is written
     EXPECT_EQ(loaded.m_dOptions[OPT_XMAX], -1e-7);
     EXPECT_EQ(loaded.m_dOptions[OPT_YMAX], 123456789012.0);
     EXPECT_EQ(loaded.m_dOptions[OPT_TRMODE], 1);
@@ -245,17 +244,16 @@ TEST_F(ProjectFile, LongFormulaLinesLoadWhole)
 TEST_F(ProjectFile, ReaderAcceptsWhatTheFormatAllows)
 {
     // Leading blanks, LF or CR LF, key words of any case, empty lines, a block without "-end".
-    const std::string szPath = Write("lenient.kvx",
-                                     "  f2=  x+1\n"
-                                     "\r\n"
-                                     "TRANSFORM=fx,fy\r\n"
-                                     "   xmin=-3\n"
-                                     "ygrid= 0.5\n"
-                                     "flags=0000002c\n"
-                                     "step2\n"
-                                     "-NAME=Gro\xDF\n"
-                                     "-range1=1,2,3\n"
-                                     "-SameRange\n");
+    const std::string szPath = Write("lenient.kvx", "  f2=  x+1\n"
+                                                    "\r\n"
+                                                    "TRANSFORM=fx,fy\r\n"
+                                                    "   xmin=-3\n"
+                                                    "ygrid= 0.5\n"
+                                                    "flags=0000002c\n"
+                                                    "step2\n"
+                                                    "-NAME=Gro\xDF\n"
+                                                    "-range1=1,2,3\n"
+                                                    "-SameRange\n");
     CProject project;
     project.Load(szPath.c_str());
     EXPECT_FALSE(project.m_bModified);
@@ -270,7 +268,7 @@ TEST_F(ProjectFile, ReaderAcceptsWhatTheFormatAllows)
     const CAnimationStep* pSecond = project.m_pFirstStep->m_pNext;
     EXPECT_STREQ(pSecond->m_szName, "Gro\xDF");
     EXPECT_TRUE(pSecond->m_bSameRange);
-    EXPECT_EQ(pSecond->m_nCount[1], 0u);  // taken from the step before
+    EXPECT_EQ(pSecond->m_nCount[1], 0u); // taken from the step before
     EXPECT_FALSE(pSecond->m_bConnect);
     EXPECT_TRUE(project.m_pFirstStep->m_bConnect);
 }
@@ -351,7 +349,7 @@ TEST_F(ProjectFile, CompileErrorLeavesLoadAsTheCompilersError)
         CProject other;
         other.Load(Write("bad2.kvx", "transform=fx+*fy\n").c_str());
         FAIL() << "no error";
-    } catch (const EFuncError& error) {  // callers that know only the compiler's type catch it too
+    } catch (const EFuncError& error) { // callers that know only the compiler's type catch it too
         EXPECT_STREQ(error.m_pszMessage, "Unerwartes Symbol");
         EXPECT_EQ(static_cast<const ELoadFuncError&>(error).Excerpt(), "*fy");
         EXPECT_EQ(static_cast<const ELoadFuncError&>(error).Location(), "in Transformationsterm bei: *fy");
@@ -451,7 +449,7 @@ TEST_F(ProjectFile, CountsBeyondTheBoundsAreRefusedWithTheirLine)
 
 TEST_F(ProjectFile, MessagesNameTheCause)
 {
-    const std::string szName = "/d/p\xFF.kvx";  // the bytes of the name pass unchanged
+    const std::string szName = "/d/p\xFF.kvx"; // the bytes of the name pass unchanged
     const struct {
         ELoadSaveError m_Error;
         const char* m_pszLoad;
@@ -465,9 +463,11 @@ TEST_F(ProjectFile, MessagesNameTheCause)
         {{0, EFileCause::TooLarge}, "Datei zu gro\xC3\x9F: /d/p\xFF.kvx"},
         {{9, EFileCause::NotesTooLarge}, "Notizen zu gro\xC3\x9F: /d/p\xFF.kvx"},
         {{0, EFileCause::UnknownExtension}, "Keine KURVIX-Datei (.kvx oder .kvo): /d/p\xFF.kvx"},
-        {{7, EFileCause::TooManySteps}, "Fehler beim Laden von /d/p\xFF.kvx in Zeile 7: mehr als 10000 Animationsschritte"},
+        {{7, EFileCause::TooManySteps},
+         "Fehler beim Laden von /d/p\xFF.kvx in Zeile 7: mehr als 10000 Animationsschritte"},
         {{5, EFileCause::TooManySamples},
-         "Fehler beim Laden von /d/p\xFF.kvx in Zeile 5: mehr als 1000000000 Werte in allen Animationsschritten zusammen"},
+         "Fehler beim Laden von /d/p\xFF.kvx in Zeile 5: mehr als 1000000000 Werte in allen Animationsschritten "
+         "zusammen"},
     };
     for (const auto& row : rows)
         EXPECT_EQ(CFileMessage::Load(szName, row.m_Error), row.m_pszLoad);
@@ -519,7 +519,7 @@ TEST_F(ProjectFile, FailedSaveKeepsTheOldFileAndTheFlag)
     EXPECT_EQ(std::system(("test $(ls '" + m_szDir + "' | wc -l) -eq 1").c_str()), 0);
 
     // A directory that cannot be written to.
-    if (geteuid() != 0) {  // root writes anyway
+    if (geteuid() != 0) { // root writes anyway
         chmod(m_szDir.c_str(), 0555);
         try {
             project.Save(szTarget.c_str());

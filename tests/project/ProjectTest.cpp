@@ -123,8 +123,8 @@ TEST(ProjectFunction, LeadingBlankRecompiles)
     project.SetFunction(1, " x+1");
     EXPECT_TRUE(project.m_bModified);
     ASSERT_NE(project.GetFunction(1), nullptr);
-    EXPECT_EQ(project.GetFunction(1)->GetText(), "x+1"); // stored without the blank
-    EXPECT_EQ(project.GetFunction(1)->GetCache().GetMisses(), 0u);    // a new term
+    EXPECT_EQ(project.GetFunction(1)->GetText(), "x+1");           // stored without the blank
+    EXPECT_EQ(project.GetFunction(1)->GetCache().GetMisses(), 0u); // a new term
     // The stored text has no blank, so the blank text keeps counting as a change.
     project.m_bModified = false;
     project.SetFunction(1, " x+1");
@@ -335,7 +335,7 @@ TEST(ProjectTransform, TransformReferringToAChangedFunctionIsRecomputed)
     ASSERT_NE(pValues, nullptr);
     EXPECT_EQ(pValues[0], 2);
     project.SetFunction(1, "a*10");
-    EXPECT_EQ(project.m_pTransform->GetCache().GetItems(), 0u);  // no stale transformed point
+    EXPECT_EQ(project.m_pTransform->GetCache().GetItems(), 0u); // no stale transformed point
     pValues = project.m_pTransform->Evaluate(slots, &project);
     ASSERT_NE(pValues, nullptr);
     EXPECT_EQ(pValues[0], 20);
@@ -426,7 +426,7 @@ TEST(ProjectSteps, RemoveTheOnlyStepLeavesAnEmptyList)
     CProject project;
     CAnimationStep* pStep = project.m_pFirstStep;
     project.m_bModified = false;
-    const std::unique_ptr<CAnimationStep> pRemoved = project.RemoveStep(pStep);  // the caller owns it now
+    const std::unique_ptr<CAnimationStep> pRemoved = project.RemoveStep(pStep); // the caller owns it now
     EXPECT_EQ(pRemoved.get(), pStep);
     EXPECT_TRUE(project.m_bModified);
     EXPECT_EQ(project.m_pFirstStep, nullptr);

@@ -9,8 +9,11 @@ std::string Hex(uint32_t n)
     std::snprintf(sz, sizeof sz, "%06X", n);
     return sz;
 }
-std::string Xy(int32_t x, int32_t y) { return std::to_string(x) + "," + std::to_string(y); }
-}  // namespace
+std::string Xy(int32_t x, int32_t y)
+{
+    return std::to_string(x) + "," + std::to_string(y);
+}
+} // namespace
 
 std::vector<std::string> CRecordingCanvas::Calls(const std::string& szPrefix) const
 {
@@ -21,16 +24,34 @@ std::vector<std::string> CRecordingCanvas::Calls(const std::string& szPrefix) co
     return calls;
 }
 
-void CRecordingCanvas::SetPenColor(uint32_t nColor) { m_Log.push_back("pencolor " + Hex(nColor)); }
-void CRecordingCanvas::SetPenWidth(int32_t nWidth) { m_Log.push_back("penwidth " + std::to_string(nWidth)); }
-void CRecordingCanvas::SetPenSolid() { m_Log.push_back("pensolid"); }
-void CRecordingCanvas::SetBrushColor(uint32_t nColor) { m_Log.push_back("brushcolor " + Hex(nColor)); }
+void CRecordingCanvas::SetPenColor(uint32_t nColor)
+{
+    m_Log.push_back("pencolor " + Hex(nColor));
+}
+void CRecordingCanvas::SetPenWidth(int32_t nWidth)
+{
+    m_Log.push_back("penwidth " + std::to_string(nWidth));
+}
+void CRecordingCanvas::SetPenSolid()
+{
+    m_Log.push_back("pensolid");
+}
+void CRecordingCanvas::SetBrushColor(uint32_t nColor)
+{
+    m_Log.push_back("brushcolor " + Hex(nColor));
+}
 void CRecordingCanvas::SetBrushStyle(EBrushStyle style)
 {
     m_Log.push_back(style == EBrushStyle::Clear ? "brush clear" : "brush solid");
 }
-void CRecordingCanvas::MoveTo(int32_t x, int32_t y) { m_Log.push_back("move " + Xy(x, y)); }
-void CRecordingCanvas::LineTo(int32_t x, int32_t y) { m_Log.push_back("line " + Xy(x, y)); }
+void CRecordingCanvas::MoveTo(int32_t x, int32_t y)
+{
+    m_Log.push_back("move " + Xy(x, y));
+}
+void CRecordingCanvas::LineTo(int32_t x, int32_t y)
+{
+    m_Log.push_back("line " + Xy(x, y));
+}
 void CRecordingCanvas::Polyline(const SPoint* pPoints, int32_t nCount)
 {
     std::string sz = "polyline";
@@ -48,9 +69,18 @@ void CRecordingCanvas::Rectangle(int32_t nLeft, int32_t nTop, int32_t nRight, in
 {
     m_Log.push_back("rect " + Xy(nLeft, nTop) + " " + Xy(nRight, nBottom));
 }
-void CRecordingCanvas::SetFontSize(int32_t nPoints) { m_Log.push_back("fontsize " + std::to_string(nPoints)); }
-void CRecordingCanvas::SetFontColor(uint32_t nColor) { m_Log.push_back("fontcolor " + Hex(nColor)); }
-int32_t CRecordingCanvas::TextHeight(const char*) { return TEXT_HEIGHT; }
+void CRecordingCanvas::SetFontSize(int32_t nPoints)
+{
+    m_Log.push_back("fontsize " + std::to_string(nPoints));
+}
+void CRecordingCanvas::SetFontColor(uint32_t nColor)
+{
+    m_Log.push_back("fontcolor " + Hex(nColor));
+}
+int32_t CRecordingCanvas::TextHeight(const char*)
+{
+    return TEXT_HEIGHT;
+}
 void CRecordingCanvas::TextOut(int32_t x, int32_t y, const char* pszText)
 {
     m_Log.push_back("text " + Xy(x, y) + " " + pszText);

@@ -27,7 +27,7 @@ public:
     void TextOut(int32_t x, int32_t y, const char* pszText) override;
 
     std::vector<std::string> m_Log;
-    bool m_bLogPixels = true;  // false: only count them, for runs of millions
+    bool m_bLogPixels = true; // false: only count them, for runs of millions
     size_t m_nPixels = 0;
     static constexpr int32_t TEXT_HEIGHT = 10;
 };

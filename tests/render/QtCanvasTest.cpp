@@ -21,8 +21,7 @@ struct SPicture {
     CAnimationStep* pStep = project.m_pFirstStep;
     QImage image;
 
-    explicit SPicture(int nWidth = 400, int nHeight = 200)
-        : image(nWidth, nHeight, QImage::Format_RGB32)
+    explicit SPicture(int nWidth = 400, int nHeight = 200) : image(nWidth, nHeight, QImage::Format_RGB32)
     {
         project.SetOption(OPT_XMIN, -10);
         project.SetOption(OPT_XMAX, 10);
@@ -85,7 +84,7 @@ struct SPicture {
         return false;
     }
 };
-}  // namespace
+} // namespace
 
 TEST(QtCanvas, PrimitivesPaintWhatAGdiCanvasPaints)
 {
@@ -96,14 +95,14 @@ TEST(QtCanvas, PrimitivesPaintWhatAGdiCanvasPaints)
         CQtCanvas canvas(painter);
         canvas.SetPenColor(0x000000);
         canvas.MoveTo(1, 1);
-        canvas.LineTo(5, 1);   // the end point stays unpainted
-        canvas.LineTo(5, 1);   // no length: nothing
+        canvas.LineTo(5, 1); // the end point stays unpainted
+        canvas.LineTo(5, 1); // no length: nothing
         const SPoint points[] = {{1, 3}, {1, 3}, {4, 3}, {4, 3}};
         canvas.Polyline(points, 4);
-        canvas.SetPixel(8, 8, 0x123456);  // 0x00BBGGRR
+        canvas.SetPixel(8, 8, 0x123456); // 0x00BBGGRR
         canvas.SetPenColor(0x0000FF);
         canvas.SetBrushColor(0x00FF00);
-        canvas.Rectangle(10, 1, 14, 5);   // right and bottom exclusive
+        canvas.Rectangle(10, 1, 14, 5); // right and bottom exclusive
         canvas.SetBrushStyle(EBrushStyle::Clear);
         canvas.Rectangle(15, 1, 19, 5);
     }
@@ -125,10 +124,10 @@ TEST(QtCanvas, PrimitivesPaintWhatAGdiCanvasPaints)
 TEST(QtPicture, AxesAndDottedGridWhereTheMappingPutsThem)
 {
     SPicture picture;
-    picture.project.SetOption(OPT_BGCOLOR, 9);  // palette blue, 0xFF0000 as 0x00BBGGRR
+    picture.project.SetOption(OPT_BGCOLOR, 9); // palette blue, 0xFF0000 as 0x00BBGGRR
     picture.Paint();
     EXPECT_EQ(picture.At(5, 5), 0x0000FFu);
-    EXPECT_EQ(picture.CountInRow(100, BLACK), 400);  // the x axis at y = 0
+    EXPECT_EQ(picture.CountInRow(100, BLACK), 400); // the x axis at y = 0
     EXPECT_EQ(picture.CountInColumn(200, BLACK), 200);
     // y = 1 at row 80, x = 5 at column 300: dots every other pixel, a tenth of a grid step.
     // (and a dot of each of the 19 dotted columns that cross it, the axis column aside).
@@ -146,15 +145,15 @@ TEST(QtPicture, SolidUnderTwentyPixelsAndNoLinesUnderFive)
 {
     SPicture narrow(390, 200);
     narrow.Paint();
-    EXPECT_GE(narrow.CountInRow(80, GREY), 390 - 21);  // solid, crossed by the dotted columns
+    EXPECT_GE(narrow.CountInRow(80, GREY), 390 - 21); // solid, crossed by the dotted columns
 
-    SPicture five(100, 200);  // 5 pixels per grid step on x
+    SPicture five(100, 200); // 5 pixels per grid step on x
     five.Paint();
     EXPECT_GT(five.CountInRow(90, GREY), 0);
     SPicture four(96, 200);
     four.Paint();
     EXPECT_EQ(four.CountInRow(90, GREY), 0);
-    EXPECT_GE(four.CountInRow(80, GREY), 95);  // the rows are there, solid
+    EXPECT_GE(four.CountInRow(80, GREY), 95); // the rows are there, solid
 }
 
 TEST(QtPicture, LabelsOnlyAtTwentyPixelsPerStep)
@@ -171,21 +170,21 @@ TEST(QtPicture, LabelsOnlyAtTwentyPixelsPerStep)
     narrow.project.SetFlag(FLAG_SHOWAXIS, true);
     narrow.Paint();
     EXPECT_FALSE(narrow.Dark(QRect(293, 84, 10, 12)));
-    EXPECT_TRUE(narrow.Dark(QRect(196, 14, 10, 12)));  // the y labels stay: 20 pixels on y
+    EXPECT_TRUE(narrow.Dark(QRect(196, 14, 10, 12))); // the y labels stay: 20 pixels on y
 }
 
 TEST(QtPicture, CurveColourWidthAndPrinterWidth)
 {
     SPicture picture;
     picture.project.SetFlag(FLAG_YGRID, false);
-    picture.Function("x*0+1");  // y = 1 at row 80, connected over all x
+    picture.Function("x*0+1"); // y = 1 at row 80, connected over all x
     picture.Paint();
     EXPECT_EQ(picture.At(250, 80), RED);
     EXPECT_EQ(picture.CountInColumn(250, RED), 1);
     EXPECT_GE(picture.CountInRow(80, RED), 398);
     EXPECT_EQ(picture.CountInColumn(250, BLACK), 1);
 
-    picture.Paint(2);  // the printer's pen multiplier: the curve doubles, the axes do not
+    picture.Paint(2); // the printer's pen multiplier: the curve doubles, the axes do not
     EXPECT_EQ(picture.CountInColumn(250, RED), 2);
     EXPECT_EQ(picture.CountInColumn(250, BLACK), 1);
 
@@ -208,14 +207,14 @@ TEST(QtPicture, GapsDotsAndConstants)
     EXPECT_EQ(gap.At(190, 80), WHITE);
     EXPECT_EQ(gap.At(210, 80), WHITE);
     EXPECT_EQ(gap.At(230, 80), RED);
-    EXPECT_EQ(gap.Count(RED), 40);  // 160 ... 179 and 220 ... 239: the last points stay unpainted
+    EXPECT_EQ(gap.Count(RED), 40); // 160 ... 179 and 220 ... 239: the last points stay unpainted
 
     SPicture dots;
     dots.project.SetFlag(FLAG_YGRID, false);
     dots.pStep->m_bConnect = false;
     dots.Function("x*0+1");
     dots.Paint();
-    EXPECT_NEAR(dots.CountInRow(80, RED), 100, 1);  // every 4 pixels; x = 10 is off the picture
+    EXPECT_NEAR(dots.CountInRow(80, RED), 100, 1); // every 4 pixels; x = 10 is off the picture
     for (int x = 1; x < 400; ++x)
         ASSERT_FALSE(dots.At(x - 1, 80) == RED && dots.At(x, 80) == RED) << x;
 
@@ -242,7 +241,7 @@ TEST(QtPicture, UnmappableViewHasAxesOnTheEdges)
     EXPECT_EQ(picture.Count(GREY), 0);
     EXPECT_EQ(picture.CountInRow(0, BLACK) + picture.CountInRow(0, RED), 400);
     EXPECT_EQ(picture.CountInColumn(0, BLACK) + picture.CountInColumn(0, RED), 200);
-    EXPECT_EQ(picture.CountInRow(100, BLACK), 1);  // only where the y axis on the left edge crosses
+    EXPECT_EQ(picture.CountInRow(100, BLACK), 1); // only where the y axis on the left edge crosses
 }
 
 TEST(QtCanvas, VectorDevicesGetACurveAsOnePath)
@@ -267,8 +266,8 @@ TEST(QtCanvas, VectorDevicesGetACurveAsOnePath)
         }
     }
     const QByteArray svgText = buffer.data();
-    EXPECT_EQ(svgText.count("<polyline"), 2);  // the first sample's dot, then the whole curve
-    EXPECT_LT(svgText.size(), 40000);  // repeated pixels and straight runs are merged
+    EXPECT_EQ(svgText.count("<polyline"), 2); // the first sample's dot, then the whole curve
+    EXPECT_LT(svgText.size(), 40000);         // repeated pixels and straight runs are merged
 }
 
 int main(int argc, char** argv)

@@ -61,7 +61,7 @@ struct SCurve {
         return shapes;
     }
 };
-}  // namespace
+} // namespace
 
 TEST(FormatNumber, GeneralNotationWithoutBlanks)
 {
@@ -84,12 +84,14 @@ TEST(FormatNumber, GeneralNotationWithoutBlanks)
 
 TEST(DrawSample, ConnectsConsecutiveXAndBreaksAtUndefined)
 {
-    SCurve curve("x==2 ? undef : x", 4);  // x = 0 ... 4, undefined at 2
+    SCurve curve("x==2 ? undef : x", 4); // x = 0 ... 4, undefined at 2
     const std::vector<std::string> expected = {
-        "move 0,100", "line 1,101",         // the first sample of the step is a dot
+        "move 0,100",
+        "line 1,101", // the first sample of the step is a dot
         "polyline 0,100 100,90",
         // x = 2 is undefined: a gap, and x = 3 starts afresh with a dot
-        "move 300,70", "line 301,71",
+        "move 300,70",
+        "line 301,71",
         "polyline 300,70 400,60",
     };
     CRecordingCanvas canvas = curve.Draw();
@@ -115,8 +117,7 @@ TEST(DrawSample, OnlyARunOfXConnects)
     SCurve grid("x+u", 1);
     SetRange(grid.pStep, 1, 0.0, 1.0, 1);
     const std::vector<std::string> expected = {
-        "move 0,100", "line 1,101", "polyline 0,100 100,90",
-        "move 0,90", "line 1,91", "polyline 0,90 100,80",
+        "move 0,100", "line 1,101", "polyline 0,100 100,90", "move 0,90", "line 1,91", "polyline 0,90 100,80",
     };
     EXPECT_EQ(SCurve::Shapes(grid.Draw()), expected);
 }
@@ -125,7 +126,10 @@ TEST(DrawSample, ParametricAndMultiPointFunctions)
 {
     SCurve parametric("x, x*2", 2);
     const std::vector<std::string> expected = {
-        "move 0,100", "line 1,101", "polyline 0,100 100,80", "polyline 100,80 200,60",
+        "move 0,100",
+        "line 1,101",
+        "polyline 0,100 100,80",
+        "polyline 100,80 200,60",
     };
     EXPECT_EQ(SCurve::Shapes(parametric.Draw()), expected);
 
@@ -134,7 +138,8 @@ TEST(DrawSample, ParametricAndMultiPointFunctions)
     SCurve twoPoints("x, 0, x, 1", 1);
     twoPoints.pStep->m_bConnect = false;
     const std::vector<std::string> expectedTwo = {
-        "polyline 0,100 0,90", "polyline 100,100 100,90",
+        "polyline 0,100 0,90",
+        "polyline 100,100 100,90",
     };
     EXPECT_EQ(SCurve::Shapes(twoPoints.Draw()), expectedTwo);
 
@@ -153,7 +158,8 @@ TEST(DrawSample, FunctionsSkipTheVariablesTheyDoNotRead)
     CRecordingCanvas canvas = curve.Draw();
     const std::vector<std::string> expected = {"move 0,70", "line 1,71", "move 0,70", "line 1,71"};
     EXPECT_EQ(SCurve::Shapes(canvas), expected);
-    EXPECT_EQ(curve.project.GetFunction(1)->GetCache().GetMisses() + curve.project.GetFunction(1)->GetCache().GetHits(), 2u);
+    EXPECT_EQ(curve.project.GetFunction(1)->GetCache().GetMisses() + curve.project.GetFunction(1)->GetCache().GetHits(),
+              2u);
 
     // A function of u only is drawn at x's start value for every u; "a" counts as x.
     SCurve ofU("u", 4);
@@ -189,7 +195,7 @@ TEST(DrawSample, LaterFunctionsPaintOverEarlierOnes)
     curve.project.SetFunction(3, "3");
     curve.project.SetFunction(2, "2");
     curve.pStep->m_bVisible[2] = true;
-    curve.pStep->m_bVisible[1] = false;  // visible but empty and empty but visible draw nothing
+    curve.pStep->m_bVisible[1] = false; // visible but empty and empty but visible draw nothing
     curve.pStep->m_bVisible[4] = true;
     const std::vector<std::string> expected = {"move 0,90", "line 1,91", "move 0,70", "line 1,71"};
     EXPECT_EQ(SCurve::Shapes(curve.Draw()), expected);
@@ -198,7 +204,7 @@ TEST(DrawSample, LaterFunctionsPaintOverEarlierOnes)
 TEST(DrawSample, FarPointsAreClampedAndStillConnect)
 {
     SCurve curve("1/(x-1)^2", 2);
-    curve.pStep->m_dStep[0] = 1.0 + 1e-15;  // passes just beside the pole
+    curve.pStep->m_dStep[0] = 1.0 + 1e-15; // passes just beside the pole
     CRecordingCanvas canvas = curve.Draw();
     const std::vector<std::string> polylines = canvas.Calls("polyline");
     ASSERT_EQ(polylines.size(), 2u);
@@ -224,7 +230,7 @@ size_t Polylines(const char* pszFormula, double dFrom, double dStep, uint32_t nC
     curve.project.SetFlag(FLAG_BREAKPOLES, bBreakPoles);
     return curve.Draw().Count("polyline");
 }
-}  // namespace
+} // namespace
 
 TEST(DrawSample, PolesBreakTheCurveOnlyWhenAsked)
 {
@@ -232,16 +238,16 @@ TEST(DrawSample, PolesBreakTheCurveOnlyWhenAsked)
         const char* pszFormula;
         double dFrom, dStep;
         uint32_t nCount;
-        size_t nJoined, nBroken;  // polylines without and with the option
+        size_t nJoined, nBroken; // polylines without and with the option
     } cases[] = {
-        {"1/x", -1.05, 0.1, 20, 20, 19},                     // one pole, between -0.05 and 0.05
-        {"tan(x)", -4.0, 0.1, 80, 80, 78},                   // poles at -pi/2 and pi/2
-        {"1/(x^2-1)", -2.05, 0.1, 40, 40, 38},               // two poles, each with a sign change
-        {"1/x^2", -1.05, 0.1, 20, 20, 20},                   // no sign change: stays as it was
-        {"atan(1000*x)*5", -1.05, 0.1, 20, 20, 20},          // continuous and steep: joined
-        {"x^3*1000", -1.05, 0.1, 20, 20, 20},                // steep through zero: joined
-        {"x < 0 ? -5 : 5", -1.05, 0.1, 20, 20, 19},          // a step across zero breaks too
-        {"x < 0 ? -0.01 : 0.01", -1.05, 0.1, 20, 20, 20},    // one below a pixel stays joined
+        {"1/x", -1.05, 0.1, 20, 20, 19},                  // one pole, between -0.05 and 0.05
+        {"tan(x)", -4.0, 0.1, 80, 80, 78},                // poles at -pi/2 and pi/2
+        {"1/(x^2-1)", -2.05, 0.1, 40, 40, 38},            // two poles, each with a sign change
+        {"1/x^2", -1.05, 0.1, 20, 20, 20},                // no sign change: stays as it was
+        {"atan(1000*x)*5", -1.05, 0.1, 20, 20, 20},       // continuous and steep: joined
+        {"x^3*1000", -1.05, 0.1, 20, 20, 20},             // steep through zero: joined
+        {"x < 0 ? -5 : 5", -1.05, 0.1, 20, 20, 19},       // a step across zero breaks too
+        {"x < 0 ? -0.01 : 0.01", -1.05, 0.1, 20, 20, 20}, // one below a pixel stays joined
         {"x == 0.05 ? undef : 1/(x-0.051)", -1.05, 0.1, 20, 20, 19},
     };
     for (const auto& c : cases) {
@@ -255,13 +261,15 @@ TEST(DrawSample, PoleBreakLeavesADotAndJoinsTheRest)
 {
     SCurve curve("1/x", 2);
     SetView(curve.project, -1.5, 1.5, -10, 10);
-    SetRange(curve.pStep, 0, -1.0, 1.0, 2);  // x = -1, 0 (undefined), 1
-    curve.pStep->m_dStep[0] = 1.5;           // x = -1, 0.5, 2: across the pole
+    SetRange(curve.pStep, 0, -1.0, 1.0, 2); // x = -1, 0 (undefined), 1
+    curve.pStep->m_dStep[0] = 1.5;          // x = -1, 0.5, 2: across the pole
     curve.project.SetFlag(FLAG_BREAKPOLES, true);
     const std::vector<std::string> expected = {
-        "move 66,110", "line 67,111",   // x = -1
-        "move 266,80", "line 267,81",   // x = 0.5: not joined across the pole
-        "polyline 266,80 466,95",       // x = 2
+        "move 66,110",
+        "line 67,111", // x = -1
+        "move 266,80",
+        "line 267,81",            // x = 0.5: not joined across the pole
+        "polyline 266,80 466,95", // x = 2
     };
     EXPECT_EQ(SCurve::Shapes(curve.Draw()), expected);
 
@@ -285,8 +293,7 @@ size_t LabelsAt(const CRecordingCanvas& canvas, int32_t nY)
     return n;
 }
 
-CRecordingCanvas DrawGrid(CProject& project, uint32_t nWidth, uint32_t nHeight,
-                          uint32_t nLeft = 0, uint32_t nTop = 0)
+CRecordingCanvas DrawGrid(CProject& project, uint32_t nWidth, uint32_t nHeight, uint32_t nLeft = 0, uint32_t nTop = 0)
 {
     CRecordingCanvas canvas;
     CFuncVars vars;
@@ -294,7 +301,7 @@ CRecordingCanvas DrawGrid(CProject& project, uint32_t nWidth, uint32_t nHeight,
     CRenderer::DrawGrid(vars, canvas);
     return canvas;
 }
-}  // namespace
+} // namespace
 
 TEST(DrawGrid, DottedLinesAxesLabelsAndTicks)
 {
@@ -303,7 +310,7 @@ TEST(DrawGrid, DottedLinesAxesLabelsAndTicks)
     CRecordingCanvas canvas = DrawGrid(project, 400, 200);
     // 20 pixels per grid step both ways: every line is dotted, 21 columns of 101 dots (y from
     // -5 to 5 by 0.1) and 11 rows of 201 dots, give or take the rounding of the summed steps.
-    EXPECT_EQ(canvas.Count("move"), 2u + 2u * (21 + 11));  // axes and two strokes per tick
+    EXPECT_EQ(canvas.Count("move"), 2u + 2u * (21 + 11)); // axes and two strokes per tick
     EXPECT_NEAR(static_cast<double>(canvas.m_nPixels), 21 * 101 + 11 * 201, 32);
     for (const std::string& sz : canvas.Calls("pixel"))
         ASSERT_EQ(sz.substr(sz.size() - 6), "808080");
@@ -312,7 +319,7 @@ TEST(DrawGrid, DottedLinesAxesLabelsAndTicks)
     ASSERT_NE(itAxes, canvas.m_Log.end());
     EXPECT_EQ(std::vector<std::string>(itAxes + 1, itAxes + 5), axes);
     // Labels: the y labels on the y axis, the x labels on the x axis, each above its tick.
-    EXPECT_EQ(canvas.Count("text 200,"), 11u + 1);  // and the x label 0
+    EXPECT_EQ(canvas.Count("text 200,"), 11u + 1); // and the x label 0
     EXPECT_EQ(LabelsAt(canvas, 100 - CRecordingCanvas::TEXT_HEIGHT), 21u + 1);
     const auto it = std::find(canvas.m_Log.begin(), canvas.m_Log.end(), "text 300,90 5");
     ASSERT_NE(it, canvas.m_Log.end());
@@ -329,15 +336,15 @@ TEST(DrawGrid, SolidBelowTwentyPixelsNothingBelowFive)
     // 390 pixels: a grid step of 19 pixels on x. The lines parallel to x turn solid (their dots
     // would be under 2 pixels apart), the x labels go, the lines parallel to y stay dotted.
     CRecordingCanvas canvas = DrawGrid(project, 390, 200);
-    EXPECT_EQ(LabelsAt(canvas, 100 - CRecordingCanvas::TEXT_HEIGHT), 1u);  // only the y label 0
-    EXPECT_EQ(canvas.Count("line 390,"), 11u + 1);  // 11 solid grid rows and the x axis
+    EXPECT_EQ(LabelsAt(canvas, 100 - CRecordingCanvas::TEXT_HEIGHT), 1u); // only the y label 0
+    EXPECT_EQ(canvas.Count("line 390,"), 11u + 1);                        // 11 solid grid rows and the x axis
     EXPECT_NEAR(static_cast<double>(canvas.m_nPixels), 21 * 101, 21);
 
     // Exactly 5 pixels per grid step on x: the lines parallel to y are drawn (dotted, y has 20
     // pixels per step); with 4 pixels they are not.
     canvas = DrawGrid(project, 100, 200);
     EXPECT_NEAR(static_cast<double>(canvas.m_nPixels), 21 * 101, 21);
-    EXPECT_EQ(canvas.Count("line "), 2u + 11 + 2 * 11);  // axes, solid rows, y ticks
+    EXPECT_EQ(canvas.Count("line "), 2u + 11 + 2 * 11); // axes, solid rows, y ticks
     canvas = DrawGrid(project, 96, 200);
     EXPECT_EQ(canvas.m_nPixels, 0u);
     EXPECT_EQ(canvas.Count("line "), 2u + 11 + 2 * 11);
@@ -352,7 +359,7 @@ TEST(DrawGrid, FlagsChooseWhatIsDrawn)
     CRecordingCanvas canvas = DrawGrid(project, 400, 200);
     EXPECT_EQ(canvas.Count("text"), 0u);
     EXPECT_NEAR(static_cast<double>(canvas.m_nPixels), 11 * 201, 11);
-    EXPECT_EQ(canvas.Count("move"), 2u);  // the axes still
+    EXPECT_EQ(canvas.Count("move"), 2u); // the axes still
     project.SetFlag(FLAG_YGRID, false);
     canvas = DrawGrid(project, 400, 200);
     EXPECT_EQ(canvas.m_nPixels + canvas.Count("move"), 0u);
@@ -381,23 +388,23 @@ TEST(DrawGrid, TransformedGridFollowsTheRawBounds)
     SetView(project, -10, 10, -10, 10);
     project.SetOption(OPT_TRMODE, 2.0);
     project.SetFlag(FLAG_TRANSFORMGRID, true);
-    project.m_dRawBounds[0] = 3.0;  // swapped pairs are put in order
+    project.m_dRawBounds[0] = 3.0; // swapped pairs are put in order
     project.m_dRawBounds[1] = 0.0;
     project.m_dRawBounds[2] = 0.0;
     project.m_dRawBounds[3] = 2.0;
     CRecordingCanvas canvas = DrawGrid(project, 400, 400);
     // No axes; dotted only: x = 0..3 (4 lines of 21 dots), y = 0..2 (3 lines of 31 dots).
-    EXPECT_EQ(canvas.Count("move") + canvas.Count("line"), 4u * (3 + 4));  // ticks only
+    EXPECT_EQ(canvas.Count("move") + canvas.Count("line"), 4u * (3 + 4)); // ticks only
     EXPECT_NEAR(static_cast<double>(canvas.m_nPixels), 4 * 21 + 3 * 31, 7);
     // Radii along the positive x axis, angles on the outer circle of radius 2.
     EXPECT_EQ(canvas.Count("text 240,190 2"), 1u);
-    EXPECT_EQ(canvas.Count("text 240,190 0"), 1u);  // the angle 0 at radius 2
+    EXPECT_EQ(canvas.Count("text 240,190 0"), 1u); // the angle 0 at radius 2
 
     // A grid distance of 0 leaves that axis out, and the dotted lines its dots would space.
     project.SetOption(OPT_XGRID, 0.0);
     canvas = DrawGrid(project, 400, 400);
     EXPECT_EQ(canvas.m_nPixels, 0u);
-    EXPECT_EQ(canvas.Count("text"), 3u);  // the y labels 0, 1, 2
+    EXPECT_EQ(canvas.Count("text"), 3u); // the y labels 0, 1, 2
     project.SetOption(OPT_YGRID, 0.0);
     canvas = DrawGrid(project, 400, 400);
     EXPECT_EQ(canvas.m_nPixels + canvas.Count("text"), 0u);
@@ -411,7 +418,7 @@ TEST(DrawGrid, StopsWhereValuesNoLongerAdvance)
     project.SetOption(OPT_XGRID, 16384);
     project.SetFlag(FLAG_XGRID, false);
     project.SetFlag(FLAG_SHOWAXIS, false);
-    CRecordingCanvas canvas = DrawGrid(project, 512, 200);  // a power of two: exact products
+    CRecordingCanvas canvas = DrawGrid(project, 512, 200); // a power of two: exact products
     EXPECT_EQ(canvas.m_nPixels, 11u);
 
     CProject transformed;
@@ -432,7 +439,7 @@ TEST(DrawGrid, BoundsOfLinesDotsAndLabels)
     project.SetFlag(FLAG_TRANSFORMGRID, true);
     project.SetFlag(FLAG_XGRID, false);
     project.SetFlag(FLAG_SHOWAXIS, false);
-    project.SetOption(OPT_XGRID, 10.0 / 1024);  // dots 1/1024 apart, exactly
+    project.SetOption(OPT_XGRID, 10.0 / 1024); // dots 1/1024 apart, exactly
     const uint32_t nPerLine = CRenderer::MAX_GRID_DOTS_PER_LINE;
     for (uint32_t nDots : {nPerLine - 1, nPerLine, nPerLine + 1, nPerLine + 2}) {
         project.m_dRawBounds[1] = (nDots - 1) / 1024.0;
@@ -456,7 +463,7 @@ TEST(DrawGrid, BoundsOfLinesDotsAndLabels)
         vars.SetupView(&project, nullptr, 400, 400, 0, 0);
         CRenderer::DrawGrid(vars, canvas);
         EXPECT_EQ(canvas.m_nPixels, std::min(nCount, nLines)) << nCount;
-        EXPECT_EQ(canvas.Count("text"), std::min(nCount, nLines) + 1) << nCount;  // and the one x label at 0
+        EXPECT_EQ(canvas.Count("text"), std::min(nCount, nLines) + 1) << nCount; // and the one x label at 0
     }
 }
 
@@ -468,8 +475,8 @@ TEST(DrawGrid, BoundOfAllDots)
     project.SetFlag(FLAG_XGRID, false);
     project.SetFlag(FLAG_SHOWAXIS, false);
     project.SetOption(OPT_XGRID, 10.0 / 1024);
-    project.m_dRawBounds[1] = 32.0;  // more dots per line than a line may have
-    project.m_dRawBounds[3] = 1e9;   // more lines than the grid may have
+    project.m_dRawBounds[1] = 32.0; // more dots per line than a line may have
+    project.m_dRawBounds[3] = 1e9;  // more lines than the grid may have
     CRecordingCanvas canvas;
     canvas.m_bLogPixels = false;
     CFuncVars vars;

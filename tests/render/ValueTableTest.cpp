@@ -11,7 +11,7 @@ size_t Lines(const std::string& szText)
         ++n;
     return n;
 }
-}  // namespace
+} // namespace
 
 TEST(ValueTable, DefaultStepAndItsText)
 {
@@ -40,12 +40,12 @@ TEST(ValueTable, ColumnsRowsAndCells)
 {
     CProject project;
     CAnimationStep* pStep = project.m_pFirstStep;
-    pStep->m_nCount[1] = 10;  // 101 x 11 samples: cut at 1000 rows
+    pStep->m_nCount[1] = 10; // 101 x 11 samples: cut at 1000 rows
     project.SetFunction(2, "x>0 ? u");
     project.SetFunction(3, "cos(x), sin(x)");
     pStep->m_bVisible[1] = true;
     pStep->m_bVisible[2] = true;
-    pStep->m_bVisible[6] = true;  // visible, no formula
+    pStep->m_bVisible[6] = true; // visible, no formula
     CValueTable table;
     table.Build(project, pStep);
     ASSERT_EQ(table.m_Cells.size(), 1001u);
@@ -55,7 +55,7 @@ TEST(ValueTable, ColumnsRowsAndCells)
     EXPECT_EQ(table.m_Cells[102][0], "-10");
     EXPECT_EQ(table.m_Cells[102][1], "1");
     EXPECT_EQ(table.m_Cells[1000][1], "9");
-    EXPECT_EQ(table.m_Cells[1000][2], "9");  // x is positive there
+    EXPECT_EQ(table.m_Cells[1000][2], "9"); // x is positive there
 
     // All counts 0: no variable column, one row; no visible function: one spare empty column.
     pStep->m_nCount[0] = 0;

@@ -60,16 +60,16 @@ public:
     QStringList m_Questions;
     QStringList m_Proposed;
     bool m_bAnswerYes = false;
-    bool m_bCancel = false;            // the three-way question is answered with Abbrechen
+    bool m_bCancel = false; // the three-way question is answered with Abbrechen
     QStringList m_Confirmations;
     bool m_bConfirm = false;
     QString m_szOpenName;
     QString m_szSaveName;
-    QList<QFont> m_Fonts;               // what the font dialog was shown
-    std::optional<QFont> m_ChosenFont;  // none: the font dialog is cancelled
+    QList<QFont> m_Fonts;              // what the font dialog was shown
+    std::optional<QFont> m_ChosenFont; // none: the font dialog is cancelled
     int m_nPrintSetups = 0;
-    bool m_bPrint = false;              // the print dialog is confirmed
-    QStringList m_ProposedPictures;     // what the export dialog was shown: "name|WxH"
-    QString m_szPictureName;            // empty: the export dialog is cancelled
-    QSize m_PictureSize;                // invalid: the proposed size is kept
+    bool m_bPrint = false;          // the print dialog is confirmed
+    QStringList m_ProposedPictures; // what the export dialog was shown: "name|WxH"
+    QString m_szPictureName;        // empty: the export dialog is cancelled
+    QSize m_PictureSize;            // invalid: the proposed size is kept
 };

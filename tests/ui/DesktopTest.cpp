@@ -186,9 +186,9 @@ TEST_F(Desktop, ModifiedFlagFollowsTheSavedStepOnlyWhileTheFileHoldsTheDocument)
     EXPECT_FALSE(Document().m_bModified);
     TypeInto(pFunctions, 1, 1, "2*x");
     EXPECT_TRUE(Document().m_bModified);
-    Click(m_pForm->UndoButton);  // back at what was saved
+    Click(m_pForm->UndoButton); // back at what was saved
     EXPECT_FALSE(Document().m_bModified);
-    Click(m_pForm->UndoButton);  // before the save
+    Click(m_pForm->UndoButton); // before the save
     EXPECT_TRUE(Document().m_bModified);
     Click(m_pForm->RedoButton);
     EXPECT_FALSE(Document().m_bModified);
@@ -269,7 +269,7 @@ TEST_F(Desktop, WheelZoomsAboutThePointUnderThePointer)
     };
     const auto point = WorldAt(100, 60);
     const double dWidth = Document().m_dOptions[OPT_XMAX] - Document().m_dOptions[OPT_XMIN];
-    Wheel(100, 60, 120);  // one notch forward: in by the buttons' factor
+    Wheel(100, 60, 120); // one notch forward: in by the buttons' factor
     EXPECT_NEAR(Document().m_dOptions[OPT_XMAX] - Document().m_dOptions[OPT_XMIN], dWidth / 2, 1e-9);
     EXPECT_NEAR(WorldAt(100, 60).first, point.first, 1e-9);
     EXPECT_NEAR(WorldAt(100, 60).second, point.second, 1e-9);
@@ -292,7 +292,7 @@ TEST_F(Desktop, RecoveryFileLivesWhileTheWorkIsUnsaved)
     EXPECT_TRUE(szRecovery.startsWith(CAutosave::Directory()));
     EXPECT_TRUE(CAutosave::Directory().startsWith(qEnvironmentVariable("XDG_STATE_HOME")));
 
-    autosave.AutosaveNow();  // nothing modified: nothing written
+    autosave.AutosaveNow(); // nothing modified: nothing written
     EXPECT_FALSE(QFile::exists(szRecovery));
     TypeInto(m_pForm->FunctionsSheet->FunctionsGrid(), 0, 1, "x^2-1");
     QMetaObject::invokeMethod(autosave.Timer(), "timeout");
@@ -321,7 +321,7 @@ TEST_F(Desktop, RecoveryFileLivesWhileTheWorkIsUnsaved)
         form.FormCreate();
         ASSERT_EQ(dialogs.m_Questions.size(), 1) << bRestore;
         EXPECT_TRUE(dialogs.m_Questions[0].endsWith("Wiederherstellen?"));
-        EXPECT_FALSE(QFile::exists(szOrphan));  // asked once, whatever the answer
+        EXPECT_FALSE(QFile::exists(szOrphan)); // asked once, whatever the answer
         if (bRestore) {
             EXPECT_EQ(CProjectWriter::Format(*form.m_pDocument), szWork);
             EXPECT_TRUE(form.m_pDocument->m_bModified);
@@ -332,7 +332,7 @@ TEST_F(Desktop, RecoveryFileLivesWhileTheWorkIsUnsaved)
             form.History().Undo();
             EXPECT_TRUE(form.m_pDocument->m_bModified);
             dialogs.m_bAnswerYes = false;
-            form.close();  // a normal end, having said no to saving
+            form.close(); // a normal end, having said no to saving
             EXPECT_FALSE(QFile::exists(form.Autosave().RecoveryFileName()));
         } else {
             EXPECT_EQ(form.m_pDocument->GetFunction(1), nullptr);
@@ -352,7 +352,7 @@ TEST_F(Desktop, RecentFilesAreTheLastEightOpenedOrSaved)
     EXPECT_TRUE(files[0].endsWith("/p5.kvx"));
     EXPECT_TRUE(files[1].endsWith("/p9.kvx"));
     EXPECT_TRUE(files[7].endsWith("/p2.kvx"));
-    EXPECT_EQ(CRecentFiles().Files(), files);  // kept for the next start
+    EXPECT_EQ(CRecentFiles().Files(), files); // kept for the next start
 
     // The open button's drop-down lists them; a file gone is dropped when chosen.
     QMenu* pMenu = m_pForm->FileOpenButton->menu();
@@ -421,7 +421,7 @@ TEST_F(Desktop, PictureExportIsTheCommandLinePictureAtTheChosenSize)
 TEST_F(Desktop, GraphIsDrawnAtTheScreensResolution)
 {
     ShowGraphicsWithFixedView();
-    Document().SetFlag(FLAG_SHOWAXIS, false);  // the axes without their labels
+    Document().SetFlag(FLAG_SHOWAXIS, false); // the axes without their labels
     Document().SetFlag(FLAG_YGRID, false);
     m_pForm->GraphicsSheet->PaintBoxPaint();
     const qreal dRatio = m_pForm->GraphicsSheet->PaintBox->devicePixelRatioF();
@@ -434,4 +434,4 @@ TEST_F(Desktop, GraphIsDrawnAtTheScreensResolution)
         nBlack += picture.pixel(x, nRow) == qRgb(0, 0, 0);
     EXPECT_EQ(nBlack, qRound(dRatio));
 }
-}  // namespace
+} // namespace

@@ -17,8 +17,8 @@
 #include "CWindowTest.h"
 #include "project/CProject.h"
 #include "ui/CFunctionsPage.h"
-#include "ui/COptionsPage.h"
 #include "ui/CNotesPage.h"
+#include "ui/COptionsPage.h"
 #include "ui/CRtfReader.h"
 #include "ui/TMainForm.h"
 
@@ -54,7 +54,7 @@ protected:
 
     std::string m_szDir;
 };
-}  // namespace
+} // namespace
 
 TEST_F(DocumentCommands, NewAsksOnlyForUnsavedChanges)
 {
@@ -185,7 +185,7 @@ TEST_F(DocumentCommands, OpenSavesFirstWhenAskedTo)
 
 TEST_F(DocumentCommands, SaveNeedsTheDialogAndReportsFailure)
 {
-    m_pForm->FileSaveButtonClick();  // cancelled
+    m_pForm->FileSaveButtonClick(); // cancelled
     EXPECT_EQ(m_pDialogs->m_Proposed.size(), 1);
     EXPECT_TRUE(m_pDialogs->m_Warnings.isEmpty());
 
@@ -271,8 +271,8 @@ TEST_F(DocumentCommands, LoadErrorsKeepDocumentCaptionAndName)
     // An error at the end of a formula names it and shows that end.
     EXPECT_EQ(m_pDialogs->m_Warnings[1], "Fehler beim Laden von " + Path("func.kvx") +
                                              ": Unerwartetes Ende des Ausdrucks in f1 bei: (Ende von \u201Ex+\")");
-    EXPECT_EQ(m_pDialogs->m_Warnings[3], "Fehler beim Laden von " + Path("transform.kvx") +
-                                             ": Unerwartes Symbol in Transformationsterm bei: *fy");
+    EXPECT_EQ(m_pDialogs->m_Warnings[3],
+              "Fehler beim Laden von " + Path("transform.kvx") + ": Unerwartes Symbol in Transformationsterm bei: *fy");
     EXPECT_EQ(m_pDialogs->m_Warnings[2], "Fehler beim Laden von " + Path("none.kvx") + ": Datei nicht gefunden");
     EXPECT_EQ(&Document(), pGood);
     EXPECT_EQ(m_pForm->windowTitle(), szCaption);
@@ -364,7 +364,7 @@ TEST_F(DocumentCommands, FontButtonFormatsTheSelection)
     cursor.setPosition(9, QTextCursor::KeepAnchor);
     NotesEdit()->setTextCursor(cursor);
 
-    m_pForm->FontButton->click();  // cancelled
+    m_pForm->FontButton->click(); // cancelled
     ASSERT_EQ(m_pDialogs->m_Fonts.size(), 1);
     const std::string szBefore = *Document().m_pszNotes;
 

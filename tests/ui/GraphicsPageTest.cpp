@@ -3,19 +3,19 @@
 
 #include <memory>
 
-#include <QPainter>
-#include <QTest>
-#include <QTabWidget>
-#include <QTimer>
 #include <QLineEdit>
+#include <QPainter>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include "CWindowTest.h"
 #include "project/CProject.h"
 #include "render/CPictureExport.h"
 #include "ui/CFunctionsPage.h"
-#include "ui/COptionsPage.h"
 #include "ui/CGraphicsPage.h"
+#include "ui/COptionsPage.h"
 #include "ui/CPaintBox.h"
 #include "ui/CStepEditors.h"
 #include "ui/CTickClock.h"
@@ -65,7 +65,7 @@ protected:
 
     CGraphicsPage* m_pPage = nullptr;
 };
-}  // namespace
+} // namespace
 
 TEST_F(GraphicsPage, SpeedIsADelayPerSample)
 {
@@ -76,7 +76,7 @@ TEST_F(GraphicsPage, SpeedIsADelayPerSample)
     ASSERT_NE(m_pPage->DrawVars(), nullptr);
     EXPECT_TRUE(m_pPage->PaintTimer->isActive());
     EXPECT_EQ(m_pPage->PaintTimer->interval(), 50);
-    EXPECT_EQ(Samples(), 1u);  // the repaint's catching up drew the first sample
+    EXPECT_EQ(Samples(), 1u); // the repaint's catching up drew the first sample
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(Tick(), 5u) << "tick " << i;
 
@@ -94,20 +94,20 @@ TEST_F(GraphicsPage, SpeedIsADelayPerSample)
 
 TEST_F(GraphicsPage, WaitsAfterAStep)
 {
-    Step(1).SetCount(0, 9);  // 10 samples
-    Step(1).m_nSpeed = 50;   // one sample per tick
+    Step(1).SetCount(0, 9); // 10 samples
+    Step(1).m_nSpeed = 50;  // one sample per tick
     Step(1).m_nWait = 2;
     CAnimationStep& second = AddStep();
     second.m_nWait = 0;
     Enter();
     for (int i = 0; i < 9; ++i)
         Tick();
-    ASSERT_EQ(m_pPage->DrawVars()->m_pStep, &second);  // the first step is done, its wait begins
+    ASSERT_EQ(m_pPage->DrawVars()->m_pStep, &second); // the first step is done, its wait begins
     int nIdle = 0;
     while (Tick() == 0)
         ++nIdle;
     EXPECT_EQ(nIdle, 2000 / 50 - 1);
-    EXPECT_EQ(Tick(), 1u);  // paced again in the second step
+    EXPECT_EQ(Tick(), 1u); // paced again in the second step
 }
 
 TEST_F(GraphicsPage, SkipDrawsTheRestOfAStepAndDropsItsWait)
@@ -123,7 +123,7 @@ TEST_F(GraphicsPage, SkipDrawsTheRestOfAStepAndDropsItsWait)
     Tick();
     ASSERT_NE(m_pPage->DrawVars(), nullptr);
     EXPECT_EQ(m_pPage->DrawVars()->m_pStep, &second);
-    EXPECT_EQ(m_pPage->DrawVars()->m_nIndex[0], 1u);  // one sample of the second step, paced
+    EXPECT_EQ(m_pPage->DrawVars()->m_nIndex[0], 1u); // one sample of the second step, paced
     EXPECT_FALSE(m_pPage->m_bSkipStep);
     EXPECT_EQ(Tick(), 1u);
 }
@@ -143,8 +143,8 @@ TEST_F(GraphicsPage, SkipDuringAWaitSkipsTheNextStep)
     int nIdle = 0;
     while (Tick() == 0 && m_pPage->DrawVars())
         ++nIdle;
-    EXPECT_EQ(nIdle, 1000 / 50 - 1);  // the wait still runs out
-    EXPECT_EQ(m_pPage->DrawVars(), nullptr);  // and the second step came at once
+    EXPECT_EQ(nIdle, 1000 / 50 - 1);         // the wait still runs out
+    EXPECT_EQ(m_pPage->DrawVars(), nullptr); // and the second step came at once
 }
 
 TEST_F(GraphicsPage, PauseAndResume)
@@ -158,9 +158,9 @@ TEST_F(GraphicsPage, PauseAndResume)
     m_pPage->PauseButtonClick();
     EXPECT_TRUE(m_pPage->PaintTimer->isActive());
     EXPECT_EQ(Samples(), nSamples);
-    EXPECT_EQ(Tick(), 1u);  // on where it stopped, with the budget it had
+    EXPECT_EQ(Tick(), 1u); // on where it stopped, with the budget it had
     m_pPage->PauseButtonClick();
-    m_pPage->SkipButtonClick();  // ends the pause too
+    m_pPage->SkipButtonClick(); // ends the pause too
     EXPECT_TRUE(m_pPage->PaintTimer->isActive());
     EXPECT_TRUE(m_pPage->m_bSkipStep);
 }
@@ -173,7 +173,7 @@ TEST_F(GraphicsPage, RestartCatchesUpWithTheEarlierProgress)
         Tick();
     const uint32_t nReached = Samples();
     EXPECT_EQ(nReached, 21u);
-    m_pPage->PaintBoxPaint();  // as after a resize, zoom or drag
+    m_pPage->PaintBoxPaint(); // as after a resize, zoom or drag
     EXPECT_EQ(Samples(), nReached);
     EXPECT_FALSE(m_pPage->m_bCatchUp);
     // Catching up leaves the budget at -1, which buys one more sample before the pace resumes.
@@ -210,10 +210,10 @@ TEST_F(GraphicsPage, LeavingThePageStopsTheDrawing)
     EXPECT_EQ(m_pPage->DrawVars(), nullptr);
     EXPECT_FALSE(m_pPage->PaintTimer->isActive());
     EXPECT_EQ(m_pForm->StatusText(), "");
-    for (QToolButton* pButton : {m_pForm->PauseButton, m_pForm->SkipButton, m_pForm->CopyButton,
-                                 m_pForm->PrintButton, m_pForm->ZoominButton, m_pForm->ZoomoutButton})
+    for (QToolButton* pButton : {m_pForm->PauseButton, m_pForm->SkipButton, m_pForm->CopyButton, m_pForm->PrintButton,
+                                 m_pForm->ZoominButton, m_pForm->ZoomoutButton})
         EXPECT_FALSE(pButton->isEnabled()) << pButton->objectName().toStdString();
-    m_pPage->PauseButtonClick();  // no job: nothing happens
+    m_pPage->PauseButtonClick(); // no job: nothing happens
     m_pPage->SkipButtonClick();
     EXPECT_FALSE(m_pPage->PaintTimer->isActive());
 }
@@ -224,7 +224,7 @@ TEST_F(GraphicsPage, NothingToDrawWhereTheFunctionIsUndefinedEverywhere)
     Enter();
     EXPECT_EQ(m_pForm->StatusText(), "Nichts zu zeichnen!");
     EXPECT_EQ(m_pPage->DrawVars(), nullptr);
-    EXPECT_FALSE(m_pPage->Picture().isNull());  // background and grid all the same
+    EXPECT_FALSE(m_pPage->Picture().isNull()); // background and grid all the same
 }
 
 TEST_F(GraphicsPage, DragAndZoomMoveTheView)
@@ -242,16 +242,16 @@ TEST_F(GraphicsPage, DragAndZoomMoveTheView)
 
     project.m_bModified = false;
     m_pPage->PaintBoxMouseDown(200, 100);
-    m_pPage->PaintBoxMouseMove(210, 100);  // 10 pixels right at 20 pixels per unit
+    m_pPage->PaintBoxMouseMove(210, 100); // 10 pixels right at 20 pixels per unit
     EXPECT_DOUBLE_EQ(project.m_dOptions[OPT_XMIN], -10.5);
     EXPECT_DOUBLE_EQ(project.m_dOptions[OPT_XMAX], 9.5);
-    m_pPage->PaintBoxMouseMove(210, 110);  // 10 pixels down
+    m_pPage->PaintBoxMouseMove(210, 110); // 10 pixels down
     EXPECT_DOUBLE_EQ(project.m_dOptions[OPT_YMIN], -4.5);
     EXPECT_DOUBLE_EQ(project.m_dOptions[OPT_YMAX], 5.5);
     m_pPage->PaintBoxMouseUp();
     EXPECT_TRUE(project.m_bModified);
     EXPECT_FALSE(m_pPage->m_bDragging);
-    EXPECT_EQ(m_pForm->OptionsSheet->XminEdit->text(), "-10.5");  // the drag shows there at once
+    EXPECT_EQ(m_pForm->OptionsSheet->XminEdit->text(), "-10.5"); // the drag shows there at once
     EXPECT_EQ(m_pForm->OptionsSheet->YmaxEdit->text(), "5.5");
 
     m_pPage->ZoominButtonClick();
@@ -319,7 +319,7 @@ TEST_F(GraphicsPage, LargeRangeIsDeterminedInSlicesAndCanBeCancelled)
     ASSERT_TRUE(m_pPage->DeterminingRange());
     EXPECT_EQ(m_pPage->DrawVars(), nullptr);
     EXPECT_TRUE(m_pPage->PaintTimer->isActive());
-    EXPECT_EQ(Document().m_dOptions[OPT_XMAX], 0);  // nothing written yet
+    EXPECT_EQ(Document().m_dOptions[OPT_XMAX], 0); // nothing written yet
     const int nFirst = Progress();
     m_pPage->PaintTimerEvent();
     EXPECT_GT(Progress(), nFirst);

@@ -29,8 +29,7 @@
 namespace {
 class MainForm : public CWindowTest {
 protected:
-    template <class T>
-    T* Find(const char* pszName) const
+    template <class T> T* Find(const char* pszName) const
     {
         T* pWidget = m_pForm->findChild<T*>(pszName);
         EXPECT_NE(pWidget, nullptr) << pszName;
@@ -64,9 +63,8 @@ protected:
     }
 
     QString Cell(QTableWidget* pGrid, int nRow, int nColumn) const { return pGrid->item(nRow, nColumn)->text(); }
-
 };
-}  // namespace
+} // namespace
 
 TEST_F(MainForm, StartsOnTheFunctionsPageWithTheToolbarAsListed)
 {
@@ -91,18 +89,31 @@ TEST_F(MainForm, StartsOnTheFunctionsPageWithTheToolbarAsListed)
         const char* m_pszKey;
     } buttons[] = {
         {"FileNewButton", "Neu", true, "Strg+N"},
-        {"FileOpenButton", "\xC3\x96" "ffnen", true, "Strg+O"},
+        {"FileOpenButton",
+         "\xC3\x96"
+         "ffnen",
+         true, "Strg+O"},
         {"FileSaveButton", "Speichern", true, "Strg+S"},
         {"PrintButton", "Drucken", false, "Strg+P"},
-        {"CopyButton", "Kopie in Zwischenablage", true, "Strg+C"},  // the functions page is entered
+        {"CopyButton", "Kopie in Zwischenablage", true, "Strg+C"}, // the functions page is entered
         {"PasteButton", "Einf\xC3\xBCgen aus Zwischenablage", false, nullptr},
         {"FontButton", "Textformatierung", false, nullptr},
         {"GraphicsButton", "Grafik neu zeichnen", true, nullptr},
-        {"PauseButton", "Animation unterbrechen", false, nullptr},  // these four belong to the Grafik page
-        {"SkipButton", "Animationsschritt \xC3\xBC" "berspringen", false, nullptr},
-        {"ZoominButton", "Vergr\xC3\xB6\xC3\x9F" "ern", false, "Strg++"},
+        {"PauseButton", "Animation unterbrechen", false, nullptr}, // these four belong to the Grafik page
+        {"SkipButton",
+         "Animationsschritt \xC3\xBC"
+         "berspringen",
+         false, nullptr},
+        {"ZoominButton",
+         "Vergr\xC3\xB6\xC3\x9F"
+         "ern",
+         false, "Strg++"},
         {"ZoomoutButton", "Verkleinern", false, "Strg+-"},
-        {"UndoButton", "R\xC3\xBC" "ckg\xC3\xA4" "ngig", false, "Strg+Z"},
+        {"UndoButton",
+         "R\xC3\xBC"
+         "ckg\xC3\xA4"
+         "ngig",
+         false, "Strg+Z"},
         {"RedoButton", "Wiederholen", false, "Strg+Umschalt+Z"},
         {"ExportButton", "Bild exportieren\xE2\x80\xA6", true, nullptr},
     };
@@ -121,10 +132,10 @@ TEST_F(MainForm, StartsOnTheFunctionsPageWithTheToolbarAsListed)
         EXPECT_GT(nAt, nPosition) << button.m_pszName;
         nPosition = nAt;
     }
-    for (const char* pszName : {"InsertStepButton", "DeleteStepButton", "MoveStepUpButton", "MoveStepDownButton",
-                                "RunButton", "SameRangeBox", "ConnectPointsBox", "SpeedEdit", "SpeedUpDown",
-                                "WaitEdit", "WaitUpDown", "VariablesBox", "StepsBox", "XminEdit", "TransformEdit",
-                                "BackgroundColorBox", "StylePopupMenu", "StatusBar1"})
+    for (const char* pszName :
+         {"InsertStepButton", "DeleteStepButton", "MoveStepUpButton", "MoveStepDownButton", "RunButton", "SameRangeBox",
+          "ConnectPointsBox", "SpeedEdit", "SpeedUpDown", "WaitEdit", "WaitUpDown", "VariablesBox", "StepsBox",
+          "XminEdit", "TransformEdit", "BackgroundColorBox", "StylePopupMenu", "StatusBar1"})
         EXPECT_NE(m_pForm->findChild<QObject*>(pszName), nullptr) << pszName;
 }
 
@@ -212,7 +223,8 @@ TEST_F(MainForm, ErrorExcerptIgnoresLeadingBlanksAndForeignCharacters)
     QTest::keyClicks(pEditor, "x+");
     QTest::sendKeyEvent(QTest::Click, pEditor, Qt::Key_unknown, QString::fromUtf8("\xE2\x88\x9A"), Qt::NoModifier);
     QTest::keyClick(pEditor, '2');
-    EXPECT_EQ(Status(), QString::fromUtf8("Ung\xC3\xBCltiges Zeichen in f3 bei: \xE2\x88\x9A" "2"));
+    EXPECT_EQ(Status(), QString::fromUtf8("Ung\xC3\xBCltiges Zeichen in f3 bei: \xE2\x88\x9A"
+                                          "2"));
     EXPECT_EQ(Document().GetFunction(3), nullptr);
     // The status line keeps the error until an edit succeeds.
     CloseEditor(pGrid);
@@ -253,8 +265,9 @@ TEST_F(MainForm, FailingFormulaStaysVisibleAndIsNamedBeforeSaving)
     m_pDialogs->m_szSaveName = QString::fromStdString(szPath);
     EXPECT_FALSE(m_pForm->FileSaveButtonClick());
     ASSERT_EQ(m_pDialogs->m_Confirmations.size(), 1);
-    EXPECT_EQ(m_pDialogs->m_Confirmations[0],
-              QString::fromUtf8("KURVIX|f4 enth\xC3\xA4lt einen Fehler und wird nicht gespeichert. Trotzdem speichern?"));
+    EXPECT_EQ(
+        m_pDialogs->m_Confirmations[0],
+        QString::fromUtf8("KURVIX|f4 enth\xC3\xA4lt einen Fehler und wird nicht gespeichert. Trotzdem speichern?"));
     EXPECT_TRUE(m_pDialogs->m_Proposed.isEmpty());
     EXPECT_FALSE(std::ifstream(szPath).good());
     // Abbrechen there also stops a command that wanted the save first.
@@ -403,7 +416,7 @@ TEST_F(MainForm, StepButtonsInsertDeleteAndMove)
     QTest::keyClicks(pEditor, QString(45, 'b'));
     EXPECT_TRUE(Document().m_bModified);
     CloseEditor(pSteps);
-    EXPECT_EQ(Cell(pSteps, 1, 0), QString(39, 'b'));  // the stored name, once editing ends
+    EXPECT_EQ(Cell(pSteps, 1, 0), QString(39, 'b')); // the stored name, once editing ends
 
     // Moving the named step up makes it the first: it loses "Definitionsbereich wie vor".
     pSteps->setCurrentCell(1, 0);
@@ -434,17 +447,17 @@ TEST_F(MainForm, StepButtonsInsertDeleteAndMove)
 TEST_F(MainForm, SameRangeBoxCopiesAndLocksTheRanges)
 {
     QTableWidget* pVariables = Grid("VariablesBox");
-    QTest::keyClicks(Edit(pVariables, 1, 1), "-4");  // step 1 x from -4
+    QTest::keyClicks(Edit(pVariables, 1, 1), "-4"); // step 1 x from -4
     CloseEditor(pVariables);
     QTest::mouseClick(Find<QToolButton>("InsertStepButton"), Qt::LeftButton);
     auto* pSameRange = Find<QCheckBox>("SameRangeBox");
-    QTest::mouseClick(pSameRange, Qt::LeftButton);  // off
+    QTest::mouseClick(pSameRange, Qt::LeftButton); // off
     EXPECT_FALSE(m_pForm->m_pCurrentStep->m_bSameRange);
     EXPECT_TRUE(pVariables->isEnabled());
     QTest::keyClicks(Edit(pVariables, 1, 1), "7");
     CloseEditor(pVariables);
     EXPECT_EQ(m_pForm->m_pCurrentStep->m_dMin[0], 7);
-    QTest::mouseClick(pSameRange, Qt::LeftButton);  // on again: step 1's ranges come back
+    QTest::mouseClick(pSameRange, Qt::LeftButton); // on again: step 1's ranges come back
     EXPECT_TRUE(m_pForm->m_pCurrentStep->m_bSameRange);
     EXPECT_FALSE(pVariables->isEnabled());
     EXPECT_EQ(Cell(pVariables, 1, 1), "-4");
@@ -544,7 +557,7 @@ TEST_F(MainForm, OptionsPageChecksWhatIsTyped)
     EXPECT_EQ(Status(), "");
     ASSERT_NE(Document().m_pTransform, nullptr);
     page.TransformEdit->setText("fx+*1");
-    EXPECT_EQ(Document().m_pTransform->GetText(), "fx+1, fy");  // the previous term stays
+    EXPECT_EQ(Document().m_pTransform->GetText(), "fx+1, fy"); // the previous term stays
     page.TransformBox->setCurrentIndex(2);
     EXPECT_FALSE(page.TransformEdit->isEnabled());
     EXPECT_EQ(page.TransformEdit->text(), "fx+*1");

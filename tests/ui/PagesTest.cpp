@@ -27,8 +27,8 @@
 #include "project/CProject.h"
 #include "ui/CDebugPage.h"
 #include "ui/CFunctionsPage.h"
-#include "ui/COptionsPage.h"
 #include "ui/CGraphPrint.h"
+#include "ui/COptionsPage.h"
 #include "ui/TMainForm.h"
 #include "view/CFuncVars.h"
 
@@ -84,13 +84,13 @@ int RunLength(const QImage& image, int x, int y, QRgb colour, bool bVertical)
         }
     return n;
 }
-}  // namespace
+} // namespace
 
 TEST_F(Pages, ValueTableOfTheCurrentStep)
 {
     Document().SetFunction(1, "sqrt(x)");
     Step().m_bVisible[0] = true;
-    Step().m_bVisible[4] = true;  // a visible slot without a formula
+    Step().m_bVisible[4] = true; // a visible slot without a formula
     EXPECT_EQ(Grid()->columnCount(), 4);
     Show(m_pForm->WetaSheet);
     ASSERT_EQ(Grid()->columnCount(), 3);
@@ -99,7 +99,7 @@ TEST_F(Pages, ValueTableOfTheCurrentStep)
     EXPECT_EQ(Cell(0, 1), "f1");
     EXPECT_EQ(Cell(0, 2), "f5");
     EXPECT_EQ(Grid()->horizontalHeaderItem(1)->text(), "f1");
-    EXPECT_TRUE(Grid()->isRowHidden(0));  // shown as the fixed header
+    EXPECT_TRUE(Grid()->isRowHidden(0)); // shown as the fixed header
     EXPECT_EQ(Cell(1, 0), "-10");
     EXPECT_EQ(Cell(1, 1), "?");
     EXPECT_EQ(Cell(101, 0), "10");
@@ -157,7 +157,8 @@ TEST_F(Pages, ValueTableColumnsShowTheirValuesWhole)
         for (int r = 1; r < Grid()->rowCount(); ++r)
             ASSERT_GT(Grid()->columnWidth(c), metrics.horizontalAdvance(Cell(r, c)) + 4) << Cell(r, c).toStdString();
     EXPECT_EQ(Cell(1, 0), "-0.024771234");
-    EXPECT_EQ(m_pForm->WetaSheet->WetaInfo->text(), QString::fromUtf8("Schritt 2 von 2 \xE2\x80\x9EZweiter\xE2\x80\x9C: 101 Zeilen"));
+    EXPECT_EQ(m_pForm->WetaSheet->WetaInfo->text(),
+              QString::fromUtf8("Schritt 2 von 2 \xE2\x80\x9EZweiter\xE2\x80\x9C: 101 Zeilen"));
     Show(m_pForm->OptionsSheet);
     EXPECT_EQ(m_pForm->WetaSheet->WetaInfo->text(), "");
 }
@@ -213,7 +214,7 @@ TEST_F(Pages, GraphIsCopiedAsFarAsItIsDrawn)
 {
     Document().SetFunction(1, "sin(x)");
     Step().m_bVisible[0] = true;
-    Step().m_nSpeed = 1000;  // a sample a second: the drawing has hardly begun
+    Step().m_nSpeed = 1000; // a sample a second: the drawing has hardly begun
     Show(m_pForm->GraphicsSheet);
     ASSERT_NE(m_pForm->GraphicsSheet->DrawVars(), nullptr);
     m_pForm->CopyButton->click();
@@ -265,7 +266,7 @@ TEST_F(Pages, PrintLayoutKeepsTheMarginAndTheScreenProportions)
     EXPECT_EQ(layout.m_nLeft, 472);
     EXPECT_EQ(layout.m_nWidth, printer.width() - 472);
     EXPECT_EQ(layout.m_nHeight, static_cast<int>(layout.m_nWidth / (584.0 / 387.0)));
-    EXPECT_GT(printer.width(), 4900);  // A4 without margins
+    EXPECT_GT(printer.width(), 4900); // A4 without margins
     EXPECT_EQ(ReadFile(Path("graph.pdf")).compare(0, 5, "%PDF-"), 0);
 }
 
@@ -274,8 +275,8 @@ TEST_F(Pages, PaperCurvesAreTwiceAsWideAndFollowTheScreen)
     Document().SetFunction(1, "x*0+2");
     Document().SetFunction(2, "x*0-2");
     Step().m_bVisible[0] = Step().m_bVisible[1] = true;
-    Step().m_nColor[0] = 12;  // red
-    Step().m_nColor[1] = 9;   // blue
+    Step().m_nColor[0] = 12; // red
+    Step().m_nColor[1] = 9;  // blue
     Step().m_nWidth[1] = 3;
     SetFixedView(Document());
     const QRgb red = qRgb(255, 0, 0), blue = qRgb(0, 0, 255), black = qRgb(0, 0, 0);
@@ -287,8 +288,8 @@ TEST_F(Pages, PaperCurvesAreTwiceAsWideAndFollowTheScreen)
         return image;
     };
     const QImage paper = Print(nullptr);
-    EXPECT_EQ(RunLength(paper, 30, 60, red, true), 2);    // y = 2: width 1 doubled
-    EXPECT_EQ(RunLength(paper, 30, 140, blue, true), 6);  // y = -2: width 3 doubled
+    EXPECT_EQ(RunLength(paper, 30, 60, red, true), 2);   // y = 2: width 1 doubled
+    EXPECT_EQ(RunLength(paper, 30, 140, blue, true), 6); // y = -2: width 3 doubled
     // The y axis stays one pixel wide.
     int nAxis = 0;
     for (int y = 0; y < 200; ++y)
@@ -318,7 +319,7 @@ TEST_F(Pages, PrintButtonOnTheGraphAndTheNotes)
     UsePdf(m_pForm->Printer(), Path("graph.pdf"));
     Show(m_pForm->GraphicsSheet);
     ASSERT_TRUE(m_pForm->PrintButton->isEnabled());
-    m_pForm->PrintButton->click();  // the print dialog cancelled
+    m_pForm->PrintButton->click(); // the print dialog cancelled
     EXPECT_EQ(m_pDialogs->m_nPrintSetups, 1);
     EXPECT_TRUE(ReadFile(Path("graph.pdf")).empty());
     m_pDialogs->m_bPrint = true;
@@ -422,7 +423,7 @@ TEST_F(Pages, DebugPageIsGermanAndFollowsTheDocument)
     EXPECT_EQ(pPage->DebugDependencies->text(), "t u f1 ");
 
     // Neu while the page is shown: the new document's list, no text of the old one.
-    m_pForm->FileNewButtonClick();  // the scripted prompt says Nein
+    m_pForm->FileNewButtonClick(); // the scripted prompt says Nein
     EXPECT_EQ(pPage->DebugFunctionSelect->count(), 1);
     EXPECT_EQ(pPage->DebugDependencies->text(), "");
     EXPECT_EQ(pPage->DebugCodeView->toPlainText(), "");

@@ -2,10 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QStringList>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
-#include <QStringList>
 #include <random>
 
 #include "ui/CRtfReader.h"
@@ -47,7 +47,7 @@ QTextCharFormat FormatOf(const QTextDocument& document, const QString& szWord)
     EXPECT_FALSE(cursor.isNull()) << szWord.toStdString();
     return cursor.charFormat();
 }
-}  // namespace
+} // namespace
 
 TEST(RtfReader, RecognisesItsSignatureOnly)
 {
@@ -152,11 +152,14 @@ TEST(RtfReader, HostileTextEndsQuicklyAndKeepsWhatItCan)
     EXPECT_FALSE(FormatOf(document, "neg").hasProperty(QTextFormat::FontPointSize));
     EXPECT_FALSE(FormatOf(document, "farbe").hasProperty(QTextFormat::ForegroundBrush));
     // A colour table of endless entries and a control word of endless letters.
-    EXPECT_EQ(Read("{\\rtf1{\\colortbl" + std::string(50000, ';') + "}\\cf40000 " + std::string(10000, 'q') + "}")
-                  .size(),
-              10000);
+    EXPECT_EQ(
+        Read("{\\rtf1{\\colortbl" + std::string(50000, ';') + "}\\cf40000 " + std::string(10000, 'q') + "}").size(),
+        10000);
     EXPECT_EQ(Read("{\\rtf1\\" + std::string(100000, 'b') + " ok}"), "ok");
-    EXPECT_EQ(Read(std::string("{\\rtf1 a\0b\x01" "c}", 13)), "abc");
+    EXPECT_EQ(Read(std::string("{\\rtf1 a\0b\x01"
+                               "c}",
+                               13)),
+              "abc");
 
     // Random bytes over the alphabet that matters.
     const char alphabet[] = "{}\\'*;abufinplarc0123456789- \r\nx\x80\xff";

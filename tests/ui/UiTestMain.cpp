@@ -22,7 +22,7 @@ int RunTests(int argc, char** argv)
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

@@ -14,7 +14,7 @@ CCurveAnalysis::Function Of(double (*pf)(double))
         return std::isfinite(y);
     };
 }
-}  // namespace
+} // namespace
 
 TEST(CurveAnalysis, RootsToFullPrecisionButNotAtPoles)
 {
@@ -22,7 +22,7 @@ TEST(CurveAnalysis, RootsToFullPrecisionButNotAtPoles)
     std::vector<double> roots = CCurveAnalysis::Roots(cubic, -3, 3, 100, 1e-3);
     ASSERT_EQ(roots.size(), 3u);
     EXPECT_NEAR(roots[0], -std::sqrt(2.0), 1e-12);
-    EXPECT_EQ(roots[1], 0.0);  // sampled exactly
+    EXPECT_EQ(roots[1], 0.0); // sampled exactly
     EXPECT_NEAR(roots[2], std::sqrt(2.0), 1e-12);
     // Off the sample grid, bisection alone must find 0 and the bracket ends must be adjacent.
     roots = CCurveAnalysis::Roots(cubic, -2.9, 3.1, 7, 1e-3);
@@ -85,8 +85,7 @@ TEST(CurveAnalysis, NarrowTellsPolesFromSteepCurves)
     EXPECT_NE(Run([](double x) { return 1 / (x - 0.01); }, -0.05, 0.06), E::Continuous);
     EXPECT_EQ(Run([](double x) { return std::atan(1e6 * x); }, -0.05, 0.05), E::Continuous);
     EXPECT_EQ(Run([](double x) { return x < 0 ? -1.0 : 1.0; }, -0.05, 0.05), E::Jump);
-    EXPECT_EQ(Run([](double x) { return x < 0.025 ? -1.0 / (x - 0.025) : std::nan(""); }, 0.0, 0.05),
-              E::Undefined);
+    EXPECT_EQ(Run([](double x) { return x < 0.025 ? -1.0 / (x - 0.025) : std::nan(""); }, 0.0, 0.05), E::Undefined);
 }
 
 #include "project/CProject.h"
@@ -114,7 +113,7 @@ struct STraced {
         view.SetupView(&project, pStep, 400, 200, 0, 0);
     }
 };
-}  // namespace
+} // namespace
 
 TEST(CurveTracer, PicksTheCurveAndFollowsItsParameter)
 {
@@ -149,7 +148,7 @@ TEST(CurveTracer, PicksTheCurveAndFollowsItsParameter)
     EXPECT_NEAR(roots[0], -std::sqrt(2.0), 1e-12);
     EXPECT_NEAR(roots[1], 0.0, 1e-12);
     EXPECT_NEAR(roots[2], std::sqrt(2.0), 1e-12);
-    ASSERT_EQ(extrema.size(), 2u);  // at -+sqrt(2/3)
+    ASSERT_EQ(extrema.size(), 2u); // at -+sqrt(2/3)
     EXPECT_TRUE(extrema[0].m_bMaximum);
     EXPECT_NEAR(extrema[0].m_dT, -std::sqrt(2.0 / 3.0), 1e-10);
     EXPECT_NEAR(extrema[1].m_dT, std::sqrt(2.0 / 3.0), 1e-10);

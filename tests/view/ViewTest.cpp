@@ -11,7 +11,10 @@
 #include "view/CViewRange.h"
 
 namespace {
-CAnimationStep* Step(CProject& project) { return project.m_pFirstStep; }
+CAnimationStep* Step(CProject& project)
+{
+    return project.m_pFirstStep;
+}
 
 void SetRange(CAnimationStep* pStep, unsigned nVariable, double dMin, double dStep, uint32_t nCount)
 {
@@ -27,7 +30,7 @@ void SetView(CProject& project, double x0, double x1, double y0, double y1)
     project.SetOption(OPT_YMIN, y0);
     project.SetOption(OPT_YMAX, y1);
 }
-}  // namespace
+} // namespace
 
 TEST(Sampling, OdometerOrderAcrossStepsWithCountersAndFirstFlags)
 {
@@ -53,14 +56,12 @@ TEST(Sampling, OdometerOrderAcrossStepsWithCountersAndFirstFlags)
         EXPECT_EQ(vars.m_dValue[3], vars.m_dValue[0]);
         EXPECT_EQ(vars.m_dValue[4], vars.m_dValue[1]);
         EXPECT_EQ(vars.m_dValue[5], vars.m_dValue[2]);
-        seen.push_back({vars.m_dValue[0], vars.m_dValue[1], vars.m_dValue[2], vars.m_bFirstSample,
-                        vars.m_nSamples});
+        seen.push_back({vars.m_dValue[0], vars.m_dValue[1], vars.m_dValue[2], vars.m_bFirstSample, vars.m_nSamples});
     } while (vars.Advance());
 
     const std::vector<SSample> expected = {
-        {0, 10, 0, true, 0},    {1, 10, 0, false, 1},  {2, 10, 0, false, 2},
-        {0, 15, 0, false, 3},   {1, 15, 0, false, 4},  {2, 15, 0, false, 5},
-        {100, 0, -1, true, 5},  {100, 0, -0.5, false, 6},
+        {0, 10, 0, true, 0},  {1, 10, 0, false, 1}, {2, 10, 0, false, 2},  {0, 15, 0, false, 3},
+        {1, 15, 0, false, 4}, {2, 15, 0, false, 5}, {100, 0, -1, true, 5}, {100, 0, -0.5, false, 6},
     };
     ASSERT_EQ(seen.size(), expected.size());
     for (size_t i = 0; i < seen.size(); ++i) {
@@ -84,7 +85,7 @@ TEST(Sampling, ValuesAreAccumulatedByRepeatedAddition)
 {
     CProject project;
     CFuncVars vars;
-    vars.Reset(Step(project));  // x from -10, 100 increments of 0.2
+    vars.Reset(Step(project)); // x from -10, 100 increments of 0.2
     double dExpected = -10.0;
     unsigned nSamples = 1;
     while (vars.Advance() && vars.m_nIndex[0] != 0) {
@@ -93,7 +94,7 @@ TEST(Sampling, ValuesAreAccumulatedByRepeatedAddition)
         ++nSamples;
     }
     EXPECT_EQ(nSamples, 101u);
-    EXPECT_NE(dExpected, 10.0);  // the rounding of the sum shows; a product would hit 10 exactly
+    EXPECT_NE(dExpected, 10.0); // the rounding of the sum shows; a product would hit 10 exactly
     EXPECT_NEAR(dExpected, 10.0, 1e-9);
 }
 
@@ -158,7 +159,7 @@ TEST(Transform, EachModeMovesThePointItsWay)
         EXPECT_FALSE(vars.TransformPoint(x, y)) << dMode;
         EXPECT_EQ(std::make_pair(x, y), std::make_pair(3.0, 4.0));
     }
-    project.SetOption(OPT_TRMODE, 2.9);  // truncated to polar
+    project.SetOption(OPT_TRMODE, 2.9); // truncated to polar
     x = 0.0, y = 1.0;
     EXPECT_TRUE(vars.TransformPoint(x, y));
     EXPECT_DOUBLE_EQ(x, 1.0);
@@ -184,7 +185,7 @@ TEST(Range, PointRuleAndOneAxisOnly)
 {
     CProject project;
     CAnimationStep* pStep = Step(project);
-    SetRange(pStep, 0, 0.0, 1.0, 2);  // x = 0, 1, 2
+    SetRange(pStep, 0, 0.0, 1.0, 2); // x = 0, 1, 2
     // Three values: the points (e0, e1) and (x, e2).
     project.SetFunction(1, "x+100, -x, x*10");
     pStep->m_bVisible[0] = true;
@@ -217,7 +218,7 @@ TEST(Range, TransformedBoundsAndUndefinedPoints)
 {
     CProject project;
     CAnimationStep* pStep = Step(project);
-    SetRange(pStep, 0, 1.0, 1.0, 2);  // x = 1, 2, 3
+    SetRange(pStep, 0, 1.0, 1.0, 2); // x = 1, 2, 3
     project.SetFunction(1, "x");
     pStep->m_bVisible[0] = true;
     project.SetOption(OPT_TRMODE, 1.0);
@@ -323,7 +324,7 @@ TEST(ViewMapping, PlainProportionalAndUpsideDown)
     double x, y;
     vars.UnmapPoint(300, 50, x, y);
     EXPECT_EQ(std::make_pair(x, y), std::make_pair(5.0, 2.5));
-    vars.MapPoint(-0.01, 0.01, nX, nY, false);  // truncation toward zero, not flooring
+    vars.MapPoint(-0.01, 0.01, nX, nY, false); // truncation toward zero, not flooring
     EXPECT_EQ(std::make_pair(nX, nY), std::make_pair(199, 99));
 
     // An offset rectangle: (xmin, ymax) lands on its top-left corner.
@@ -376,7 +377,7 @@ TEST(ViewMapping, UnmappableViewsAndFarPoints)
     EXPECT_EQ(std::make_pair(nX, nY), std::make_pair(nLimit, nLimit));
     vars.MapPoint(-1e12, 1e12, nX, nY, false);
     EXPECT_EQ(std::make_pair(nX, nY), std::make_pair(-nLimit, -nLimit));
-    vars.MapPoint(1.7e308, 0, nX, nY, false);  // the difference overflows to infinity
+    vars.MapPoint(1.7e308, 0, nX, nY, false); // the difference overflows to infinity
     EXPECT_EQ(nX, nLimit);
     EXPECT_NE(nX, INT_MAX);
 }
@@ -393,7 +394,7 @@ TEST(ViewMapping, GridPointFeedsTheTransformation)
     EXPECT_TRUE(vars.MapGridPoint(2, 3, nX, nY, true));
     EXPECT_EQ(vars.m_dValue[0], 2.0);
     EXPECT_EQ(vars.m_dValue[1], 3.0);
-    EXPECT_EQ(nX, 300);  // x = 2 + 3
+    EXPECT_EQ(nX, 300); // x = 2 + 3
     EXPECT_TRUE(vars.MapGridPoint(2, 3, nX, nY, false));
     EXPECT_EQ(nX, 240);
     project.SetTransform("1/x, fy");
@@ -425,7 +426,7 @@ TEST(ViewMoves, ZoomAndShift)
     EXPECT_EQ(project.m_dOptions[OPT_YMIN], -5.0);
     EXPECT_EQ(project.m_dOptions[OPT_YMAX], 5.0);
 
-    SetView(project, 3, 3, 1, 2);  // unmappable, although true-to-scale could lend x y's scale
+    SetView(project, 3, 3, 1, 2); // unmappable, although true-to-scale could lend x y's scale
     CViewRange::ZoomView(project, 2.0, 400, 200);
     for (unsigned i = OPT_XMIN; i <= OPT_YMAX; ++i)
         EXPECT_EQ(project.m_dOptions[i], 0.0);
@@ -433,18 +434,18 @@ TEST(ViewMoves, ZoomAndShift)
     // Zooming in stops while a pixel still spans many representable numbers; out still works.
     SetView(project, 0.2000000001, 0.2000000002, -5, 5);
     project.SetFlag(FLAG_PROPORTIONAL, false);
-    EXPECT_TRUE(CViewRange::ZoomView(project, 2.0, 400, 200));  // thousands of numbers a pixel
+    EXPECT_TRUE(CViewRange::ZoomView(project, 2.0, 400, 200)); // thousands of numbers a pixel
     SetView(project, 0.2, 0.2 + 1e-12, -5, 5);
     project.m_bModified = false;
     EXPECT_FALSE(CViewRange::ZoomView(project, 2.0, 400, 200));
     EXPECT_FALSE(project.m_bModified);
     EXPECT_EQ(project.m_dOptions[OPT_XMIN], 0.2);
     EXPECT_TRUE(CViewRange::ZoomView(project, 0.5, 400, 200));
-    SetView(project, 1e6, 1e6 + 1e-3, -5, 5);  // far from 0 the same width resolves less
+    SetView(project, 1e6, 1e6 + 1e-3, -5, 5); // far from 0 the same width resolves less
     EXPECT_TRUE(CViewRange::ZoomView(project, 2.0, 400, 200));
     SetView(project, 1e12, 1e12 + 1e-3, -5, 5);
     EXPECT_FALSE(CViewRange::ZoomView(project, 2.0, 400, 200));
-    SetView(project, -1e-300, 1e-300, -5, 5);  // the smallest numbers resolve coarsely
+    SetView(project, -1e-300, 1e-300, -5, 5); // the smallest numbers resolve coarsely
     EXPECT_FALSE(CViewRange::ZoomView(project, 2.0, 400, 200));
 
     SetView(project, -10, 10, -5, 5);
