@@ -3,7 +3,7 @@ JOBS    ?= $(shell nproc)
 BUILD   ?= build
 EXAMPLE ?= examples/curve-family.kvx
 
-.PHONY: deps build run test test-asan bench fuzz format clean install package
+.PHONY: deps build run test test-asan bench fuzz format format-check clean install package
 
 deps:
 	@scripts/install-deps.sh
@@ -47,6 +47,10 @@ bench: build
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+# Fails where a tracked source is not formatted as .clang-format says (make format mends it).
+format-check: deps
+	clang-format --dry-run -Werror $$(git ls-files '*.cpp' '*.h')
 
 clean:
 	rm -rf build build-asan build-fuzz fuzz-out
