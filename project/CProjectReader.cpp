@@ -190,8 +190,8 @@ void CProjectReader::ReadLegacy(CProject& project, CLineReader& reader)
     for (unsigned nVariable = 0; nVariable < FUNC_NVARS; ++nVariable) {
         next();
         CScanText scan(szLine);
-        double dStart, dUnused, dStep;
-        int32_t nCount;
+        double dStart = 0, dUnused = 0, dStep = 0;
+        int32_t nCount = 0;
         if (!(scan.Real(dStart) && (scan.SkipSpace(), scan.Real(dUnused)) && (scan.SkipSpace(), scan.Real(dStep)) &&
               (scan.SkipSpace(), scan.Integer(nCount))) ||
             nCount < 0)
@@ -228,7 +228,7 @@ void CProjectReader::ReadLegacy(CProject& project, CLineReader& reader)
         next();
         CScanText scan(szLine);
         char cMode;
-        double dMin, dMax, dGrid;
+        double dMin = 0, dMax = 0, dGrid = 0;
         if (!(scan.Char(cMode) && (scan.SkipSpace(), scan.Real(dMin)) && (scan.SkipSpace(), scan.Real(dMax)) &&
               (scan.SkipSpace(), scan.Real(dGrid))))
             fail();

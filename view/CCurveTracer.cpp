@@ -45,7 +45,7 @@ bool CCurveTracer::PointAt(CProject& project, const SCurve& curve, double t, dou
         return false;
     x = k + 1 < nValues ? pValues[k] : t;
     y = k + 1 < nValues ? pValues[k + 1] : pValues[k];
-    if (project.m_dOptions[OPT_TRMODE] > 0.0 && !vars.TransformPoint(x, y))
+    if (project.m_dOptions[OPT_TRMODE] > TRMODE_NONE && !vars.TransformPoint(x, y))
         return false;
     return std::isfinite(x) && std::isfinite(y);
 }
@@ -58,7 +58,7 @@ bool CCurveTracer::Pick(CProject& project, const CFuncVars& view, int32_t nX, in
                    view.m_nViewTop);
     double dBest = double(nMaxDistance) * nMaxDistance;
     bool bFound = false;
-    const bool bTransform = project.m_dOptions[OPT_TRMODE] > 0.0;
+    const bool bTransform = project.m_dOptions[OPT_TRMODE] > TRMODE_NONE;
     double dValues[FUNC_STACK];
     while (const CAnimationStep* pStep = walk.m_pStep) {
         for (unsigned i = 0; i < MAX_FUNCTIONS; ++i) {
