@@ -14,16 +14,6 @@ char Lower(char c)
 {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
-int DigitValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return 99;
-}
 const uint64_t LIMIT = uint64_t(1) << 40; // far beyond 32 bits; stops the growth of the value
 } // namespace
 
@@ -131,4 +121,15 @@ bool CScanText::Char(char& c)
         return false;
     c = m_szText[m_nPos++];
     return true;
+}
+
+int CScanText::DigitValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return 99;
 }

@@ -19,6 +19,9 @@ public:
     bool AtEnd() const { return m_nPos >= m_szText.size(); }
     size_t Position() const { return m_nPos; }
 
+    // The value of a hexadecimal digit of either case; 99 for anything else, which is no digit in any base.
+    static int DigitValue(char c);
+
 private:
     char Peek(size_t nAhead = 0) const { return m_nPos + nAhead < m_szText.size() ? m_szText[m_nPos + nAhead] : '\0'; }
     bool Digits(uint64_t& nValue, unsigned nBase, bool& bMinus);

@@ -112,22 +112,15 @@ void CCurveTrace::PaintOver(QPainter& painter) const
 
 QString CCurveTrace::RootsText()
 {
-    if (!m_bCurve)
-        return "Keine Kurve gew\u00E4hlt";
-    std::vector<double> roots;
-    std::vector<CCurveAnalysis::SExtremum> extrema;
-    CProject& project = m_Frame.Document();
-    CCurveTracer::Analyse(project, View(), m_Curve, roots, extrema);
-    QString szText;
-    for (double t : roots) {
-        double x, y;
-        CCurveTracer::PointAt(project, m_Curve, t, x, y);
-        szText += "x = " + Number(x) + (m_Curve.m_bExplicit ? QString() : ", t = " + Number(t)) + "\n";
-    }
-    return szText.isEmpty() ? "Keine Nullstellen im sichtbaren Bereich" : szText;
+    return AnalysisText(false);
 }
 
 QString CCurveTrace::ExtremaText()
+{
+    return AnalysisText(true);
+}
+
+QString CCurveTrace::AnalysisText(bool bExtrema)
 {
     if (!m_bCurve)
         return "Keine Kurve gew\u00E4hlt";
@@ -135,14 +128,24 @@ QString CCurveTrace::ExtremaText()
     std::vector<CCurveAnalysis::SExtremum> extrema;
     CProject& project = m_Frame.Document();
     CCurveTracer::Analyse(project, View(), m_Curve, roots, extrema);
-    QString szText;
-    for (const CCurveAnalysis::SExtremum& e : extrema) {
+    // One line per point; the parameter is worth showing only where it is not x itself.
+    auto line = [&](double t, bool bWithY) {
         double x, y;
-        CCurveTracer::PointAt(project, m_Curve, e.m_dT, x, y);
-        szText += QString(e.m_bMaximum ? "Maximum" : "Minimum") + ": x = " + Number(x) + ", y = " + Number(y) +
-                  (m_Curve.m_bExplicit ? QString() : ", t = " + Number(e.m_dT)) + "\n";
+        CCurveTracer::PointAt(project, m_Curve, t, x, y);
+        return "x = " + Number(x) + (bWithY ? ", y = " + Number(y) : QString()) +
+               (m_Curve.m_bExplicit ? QString() : ", t = " + Number(t)) + "\n";
+    };
+    QString szText;
+    if (bExtrema) {
+        for (const CCurveAnalysis::SExtremum& e : extrema)
+            szText += QString(e.m_bMaximum ? "Maximum" : "Minimum") + ": " + line(e.m_dT, true);
+    } else {
+        for (double t : roots)
+            szText += line(t, false);
     }
-    return szText.isEmpty() ? "Keine Extrema im sichtbaren Bereich" : szText;
+    if (szText.isEmpty())
+        return bExtrema ? "Keine Extrema im sichtbaren Bereich" : "Keine Nullstellen im sichtbaren Bereich";
+    return szText;
 }
 
 void CCurveTrace::ShowList(const QString& szTitle, const QString& szText)

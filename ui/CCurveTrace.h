@@ -39,6 +39,7 @@ public:
 
 private:
     CFuncVars View() const;
+    QString AnalysisText(bool bExtrema);
     void ShowList(const QString& szTitle, const QString& szText);
     void SetOn(bool bOn);
 

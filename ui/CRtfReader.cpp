@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "project/CScanText.h"
 #include "ui/CAnsi.h"
 
 namespace {
@@ -93,15 +94,11 @@ bool IsLetter(unsigned char c)
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
+// The value of a hex digit of an escape, -1 for anything else.
 int HexValue(unsigned char c)
 {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
+    const int nValue = CScanText::DigitValue(static_cast<char>(c));
+    return nValue < 16 ? nValue : -1;
 }
 
 class CParser {
