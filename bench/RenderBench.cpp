@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "project/CProject.h"
+#include "render/CCurveSketch.h"
 #include "render/CPictureExport.h"
 #include "render/CQtCanvas.h"
 #include "render/CRenderer.h"
@@ -66,7 +67,8 @@ BENCHMARK(BM_DrawSamples)->Arg(1)->Arg(2)->ArgName("width")->Unit(benchmark::kMi
 
 // What kurvix --export does between loading and writing the file: the range, then background,
 // grid and every sample into a 584 x 387 picture; the sample count is the argument (scaled down
-// by --smoke).
+// by --smoke). The second argument 0 draws every sample as the window does, 1 draws from the sketch
+// the range determination makes, as the PNG export does.
 void BM_ExportPass(benchmark::State& state)
 {
     const uint32_t nCount =
@@ -80,14 +82,18 @@ void BM_ExportPass(benchmark::State& state)
     pStep->m_nCount[0] = nCount;
     QImage image(584, 387, QImage::Format_RGB32);
     for (auto _ : state) {
-        CViewRange::DetermineRange(project);
+        const std::unique_ptr<CCurveSketch> pSketch = state.range(1) ? CCurveSketch::For(project) : nullptr;
+        CViewRange::DetermineRange(project, pSketch.get());
         QPainter painter(&image);
-        CPictureExport::Paint(project, painter, 584, 387, false, nullptr);
+        CPictureExport::Paint(project, painter, 584, 387, false, nullptr, pSketch.get());
     }
     state.counters["samples/s"] =
         benchmark::Counter(double(nCount + 1) * state.iterations(), benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_ExportPass)->Arg(100000)->Arg(1000000)->Arg(10000000)->ArgName("samples")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExportPass)
+    ->ArgsProduct({{100000, 1000000, 10000000}, {0, 1}})
+    ->ArgNames({"samples", "sketch"})
+    ->Unit(benchmark::kMillisecond);
 } // namespace
 
 int main(int argc, char** argv)

@@ -16,6 +16,7 @@
 #include "project/CFileMessage.h"
 #include "project/CProject.h"
 #include "render/CAtomicDevice.h"
+#include "render/CCurveSketch.h"
 #include "render/CQtCanvas.h"
 #include "render/CRenderer.h"
 #include "view/CFuncVars.h"
@@ -48,7 +49,7 @@ CPictureExport::EFormat CPictureExport::FormatOf(const std::string& szPath)
 }
 
 void CPictureExport::Paint(CProject& project, QPainter& painter, int32_t nWidth, int32_t nHeight, bool bVector,
-                           const std::function<bool()>& onStepDone)
+                           const std::function<bool()>& onStepDone, const CCurveSketch* pSketch)
 {
     CQtCanvas canvas(painter, bVector);
     CRenderer::DrawBackground(project, canvas, nWidth, nHeight);
@@ -66,6 +67,13 @@ void CPictureExport::Paint(CProject& project, QPainter& painter, int32_t nWidth,
     }
     CFuncVars vars;
     vars.SetupView(&project, project.m_pFirstStep, nWidth, nHeight, 0, 0);
+    if (pSketch && pSketch->Complete()) { // of a project of one step
+        pSketch->Draw(vars, canvas, 1);
+        canvas.Flush();
+        if (onStepDone)
+            onStepDone();
+        return;
+    }
     for (;;) {
         const CAnimationStep* pStep = vars.m_pStep;
         const bool bMore = CRenderer::DrawSample(vars, canvas, 1);
@@ -87,9 +95,13 @@ bool CPictureExport::Export(CProject& project, const std::string& szPath, int32_
     try {
         CAtomicFile file(szPath); // before the work, so that a bad name fails at once
         CAtomicDevice device(file);
-        CViewRange::DetermineRange(project);
+        const EFormat eFormat = FormatOf(szPath);
+        // A vector file keeps every segment; only pixels can be summarised.
+        const std::unique_ptr<CCurveSketch> pSketch = eFormat == EFormat::Png ? CCurveSketch::For(project) : nullptr;
+        CViewRange::DetermineRange(project, pSketch.get());
         bNothingToDraw = CViewRange::NothingToDraw(project);
-        if (!device.open(QIODevice::WriteOnly) || !WritePicture(project, device, FormatOf(szPath), nWidth, nHeight)) {
+        if (!device.open(QIODevice::WriteOnly) ||
+            !WritePicture(project, device, eFormat, nWidth, nHeight, pSketch.get())) {
             file.Finish(); // the cause of a failed write, where there was one
             throw ELoadSaveError{0, EFileCause::WriteError};
         }
@@ -104,7 +116,7 @@ bool CPictureExport::Export(CProject& project, const std::string& szPath, int32_
 }
 
 bool CPictureExport::WritePicture(CProject& project, QIODevice& device, EFormat eFormat, int32_t nWidth,
-                                  int32_t nHeight)
+                                  int32_t nHeight, const CCurveSketch* pSketch)
 {
     switch (eFormat) {
     case EFormat::Png: {
@@ -113,7 +125,7 @@ bool CPictureExport::WritePicture(CProject& project, QIODevice& device, EFormat 
             return false;
         {
             QPainter painter(&image);
-            Paint(project, painter, nWidth, nHeight, false, nullptr);
+            Paint(project, painter, nWidth, nHeight, false, nullptr, pSketch);
         }
         return image.save(&device, "PNG");
     }
@@ -172,7 +184,8 @@ bool CPictureExport::ExportFrames(CProject& project, const std::string& szDir, i
     try {
         if (!MakePath(szDir))
             throw ELoadSaveError{0, CFileMessage::FromErrno(errno, true)};
-        CViewRange::DetermineRange(project);
+        const std::unique_ptr<CCurveSketch> pSketch = CCurveSketch::For(project);
+        CViewRange::DetermineRange(project, pSketch.get());
         bNothingToDraw = CViewRange::NothingToDraw(project);
         QImage image(nWidth, nHeight, QImage::Format_RGB32);
         if (image.isNull())
@@ -182,25 +195,28 @@ bool CPictureExport::ExportFrames(CProject& project, const std::string& szDir, i
         std::vector<std::unique_ptr<CAtomicFile>> frames;
         std::optional<ELoadSaveError> failure;
         QPainter painter(&image);
-        Paint(project, painter, nWidth, nHeight, false, [&] {
-            char szName[32];
-            std::snprintf(szName, sizeof szName, "/frame-%04zu.png", frames.size() + 1);
-            try {
-                frames.push_back(std::make_unique<CAtomicFile>(szDir + szName));
-                CAtomicDevice device(*frames.back());
-                // The painter keeps drawing on the same image; saving reads what it has painted so far.
-                if (!device.open(QIODevice::WriteOnly) || !image.save(&device, "PNG")) {
+        Paint(
+            project, painter, nWidth, nHeight, false,
+            [&] {
+                char szName[32];
+                std::snprintf(szName, sizeof szName, "/frame-%04zu.png", frames.size() + 1);
+                try {
+                    frames.push_back(std::make_unique<CAtomicFile>(szDir + szName));
+                    CAtomicDevice device(*frames.back());
+                    // The painter keeps drawing on the same image; saving reads what it has painted so far.
+                    if (!device.open(QIODevice::WriteOnly) || !image.save(&device, "PNG")) {
+                        frames.back()->Finish();
+                        throw ELoadSaveError{0, EFileCause::WriteError};
+                    }
+                    device.close();
                     frames.back()->Finish();
-                    throw ELoadSaveError{0, EFileCause::WriteError};
+                } catch (const ELoadSaveError& error) {
+                    failure = error;
+                    return false;
                 }
-                device.close();
-                frames.back()->Finish();
-            } catch (const ELoadSaveError& error) {
-                failure = error;
-                return false;
-            }
-            return true;
-        });
+                return true;
+            },
+            pSketch.get());
         if (failure)
             throw *failure;
         for (const auto& pFrame : frames)

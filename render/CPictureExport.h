@@ -7,6 +7,7 @@
 
 #include "project/ELoadSaveError.h"
 
+class CCurveSketch;
 class CProject;
 class QIODevice;
 class QPainter;
@@ -30,10 +31,12 @@ public:
                              bool& bNothingToDraw, EFileCause* pCause = nullptr);
 
     // Paints the layers on the range the project holds; onStepDone runs after the last sample
-    // of each step (false stops the drawing).
+    // of each step (false stops the drawing). pSketch: the curve as the range determination
+    // summarised it, drawn from that where it is complete.
     static void Paint(CProject& project, QPainter& painter, int32_t nWidth, int32_t nHeight, bool bVector,
-                      const std::function<bool()>& onStepDone);
+                      const std::function<bool()>& onStepDone, const CCurveSketch* pSketch = nullptr);
 
 private:
-    static bool WritePicture(CProject& project, QIODevice& device, EFormat eFormat, int32_t nWidth, int32_t nHeight);
+    static bool WritePicture(CProject& project, QIODevice& device, EFormat eFormat, int32_t nWidth, int32_t nHeight,
+                             const CCurveSketch* pSketch);
 };

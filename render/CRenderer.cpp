@@ -109,7 +109,6 @@ bool CRenderer::DrawSample(CFuncVars& vars, CCanvas& canvas, int32_t nPenMultipl
     bool bAtStart[FUNC_NVARS];
     for (unsigned i = 0; i < FUNC_NVARS; ++i)
         bAtStart[i] = vars.m_dValue[i] == pStep->m_dMin[i];
-    const int64_t nMultiplier = nPenMultiplier > 0 ? nPenMultiplier : 0;
     const bool bBreakPoles = project.m_nFlags & (1u << FLAG_BREAKPOLES);
 
     SPoint points[POINT_BUFFER];
@@ -154,13 +153,7 @@ bool CRenderer::DrawSample(CFuncVars& vars, CCanvas& canvas, int32_t nPenMultipl
             vars.m_nLastX[i] = INT_MAX;
             continue;
         }
-        // The style comes from a file and is used unchecked nowhere else: a colour outside the
-        // palette draws black, a width is kept within what a pen can sensibly be.
-        const uint32_t nColor = pStep->m_nColor[i];
-        const int64_t nWidth = nMultiplier * pStep->m_nWidth[i];
-        canvas.SetPenColor(nColor < static_cast<uint32_t>(project.m_nPaletteSize) ? project.m_pPalette[nColor] : 0);
-        canvas.SetPenWidth(static_cast<int32_t>(nWidth < MAX_PEN_WIDTH ? nWidth : MAX_PEN_WIDTH));
-        canvas.SetPenSolid();
+        SetCurvePen(project, *pStep, i, nPenMultiplier, canvas);
         if (n > 1) {
             canvas.Polyline(points, static_cast<int32_t>(n));
         } else {
@@ -176,6 +169,18 @@ bool CRenderer::DrawSample(CFuncVars& vars, CCanvas& canvas, int32_t nPenMultipl
         }
     }
     return vars.Advance();
+}
+
+void CRenderer::SetCurvePen(const CProject& project, const CAnimationStep& step, unsigned nFunction,
+                            int32_t nPenMultiplier, CCanvas& canvas)
+{
+    // The style comes from a file and is used unchecked nowhere else: a colour outside the
+    // palette draws black, a width is kept within what a pen can sensibly be.
+    const uint32_t nColor = step.m_nColor[nFunction];
+    const int64_t nWidth = int64_t{nPenMultiplier > 0 ? nPenMultiplier : 0} * step.m_nWidth[nFunction];
+    canvas.SetPenColor(nColor < static_cast<uint32_t>(project.m_nPaletteSize) ? project.m_pPalette[nColor] : 0);
+    canvas.SetPenWidth(static_cast<int32_t>(nWidth < MAX_PEN_WIDTH ? nWidth : MAX_PEN_WIDTH));
+    canvas.SetPenSolid();
 }
 
 void CRenderer::DrawBackground(const CProject& project, CCanvas& canvas, int32_t nWidth, int32_t nHeight)

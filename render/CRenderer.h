@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+class CAnimationStep;
 class CCanvas;
 class CFuncVars;
 class CProject;
@@ -26,6 +27,9 @@ public:
     // Draws the current sample of every visible function and advances the walk; false when the
     // drawing is complete.
     static bool DrawSample(CFuncVars& vars, CCanvas& canvas, int32_t nPenMultiplier);
+    // The pen of function nFunction (0-based) in the step.
+    static void SetCurvePen(const CProject& project, const CAnimationStep& step, unsigned nFunction,
+                            int32_t nPenMultiplier, CCanvas& canvas);
     static void DrawGrid(CFuncVars& vars, CCanvas& canvas);
     static void DrawCross(CCanvas& canvas, int32_t x, int32_t y);
     // "%20.8lg" without its leading blanks, with a decimal point whatever the C locale says.

@@ -62,6 +62,17 @@ void CFuncVars::Reset(CAnimationStep* pStep)
     m_pStep = pStep;
 }
 
+void CFuncVars::SeekX(CAnimationStep* pStep, uint32_t nIndex, double dX)
+{
+    Reset(pStep);
+    if (nIndex == 0)
+        return;
+    m_nIndex[0] = nIndex;
+    m_dValue[0] = m_dValue[SLOT_A] = dX;
+    m_nSamples = nIndex;
+    m_bFirstSample = false;
+}
+
 bool CFuncVars::Advance()
 {
     if (!m_pStep)
@@ -92,6 +103,11 @@ bool CFuncVars::Advance()
         }
     }
     return m_pStep != nullptr;
+}
+
+bool CFuncVars::TransformsNothing() const
+{
+    return TransformMode(m_pProject->m_dOptions[OPT_TRMODE]) == TRMODE_NONE;
 }
 
 bool CFuncVars::TransformPoint(double& x, double& y) const

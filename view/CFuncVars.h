@@ -19,8 +19,13 @@ public:
     // The sampling walk: x fastest, then u, then v, then the next step.
     void Reset(CAnimationStep* pStep);
     bool Advance();
+    // Puts the walk at sample nIndex of the step's first run of x, where x is dX: the value the
+    // walk had there, which only repeated addition gives exactly.
+    void SeekX(CAnimationStep* pStep, uint32_t nIndex, double dX);
     // Sends a point through the project's transformation; false where it is undefined.
     bool TransformPoint(double& x, double& y) const;
+    // TransformPoint keeps every point as it is (no transformation mode).
+    bool TransformsNothing() const;
 
     // Binds the record to the project, resets the walk and computes the world-to-pixel mapping.
     void SetupView(CProject* pProject, CAnimationStep* pStep, uint32_t nWidth, uint32_t nHeight, uint32_t nLeft,

@@ -21,6 +21,12 @@ public:
         if (s_pActive && ++s_pActive->m_nDone >= s_pActive->m_nNextCheck)
             s_pActive->Check();
     }
+    // nSamples ticks at once, for samples done without a walk of their own.
+    static void Tick(uint64_t nSamples)
+    {
+        if (s_pActive && (s_pActive->m_nDone += nSamples) >= s_pActive->m_nNextCheck)
+            s_pActive->Check();
+    }
 
     // Whether the report function ran at least once.
     bool Reported() const { return m_bReported; }

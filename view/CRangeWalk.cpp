@@ -1,20 +1,20 @@
 #include "view/CRangeWalk.h"
 
 #include "project/CProject.h"
+#include "view/CSampleSink.h"
 
 namespace {
-// Widens [dMin, dMax] to take d; the first point of a walk sets both ends.
-inline void Widen(double d, double& dMin, double& dMax, bool bFirst)
+// Widens [dMin, dMax] to take d, without a branch: a sweep makes a new end at nearly every
+// sample, then none for a long time. A NaN d widens nothing, as a comparison with it fails.
+inline void Widen(double d, double& dMin, double& dMax)
 {
-    if (dMin > d || bFirst)
-        dMin = d;
-    if (dMax < d || bFirst)
-        dMax = d;
+    dMin = d < dMin ? d : dMin;
+    dMax = dMax < d ? d : dMax;
 }
 } // namespace
 
-CRangeWalk::CRangeWalk(CProject& project)
-    : m_Project(project), m_bXAuto(project.m_nFlags & (1u << FLAG_XAUTO)),
+CRangeWalk::CRangeWalk(CProject& project, CSampleSink* pSink)
+    : m_Project(project), m_pSink(pSink), m_bXAuto(project.m_nFlags & (1u << FLAG_XAUTO)),
       m_bYAuto(project.m_nFlags & (1u << FLAG_YAUTO))
 {
     if (!m_bXAuto && !m_bYAuto && !(project.m_dOptions[OPT_TRMODE] > TRMODE_NONE)) {
@@ -33,8 +33,23 @@ CRangeWalk::CRangeWalk(CProject& project)
 
 bool CRangeWalk::Walk(uint64_t nSamples)
 {
+    // Nothing else runs during one call, so the functions to visit and the transformation are
+    // looked up once per step and call rather than at every sample.
+    const CAnimationStep* pListed = nullptr;
+    SVisit visit;
+    visit.m_bPlain = !m_bDone && m_Vars.TransformsNothing();
     for (uint64_t n = 0; n < nSamples && !m_bDone; ++n) {
-        Visit();
+        if (m_Vars.m_pStep != pListed) {
+            pListed = m_Vars.m_pStep;
+            visit.m_nTerms = 0;
+            for (unsigned i = pListed->NextVisible(0); i < MAX_FUNCTIONS; i = pListed->NextVisible(i + 1)) {
+                if (CFuncTerm* pTerm = m_Project.m_pFunctions[i].get()) {
+                    visit.m_pTerms[visit.m_nTerms] = pTerm;
+                    visit.m_nSlots[visit.m_nTerms++] = i;
+                }
+            }
+        }
+        Visit(visit);
         m_Vars.Advance();
         m_dWalked += 1.0;
         m_bDone = m_Vars.m_pStep == nullptr;
@@ -49,16 +64,14 @@ double CRangeWalk::Progress() const
     return m_dWalked < m_dTotal ? m_dWalked / m_dTotal : 1.0;
 }
 
-void CRangeWalk::Visit()
+void CRangeWalk::Visit(const SVisit& visit)
 {
-    const CAnimationStep* pStep = m_Vars.m_pStep;
     double dValues[FUNC_STACK];
-    // Visibility first: most slots are hidden, and this runs once per sample.
-    for (unsigned i = pStep->NextVisible(0); i < MAX_FUNCTIONS; i = pStep->NextVisible(i + 1)) {
-        CFuncTerm* pTerm = m_Project.m_pFunctions[i].get();
-        if (!pTerm)
-            continue;
+    for (unsigned t = 0; t < visit.m_nTerms; ++t) {
+        CFuncTerm* pTerm = visit.m_pTerms[t];
         const double* pResult = pTerm->Evaluate(m_Vars);
+        if (m_pSink)
+            m_pSink->Sample(m_Vars, visit.m_nSlots[t], pResult);
         if (!pResult)
             continue;
         // The transformation evaluates another term, which may empty this one's cache.
@@ -67,11 +80,22 @@ void CRangeWalk::Visit()
         for (unsigned k = 0; k < nValues; k += 2) {
             double x = k + 1 < nValues ? dValues[k] : m_Vars.m_dValue[0];
             double y = k + 1 < nValues ? dValues[k + 1] : dValues[k];
-            Widen(x, m_dRaw[0], m_dRaw[1], m_bFirst);
-            Widen(y, m_dRaw[2], m_dRaw[3], m_bFirst);
-            if (m_Vars.TransformPoint(x, y)) {
-                Widen(x, m_dBounds[0], m_dBounds[1], m_bFirst);
-                Widen(y, m_dBounds[2], m_dBounds[3], m_bFirst);
+            // The first point sets both ends, even where it is not a number.
+            if (m_bFirst) {
+                m_dRaw[0] = m_dRaw[1] = x;
+                m_dRaw[2] = m_dRaw[3] = y;
+            } else {
+                Widen(x, m_dRaw[0], m_dRaw[1]);
+                Widen(y, m_dRaw[2], m_dRaw[3]);
+            }
+            if (visit.m_bPlain || m_Vars.TransformPoint(x, y)) {
+                if (m_bFirst) {
+                    m_dBounds[0] = m_dBounds[1] = x;
+                    m_dBounds[2] = m_dBounds[3] = y;
+                } else {
+                    Widen(x, m_dBounds[0], m_dBounds[1]);
+                    Widen(y, m_dBounds[2], m_dBounds[3]);
+                }
             }
             m_bFirst = false;
         }

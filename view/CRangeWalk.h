@@ -7,11 +7,14 @@
 #include "expr/FuncLimits.h"
 #include "view/CFuncVars.h"
 
+class CFuncTerm;
 class CProject;
+class CSampleSink;
 
 class CRangeWalk {
 public:
-    explicit CRangeWalk(CProject& project);
+    // pSink, where given, sees every value the walk computes.
+    explicit CRangeWalk(CProject& project, CSampleSink* pSink = nullptr);
     CRangeWalk(const CRangeWalk&) = delete;
     CRangeWalk& operator=(const CRangeWalk&) = delete;
 
@@ -25,9 +28,16 @@ public:
     void Finish();
 
 private:
-    void Visit(); // the points of the current sample
+    struct SVisit {
+        CFuncTerm* m_pTerms[MAX_FUNCTIONS]; // of the visible slots that hold one
+        unsigned m_nSlots[MAX_FUNCTIONS];
+        unsigned m_nTerms = 0;
+        bool m_bPlain = false; // the transformation leaves every point as it is
+    };
+    void Visit(const SVisit& visit); // the points of the current sample
 
     CProject& m_Project;
+    CSampleSink* m_pSink;
     CFuncVars m_Vars;
     bool m_bXAuto;
     bool m_bYAuto;

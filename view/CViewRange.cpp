@@ -8,9 +8,9 @@
 #include "view/CFuncVars.h"
 #include "view/CRangeWalk.h"
 
-void CViewRange::DetermineRange(CProject& project)
+void CViewRange::DetermineRange(CProject& project, CSampleSink* pSink)
 {
-    CRangeWalk walk(project);
+    CRangeWalk walk(project, pSink);
     while (walk.Walk(UINT64_MAX)) {
     }
     walk.Finish();

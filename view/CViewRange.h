@@ -4,12 +4,13 @@
 #include <cstdint>
 
 class CProject;
+class CSampleSink;
 
 class CViewRange {
 public:
     // Writes the raw bounds and, for each automatic axis, the bounding box of the transformed
-    // points of all steps into the options.
-    static void DetermineRange(CProject& project);
+    // points of all steps into the options. pSink, where given, sees every value computed.
+    static void DetermineRange(CProject& project, CSampleSink* pSink = nullptr);
     static void ShiftView(CProject& project, double dX, double dY);
     // Scales the area a nWidth x nHeight surface actually shows about its centre. A zoom in that
     // would leave a pixel narrower than a few steps of the numbers' resolution changes nothing

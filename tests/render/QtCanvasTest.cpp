@@ -6,8 +6,11 @@
 #include <QImage>
 #include <QPainter>
 #include <QSvgGenerator>
+#include <memory>
 
 #include "project/CProject.h"
+#include "render/CCurveSketch.h"
+#include "render/CPictureExport.h"
 #include "render/CQtCanvas.h"
 #include "render/CRenderer.h"
 #include "view/CFuncVars.h"
@@ -68,11 +71,13 @@ struct SPicture {
             n += At(x, y) == color;
         return n;
     }
-    int Count(QRgb color) const
+    int Count(QRgb color) const { return CountIn(image, color); }
+    static int CountIn(const QImage& image, QRgb color)
     {
         int n = 0;
         for (int y = 0; y < image.height(); ++y)
-            n += CountInRow(y, color);
+            for (int x = 0; x < image.width(); ++x)
+                n += (image.pixel(x, y) & 0xFFFFFF) == color;
         return n;
     }
     bool Dark(QRect rect) const
@@ -276,4 +281,79 @@ int main(int argc, char** argv)
     QGuiApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
+}
+
+// The summarised drawing of a long curve paints exactly the pixels of the sample-by-sample one,
+// where it applies; where it does not (two curves, random numbers), there is no sketch.
+TEST(QtPicture, SketchedCurvePaintsWhatEverySamplePaints)
+{
+    struct SCase {
+        const char* pszFormula;
+        double dMin, dStep;
+        uint32_t nCount;
+        uint32_t nWidth; // pen
+        int nPixels;     // picture width
+        bool bXAuto, bYAuto;
+    } const cases[] = {
+        {"sin(x)*x^2", -10, 1e-4, 200000, 1, 584, true, true},
+        {"sin(x)*x^2", -10, 1e-4, 200000, 3, 584, true, true},     // wide pens paint rectangles
+        {"sin(x)*x^2", -10, 2e-4, 100000, 1, 37, true, true},      // thousands of samples per column
+        {"sqrt(x)", -10, 1e-4, 200000, 1, 300, true, true},        // undefined on one half
+        {"sqrt(sin(x*40))", -3, 3e-5, 200000, 1, 300, true, true}, // and at many breaks
+        {"1/x", -1, 1e-5 + 1e-12, 200000, 1, 300, true, true},     // a pole: values up to 1e11
+        {"tan(x)", -5, 5e-5, 200000, 2, 300, true, true},
+        {"0*x+1.02", -10, 1e-4, 200000, 1, 300, true, false},      // flat: runs in one pixel
+        {"int(x)+0.001*x", -10, 1e-4, 200000, 1, 300, true, true}, // steps in the middle of columns
+        // Breaks off in the middle of a column, right after going up and down in it.
+        {"x < -0.00006 ? 0 : (x < -0.000005 ? -sin(x*157079.6327) : undef)", -1, 1e-5, 200000, 1, 300, false, true},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.pszFormula);
+        QImage pictures[2];
+        for (int nSketch = 0; nSketch < 2; ++nSketch) {
+            CProject project;
+            project.SetFunction(1, c.pszFormula);
+            CAnimationStep* pStep = project.m_pFirstStep;
+            pStep->m_bVisible[0] = true;
+            pStep->m_nColor[0] = 12;
+            pStep->m_nWidth[0] = c.nWidth;
+            pStep->m_dMin[0] = c.dMin;
+            pStep->m_dStep[0] = c.dStep;
+            pStep->m_nCount[0] = c.nCount;
+            if (!c.bXAuto) {
+                project.SetFlag(FLAG_XAUTO, false);
+                project.SetOption(OPT_XMIN, c.dMin);
+                project.SetOption(OPT_XMAX, -c.dMin);
+            }
+            if (!c.bYAuto) {
+                project.SetFlag(FLAG_YAUTO, false);
+                project.SetOption(OPT_YMIN, -5);
+                project.SetOption(OPT_YMAX, 5);
+            }
+            const std::unique_ptr<CCurveSketch> pSketch = nSketch ? CCurveSketch::For(project) : nullptr;
+            if (nSketch) {
+                ASSERT_TRUE(pSketch);
+            }
+            CViewRange::DetermineRange(project, pSketch.get());
+            pictures[nSketch] = QImage(c.nPixels, 200, QImage::Format_RGB32);
+            QPainter painter(&pictures[nSketch]);
+            CPictureExport::Paint(project, painter, c.nPixels, 200, false, nullptr, pSketch.get());
+        }
+        ASSERT_EQ(pictures[0], pictures[1]);
+        EXPECT_GT(SPicture::CountIn(pictures[0], RED), c.nPixels / 10);
+    }
+
+    CProject project;
+    project.m_pFirstStep->m_nCount[0] = 100000;
+    project.m_pFirstStep->m_bVisible[0] = project.m_pFirstStep->m_bVisible[1] = true;
+    project.SetFunction(1, "sin(x)");
+    project.SetFunction(2, "cos(x)");
+    EXPECT_FALSE(CCurveSketch::For(project)); // which curve paints a crossing depends on the order
+    project.m_pFirstStep->m_bVisible[1] = false;
+    EXPECT_TRUE(CCurveSketch::For(project));
+    project.SetFunction(1, "sin(x)+random");
+    EXPECT_FALSE(CCurveSketch::For(project)); // drawn anew, random numbers come out different
+    project.SetFunction(1, "sin(x)");
+    project.m_pFirstStep->m_nCount[0] = 1000;
+    EXPECT_FALSE(CCurveSketch::For(project));
 }
