@@ -17,6 +17,7 @@
 #include "project/CProject.h"
 #include "render/CAtomicDevice.h"
 #include "render/CCurveSketch.h"
+#include "render/CPngWriter.h"
 #include "render/CQtCanvas.h"
 #include "render/CRenderer.h"
 #include "view/CFuncVars.h"
@@ -34,6 +35,16 @@ bool EndsWith(const std::string& szText, const char* pszEnd)
             return false;
     }
     return true;
+}
+
+bool SavePng(const QImage& image, QIODevice& device)
+{
+    std::string szPng;
+    if (image.format() != QImage::Format_RGB32 ||
+        !CPngWriter::Encode(reinterpret_cast<const uint32_t*>(image.constBits()), image.width(), image.height(),
+                            image.bytesPerLine() / 4, image.dotsPerMeterX(), image.dotsPerMeterY(), szPng))
+        return false;
+    return device.write(szPng.data(), static_cast<qint64>(szPng.size())) == static_cast<qint64>(szPng.size());
 }
 } // namespace
 
@@ -127,7 +138,7 @@ bool CPictureExport::WritePicture(CProject& project, QIODevice& device, EFormat 
             QPainter painter(&image);
             Paint(project, painter, nWidth, nHeight, false, nullptr, pSketch);
         }
-        return image.save(&device, "PNG");
+        return SavePng(image, device);
     }
     case EFormat::Svg: {
         QSvgGenerator svg;
@@ -204,7 +215,7 @@ bool CPictureExport::ExportFrames(CProject& project, const std::string& szDir, i
                     frames.push_back(std::make_unique<CAtomicFile>(szDir + szName));
                     CAtomicDevice device(*frames.back());
                     // The painter keeps drawing on the same image; saving reads what it has painted so far.
-                    if (!device.open(QIODevice::WriteOnly) || !image.save(&device, "PNG")) {
+                    if (!device.open(QIODevice::WriteOnly) || !SavePng(image, device)) {
                         frames.back()->Finish();
                         throw ELoadSaveError{0, EFileCause::WriteError};
                     }

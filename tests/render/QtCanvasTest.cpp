@@ -7,10 +7,13 @@
 #include <QPainter>
 #include <QSvgGenerator>
 #include <memory>
+#include <random>
+#include <string>
 
 #include "project/CProject.h"
 #include "render/CCurveSketch.h"
 #include "render/CPictureExport.h"
+#include "render/CPngWriter.h"
 #include "render/CQtCanvas.h"
 #include "render/CRenderer.h"
 #include "view/CFuncVars.h"
@@ -356,4 +359,31 @@ TEST(QtPicture, SketchedCurvePaintsWhatEverySamplePaints)
     project.SetFunction(1, "sin(x)");
     project.m_pFirstStep->m_nCount[0] = 1000;
     EXPECT_FALSE(CCurveSketch::For(project));
+}
+
+// Our PNG files read back as the pictures they were made of: odd sizes, noise that fills many
+// data chunks, even stretches, and the pixel density.
+TEST(QtPicture, PngFilesReadBackPixelForPixel)
+{
+    std::mt19937 random(7);
+    for (const QSize size : {QSize(1, 1), QSize(3, 2), QSize(584, 387), QSize(1000, 300)}) {
+        QImage image(size, QImage::Format_RGB32);
+        image.fill(WHITE);
+        for (int y = 0; y < size.height(); ++y)
+            for (int x = 0; x < size.width(); ++x)
+                if (y % 7 == 0 || size.width() == 1000)
+                    image.setPixel(x, y, random() & 0xFFFFFF);
+        image.setDotsPerMeterX(3780);
+        image.setDotsPerMeterY(2835);
+        std::string szPng;
+        ASSERT_TRUE(CPngWriter::Encode(reinterpret_cast<const uint32_t*>(image.constBits()), size.width(),
+                                       size.height(), image.bytesPerLine() / 4, 3780, 2835, szPng));
+        QImage read;
+        ASSERT_TRUE(
+            read.loadFromData(reinterpret_cast<const uchar*>(szPng.data()), static_cast<int>(szPng.size()), "PNG"))
+            << size.width();
+        EXPECT_EQ(read.convertToFormat(QImage::Format_RGB32), image) << size.width();
+        EXPECT_EQ(read.dotsPerMeterX(), 3780);
+        EXPECT_EQ(read.dotsPerMeterY(), 2835);
+    }
 }
