@@ -6,6 +6,8 @@
 namespace {
 // Compressed data per IDAT chunk: any size up to 2^31 - 1 will do; readers like them small.
 constexpr size_t IDAT_SIZE = 1u << 16;
+// Level 3 of zlib's 9 takes half the time of the default on a graph, for a file a third larger.
+constexpr int LEVEL = 3;
 
 void Put32(std::string& szOut, uint32_t n)
 {
@@ -53,7 +55,7 @@ bool CPngWriter::Encode(const uint32_t* pPixels, uint32_t nWidth, uint32_t nHeig
     }
 
     z_stream stream{};
-    if (deflateInit(&stream, Z_DEFAULT_COMPRESSION) != Z_OK)
+    if (deflateInit(&stream, LEVEL) != Z_OK)
         return false;
     std::vector<unsigned char> row(1 + size_t{nWidth} * 3);
     std::vector<unsigned char> out(IDAT_SIZE);
