@@ -11,6 +11,19 @@ inline void Widen(double d, double& dMin, double& dMax)
     dMin = d < dMin ? d : dMin;
     dMax = dMax < d ? d : dMax;
 }
+
+// Widens the box x0 x1 y0 y1 to take the point; the first point sets it, even where it is not a
+// number.
+inline void Widen(double x, double y, double (&dBox)[4], bool bFirst)
+{
+    if (bFirst) {
+        dBox[0] = dBox[1] = x;
+        dBox[2] = dBox[3] = y;
+    } else {
+        Widen(x, dBox[0], dBox[1]);
+        Widen(y, dBox[2], dBox[3]);
+    }
+}
 } // namespace
 
 CRangeWalk::CRangeWalk(CProject& project, CSampleSink* pSink)
@@ -80,23 +93,9 @@ void CRangeWalk::Visit(const SVisit& visit)
         for (unsigned k = 0; k < nValues; k += 2) {
             double x = k + 1 < nValues ? dValues[k] : m_Vars.m_dValue[0];
             double y = k + 1 < nValues ? dValues[k + 1] : dValues[k];
-            // The first point sets both ends, even where it is not a number.
-            if (m_bFirst) {
-                m_dRaw[0] = m_dRaw[1] = x;
-                m_dRaw[2] = m_dRaw[3] = y;
-            } else {
-                Widen(x, m_dRaw[0], m_dRaw[1]);
-                Widen(y, m_dRaw[2], m_dRaw[3]);
-            }
-            if (visit.m_bPlain || m_Vars.TransformPoint(x, y)) {
-                if (m_bFirst) {
-                    m_dBounds[0] = m_dBounds[1] = x;
-                    m_dBounds[2] = m_dBounds[3] = y;
-                } else {
-                    Widen(x, m_dBounds[0], m_dBounds[1]);
-                    Widen(y, m_dBounds[2], m_dBounds[3]);
-                }
-            }
+            Widen(x, y, m_dRaw, m_bFirst);
+            if (visit.m_bPlain || m_Vars.TransformPoint(x, y))
+                Widen(x, y, m_dBounds, m_bFirst);
             m_bFirst = false;
         }
     }
