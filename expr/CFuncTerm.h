@@ -94,8 +94,10 @@ private:
     static bool RunProgram(const SInstr* pCode, unsigned nValues, const double* s, CFuncResolver* pProject,
                            double* pStack);
 
-    static unsigned s_nDepth;
-    static uint64_t s_nWork; // instructions charged to the outermost evaluation in progress
+    // Written at every evaluation: on a cache line of their own, so that a run on another thread
+    // (which reads read-only data only) does not wait for them.
+    alignas(64) static unsigned s_nDepth;
+    alignas(64) static uint64_t s_nWork; // instructions charged to the outermost evaluation in progress
 
     CFuncNode* m_pCode = nullptr;
     uint32_t m_nValues = 0;

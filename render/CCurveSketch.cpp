@@ -57,7 +57,6 @@ void CCurveSketch::Sample(const CFuncVars& vars, unsigned nFunction, const doubl
     const uint32_t nIndex = vars.m_nIndex[0];
     if (nIndex >= m_nSamples)
         return;
-    ++m_nSeen;
     SRun& run = m_Runs[nIndex >> m_nShift];
     const double x = vars.m_dValue[0];
     const bool bStart = (nIndex & ((1u << m_nShift) - 1)) == 0;
@@ -65,6 +64,7 @@ void CCurveSketch::Sample(const CFuncVars& vars, unsigned nFunction, const doubl
         run.m_dFirstX = x;
         run.m_bRegular = true;
     }
+    ++run.m_nSeen;
     // Where x has not left its start (an increment too small for it), the drawing connects
     // nothing.
     if (!pValues || !std::isfinite(pValues[0]) || (nIndex > 0 && x == m_pStep->m_dMin[0])) {
@@ -82,6 +82,14 @@ void CCurveSketch::Sample(const CFuncVars& vars, unsigned nFunction, const doubl
     }
     run.m_dLastX = x;
     run.m_dLast = y;
+}
+
+bool CCurveSketch::Complete() const
+{
+    uint64_t nSeen = 0;
+    for (const SRun& run : m_Runs)
+        nSeen += run.m_nSeen;
+    return nSeen == m_nSamples;
 }
 
 uint32_t CCurveSketch::RunLength(uint32_t nRun) const

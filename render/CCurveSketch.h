@@ -28,9 +28,11 @@ public:
     // is not of the kind summarised (or too small to gain from it).
     static std::unique_ptr<CCurveSketch> For(CProject& project);
 
+    // Safe on two threads at once for samples of different runs (a tail of the range walk starts
+    // at a run).
     void Sample(const CFuncVars& vars, unsigned nFunction, const double* pValues) override;
     // Every sample was seen: a range determination has walked the whole step.
-    bool Complete() const { return m_nSeen == m_nSamples; }
+    bool Complete() const;
     // Draws the curve as the sample-by-sample drawing on the view of vars would, which must be
     // set up on the range the walk determined. Leaves vars at the end of the walk.
     void Draw(CFuncVars& vars, CCanvas& canvas, int32_t nPenMultiplier) const;
@@ -39,7 +41,8 @@ private:
     struct SRun {
         double m_dFirstX, m_dLastX;
         double m_dFirst, m_dLow, m_dHigh, m_dLast;
-        bool m_bRegular; // every value defined and finite, and connected to the one before
+        uint32_t m_nSeen; // samples
+        bool m_bRegular;  // every value defined and finite, and connected to the one before
     };
     CCurveSketch(CAnimationStep* pStep, unsigned nFunction, uint32_t nSamples);
     bool Summarised(const CFuncVars& vars, uint32_t nRun) const;
@@ -49,6 +52,5 @@ private:
     unsigned m_nFunction;
     uint32_t m_nSamples;
     unsigned m_nShift = 0; // runs of 2^m_nShift samples
-    uint32_t m_nSeen = 0;
     std::vector<SRun> m_Runs;
 };

@@ -1,6 +1,8 @@
 #include "view/CRangeWalk.h"
 
 #include "project/CProject.h"
+#include "view/CProgress.h"
+#include "view/CRangeTail.h"
 #include "view/CSampleSink.h"
 
 namespace {
@@ -99,6 +101,38 @@ void CRangeWalk::Visit(const SVisit& visit)
             m_bFirst = false;
         }
     }
+}
+
+bool CRangeWalk::JoinTail(CRangeTail& tail)
+{
+    const bool bAtTail = !m_bDone && m_Vars.m_pStep == tail.Step() && m_Vars.m_nIndex[0] == tail.First() &&
+                         m_Vars.m_nIndex[1] == 0 && m_Vars.m_nIndex[2] == 0;
+    if (!tail.Wait() || !bAtTail)
+        return false;
+    // The tail's points widen the bounds as they would one by one: its first point starts them
+    // where the walk has none, its lowest and highest numbers do the rest. Its function is not
+    // transformed, so the view bounds go with the raw ones.
+    const CRangeTail::SPoints& points = tail.Points();
+    const auto Join = [&](double(&dBox)[4]) {
+        if (m_bFirst)
+            Widen(points.m_dFirstX, points.m_dFirstY, dBox, true);
+        Widen(points.m_dLowX, dBox[0], dBox[1]);
+        Widen(points.m_dHighX, dBox[0], dBox[1]);
+        if (points.m_bY) {
+            Widen(points.m_dLowY, dBox[2], dBox[3]);
+            Widen(points.m_dHighY, dBox[2], dBox[3]);
+        }
+    };
+    if (points.m_bAny) {
+        Join(m_dRaw);
+        Join(m_dBounds);
+        m_bFirst = false;
+    }
+    m_Vars.Reset(nullptr);
+    m_bDone = true;
+    m_dWalked += tail.Count();
+    CProgress::Tick(uint64_t{tail.Count()});
+    return true;
 }
 
 void CRangeWalk::Finish()

@@ -9,6 +9,7 @@
 
 class CFuncTerm;
 class CProject;
+class CRangeTail;
 class CSampleSink;
 
 class CRangeWalk {
@@ -23,6 +24,10 @@ public:
     bool Done() const { return m_bDone; }
     // The part of all samples walked so far, 0 ... 1.
     double Progress() const;
+    // Takes over the points of a tail walked elsewhere (see CRangeTail) as if walked here, where
+    // the walk stands at the tail's first sample; the walk is then done. Waits for the tail.
+    // False where the walk is to go on itself.
+    bool JoinTail(CRangeTail& tail);
     // Writes the raw bounds and the range of each automatic axis into the document, as far as
     // the walk has come (the whole range once it is done).
     void Finish();

@@ -3,14 +3,22 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <memory>
 
 #include "project/CProject.h"
 #include "view/CFuncVars.h"
+#include "view/CRangeTail.h"
 #include "view/CRangeWalk.h"
 
 void CViewRange::DetermineRange(CProject& project, CSampleSink* pSink)
 {
     CRangeWalk walk(project, pSink);
+    // A long sweep of one function: its last part on a second processor meanwhile.
+    const std::unique_ptr<CRangeTail> pTail = walk.Done() ? nullptr : CRangeTail::For(project, pSink);
+    if (pTail) {
+        walk.Walk(pTail->First());
+        walk.JoinTail(*pTail);
+    }
     while (walk.Walk(UINT64_MAX)) {
     }
     walk.Finish();

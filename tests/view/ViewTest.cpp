@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -458,4 +459,38 @@ TEST(ViewMoves, ZoomAndShift)
     EXPECT_EQ(project.m_dOptions[OPT_XMAX], 9.5);
     EXPECT_EQ(project.m_dOptions[OPT_YMIN], -4.5);
     EXPECT_EQ(project.m_dOptions[OPT_YMAX], 5.5);
+}
+
+// A long sweep has its last part walked on a second thread: the range comes out as the plain walk
+// makes it, wherever the defined points lie, and the cache counts only the walk's own look-ups.
+TEST(Range, TailOnASecondThreadGivesTheWalksRange)
+{
+    const uint32_t nCount = 300000; // the tail starts at sample 65536 * 1
+    for (const char* pszFormula : {
+             "sin(x)*x^2",
+             "x < 5 ? undef : sin(x*7)", // nothing before the tail: its first point starts the box
+             "x < -5 ? x : undef",       // nothing in the tail
+             "x > -9.99999 ? undef : 3", // one point before the tail
+             "1/x",                      // a pole
+             "x*1e308*10",               // overflows, undefined
+         }) {
+        SCOPED_TRACE(pszFormula);
+        CProject plain, split;
+        for (CProject* pProject : {&plain, &split}) {
+            SetRange(Step(*pProject), 0, -10.0, 20.0 / nCount, nCount);
+            pProject->SetFunction(1, pszFormula);
+            Step(*pProject)->m_bVisible[0] = true;
+        }
+        CRangeWalk walk(plain);
+        while (walk.Walk(UINT64_MAX)) {
+        }
+        walk.Finish();
+        CViewRange::DetermineRange(split);
+        for (unsigned i = OPT_XMIN; i <= OPT_YMAX; ++i)
+            EXPECT_EQ(std::memcmp(&split.m_dOptions[i], &plain.m_dOptions[i], sizeof(double)), 0) << "option " << i;
+        for (unsigned i = 0; i < 4; ++i)
+            EXPECT_EQ(std::memcmp(&split.m_dRawBounds[i], &plain.m_dRawBounds[i], sizeof(double)), 0) << "raw " << i;
+        const CValueCache& cache = split.m_pFunctions[0]->GetCache();
+        EXPECT_EQ(cache.GetMisses() + cache.GetHits(), 65536u) << "the walk's share only";
+    }
 }

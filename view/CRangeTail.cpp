@@ -1,0 +1,134 @@
+#include "view/CRangeTail.h"
+
+#include <cmath>
+#include <system_error>
+
+#include "project/CProject.h"
+#include "view/CFuncVars.h"
+#include "view/CSampleSink.h"
+
+std::unique_ptr<CRangeTail> CRangeTail::For(CProject& project, CSampleSink* pSink)
+{
+    CAnimationStep* pStep = project.m_pFirstStep;
+    if (!pStep || pStep->m_pNext || pStep->m_nCount[1] != 0 || pStep->m_nCount[2] != 0 ||
+        std::thread::hardware_concurrency() < 2)
+        return nullptr;
+    CFuncVars vars;
+    vars.m_pProject = &project;
+    const uint64_t nSamples = uint64_t{pStep->m_nCount[0]} + 1;
+    if (!vars.TransformsNothing() || nSamples < MIN_SAMPLES || nSamples > UINT32_MAX)
+        return nullptr;
+    unsigned nFunction = MAX_FUNCTIONS;
+    for (unsigned i = pStep->NextVisible(0); i < MAX_FUNCTIONS; i = pStep->NextVisible(i + 1)) {
+        if (!project.m_pFunctions[i])
+            continue;
+        if (nFunction != MAX_FUNCTIONS)
+            return nullptr;
+        nFunction = i;
+    }
+    if (nFunction == MAX_FUNCTIONS)
+        return nullptr;
+    CFuncTerm& term = *project.m_pFunctions[nFunction];
+    if (!term.AreDepsValid())
+        term.UpdateDependencies();
+    const auto& bDeps = term.GetDepVar();
+    // One value at x, of x and constants only; slot d is read by random numbers.
+    if (term.GetValueCount() != 1 || term.GetDepFunc().any() || !(bDeps[SLOT_X] || bDeps[SLOT_A]) || bDeps[SLOT_D])
+        return nullptr;
+    vars.Reset(pStep);
+    // The cache makes a value undefined where a slot it depends on is not finite; for the slots
+    // that stay as they are, that is decided here once.
+    for (unsigned i = 0; i < FUNC_NSLOTS; ++i) {
+        if (bDeps[i] && i != SLOT_X && i != SLOT_A && !std::isfinite(vars.m_dValue[i]))
+            return nullptr;
+    }
+    try {
+        std::unique_ptr<CRangeTail> pTail(new CRangeTail(pStep, term.GetText(), nFunction, pSink));
+        // The walk's share: it also looks the values up in the cache, the thread only computes.
+        pTail->m_nFirst = static_cast<uint32_t>(nSamples * 2 / 5 / ALIGN * ALIGN);
+        pTail->m_nCount = static_cast<uint32_t>(nSamples - pTail->m_nFirst);
+        if (pTail->m_nFirst == 0)
+            return nullptr;
+        for (unsigned i = 0; i < FUNC_NSLOTS; ++i)
+            pTail->m_dStart[i] = vars.m_dValue[i];
+        pTail->m_Thread = std::thread(&CRangeTail::Walk, pTail.get());
+        return pTail;
+    } catch (const std::system_error&) { // no thread to be had: the walk does it all
+        return nullptr;
+    }
+}
+
+CRangeTail::CRangeTail(CAnimationStep* pStep, const std::string& szText, unsigned nFunction, CSampleSink* pSink)
+    : m_pStep(pStep), m_szText(szText), m_nFunction(nFunction), m_pSink(pSink)
+{
+}
+
+CRangeTail::~CRangeTail()
+{
+    if (m_Thread.joinable())
+        m_Thread.join();
+}
+
+bool CRangeTail::Wait()
+{
+    if (m_Thread.joinable())
+        m_Thread.join();
+    return m_bDone;
+}
+
+void CRangeTail::Walk()
+{
+    std::unique_ptr<CFuncTerm> pTerm;
+    try {
+        pTerm = std::make_unique<CFuncTerm>(nullptr, m_szText.c_str());
+    } catch (...) { // it compiled before; without memory the walk does it all
+        return;
+    }
+    double dSlots[FUNC_NSLOTS];
+    for (unsigned i = 0; i < FUNC_NSLOTS; ++i)
+        dSlots[i] = m_dStart[i];
+    // The walk's arithmetic, repeated addition, up to the tail's first x.
+    const double dStep = m_pStep->m_dStep[0];
+    for (uint32_t n = 0; n < m_nFirst; ++n)
+        dSlots[SLOT_X] += dStep;
+    dSlots[SLOT_A] = dSlots[SLOT_X];
+    CFuncVars vars;
+    vars.Reset(m_pStep);
+    SPoints points;
+    double dStack[FUNC_STACK];
+    const uint64_t nEnd = uint64_t{m_nFirst} + m_nCount;
+    for (uint64_t n = m_nFirst; n < nEnd; ++n) {
+        const double x = dSlots[SLOT_X];
+        // As the cache decides it: an x that is not finite is not run.
+        const bool bDefined = std::isfinite(x) && pTerm->Run(dSlots, nullptr, dStack);
+        if (m_pSink) {
+            vars.m_nIndex[0] = static_cast<uint32_t>(n);
+            vars.m_dValue[SLOT_X] = vars.m_dValue[SLOT_A] = x;
+            m_pSink->Sample(vars, m_nFunction, bDefined ? dStack : nullptr);
+        }
+        if (bDefined) {
+            const double y = dStack[0];
+            if (!points.m_bAny) {
+                points.m_bAny = true;
+                points.m_dFirstX = points.m_dLowX = points.m_dHighX = x;
+                points.m_dFirstY = y;
+            } else {
+                points.m_dLowX = x < points.m_dLowX ? x : points.m_dLowX;
+                points.m_dHighX = points.m_dHighX < x ? x : points.m_dHighX;
+            }
+            if (y == y) {
+                if (!points.m_bY) {
+                    points.m_bY = true;
+                    points.m_dLowY = points.m_dHighY = y;
+                } else {
+                    points.m_dLowY = y < points.m_dLowY ? y : points.m_dLowY;
+                    points.m_dHighY = points.m_dHighY < y ? y : points.m_dHighY;
+                }
+            }
+        }
+        dSlots[SLOT_X] += dStep;
+        dSlots[SLOT_A] = dSlots[SLOT_X];
+    }
+    m_Points = points;
+    m_bDone = true;
+}
