@@ -7,6 +7,7 @@
 #include "render/CRenderer.h"
 #include "view/CFuncVars.h"
 #include "view/CProgress.h"
+#include "view/CViewRange.h"
 
 CCurveSketch::CCurveSketch(CAnimationStep* pStep, unsigned nFunction, uint32_t nSamples)
     : m_pStep(pStep), m_nFunction(nFunction), m_nSamples(nSamples)
@@ -19,9 +20,9 @@ CCurveSketch::CCurveSketch(CAnimationStep* pStep, unsigned nFunction, uint32_t n
 std::unique_ptr<CCurveSketch> CCurveSketch::For(CProject& project)
 {
     CAnimationStep* pStep = project.m_pFirstStep;
-    // One run of x in one step, drawn as the plain drawing draws it: connected, untransformed,
-    // unbroken at poles, and after a range determination that walks it.
-    if (!pStep || pStep->m_pNext || !pStep->m_bConnect || pStep->m_nCount[1] != 0 || pStep->m_nCount[2] != 0)
+    // Drawn as the plain drawing draws it: connected, untransformed, unbroken at poles, and after
+    // a range determination that walks it.
+    if (!pStep || !pStep->m_bConnect)
         return nullptr;
     if (project.m_dOptions[OPT_TRMODE] > TRMODE_NONE || (project.m_nFlags & (1u << FLAG_BREAKPOLES)) ||
         !(project.m_nFlags & (1u << FLAG_XAUTO | 1u << FLAG_YAUTO)))
@@ -29,23 +30,9 @@ std::unique_ptr<CCurveSketch> CCurveSketch::For(CProject& project)
     const uint64_t nSamples = uint64_t{pStep->m_nCount[0]} + 1;
     if (nSamples < MIN_SAMPLES || nSamples > UINT32_MAX)
         return nullptr;
-    unsigned nFunction = MAX_FUNCTIONS;
-    for (unsigned i = pStep->NextVisible(0); i < MAX_FUNCTIONS; i = pStep->NextVisible(i + 1)) {
-        if (!project.m_pFunctions[i])
-            continue;
-        if (nFunction != MAX_FUNCTIONS)
-            return nullptr; // two curves: which one paints a shared pixel last depends on the order
-        nFunction = i;
-    }
+    // Two curves would not do: which one paints a shared pixel last depends on the order.
+    const unsigned nFunction = CViewRange::SingleSweep(project);
     if (nFunction == MAX_FUNCTIONS)
-        return nullptr;
-    CFuncTerm& term = *project.m_pFunctions[nFunction];
-    if (!term.AreDepsValid())
-        term.UpdateDependencies();
-    const auto& bDeps = term.GetDepVar();
-    // A value of x only (one value, drawn at x), read anew at every x; slot d is read by random
-    // numbers, whose second computation differs from the first.
-    if (term.GetValueCount() != 1 || !(bDeps[SLOT_X] || bDeps[SLOT_A]) || bDeps[SLOT_D])
         return nullptr;
     return std::unique_ptr<CCurveSketch>(new CCurveSketch(pStep, nFunction, static_cast<uint32_t>(nSamples)));
 }

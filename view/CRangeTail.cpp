@@ -1,40 +1,27 @@
 #include "view/CRangeTail.h"
 
 #include <cmath>
-#include <system_error>
+#include <exception>
 
 #include "project/CProject.h"
 #include "view/CFuncVars.h"
 #include "view/CSampleSink.h"
+#include "view/CViewRange.h"
 
 std::unique_ptr<CRangeTail> CRangeTail::For(CProject& project, CSampleSink* pSink)
 {
-    CAnimationStep* pStep = project.m_pFirstStep;
-    if (!pStep || pStep->m_pNext || pStep->m_nCount[1] != 0 || pStep->m_nCount[2] != 0 ||
-        std::thread::hardware_concurrency() < 2)
+    const unsigned nFunction = CViewRange::SingleSweep(project);
+    if (nFunction == MAX_FUNCTIONS || std::thread::hardware_concurrency() < 2)
         return nullptr;
+    CAnimationStep* pStep = project.m_pFirstStep;
     CFuncVars vars;
     vars.m_pProject = &project;
     const uint64_t nSamples = uint64_t{pStep->m_nCount[0]} + 1;
-    if (!vars.TransformsNothing() || nSamples < MIN_SAMPLES || nSamples > UINT32_MAX)
-        return nullptr;
-    unsigned nFunction = MAX_FUNCTIONS;
-    for (unsigned i = pStep->NextVisible(0); i < MAX_FUNCTIONS; i = pStep->NextVisible(i + 1)) {
-        if (!project.m_pFunctions[i])
-            continue;
-        if (nFunction != MAX_FUNCTIONS)
-            return nullptr;
-        nFunction = i;
-    }
-    if (nFunction == MAX_FUNCTIONS)
-        return nullptr;
     CFuncTerm& term = *project.m_pFunctions[nFunction];
-    if (!term.AreDepsValid())
-        term.UpdateDependencies();
-    const auto& bDeps = term.GetDepVar();
-    // One value at x, of x and constants only; slot d is read by random numbers.
-    if (term.GetValueCount() != 1 || term.GetDepFunc().any() || !(bDeps[SLOT_X] || bDeps[SLOT_A]) || bDeps[SLOT_D])
+    // Untransformed, of x and constants only.
+    if (!vars.TransformsNothing() || nSamples < MIN_SAMPLES || nSamples > UINT32_MAX || term.GetDepFunc().any())
         return nullptr;
+    const auto& bDeps = term.GetDepVar();
     vars.Reset(pStep);
     // The cache makes a value undefined where a slot it depends on is not finite; for the slots
     // that stay as they are, that is decided here once.
@@ -53,7 +40,7 @@ std::unique_ptr<CRangeTail> CRangeTail::For(CProject& project, CSampleSink* pSin
             pTail->m_dStart[i] = vars.m_dValue[i];
         pTail->m_Thread = std::thread(&CRangeTail::Walk, pTail.get());
         return pTail;
-    } catch (const std::system_error&) { // no thread to be had: the walk does it all
+    } catch (const std::exception&) { // no thread (or memory) to be had: the walk does it all
         return nullptr;
     }
 }
