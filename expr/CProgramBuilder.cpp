@@ -234,6 +234,16 @@ void CProgramBuilder::Fold(STree* p)
     }
 }
 
+void CProgramBuilder::EmitApplied(const STree* pArg, uint8_t nExec, uint8_t nFused, double dConst)
+{
+    if (IsVar(pArg)) {
+        Add(static_cast<uint8_t>(nExec + nFused), pArg->m_nArg, 0, dConst);
+    } else {
+        Emit(pArg);
+        Add(nExec, 0, 0, dConst);
+    }
+}
+
 size_t CProgramBuilder::Add(uint8_t nOp, unsigned nSlot, unsigned nSlot2, double dConst)
 {
     m_Program.push_back({nOp, static_cast<uint8_t>(nSlot), static_cast<uint8_t>(nSlot2), 0, 0, dConst});
@@ -271,26 +281,14 @@ void CProgramBuilder::Emit(const STree* p)
     default: break;
     }
     if (IsUnary(nOp)) {
-        const STree* pArg = p->m_pKids[0];
-        if (IsVar(pArg)) {
-            Add(static_cast<uint8_t>(UnaryExec(nOp) + 1), pArg->m_nArg);
-        } else {
-            Emit(pArg);
-            Add(UnaryExec(nOp));
-        }
+        EmitApplied(p->m_pKids[0], UnaryExec(nOp), 1);
         return;
     }
     const STree* pLeft = p->m_pKids[0];
     const STree* pRight = p->m_pKids[1];
     if (nOp == OP_POW && IsConst(pRight)) {
         const double c = pRight->m_dConst;
-        const uint8_t nExec = c == 2.0 ? X_POW2 : c == 3.0 ? X_POW3 : c == 0.5 ? X_SQRT : X_POWC;
-        if (IsVar(pLeft)) {
-            Add(static_cast<uint8_t>(nExec + 1), pLeft->m_nArg, 0, c);
-        } else {
-            Emit(pLeft);
-            Add(nExec, 0, 0, c);
-        }
+        EmitApplied(pLeft, c == 2.0 ? X_POW2 : c == 3.0 ? X_POW3 : c == 0.5 ? X_SQRT : X_POWC, 1, c);
         return;
     }
     if (IsArithmetic(nOp)) {
@@ -302,12 +300,7 @@ void CProgramBuilder::Emit(const STree* p)
                 nExec = X_MULC;
                 c = 1.0 / c;
             }
-            if (IsVar(pLeft)) {
-                Add(static_cast<uint8_t>(nExec + 2), pLeft->m_nArg, 0, c);
-            } else {
-                Emit(pLeft);
-                Add(nExec, 0, 0, c);
-            }
+            EmitApplied(pLeft, nExec, 2, c);
             return;
         }
         if (IsVar(pRight)) {

@@ -37,6 +37,9 @@ private:
     size_t Add(uint8_t nOp, unsigned nSlot = 0, unsigned nSlot2 = 0, double dConst = 0.0);
     void Land(size_t nJump);
     void Emit(const STree* p);
+    // The operand, then the instruction nExec on it; a slot as the operand is read by the fused
+    // form nExec + nFused instead.
+    void EmitApplied(const STree* pArg, uint8_t nExec, uint8_t nFused, double dConst = 0.0);
     size_t EmitJumpUnless(const STree* pCond);
     void EmitList(const CFuncNode* pNode);
 

@@ -86,7 +86,7 @@ uint32_t CCurveSketch::RunLength(uint32_t nRun) const
     return m_nSamples - nFirst < nLength ? m_nSamples - nFirst : nLength;
 }
 
-bool CCurveSketch::Summarised(const CFuncVars& vars, uint32_t nRun) const
+bool CCurveSketch::Summarised(const CFuncVars& vars, uint32_t nRun, SPoint* pPoints) const
 {
     // The first run starts the curve with a dot and the last one ends it; the one before must be
     // defined throughout, so that the run is joined to the point before it.
@@ -95,11 +95,14 @@ bool CCurveSketch::Summarised(const CFuncVars& vars, uint32_t nRun) const
     const SRun& run = m_Runs[nRun];
     if (!m_Runs[nRun - 1].m_bRegular || !run.m_bRegular)
         return false;
-    int32_t nFirstX, nLastX, nY;
-    vars.MapPoint(run.m_dFirstX, run.m_dFirst, nFirstX, nY, false);
-    vars.MapPoint(run.m_dLastX, run.m_dLast, nLastX, nY, false);
+    vars.MapPoint(run.m_dFirstX, run.m_dFirst, pPoints[0].x, pPoints[0].y, false);
+    vars.MapPoint(run.m_dLastX, run.m_dLast, pPoints[3].x, pPoints[3].y, false);
     // x only grows or only falls along the run: all its points share the column of both ends.
-    return nFirstX == nLastX;
+    if (pPoints[0].x != pPoints[3].x)
+        return false;
+    vars.MapPoint(run.m_dFirstX, run.m_dLow, pPoints[1].x, pPoints[1].y, false);
+    vars.MapPoint(run.m_dFirstX, run.m_dHigh, pPoints[2].x, pPoints[2].y, false);
+    return true;
 }
 
 void CCurveSketch::Draw(CFuncVars& vars, CCanvas& canvas, int32_t nPenMultiplier) const
@@ -109,7 +112,11 @@ void CCurveSketch::Draw(CFuncVars& vars, CCanvas& canvas, int32_t nPenMultiplier
     bool bAtWalk = false; // vars stands at the first sample of the run
     for (uint32_t nRun = 0; nRun < m_Runs.size(); ++nRun) {
         const uint32_t nLength = RunLength(nRun);
-        if (!Summarised(vars, nRun)) {
+        // The segment into the run's first point, then down and up its column, as the samples
+        // between would have painted it.
+        SPoint points[5];
+        points[0] = {vars.m_nLastX[i], vars.m_nLastY[i]};
+        if (!Summarised(vars, nRun, points + 1)) {
             if (!bAtWalk)
                 vars.SeekX(m_pStep, nRun << m_nShift, m_Runs[nRun].m_dFirstX);
             for (uint32_t k = 0; k < nLength; ++k)
@@ -117,15 +124,6 @@ void CCurveSketch::Draw(CFuncVars& vars, CCanvas& canvas, int32_t nPenMultiplier
             bAtWalk = true;
             continue;
         }
-        const SRun& run = m_Runs[nRun];
-        // The segment into the run's first point, then down and up its column, as the samples
-        // between would have painted it.
-        SPoint points[5];
-        points[0] = {vars.m_nLastX[i], vars.m_nLastY[i]};
-        vars.MapPoint(run.m_dFirstX, run.m_dFirst, points[1].x, points[1].y, false);
-        vars.MapPoint(run.m_dFirstX, run.m_dLow, points[2].x, points[2].y, false);
-        vars.MapPoint(run.m_dFirstX, run.m_dHigh, points[3].x, points[3].y, false);
-        vars.MapPoint(run.m_dFirstX, run.m_dLast, points[4].x, points[4].y, false);
         CRenderer::SetCurvePen(project, *m_pStep, i, nPenMultiplier, canvas);
         for (unsigned k = 0; k < 4; ++k)
             canvas.Polyline(points + k, 2);

@@ -16,6 +16,7 @@
 
 class CAnimationStep;
 class CCanvas;
+struct SPoint;
 class CProject;
 
 class CCurveSketch final : public CSampleSink {
@@ -45,7 +46,9 @@ private:
         bool m_bRegular;  // every value defined and finite, and connected to the one before
     };
     CCurveSketch(CAnimationStep* pStep, unsigned nFunction, uint32_t nSamples);
-    bool Summarised(const CFuncVars& vars, uint32_t nRun) const;
+    // Whether the run is drawn from its summary, whose first, lowest, highest and last point then
+    // stand in pPoints[0 ... 3].
+    bool Summarised(const CFuncVars& vars, uint32_t nRun, SPoint* pPoints) const;
     uint32_t RunLength(uint32_t nRun) const;
 
     CAnimationStep* m_pStep;

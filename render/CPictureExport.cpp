@@ -37,6 +37,16 @@ bool EndsWith(const std::string& szText, const char* pszEnd)
     return true;
 }
 
+// The range as entering the page determines it; bNothingToDraw where it came out empty. A raster
+// picture of a long single curve has it sketched meanwhile (a vector file keeps every segment).
+std::unique_ptr<CCurveSketch> DetermineRange(CProject& project, bool bRaster, bool& bNothingToDraw)
+{
+    std::unique_ptr<CCurveSketch> pSketch = bRaster ? CCurveSketch::For(project) : nullptr;
+    CViewRange::DetermineRange(project, pSketch.get());
+    bNothingToDraw = CViewRange::NothingToDraw(project);
+    return pSketch;
+}
+
 bool SavePng(const QImage& image, QIODevice& device)
 {
     std::string szPng;
@@ -107,10 +117,7 @@ bool CPictureExport::Export(CProject& project, const std::string& szPath, int32_
         CAtomicFile file(szPath); // before the work, so that a bad name fails at once
         CAtomicDevice device(file);
         const EFormat eFormat = FormatOf(szPath);
-        // A vector file keeps every segment; only pixels can be summarised.
-        const std::unique_ptr<CCurveSketch> pSketch = eFormat == EFormat::Png ? CCurveSketch::For(project) : nullptr;
-        CViewRange::DetermineRange(project, pSketch.get());
-        bNothingToDraw = CViewRange::NothingToDraw(project);
+        const std::unique_ptr<CCurveSketch> pSketch = DetermineRange(project, eFormat == EFormat::Png, bNothingToDraw);
         if (!device.open(QIODevice::WriteOnly) ||
             !WritePicture(project, device, eFormat, nWidth, nHeight, pSketch.get())) {
             file.Finish(); // the cause of a failed write, where there was one
@@ -195,9 +202,7 @@ bool CPictureExport::ExportFrames(CProject& project, const std::string& szDir, i
     try {
         if (!MakePath(szDir))
             throw ELoadSaveError{0, CFileMessage::FromErrno(errno, true)};
-        const std::unique_ptr<CCurveSketch> pSketch = CCurveSketch::For(project);
-        CViewRange::DetermineRange(project, pSketch.get());
-        bNothingToDraw = CViewRange::NothingToDraw(project);
+        const std::unique_ptr<CCurveSketch> pSketch = DetermineRange(project, true, bNothingToDraw);
         QImage image(nWidth, nHeight, QImage::Format_RGB32);
         if (image.isNull())
             throw ELoadSaveError{0, EFileCause::WriteError};

@@ -74,6 +74,17 @@ void TurnArrow(QPainter& p, bool bBack)
     p.restore();
 }
 
+// The curve of the graph icons.
+void Curve(QPainter& p)
+{
+    QPainterPath path;
+    path.moveTo(2, 18);
+    path.cubicTo(8, -6, 14, 28, 20, 4);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(CURVE, 2));
+    p.drawPath(path);
+}
+
 void Draw(QPainter& p, CToolIcons::EIcon icon)
 {
     p.setPen(QPen(INK, 1.2));
@@ -129,12 +140,7 @@ void Draw(QPainter& p, CToolIcons::EIcon icon)
         p.setPen(QPen(INK, 1));
         p.drawLine(QPointF(2, 11), QPointF(20, 11));
         p.drawLine(QPointF(11, 2), QPointF(11, 20));
-        QPainterPath path;
-        path.moveTo(2, 18);
-        path.cubicTo(8, -6, 14, 28, 20, 4);
-        p.setBrush(Qt::NoBrush);
-        p.setPen(QPen(CURVE, 2));
-        p.drawPath(path);
+        Curve(p);
         break;
     }
     case CToolIcons::Pause:
@@ -190,12 +196,7 @@ void Draw(QPainter& p, CToolIcons::EIcon icon)
         break;
     }
     case CToolIcons::Trace: {
-        QPainterPath path;
-        path.moveTo(2, 18);
-        path.cubicTo(8, -6, 14, 28, 20, 4);
-        p.setBrush(Qt::NoBrush);
-        p.setPen(QPen(CURVE, 2));
-        p.drawPath(path);
+        Curve(p);
         p.setPen(QPen(ACCENT, 1.6));
         p.drawLine(QPointF(11, 6), QPointF(11, 16));
         p.drawLine(QPointF(6, 11), QPointF(16, 11));

@@ -132,21 +132,24 @@ void CUndoHistory::NoteChanges()
 
 void CUndoHistory::Undo()
 {
-    NoteChanges();
-    NewGesture();
-    if (!m_pStack->canUndo())
-        return;
-    m_pStack->undo();
-    FollowCleanState();
+    Move(true);
 }
 
 void CUndoHistory::Redo()
 {
+    Move(false);
+}
+
+void CUndoHistory::Move(bool bBack)
+{
     NoteChanges();
     NewGesture();
-    if (!m_pStack->canRedo())
+    if (!(bBack ? m_pStack->canUndo() : m_pStack->canRedo()))
         return;
-    m_pStack->redo();
+    if (bBack)
+        m_pStack->undo();
+    else
+        m_pStack->redo();
     FollowCleanState();
 }
 

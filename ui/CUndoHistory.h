@@ -53,6 +53,7 @@ private:
     void Restore(const std::string& szState);
     // The modified flag after undo or redo: cleared only for the document the file holds.
     void FollowCleanState();
+    void Move(bool bBack); // undo or redo, the pending changes noted first
 
     TMainForm& m_Form;
     QUndoStack* m_pStack;

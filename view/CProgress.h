@@ -16,13 +16,8 @@ public:
     CProgress(const CProgress&) = delete;
     CProgress& operator=(const CProgress&) = delete;
 
-    static void Tick()
-    {
-        if (s_pActive && ++s_pActive->m_nDone >= s_pActive->m_nNextCheck)
-            s_pActive->Check();
-    }
     // nSamples ticks at once, for samples done without a walk of their own.
-    static void Tick(uint64_t nSamples)
+    static void Tick(uint64_t nSamples = 1)
     {
         if (s_pActive && (s_pActive->m_nDone += nSamples) >= s_pActive->m_nNextCheck)
             s_pActive->Check();

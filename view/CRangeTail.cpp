@@ -5,6 +5,7 @@
 
 #include "project/CProject.h"
 #include "view/CFuncVars.h"
+#include "view/CRangeWalk.h"
 #include "view/CSampleSink.h"
 #include "view/CViewRange.h"
 
@@ -94,24 +95,8 @@ void CRangeTail::Walk()
             m_pSink->Sample(vars, m_nFunction, bDefined ? dStack : nullptr);
         }
         if (bDefined) {
-            const double y = dStack[0];
-            if (!points.m_bAny) {
-                points.m_bAny = true;
-                points.m_dFirstX = points.m_dLowX = points.m_dHighX = x;
-                points.m_dFirstY = y;
-            } else {
-                points.m_dLowX = x < points.m_dLowX ? x : points.m_dLowX;
-                points.m_dHighX = points.m_dHighX < x ? x : points.m_dHighX;
-            }
-            if (y == y) {
-                if (!points.m_bY) {
-                    points.m_bY = true;
-                    points.m_dLowY = points.m_dHighY = y;
-                } else {
-                    points.m_dLowY = y < points.m_dLowY ? y : points.m_dLowY;
-                    points.m_dHighY = points.m_dHighY < y ? y : points.m_dHighY;
-                }
-            }
+            CRangeWalk::Widen(x, dStack[0], points.m_dBox, !points.m_bAny);
+            points.m_bAny = true;
         }
         dSlots[SLOT_X] += dStep;
         dSlots[SLOT_A] = dSlots[SLOT_X];

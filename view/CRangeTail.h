@@ -25,11 +25,8 @@ public:
 
     // The points of the tail, summed up as the walk's bounds need them.
     struct SPoints {
-        bool m_bAny = false; // some value was defined
-        double m_dFirstX = 0.0, m_dFirstY = 0.0;
-        double m_dLowX = 0.0, m_dHighX = 0.0;
-        bool m_bY = false; // some defined value was a number
-        double m_dLowY = 0.0, m_dHighY = 0.0;
+        bool m_bAny = false;   // some value was defined
+        double m_dBox[4] = {}; // x0 x1 y0 y1 of those, as CRangeWalk::Widen makes it
     };
 
     // A tail at work on the project's only step, or null where none can help. pSink, where

@@ -8,25 +8,23 @@
 namespace {
 // Widens [dMin, dMax] to take d, without a branch: a sweep makes a new end at nearly every
 // sample, then none for a long time. A NaN d widens nothing, as a comparison with it fails.
-inline void Widen(double d, double& dMin, double& dMax)
+inline void WidenAxis(double d, double& dMin, double& dMax)
 {
     dMin = d < dMin ? d : dMin;
     dMax = dMax < d ? d : dMax;
 }
+} // namespace
 
-// Widens the box x0 x1 y0 y1 to take the point; the first point sets it, even where it is not a
-// number.
-inline void Widen(double x, double y, double (&dBox)[4], bool bFirst)
+void CRangeWalk::Widen(double x, double y, double (&dBox)[4], bool bFirst)
 {
     if (bFirst) {
         dBox[0] = dBox[1] = x;
         dBox[2] = dBox[3] = y;
     } else {
-        Widen(x, dBox[0], dBox[1]);
-        Widen(y, dBox[2], dBox[3]);
+        WidenAxis(x, dBox[0], dBox[1]);
+        WidenAxis(y, dBox[2], dBox[3]);
     }
 }
-} // namespace
 
 CRangeWalk::CRangeWalk(CProject& project, CSampleSink* pSink)
     : m_Project(project), m_pSink(pSink), m_bXAuto(project.m_nFlags & (1u << FLAG_XAUTO)),
@@ -109,21 +107,15 @@ bool CRangeWalk::JoinTail(CRangeTail& tail)
                          m_Vars.m_nIndex[1] == 0 && m_Vars.m_nIndex[2] == 0;
     if (!tail.Wait() || !bAtTail)
         return false;
-    // The tail's points widen the bounds as they would one by one: its first point starts them
-    // where the walk has none, its lowest and highest numbers do the rest. Its function is not
-    // transformed, so the view bounds go with the raw ones.
+    // Function values are finite (the evaluator faults on anything else), so the tail's box joins
+    // the bounds by its corners as its points would one by one. The function is not transformed:
+    // the view bounds go with the raw ones.
     const CRangeTail::SPoints& points = tail.Points();
-    const auto Join = [&](double(&dBox)[4]) {
-        if (m_bFirst)
-            Widen(points.m_dFirstX, points.m_dFirstY, dBox, true);
-        Widen(points.m_dLowX, dBox[0], dBox[1]);
-        Widen(points.m_dHighX, dBox[0], dBox[1]);
-        if (points.m_bY) {
-            Widen(points.m_dLowY, dBox[2], dBox[3]);
-            Widen(points.m_dHighY, dBox[2], dBox[3]);
-        }
-    };
     if (points.m_bAny) {
+        const auto Join = [&](double(&dBox)[4]) {
+            Widen(points.m_dBox[0], points.m_dBox[2], dBox, m_bFirst);
+            Widen(points.m_dBox[1], points.m_dBox[3], dBox, false);
+        };
         Join(m_dRaw);
         Join(m_dBounds);
         m_bFirst = false;

@@ -28,6 +28,9 @@ public:
     // the walk stands at the tail's first sample; the walk is then done. Waits for the tail.
     // False where the walk is to go on itself.
     bool JoinTail(CRangeTail& tail);
+    // Widens the box x0 x1 y0 y1 to take the point; the first point sets it, even where it is not
+    // a number.
+    static void Widen(double x, double y, double (&dBox)[4], bool bFirst);
     // Writes the raw bounds and the range of each automatic axis into the document, as far as
     // the walk has come (the whole range once it is done).
     void Finish();
