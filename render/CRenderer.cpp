@@ -49,8 +49,8 @@ bool SeparatedByPole(const CFuncVars& vars, CFuncTerm& term, unsigned i, unsigne
         p.m_dValue = pValues[k];
         if (bTransform && !probe.TransformPoint(x, y))
             return false;
-        p.m_dX = (x - vars.m_dOriginX) * vars.m_dScaleX;
-        p.m_dY = (y - vars.m_dOriginY) * vars.m_dScaleY;
+        p.m_dX = vars.PixelX(x);
+        p.m_dY = vars.PixelY(y);
         return true;
     };
     const auto Probe = [&](double t, CCurveAnalysis::SProbe& p) {

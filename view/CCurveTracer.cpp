@@ -19,11 +19,11 @@ void ParameterRange(const CAnimationStep& step, double& dFrom, double& dTo)
 
 double PixelX(const CFuncVars& view, double x)
 {
-    return (x - view.m_dOriginX) * view.m_dScaleX;
+    return view.PixelX(x);
 }
 double PixelY(const CFuncVars& view, double y)
 {
-    return (y - view.m_dOriginY) * view.m_dScaleY;
+    return view.PixelY(y);
 }
 } // namespace
 

@@ -1,5 +1,6 @@
 #include "view/CFuncVars.h"
 
+#include <cfloat>
 #include <cmath>
 
 #include "project/CProject.h"
@@ -163,11 +164,13 @@ void CFuncVars::SetupView(CProject* pProject, CAnimationStep* pStep, uint32_t nW
     if (nWidth == 0 || nHeight == 0)
         return;
     const double* pOptions = pProject->m_dOptions;
-    double dScaleX = nWidth / (pOptions[OPT_XMAX] - pOptions[OPT_XMIN]);
-    double dScaleY = nHeight / (pOptions[OPT_YMIN] - pOptions[OPT_YMAX]);
+    double dLeft = pOptions[OPT_XMIN];
+    double dTop = pOptions[OPT_YMAX];
+    double dScaleX = AxisScale(nWidth, dLeft, pOptions[OPT_XMAX]);
+    double dScaleY = AxisScale(nHeight, dTop, pOptions[OPT_YMIN]);
     // Equal bounds on one axis make the view unmappable even where true-to-scale display would
     // lend that axis the other one's scale.
-    if (!std::isfinite(dScaleX) || !std::isfinite(dScaleY))
+    if (dScaleX == 0.0 || dScaleY == 0.0)
         return;
     if (pProject->m_nFlags & (1u << FLAG_PROPORTIONAL)) {
         if (std::fabs(dScaleY) > std::fabs(dScaleX))
@@ -175,14 +178,35 @@ void CFuncVars::SetupView(CProject* pProject, CAnimationStep* pStep, uint32_t nW
         else
             dScaleX = (dScaleX >= 0.0 ? 1.0 : -1.0) * std::fabs(dScaleY);
     }
-    const double dOriginX = pOptions[OPT_XMIN] - nLeft / dScaleX;
-    const double dOriginY = pOptions[OPT_YMAX] - nTop / dScaleY;
+    const double dOriginX = dLeft - nLeft / dScaleX;
+    const double dOriginY = dTop - nTop / dScaleY;
     if (!std::isfinite(dOriginX) || !std::isfinite(dOriginY))
         return;
     m_dScaleX = dScaleX;
     m_dScaleY = dScaleY;
     m_dOriginX = dOriginX;
     m_dOriginY = dOriginY;
+}
+
+double CFuncVars::AxisScale(double nPixels, double& dFrom, double dTo)
+{
+    const double dSpan = dTo - dFrom;
+    if (dSpan == 0.0 || dSpan != dSpan)
+        return 0.0;
+    if (std::isinf(dSpan)) {
+        const double dScale = nPixels * 0.5 / (dTo * 0.5 - dFrom * 0.5);
+        return dScale != 0.0 && std::isfinite(dScale) ? dScale : 0.0; // an infinite bound maps nothing
+    }
+    const double dScale = nPixels / dSpan;
+    if (std::isfinite(dScale))
+        return dScale;
+    // Narrower than a pixel's worth of the smallest numbers (a span of 1e-310): the narrowest
+    // span about the same centre whose pixels are still doubles, with room for the pixels of
+    // points outside it.
+    const double dWide = std::copysign(DBL_MAX / 1024.0, dSpan);
+    const double dCentre = dFrom + dSpan * 0.5;
+    dFrom = dCentre - nPixels * 0.5 / dWide;
+    return dWide;
 }
 
 int32_t CFuncVars::ToPixel(double d)
@@ -201,8 +225,8 @@ bool CFuncVars::MapPoint(double x, double y, int32_t& nX, int32_t& nY, bool bTra
     bool bOk = true;
     if (bTransform && m_pProject->m_dOptions[OPT_TRMODE] > TRMODE_NONE)
         bOk = TransformPoint(x, y);
-    nX = ToPixel((x - m_dOriginX) * m_dScaleX);
-    nY = ToPixel((y - m_dOriginY) * m_dScaleY);
+    nX = ToPixel(PixelX(x));
+    nY = ToPixel(PixelY(y));
     return bOk;
 }
 
@@ -213,6 +237,18 @@ bool CFuncVars::MapGridPoint(double x, double y, int32_t& nX, int32_t& nY, bool 
     return MapPoint(x, y, nX, nY, bTransform);
 }
 
+namespace {
+// The world coordinate at a pixel; in halves where it lies beyond the doubles' reach of the
+// origin, as across a view from -1e308 to 1e308.
+double Unpixel(int32_t n, double dOrigin, double dScale)
+{
+    const double d = n / dScale + dOrigin;
+    if (d - d == 0.0)
+        return d;
+    return (n * 0.5 / dScale + dOrigin * 0.5) * 2.0;
+}
+} // namespace
+
 void CFuncVars::UnmapPoint(int32_t nX, int32_t nY, double& x, double& y) const
 {
     if (m_dScaleX == 0.0 || m_dScaleY == 0.0) {
@@ -220,6 +256,6 @@ void CFuncVars::UnmapPoint(int32_t nX, int32_t nY, double& x, double& y) const
         y = 0.0;
         return;
     }
-    x = nX / m_dScaleX + m_dOriginX;
-    y = nY / m_dScaleY + m_dOriginY;
+    x = Unpixel(nX, m_dOriginX, m_dScaleX);
+    y = Unpixel(nY, m_dOriginY, m_dScaleY);
 }

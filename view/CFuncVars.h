@@ -31,6 +31,10 @@ public:
     void SetupView(CProject* pProject, CAnimationStep* pStep, uint32_t nWidth, uint32_t nHeight, uint32_t nLeft,
                    uint32_t nTop);
     bool MapPoint(double x, double y, int32_t& nX, int32_t& nY, bool bTransform) const;
+    // The pixel position of a world coordinate before it is truncated; right also where the
+    // difference from the origin exceeds the doubles (a view from -1e308 to 1e308).
+    double PixelX(double x) const { return Pixel(x, m_dOriginX, m_dScaleX); }
+    double PixelY(double y) const { return Pixel(y, m_dOriginY, m_dScaleY); }
     // As MapPoint, with the grid point stored in slots 0 and 1 for the transformation term.
     bool MapGridPoint(double x, double y, int32_t& nX, int32_t& nY, bool bTransform);
     void UnmapPoint(int32_t nX, int32_t nY, double& x, double& y) const;
@@ -39,6 +43,11 @@ public:
     // beyond (a pole, 1e300) is pulled back to it. Well clear of the INT_MAX "no point" mark.
     static constexpr double PIXEL_LIMIT = 16777216.0;
     static int32_t ToPixel(double d);
+    // Pixels per world unit for nPixels across dFrom ... dTo; 0 where the span is empty or not a
+    // number. A span too narrow for its scale to be a double is widened about its centre to the
+    // narrowest that is, and dFrom moves with it; a span wider than the doubles is measured in
+    // halves.
+    static double AxisScale(double nPixels, double& dFrom, double dTo);
 
     int32_t m_nLastX[MAX_FUNCTIONS]; // INT_MAX: no point to connect to
     int32_t m_nLastY[MAX_FUNCTIONS];
@@ -60,4 +69,15 @@ public:
     double m_dOriginY = 0.0;
     double m_dScaleX = 0.0;
     double m_dScaleY = 0.0;
+
+private:
+    static double Pixel(double d, double dOrigin, double dScale)
+    {
+        const double dPixel = (d - dOrigin) * dScale;
+        if (dPixel - dPixel == 0.0) // finite: the common case
+            return dPixel;
+        // d - dOrigin overflowed (or the point lies beyond the doubles' pixels, which gives the
+        // same infinity again); halves cannot overflow. Zero scale: 0 * inf stays NaN.
+        return (d * 0.5 - dOrigin * 0.5) * dScale * 2.0;
+    }
 };

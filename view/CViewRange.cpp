@@ -55,13 +55,19 @@ bool CViewRange::ZoomView(CProject& project, double dFactor, uint32_t nWidth, ui
     const auto nH = static_cast<int32_t>(nHeight > INT32_MAX ? INT32_MAX : nHeight);
     vars.UnmapPoint(0, 0, dX0, dYt);
     vars.UnmapPoint(nW, nH, dX1, dYb);
-    const double dCx = (dX0 + dX1) * 0.5;
-    const double dCy = (dYb + dYt) * 0.5;
-    const double dHalfW = (dX1 - dX0) * 0.5 / dFactor;
-    const double dHalfH = (dYt - dYb) * 0.5 / dFactor;
+    // In halves, which is the same for every view whose width is a double and right for wider
+    // ones (-1e308 ... 1e308).
+    const double dCx = dX0 * 0.5 + dX1 * 0.5;
+    const double dCy = dYb * 0.5 + dYt * 0.5;
+    const double dHalfW = (dX1 * 0.5 - dX0 * 0.5) / dFactor;
+    const double dHalfH = (dYt * 0.5 - dYb * 0.5) / dFactor;
     // (An unmappable view, all zero, is left to what the mapping makes of it.)
     const bool bMappable = dHalfW != 0.0 && dHalfH != 0.0;
     if (dFactor > 1.0 && bMappable && (!Resolves(dCx, std::fabs(dHalfW), nW) || !Resolves(dCy, std::fabs(dHalfH), nH)))
+        return false;
+    // A zoom out beyond the largest numbers stops at the view it has.
+    if (!std::isfinite(dCx - dHalfW) || !std::isfinite(dCx + dHalfW) || !std::isfinite(dCy - dHalfH) ||
+        !std::isfinite(dCy + dHalfH))
         return false;
     project.SetOption(OPT_XMIN, dCx - dHalfW);
     project.SetOption(OPT_XMAX, dCx + dHalfW);
@@ -97,6 +103,11 @@ unsigned CViewRange::SingleSweep(CProject& project)
 
 bool CViewRange::NothingToDraw(const CProject& project)
 {
+    // Bounds that are no numbers (a file may hold "inf") cannot be mapped either.
     const double* pOptions = project.m_dOptions;
+    for (unsigned i = OPT_XMIN; i <= OPT_YMAX; ++i) {
+        if (!std::isfinite(pOptions[i]))
+            return true;
+    }
     return pOptions[OPT_XMIN] == pOptions[OPT_XMAX] || pOptions[OPT_YMIN] == pOptions[OPT_YMAX];
 }

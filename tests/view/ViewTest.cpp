@@ -383,6 +383,74 @@ TEST(ViewMapping, UnmappableViewsAndFarPoints)
     EXPECT_NE(nX, INT_MAX);
 }
 
+// Bounds whose span overflows the doubles, or is so narrow that its scale does, still map: the
+// former measured in halves, the latter widened about its centre to the narrowest span that maps.
+TEST(ViewMapping, ExtremeRangesMapToTheNearestRepresentableView)
+{
+    struct SRow {
+        const char* m_pszName;
+        double m_dX0, m_dX1, m_dY0, m_dY1; // the view
+        double x, y;                       // a point in it
+        int32_t m_nX, m_nY;                // its pixel on 400 x 200
+    };
+    const SRow rows[] = {
+        {"wider than the doubles", -1.7e308, 1.7e308, -1.0, 1.0, 8.5e307, 0.0, 300, 100},
+        {"from the largest negative", -1.7e308, 0.0, -1.0, 1.0, -8.5e307, 0.5, 200, 50},
+        {"reversed and wide", 1.7e308, -1.7e308, 1e308, -1e308, 0.0, 5e307, 200, 150},
+        {"values near 1e308 on y", -10.0, 10.0, -1e308, 1e308, 5.0, 5e307, 300, 50},
+        {"1e-310 wide", 0.0, 1e-310, -1.0, 1.0, 5e-311, 0.0, 200, 100},
+        {"subnormal on both axes", 1e-320, 2e-320, -1e-315, 1e-315, 1.5e-320, 0.0, 200, 100},
+    };
+    for (const SRow& row : rows) {
+        SCOPED_TRACE(row.m_pszName);
+        CProject project;
+        SetView(project, row.m_dX0, row.m_dX1, row.m_dY0, row.m_dY1);
+        EXPECT_FALSE(CViewRange::NothingToDraw(project));
+        CFuncVars vars;
+        vars.SetupView(&project, nullptr, 400, 200, 0, 0);
+        ASSERT_NE(vars.m_dScaleX, 0.0);
+        ASSERT_NE(vars.m_dScaleY, 0.0);
+        int32_t nX, nY;
+        vars.MapPoint(row.x, row.y, nX, nY, false);
+        EXPECT_NEAR(nX, row.m_nX, 1);
+        EXPECT_NEAR(nY, row.m_nY, 1);
+        double x, y; // the corners come back as the view's bounds, or inside the widened view
+        vars.UnmapPoint(0, 0, x, y);
+        EXPECT_TRUE(std::isfinite(x) && std::isfinite(y));
+        vars.UnmapPoint(400, 200, x, y);
+        EXPECT_TRUE(std::isfinite(x) && std::isfinite(y));
+        if (std::fabs(row.m_dX1 - row.m_dX0) > 1.0) {
+            EXPECT_EQ(x, row.m_dX1);
+        }
+    }
+
+    // Bounds that are no numbers cannot be drawn, and say so.
+    CProject project;
+    SetView(project, -INFINITY, 10, -1, 1);
+    EXPECT_TRUE(CViewRange::NothingToDraw(project));
+
+    // The automatic range of values near the largest numbers maps its curve inside the view.
+    project.SetFunction(1, "1e308*sin(x)");
+    project.m_pFirstStep->m_bVisible[0] = true;
+    project.SetFlag(FLAG_XAUTO, true);
+    project.SetFlag(FLAG_YAUTO, true);
+    CViewRange::DetermineRange(project);
+    EXPECT_GT(project.m_dOptions[OPT_YMAX], 9e307);
+    CFuncVars vars;
+    vars.SetupView(&project, nullptr, 400, 200, 0, 0);
+    int32_t nX, nY;
+    vars.MapPoint(0.0, 0.0, nX, nY, false);
+    EXPECT_EQ(std::make_pair(nX, nY), std::make_pair(200, 100));
+
+    // Zooming in on a view wider than the doubles halves it; zooming out past them changes nothing.
+    SetView(project, -1.7e308, 1.7e308, -1.7e308, 1.7e308);
+    EXPECT_TRUE(CViewRange::ZoomView(project, 2.0, 400, 200));
+    EXPECT_EQ(project.m_dOptions[OPT_XMAX], 8.5e307);
+    SetView(project, -1.7e308, 1.7e308, -1.7e308, 1.7e308);
+    EXPECT_FALSE(CViewRange::ZoomView(project, 0.5, 400, 200));
+    EXPECT_EQ(project.m_dOptions[OPT_XMAX], 1.7e308);
+}
+
 TEST(ViewMapping, GridPointFeedsTheTransformation)
 {
     CProject project;
