@@ -1,6 +1,8 @@
 #include "render/CQtCanvas.h"
 
 #include <QFontMetrics>
+#include <QPainterPath>
+#include <algorithm>
 
 namespace {
 // Windows-1252 0x80 ... 0x9F; the five unassigned codes stay as the control characters.
@@ -26,6 +28,9 @@ CQtCanvas::CQtCanvas(QPainter& painter, bool bVector) : m_Painter(painter), m_bV
 {
     m_Painter.setRenderHint(QPainter::Antialiasing, false);
     m_Painter.setRenderHint(QPainter::TextAntialiasing, true);
+    if (m_bVector) // a printed picture is clipped to its place on the page
+        m_Picture = m_Painter.hasClipping() ? m_Painter.clipBoundingRect().toAlignedRect() & m_Painter.window()
+                                            : m_Painter.window();
 }
 
 CQtCanvas::~CQtCanvas()
@@ -64,6 +69,114 @@ void CQtCanvas::Flush()
         m_Painter.drawPoints(m_Dots.data(), static_cast<int>(m_Dots.size()));
         m_Dots.clear();
     }
+    if (!m_DotBatch.empty()) {
+        QPainterPath path;
+        for (const QPoint& point : m_DotBatch) {
+            path.moveTo(point);
+            path.lineTo(point + QPoint(1, 1));
+        }
+        UsePen(m_DotBatchPen);
+        m_Painter.strokePath(path, m_Painter.pen());
+        m_DotBatch.clear();
+    }
+}
+
+bool CQtCanvas::MarksReady()
+{
+    if (!m_bMarksTried) {
+        m_bMarksTried = true;
+        const int64_t nWidth = int64_t{m_Picture.width()} + 2 * MARK_MARGIN;
+        const int64_t nHeight = int64_t{m_Picture.height()} + 2 * MARK_MARGIN;
+        if (m_Picture.width() > 0 && m_Picture.height() > 0 && nWidth * nHeight <= MAX_MARKED_PIXELS) {
+            m_Marks.assign(static_cast<size_t>(nWidth * nHeight), 0);
+            m_nMarkStride = nWidth;
+        }
+    }
+    return !m_Marks.empty();
+}
+
+uint8_t CQtCanvas::MarkPen(const SPen& pen)
+{
+    for (size_t i = m_MarkPens.size(); i-- > 0;) {
+        if (m_MarkPens[i] == pen)
+            return static_cast<uint8_t>(i + 1);
+    }
+    if (m_MarkPens.size() == 255) { // more pens than a mark can tell apart: start afresh
+        ClearMarks();
+        m_MarkPens.clear();
+        m_nMarkReach = 0;
+    }
+    m_MarkPens.push_back(pen);
+    m_nMarkReach = std::max(m_nMarkReach, Reach(pen.m_nWidth));
+    return static_cast<uint8_t>(m_MarkPens.size());
+}
+
+void CQtCanvas::ClearMarks()
+{
+    if (m_Marked.size() > m_Marks.size() / 16)
+        std::fill(m_Marks.begin(), m_Marks.end(), uint8_t{0});
+    else
+        for (const uint32_t nCell : m_Marked)
+            m_Marks[nCell] = 0;
+    m_Marked.clear();
+}
+
+void CQtCanvas::Overpainted(int64_t x0, int64_t y0, int64_t x1, int64_t y1, uint32_t nColor, int32_t nReach)
+{
+    if (m_Marked.empty())
+        return;
+    // The cells of the dots whose own reach meets the painted box.
+    const int64_t nLeft = int64_t{m_Picture.left()} - MARK_MARGIN;
+    const int64_t nTop = int64_t{m_Picture.top()} - MARK_MARGIN;
+    const int64_t nRows = static_cast<int64_t>(m_Marks.size()) / m_nMarkStride;
+    const int64_t cx0 = std::max<int64_t>(x0 - nReach - m_nMarkReach - nLeft, 0);
+    const int64_t cy0 = std::max<int64_t>(y0 - nReach - m_nMarkReach - nTop, 0);
+    const int64_t cx1 = std::min<int64_t>(x1 + nReach + m_nMarkReach - nLeft, m_nMarkStride - 1);
+    const int64_t cy1 = std::min<int64_t>(y1 + nReach + m_nMarkReach - nTop, nRows - 1);
+    if (cx0 > cx1 || cy0 > cy1)
+        return;
+    constexpr int64_t MAX_CELLS = 4096; // a larger box costs more than starting afresh
+    if ((cx1 - cx0 + 1) * (cy1 - cy0 + 1) > MAX_CELLS) {
+        ClearMarks();
+        return;
+    }
+    // Paint of the same colour over a dot leaves it as it was.
+    for (int64_t cy = cy0; cy <= cy1; ++cy) {
+        for (int64_t cx = cx0; cx <= cx1; ++cx) {
+            uint8_t& nMark = m_Marks[static_cast<size_t>(cy * m_nMarkStride + cx)];
+            if (nMark && m_MarkPens[nMark - 1].m_nColor != nColor)
+                nMark = 0;
+        }
+    }
+}
+
+void CQtCanvas::PlaceDot(int32_t x, int32_t y)
+{
+    const int32_t nReach = Reach(m_Pen.m_nWidth);
+    if (int64_t{x} + nReach < m_Picture.left() || int64_t{x} - nReach > m_Picture.right() ||
+        int64_t{y} + nReach < m_Picture.top() || int64_t{y} - nReach > m_Picture.bottom())
+        return; // paints nothing that shows
+    if (MarksReady()) {
+        const uint8_t nPen = MarkPen(m_Pen);
+        const int64_t nCell = (int64_t{y} - m_Picture.top() + MARK_MARGIN) * m_nMarkStride +
+                              (int64_t{x} - m_Picture.left() + MARK_MARGIN);
+        if (m_Marks[static_cast<size_t>(nCell)] == nPen)
+            return;
+        Overpainted(x, y, x, y, m_Pen.m_nColor, nReach);
+        uint8_t& nMark = m_Marks[static_cast<size_t>(nCell)];
+        if (nMark == 0) {
+            if (m_Marked.size() >= m_Marks.size()) // cells cleared one by one and set again
+                ClearMarks();
+            m_Marked.push_back(static_cast<uint32_t>(nCell));
+        }
+        nMark = nPen;
+    }
+    constexpr size_t MAX_BATCH = 16384; // dots in one path of the file
+    if (!m_Pending.empty() || !m_Dots.empty() || (!m_DotBatch.empty() && !(m_DotBatchPen == m_Pen)) ||
+        m_DotBatch.size() >= MAX_BATCH)
+        Flush();
+    m_DotBatchPen = m_Pen;
+    m_DotBatch.emplace_back(x, y);
 }
 
 void CQtCanvas::UsePen(const SPen& pen)
@@ -112,6 +225,10 @@ void CQtCanvas::LineTo(int32_t x, int32_t y)
 {
     const QPoint points[2] = {QPoint(m_Position.x, m_Position.y), QPoint(x, y)};
     m_Position = {x, y};
+    if (m_bVector && int64_t{x} == int64_t{points[0].x()} + 1 && int64_t{y} == int64_t{points[0].y()} + 1) {
+        PlaceDot(points[0].x(), points[0].y());
+        return;
+    }
     if (points[0] != points[1]) // a line of no length paints nothing
         DrawLines(points, 2);
 }
@@ -131,12 +248,22 @@ void CQtCanvas::Polyline(const SPoint* pPoints, int32_t nCount)
 
 void CQtCanvas::DrawLines(const QPoint* pPoints, int nCount)
 {
-    if (!m_Dots.empty())
+    if (!m_Dots.empty() || !m_DotBatch.empty())
         Flush();
     if (!m_bVector) {
         UsePen(m_Pen);
         m_Painter.drawPolyline(pPoints, nCount);
         return;
+    }
+    if (!m_Marked.empty()) {
+        int64_t x0 = pPoints[0].x(), x1 = x0, y0 = pPoints[0].y(), y1 = y0;
+        for (int i = 1; i < nCount; ++i) {
+            x0 = std::min<int64_t>(x0, pPoints[i].x());
+            x1 = std::max<int64_t>(x1, pPoints[i].x());
+            y0 = std::min<int64_t>(y0, pPoints[i].y());
+            y1 = std::max<int64_t>(y1, pPoints[i].y());
+        }
+        Overpainted(x0, y0, x1, y1, m_Pen.m_nColor, Reach(m_Pen.m_nWidth));
     }
     if (m_Pending.empty() || !(m_PendingPen == m_Pen) || m_Pending.back() != pPoints[0]) {
         Flush();
@@ -154,8 +281,9 @@ void CQtCanvas::DrawLines(const QPoint* pPoints, int nCount)
 
 void CQtCanvas::SetPixel(int32_t x, int32_t y, uint32_t nColor)
 {
-    if (!m_Pending.empty() || (!m_Dots.empty() && m_nDotColor != nColor))
+    if (!m_Pending.empty() || !m_DotBatch.empty() || (!m_Dots.empty() && m_nDotColor != nColor))
         Flush();
+    Overpainted(x, y, x, y, nColor, 1);
     m_nDotColor = nColor;
     m_Dots.emplace_back(x, y);
 }
@@ -163,6 +291,7 @@ void CQtCanvas::SetPixel(int32_t x, int32_t y, uint32_t nColor)
 void CQtCanvas::Rectangle(int32_t nLeft, int32_t nTop, int32_t nRight, int32_t nBottom)
 {
     Flush();
+    ClearMarks();
     if (nRight <= nLeft || nBottom <= nTop)
         return;
     UsePen(m_Pen);
@@ -197,6 +326,7 @@ int32_t CQtCanvas::TextHeight(const char* /*pszText*/)
 void CQtCanvas::TextOut(int32_t x, int32_t y, const char* pszText)
 {
     Flush();
+    ClearMarks();
     const QFont font = Font();
     const QFontMetrics metrics(font, m_Painter.device());
     const QString szText = FromAnsi(pszText);

@@ -12,7 +12,11 @@
 class CQtCanvas : public CCanvas {
 public:
     // bVector: the device stores every primitive (SVG, PDF). Consecutive polylines that continue
-    // one another are then handed over as one, so a curve of a million samples is one path.
+    // one another are then handed over as one, so a curve of a million samples is one path; and
+    // a dot (a line from a pixel to the one diagonally below it) is stored once per pixel: it is
+    // left out where the last dot at that pixel had the same pen and nothing of another colour
+    // has been drawn over it since, and where it lies wholly outside the picture. Dots of one pen
+    // in a row go to the device as one path.
     explicit CQtCanvas(QPainter& painter, bool bVector = false);
     ~CQtCanvas() override;
     CQtCanvas(const CQtCanvas&) = delete;
@@ -50,6 +54,15 @@ private:
     void UsePen(const SPen& pen);
     void DrawLines(const QPoint* pPoints, int nCount);
     QFont Font() const;
+    // Pixels beyond a dot's own that its pen may paint.
+    static int32_t Reach(int32_t nWidth) { return (nWidth + 1) / 2 + 1; }
+    void PlaceDot(int32_t x, int32_t y);
+    bool MarksReady(); // the marks exist, where the picture is small enough for them
+    uint8_t MarkPen(const SPen& pen);
+    // Something other than a dot has painted the box x0 ... x1, y0 ... y1 (pixels, inclusive)
+    // with the current pen: the dots there no longer show as they were drawn.
+    void Overpainted(int64_t x0, int64_t y0, int64_t x1, int64_t y1, uint32_t nColor, int32_t nReach);
+    void ClearMarks();
 
     QPainter& m_Painter;
     bool m_bVector;
@@ -65,4 +78,19 @@ private:
     std::vector<QPoint> m_Dots; // pixels of one colour not yet handed over
     uint32_t m_nDotColor = 0;
     std::vector<QPoint> m_Scratch;
+
+    // Vector devices: the dots not yet handed over (one pen), and per pixel of the picture and a
+    // margin around it the pen of the last dot there (index + 1 into m_MarkPens), 0 where there is
+    // none or it has been painted over.
+    static constexpr int64_t MAX_MARKED_PIXELS = int64_t{1} << 25;
+    static constexpr int32_t MARK_MARGIN = 40; // beyond the reach of the widest pen
+    std::vector<QPoint> m_DotBatch;
+    SPen m_DotBatchPen = {0x000000, 1};
+    QRect m_Picture;            // what the device shows (the clip, where there is one)
+    bool m_bMarksTried = false; // m_Marks allocated, or found too large
+    int64_t m_nMarkStride = 0;
+    std::vector<uint8_t> m_Marks;
+    std::vector<uint32_t> m_Marked; // cells set since the marks were last all clear
+    std::vector<SPen> m_MarkPens;
+    int32_t m_nMarkReach = 0; // the largest reach of the pens in m_MarkPens
 };

@@ -274,8 +274,78 @@ TEST(QtCanvas, VectorDevicesGetACurveAsOnePath)
         }
     }
     const QByteArray svgText = buffer.data();
-    EXPECT_EQ(svgText.count("<polyline"), 2); // the first sample's dot, then the whole curve
+    EXPECT_EQ(svgText.count("<path"), 1);     // the first sample's dot
+    EXPECT_EQ(svgText.count("<polyline"), 1); // then the whole curve
     EXPECT_LT(svgText.size(), 40000);         // repeated pixels and straight runs are merged
+}
+
+// A vector file keeps a dot once per pixel, however often it is drawn there, and still shows what
+// the raster shows: a dot drawn again over another colour is drawn again on top.
+TEST(QtCanvas, VectorDotsAreStoredOncePerPixel)
+{
+    const int W = 40, H = 30;
+    const auto Scene = [](CCanvas& canvas) {
+        const auto Dot = [&](uint32_t nColor, int32_t nWidth, int32_t x, int32_t y) {
+            canvas.SetPenColor(nColor);
+            canvas.SetPenWidth(nWidth);
+            canvas.MoveTo(x, y);
+            canvas.LineTo(x + 1, y + 1);
+        };
+        std::mt19937 random(7);
+        for (int i = 0; i < 100000; ++i)
+            Dot(0x0000FF, 1, static_cast<int32_t>(random() % W), static_cast<int32_t>(random() % H));
+        Dot(0xFF0000, 1, 5, 5); // another colour over a red dot, then red again on top
+        Dot(0x0000FF, 1, 5, 5);
+        Dot(0x0000FF, 3, 20, 20); // a wide red dot, a thin blue one inside it, the red one again
+        Dot(0xFF0000, 1, 21, 20);
+        Dot(0x0000FF, 3, 20, 20);
+        canvas.SetPenColor(0x00FF00); // a line over a row of dots, then the dots again
+        canvas.SetPenWidth(1);
+        canvas.MoveTo(0, 10);
+        canvas.LineTo(W, 10);
+        for (int32_t x = 0; x < W; x += 2)
+            Dot(0x0000FF, 1, x, 10);
+        for (int i = 0; i < 1000; ++i) // far outside: nothing shows, nothing is stored
+            Dot(0x0000FF, 1, 100000 + i, -5000);
+    };
+    QImage raster(W, H, QImage::Format_RGB32);
+    raster.fill(Qt::white);
+    {
+        QPainter painter(&raster);
+        CQtCanvas canvas(painter);
+        Scene(canvas);
+    }
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QSvgGenerator svg;
+    svg.setOutputDevice(&buffer);
+    svg.setSize(QSize(W, H));
+    svg.setViewBox(QRect(0, 0, W, H));
+    {
+        QPainter painter(&svg);
+        CQtCanvas canvas(painter, true);
+        Scene(canvas);
+    }
+    const QByteArray svgText = buffer.data();
+    EXPECT_LE(svgText.count('M'), W * H + 40); // each pixel once, and the few dots drawn again
+    EXPECT_LT(svgText.size(), 30000);
+
+    // The same on a raster through the vector canvas: every pixel as the raster canvas paints it.
+    QImage vector(W, H, QImage::Format_RGB32);
+    vector.fill(Qt::white);
+    {
+        QPainter painter(&vector);
+        CQtCanvas canvas(painter, true);
+        Scene(canvas);
+    }
+    int nDifferent = 0;
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x)
+            nDifferent += raster.pixel(x, y) != vector.pixel(x, y);
+    EXPECT_EQ(nDifferent, 0);
+    EXPECT_EQ(raster.pixel(5, 5) & 0xFFFFFF, RED);
+    EXPECT_EQ(raster.pixel(20, 10) & 0xFFFFFF, RED);
+    EXPECT_EQ(raster.pixel(21, 20) & 0xFFFFFF, RED);
 }
 
 int main(int argc, char** argv)
