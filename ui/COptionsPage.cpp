@@ -13,11 +13,11 @@
 
 #include "expr/EFuncError.h"
 #include "project/CProject.h"
-#include "project/CScanText.h"
 #include "render/CQtCanvas.h"
 #include "render/CRenderer.h"
 #include "ui/CAnsi.h"
 #include "ui/CColorBox.h"
+#include "ui/CNumberField.h"
 #include "ui/CPageFrame.h"
 #include "ui/CUpdateGuard.h"
 
@@ -37,11 +37,20 @@ QCheckBox* CheckBox(const char* pszName, const QString& szCaption, QWidget* pPar
     return pBox;
 }
 
-// "%lg" on typed text: leading white space, a number, anything after it ignored.
-bool ScanNumber(const QLineEdit& edit, double& dValue)
+// Reads the fields' numbers; each field that holds none is marked red with szPrefix and why.
+// Returns the message of the first, or the empty text when all of them read.
+template <size_t N> QString ReadFields(QLineEdit* const (&edits)[N], double (&dValues)[N], const QString& szPrefix)
 {
-    const std::string szText = Ansi::FromQString(edit.text());
-    return CScanText(szText).Real(dValue);
+    QString szFirst;
+    for (size_t i = 0; i < N; ++i) {
+        QString szMessage;
+        if (!CNumberField::Read(edits[i]->text(), dValues[i]))
+            szMessage = szPrefix + " " + CNumberField::NotANumber(edits[i]->text());
+        CNumberField::Mark(*edits[i], szMessage);
+        if (szFirst.isEmpty())
+            szFirst = szMessage;
+    }
+    return szFirst;
 }
 
 QString Number(double dValue)
@@ -161,6 +170,8 @@ void COptionsPage::FillOptionsPage()
     const double* pOptions = project.m_dOptions;
     const uint32_t nFlags = project.m_nFlags;
     const CUpdateGuard guard(m_Frame);
+    for (QLineEdit* pEdit : {XminEdit, XmaxEdit, YminEdit, YmaxEdit, GridXEdit, GridYEdit})
+        CNumberField::Mark(*pEdit, QString()); // they show the document's values again
     XminEdit->setText(Number(pOptions[OPT_XMIN]));
     XmaxEdit->setText(Number(pOptions[OPT_XMAX]));
     XminEdit->setEnabled(!(nFlags & 1u << FLAG_XAUTO));
@@ -201,13 +212,14 @@ void COptionsPage::RangeEditChange()
     if (m_Frame.IsUpdating())
         return;
     double dValues[4];
-    const QLineEdit* edits[4] = {XminEdit, XmaxEdit, YminEdit, YmaxEdit};
+    QLineEdit* const edits[4] = {XminEdit, XmaxEdit, YminEdit, YmaxEdit};
+    const QString szError = ReadFields(edits, dValues, "Ung\u00FCltiger Wertebereich!");
+    if (!szError.isEmpty()) {
+        m_Frame.ShowStatus(szError);
+        return;
+    }
     const double* pOptions = m_Frame.Document().m_dOptions;
     for (int i = 0; i < 4; ++i) {
-        if (!ScanNumber(*edits[i], dValues[i])) {
-            m_Frame.ShowStatus("Ung\u00FCltiger Wertebereich!");
-            return;
-        }
         // A field that still shows the document's value, rounded to the digits shown, keeps
         // the value itself: an edit of one field must not round the other three.
         if (edits[i]->text() == Number(pOptions[OPT_XMIN + i]))
@@ -222,13 +234,15 @@ void COptionsPage::GridEditChange()
 {
     if (m_Frame.IsUpdating())
         return;
-    double dX, dY;
-    if (!ScanNumber(*GridXEdit, dX) || !ScanNumber(*GridYEdit, dY)) {
-        m_Frame.ShowStatus("Ung\u00FCltige Gitter-Angaben!");
+    double dValues[2];
+    QLineEdit* const edits[2] = {GridXEdit, GridYEdit};
+    const QString szError = ReadFields(edits, dValues, "Ung\u00FCltige Gitter-Angaben!");
+    if (!szError.isEmpty()) {
+        m_Frame.ShowStatus(szError);
         return;
     }
-    m_Frame.Document().SetOption(OPT_XGRID, dX);
-    m_Frame.Document().SetOption(OPT_YGRID, dY);
+    m_Frame.Document().SetOption(OPT_XGRID, dValues[0]);
+    m_Frame.Document().SetOption(OPT_YGRID, dValues[1]);
     m_Frame.ShowStatus(QString());
 }
 

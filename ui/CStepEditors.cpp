@@ -16,12 +16,12 @@
 
 #include "project/CProject.h"
 #include "project/CProjectLimits.h"
-#include "project/CScanText.h"
 #include "render/CRenderer.h"
 #include "ui/CAnsi.h"
 #include "ui/CEditGrid.h"
 #include "ui/CFunctionsPage.h"
 #include "ui/CGridDelegate.h"
+#include "ui/CNumberField.h"
 #include "ui/CPageFrame.h"
 #include "ui/CToolIcons.h"
 #include "ui/CUpDown.h"
@@ -47,6 +47,9 @@ void ConfigureGrid(QTableWidget& grid, int nRowHeight)
     grid.verticalHeader()->setDefaultSectionSize(nRowHeight);
     grid.horizontalHeader()->setMinimumSectionSize(1);
 }
+
+const char* const VARIABLE_NAMES[3] = {"x,t", "u", "v"};
+const char* const VARIABLE_HEADINGS[4] = {"Min", "Max", "Schrittw.", "Anzahl"};
 
 QString TooManySteps()
 {
@@ -88,6 +91,18 @@ CStepEditors::CStepEditors(CPageFrame& frame, QWidget* pParent) : QWidget(pParen
     auto* pVarsDelegate = new CGridDelegate(frame, CGridDelegate::VariablesBox, &vars);
     pVarsDelegate->SetEditTextHandler(
         [this](int nRow, int nColumn, const QString& szText) { VariablesBoxSetEditText(nColumn, nRow, szText); });
+    pVarsDelegate->SetCellErrorHandler([this](int nRow, int nColumn) { return CellError(nRow, nColumn); });
+    // Escape takes back the cell's text, not what reached the step meanwhile: the row shows the
+    // values in effect.
+    connect(pVarsDelegate, &QAbstractItemDelegate::closeEditor, this,
+            [this](QWidget*, QAbstractItemDelegate::EndEditHint hint) {
+                const int nRow = m_pVariablesBox->currentRow();
+                if (hint == QAbstractItemDelegate::RevertModelCache && nRow >= 1 && nRow <= 3 &&
+                    m_Frame.CurrentStep()) {
+                    const CUpdateGuard guard(m_Frame);
+                    WriteRangeCells(nRow, 0);
+                }
+            });
     vars.setItemDelegate(pVarsDelegate);
     for (int r = 0; r < 4; ++r) {
         for (int c = 0; c < 5; ++c) {
@@ -223,12 +238,10 @@ QToolButton* CStepEditors::AddStepButton(QWidget* pParent, const char* pszName, 
 
 void CStepEditors::WriteVariablesHeadings()
 {
-    const char* headings[] = {"Min", "Max", "Schrittw.", "Anzahl"};
-    const char* names[] = {"x,t", "u", "v"};
     for (int c = 1; c <= 4; ++c)
-        m_pVariablesBox->item(0, c)->setText(headings[c - 1]);
+        m_pVariablesBox->item(0, c)->setText(VARIABLE_HEADINGS[c - 1]);
     for (int r = 1; r <= 3; ++r)
-        m_pVariablesBox->item(r, 0)->setText(names[r - 1]);
+        m_pVariablesBox->item(r, 0)->setText(VARIABLE_NAMES[r - 1]);
 }
 
 void CStepEditors::FormResize()
@@ -282,9 +295,12 @@ void CStepEditors::WriteRangeCells(int nRow, int nSkipColumn)
     const unsigned v = static_cast<unsigned>(nRow - 1);
     const QString texts[5] = {QString(), Number(pStep->m_dMin[v]), Number(pStep->GetMax(v)), Number(pStep->m_dStep[v]),
                               QString::number(pStep->m_nCount[v])};
-    for (int c = 1; c <= 4; ++c)
-        if (c != nSkipColumn)
+    for (int c = 1; c <= 4; ++c) {
+        if (c != nSkipColumn) {
             m_pVariablesBox->item(nRow, c)->setText(texts[c]);
+            SetCellError(nRow, c, QString()); // it shows the value in effect
+        }
+    }
 }
 
 void CStepEditors::FillStepEditors()
@@ -307,6 +323,8 @@ void CStepEditors::FillStepEditors()
     SameRangeBox->setChecked(pStep->m_bSameRange && bNotFirst);
     ConnectPointsBox->setEnabled(true);
     ConnectPointsBox->setChecked(pStep->m_bConnect);
+    CNumberField::Mark(*SpeedEdit, QString());
+    CNumberField::Mark(*WaitEdit, QString());
     SpeedEdit->setEnabled(true);
     SpeedEdit->setText(QString::number(pStep->m_nSpeed));
     WaitEdit->setEnabled(true);
@@ -397,30 +415,53 @@ void CStepEditors::VariablesBoxSetEditText(int nColumn, int nRow, const QString&
     CAnimationStep* pStep = m_Frame.CurrentStep();
     if (!pStep || nColumn < 1 || nColumn > 4 || nRow < 1 || nRow > 3 || m_Frame.IsUpdating())
         return;
-    const std::string szAnsi = Ansi::FromQString(szText);
-    CScanText scan(szAnsi);
-    double x;
-    if (!scan.Real(x))
-        return; // no message for text that does not scan
     const unsigned v = static_cast<unsigned>(nRow - 1);
-    switch (nColumn) {
-    case 1: pStep->SetMin(v, x); break;
-    case 2: pStep->SetMax(v, x); break;
-    case 3: pStep->SetStep(v, x); break;
-    case 4:
-        // A count must fit its unsigned 32-bit field; anything else is ignored like bad text.
-        if (x < 0 || std::trunc(x) > static_cast<double>(std::numeric_limits<uint32_t>::max()))
-            return;
-        if (CProjectLimits::TotalSamplesWith(m_Frame.Document(), pStep, v, static_cast<uint32_t>(std::trunc(x))) >
-            PROJECT_MAX_SAMPLES) {
-            m_Frame.ShowStatus(TooManySamples());
-            return;
+    const QString szCell = QString(" (") + VARIABLE_NAMES[v] + ", " + VARIABLE_HEADINGS[nColumn - 1] + ")";
+    // Refused text stays in the cell, red, and the step keeps its value.
+    const auto Refuse = [&](const QString& szMessage) {
+        SetCellError(nRow, nColumn, szMessage);
+        m_Frame.ShowStatus(szMessage);
+    };
+    if (nColumn == 4) {
+        // A count must fit its unsigned 32-bit field.
+        int64_t nCount;
+        if (!CNumberField::ReadWhole(szText, 0, std::numeric_limits<uint32_t>::max(), nCount))
+            return Refuse(CNumberField::NotWhole(QString("Anzahl von ") + VARIABLE_NAMES[v], 0,
+                                                 std::numeric_limits<uint32_t>::max(), szText));
+        if (CProjectLimits::TotalSamplesWith(m_Frame.Document(), pStep, v, static_cast<uint32_t>(nCount)) >
+            PROJECT_MAX_SAMPLES)
+            return Refuse(TooManySamples());
+        pStep->SetCount(v, static_cast<uint32_t>(nCount));
+    } else {
+        double x;
+        if (!CNumberField::Read(szText, x))
+            return Refuse(CNumberField::NotANumber(szText) + szCell);
+        switch (nColumn) {
+        case 1: pStep->SetMin(v, x); break;
+        case 2: pStep->SetMax(v, x); break;
+        case 3: pStep->SetStep(v, x); break;
         }
-        pStep->SetCount(v, static_cast<uint32_t>(std::trunc(x)));
-        break;
     }
+    SetCellError(nRow, nColumn, QString());
+    m_Frame.ShowStatus(QString());
     const CUpdateGuard guard(m_Frame);
     WriteRangeCells(nRow, nColumn);
+}
+
+void CStepEditors::SetCellError(int nRow, int nColumn, const QString& szMessage)
+{
+    QString& szError = m_CellErrors[nRow - 1][nColumn - 1];
+    if (szError == szMessage)
+        return;
+    szError = szMessage;
+    m_pVariablesBox->viewport()->update();
+}
+
+QString CStepEditors::CellError(int nRow, int nColumn) const
+{
+    if (nRow < 1 || nRow > 3 || nColumn < 1 || nColumn > 4)
+        return QString();
+    return m_CellErrors[nRow - 1][nColumn - 1];
 }
 
 void CStepEditors::SameRangeBoxClick()
@@ -439,33 +480,33 @@ void CStepEditors::ConnectPointsBoxClick()
     m_Frame.Document().m_bModified = true;
 }
 
-uint32_t CStepEditors::PacingValue(const QLineEdit& edit, const CUpDown& upDown)
-{
-    bool bOk = false;
-    const long long nValue = edit.text().trimmed().toLongLong(&bOk);
-    if (!bOk)
-        return 0;
-    return static_cast<uint32_t>(std::max<long long>(upDown.Minimum(), std::min<long long>(upDown.Maximum(), nValue)));
-}
-
-void CStepEditors::PacingEditChange(const QLineEdit& edit, const CUpDown& upDown, uint32_t CAnimationStep::*pField)
+void CStepEditors::PacingEditChange(QLineEdit& edit, const CUpDown& upDown, const QString& szField,
+                                    uint32_t CAnimationStep::*pField)
 {
     CAnimationStep* pStep = m_Frame.CurrentStep();
     if (!pStep || m_Frame.IsUpdating())
         return;
-    const uint32_t nValue = PacingValue(edit, upDown);
-    if (nValue != pStep->*pField) {
-        pStep->*pField = nValue;
+    int64_t nValue;
+    if (!CNumberField::ReadWhole(edit.text(), upDown.Minimum(), upDown.Maximum(), nValue)) {
+        const QString szMessage = CNumberField::NotWhole(szField, upDown.Minimum(), upDown.Maximum(), edit.text());
+        CNumberField::Mark(edit, szMessage);
+        m_Frame.ShowStatus(szMessage);
+        return;
+    }
+    CNumberField::Mark(edit, QString());
+    m_Frame.ShowStatus(QString());
+    if (static_cast<uint32_t>(nValue) != pStep->*pField) {
+        pStep->*pField = static_cast<uint32_t>(nValue);
         m_Frame.Document().m_bModified = true;
     }
 }
 
 void CStepEditors::SpeedEditChange()
 {
-    PacingEditChange(*SpeedEdit, *SpeedUpDown, &CAnimationStep::m_nSpeed);
+    PacingEditChange(*SpeedEdit, *SpeedUpDown, "Geschwindigkeit", &CAnimationStep::m_nSpeed);
 }
 
 void CStepEditors::WaitEditChange()
 {
-    PacingEditChange(*WaitEdit, *WaitUpDown, &CAnimationStep::m_nWait);
+    PacingEditChange(*WaitEdit, *WaitUpDown, "Wartezeit", &CAnimationStep::m_nWait);
 }

@@ -2,6 +2,7 @@
 // The lower part of the "Funktionen" page: the ranges of x, u, v of the current step, its other
 // fields, and the list of animation steps with the buttons that insert, delete and move them.
 #include <QFrame>
+#include <QString>
 
 class QCheckBox;
 class QLineEdit;
@@ -33,6 +34,8 @@ public:
     void MoveStepUpButtonClick();
     void MoveStepDownButtonClick();
     void VariablesBoxSetEditText(int nColumn, int nRow, const QString& szText);
+    // Why the value cell's typed text was refused (it then stays in the cell, red), else empty.
+    QString CellError(int nRow, int nColumn) const;
     void SameRangeBoxClick();
     void ConnectPointsBoxClick();
     void SpeedEditChange();
@@ -59,12 +62,14 @@ private:
     void WriteRangeCells(int nRow, int nSkipColumn);
     static QString DefaultLabel(int nRow) { return "(" + QString::number(nRow + 1) + ")"; }
     QString StepLabel(int nRow) const;
-    // Text of a pacing field as a number in its spinner's range; 0 when it is no integer.
-    static uint32_t PacingValue(const QLineEdit& edit, const CUpDown& upDown);
-    void PacingEditChange(const QLineEdit& edit, const CUpDown& upDown, uint32_t CAnimationStep::*pField);
+    // A pacing field takes a whole number in its spinner's range; anything else is refused.
+    void PacingEditChange(QLineEdit& edit, const CUpDown& upDown, const QString& szField,
+                          uint32_t CAnimationStep::*pField);
+    void SetCellError(int nRow, int nColumn, const QString& szMessage);
 
     CPageFrame& m_Frame;
     QTableWidget* m_pVariablesBox;
     QTableWidget* m_pStepsBox;
     bool m_bFillingSteps = false;
+    QString m_CellErrors[3][4]; // value cells, rows 1 ... 3, columns 1 ... 4
 };

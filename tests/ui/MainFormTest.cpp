@@ -13,6 +13,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 #include "CWindowTest.h"
@@ -20,6 +21,7 @@
 #include "project/CProject.h"
 #include "ui/CColorBox.h"
 #include "ui/CFunctionsPage.h"
+#include "ui/CNumberField.h"
 #include "ui/COptionsPage.h"
 #include "ui/CStepEditors.h"
 #include "ui/CStylePopupMenu.h"
@@ -498,16 +500,110 @@ TEST_F(MainForm, VariablesBoxEditsKeepTheEndOrTheCount)
     EXPECT_EQ(Cell(pVariables, 2, 3), "0.05");
     CloseEditor(pVariables);
 
-    // Speed and wait are clamped to their spinners' ranges; the spinner steps by 10.
+    // Speed and wait outside their spinners' ranges are refused; the spinner steps by 10.
     auto* pSpeed = Find<QLineEdit>("SpeedEdit");
     pSpeed->setText("5000");
-    EXPECT_EQ(m_pForm->m_pCurrentStep->m_nSpeed, 1000u);
+    EXPECT_EQ(m_pForm->m_pCurrentStep->m_nSpeed, 0u);
+    EXPECT_EQ(Status(), QString::fromUtf8("Geschwindigkeit: eine ganze Zahl von 0 bis 1000, nicht \u201E5000\u201C"));
     pSpeed->setText("20");
     m_pForm->FunctionsSheet->StepEditors()->SpeedUpDown->StepBy(1);
     EXPECT_EQ(pSpeed->text(), "30");
     EXPECT_EQ(m_pForm->m_pCurrentStep->m_nSpeed, 30u);
     Find<QLineEdit>("WaitEdit")->setText("-4");
     EXPECT_EQ(m_pForm->m_pCurrentStep->m_nWait, 0u);
+}
+
+TEST_F(MainForm, NumberFieldsTakeTheDecimalCommaAndRefuseWhatIsNoNumber)
+{
+    CStepEditors& steps = *m_pForm->FunctionsSheet->StepEditors();
+    COptionsPage& options = *m_pForm->OptionsSheet;
+    QTableWidget* pVariables = Grid("VariablesBox");
+    CAnimationStep& step = *m_pForm->m_pCurrentStep;
+    QTest::mouseClick(options.XAutoBox, Qt::LeftButton); // the x range by hand
+    ASSERT_TRUE(options.XminEdit->isEnabled());
+
+    // A field: how a text is typed into it, the value in effect, and its error (the tooltip).
+    struct SField {
+        std::function<void(const QString&)> m_Type;
+        std::function<double()> m_Value;
+        std::function<QString()> m_Error;
+    };
+    const auto LineEdit = [&](QLineEdit* pEdit, std::function<double()> value) {
+        return SField{[pEdit](const QString& szText) { pEdit->setText(szText); }, std::move(value),
+                      [pEdit] { return CNumberField::IsMarked(*pEdit) ? pEdit->toolTip() : QString(); }};
+    };
+    const auto Cell = [&](int nColumn, std::function<double()> value) {
+        return SField{[this, pVariables, nColumn](const QString& szText) {
+                          // At once, as pasted: typed key by key, "2" of "2,5" would count.
+                          QLineEdit* pEditor = Edit(pVariables, 1, nColumn);
+                          if (szText.isEmpty())
+                              QTest::keyClick(pEditor, Qt::Key_Delete);
+                          else
+                              pEditor->insert(szText);
+                          CloseEditor(pVariables);
+                      },
+                      std::move(value), [&steps, nColumn] { return steps.CellError(1, nColumn); }};
+    };
+    const double* pOptions = Document().m_dOptions;
+    const SField xmin = LineEdit(options.XminEdit, [=] { return pOptions[OPT_XMIN]; });
+    const SField gridx = LineEdit(options.GridXEdit, [=] { return pOptions[OPT_XGRID]; });
+    const SField speed = LineEdit(steps.SpeedEdit, [&] { return double(step.m_nSpeed); });
+    const SField wait = LineEdit(steps.WaitEdit, [&] { return double(step.m_nWait); });
+    const SField min = Cell(1, [&] { return step.m_dMin[0]; });
+    const SField increment = Cell(3, [&] { return step.m_dStep[0]; });
+    const SField count = Cell(4, [&] { return double(step.m_nCount[0]); });
+
+    const double REFUSED = -12345.0;
+    struct SRow {
+        const char* m_pszName;
+        const SField& m_Field;
+        const char* m_pszText;
+        double m_dValue; // REFUSED: the value stays
+    };
+    const SRow rows[] = {
+        {"Xmin", xmin, "2,5", 2.5},
+        {"Xmin", xmin, "0,05", 0.05},
+        {"Xmin", xmin, "1e3", 1000},
+        {"Xmin", xmin, "2,5x", REFUSED},
+        {"Xmin", xmin, "", REFUSED},
+        {"Xmin", xmin, "-0.5", -0.5},
+        {"Gitterweite", gridx, "0,5", 0.5},
+        {"Gitterweite", gridx, "1,5.", REFUSED},
+        {"Min", min, "2,5", 2.5},
+        {"Min", min, "2,5x", REFUSED},
+        {"Schrittw.", increment, "0,05", 0.05},
+        {"Anzahl", count, "1e3", 1000},
+        {"Anzahl", count, "-5", REFUSED},
+        {"Anzahl", count, "2,5", REFUSED},
+        {"Anzahl", count, "", REFUSED},
+        {"Anzahl", count, "40", 40},
+        {"Geschwindigkeit", speed, "2,5", REFUSED},
+        {"Geschwindigkeit", speed, "250", 250},
+        {"Wartezeit", wait, "", REFUSED},
+        {"Wartezeit", wait, "3", 3},
+    };
+    for (const SRow& row : rows) {
+        const double dBefore = row.m_Field.m_Value();
+        row.m_Field.m_Type(row.m_pszText);
+        const QString szWhere = QString(row.m_pszName) + " \"" + row.m_pszText + "\"";
+        if (row.m_dValue == REFUSED) {
+            EXPECT_EQ(row.m_Field.m_Value(), dBefore) << szWhere.toStdString();
+            EXPECT_FALSE(row.m_Field.m_Error().isEmpty()) << szWhere.toStdString();
+            EXPECT_EQ(Status(), row.m_Field.m_Error()) << szWhere.toStdString();
+        } else {
+            EXPECT_DOUBLE_EQ(row.m_Field.m_Value(), row.m_dValue) << szWhere.toStdString();
+            EXPECT_EQ(row.m_Field.m_Error(), "") << szWhere.toStdString();
+            EXPECT_EQ(Status(), "") << szWhere.toStdString();
+        }
+    }
+    // A refused text stays in its cell, red; the cells show the values in effect once the step is
+    // shown anew.
+    count.m_Type("-5");
+    EXPECT_EQ(this->Cell(pVariables, 1, 4), "-5");
+    EXPECT_NE(steps.CellError(1, 4), "");
+    steps.FillStepEditors();
+    EXPECT_EQ(this->Cell(pVariables, 1, 4), "40");
+    EXPECT_EQ(steps.CellError(1, 4), "");
 }
 
 TEST_F(MainForm, OptionsPageChecksWhatIsTyped)
@@ -522,12 +618,15 @@ TEST_F(MainForm, OptionsPageChecksWhatIsTyped)
 
     page.XminEdit->clear();
     QTest::keyClick(page.XminEdit, '-');
-    EXPECT_EQ(Status(), QString::fromUtf8("Ung\xC3\xBCltiger Wertebereich!"));
+    EXPECT_EQ(Status(), QString::fromUtf8("Ung\xC3\xBCltiger Wertebereich! \u201E-\u201C ist keine Zahl"));
     QTest::keyClick(page.XminEdit, '3');
     EXPECT_EQ(Status(), "");
     EXPECT_EQ(Document().m_dOptions[OPT_XMIN], -3);
-    page.XmaxEdit->setText("12abc");
+    page.XmaxEdit->setText("12");
+    page.XmaxEdit->setText("12abc"); // no longer read as 12 and the rest ignored
     EXPECT_EQ(Document().m_dOptions[OPT_XMAX], 12);
+    EXPECT_NE(Status(), "");
+    page.XmaxEdit->setText("12");
     // Fields shown with eight digits keep the finer values behind them when another is edited.
     Document().SetOption(OPT_XMIN, 0.2000000001);
     Document().SetOption(OPT_XMAX, 0.2000000002);
@@ -542,7 +641,7 @@ TEST_F(MainForm, OptionsPageChecksWhatIsTyped)
     EXPECT_EQ(Document().m_dOptions[OPT_XMAX], 0.3);
 
     page.GridXEdit->setText("x");
-    EXPECT_EQ(Status(), QString::fromUtf8("Ung\xC3\xBCltige Gitter-Angaben!"));
+    EXPECT_EQ(Status(), QString::fromUtf8("Ung\xC3\xBCltige Gitter-Angaben! \u201Ex\u201C ist keine Zahl"));
     page.GridXEdit->setText("-2");
     EXPECT_EQ(Status(), "");
     EXPECT_EQ(Document().m_dOptions[OPT_XGRID], -2);
