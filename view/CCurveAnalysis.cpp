@@ -208,3 +208,65 @@ std::vector<CCurveAnalysis::SExtremum> CCurveAnalysis::Extrema(const Function& f
     }
     return extrema;
 }
+
+namespace {
+// The rounding of f about t: the larger of the precision of the values a step h away and the
+// spread of the values a few doubles away. False where f is undefined there.
+bool Rounding(const CCurveAnalysis::Function& f, double t, double y, double h, double& dRounding)
+{
+    constexpr double EPSILON = 2.220446049250313e-16;
+    constexpr int NEIGHBOURS = 32;
+    double yl, yr;
+    if (!f(t - h, yl) || !f(t + h, yr))
+        return false;
+    double dSpread = 0.0;
+    double s = t, u = t;
+    for (int k = 0; k < NEIGHBOURS; ++k) {
+        s = std::nextafter(s, -INFINITY);
+        u = std::nextafter(u, INFINITY);
+        double ys, yu;
+        if (!f(s, ys) || !f(u, yu))
+            return false;
+        dSpread = std::max({dSpread, std::fabs(ys - y), std::fabs(yu - y)});
+    }
+    dRounding = 4.0 * std::max(EPSILON * std::max(std::fabs(yl), std::fabs(yr)), dSpread);
+    return true;
+}
+} // namespace
+
+void CCurveAnalysis::AddRootsAtExtrema(const Function& f, const std::vector<SExtremum>& extrema, double dFrom,
+                                       double dTo, unsigned nSamples, std::vector<double>& roots)
+{
+    if (!(dFrom < dTo))
+        return;
+    const double h = (dTo - dFrom) / std::max(nSamples, 1u);
+    std::vector<double> found;
+    for (const SExtremum& e : extrema) {
+        const auto Near = [&](double r) { return std::fabs(r - e.m_dT) < h; };
+        if (std::any_of(roots.begin(), roots.end(), Near))
+            continue; // sampling has seen this one
+        double dRounding;
+        if (!Rounding(f, e.m_dT, e.m_dValue, h, dRounding))
+            continue;
+        if (std::fabs(e.m_dValue) <= dRounding) {
+            found.push_back(e.m_dT);
+            continue;
+        }
+        // Beyond zero at the extremum and back a step away on both sides: two roots in between.
+        const bool bThrough = e.m_bMaximum ? e.m_dValue > 0.0 : e.m_dValue < 0.0;
+        double yl, yr;
+        if (!bThrough || !f(e.m_dT - h, yl) || !f(e.m_dT + h, yr) || Negative(yl) == Negative(e.m_dValue) ||
+            Negative(yr) == Negative(e.m_dValue))
+            continue;
+        double tl, vl, tr, vr;
+        if (Bisect(f, e.m_dT - h, yl, e.m_dT, e.m_dValue, tl, vl) &&
+            Bisect(f, e.m_dT, e.m_dValue, e.m_dT + h, yr, tr, vr)) {
+            found.push_back(tl);
+            found.push_back(tr);
+        }
+    }
+    for (double t : found)
+        if (t >= dFrom && t <= dTo)
+            roots.push_back(t);
+    std::sort(roots.begin(), roots.end());
+}

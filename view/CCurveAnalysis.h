@@ -43,6 +43,15 @@ public:
     // Peaks that do not flatten out (poles) are left out.
     static std::vector<SExtremum> Extrema(const Function& f, double dFrom, double dTo, unsigned nSamples);
 
+    // The roots sampling cannot see, added to roots (sorted): where an extremum touches zero
+    // without a change of sign, and where the curve dips through zero and back between two
+    // samples. The extremum's value counts as zero where it lies within the rounding of the
+    // values: of those a sample step away (the scale of the curve there) and of those a few
+    // doubles away (the noise of the computation). A curve that only comes near zero, however
+    // near, has no root there.
+    static void AddRootsAtExtrema(const Function& f, const std::vector<SExtremum>& extrema, double dFrom, double dTo,
+                                  unsigned nSamples, std::vector<double>& roots);
+
     // Golden section for a maximum (bMaximum) or minimum of f in [a, b]; false when f is
     // undefined somewhere on the way.
     static bool GoldenSection(const Function& f, double a, double b, bool bMaximum, double& t, double& y);

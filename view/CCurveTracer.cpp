@@ -167,12 +167,15 @@ void CCurveTracer::Analyse(CProject& project, const CFuncVars& view, const SCurv
     double dLastX = 0.0;
     const CCurveAnalysis::Function f = [&](double t, double& y) { return PointAt(project, curve, t, dLastX, y); };
     // Where the curve meets y = 0 closer than a pixel it passes through; a pole does not.
-    for (double t : CCurveAnalysis::Roots(f, dFrom, dTo, nSamples, 1.0 / std::fabs(view.m_dScaleY))) {
+    std::vector<double> found = CCurveAnalysis::Roots(f, dFrom, dTo, nSamples, 1.0 / std::fabs(view.m_dScaleY));
+    const std::vector<CCurveAnalysis::SExtremum> turns = CCurveAnalysis::Extrema(f, dFrom, dTo, nSamples);
+    CCurveAnalysis::AddRootsAtExtrema(f, turns, dFrom, dTo, nSamples, found);
+    for (double t : found) {
         double x, y;
         if (PointAt(project, curve, t, x, y) && x >= dLeft && x <= dRight)
             roots.push_back(t);
     }
-    for (const CCurveAnalysis::SExtremum& e : CCurveAnalysis::Extrema(f, dFrom, dTo, nSamples)) {
+    for (const CCurveAnalysis::SExtremum& e : turns) {
         double x, y;
         if (PointAt(project, curve, e.m_dT, x, y) && x >= dLeft && x <= dRight)
             extrema.push_back(e);

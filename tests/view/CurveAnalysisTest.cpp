@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "view/CCurveAnalysis.h"
 
@@ -41,6 +42,38 @@ TEST(CurveAnalysis, RootsToFullPrecisionButNotAtPoles)
         return std::fabs(x) > 1e-3;
     };
     EXPECT_TRUE(CCurveAnalysis::Roots(gap, -1.05, 1, 20, 1e-3).empty());
+}
+
+TEST(CurveAnalysis, RootsWhereTheCurveTouchesZeroButNotWhereItComesNear)
+{
+    struct SRow {
+        const char* m_pszName;
+        double (*m_pf)(double);
+        std::vector<double> m_Roots;
+    };
+    const SRow rows[] = {
+        {"(x-1)^2(x+2)/10", [](double x) { return (x - 1) * (x - 1) * (x + 2) / 10; }, {-2.0, 1.0}},
+        // Expanded, the value at the minimum is rounding noise of either sign.
+        {"0.1x^3-0.3x+0.2", [](double x) { return 0.1 * x * x * x - 0.3 * x + 0.2; }, {-2.0, 1.0}},
+        {"x^4-4x^2+4", [](double x) { return x * x * x * x - 4 * x * x + 4; }, {-std::sqrt(2.0), std::sqrt(2.0)}},
+        {"sin(x)^2", [](double x) { return std::sin(x) * std::sin(x); }, {0.0, PI}},
+        {"-3(x-0.7)^2", [](double x) { return -3 * (x - 0.7) * (x - 0.7); }, {0.7}},
+        {"abs(x-1/3)", [](double x) { return std::fabs(x - 1.0 / 3.0); }, {1.0 / 3.0}},
+        // Through zero and back between two samples: both roots.
+        {"(x-1)^2-1e-6", [](double x) { return (x - 1) * (x - 1) - 1e-6; }, {0.999, 1.001}},
+        // Near misses, at any scale.
+        {"(x-1)^2+1e-3", [](double x) { return (x - 1) * (x - 1) + 1e-3; }, {}},
+        {"(x-1)^2+1e-12", [](double x) { return (x - 1) * (x - 1) + 1e-12; }, {}},
+        {"1e-30(x-1)^2+1e-40", [](double x) { return 1e-30 * (x - 1) * (x - 1) + 1e-40; }, {}},
+    };
+    for (const SRow& row : rows) {
+        const auto f = Of(row.m_pf);
+        std::vector<double> roots = CCurveAnalysis::Roots(f, -2.5, 3.3, 800, 1e-2);
+        CCurveAnalysis::AddRootsAtExtrema(f, CCurveAnalysis::Extrema(f, -2.5, 3.3, 800), -2.5, 3.3, 800, roots);
+        ASSERT_EQ(roots.size(), row.m_Roots.size()) << row.m_pszName;
+        for (size_t i = 0; i < roots.size(); ++i)
+            EXPECT_NEAR(roots[i], row.m_Roots[i], 1e-9) << row.m_pszName;
+    }
 }
 
 TEST(CurveAnalysis, ExtremaOfSinePinnedDownBeyondTheFlatness)
@@ -152,4 +185,17 @@ TEST(CurveTracer, PicksTheCurveAndFollowsItsParameter)
     EXPECT_TRUE(extrema[0].m_bMaximum);
     EXPECT_NEAR(extrema[0].m_dT, -std::sqrt(2.0 / 3.0), 1e-10);
     EXPECT_NEAR(extrema[1].m_dT, std::sqrt(2.0 / 3.0), 1e-10);
+
+    // A double root is a root as well as a minimum; a curve that only comes near zero has none.
+    STraced touching("(x-1)^2*(x+2)/10");
+    ASSERT_TRUE(CCurveTracer::Pick(touching.project, touching.view, 300, 100, 8, curve));
+    CCurveTracer::Analyse(touching.project, touching.view, curve, roots, extrema);
+    ASSERT_EQ(roots.size(), 2u);
+    EXPECT_NEAR(roots[0], -2.0, 1e-12);
+    EXPECT_NEAR(roots[1], 1.0, 1e-9);
+    STraced nearMiss("(x-1)^2+1e-3");
+    ASSERT_TRUE(CCurveTracer::Pick(nearMiss.project, nearMiss.view, 300, 100, 8, curve));
+    CCurveTracer::Analyse(nearMiss.project, nearMiss.view, curve, roots, extrema);
+    EXPECT_TRUE(roots.empty());
+    ASSERT_EQ(extrema.size(), 1u);
 }
