@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "project/CProject.h"
-#include "render/CCurveSketch.h"
 #include "render/CPictureExport.h"
+#include "render/CPictureJob.h"
 #include "render/CQtCanvas.h"
 #include "render/CRenderer.h"
 #include "view/CFuncVars.h"
@@ -82,10 +82,10 @@ void BM_ExportPass(benchmark::State& state)
     pStep->m_nCount[0] = nCount;
     QImage image(584, 387, QImage::Format_RGB32);
     for (auto _ : state) {
-        const std::unique_ptr<CCurveSketch> pSketch = state.range(1) ? CCurveSketch::For(project) : nullptr;
-        CViewRange::DetermineRange(project, pSketch.get());
+        CPictureJob job(project, state.range(1) != 0, true);
+        job.WalkAll();
         QPainter painter(&image);
-        CPictureExport::Paint(project, painter, 584, 387, false, nullptr, pSketch.get());
+        CPictureExport::Paint(job, painter, 584, 387, false, nullptr);
     }
     state.counters["samples/s"] =
         benchmark::Counter(double(nCount + 1) * state.iterations(), benchmark::Counter::kIsRate);

@@ -1,59 +1,80 @@
 #pragma once
-// One long curve summarised while the value range is determined, so that drawing it needs the
-// values of only a few samples a second time. The samples are cut into runs of equal length. On
-// a raster, the segments between points of one pixel column paint that column from the topmost
-// to the bottommost point, the bottom pixel left out, whatever the order of the points and the
-// width of the pen: a run whose points all fall into one column is drawn as its first, lowest,
-// highest and last point, and the segments into and out of it are the same as ever. Runs across
-// a column border, at the ends of the curve and next to an undefined value are drawn sample by
-// sample. Only a picture of which this holds is summarised: one step of one explicit, connected
-// curve in one pen, whose values are the same whenever they are computed.
+// The curves of a picture summed up while one walk evaluates their samples, so that drawing them
+// needs no second evaluation where the summary paints what the samples would. The samples of all
+// steps are cut into runs of equal length (the plan decides the length); per run and function
+// the sketch keeps the first and last point and the box of all points.
+//
+// On a raster, the segments between points of one pixel column paint that column from the
+// topmost to the bottommost point, the bottom pixel left out, whatever the order of the points and
+// the width of the pen; the same holds for a row. A run whose points all fall into one column (or
+// row) is therefore drawn as its first point, the two ends of its box and its last point, and the
+// segments into and out of it are the same as ever. Dots are summed up where a run's points all
+// fall into one pixel. Curves of one run are drawn from their summaries only where what they paint
+// lies apart, so the order in which the samples paint over one another does not matter. Runs at
+// the start of a step or of a run of x, with undefined values, with a sign change where poles
+// break curves, or across column and row borders are drawn sample by sample; their values are
+// computed again.
 #include <cstdint>
 #include <memory>
 #include <vector>
 
+#include "expr/FuncLimits.h"
 #include "view/CSampleSink.h"
 
 class CAnimationStep;
 class CCanvas;
-struct SPoint;
+class CPicturePlan;
 class CProject;
+struct SPoint;
 
 class CCurveSketch final : public CSampleSink {
 public:
-    // Below this many samples the plain drawing is as fast.
-    static constexpr uint64_t MIN_SAMPLES = 65536;
-    static constexpr uint32_t MAX_RUNS = 32768;
+    // A sketch to be filled by the walk over the project's samples, or null where the plan draws
+    // sample by sample.
+    static std::unique_ptr<CCurveSketch> For(CProject& project, const CPicturePlan& plan);
 
-    // A sketch to be filled by the range determination of the project, or null where its picture
-    // is not of the kind summarised (or too small to gain from it).
-    static std::unique_ptr<CCurveSketch> For(CProject& project);
-
-    // Safe on two threads at once for samples of different runs (a tail of the range walk starts
-    // at a run).
+    // Safe on two threads at once for samples of different runs.
+    void Visited(const CFuncVars& vars) override;
     void Sample(const CFuncVars& vars, unsigned nFunction, const double* pValues) override;
-    // Every sample was seen: a range determination has walked the whole step.
+    // Every sample was seen.
     bool Complete() const;
-    // Draws the curve as the sample-by-sample drawing on the view of vars would, which must be
-    // set up on the range the walk determined. Leaves vars at the end of the walk.
-    void Draw(CFuncVars& vars, CCanvas& canvas, int32_t nPenMultiplier) const;
+
+    uint32_t Runs() const { return static_cast<uint32_t>(m_Runs.size()); }
+    uint32_t RunStart(uint32_t nRun) const { return nRun << m_nShift; } // sample index
+    uint32_t RunLength(uint32_t nRun) const;
+    // Draws the run from its summary, as its samples would paint it on the view of vars, which
+    // stands at the run's first sample; vars then stands after the run. False where the run is
+    // to be drawn sample by sample (vars untouched).
+    bool DrawRun(uint32_t nRun, CFuncVars& vars, CCanvas& canvas, int32_t nPenMultiplier) const;
+    // Puts vars at the first sample of the run.
+    void Seek(uint32_t nRun, CFuncVars& vars) const;
 
 private:
     struct SRun {
-        double m_dFirstX, m_dLastX;
-        double m_dFirst, m_dLow, m_dHigh, m_dLast;
-        uint32_t m_nSeen; // samples
-        bool m_bRegular;  // every value defined and finite, and connected to the one before
+        CAnimationStep* m_pStep;
+        uint32_t m_nIndex[FUNC_NVARS];
+        double m_dValue[FUNC_NVARS]; // x u v at the first sample
+        double m_dLastX;             // x at the last sample
+        uint32_t m_nVisited;
+        bool m_bRegular; // no sample starts a step or a run of x
     };
-    CCurveSketch(CAnimationStep* pStep, unsigned nFunction, uint32_t nSamples);
-    // Whether the run is drawn from its summary, whose first, lowest, highest and last point then
-    // stand in pPoints[0 ... 3].
-    bool Summarised(const CFuncVars& vars, uint32_t nRun, SPoint* pPoints) const;
-    uint32_t RunLength(uint32_t nRun) const;
+    struct SCurve {
+        double m_dFirst[2], m_dLast[2]; // points
+        double m_dBox[4];               // x0 x1 y0 y1 of all points
+        uint32_t m_nSeen;               // samples at which the function is drawn
+        bool m_bRegular;                // each of them defined, finite, without a sign change
+    };
+    CCurveSketch(CProject& project, const CPicturePlan& plan);
 
-    CAnimationStep* m_pStep;
-    unsigned m_nFunction;
+    CProject& m_Project;
+    unsigned m_nShift;
     uint32_t m_nSamples;
-    unsigned m_nShift = 0; // runs of 2^m_nShift samples
+    unsigned m_nCurves;
+    unsigned m_nSlots[MAX_FUNCTIONS];
+    int m_nCurveOf[MAX_FUNCTIONS];     // -1: not summed up
+    unsigned m_nValues[MAX_FUNCTIONS]; // 1 or 2
+    bool m_bReads[MAX_FUNCTIONS][FUNC_NVARS];
+    bool m_bBreakPoles;
     std::vector<SRun> m_Runs;
+    std::vector<SCurve> m_Curves; // run by run, curve by curve
 };

@@ -16,7 +16,7 @@
 #include "project/CFileMessage.h"
 #include "project/CProject.h"
 #include "render/CAtomicDevice.h"
-#include "render/CCurveSketch.h"
+#include "render/CPictureJob.h"
 #include "render/CPngWriter.h"
 #include "render/CQtCanvas.h"
 #include "render/CRenderer.h"
@@ -35,16 +35,6 @@ bool EndsWith(const std::string& szText, const char* pszEnd)
             return false;
     }
     return true;
-}
-
-// The range as entering the page determines it; bNothingToDraw where it came out empty. A raster
-// picture of a long single curve has it sketched meanwhile (a vector file keeps every segment).
-std::unique_ptr<CCurveSketch> DetermineRange(CProject& project, bool bRaster, bool& bNothingToDraw)
-{
-    std::unique_ptr<CCurveSketch> pSketch = bRaster ? CCurveSketch::For(project) : nullptr;
-    CViewRange::DetermineRange(project, pSketch.get());
-    bNothingToDraw = CViewRange::NothingToDraw(project);
-    return pSketch;
 }
 
 bool SavePng(const QImage& image, QIODevice& device)
@@ -69,36 +59,31 @@ CPictureExport::EFormat CPictureExport::FormatOf(const std::string& szPath)
     return EFormat::Unknown;
 }
 
-void CPictureExport::Paint(CProject& project, QPainter& painter, int32_t nWidth, int32_t nHeight, bool bVector,
-                           const std::function<bool()>& onStepDone, const CCurveSketch* pSketch)
+void CPictureExport::Paint(CPictureJob& job, QPainter& painter, int32_t nWidth, int32_t nHeight, bool bVector,
+                           const std::function<bool()>& onStepDone)
 {
     CQtCanvas canvas(painter, bVector);
-    CRenderer::DrawBackground(project, canvas, nWidth, nHeight);
-    CFuncVars grid;
-    grid.SetupView(&project, project.m_pFirstStep, nWidth, nHeight, 0, 0);
-    CRenderer::DrawGrid(grid, canvas);
-    if (CViewRange::NothingToDraw(project)) {
+    const CViewBox box = job.Range();
+    const auto nW = static_cast<uint32_t>(nWidth);
+    const auto nH = static_cast<uint32_t>(nHeight);
+    CPictureJob::DrawLayers(job.Project(), box, canvas, nW, nH, 0, 0, true);
+    job.Setup(box, nW, nH, 0, 0, 1);
+    if (box.NothingToDraw()) {
         // The page draws no curves then; the steps still pass, each leaving the same picture.
-        for (CAnimationStep* pStep = project.m_pFirstStep; pStep; pStep = pStep->m_pNext) {
+        for (CAnimationStep* pStep = job.Project().m_pFirstStep; pStep; pStep = pStep->m_pNext) {
             canvas.Flush();
             if (onStepDone && !onStepDone())
                 return;
         }
         return;
     }
-    CFuncVars vars;
-    vars.SetupView(&project, project.m_pFirstStep, nWidth, nHeight, 0, 0);
-    if (pSketch && pSketch->Complete()) { // of a project of one step
-        pSketch->Draw(vars, canvas, 1);
-        canvas.Flush();
-        if (onStepDone)
-            onStepDone();
-        return;
-    }
+    const CPictureJob::StopFunction stepDone = [](const CFuncVars& vars, const CAnimationStep* pFrom) {
+        return vars.m_pStep != pFrom;
+    };
     for (;;) {
-        const CAnimationStep* pStep = vars.m_pStep;
-        const bool bMore = CRenderer::DrawSample(vars, canvas, 1);
-        if (vars.m_pStep != pStep && onStepDone) {
+        const bool bStep = job.Vars().m_pStep != nullptr;
+        const bool bMore = job.Draw(canvas, UINT64_MAX, onStepDone ? stepDone : nullptr);
+        if (onStepDone && bStep) {
             canvas.Flush();
             if (!onStepDone())
                 return;
@@ -106,6 +91,14 @@ void CPictureExport::Paint(CProject& project, QPainter& painter, int32_t nWidth,
         if (!bMore)
             break;
     }
+}
+
+void CPictureExport::Paint(CProject& project, QPainter& painter, int32_t nWidth, int32_t nHeight, bool bVector,
+                           const std::function<bool()>& onStepDone)
+{
+    CPictureJob job(project, !bVector, false);
+    job.WalkAll();
+    Paint(job, painter, nWidth, nHeight, bVector, onStepDone);
 }
 
 bool CPictureExport::Export(CProject& project, const std::string& szPath, int32_t nWidth, int32_t nHeight,
@@ -116,10 +109,8 @@ bool CPictureExport::Export(CProject& project, const std::string& szPath, int32_
     try {
         CAtomicFile file(szPath); // before the work, so that a bad name fails at once
         CAtomicDevice device(file);
-        const EFormat eFormat = FormatOf(szPath);
-        const std::unique_ptr<CCurveSketch> pSketch = DetermineRange(project, eFormat == EFormat::Png, bNothingToDraw);
         if (!device.open(QIODevice::WriteOnly) ||
-            !WritePicture(project, device, eFormat, nWidth, nHeight, pSketch.get())) {
+            !WritePicture(project, device, FormatOf(szPath), nWidth, nHeight, bNothingToDraw)) {
             file.Finish(); // the cause of a failed write, where there was one
             throw ELoadSaveError{0, EFileCause::WriteError};
         }
@@ -134,8 +125,13 @@ bool CPictureExport::Export(CProject& project, const std::string& szPath, int32_
 }
 
 bool CPictureExport::WritePicture(CProject& project, QIODevice& device, EFormat eFormat, int32_t nWidth,
-                                  int32_t nHeight, const CCurveSketch* pSketch)
+                                  int32_t nHeight, bool& bNothingToDraw)
 {
+    if (eFormat == EFormat::Unknown)
+        return false;
+    CPictureJob job(project, eFormat == EFormat::Png, true);
+    job.WalkAll();
+    bNothingToDraw = job.Range().NothingToDraw();
     switch (eFormat) {
     case EFormat::Png: {
         QImage image(nWidth, nHeight, QImage::Format_RGB32);
@@ -143,7 +139,7 @@ bool CPictureExport::WritePicture(CProject& project, QIODevice& device, EFormat 
             return false;
         {
             QPainter painter(&image);
-            Paint(project, painter, nWidth, nHeight, false, nullptr, pSketch);
+            Paint(job, painter, nWidth, nHeight, false, nullptr);
         }
         return SavePng(image, device);
     }
@@ -156,7 +152,7 @@ bool CPictureExport::WritePicture(CProject& project, QIODevice& device, EFormat 
         QPainter painter;
         if (!painter.begin(&svg))
             return false;
-        Paint(project, painter, nWidth, nHeight, true, nullptr);
+        Paint(job, painter, nWidth, nHeight, true, nullptr);
         return painter.end();
     }
     case EFormat::Pdf: {
@@ -169,7 +165,7 @@ bool CPictureExport::WritePicture(CProject& project, QIODevice& device, EFormat 
         QPainter painter;
         if (!painter.begin(&pdf))
             return false;
-        Paint(project, painter, nWidth, nHeight, true, nullptr);
+        Paint(job, painter, nWidth, nHeight, true, nullptr);
         return painter.end();
     }
     case EFormat::Unknown: break;
@@ -202,7 +198,9 @@ bool CPictureExport::ExportFrames(CProject& project, const std::string& szDir, i
     try {
         if (!MakePath(szDir))
             throw ELoadSaveError{0, CFileMessage::FromErrno(errno, true)};
-        const std::unique_ptr<CCurveSketch> pSketch = DetermineRange(project, true, bNothingToDraw);
+        CPictureJob job(project, true, true);
+        job.WalkAll();
+        bNothingToDraw = job.Range().NothingToDraw();
         QImage image(nWidth, nHeight, QImage::Format_RGB32);
         if (image.isNull())
             throw ELoadSaveError{0, EFileCause::WriteError};
@@ -211,28 +209,25 @@ bool CPictureExport::ExportFrames(CProject& project, const std::string& szDir, i
         std::vector<std::unique_ptr<CAtomicFile>> frames;
         std::optional<ELoadSaveError> failure;
         QPainter painter(&image);
-        Paint(
-            project, painter, nWidth, nHeight, false,
-            [&] {
-                char szName[32];
-                std::snprintf(szName, sizeof szName, "/frame-%04zu.png", frames.size() + 1);
-                try {
-                    frames.push_back(std::make_unique<CAtomicFile>(szDir + szName));
-                    CAtomicDevice device(*frames.back());
-                    // The painter keeps drawing on the same image; saving reads what it has painted so far.
-                    if (!device.open(QIODevice::WriteOnly) || !SavePng(image, device)) {
-                        frames.back()->Finish();
-                        throw ELoadSaveError{0, EFileCause::WriteError};
-                    }
-                    device.close();
+        Paint(job, painter, nWidth, nHeight, false, [&] {
+            char szName[32];
+            std::snprintf(szName, sizeof szName, "/frame-%04zu.png", frames.size() + 1);
+            try {
+                frames.push_back(std::make_unique<CAtomicFile>(szDir + szName));
+                CAtomicDevice device(*frames.back());
+                // The painter keeps drawing on the same image; saving reads what it has painted so far.
+                if (!device.open(QIODevice::WriteOnly) || !SavePng(image, device)) {
                     frames.back()->Finish();
-                } catch (const ELoadSaveError& error) {
-                    failure = error;
-                    return false;
+                    throw ELoadSaveError{0, EFileCause::WriteError};
                 }
-                return true;
-            },
-            pSketch.get());
+                device.close();
+                frames.back()->Finish();
+            } catch (const ELoadSaveError& error) {
+                failure = error;
+                return false;
+            }
+            return true;
+        });
         if (failure)
             throw *failure;
         for (const auto& pFrame : frames)

@@ -7,7 +7,7 @@
 
 #include "project/ELoadSaveError.h"
 
-class CCurveSketch;
+class CPictureJob;
 class CProject;
 class QIODevice;
 class QPainter;
@@ -19,9 +19,10 @@ public:
     // By the file name's extension, in any letter case.
     static EFormat FormatOf(const std::string& szPath);
 
-    // DetermineRange as entering the page does, then the picture. bNothingToDraw: the range came
-    // out empty, so the file holds background and grid only. False, with the cause in *pCause,
-    // when the file could not be written; the old file is then as it was.
+    // The range as entering the page determines it (the document is left as it is), then the
+    // picture. bNothingToDraw: the range came out empty, so the file holds background and grid
+    // only. False, with the cause in *pCause, when the file could not be written; the old file
+    // is then as it was.
     static bool Export(CProject& project, const std::string& szPath, int32_t nWidth, int32_t nHeight,
                        bool& bNothingToDraw, EFileCause* pCause = nullptr);
     // One PNG per step, DIR/frame-0001.png ..., each as the screen shows it after the step's last
@@ -30,13 +31,15 @@ public:
     static bool ExportFrames(CProject& project, const std::string& szDir, int32_t nWidth, int32_t nHeight,
                              bool& bNothingToDraw, EFileCause* pCause = nullptr);
 
-    // Paints the layers on the range the project holds; onStepDone runs after the last sample
-    // of each step (false stops the drawing). pSketch: the curve as the range determination
-    // summarised it, drawn from that where it is complete.
+    // Paints the layers on the range of the job, which has walked; onStepDone runs after the
+    // last sample of each step (false stops the drawing).
+    static void Paint(CPictureJob& job, QPainter& painter, int32_t nWidth, int32_t nHeight, bool bVector,
+                      const std::function<bool()>& onStepDone);
+    // The same on the range the document holds.
     static void Paint(CProject& project, QPainter& painter, int32_t nWidth, int32_t nHeight, bool bVector,
-                      const std::function<bool()>& onStepDone, const CCurveSketch* pSketch = nullptr);
+                      const std::function<bool()>& onStepDone);
 
 private:
     static bool WritePicture(CProject& project, QIODevice& device, EFormat eFormat, int32_t nWidth, int32_t nHeight,
-                             const CCurveSketch* pSketch);
+                             bool& bNothingToDraw);
 };

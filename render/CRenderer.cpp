@@ -214,10 +214,10 @@ void CRenderer::DrawGrid(CFuncVars& vars, CCanvas& canvas)
 
     double X0, X1, Y0, Y1, W, H;
     if (bTg) {
-        X0 = project.m_dRawBounds[0];
-        X1 = project.m_dRawBounds[1];
-        Y0 = project.m_dRawBounds[2];
-        Y1 = project.m_dRawBounds[3];
+        X0 = vars.m_dRawBounds[0];
+        X1 = vars.m_dRawBounds[1];
+        Y0 = vars.m_dRawBounds[2];
+        Y1 = vars.m_dRawBounds[3];
         if (X0 > X1)
             std::swap(X0, X1);
         if (Y0 > Y1)

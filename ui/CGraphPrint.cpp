@@ -6,11 +6,10 @@
 #include <cmath>
 
 #include "project/CProject.h"
-#include "render/CPictureExport.h"
+#include "render/CPictureJob.h"
 #include "render/CQtCanvas.h"
-#include "render/CRenderer.h"
 #include "view/CFuncVars.h"
-#include "view/CViewRange.h"
+#include "view/CViewBox.h"
 
 namespace {
 constexpr double CM_PER_INCH_INVERSE = 0.3937007874015748; // 1 / 2.54
@@ -64,21 +63,21 @@ void CGraphPrint::Draw(CProject& project, QPainter& painter, const SPrintLayout&
     painter.setClipRect(layout.m_nLeft, layout.m_nTop, layout.m_nWidth, layout.m_nHeight);
     {
         CQtCanvas canvas(painter, bVector);
-        CFuncVars vars;
-        vars.SetupView(&project, project.m_pFirstStep, static_cast<uint32_t>(layout.m_nWidth),
-                       static_cast<uint32_t>(layout.m_nHeight), static_cast<uint32_t>(layout.m_nLeft),
-                       static_cast<uint32_t>(layout.m_nTop));
-        CRenderer::DrawGrid(vars, canvas);
-        // The screen draws no curves on a view it cannot map; neither does the paper.
-        if (!CViewRange::NothingToDraw(project)) {
-            vars.Reset(project.m_pFirstStep); // the grid used the value slots
-            for (;;) {
-                if (pScreenJob && pScreenJob->m_nSamples < vars.m_nSamples)
-                    break;
-                if (!CRenderer::DrawSample(vars, canvas, PEN_MULTIPLIER) || (bAborted && bAborted()))
-                    break;
-            }
-        }
+        const auto nLeft = static_cast<uint32_t>(layout.m_nLeft);
+        const auto nTop = static_cast<uint32_t>(layout.m_nTop);
+        const auto nWidth = static_cast<uint32_t>(layout.m_nWidth);
+        const auto nHeight = static_cast<uint32_t>(layout.m_nHeight);
+        const CViewBox box = CViewBox::Of(project);
+        CPictureJob::DrawLayers(project, box, canvas, nWidth, nHeight, nLeft, nTop, false);
+        // The screen draws no curves on a view it cannot map; neither does the paper (the job
+        // has no samples then). Nor does the paper show more of an animation than the screen.
+        CPictureJob job(project, !bVector, false);
+        job.WalkAll();
+        job.Setup(box, nWidth, nHeight, nLeft, nTop, PEN_MULTIPLIER);
+        job.Draw(canvas, pScreenJob ? uint64_t{pScreenJob->m_nSamples} + 1 : UINT64_MAX,
+                 [&](const CFuncVars& vars, const CAnimationStep*) {
+                     return (pScreenJob && pScreenJob->m_nSamples < vars.m_nSamples) || (bAborted && bAborted());
+                 });
         canvas.Flush();
     }
     painter.restore();

@@ -598,15 +598,13 @@ void TMainForm::ExportButtonClick()
                                                        szName + " existiert bereits.\nSoll die Datei ersetzt werden?"))
         return;
     m_szExportFileName = szName;
-    // The picture of the document as its file would draw it: the range is determined on a copy,
-    // so the window's own view and modified flag stay as they are.
-    m_pHistory->NoteChanges();
-    auto pCopy = CUndoHistory::Copy(*m_pDocument);
+    // The picture of the document as its file would draw it; the range it determines stays the
+    // picture's, so the window's own view and modified flag are as they were.
     bool bNothingToDraw = false;
     EFileCause eCause = EFileCause::WriteError;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool bOk = pCopy && CPictureExport::Export(*pCopy, QFile::encodeName(szName).toStdString(), size.width(),
-                                                     size.height(), bNothingToDraw, &eCause);
+    const bool bOk = CPictureExport::Export(*m_pDocument, QFile::encodeName(szName).toStdString(), size.width(),
+                                            size.height(), bNothingToDraw, &eCause);
     QApplication::restoreOverrideCursor();
     if (!bOk)
         m_pDialogs->Warning(

@@ -5,6 +5,7 @@
 
 #include "project/CProject.h"
 #include "view/CProgress.h"
+#include "view/CViewBox.h"
 
 CFuncVars::CFuncVars()
 {
@@ -34,6 +35,8 @@ CFuncVars::CFuncVars(const CFuncVars& other) : CFuncVars()
     m_dOriginY = other.m_dOriginY;
     m_dScaleX = other.m_dScaleX;
     m_dScaleY = other.m_dScaleY;
+    for (unsigned i = 0; i < 4; ++i)
+        m_dRawBounds[i] = other.m_dRawBounds[i];
 }
 
 namespace {
@@ -72,6 +75,18 @@ void CFuncVars::SeekX(CAnimationStep* pStep, uint32_t nIndex, double dX)
     m_dValue[0] = m_dValue[SLOT_A] = dX;
     m_nSamples = nIndex;
     m_bFirstSample = false;
+}
+
+void CFuncVars::Seek(CAnimationStep* pStep, const uint32_t (&nIndex)[FUNC_NVARS], const double (&dValue)[FUNC_NVARS],
+                     uint32_t nSamples)
+{
+    Reset(pStep);
+    for (unsigned i = 0; i < FUNC_NVARS; ++i) {
+        m_nIndex[i] = nIndex[i];
+        m_dValue[i] = m_dValue[SLOT_A + i] = dValue[i];
+    }
+    m_nSamples = nSamples;
+    m_bFirstSample = nIndex[0] == 0 && nIndex[1] == 0 && nIndex[2] == 0;
 }
 
 bool CFuncVars::Advance()
@@ -154,7 +169,15 @@ bool CFuncVars::TransformPoint(double& x, double& y) const
 void CFuncVars::SetupView(CProject* pProject, CAnimationStep* pStep, uint32_t nWidth, uint32_t nHeight, uint32_t nLeft,
                           uint32_t nTop)
 {
+    SetupView(pProject, CViewBox::Of(*pProject), pStep, nWidth, nHeight, nLeft, nTop);
+}
+
+void CFuncVars::SetupView(CProject* pProject, const CViewBox& box, CAnimationStep* pStep, uint32_t nWidth,
+                          uint32_t nHeight, uint32_t nLeft, uint32_t nTop)
+{
     m_pProject = pProject;
+    for (unsigned i = 0; i < 4; ++i)
+        m_dRawBounds[i] = box.m_dRaw[i];
     Reset(pStep);
     m_nViewWidth = nWidth;
     m_nViewHeight = nHeight;
@@ -163,11 +186,11 @@ void CFuncVars::SetupView(CProject* pProject, CAnimationStep* pStep, uint32_t nW
     m_dOriginX = m_dOriginY = m_dScaleX = m_dScaleY = 0.0;
     if (nWidth == 0 || nHeight == 0)
         return;
-    const double* pOptions = pProject->m_dOptions;
-    double dLeft = pOptions[OPT_XMIN];
-    double dTop = pOptions[OPT_YMAX];
-    double dScaleX = AxisScale(nWidth, dLeft, pOptions[OPT_XMAX]);
-    double dScaleY = AxisScale(nHeight, dTop, pOptions[OPT_YMIN]);
+    const double(&dView)[4] = box.m_dView; // xmin xmax ymin ymax
+    double dLeft = dView[0];
+    double dTop = dView[3];
+    double dScaleX = AxisScale(nWidth, dLeft, dView[1]);
+    double dScaleY = AxisScale(nHeight, dTop, dView[2]);
     // Equal bounds on one axis make the view unmappable even where true-to-scale display would
     // lend that axis the other one's scale.
     if (dScaleX == 0.0 || dScaleY == 0.0)

@@ -8,6 +8,7 @@
 
 class CProject;
 class CAnimationStep;
+class CViewBox;
 
 class CFuncVars {
 public:
@@ -22,6 +23,10 @@ public:
     // Puts the walk at sample nIndex of the step's first run of x, where x is dX: the value the
     // walk had there, which only repeated addition gives exactly.
     void SeekX(CAnimationStep* pStep, uint32_t nIndex, double dX);
+    // Puts the walk where it stood once: in the step at the indices, with x, u and v as they were
+    // there and nSamples samples behind it.
+    void Seek(CAnimationStep* pStep, const uint32_t (&nIndex)[FUNC_NVARS], const double (&dValue)[FUNC_NVARS],
+              uint32_t nSamples);
     // Sends a point through the project's transformation; false where it is undefined.
     bool TransformPoint(double& x, double& y) const;
     // TransformPoint keeps every point as it is (no transformation mode).
@@ -30,6 +35,9 @@ public:
     // Binds the record to the project, resets the walk and computes the world-to-pixel mapping.
     void SetupView(CProject* pProject, CAnimationStep* pStep, uint32_t nWidth, uint32_t nHeight, uint32_t nLeft,
                    uint32_t nTop);
+    // The same on the range of box rather than the one the document holds.
+    void SetupView(CProject* pProject, const CViewBox& box, CAnimationStep* pStep, uint32_t nWidth, uint32_t nHeight,
+                   uint32_t nLeft, uint32_t nTop);
     bool MapPoint(double x, double y, int32_t& nX, int32_t& nY, bool bTransform) const;
     // The pixel position of a world coordinate before it is truncated; right also where the
     // difference from the origin exceeds the doubles (a view from -1e308 to 1e308).
@@ -69,6 +77,7 @@ public:
     double m_dOriginY = 0.0;
     double m_dScaleX = 0.0;
     double m_dScaleY = 0.0;
+    double m_dRawBounds[4] = {}; // of the range the view shows, for the transformed grid
 
 private:
     static double Pixel(double d, double dOrigin, double dScale)

@@ -5,11 +5,12 @@
 
 #include "project/CProject.h"
 #include "view/CFuncVars.h"
+#include "view/CPicturePlan.h"
 #include "view/CRangeWalk.h"
 #include "view/CSampleSink.h"
 #include "view/CViewRange.h"
 
-std::unique_ptr<CRangeTail> CRangeTail::For(CProject& project, CSampleSink* pSink)
+std::unique_ptr<CRangeTail> CRangeTail::For(CProject& project, CSampleSink* pSink, const CPicturePlan& plan)
 {
     const unsigned nFunction = CViewRange::SingleSweep(project);
     if (nFunction == MAX_FUNCTIONS || std::thread::hardware_concurrency() < 2)
@@ -32,8 +33,7 @@ std::unique_ptr<CRangeTail> CRangeTail::For(CProject& project, CSampleSink* pSin
     }
     try {
         std::unique_ptr<CRangeTail> pTail(new CRangeTail(pStep, term.GetText(), nFunction, pSink));
-        // The walk's share: it also looks the values up in the cache, the thread only computes.
-        pTail->m_nFirst = static_cast<uint32_t>(nSamples * 2 / 5 / ALIGN * ALIGN);
+        pTail->m_nFirst = plan.TailStart(nSamples);
         pTail->m_nCount = static_cast<uint32_t>(nSamples - pTail->m_nFirst);
         if (pTail->m_nFirst == 0)
             return nullptr;
@@ -90,8 +90,10 @@ void CRangeTail::Walk()
         // As the cache decides it: an x that is not finite is not run.
         const bool bDefined = std::isfinite(x) && pTerm->Run(dSlots, nullptr, dStack);
         if (m_pSink) {
-            vars.m_nIndex[0] = static_cast<uint32_t>(n);
+            vars.m_nIndex[0] = vars.m_nSamples = static_cast<uint32_t>(n);
+            vars.m_bFirstSample = false; // the walk has the first sample
             vars.m_dValue[SLOT_X] = vars.m_dValue[SLOT_A] = x;
+            m_pSink->Visited(vars);
             m_pSink->Sample(vars, m_nFunction, bDefined ? dStack : nullptr);
         }
         if (bDefined) {

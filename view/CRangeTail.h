@@ -13,6 +13,7 @@
 #include "expr/FuncLimits.h"
 
 class CAnimationStep;
+class CPicturePlan;
 class CProject;
 class CSampleSink;
 
@@ -20,8 +21,6 @@ class CRangeTail {
 public:
     // Below this many samples a thread costs more than it saves.
     static constexpr uint64_t MIN_SAMPLES = 1u << 18;
-    // The tail starts at a multiple of this: whole runs of any curve sketch.
-    static constexpr uint32_t ALIGN = 1u << 16;
 
     // The points of the tail, summed up as the walk's bounds need them.
     struct SPoints {
@@ -30,8 +29,8 @@ public:
     };
 
     // A tail at work on the project's only step, or null where none can help. pSink, where
-    // given, sees the tail's values on the tail's thread.
-    static std::unique_ptr<CRangeTail> For(CProject& project, CSampleSink* pSink);
+    // given, sees the tail's values on the tail's thread; the plan says where the tail starts.
+    static std::unique_ptr<CRangeTail> For(CProject& project, CSampleSink* pSink, const CPicturePlan& plan);
     ~CRangeTail();
     CRangeTail(const CRangeTail&) = delete;
     CRangeTail& operator=(const CRangeTail&) = delete;

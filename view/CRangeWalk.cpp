@@ -26,11 +26,12 @@ void CRangeWalk::Widen(double x, double y, double (&dBox)[4], bool bFirst)
     }
 }
 
-CRangeWalk::CRangeWalk(CProject& project, CSampleSink* pSink)
+CRangeWalk::CRangeWalk(CProject& project, CSampleSink* pSink, bool bAlways)
     : m_Project(project), m_pSink(pSink), m_bXAuto(project.m_nFlags & (1u << FLAG_XAUTO)),
-      m_bYAuto(project.m_nFlags & (1u << FLAG_YAUTO))
+      m_bYAuto(project.m_nFlags & (1u << FLAG_YAUTO)),
+      m_bRange(m_bXAuto || m_bYAuto || project.m_dOptions[OPT_TRMODE] > TRMODE_NONE)
 {
-    if (!m_bXAuto && !m_bYAuto && !(project.m_dOptions[OPT_TRMODE] > TRMODE_NONE)) {
+    if (!m_bRange && !(bAlways && pSink)) {
         m_bDone = true;
         return;
     }
@@ -62,6 +63,8 @@ bool CRangeWalk::Walk(uint64_t nSamples)
                 }
             }
         }
+        if (m_pSink)
+            m_pSink->Visited(m_Vars);
         Visit(visit);
         m_Vars.Advance();
         m_dWalked += 1.0;
@@ -127,16 +130,18 @@ bool CRangeWalk::JoinTail(CRangeTail& tail)
     return true;
 }
 
+CViewBox CRangeWalk::Result() const
+{
+    CViewBox box = CViewBox::Of(m_Project);
+    for (unsigned i = 0; i < 4; ++i) {
+        box.m_dRaw[i] = m_bRange ? m_dRaw[i] : 0.0;
+        if (i < 2 ? m_bXAuto : m_bYAuto)
+            box.m_dView[i] = m_dBounds[i];
+    }
+    return box;
+}
+
 void CRangeWalk::Finish()
 {
-    for (unsigned i = 0; i < 4; ++i)
-        m_Project.m_dRawBounds[i] = m_dRaw[i];
-    if (m_bXAuto) {
-        m_Project.SetOption(OPT_XMIN, m_dBounds[0]);
-        m_Project.SetOption(OPT_XMAX, m_dBounds[1]);
-    }
-    if (m_bYAuto) {
-        m_Project.SetOption(OPT_YMIN, m_dBounds[2]);
-        m_Project.SetOption(OPT_YMAX, m_dBounds[3]);
-    }
+    Result().WriteTo(m_Project);
 }

@@ -6,6 +6,7 @@
 
 #include "expr/FuncLimits.h"
 #include "view/CFuncVars.h"
+#include "view/CViewBox.h"
 
 class CFuncTerm;
 class CProject;
@@ -14,8 +15,9 @@ class CSampleSink;
 
 class CRangeWalk {
 public:
-    // pSink, where given, sees every value the walk computes.
-    explicit CRangeWalk(CProject& project, CSampleSink* pSink = nullptr);
+    // pSink, where given, sees every value the walk computes. A walk with bAlways walks the
+    // samples for the sink even where no range is to be determined.
+    explicit CRangeWalk(CProject& project, CSampleSink* pSink = nullptr, bool bAlways = false);
     CRangeWalk(const CRangeWalk&) = delete;
     CRangeWalk& operator=(const CRangeWalk&) = delete;
 
@@ -31,8 +33,10 @@ public:
     // Widens the box x0 x1 y0 y1 to take the point; the first point sets it, even where it is not
     // a number.
     static void Widen(double x, double y, double (&dBox)[4], bool bFirst);
-    // Writes the raw bounds and the range of each automatic axis into the document, as far as
-    // the walk has come (the whole range once it is done).
+    // The range as far as the walk has come (the whole range once it is done): the automatic axes
+    // from the points, the others as the document holds them.
+    CViewBox Result() const;
+    // Writes the result into the document.
     void Finish();
 
 private:
@@ -49,6 +53,7 @@ private:
     CFuncVars m_Vars;
     bool m_bXAuto;
     bool m_bYAuto;
+    bool m_bRange; // a range is to be determined at all
     bool m_bDone = false;
     bool m_bFirst = true;
     double m_dRaw[4] = {0.0, 0.0, 0.0, 0.0};

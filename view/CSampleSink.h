@@ -9,4 +9,6 @@ public:
     // The values of function nFunction (0-based) at the walk's current sample, or null where it is
     // undefined there. They are valid during the call only.
     virtual void Sample(const CFuncVars& vars, unsigned nFunction, const double* pValues) = 0;
+    // The walk stands at a new sample; its functions follow.
+    virtual void Visited(const CFuncVars& /*vars*/) {}
 };

@@ -7,21 +7,29 @@
 
 #include "project/CProject.h"
 #include "view/CFuncVars.h"
+#include "view/CPicturePlan.h"
 #include "view/CRangeTail.h"
 #include "view/CRangeWalk.h"
+#include "view/CViewBox.h"
 
 void CViewRange::DetermineRange(CProject& project, CSampleSink* pSink)
 {
-    CRangeWalk walk(project, pSink);
+    Range(project, pSink).WriteTo(project);
+}
+
+CViewBox CViewRange::Range(CProject& project, CSampleSink* pSink, const CPicturePlan* pPlan)
+{
+    CRangeWalk walk(project, pSink, pSink != nullptr);
     // A long sweep of one function: its last part on a second processor meanwhile.
-    const std::unique_ptr<CRangeTail> pTail = walk.Done() ? nullptr : CRangeTail::For(project, pSink);
+    const std::unique_ptr<CRangeTail> pTail =
+        walk.Done() ? nullptr : CRangeTail::For(project, pSink, pPlan ? *pPlan : CPicturePlan(project, false));
     if (pTail) {
         walk.Walk(pTail->First());
         walk.JoinTail(*pTail);
     }
     while (walk.Walk(UINT64_MAX)) {
     }
-    walk.Finish();
+    return walk.Result();
 }
 
 void CViewRange::ShiftView(CProject& project, double dX, double dY)
@@ -103,11 +111,5 @@ unsigned CViewRange::SingleSweep(CProject& project)
 
 bool CViewRange::NothingToDraw(const CProject& project)
 {
-    // Bounds that are no numbers (a file may hold "inf") cannot be mapped either.
-    const double* pOptions = project.m_dOptions;
-    for (unsigned i = OPT_XMIN; i <= OPT_YMAX; ++i) {
-        if (!std::isfinite(pOptions[i]))
-            return true;
-    }
-    return pOptions[OPT_XMIN] == pOptions[OPT_XMAX] || pOptions[OPT_YMIN] == pOptions[OPT_YMAX];
+    return CViewBox::Of(project).NothingToDraw();
 }

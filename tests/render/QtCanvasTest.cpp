@@ -6,17 +6,19 @@
 #include <QImage>
 #include <QPainter>
 #include <QSvgGenerator>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
 
 #include "project/CProject.h"
-#include "render/CCurveSketch.h"
 #include "render/CPictureExport.h"
+#include "render/CPictureJob.h"
 #include "render/CPngWriter.h"
 #include "render/CQtCanvas.h"
 #include "render/CRenderer.h"
 #include "view/CFuncVars.h"
+#include "view/CPicturePlan.h"
 #include "view/CViewRange.h"
 
 namespace {
@@ -356,61 +358,122 @@ int main(int argc, char** argv)
     return RUN_ALL_TESTS();
 }
 
-// The summarised drawing of a long curve paints exactly the pixels of the sample-by-sample one,
-// where it applies; where it does not (two curves, random numbers), there is no sketch.
-TEST(QtPicture, SketchedCurvePaintsWhatEverySamplePaints)
+// The summarised drawing paints exactly the pixels of the sample-by-sample one: one walk sums the
+// curves up, and runs whose summaries cannot stand for them are drawn from their samples.
+TEST(QtPicture, SketchedCurvesPaintWhatEverySamplePaints)
 {
     struct SCase {
-        const char* pszFormula;
-        double dMin, dStep;
-        uint32_t nCount;
-        uint32_t nWidth; // pen
-        int nPixels;     // picture width
-        bool bXAuto, bYAuto;
-    } const cases[] = {
-        {"sin(x)*x^2", -10, 6.7e-5, 300000, 1, 584, true, true},   // the range walk on two threads
-        {"sin(x)*x^2", -10, 1e-4, 200000, 3, 584, true, true},     // wide pens paint rectangles
-        {"sin(x)*x^2", -10, 2e-4, 100000, 1, 37, true, true},      // thousands of samples per column
-        {"sqrt(x)", -10, 6.7e-5, 300000, 1, 300, true, true},      // undefined on one half
-        {"sqrt(sin(x*40))", -3, 3e-5, 200000, 1, 300, true, true}, // and at many breaks
-        {"1/x", -1, 1e-5 + 1e-12, 200000, 1, 300, true, true},     // a pole: values up to 1e11
-        {"tan(x)", -5, 3.3e-5, 300000, 2, 300, true, true},
-        {"0*x+1.02", -10, 1e-4, 200000, 1, 300, true, false},      // flat: runs in one pixel
-        {"int(x)+0.001*x", -10, 1e-4, 200000, 1, 300, true, true}, // steps in the middle of columns
-        // Breaks off in the middle of a column, right after going up and down in it.
-        {"x < -0.00006 ? 0 : (x < -0.000005 ? -sin(x*157079.6327) : undef)", -1, 1e-5, 200000, 1, 300, false, true},
+        const char* pszName;
+        int nPixels; // picture width
+        std::function<void(CProject&, CAnimationStep&)> setUp;
+    };
+    const auto Curve = [](CProject& project, CAnimationStep& step, unsigned n, const char* pszFormula,
+                          uint32_t nColor = 12, uint32_t nWidth = 1) {
+        project.SetFunction(n, pszFormula);
+        step.m_bVisible[n - 1] = true;
+        step.m_nColor[n - 1] = nColor;
+        step.m_nWidth[n - 1] = nWidth;
+    };
+    const auto Sweep = [](CAnimationStep& step, double dMin, double dStep, uint32_t nCount) {
+        step.m_dMin[0] = dMin;
+        step.m_dStep[0] = dStep;
+        step.m_nCount[0] = nCount;
+    };
+    const auto Fixed = [](CProject& project, double dX, double dY) {
+        project.SetFlag(FLAG_XAUTO, false);
+        project.SetFlag(FLAG_YAUTO, false);
+        project.SetOption(OPT_XMIN, -dX);
+        project.SetOption(OPT_XMAX, dX);
+        project.SetOption(OPT_YMIN, -dY);
+        project.SetOption(OPT_YMAX, dY);
+    };
+    const SCase cases[] = {
+        {"one curve, the range walked on two threads", 584,
+         [&](CProject& p, CAnimationStep& s) { Curve(p, s, 1, "sin(x)*x^2"), Sweep(s, -10, 6.7e-5, 300000); }},
+        {"wide pens paint rectangles", 584,
+         [&](CProject& p, CAnimationStep& s) { Curve(p, s, 1, "sin(x)*x^2", 12, 3), Sweep(s, -10, 1e-4, 200000); }},
+        {"thousands of samples per column", 37,
+         [&](CProject& p, CAnimationStep& s) { Curve(p, s, 1, "sin(x)*x^2"), Sweep(s, -10, 2e-4, 100000); }},
+        {"undefined on one half", 300,
+         [&](CProject& p, CAnimationStep& s) { Curve(p, s, 1, "sqrt(x)"), Sweep(s, -10, 6.7e-5, 300000); }},
+        {"and at many breaks", 300,
+         [&](CProject& p, CAnimationStep& s) { Curve(p, s, 1, "sqrt(sin(x*40))"), Sweep(s, -3, 3e-5, 200000); }},
+        {"a pole: values up to 1e11", 300,
+         [&](CProject& p, CAnimationStep& s) { Curve(p, s, 1, "1/x"), Sweep(s, -1, 1e-5 + 1e-12, 200000); }},
+        {"tan", 300,
+         [&](CProject& p, CAnimationStep& s) { Curve(p, s, 1, "tan(x)", 12, 2), Sweep(s, -5, 3.3e-5, 300000); }},
+        {"flat: runs in one row", 300,
+         [&](CProject& p, CAnimationStep& s) {
+             Curve(p, s, 1, "0*x+1.02"), Sweep(s, -10, 1e-4, 200000);
+             p.SetFlag(FLAG_YAUTO, false);
+             p.SetOption(OPT_YMIN, -5);
+             p.SetOption(OPT_YMAX, 5);
+         }},
+        {"steps in the middle of columns", 300,
+         [&](CProject& p, CAnimationStep& s) { Curve(p, s, 1, "int(x)+0.001*x"), Sweep(s, -10, 1e-4, 200000); }},
+        {"breaks off in a column after going up and down in it", 300,
+         [&](CProject& p, CAnimationStep& s) {
+             Curve(p, s, 1, "x < -0.00006 ? 0 : (x < -0.000005 ? -sin(x*157079.6327) : undef)");
+             Sweep(s, -1, 1e-5, 200000);
+             p.SetFlag(FLAG_XAUTO, false);
+             p.SetOption(OPT_XMIN, -1);
+             p.SetOption(OPT_XMAX, 1);
+         }},
+        {"two curves crossing, the later one wide", 584,
+         [&](CProject& p, CAnimationStep& s) {
+             Curve(p, s, 1, "sin(x)*x^2"), Curve(p, s, 2, "cos(x)*x*8", 9, 3), Sweep(s, -10, 2e-4, 100000);
+         }},
+        {"three curves over one another", 300,
+         [&](CProject& p, CAnimationStep& s) {
+             Curve(p, s, 1, "sin(x)"), Curve(p, s, 2, "sin(x)+0.001", 9), Curve(p, s, 3, "cos(x)", 10, 2);
+             Sweep(s, -10, 2e-4, 100000);
+         }},
+        {"a parametric curve", 300,
+         [&](CProject& p, CAnimationStep& s) { Curve(p, s, 1, "sin(3*x), cos(5*x)"), Sweep(s, 0, 6.3e-5, 100000); }},
+        {"a family over u and v, and a function of u alone", 300,
+         [&](CProject& p, CAnimationStep& s) {
+             Curve(p, s, 1, "sin(x+u)*v"), Curve(p, s, 2, "u", 9, 4), Sweep(s, -10, 2e-3, 10000);
+             s.m_dStep[1] = 0.5, s.m_nCount[1] = 4, s.m_dMin[2] = 1, s.m_dStep[2] = 1, s.m_nCount[2] = 1;
+         }},
+        {"several steps", 300,
+         [&](CProject& p, CAnimationStep& s) {
+             Curve(p, s, 1, "sin(x)*x"), Sweep(s, -10, 2e-4, 100000);
+             auto pNext = std::make_unique<CAnimationStep>(s);
+             pNext->m_bVisible[1] = true, pNext->m_nColor[1] = 9, pNext->m_nWidth[1] = 1, pNext->m_bConnect = false;
+             p.SetFunction(2, "cos(x)*4");
+             p.InsertStep(std::move(pNext), nullptr);
+         }},
+        {"a reference, fixed axes", 300,
+         [&](CProject& p, CAnimationStep& s) {
+             p.SetFunction(1, "sin(x)*x^2"), Curve(p, s, 2, "f1(x)+f1(x/2)"), Sweep(s, -10, 2e-4, 100000);
+             Fixed(p, 12, 90);
+         }},
+        {"poles broken", 300,
+         [&](CProject& p, CAnimationStep& s) {
+             Curve(p, s, 1, "tan(x)"), Curve(p, s, 2, "1/(x-1)", 9), Sweep(s, -5, 1e-4, 100000);
+             p.SetFlag(FLAG_BREAKPOLES, true);
+             Fixed(p, 5, 10);
+         }},
+        {"dots", 300,
+         [&](CProject& p, CAnimationStep& s) {
+             Curve(p, s, 1, "sin(x)*x^2"), Curve(p, s, 2, "x", 9, 2), Sweep(s, -10, 2e-4, 100000);
+             s.m_bConnect = false;
+         }},
     };
     for (const SCase& c : cases) {
-        SCOPED_TRACE(c.pszFormula);
+        SCOPED_TRACE(c.pszName);
         QImage pictures[2];
         for (int nSketch = 0; nSketch < 2; ++nSketch) {
             CProject project;
-            project.SetFunction(1, c.pszFormula);
-            CAnimationStep* pStep = project.m_pFirstStep;
-            pStep->m_bVisible[0] = true;
-            pStep->m_nColor[0] = 12;
-            pStep->m_nWidth[0] = c.nWidth;
-            pStep->m_dMin[0] = c.dMin;
-            pStep->m_dStep[0] = c.dStep;
-            pStep->m_nCount[0] = c.nCount;
-            if (!c.bXAuto) {
-                project.SetFlag(FLAG_XAUTO, false);
-                project.SetOption(OPT_XMIN, c.dMin);
-                project.SetOption(OPT_XMAX, -c.dMin);
-            }
-            if (!c.bYAuto) {
-                project.SetFlag(FLAG_YAUTO, false);
-                project.SetOption(OPT_YMIN, -5);
-                project.SetOption(OPT_YMAX, 5);
-            }
-            const std::unique_ptr<CCurveSketch> pSketch = nSketch ? CCurveSketch::For(project) : nullptr;
+            c.setUp(project, *project.m_pFirstStep);
+            CPictureJob job(project, nSketch == 1, true);
             if (nSketch) {
-                ASSERT_TRUE(pSketch);
+                ASSERT_TRUE(job.Plan().Summarised());
             }
-            CViewRange::DetermineRange(project, pSketch.get());
+            job.WalkAll();
             pictures[nSketch] = QImage(c.nPixels, 200, QImage::Format_RGB32);
             QPainter painter(&pictures[nSketch]);
-            CPictureExport::Paint(project, painter, c.nPixels, 200, false, nullptr, pSketch.get());
+            CPictureExport::Paint(job, painter, c.nPixels, 200, false, nullptr);
         }
         ASSERT_EQ(pictures[0], pictures[1]);
         EXPECT_GT(SPicture::CountIn(pictures[0], RED), c.nPixels / 10);
@@ -418,17 +481,16 @@ TEST(QtPicture, SketchedCurvePaintsWhatEverySamplePaints)
 
     CProject project;
     project.m_pFirstStep->m_nCount[0] = 100000;
-    project.m_pFirstStep->m_bVisible[0] = project.m_pFirstStep->m_bVisible[1] = true;
-    project.SetFunction(1, "sin(x)");
-    project.SetFunction(2, "cos(x)");
-    EXPECT_FALSE(CCurveSketch::For(project)); // which curve paints a crossing depends on the order
-    project.m_pFirstStep->m_bVisible[1] = false;
-    EXPECT_TRUE(CCurveSketch::For(project));
+    project.m_pFirstStep->m_bVisible[0] = true;
     project.SetFunction(1, "sin(x)+random");
-    EXPECT_FALSE(CCurveSketch::For(project)); // drawn anew, random numbers come out different
+    EXPECT_FALSE(CPicturePlan(project, true).Summarised()); // drawn anew, random numbers come out different
+    project.SetFunction(1, "sin(x), cos(x), x");
+    EXPECT_FALSE(CPicturePlan(project, true).Summarised()); // more than one point per sample
     project.SetFunction(1, "sin(x)");
+    EXPECT_TRUE(CPicturePlan(project, true).Summarised());
+    EXPECT_FALSE(CPicturePlan(project, false).Summarised()); // a vector file keeps every segment
     project.m_pFirstStep->m_nCount[0] = 1000;
-    EXPECT_FALSE(CCurveSketch::For(project));
+    EXPECT_FALSE(CPicturePlan(project, true).Summarised());
 }
 
 // Our PNG files read back as the pictures they were made of: odd sizes, noise that fills many

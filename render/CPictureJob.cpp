@@ -1,0 +1,104 @@
+#include "render/CPictureJob.h"
+
+#include "project/CProject.h"
+#include "render/CCanvas.h"
+#include "render/CCurveSketch.h"
+#include "render/CRenderer.h"
+#include "view/CProgress.h"
+#include "view/CRangeWalk.h"
+#include "view/CViewRange.h"
+
+CPictureJob::CPictureJob(CProject& project, bool bRaster, bool bDetermineRange)
+    : m_Project(project), m_bDetermineRange(bDetermineRange), m_Plan(project, bRaster),
+      m_pSketch(CCurveSketch::For(project, m_Plan)), m_Range(CViewBox::Of(project))
+{
+    m_bWalked = !m_bDetermineRange && !m_pSketch;
+}
+
+CPictureJob::~CPictureJob() = default;
+
+bool CPictureJob::Walk(uint64_t nSamples)
+{
+    if (m_bWalked)
+        return false;
+    if (!m_pWalk)
+        m_pWalk = std::make_unique<CRangeWalk>(m_Project, m_pSketch.get(), m_pSketch != nullptr);
+    if (m_pWalk->Walk(nSamples))
+        return true;
+    if (m_bDetermineRange)
+        m_Range = m_pWalk->Result();
+    m_pWalk.reset();
+    m_bWalked = true;
+    m_bSketchComplete = m_pSketch && m_pSketch->Complete();
+    return false;
+}
+
+void CPictureJob::WalkAll()
+{
+    if (m_bWalked)
+        return;
+    const CViewBox range = CViewRange::Range(m_Project, m_pSketch.get(), &m_Plan);
+    if (m_bDetermineRange)
+        m_Range = range;
+    m_bWalked = true;
+    m_bSketchComplete = m_pSketch && m_pSketch->Complete();
+}
+
+bool CPictureJob::Walked() const
+{
+    return m_bWalked;
+}
+
+double CPictureJob::Progress() const
+{
+    return m_bWalked ? 1.0 : m_pWalk ? m_pWalk->Progress() : 0.0;
+}
+
+CViewBox CPictureJob::Range() const
+{
+    return m_Range;
+}
+
+void CPictureJob::DrawLayers(CProject& project, const CViewBox& box, CCanvas& canvas, uint32_t nWidth, uint32_t nHeight,
+                             uint32_t nLeft, uint32_t nTop, bool bBackground)
+{
+    if (bBackground)
+        CRenderer::DrawBackground(project, canvas, static_cast<int32_t>(nWidth), static_cast<int32_t>(nHeight));
+    CFuncVars grid;
+    grid.SetupView(&project, box, project.m_pFirstStep, nWidth, nHeight, nLeft, nTop);
+    CRenderer::DrawGrid(grid, canvas);
+}
+
+void CPictureJob::Setup(const CViewBox& box, uint32_t nWidth, uint32_t nHeight, uint32_t nLeft, uint32_t nTop,
+                        int32_t nPenMultiplier)
+{
+    m_nPenMultiplier = nPenMultiplier;
+    m_Vars.SetupView(&m_Project, box, box.NothingToDraw() ? nullptr : m_Project.m_pFirstStep, nWidth, nHeight, nLeft,
+                     nTop);
+}
+
+bool CPictureJob::Draw(CCanvas& canvas, uint64_t nRunLimit, const StopFunction& stop)
+{
+    const CCurveSketch* pSketch = m_bSketchComplete ? m_pSketch.get() : nullptr;
+    while (m_Vars.m_pStep) {
+        const CAnimationStep* pStep = m_Vars.m_pStep;
+        const uint32_t n = m_Vars.m_nSamples;
+        bool bRun = false;
+        if (pSketch && n == pSketch->RunStart(n >> m_Plan.RunShift())) {
+            const uint32_t nRun = n >> m_Plan.RunShift();
+            const uint32_t nLength = pSketch->RunLength(nRun);
+            // The last run is drawn sample by sample, so the walk ends as it always does.
+            if (nRun + 1 < pSketch->Runs() && uint64_t{n} + nLength <= nRunLimit &&
+                pSketch->DrawRun(nRun, m_Vars, canvas, m_nPenMultiplier)) {
+                pSketch->Seek(nRun + 1, m_Vars);
+                CProgress::Tick(nLength);
+                bRun = true;
+            }
+        }
+        if (!bRun && !CRenderer::DrawSample(m_Vars, canvas, m_nPenMultiplier))
+            return false;
+        if (stop && stop(m_Vars, pStep))
+            break;
+    }
+    return m_Vars.m_pStep != nullptr;
+}
