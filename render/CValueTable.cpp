@@ -2,7 +2,7 @@
 
 #include "project/CProject.h"
 #include "render/CRenderer.h"
-#include "view/CFuncVars.h"
+#include "view/CSliceClock.h"
 
 namespace {
 const char* const g_VariableLabels[FUNC_NVARS] = {"x,t", "u", "v"};
@@ -10,56 +10,83 @@ const char* const g_VariableLabels[FUNC_NVARS] = {"x,t", "u", "v"};
 
 void CValueTable::Build(CProject& project, CAnimationStep* pStep)
 {
+    Begin(project, pStep);
+    while (Fill(nullptr)) {
+    }
+}
+
+void CValueTable::Begin(CProject& project, CAnimationStep* pStep)
+{
     m_Cells.assign(1, std::vector<std::string>(1));
+    m_pProject = &project;
+    m_pStep = pStep;
+    m_Variables.clear();
+    m_Slots.clear();
+    m_nRow = 1;
+    m_nSlot = 0;
     if (!pStep)
         return;
 
     std::vector<std::string> headers;
-    unsigned nVariables[FUNC_NVARS];
-    unsigned nv = 0;
     uint32_t nRows = 1;
     for (unsigned i = 0; i < FUNC_NVARS; ++i) {
         if (pStep->m_nCount[i] < 1)
             continue;
-        nVariables[nv++] = i;
+        m_Variables.push_back(i);
         headers.push_back(g_VariableLabels[i]);
         // Any product above the limit counts as above it; nothing can overflow.
         const uint64_t nProduct = uint64_t{nRows} * (uint64_t{pStep->m_nCount[i]} + 1);
         nRows = nProduct > MAX_ROWS ? MAX_ROWS + 1 : static_cast<uint32_t>(nProduct);
     }
-    std::vector<unsigned> slots;
     for (unsigned nSlot = 1; nSlot <= MAX_FUNCTIONS; ++nSlot) {
         if (pStep->m_bVisible[nSlot - 1]) {
-            slots.push_back(nSlot);
+            m_Slots.push_back(nSlot);
             headers.push_back("f" + std::to_string(nSlot));
         }
     }
     // Without a visible function the grid keeps one spare empty column after the variables.
-    const size_t nColumns = nv + (slots.empty() ? 1 : slots.size());
+    const size_t nColumns = m_Variables.size() + (m_Slots.empty() ? 1 : m_Slots.size());
     headers.resize(nColumns);
     if (nRows > MAX_ROWS)
         nRows = MAX_ROWS;
 
     m_Cells.assign(nRows + 1, std::vector<std::string>(nColumns));
     m_Cells[0] = headers;
-    CFuncVars vars;
-    vars.SetupView(&project, pStep, 100, 100, 0, 0);
-    for (uint32_t j = 1; j <= nRows; ++j) {
-        std::vector<std::string>& row = m_Cells[j];
-        size_t c = 0;
-        for (unsigned k = 0; k < nv; ++k)
-            row[c++] = CRenderer::FormatNumber(vars.m_dValue[nVariables[k]]);
-        for (unsigned nSlot : slots) {
-            CFuncTerm* pTerm = project.GetFunction(nSlot);
-            const double* pValues = pTerm ? pTerm->Evaluate(vars) : nullptr;
+    m_Vars.SetupView(&project, pStep, 100, 100, 0, 0);
+}
+
+bool CValueTable::Fill(CSliceClock* pClock)
+{
+    if (!m_pStep)
+        return false;
+    const size_t nv = m_Variables.size();
+    while (m_nRow < m_Cells.size()) {
+        std::vector<std::string>& row = m_Cells[m_nRow];
+        if (m_nSlot == 0)
+            for (size_t k = 0; k < nv; ++k)
+                row[k] = CRenderer::FormatNumber(m_Vars.m_dValue[m_Variables[k]]);
+        while (m_nSlot < m_Slots.size()) {
+            CFuncTerm* pTerm = m_pProject->GetFunction(m_Slots[m_nSlot]);
+            const double* pValues = pTerm ? pTerm->Evaluate(m_Vars) : nullptr;
             if (!pValues)
-                row[c++] = "?";
+                row[nv + m_nSlot] = "?";
             else
-                row[c++] = CRenderer::FormatNumber(pTerm->GetValueCount() >= 2 ? pValues[1] : pValues[0]);
+                row[nv + m_nSlot] = CRenderer::FormatNumber(pTerm->GetValueCount() >= 2 ? pValues[1] : pValues[0]);
+            ++m_nSlot;
+            if (pClock && m_nSlot < m_Slots.size() && pClock->SliceOver())
+                return true;
         }
-        if (!vars.Advance() || vars.m_pStep != pStep)
+        m_nSlot = 0;
+        ++m_nRow;
+        if (!m_Vars.Advance() || m_Vars.m_pStep != m_pStep) {
+            m_nRow = static_cast<uint32_t>(m_Cells.size());
             break;
+        }
+        if (pClock && pClock->SliceOver())
+            return m_nRow < m_Cells.size();
     }
+    m_pStep = nullptr;
+    return false;
 }
 
 std::string CValueTable::GetText() const

@@ -125,12 +125,8 @@ void CGraphicsPage::StartDrawing(CAnimationStep* pStartStep)
 
 bool CGraphicsPage::WalkRangeSlice()
 {
-    const uint32_t t0 = m_pClock->Now();
-    bool bMore;
-    do
-        bMore = m_pRangeWalk->Walk(RANGE_CHUNK);
-    while (bMore && m_pClock->Now() - t0 < SLICE);
-    if (bMore) {
+    m_pClock->StartSlice(SLICE);
+    if (m_pRangeWalk->Walk(UINT64_MAX, m_pClock.get())) {
         m_Frame.ShowStatus(QString("Ermittle Wertebereich... %1 % (Esc bricht ab)")
                                .arg(static_cast<int>(m_pRangeWalk->Progress() * 100.0)));
         return true;
@@ -167,13 +163,23 @@ void CGraphicsPage::RangeDone()
     }
 }
 
-void CGraphicsPage::CancelRange()
+void CGraphicsPage::Cancel()
 {
-    if (!m_pRangeWalk)
+    if (m_pRangeWalk) {
+        StopJob();
+        m_bRepaintAfterRange = false;
+        m_Frame.ShowStatus("Ermittlung des Wertebereichs abgebrochen");
         return;
+    }
+    if (!m_pDrawVars)
+        return;
+    // The picture keeps what is drawn; "Grafik neu zeichnen" starts it again.
     StopJob();
-    m_bRepaintAfterRange = false;
-    m_Frame.ShowStatus("Ermittlung des Wertebereichs abgebrochen");
+    m_Frame.ShowStatus("Zeichnen abgebrochen");
+    m_Frame.EnableCommand(CPageFrame::COMMAND_PAUSE, false);
+    m_Frame.EnableCommand(CPageFrame::COMMAND_SKIP, false);
+    EndHolding();
+    PaintBox->update();
 }
 
 void CGraphicsPage::StartJob()
@@ -285,12 +291,14 @@ void CGraphicsPage::PaintTimerEvent()
         WalkRangeSlice();
         return;
     }
-    const uint32_t t0 = m_pClock->Now();
+    m_pClock->StartSlice(SLICE);
     AddToBudget(-PaintTimer->interval());
     bool bDrawn = false;
-    while (m_pDrawVars && m_nTimeBudget < 0 && m_pClock->Now() - t0 < SLICE) {
+    while (m_pDrawVars && m_nTimeBudget < 0) {
         DrawNextSample();
         bDrawn = true;
+        if (m_pClock->SliceOver())
+            break;
     }
     if (bDrawn)
         PaintBox->update();
@@ -298,9 +306,12 @@ void CGraphicsPage::PaintTimerEvent()
 
 void CGraphicsPage::CatchUp()
 {
-    const uint32_t t0 = m_pClock->Now();
-    while (m_pDrawVars && m_bCatchUp && m_pClock->Now() - t0 < SLICE)
+    m_pClock->StartSlice(SLICE);
+    while (m_pDrawVars && m_bCatchUp) {
         DrawNextSample();
+        if (m_pClock->SliceOver())
+            break;
+    }
 }
 
 void CGraphicsPage::EndHolding()

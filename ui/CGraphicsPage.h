@@ -18,9 +18,8 @@ class CPageFrame;
 class CGraphicsPage : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int TIMER_INTERVAL = 50;    // ms between ticks
-    static constexpr uint32_t SLICE = 100;       // ms of drawing per tick at the most
-    static constexpr uint64_t RANGE_CHUNK = 256; // samples of the range walk between looks at the clock
+    static constexpr int TIMER_INTERVAL = 50; // ms between ticks
+    static constexpr uint32_t SLICE = 100;    // ms of drawing per tick at the most
 
     explicit CGraphicsPage(CPageFrame& frame);
     ~CGraphicsPage() override;
@@ -34,8 +33,9 @@ public:
     // pacing to where the previous one had come.
     void PaintBoxPaint();
     void PaintTimerEvent();
-    // Drops a range determination under way (Escape); the document keeps its range.
-    void CancelRange();
+    // Escape: drops a range determination under way (the document keeps its range), or stops the
+    // drawing where it stands.
+    void Cancel();
     bool DeterminingRange() const { return m_pRangeWalk != nullptr; }
 
     // Without bDetermineRange the view the document holds is drawn as it is.

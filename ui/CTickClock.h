@@ -1,12 +1,14 @@
 #pragma once
-// The millisecond tick counter that paces the drawing (32 bits, wrapping). Tests drive their own.
+// The clock of the window's slices of work: the millisecond tick counter (32 bits, wrapping) and
+// the end of a slice (see CSliceClock). Tests drive their own.
 #include <QElapsedTimer>
 #include <cstdint>
 
-class CTickClock {
+#include "view/CSliceClock.h"
+
+class CTickClock : public CSliceClock {
 public:
     CTickClock() { m_Timer.start(); }
-    virtual ~CTickClock() = default;
     virtual uint32_t Now() const { return static_cast<uint32_t>(m_Timer.elapsed()); }
 
 private:

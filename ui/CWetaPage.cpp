@@ -1,8 +1,10 @@
 #include "ui/CWetaPage.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -10,8 +12,9 @@
 #include "render/CValueTable.h"
 #include "ui/CAnsi.h"
 #include "ui/CPageFrame.h"
+#include "ui/CTickClock.h"
 
-CWetaPage::CWetaPage(CPageFrame& frame) : m_Frame(frame)
+CWetaPage::CWetaPage(CPageFrame& frame) : m_Frame(frame), m_pClock(std::make_unique<CTickClock>())
 {
     setObjectName("WetaSheet");
     WetaGrid = new QTableWidget(this);
@@ -37,6 +40,21 @@ CWetaPage::CWetaPage(CPageFrame& frame) : m_Frame(frame)
     pLayout->addWidget(WetaInfo);
     pLayout->addWidget(WetaGrid);
     SetSize(4, 2);
+
+    BuildTimer = new QTimer(this);
+    BuildTimer->setObjectName("WetaBuildTimer");
+    BuildTimer->setInterval(TIMER_INTERVAL);
+    connect(BuildTimer, &QTimer::timeout, this, &CWetaPage::BuildTimerEvent);
+}
+
+CWetaPage::~CWetaPage()
+{
+    EndBuilding();
+}
+
+void CWetaPage::SetClock(std::unique_ptr<CTickClock> pClock)
+{
+    m_pClock = std::move(pClock);
 }
 
 void CWetaPage::SetSize(int nColumns, int nRows)
@@ -56,47 +74,107 @@ void CWetaPage::SetSize(int nColumns, int nRows)
 
 void CWetaPage::WetaSheetEnter()
 {
-    CAnimationStep* pStep = m_Frame.CurrentStep();
-    if (pStep) {
-        CValueTable table;
-        table.Build(m_Frame.Document(), pStep);
-        const int nRows = static_cast<int>(table.m_Cells.size());
-        const int nColumns = static_cast<int>(table.m_Cells[0].size());
-        WetaGrid->setUpdatesEnabled(false);
-        SetSize(nColumns, nRows);
+    EndBuilding();
+    if (CAnimationStep* pStep = m_Frame.CurrentStep()) {
+        m_pTable = std::make_unique<CValueTable>();
+        m_pTable->Begin(m_Frame.Document(), pStep);
+        m_pTableStep = pStep;
+        const std::vector<std::string>& headings = m_pTable->m_Cells[0];
+        const int nColumns = static_cast<int>(headings.size());
+        SetSize(nColumns, 1);
         QStringList headers;
-        for (int r = 0; r < nRows; ++r) {
-            for (int c = 0; c < nColumns; ++c) {
-                const QString szCell = Ansi::ToQString(table.m_Cells[static_cast<size_t>(r)][static_cast<size_t>(c)]);
-                auto* pItem = new QTableWidgetItem(szCell);
-                pItem->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-                WetaGrid->setItem(r, c, pItem);
-                if (r == 0)
-                    headers << szCell;
-            }
+        for (const std::string& szHeading : headings) {
+            const QString szCell = Ansi::ToQString(szHeading);
+            auto* pItem = new QTableWidgetItem(szCell);
+            pItem->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+            WetaGrid->setItem(0, static_cast<int>(headers.size()), pItem);
+            headers << szCell;
         }
         WetaGrid->setHorizontalHeaderLabels(headers);
-        FitColumns();
-        WetaGrid->setUpdatesEnabled(true);
-        WetaInfo->setText(InfoText(*pStep, nRows - 1));
+        // Every cell whole: numbers cut to "0...." say nothing.
+        const QFontMetrics metrics(WetaGrid->horizontalHeader()->font());
+        m_nWidths.clear();
+        for (const QString& szHeader : headers)
+            m_nWidths.push_back(std::max(40, metrics.horizontalAdvance(szHeader) + 16));
+        // A usual table is done within this first slice, as in one piece; a long one goes on from
+        // the timer, a slice a tick.
+        if (BuildSlice()) {
+            QApplication::setOverrideCursor(Qt::BusyCursor);
+            m_bBusyCursor = true;
+            BuildTimer->start();
+        }
     }
     m_Frame.EnableCommand(CPageFrame::COMMAND_COPY, true);
 }
 
-void CWetaPage::FitColumns()
+void CWetaPage::BuildTimerEvent()
 {
-    // Every cell whole: numbers cut to "0...." say nothing.
-    const QFontMetrics cells(WetaGrid->font());
-    const QFontMetrics headers(WetaGrid->horizontalHeader()->font());
-    constexpr int MARGIN = 16; // the cell's padding and its grid line, with some air
-    for (int c = 0; c < WetaGrid->columnCount(); ++c) {
-        int nWidth = 40;
-        for (int r = 0; r < WetaGrid->rowCount(); ++r) {
-            if (const QTableWidgetItem* pItem = WetaGrid->item(r, c))
-                nWidth = std::max(nWidth, (r == 0 ? headers : cells).horizontalAdvance(pItem->text()) + MARGIN);
-        }
-        WetaGrid->setColumnWidth(c, nWidth);
+    if (m_pTable)
+        BuildSlice();
+}
+
+bool CWetaPage::BuildSlice()
+{
+    m_pClock->StartSlice(SLICE);
+    const bool bMore = m_pTable->Fill(m_pClock.get());
+    ShowRows();
+    const int nRows = static_cast<int>(m_pTable->m_Cells.size()) - 1;
+    if (bMore) {
+        m_Frame.ShowStatus(
+            QString("Berechne Wertetafel... %1 von %2 Zeilen (Esc bricht ab)").arg(m_pTable->RowsDone()).arg(nRows));
+        return true;
     }
+    const bool bShowedProgress = m_bBusyCursor;
+    WetaInfo->setText(InfoText(*m_pTableStep, nRows));
+    EndBuilding();
+    if (bShowedProgress)
+        m_Frame.ShowStatus(QString());
+    return false;
+}
+
+void CWetaPage::ShowRows()
+{
+    constexpr int MARGIN = 16; // the cell's padding and its grid line, with some air
+    const QFontMetrics metrics(WetaGrid->font());
+    const int nFirst = WetaGrid->rowCount();
+    const int nRows = static_cast<int>(m_pTable->RowsDone()) + 1;
+    if (nRows <= nFirst)
+        return;
+    WetaGrid->setUpdatesEnabled(false);
+    WetaGrid->setRowCount(nRows);
+    for (int r = nFirst; r < nRows; ++r) {
+        const std::vector<std::string>& row = m_pTable->m_Cells[static_cast<size_t>(r)];
+        for (size_t c = 0; c < row.size(); ++c) {
+            const QString szCell = Ansi::ToQString(row[c]);
+            auto* pItem = new QTableWidgetItem(szCell);
+            pItem->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+            WetaGrid->setItem(r, static_cast<int>(c), pItem);
+            m_nWidths[c] = std::max(m_nWidths[c], metrics.horizontalAdvance(szCell) + MARGIN);
+        }
+    }
+    for (size_t c = 0; c < m_nWidths.size(); ++c)
+        WetaGrid->setColumnWidth(static_cast<int>(c), m_nWidths[c]);
+    WetaGrid->setUpdatesEnabled(true);
+}
+
+void CWetaPage::EndBuilding()
+{
+    BuildTimer->stop();
+    m_pTable.reset();
+    if (m_bBusyCursor)
+        QApplication::restoreOverrideCursor();
+    m_bBusyCursor = false;
+}
+
+void CWetaPage::Cancel()
+{
+    if (!m_pTable)
+        return;
+    const int nDone = static_cast<int>(m_pTable->RowsDone());
+    const int nRows = static_cast<int>(m_pTable->m_Cells.size()) - 1;
+    EndBuilding();
+    WetaInfo->setText(InfoText(*m_pTableStep, nRows) + QString(" \u2013 abgebrochen, %1 davon berechnet.").arg(nDone));
+    m_Frame.ShowStatus("Berechnung der Wertetafel abgebrochen");
 }
 
 QString CWetaPage::InfoText(const CAnimationStep& step, int nRows) const
@@ -126,6 +204,9 @@ QString CWetaPage::InfoText(const CAnimationStep& step, int nRows) const
 
 void CWetaPage::WetaSheetExit()
 {
+    if (m_bBusyCursor)
+        m_Frame.ShowStatus(QString());
+    EndBuilding();
     SetSize(1, 2);
     WetaInfo->clear();
     m_Frame.EnableCommand(CPageFrame::COMMAND_COPY, false);

@@ -720,8 +720,10 @@ void TMainForm::FormKeyDown(int nKey)
     case Qt::Key_F3: PageControl->setCurrentWidget(WetaSheet); break;
     case Qt::Key_F4: PageControl->setCurrentWidget(GraphicsSheet); break;
     case Qt::Key_Escape:
-        GraphicsSheet->CancelRange();
+        // Stops whatever runs; the key may pass here more than once, and stopping is the same.
+        GraphicsSheet->Cancel();
         GraphicsSheet->Trace->End();
+        WetaSheet->Cancel();
         break;
     default: break;
     }

@@ -4,6 +4,7 @@
 #include "view/CProgress.h"
 #include "view/CRangeTail.h"
 #include "view/CSampleSink.h"
+#include "view/CSliceClock.h"
 
 namespace {
 // Widens [dMin, dMax] to take d, without a branch: a sweep makes a new end at nearly every
@@ -45,7 +46,7 @@ CRangeWalk::CRangeWalk(CProject& project, CSampleSink* pSink, bool bAlways)
     m_bDone = m_Vars.m_pStep == nullptr;
 }
 
-bool CRangeWalk::Walk(uint64_t nSamples)
+bool CRangeWalk::Walk(uint64_t nSamples, CSliceClock* pClock)
 {
     // Nothing else runs during one call, so the functions to visit and the transformation are
     // looked up once per step and call rather than at every sample.
@@ -63,12 +64,16 @@ bool CRangeWalk::Walk(uint64_t nSamples)
                 }
             }
         }
-        if (m_pSink)
+        // A sample left within its functions at the end of the last slice is visited already.
+        if (m_pSink && m_nTerm == 0)
             m_pSink->Visited(m_Vars);
-        Visit(visit);
+        if (!Visit(visit, pClock))
+            break;
         m_Vars.Advance();
         m_dWalked += 1.0;
         m_bDone = m_Vars.m_pStep == nullptr;
+        if (pClock && pClock->SliceOver())
+            break;
     }
     return !m_bDone;
 }
@@ -80,34 +85,41 @@ double CRangeWalk::Progress() const
     return m_dWalked < m_dTotal ? m_dWalked / m_dTotal : 1.0;
 }
 
-void CRangeWalk::Visit(const SVisit& visit)
+bool CRangeWalk::Visit(const SVisit& visit, CSliceClock* pClock)
 {
     double dValues[FUNC_STACK];
-    for (unsigned t = 0; t < visit.m_nTerms; ++t) {
+    for (unsigned t = m_nTerm; t < visit.m_nTerms; ++t) {
         CFuncTerm* pTerm = visit.m_pTerms[t];
         const double* pResult = pTerm->Evaluate(m_Vars);
         if (m_pSink)
             m_pSink->Sample(m_Vars, visit.m_nSlots[t], pResult);
-        if (!pResult)
-            continue;
-        // The transformation evaluates another term, which may empty this one's cache.
-        const unsigned nValues = pTerm->GetValueCount();
-        CFuncTerm::CopyValues(dValues, pResult, nValues);
-        for (unsigned k = 0; k < nValues; k += 2) {
-            double x = k + 1 < nValues ? dValues[k] : m_Vars.m_dValue[0];
-            double y = k + 1 < nValues ? dValues[k + 1] : dValues[k];
-            Widen(x, y, m_dRaw, m_bFirst);
-            if (visit.m_bPlain || m_Vars.TransformPoint(x, y))
-                Widen(x, y, m_dBounds, m_bFirst);
-            m_bFirst = false;
+        if (pResult) {
+            // The transformation evaluates another term, which may empty this one's cache.
+            const unsigned nValues = pTerm->GetValueCount();
+            CFuncTerm::CopyValues(dValues, pResult, nValues);
+            for (unsigned k = 0; k < nValues; k += 2) {
+                double x = k + 1 < nValues ? dValues[k] : m_Vars.m_dValue[0];
+                double y = k + 1 < nValues ? dValues[k + 1] : dValues[k];
+                Widen(x, y, m_dRaw, m_bFirst);
+                if (visit.m_bPlain || m_Vars.TransformPoint(x, y))
+                    Widen(x, y, m_dBounds, m_bFirst);
+                m_bFirst = false;
+            }
+        }
+        // Each value may cost up to the work limit: a slice may end between two of them.
+        if (pClock && t + 1 < visit.m_nTerms && pClock->SliceOver()) {
+            m_nTerm = t + 1;
+            return false;
         }
     }
+    m_nTerm = 0;
+    return true;
 }
 
 bool CRangeWalk::JoinTail(CRangeTail& tail)
 {
-    const bool bAtTail = !m_bDone && m_Vars.m_pStep == tail.Step() && m_Vars.m_nIndex[0] == tail.First() &&
-                         m_Vars.m_nIndex[1] == 0 && m_Vars.m_nIndex[2] == 0;
+    const bool bAtTail = !m_bDone && m_nTerm == 0 && m_Vars.m_pStep == tail.Step() &&
+                         m_Vars.m_nIndex[0] == tail.First() && m_Vars.m_nIndex[1] == 0 && m_Vars.m_nIndex[2] == 0;
     if (!tail.Wait() || !bAtTail)
         return false;
     // Function values are finite (the evaluator faults on anything else), so the tail's box joins

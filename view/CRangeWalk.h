@@ -12,6 +12,7 @@ class CFuncTerm;
 class CProject;
 class CRangeTail;
 class CSampleSink;
+class CSliceClock;
 
 class CRangeWalk {
 public:
@@ -21,8 +22,9 @@ public:
     CRangeWalk(const CRangeWalk&) = delete;
     CRangeWalk& operator=(const CRangeWalk&) = delete;
 
-    // Walks on for at most nSamples samples; false once every sample of every step is done.
-    bool Walk(uint64_t nSamples);
+    // Walks on for at most nSamples samples, and with a clock until its slice is over (asked
+    // after every sample); false once every sample of every step is done.
+    bool Walk(uint64_t nSamples, CSliceClock* pClock = nullptr);
     bool Done() const { return m_bDone; }
     // The part of all samples walked so far, 0 ... 1.
     double Progress() const;
@@ -46,7 +48,9 @@ private:
         unsigned m_nTerms = 0;
         bool m_bPlain = false; // the transformation leaves every point as it is
     };
-    void Visit(const SVisit& visit); // the points of the current sample
+    // The points of the current sample, from its m_nTerm-th function on; false where the slice
+    // ended before its last function (the next call goes on there).
+    bool Visit(const SVisit& visit, CSliceClock* pClock);
 
     CProject& m_Project;
     CSampleSink* m_pSink;
@@ -56,6 +60,7 @@ private:
     bool m_bRange; // a range is to be determined at all
     bool m_bDone = false;
     bool m_bFirst = true;
+    unsigned m_nTerm = 0; // the next function of the current sample
     double m_dRaw[4] = {0.0, 0.0, 0.0, 0.0};
     double m_dBounds[4] = {0.0, 0.0, 0.0, 0.0};
     double m_dTotal = 0.0; // samples of all steps; may exceed any integer count

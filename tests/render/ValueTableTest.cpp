@@ -2,8 +2,16 @@
 
 #include "project/CProject.h"
 #include "render/CValueTable.h"
+#include "view/CSliceClock.h"
 
 namespace {
+// A slice that ends at the first look, as after a value that took long.
+class CBriefSlices : public CSliceClock {
+public:
+    void StartSlice(uint32_t) override {}
+    bool SliceOver() override { return true; }
+};
+
 size_t Lines(const std::string& szText)
 {
     size_t n = 0;
@@ -68,4 +76,32 @@ TEST(ValueTable, ColumnsRowsAndCells)
     pStep->m_nCount[2] = 2;
     table.Build(project, pStep);
     EXPECT_EQ(table.GetText(), "v\t\r\n0\t\r\n1\t\r\n2\t\r\n");
+}
+
+TEST(ValueTable, BuiltInSlicesOfOneValueEqualsTheWhole)
+{
+    CProject project;
+    CAnimationStep* pStep = project.m_pFirstStep;
+    pStep->m_nCount[0] = 4;
+    project.SetFunction(1, "x*x");
+    project.SetFunction(3, "cos(x), sin(x)");
+    pStep->m_bVisible[0] = pStep->m_bVisible[2] = pStep->m_bVisible[5] = true;
+    CValueTable whole;
+    whole.Build(project, pStep);
+
+    CValueTable table;
+    table.Begin(project, pStep);
+    ASSERT_EQ(table.m_Cells.size(), 6u);
+    EXPECT_EQ(table.m_Cells[0], whole.m_Cells[0]);
+    EXPECT_EQ(table.RowsDone(), 0u);
+    CBriefSlices brief;
+    int nSlices = 0;
+    while (table.Fill(&brief)) {
+        ++nSlices;
+        EXPECT_EQ(table.RowsDone(), static_cast<uint32_t>(nSlices / 3)) << nSlices; // three values a row
+    }
+    EXPECT_EQ(nSlices, 5 * 3 - 1);
+    EXPECT_EQ(table.RowsDone(), 5u);
+    EXPECT_EQ(table.GetText(), whole.GetText());
+    EXPECT_FALSE(table.Fill(&brief));
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "CFakeClock.h"
 #include "CScriptedDialogs.h"
 #include "project/CProject.h"
 #include "ui/TMainForm.h"
@@ -21,6 +22,8 @@ protected:
         auto pDialogs = std::make_unique<CScriptedDialogs>();
         m_pDialogs = pDialogs.get();
         m_pForm->m_pDialogs = std::move(pDialogs);
+        // The value table is whole when its page is shown, however busy the machine.
+        m_pForm->WetaSheet->SetClock(std::make_unique<CFakeClock>(CFakeClock::ENDLESS));
         m_pForm->FormCreate();
         m_pForm->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(m_pForm.get()));

@@ -3,13 +3,16 @@
 
 #include <memory>
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 
+#include "CFakeClock.h"
 #include "CWindowTest.h"
 #include "project/CProject.h"
 #include "render/CPictureExport.h"
@@ -18,26 +21,20 @@
 #include "ui/COptionsPage.h"
 #include "ui/CPaintBox.h"
 #include "ui/CStepEditors.h"
-#include "ui/CTickClock.h"
 #include "ui/TMainForm.h"
 #include "view/CFuncVars.h"
 
 namespace {
-// Every reading of the clock takes one millisecond, so that a tick's 100 ms slice holds about
-// a hundred samples however fast the machine is.
-class CFakeClock : public CTickClock {
-public:
-    uint32_t Now() const override { return m_nNow++; }
-    mutable uint32_t m_nNow = 1000;
-};
-
 class GraphicsPage : public CWindowTest {
 protected:
     void SetUp() override
     {
         CWindowTest::SetUp();
         m_pPage = m_pForm->GraphicsSheet;
-        m_pPage->SetClock(std::make_unique<CFakeClock>());
+        auto pClock = std::make_unique<CFakeClock>();
+        pClock->m_CheapLooks = [this] { return m_pPage->DeterminingRange(); };
+        m_pClock = pClock.get();
+        m_pPage->SetClock(std::move(pClock));
         Document().SetFunction(1, "x");
         Step(1).m_bVisible[0] = true;
     }
@@ -64,6 +61,7 @@ protected:
     }
 
     CGraphicsPage* m_pPage = nullptr;
+    CFakeClock* m_pClock = nullptr;
 };
 } // namespace
 
@@ -365,6 +363,66 @@ TEST_F(GraphicsPage, LargeRangeIsDeterminedInSlicesAndCanBeCancelled)
         for (int x = 0; x < picture.width(); ++x)
             nDrawn += picture.pixelColor(x, y) != QColor(Qt::white);
     EXPECT_GT(nDrawn, 100);
+}
+
+TEST_F(GraphicsPage, EscapeStopsWhatRunsWithinOneValue)
+{
+    // f50 asks for f1 at 2^49 keys: each of its values runs into the work limit, which takes
+    // most of a second. A slice ends at its first look at the clock, as it does after one.
+    Document().SetFunction(1, "a");
+    for (unsigned n = 2; n <= MAX_FUNCTIONS; ++n) {
+        const std::string szPrev = "f" + std::to_string(n - 1);
+        Document().SetFunction(n, (szPrev + "(a*2)+" + szPrev + "(a*2+1)").c_str());
+    }
+    Step(1).m_bVisible[0] = false;
+    Step(1).m_bVisible[MAX_FUNCTIONS - 1] = true;
+    Step(1).m_nCount[0] = 20;
+    const CValueCache& cache = Document().GetFunction(MAX_FUNCTIONS)->GetCache();
+    m_pClock->m_eSlices = CFakeClock::FIRST_LOOK;
+
+    // The range: the handler returns after one value, and Escape drops the walk.
+    Enter();
+    ASSERT_TRUE(m_pPage->DeterminingRange());
+    EXPECT_EQ(cache.GetMisses(), 1u);
+    QTest::keyClick(m_pForm.get(), Qt::Key_Escape);
+    EXPECT_FALSE(m_pPage->DeterminingRange());
+    EXPECT_FALSE(m_pPage->PaintTimer->isActive());
+    EXPECT_EQ(cache.GetMisses(), 1u);
+
+    // A drawing of fixed axes stops where it stands.
+    SetFixedView(Document());
+    m_pForm->GraphicsButton->click();
+    ASSERT_NE(m_pPage->DrawVars(), nullptr);
+    const uint64_t nMisses = cache.GetMisses();
+    EXPECT_LE(nMisses, 3u); // a value a slice
+    EXPECT_TRUE(m_pForm->PauseButton->isEnabled());
+    QTest::keyClick(m_pForm.get(), Qt::Key_Escape);
+    EXPECT_EQ(m_pPage->DrawVars(), nullptr);
+    EXPECT_FALSE(m_pPage->PaintTimer->isActive());
+    EXPECT_EQ(m_pForm->StatusText(), "Zeichnen abgebrochen");
+    EXPECT_FALSE(m_pForm->PauseButton->isEnabled());
+    EXPECT_FALSE(m_pForm->SkipButton->isEnabled());
+    m_pPage->PaintTimerEvent();
+    EXPECT_EQ(cache.GetMisses(), nMisses);
+
+    // The value table, a value a slice; Escape keeps the rows computed.
+    m_pForm->WetaSheet->SetClock(std::make_unique<CFakeClock>(CFakeClock::FIRST_LOOK));
+    Step(1).m_bVisible[0] = true;
+    m_pForm->PageControl->setCurrentWidget(m_pForm->WetaSheet);
+    ASSERT_TRUE(m_pForm->WetaSheet->Building());
+    EXPECT_TRUE(m_pForm->StatusText().startsWith("Berechne Wertetafel... ")) << m_pForm->StatusText().toStdString();
+    m_pForm->WetaSheet->BuildTimerEvent(); // f50 at the first x, then the second row's f1
+    m_pForm->WetaSheet->BuildTimerEvent();
+    const uint64_t nTableMisses = cache.GetMisses();
+    QTest::keyClick(m_pForm.get(), Qt::Key_Escape);
+    EXPECT_FALSE(m_pForm->WetaSheet->Building());
+    EXPECT_FALSE(m_pForm->WetaSheet->BuildTimer->isActive());
+    EXPECT_EQ(m_pForm->StatusText(), "Berechnung der Wertetafel abgebrochen");
+    EXPECT_EQ(m_pForm->WetaSheet->WetaGrid->rowCount(), 2); // headings and one whole row
+    EXPECT_TRUE(m_pForm->WetaSheet->WetaInfo->text().endsWith("21 Zeilen \u2013 abgebrochen, 1 davon berechnet."))
+        << m_pForm->WetaSheet->WetaInfo->text().toStdString();
+    m_pForm->WetaSheet->BuildTimerEvent();
+    EXPECT_EQ(cache.GetMisses(), nTableMisses);
 }
 
 TEST_F(GraphicsPage, FinishedPictureEqualsTheExportedOne)

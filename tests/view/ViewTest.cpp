@@ -3,15 +3,24 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "project/CProject.h"
 #include "view/CFuncVars.h"
 #include "view/CRangeWalk.h"
+#include "view/CSliceClock.h"
 #include "view/CViewRange.h"
 
 namespace {
+// A slice that ends at the first look, as after a value that took long.
+class CBriefSlices : public CSliceClock {
+public:
+    void StartSlice(uint32_t) override {}
+    bool SliceOver() override { return true; }
+};
+
 CAnimationStep* Step(CProject& project)
 {
     return project.m_pFirstStep;
@@ -273,7 +282,9 @@ TEST(Range, WalkInSlicesEqualsTheWholeAndTouchesNothingUntilFinished)
     CProject whole;
     Make(whole);
     CViewRange::DetermineRange(whole);
-    for (uint64_t nChunk : {uint64_t{1}, uint64_t{7}, uint64_t{163}, uint64_t{100000}}) {
+    // Chunk 0 stands for a clock whose slice is over at every look: a slice is one value (of
+    // the 164 samples of two functions, then 101 of one).
+    for (uint64_t nChunk : {uint64_t{0}, uint64_t{1}, uint64_t{7}, uint64_t{163}, uint64_t{100000}}) {
         CProject project;
         Make(project);
         project.m_bModified = false;
@@ -281,12 +292,15 @@ TEST(Range, WalkInSlicesEqualsTheWholeAndTouchesNothingUntilFinished)
         double dProgress = walk.Progress();
         EXPECT_EQ(dProgress, 0.0);
         int nSlices = 0;
-        while (walk.Walk(nChunk)) {
+        CBriefSlices brief;
+        while (nChunk ? walk.Walk(nChunk) : walk.Walk(UINT64_MAX, &brief)) {
             ++nSlices;
             EXPECT_GE(walk.Progress(), dProgress);
             dProgress = walk.Progress();
         }
-        EXPECT_EQ(nSlices, static_cast<int>((164 + 101 + nChunk - 1) / nChunk) - 1) << nChunk;
+        const uint64_t nPer = nChunk ? nChunk : 1;
+        const uint64_t nUnits = nChunk ? 164 + 101 : 164 * 2 + 101;
+        EXPECT_EQ(nSlices, static_cast<int>((nUnits + nPer - 1) / nPer) - 1) << nChunk;
         EXPECT_TRUE(walk.Done());
         EXPECT_EQ(walk.Progress(), 1.0);
         EXPECT_FALSE(project.m_bModified);
@@ -561,4 +575,18 @@ TEST(Range, TailOnASecondThreadGivesTheWalksRange)
         const CValueCache& cache = split.m_pFunctions[0]->GetCache();
         EXPECT_EQ(cache.GetMisses() + cache.GetHits(), (uint64_t{nCount} + 1) * 2 / 5) << "the walk's share only";
     }
+}
+
+TEST(Range, SliceClockRingsOnceItsTimeHasPassed)
+{
+    CSliceClock clock;
+    clock.StartSlice(60000);
+    EXPECT_FALSE(clock.SliceOver());
+    // A new slice replaces the one under way, and its end is the one that rings.
+    clock.StartSlice(1);
+    for (int i = 0; i < 10000 && !clock.SliceOver(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_TRUE(clock.SliceOver());
+    clock.StartSlice(60000);
+    EXPECT_FALSE(clock.SliceOver());
 }
