@@ -3,7 +3,7 @@ JOBS    ?= $(shell nproc)
 BUILD   ?= build
 EXAMPLE ?= examples/curve-family.kvx
 
-.PHONY: deps build run test test-asan bench fuzz format format-check clean install package
+.PHONY: deps build run test test-asan test-tsan bench fuzz format format-check clean install package
 
 deps:
 	@scripts/install-deps.sh
@@ -34,6 +34,13 @@ test-asan: deps
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS) -L core
 
+# The view and render tests, which run the range walk on two threads, under ThreadSanitizer.
+test-tsan: deps
+	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKURVIX_TSAN=ON >/dev/null
+	cmake --build build-tsan -j $(JOBS) --target test_view test_render test_render_qt
+	cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	  ctest --output-on-failure -j $(JOBS) -L tsan
+
 # libFuzzer targets for the file readers, the compiler and the notes reader: make fuzz FUZZ_SECONDS=600
 FUZZ_SECONDS ?= 60
 fuzz: deps
@@ -53,4 +60,4 @@ format-check: deps
 	clang-format --dry-run -Werror $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf build build-asan build-fuzz fuzz-out
+	rm -rf build build-asan build-tsan build-fuzz fuzz-out

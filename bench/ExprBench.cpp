@@ -34,7 +34,6 @@
 #include <string>
 #include <vector>
 
-#include "bench/ExprCheck.h"
 #include "expr/CFuncTerm.h"
 #include "project/CProject.h"
 #if __has_include(<valgrind/callgrind.h>)
@@ -613,12 +612,6 @@ int main(int argc, char** argv)
     if (!count.empty())
         return CountInstructions(count, nPasses);
 
-    const long nBadProgram = CheckProgramAgainstCodeList(bSmoke ? 1500 : 5000);
-    const long nBadCache = CheckCacheAgainstChains(25000);
-    if (nBadProgram || nBadCache) {
-        std::printf("Differential check FAILED\n");
-        return 1;
-    }
     if (const long nBad = CheckAgreement()) {
         std::printf("Agreement check FAILED: %ld disagreement(s)\n", nBad);
         return 1;

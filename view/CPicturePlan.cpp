@@ -1,7 +1,12 @@
 #include "view/CPicturePlan.h"
 
 #include "project/CProject.h"
+#include "project/CProjectLimits.h"
 #include "view/CFuncVars.h"
+
+// The samples of all steps are counted in 32 bits (as the walk counts them): no picture a project
+// may hold is refused a summary, or a second thread, for its size.
+static_assert(PROJECT_MAX_SAMPLES <= UINT32_MAX, "the sample limit is beyond the walk's count");
 
 CPicturePlan::CPicturePlan(CProject& project, bool bRaster)
 {
