@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "expr/CFuncHints.h"
 #include "expr/EFuncError.h"
 #include "project/CProject.h"
 #include "ui/CAnsi.h"
@@ -47,6 +48,8 @@ CFunctionsPage::CFunctionsPage(CPageFrame& frame) : m_Frame(frame)
         [this](int nRow, int nColumn, const QString& szText) { FunctionsGridSetEditText(nColumn, nRow, szText); });
     m_pDelegate->SetCellErrorHandler(
         [this](int nRow, int nColumn) { return nColumn == 1 ? FormulaError(nRow) : QString(); });
+    m_pDelegate->SetCellHintHandler(
+        [this](int nRow, int nColumn) { return nColumn == 1 ? FormulaHint(nRow) : QString(); });
     // Escape takes back what was typed; the document gets the text the cell shows again.
     connect(m_pDelegate, &QAbstractItemDelegate::closeEditor, this,
             [this](QWidget*, QAbstractItemDelegate::EndEditHint hint) {
@@ -57,6 +60,8 @@ CFunctionsPage::CFunctionsPage(CPageFrame& frame) : m_Frame(frame)
             });
     grid.setItemDelegate(m_pDelegate);
     m_Errors.resize(MAX_FUNCTIONS);
+    m_TextHints.resize(MAX_FUNCTIONS);
+    m_Hints.resize(MAX_FUNCTIONS);
     grid.viewport()->installEventFilter(this);
 
     m_pStepEditors = new CStepEditors(frame, this);
@@ -88,7 +93,34 @@ void CFunctionsPage::FillFunctionsGrid()
                      new QTableWidgetItem(pTerm ? Ansi::ToQString(pTerm->GetText()) : QString()));
     }
     std::fill(m_Errors.begin(), m_Errors.end(), QString());
+    UpdateHints(-1);
     grid.viewport()->update();
+}
+
+QString CFunctionsPage::FormulaHint(int nRow) const
+{
+    return nRow >= 0 && static_cast<size_t>(nRow) < m_Hints.size() ? m_Hints[static_cast<size_t>(nRow)] : QString();
+}
+
+void CFunctionsPage::UpdateHints(int nEditedRow)
+{
+    const CProject& project = m_Frame.Document();
+    const auto ToQStrings = [](const std::vector<std::string>& hints) {
+        QStringList list;
+        for (const std::string& szHint : hints)
+            list << Ansi::ToQString(szHint);
+        return list;
+    };
+    for (unsigned r = 0; r < MAX_FUNCTIONS; ++r) {
+        CFuncTerm* pTerm = project.m_pFunctions[r].get();
+        if (nEditedRow < 0 || static_cast<unsigned>(nEditedRow) == r)
+            m_TextHints[r] = pTerm ? ToQStrings(CFuncHints::OfText(r + 1, pTerm->GetText())) : QStringList();
+        QStringList hints = m_TextHints[r];
+        if (pTerm)
+            hints << ToQStrings(CFuncHints::OfReferences(*pTerm));
+        m_Hints[r] = hints.join(". ");
+    }
+    m_pFunctionsGrid->viewport()->update();
 }
 
 QString CFunctionsPage::FormulaError(int nRow) const
@@ -134,13 +166,16 @@ void CFunctionsPage::FunctionsGridSetEditText(int, int nRow, const QString& szTe
     const std::string szAnsi = Ansi::FromQString(szText, Ansi::FORMULA_REPLACEMENT);
     try {
         m_Frame.Document().SetFunction(static_cast<unsigned>(nRow + 1), szAnsi.c_str());
-        m_Frame.ShowStatus(QString());
         SetError(nRow, QString());
+        UpdateHints(nRow);
+        const QString szHint = FormulaHint(nRow);
+        m_Frame.ShowStatus(szHint.isEmpty() ? QString() : "Hinweis zu f" + QString::number(nRow + 1) + ": " + szHint);
     } catch (const EFuncError& error) {
         const QString szExcerpt = Ansi::Excerpt(szText, error.m_nPosition);
         const QString szMessage =
             Ansi::ToQString(error.m_pszMessage) + " in f" + QString::number(nRow + 1) + " bei: " + szExcerpt;
         m_Frame.ShowStatus(szMessage);
+        UpdateHints(nRow);
         // The tooltip is read later, away from the typing: an error at the end shows that end.
         int nStart = 0;
         while (nStart < szText.size() && szText[nStart] == ' ')

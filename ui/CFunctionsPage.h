@@ -29,6 +29,10 @@ public:
     // The message of a row whose typed text did not compile, else empty. Such a row keeps its
     // text in the grid, drawn red, while the document holds nothing for it.
     QString FormulaError(int nRow) const;
+    // The hints on a row's formula (CFuncHints), joined, else empty: it is stored and drawn, but
+    // may not say what it seems to. Shown as the cell's tooltip and, after an edit, in the status
+    // line.
+    QString FormulaHint(int nRow) const;
     // The names ("f4") of the functions whose typed text is not in the document.
     QStringList FailingFunctions() const;
     // Any mouse button; true when the click opened the style menu (or was in the label column).
@@ -39,10 +43,15 @@ protected:
 
 private:
     void SetError(int nRow, const QString& szMessage);
+    // The hints of the row's own text anew (all rows: -1), and those of every row's references,
+    // which change with the functions they name.
+    void UpdateHints(int nEditedRow);
 
     CPageFrame& m_Frame;
     QTableWidget* m_pFunctionsGrid;
     CGridDelegate* m_pDelegate;
     CStepEditors* m_pStepEditors;
-    std::vector<QString> m_Errors; // per row
+    std::vector<QString> m_Errors;        // per row
+    std::vector<QStringList> m_TextHints; // per row: of the text itself
+    std::vector<QString> m_Hints;         // per row: all, joined
 };

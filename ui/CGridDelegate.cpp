@@ -45,7 +45,7 @@ void CGridDelegate::paint(QPainter* pPainter, const QStyleOptionViewItem& option
     if (bFixed)
         DrawLabelCell(*pPainter, option.rect, index.row(), szText);
     else
-        DrawValueCell(*pPainter, option, szText, !CellError(index).isEmpty());
+        DrawValueCell(*pPainter, option, szText, !CellError(index).isEmpty(), !CellHint(index).isEmpty());
     pPainter->restore();
 }
 
@@ -54,11 +54,18 @@ QString CGridDelegate::CellError(const QModelIndex& index) const
     return m_CellError ? m_CellError(index.row(), index.column()) : QString();
 }
 
+QString CGridDelegate::CellHint(const QModelIndex& index) const
+{
+    return m_CellHint ? m_CellHint(index.row(), index.column()) : QString();
+}
+
 bool CGridDelegate::helpEvent(QHelpEvent* pEvent, QAbstractItemView* pView, const QStyleOptionViewItem& option,
                               const QModelIndex& index)
 {
     if (pEvent->type() == QEvent::ToolTip) {
-        const QString szError = CellError(index);
+        QString szError = CellError(index);
+        if (szError.isEmpty())
+            szError = CellHint(index);
         if (!szError.isEmpty()) {
             QToolTip::showText(pEvent->globalPos(), szError, pView->viewport(), option.rect);
             return true;
@@ -68,7 +75,7 @@ bool CGridDelegate::helpEvent(QHelpEvent* pEvent, QAbstractItemView* pView, cons
 }
 
 void CGridDelegate::DrawValueCell(QPainter& painter, const QStyleOptionViewItem& option, const QString& szText,
-                                  bool bError) const
+                                  bool bError, bool bHint) const
 {
     const QRect& r = option.rect;
     const QPalette& palette = option.palette;
@@ -85,6 +92,14 @@ void CGridDelegate::DrawValueCell(QPainter& painter, const QStyleOptionViewItem&
     painter.setFont(option.font);
     painter.drawText(QRect(r.left() + 2, r.top() + 2, r.width() - 2, r.height() - 2),
                      Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, szText);
+    if (bHint && !bError) {
+        // A small blue corner, as spreadsheets mark a cell with a note.
+        const int n = std::min(7, r.height() / 2);
+        const QPoint corner(r.left() + r.width() - 1, r.top());
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(0, 96, 192));
+        painter.drawPolygon(QPolygon({corner, corner - QPoint(n, 0), corner + QPoint(0, n)}));
+    }
     if (option.state & QStyle::State_HasFocus) {
         painter.setPen(QPen(palette.color(QPalette::Text), 1, Qt::DotLine));
         painter.setBrush(Qt::NoBrush);

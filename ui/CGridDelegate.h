@@ -22,6 +22,9 @@ public:
     void SetEditTextHandler(EditTextHandler handler) { m_OnEditText = std::move(handler); }
     void SetEditDoneHandler(EditDoneHandler handler) { m_OnEditDone = std::move(handler); }
     void SetCellErrorHandler(CellErrorHandler handler) { m_CellError = std::move(handler); }
+    // A hint on a cell's text that is no error: the cell carries a mark in its corner, the hint is
+    // its tooltip.
+    void SetCellHintHandler(CellErrorHandler handler) { m_CellHint = std::move(handler); }
 
     void paint(QPainter* pPainter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QWidget* createEditor(QWidget* pParent, const QStyleOptionViewItem& option,
@@ -37,12 +40,15 @@ public:
 
 private:
     void DrawLabelCell(QPainter& painter, const QRect& rect, int nRow, const QString& szText) const;
-    void DrawValueCell(QPainter& painter, const QStyleOptionViewItem& option, const QString& szText, bool bError) const;
+    void DrawValueCell(QPainter& painter, const QStyleOptionViewItem& option, const QString& szText, bool bError,
+                       bool bHint) const;
     QString CellError(const QModelIndex& index) const;
+    QString CellHint(const QModelIndex& index) const;
 
     CPageFrame& m_Frame;
     EGrid m_Grid;
     EditTextHandler m_OnEditText;
     EditDoneHandler m_OnEditDone;
     CellErrorHandler m_CellError;
+    CellErrorHandler m_CellHint;
 };

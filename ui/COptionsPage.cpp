@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "expr/CFuncHints.h"
 #include "expr/EFuncError.h"
 #include "project/CProject.h"
 #include "render/CQtCanvas.h"
@@ -51,6 +52,15 @@ template <size_t N> QString ReadFields(QLineEdit* const (&edits)[N], double (&dV
             szFirst = szMessage;
     }
     return szFirst;
+}
+
+// The transformation's fx and fy are a and b by design; only a decimal comma is worth a hint.
+QString TransformHint(const std::string& szText)
+{
+    QStringList hints;
+    for (const std::string& szHint : CFuncHints::DecimalCommas(szText))
+        hints << Ansi::ToQString(szHint);
+    return hints.join(". ");
 }
 
 QString Number(double dValue)
@@ -192,6 +202,7 @@ void COptionsPage::FillOptionsPage()
     PolesBox->setChecked(nFlags & 1u << FLAG_BREAKPOLES);
     ShowBackgroundColor();
     TransformEdit->setText(project.m_pTransform ? Ansi::ToQString(project.m_pTransform->GetText()) : QString());
+    TransformEdit->setToolTip(project.m_pTransform ? TransformHint(project.m_pTransform->GetText()) : QString());
     TransformEdit->setEnabled(pOptions[OPT_TRMODE] == TRMODE_USER);
     const double dMode = std::trunc(pOptions[OPT_TRMODE]);
     TransformBox->setCurrentIndex(dMode >= 0 && dMode < TransformBox->count() ? static_cast<int>(dMode) : -1);
@@ -277,7 +288,9 @@ void COptionsPage::TransformEditChange()
     const std::string szAnsi = Ansi::FromQString(TransformEdit->text(), Ansi::FORMULA_REPLACEMENT);
     try {
         m_Frame.Document().SetTransform(szAnsi.c_str());
-        m_Frame.ShowStatus(QString());
+        const QString szHint = TransformHint(szAnsi);
+        TransformEdit->setToolTip(szHint);
+        m_Frame.ShowStatus(szHint.isEmpty() ? QString() : "Hinweis zum Transformationsterm: " + szHint);
     } catch (const EFuncError& error) {
         m_Frame.ShowStatus(Ansi::ToQString(error.m_pszMessage) +
                            " in Transformationsterm bei: " + Ansi::Excerpt(TransformEdit->text(), error.m_nPosition));

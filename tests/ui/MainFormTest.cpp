@@ -308,6 +308,37 @@ TEST_F(MainForm, FailingFormulaStaysVisibleAndIsNamedBeforeSaving)
     EXPECT_TRUE(m_pForm->FunctionsSheet->FailingFunctions().isEmpty());
 }
 
+TEST_F(MainForm, HintsOnFormulasThatMayNotSayWhatTheySeemTo)
+{
+    QTableWidget* pGrid = Grid("FunctionsGrid");
+    const auto Type = [&](int nRow, const char* pszText) {
+        QLineEdit* pEditor = Edit(pGrid, nRow, 1);
+        pEditor->insert(pszText);
+        CloseEditor(pGrid);
+    };
+    // Stored and drawn as typed, the hint in the status line and as the cell's tooltip.
+    Type(0, "0,5*x^2");
+    ASSERT_NE(Document().GetFunction(1), nullptr);
+    EXPECT_EQ(Document().GetFunction(1)->GetValueCount(), 2u);
+    const QString szComma = QString::fromUtf8("Das Komma in \u201E0,5\u201C trennt zwei Werte; Dezimalzahlen schreibt "
+                                              "man mit Punkt: 0.5");
+    EXPECT_EQ(Status(), "Hinweis zu f1: " + szComma);
+    EXPECT_EQ(m_pForm->FunctionsSheet->FormulaHint(0), szComma);
+    EXPECT_EQ(m_pForm->FunctionsSheet->FormulaError(0), "");
+
+    Type(0, "x^2");
+    EXPECT_EQ(Status(), "");
+    EXPECT_EQ(m_pForm->FunctionsSheet->FormulaHint(0), "");
+    Type(1, "f1(x-2)");
+    EXPECT_EQ(Status(), "Hinweis zu f2: f1 verwendet kein Argument: schreiben Sie f1 mit a statt x");
+    // Mending f1 mends f2's hint; f1 now reads a, which stands for x where it is drawn.
+    Type(0, "a^2");
+    EXPECT_EQ(m_pForm->FunctionsSheet->FormulaHint(1), "");
+    EXPECT_EQ(Status(), QString::fromUtf8("Hinweis zu f1: a steht hier f\u00FCr x; erst ein Aufruf wie f1(2) setzt a"));
+    // Only a formula's own text counts: a reference to a function that reads a is none.
+    EXPECT_EQ(m_pForm->FunctionsSheet->FormulaHint(1), "");
+}
+
 TEST_F(MainForm, ModifiedFlagFollowsRealChangesOnly)
 {
     QTableWidget* pGrid = Grid("FunctionsGrid");
