@@ -17,13 +17,13 @@ CPictureJob::CPictureJob(CProject& project, bool bRaster, bool bDetermineRange)
 
 CPictureJob::~CPictureJob() = default;
 
-bool CPictureJob::Walk(uint64_t nSamples)
+bool CPictureJob::Walk(uint64_t nSamples, CSliceClock* pClock)
 {
     if (m_bWalked)
         return false;
     if (!m_pWalk)
         m_pWalk = std::make_unique<CRangeWalk>(m_Project, m_pSketch.get(), m_pSketch != nullptr);
-    if (m_pWalk->Walk(nSamples))
+    if (m_pWalk->Walk(nSamples, pClock))
         return true;
     if (m_bDetermineRange)
         m_Range = m_pWalk->Result();

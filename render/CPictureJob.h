@@ -17,6 +17,7 @@ class CCanvas;
 class CCurveSketch;
 class CProject;
 class CRangeWalk;
+class CSliceClock;
 
 class CPictureJob {
 public:
@@ -31,8 +32,9 @@ public:
     CPictureJob(const CPictureJob&) = delete;
     CPictureJob& operator=(const CPictureJob&) = delete;
 
-    // The walk over all samples, in slices of at most nSamples; false once it is done.
-    bool Walk(uint64_t nSamples);
+    // The walk over all samples, in slices of at most nSamples, and with a clock until its
+    // slice is over; false once it is done.
+    bool Walk(uint64_t nSamples, CSliceClock* pClock = nullptr);
     // The whole walk at once, the last part of a long sweep on a second processor.
     void WalkAll();
     bool Walked() const;

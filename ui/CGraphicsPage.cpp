@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "project/CProject.h"
+#include "render/CPictureJob.h"
 #include "render/CQtCanvas.h"
 #include "render/CRenderer.h"
 #include "ui/CCurveTrace.h"
@@ -17,7 +18,6 @@
 #include "ui/CTickClock.h"
 #include "ui/CUndoHistory.h"
 #include "view/CFuncVars.h"
-#include "view/CRangeWalk.h"
 #include "view/CViewRange.h"
 
 CGraphicsPage::CGraphicsPage(CPageFrame& frame) : m_Frame(frame), m_pClock(std::make_unique<CTickClock>())
@@ -63,7 +63,7 @@ CGraphicsPage::~CGraphicsPage()
 {
     if (m_bDragging)
         QApplication::restoreOverrideCursor();
-    DropRangeWalk();
+    DropBusyCursor();
 }
 
 void CGraphicsPage::SetClock(std::unique_ptr<CTickClock> pClock)
@@ -86,20 +86,36 @@ QSize CGraphicsPage::PaintBoxSize() const
     return PaintBox->size();
 }
 
+const CFuncVars* CGraphicsPage::DrawVars() const
+{
+    return m_pJob && !m_bRangePending ? &m_pJob->Vars() : nullptr;
+}
+
 void CGraphicsPage::StopJob()
 {
     PaintTimer->stop();
-    m_pDrawVars.reset();
-    DropRangeWalk();
+    // A determination under way ends here; the document has not been touched by it.
+    m_pJob.reset();
+    m_bRangePending = false;
+    m_bFresh = false;
+    DropBusyCursor();
 }
 
-void CGraphicsPage::DropRangeWalk()
+void CGraphicsPage::DropBusyCursor()
 {
-    // A determination under way ends here; the document has not been touched by it.
-    m_pRangeWalk.reset();
     if (m_bBusyCursor)
         QApplication::restoreOverrideCursor();
     m_bBusyCursor = false;
+}
+
+bool CGraphicsPage::AllStepsFast() const
+{
+    // Only a drawing that runs through without pacing gains from summing its curves up first.
+    for (const CAnimationStep* pStep = m_Frame.Document().m_pFirstStep; pStep; pStep = pStep->m_pNext) {
+        if (pStep->m_nSpeed != 0)
+            return false;
+    }
+    return true;
 }
 
 void CGraphicsPage::StartDrawing(CAnimationStep* pStartStep)
@@ -111,7 +127,8 @@ void CGraphicsPage::StartDrawing(CAnimationStep* pStartStep)
         return;
     }
     m_Frame.ShowStatus("Ermittle Wertebereich...");
-    m_pRangeWalk = std::make_unique<CRangeWalk>(m_Frame.Document());
+    m_pJob = std::make_unique<CPictureJob>(m_Frame.Document(), AllStepsFast(), true);
+    m_bRangePending = true;
     m_pRangeStart = pStartStep;
     // A usual project is done within this first slice, as in one piece; a large one goes on from
     // the timer, a slice a tick, while the window stays at the user's hand.
@@ -126,9 +143,9 @@ void CGraphicsPage::StartDrawing(CAnimationStep* pStartStep)
 bool CGraphicsPage::WalkRangeSlice()
 {
     m_pClock->StartSlice(SLICE);
-    if (m_pRangeWalk->Walk(UINT64_MAX, m_pClock.get())) {
-        m_Frame.ShowStatus(QString("Ermittle Wertebereich... %1 % (Esc bricht ab)")
-                               .arg(static_cast<int>(m_pRangeWalk->Progress() * 100.0)));
+    if (m_pJob->Walk(UINT64_MAX, m_pClock.get())) {
+        m_Frame.ShowStatus(
+            QString("Ermittle Wertebereich... %1 % (Esc bricht ab)").arg(static_cast<int>(m_pJob->Progress() * 100.0)));
         return true;
     }
     RangeDone();
@@ -142,10 +159,11 @@ void CGraphicsPage::RangeDone()
     // user's, and must not bring up the unsaved-changes prompt for an untouched file.
     const bool bModified = project.m_bModified;
     m_Frame.History().NoteChanges(); // nor is it an undo step of its own
-    m_pRangeWalk->Finish();
+    m_pJob->Range().WriteTo(project);
     project.m_bModified = bModified;
     m_Frame.History().Rebase();
-    DropRangeWalk();
+    m_bRangePending = false;
+    DropBusyCursor();
     PaintTimer->stop();
     m_Frame.RangesChanged();
     m_nMaxSamples = 0;
@@ -157,7 +175,7 @@ void CGraphicsPage::RangeDone()
     StartJob();
     if (bRepaint) {
         CatchUp();
-        if (!m_pDrawVars)
+        if (!m_pJob)
             EndHolding();
         PaintBox->update();
     }
@@ -165,13 +183,13 @@ void CGraphicsPage::RangeDone()
 
 void CGraphicsPage::Cancel()
 {
-    if (m_pRangeWalk) {
+    if (DeterminingRange()) {
         StopJob();
         m_bRepaintAfterRange = false;
         m_Frame.ShowStatus("Ermittlung des Wertebereichs abgebrochen");
         return;
     }
-    if (!m_pDrawVars)
+    if (!DrawVars())
         return;
     // The picture keeps what is drawn; "Grafik neu zeichnen" starts it again.
     StopJob();
@@ -182,13 +200,24 @@ void CGraphicsPage::Cancel()
     PaintBox->update();
 }
 
+bool CGraphicsPage::Walking() const
+{
+    return m_pJob && !m_pJob->Walked();
+}
+
 void CGraphicsPage::StartJob()
 {
     CProject& project = m_Frame.Document();
     if (!CViewRange::NothingToDraw(project)) {
         m_Frame.ShowStatus("Zeichne...");
-        m_pDrawVars = std::make_unique<CFuncVars>();
-        m_pDrawVars->SetupView(&project, project.m_pFirstStep, Width(), Height(), 0, 0);
+        // The job of a range just determined goes on to draw; a repaint has one of its own.
+        if (!m_pJob)
+            m_pJob = std::make_unique<CPictureJob>(project, AllStepsFast(), false);
+        m_JobBox = CViewBox::Of(project);
+        m_nJobWidth = Width();
+        m_nJobHeight = Height();
+        m_pJob->Setup(m_JobBox, m_nJobWidth, m_nJobHeight, 0, 0, 1);
+        m_bFresh = true;
         m_bCatchUp = true;
         m_nTimeBudget = 0;
         PaintTimer->setInterval(TIMER_INTERVAL);
@@ -197,6 +226,7 @@ void CGraphicsPage::StartJob()
         m_Frame.EnableCommand(CPageFrame::COMMAND_PAUSE, true);
         m_Frame.EnableCommand(CPageFrame::COMMAND_SKIP, true);
     } else {
+        m_pJob.reset();
         m_Frame.ShowStatus("Nichts zu zeichnen!");
     }
 }
@@ -223,7 +253,7 @@ void CGraphicsPage::PaintBackground(bool bGrid)
 
 void CGraphicsPage::PaintBoxPaint()
 {
-    if (m_pRangeWalk) {
+    if (DeterminingRange()) {
         // The grid of a range still to come would be the wrong one: the picture waits for it.
         PaintBackground(false);
         m_bRepaintAfterRange = true;
@@ -232,22 +262,63 @@ void CGraphicsPage::PaintBoxPaint()
         return;
     }
     PaintBackground(true);
-    StartDrawing(nullptr);
+    // A job that has drawn nothing yet on the same view (entering the page has just started one)
+    // goes on as it is.
+    bool bSameView = m_pJob && m_bFresh && m_nJobWidth == Width() && m_nJobHeight == Height();
+    const CViewBox box = CViewBox::Of(m_Frame.Document());
+    for (unsigned i = 0; i < 4 && bSameView; ++i)
+        bSameView = box.m_dView[i] == m_JobBox.m_dView[i] && box.m_dRaw[i] == m_JobBox.m_dRaw[i];
+    if (!bSameView)
+        StartDrawing(nullptr);
     CatchUp();
-    if (!m_pDrawVars)
+    if (!m_pJob)
         EndHolding();
     PaintBox->update();
 }
 
-void CGraphicsPage::DrawNextSample()
+void CGraphicsPage::DrawNext(CQtCanvas& canvas)
 {
-    CFuncVars& vars = *m_pDrawVars;
+    CPictureJob& job = *m_pJob;
+    const CFuncVars& vars = job.Vars();
     const CAnimationStep* pStep = vars.m_pStep;
+    const uint32_t nBefore = vars.m_nSamples;
+    m_bFresh = false;
+    const auto Late = [&] { return m_pClock->SliceOver(); };
     bool bMore;
-    {
-        QPainter painter(&m_Image);
-        CQtCanvas canvas(painter);
-        bMore = CRenderer::DrawSample(vars, canvas, 1);
+    if (m_bSkipStep) {
+        bMore = job.Draw(canvas, UINT64_MAX,
+                         [&](const CFuncVars& v, const CAnimationStep* pFrom) { return v.m_pStep != pFrom || Late(); });
+        m_nTimeBudget = -1;
+        m_bSkipStep = vars.m_pStep == pStep;
+    } else if (m_bCatchUp) {
+        // Without pacing up to the start step, or to where the previous job had come.
+        const CAnimationStep* pStart = m_pStartStep;
+        const uint32_t nMax = m_nMaxSamples;
+        const auto Reached = [pStart, nMax](const CFuncVars& v) {
+            return pStart ? v.m_pStep == pStart : v.m_nSamples >= nMax;
+        };
+        bMore = job.Draw(canvas, pStart ? UINT64_MAX : uint64_t{nMax},
+                         [&](const CFuncVars& v, const CAnimationStep*) { return Reached(v) || Late(); });
+        if (bMore && vars.m_nSamples - nBefore > 1)
+            m_nTimeBudget = -1;
+        if (bMore && Reached(vars))
+            m_bCatchUp = false;
+        else
+            m_nTimeBudget = -1;
+        if (!m_bCatchUp)
+            EndHolding();
+    } else if (pStep->m_nSpeed == 0) {
+        // As fast as the slice allows, to the end of the step.
+        bMore = job.Draw(canvas, UINT64_MAX,
+                         [&](const CFuncVars& v, const CAnimationStep* pFrom) { return v.m_pStep != pFrom || Late(); });
+        if (vars.m_pStep != pStep)
+            AddToBudget(int64_t(pStep->m_nWait) * 1000);
+    } else {
+        bMore = job.Draw(canvas, uint64_t{nBefore} + 1, [](const CFuncVars&, const CAnimationStep*) { return true; });
+        if (vars.m_pStep == pStep)
+            AddToBudget(pStep->m_nSpeed);
+        else
+            AddToBudget(int64_t(pStep->m_nWait) * 1000);
     }
     if (!bMore) {
         StopJob();
@@ -256,23 +327,6 @@ void CGraphicsPage::DrawNextSample()
         m_Frame.EnableCommand(CPageFrame::COMMAND_SKIP, false);
         EndHolding();
         return;
-    }
-    if (m_bSkipStep) {
-        m_nTimeBudget = -1;
-        m_bSkipStep = vars.m_pStep == pStep;
-    } else if (m_bCatchUp) {
-        if (m_pStartStep && vars.m_pStep == m_pStartStep)
-            m_bCatchUp = false;
-        else if (m_pStartStep || vars.m_nSamples < m_nMaxSamples)
-            m_nTimeBudget = -1;
-        else
-            m_bCatchUp = false;
-        if (!m_bCatchUp)
-            EndHolding();
-    } else if (vars.m_pStep == pStep) {
-        AddToBudget(pStep->m_nSpeed);
-    } else {
-        AddToBudget(int64_t(pStep->m_nWait) * 1000);
     }
     if (vars.m_nSamples > m_nMaxSamples)
         m_nMaxSamples = vars.m_nSamples;
@@ -285,20 +339,36 @@ void CGraphicsPage::AddToBudget(int64_t nMilliseconds)
     m_nTimeBudget = static_cast<int32_t>(std::max<int64_t>(INT32_MIN, std::min<int64_t>(INT32_MAX, nBudget)));
 }
 
+bool CGraphicsPage::WalkJob()
+{
+    if (!m_pJob)
+        return false;
+    if (!m_pJob->Walked())
+        m_pJob->Walk(UINT64_MAX, m_pClock.get());
+    return m_pJob->Walked();
+}
+
 void CGraphicsPage::PaintTimerEvent()
 {
-    if (m_pRangeWalk) {
+    if (DeterminingRange()) {
         WalkRangeSlice();
         return;
     }
     m_pClock->StartSlice(SLICE);
+    if (!WalkJob())
+        return;
     AddToBudget(-PaintTimer->interval());
     bool bDrawn = false;
-    while (m_pDrawVars && m_nTimeBudget < 0) {
-        DrawNextSample();
-        bDrawn = true;
-        if (m_pClock->SliceOver())
-            break;
+    {
+        // One painter for the whole slice.
+        QPainter painter(&m_Image);
+        CQtCanvas canvas(painter);
+        while (m_pJob && m_nTimeBudget < 0) {
+            DrawNext(canvas);
+            bDrawn = true;
+            if (m_pClock->SliceOver())
+                break;
+        }
     }
     if (bDrawn)
         PaintBox->update();
@@ -307,8 +377,15 @@ void CGraphicsPage::PaintTimerEvent()
 void CGraphicsPage::CatchUp()
 {
     m_pClock->StartSlice(SLICE);
-    while (m_pDrawVars && m_bCatchUp) {
-        DrawNextSample();
+    if (!WalkJob())
+        return;
+    QPainter painter(&m_Image);
+    CQtCanvas canvas(painter);
+    // A step drawn as fast as possible goes on to its end here as it would on the next tick, so
+    // a redraw shows the finished picture at once.
+    while (m_pJob && (m_bCatchUp || (m_nTimeBudget < 0 && !m_bSkipStep && m_pJob->Vars().m_pStep &&
+                                     m_pJob->Vars().m_pStep->m_nSpeed == 0))) {
+        DrawNext(canvas);
         if (m_pClock->SliceOver())
             break;
     }
@@ -367,7 +444,7 @@ void CGraphicsPage::RunButtonClick()
 
 void CGraphicsPage::PauseButtonClick()
 {
-    if (!m_pDrawVars)
+    if (!DrawVars())
         return;
     if (PaintTimer->isActive())
         PaintTimer->stop();
@@ -377,7 +454,7 @@ void CGraphicsPage::PauseButtonClick()
 
 void CGraphicsPage::SkipButtonClick()
 {
-    if (!m_pDrawVars)
+    if (!DrawVars())
         return;
     PaintTimer->start();
     m_bSkipStep = true;

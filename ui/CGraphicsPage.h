@@ -6,12 +6,15 @@
 #include <cstdint>
 #include <memory>
 
+#include "view/CViewBox.h"
+
 class QTimer;
 class CAnimationStep;
 class CFuncVars;
 class CCurveTrace;
 class CPaintBox;
-class CRangeWalk;
+class CPictureJob;
+class CQtCanvas;
 class CTickClock;
 class CPageFrame;
 
@@ -36,7 +39,10 @@ public:
     // Escape: drops a range determination under way (the document keeps its range), or stops the
     // drawing where it stands.
     void Cancel();
-    bool DeterminingRange() const { return m_pRangeWalk != nullptr; }
+    bool DeterminingRange() const { return m_pJob && m_bRangePending; }
+    // A walk over the samples is under way: the range determination, or the walk of a drawing
+    // that sums its curves up first.
+    bool Walking() const;
 
     // Without bDetermineRange the view the document holds is drawn as it is.
     void GraphicsSheetEnter(bool bDetermineRange = true);
@@ -56,7 +62,8 @@ public:
 
     // What the surface shows at this moment, a drawing in progress as far as it has come.
     QImage Picture() const { return m_bHolding ? m_Held : m_Image; }
-    const CFuncVars* DrawVars() const { return m_pDrawVars.get(); }
+    // The drawing of the curves under way, null where there is none.
+    const CFuncVars* DrawVars() const;
     QSize PaintBoxSize() const;
 
     CPaintBox* PaintBox;
@@ -75,12 +82,17 @@ public:
 private:
     void StopJob();
     void StartJob(); // the drawing of the curves, for the range the document has now
-    void DropRangeWalk();
+    void DropBusyCursor();
     bool WalkRangeSlice(); // true while samples remain
     void RangeDone();
+    // The walk of a job that sums its curves up, as far as the slice begun allows; true once the
+    // job can draw.
+    bool WalkJob();
+    bool AllStepsFast() const; // every step is drawn as fast as possible
     void PaintBackground(bool bGrid);
-    void DrawNextSample(); // one sample of the job and the pacing that follows it
-    void CatchUp();        // the catching up of a restarted job, at once
+    // Samples of the job, as many as the pacing lets go at once, and the pacing that follows.
+    void DrawNext(CQtCanvas& canvas);
+    void CatchUp(); // the catching up of a restarted job, at once
     void EndHolding();
     void AddToBudget(int64_t nMilliseconds);
     void Zoom(double dFactor);
@@ -90,10 +102,14 @@ private:
 
     CPageFrame& m_Frame;
     std::unique_ptr<CTickClock> m_pClock;
-    std::unique_ptr<CFuncVars> m_pDrawVars;
-    std::unique_ptr<CRangeWalk> m_pRangeWalk; // the range determination under way
-    CAnimationStep* m_pRangeStart = nullptr;  // the start step it was begun for
-    bool m_bRepaintAfterRange = false;        // the surface waits for the range
+    std::unique_ptr<CPictureJob> m_pJob;
+    bool m_bRangePending = false;            // the job determines the range
+    CAnimationStep* m_pRangeStart = nullptr; // the start step it was begun for
+    bool m_bFresh = false;                   // the job has drawn nothing yet, on this view:
+    CViewBox m_JobBox;
+    uint32_t m_nJobWidth = 0;
+    uint32_t m_nJobHeight = 0;
+    bool m_bRepaintAfterRange = false; // the surface waits for the range
     bool m_bBusyCursor = false;
     QImage m_Image; // the picture the job draws into
     QImage m_Held;  // while a dragged view catches up: the old picture, moved with the mouse

@@ -16,6 +16,7 @@
 #include "CWindowTest.h"
 #include "project/CProject.h"
 #include "render/CPictureExport.h"
+#include "render/CPictureJob.h"
 #include "ui/CFunctionsPage.h"
 #include "ui/CGraphicsPage.h"
 #include "ui/COptionsPage.h"
@@ -32,7 +33,7 @@ protected:
         CWindowTest::SetUp();
         m_pPage = m_pForm->GraphicsSheet;
         auto pClock = std::make_unique<CFakeClock>();
-        pClock->m_CheapLooks = [this] { return m_pPage->DeterminingRange(); };
+        pClock->m_CheapLooks = [this] { return m_pPage->Walking(); };
         m_pClock = pClock.get();
         m_pPage->SetClock(std::move(pClock));
         Document().SetFunction(1, "x");
@@ -425,31 +426,45 @@ TEST_F(GraphicsPage, EscapeStopsWhatRunsWithinOneValue)
     EXPECT_EQ(cache.GetMisses(), nTableMisses);
 }
 
+// The page draws through the same job as the files: its finished picture, after entering and
+// after a zoom, is the one drawn sample by sample, also where the curves are summed up.
 TEST_F(GraphicsPage, FinishedPictureEqualsTheExportedOne)
 {
-    m_pPage->PaintBox->setFixedSize(584, 387);
-    Document().SetFunction(2, "sin(x)*x^2");
-    Step(1).m_bVisible[1] = true;
-    Step(1).m_nColor[1] = 12;
-    Step(1).m_nWidth[1] = 3;
-    Document().SetFunction(3, "cos(t), sin(t)");
-    Step(1).m_bVisible[2] = true;
-    Enter();
-    while (m_pPage->DrawVars())
-        Tick();
-    const QImage shown = m_pPage->Picture().convertToFormat(QImage::Format_RGB32);
-
-    QImage exported(584, 387, QImage::Format_RGB32);
-    {
-        QPainter painter(&exported);
-        CPictureExport::Paint(Document(), painter, 584, 387, false, [] { return true; });
+    for (const uint32_t nCount : {100u, 200000u}) {
+        SCOPED_TRACE(nCount);
+        m_pPage->PaintBox->setFixedSize(584, 387);
+        Step(1).SetStep(0, 20.0 / nCount);
+        Step(1).SetCount(0, nCount);
+        Document().SetFunction(2, "sin(x)*x^2");
+        Step(1).m_bVisible[1] = true;
+        Step(1).m_nColor[1] = 12;
+        Step(1).m_nWidth[1] = 3;
+        Document().SetFunction(3, "cos(t)*5, sin(t)*9");
+        Step(1).m_bVisible[2] = true;
+        for (int nZoom = 0; nZoom < 2; ++nZoom) {
+            if (nZoom)
+                m_pPage->ZoominButtonClick();
+            else
+                Enter();
+            while (m_pPage->DeterminingRange() || m_pPage->DrawVars())
+                Tick();
+            const QImage shown = m_pPage->Picture().convertToFormat(QImage::Format_RGB32);
+            QImage exported(584, 387, QImage::Format_RGB32);
+            {
+                QPainter painter(&exported);
+                CPictureJob job(Document(), false, false); // sample by sample
+                job.WalkAll();
+                CPictureExport::Paint(job, painter, 584, 387, false, [] { return true; });
+            }
+            ASSERT_EQ(shown.size(), exported.size());
+            int nDifferent = 0;
+            for (int y = 0; y < shown.height(); ++y)
+                for (int x = 0; x < shown.width(); ++x)
+                    nDifferent += shown.pixel(x, y) != exported.pixel(x, y);
+            EXPECT_EQ(nDifferent, 0) << "zoomed " << nZoom;
+        }
+        m_pForm->PageControl->setCurrentWidget(m_pForm->FunctionsSheet);
     }
-    ASSERT_EQ(shown.size(), exported.size());
-    int nDifferent = 0;
-    for (int y = 0; y < shown.height(); ++y)
-        for (int x = 0; x < shown.width(); ++x)
-            nDifferent += shown.pixel(x, y) != exported.pixel(x, y);
-    EXPECT_EQ(nDifferent, 0);
 }
 
 TEST_F(GraphicsPage, TracingFollowsThePickedCurveUntilEscape)
