@@ -54,7 +54,18 @@ std::string CFileMessage::Load(const std::string& szName, const ELoadSaveError& 
 
 std::string CFileMessage::Save(const std::string& szName, const ELoadSaveError& error, const std::string& szHead)
 {
-    return szHead + "\n" + Cause(szName, error.m_eCause == EFileCause::Line ? EFileCause::WriteError : error.m_eCause);
+    std::string szText =
+        szHead + "\n" + Cause(szName, error.m_eCause == EFileCause::Line ? EFileCause::WriteError : error.m_eCause);
+    // Refused before writing: what the reader would refuse (the file stays as it was).
+    if (error.m_eCause == EFileCause::NotesTooLarge)
+        szText += Utf8("\nDie Notizen d\xFCrfen in der Datei h\xF6"
+                       "chstens ") +
+                  std::to_string(PROJECT_MAX_NOTES >> 20) + " MB belegen; es wurde nichts geschrieben.";
+    else if (error.m_eCause == EFileCause::TooLarge)
+        szText += Utf8("\nEine Projektdatei darf h\xF6"
+                       "chstens ") +
+                  std::to_string(PROJECT_MAX_FILE >> 20) + Utf8(" MB gro\xDF sein; es wurde nichts geschrieben.");
+    return szText;
 }
 
 EFileCause CFileMessage::FromErrno(int nErrno, bool bWrite)

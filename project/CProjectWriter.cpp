@@ -1,10 +1,13 @@
 #include "project/CProjectWriter.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "project/CAtomicFile.h"
 #include "project/CNumberText.h"
 #include "project/CProject.h"
+#include "project/CProjectLimits.h"
+#include "project/ELoadSaveError.h"
 
 std::string CProjectWriter::Format(const CProject& project)
 {
@@ -43,9 +46,28 @@ std::string CProjectWriter::Format(const CProject& project)
     return szFile;
 }
 
+void CProjectWriter::CheckLimits(const CProject& project, const std::string& szFile)
+{
+    // The reader counts the notes as they lie in the file, every line feed a CR LF.
+    if (project.m_pszNotes) {
+        const std::string& szNotes = *project.m_pszNotes;
+        if (szNotes.size() + static_cast<size_t>(std::count(szNotes.begin(), szNotes.end(), '\n')) > PROJECT_MAX_NOTES)
+            throw ELoadSaveError{0, EFileCause::NotesTooLarge};
+    }
+    if (szFile.size() > PROJECT_MAX_FILE)
+        throw ELoadSaveError{0, EFileCause::TooLarge};
+    uint32_t nSteps = 0;
+    for (const CAnimationStep* pStep = project.m_pFirstStep; pStep; pStep = pStep->m_pNext)
+        if (++nSteps > PROJECT_MAX_STEPS)
+            throw ELoadSaveError{0, EFileCause::TooManySteps};
+    if (CProjectLimits::TotalSamples(project) > PROJECT_MAX_SAMPLES)
+        throw ELoadSaveError{0, EFileCause::TooManySamples};
+}
+
 void CProjectWriter::Save(const CProject& project, const char* pszFileName, WriteFunction pWrite)
 {
     const std::string szData = Format(project);
+    CheckLimits(project, szData);
     CAtomicFile file(pszFileName, pWrite);
     file.Write(szData.data(), szData.size());
     file.Commit();

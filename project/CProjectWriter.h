@@ -12,8 +12,13 @@ public:
     // The file's bytes: every line ended by CR LF, the notes' line feeds included.
     static std::string Format(const CProject& project);
 
+    // Throws ELoadSaveError{0, cause} for a project whose file the reader would refuse (too large,
+    // notes too large, too many steps or samples); szFile is Format(project).
+    static void CheckLimits(const CProject& project, const std::string& szFile);
+
     // Writes a temporary file beside the target and renames it over the target only once every
     // byte is written and the file is closed; throws ELoadSaveError{0, cause} otherwise, leaving
-    // the old file as it was. pWrite replaces write(2) in tests.
+    // the old file as it was. A project the reader would refuse is refused before anything is
+    // written (CheckLimits). pWrite replaces write(2) in tests.
     static void Save(const CProject& project, const char* pszFileName, WriteFunction pWrite = nullptr);
 };

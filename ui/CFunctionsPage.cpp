@@ -79,20 +79,22 @@ QTableWidget* CFunctionsPage::VariablesBox() const
     return m_pStepEditors->VariablesBox();
 }
 
-void CFunctionsPage::FillFunctionsGrid()
+void CFunctionsPage::FillFunctionsGrid(bool bKeepFailing)
 {
     const CUpdateGuard guard(m_Frame);
     QTableWidget& grid = *m_pFunctionsGrid;
     grid.setRowCount(static_cast<int>(MAX_FUNCTIONS));
     for (unsigned r = 0; r < MAX_FUNCTIONS; ++r) {
+        const CFuncTerm* pTerm = m_Frame.Document().GetFunction(r + 1);
+        if (bKeepFailing && !pTerm && !m_Errors[r].isEmpty() && grid.item(static_cast<int>(r), 1))
+            continue;
+        m_Errors[r].clear();
         auto* pLabel = new QTableWidgetItem(QString("f%1").arg(r + 1));
         pLabel->setFlags(Qt::ItemIsEnabled);
         grid.setItem(static_cast<int>(r), 0, pLabel);
-        const CFuncTerm* pTerm = m_Frame.Document().GetFunction(r + 1);
         grid.setItem(static_cast<int>(r), 1,
                      new QTableWidgetItem(pTerm ? Ansi::ToQString(pTerm->GetText()) : QString()));
     }
-    std::fill(m_Errors.begin(), m_Errors.end(), QString());
     UpdateHints(-1);
     grid.viewport()->update();
 }

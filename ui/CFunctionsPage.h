@@ -19,7 +19,10 @@ public:
     CStepEditors* StepEditors() const { return m_pStepEditors; }
     QTableWidget* VariablesBox() const;
 
-    void FillFunctionsGrid();
+    // bKeepFailing: the document changed under the grid (undo, redo), and a row whose typed text
+    // did not compile keeps it, red, as long as the document holds nothing for that row: undo
+    // never takes away text that is not in the document.
+    void FillFunctionsGrid(bool bKeepFailing = false);
     void FillStepsBox();
     void SelectStep(int nPosition);
     void WriteVariablesHeadings();

@@ -1,14 +1,19 @@
 #include "ui/CNotesPage.h"
 
 #include <QPrinter>
+#include <QTextBlock>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <QTextFrame>
+#include <QTextList>
 #include <QVBoxLayout>
+#include <optional>
 
 #include "project/CProject.h"
 #include "ui/CAnsi.h"
 #include "ui/CPageFrame.h"
 #include "ui/CRtfReader.h"
+#include "ui/CUndoHistory.h"
 #include "ui/CUpdateGuard.h"
 #include "ui/CUserDialogs.h"
 
@@ -25,39 +30,125 @@ CNotesPage::CNotesPage(CPageFrame& frame) : m_Frame(frame)
     connect(NotesEdit, &QTextEdit::textChanged, this, &CNotesPage::NotesEditChange);
 }
 
-std::string CNotesPage::NotesText(const QTextDocument& document)
+namespace {
+// The characters of the bytes 0x80 ... 0x9F in Windows-1252; 0 where it has none.
+constexpr char16_t g_AnsiHigh[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                     0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                     0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+// The Windows-1252 byte of c; 0 when the code page has no such character (or c is NUL).
+char AnsiByte(char32_t c)
 {
-    const QString szHtml = document.toHtml();
+    if ((c > 0 && c < 0x80) || (c >= 0xA0 && c <= 0xFF))
+        return static_cast<char>(c);
+    for (unsigned i = 0; i < 32; ++i)
+        if (g_AnsiHigh[i] != 0 && g_AnsiHigh[i] == c)
+            return static_cast<char>(0x80 + i);
+    return 0;
+}
+
+// The notes' reading rule (ReadNotes) takes this text as plain text.
+bool ReadsAsPlainText(const std::string& szAnsi, const QString& szText)
+{
+    return !CRtfReader::IsRtf(szAnsi) && !Qt::mightBeRichText(szText);
+}
+
+// The document as plain text in Windows-1252, when loading that text gives the same document:
+// no formats but those of plain text, no table, picture or forced line break, and no character
+// the code page has not. None otherwise.
+std::optional<std::string> PlainNotes(const QTextDocument& document)
+{
+    if (!document.rootFrame()->childFrames().isEmpty())
+        return std::nullopt;
+    QTextDocument plain;
+    plain.setPlainText("x");
+    const QTextBlockFormat blockFormat = plain.firstBlock().blockFormat();
+    const QTextCharFormat charFormat = plain.firstBlock().begin().fragment().charFormat();
+    for (QTextBlock block = document.firstBlock(); block.isValid(); block = block.next()) {
+        if (block.blockFormat() != blockFormat || block.charFormat() != charFormat || block.textList())
+            return std::nullopt;
+        for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it)
+            if (it.fragment().charFormat() != charFormat)
+                return std::nullopt;
+    }
+    const QString szRaw = document.toRawText();
+    std::string szAnsi;
+    szAnsi.reserve(static_cast<size_t>(szRaw.size()));
+    for (const char32_t c : szRaw.toUcs4()) {
+        if (c == QChar::ParagraphSeparator)
+            szAnsi += '\n';
+        else if (c == QChar::Nbsp || c == QChar::LineSeparator || c == QChar::ObjectReplacementCharacter ||
+                 AnsiByte(c) == 0)
+            return std::nullopt; // plain text would lose it
+        else
+            szAnsi += AnsiByte(c);
+    }
+    if (!ReadsAsPlainText(szAnsi, document.toPlainText()))
+        return std::nullopt;
+    return szAnsi;
+}
+
+// The editor's HTML without the style that every paragraph of it repeats (the margins of a plain
+// paragraph, stated once in the head instead), in Windows-1252 with references for the rest.
+std::string CompactHtml(const QTextDocument& document)
+{
+    static const QString szPlain =
+        " margin-top:0px; margin-bottom:0px; margin-left:0px; margin-right:0px; -qt-block-indent:0; text-indent:0px;";
+    static const QString szEmpty = "-qt-paragraph-type:empty;";
+    QString szHtml = document.toHtml();
+    szHtml.replace("<p style=\"" + szPlain + "\">", "<p>");
+    szHtml.replace("<p style=\"" + szEmpty + szPlain + "\">", "<p style=\"" + szEmpty + "\">");
+    szHtml.replace("<style type=\"text/css\">\n",
+                   "<style type=\"text/css\">\np { margin-top:0px; margin-bottom:0px; }\n");
+    szHtml.replace("<meta charset=\"utf-8\" />", "<meta charset=\"windows-1252\" />");
     std::string szNotes;
     szNotes.reserve(static_cast<size_t>(szHtml.size()));
     for (const char32_t c : szHtml.toUcs4()) {
-        if (c < 128)
-            szNotes += static_cast<char>(c);
+        if (const char cAnsi = AnsiByte(c))
+            szNotes += cAnsi;
         else
             szNotes += "&#" + std::to_string(static_cast<uint32_t>(c)) + ";";
     }
     return szNotes;
 }
+} // namespace
+
+std::string CNotesPage::NotesText(const QTextDocument& document)
+{
+    if (std::optional<std::string> szPlain = PlainNotes(document))
+        return *szPlain;
+    return CompactHtml(document);
+}
 
 void CNotesPage::ReadNotes(const std::string& szNotes, QTextDocument& document)
 {
-    if (CRtfReader::IsRtf(szNotes)) {
+    if (CRtfReader::IsRtf(szNotes)) { // the signature decides before any HTML would be looked for
         CRtfReader::Read(szNotes, document);
         return;
     }
     const QString szText = Ansi::ToQString(szNotes);
-    if (Qt::mightBeRichText(szText))
-        document.setHtml(szText);
-    else
+    if (ReadsAsPlainText(szNotes, szText))
         document.setPlainText(szText);
+    else
+        document.setHtml(szText);
 }
 
 void CNotesPage::NotesEditChange()
 {
     if (m_Frame.IsUpdating())
         return;
-    // Notes are no change to the project's content: the modified flag stays as it is.
-    m_Frame.Document().m_pszNotes = NotesText(*NotesEdit->document());
+    std::string szNotes = NotesText(*NotesEdit->document());
+    const bool bSaved = szNotes == m_szSavedNotes;
+    m_Frame.Document().m_pszNotes = std::move(szNotes);
+    m_bEdited = true;
+    m_Frame.History().NotesChanged(!bSaved);
+}
+
+void CNotesPage::NotesSaved()
+{
+    if (m_bEdited && m_Frame.Document().m_pszNotes)
+        m_szSavedNotes = *m_Frame.Document().m_pszNotes;
 }
 
 void CNotesPage::FillNotesEditor()
@@ -70,6 +161,9 @@ void CNotesPage::FillNotesEditor()
         ReadNotes(*pszNotes, *NotesEdit->document());
     // Filling is no edit that undo could take back.
     NotesEdit->document()->clearUndoRedoStacks();
+    // Notes of another form (RTF, full HTML) read and written again are the same notes.
+    m_szSavedNotes = NotesText(*NotesEdit->document());
+    m_bEdited = false;
 }
 
 bool CNotesPage::ShowsNotes() const

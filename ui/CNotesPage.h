@@ -1,8 +1,10 @@
 #pragma once
-// The "Notizen" page: a rich-text editor whose content is the project's notes. The notes are kept
-// as the editor's HTML with every character outside ASCII as a character reference, so that the
-// 8-bit project file holds them without loss. Older notes are the Windows editor's RTF or plain
-// text; they are shown as such and replaced by HTML at the first edit.
+// The "Notizen" page: a rich-text editor whose content is the project's notes. Notes without
+// formatting are kept as plain text; formatted ones as the editor's HTML without what every
+// paragraph would repeat. Characters Windows-1252 has not are character references, so that the
+// 8-bit project file holds them without loss. Older notes are the Windows editor's RTF, full HTML
+// or plain text; they are shown as such and replaced at the first edit. An edit of the notes is a
+// change of the document, undone by the editor's own undo.
 #include <QWidget>
 #include <string>
 
@@ -30,7 +32,11 @@ public:
     void CopySelection();
     void Print(QPrinter& printer, const QString& szTitle);
 
-    // The document's content as notes text: HTML in ASCII.
+    // The notes have been saved: what the editor holds now is what the file holds.
+    void NotesSaved();
+
+    // The document's content as notes text: plain text where reading it back as such gives the
+    // same document, else HTML; Windows-1252 either way.
     static std::string NotesText(const QTextDocument& document);
     // Fills the document from notes text: HTML, RTF or plain text.
     static void ReadNotes(const std::string& szNotes, QTextDocument& document);
@@ -39,4 +45,7 @@ public:
 
 private:
     CPageFrame& m_Frame;
+    // The notes of the file as this editor writes them, to tell an edit that leads back to them.
+    std::string m_szSavedNotes;
+    bool m_bEdited = false; // the document's notes are the editor's text, no longer the file's
 };

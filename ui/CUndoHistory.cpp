@@ -65,7 +65,8 @@ void CUndoHistory::Reset()
 {
     m_pStack->clear();
     m_szState = Snapshot(*m_Form.m_pDocument);
-    m_szFile = CProjectWriter::Format(*m_Form.m_pDocument);
+    m_szSaved = m_szState;
+    m_bNotesChanged = false;
     NewGesture();
 }
 
@@ -73,7 +74,8 @@ void CUndoHistory::SetClean()
 {
     NoteChanges();
     m_pStack->setClean();
-    m_szFile = CProjectWriter::Format(*m_Form.m_pDocument);
+    m_szSaved = m_szState;
+    m_bNotesChanged = false;
 }
 
 void CUndoHistory::Rebase()
@@ -83,7 +85,12 @@ void CUndoHistory::Rebase()
     m_szState = Snapshot(*m_Form.m_pDocument);
     // A change the document does not count as one (the automatic range) leaves it the file's.
     if (!m_Form.m_pDocument->m_bModified && m_pStack->isClean())
-        m_szFile = CProjectWriter::Format(*m_Form.m_pDocument);
+        m_szSaved = m_szState;
+}
+
+bool CUndoHistory::IsSavedState()
+{
+    return m_pStack->isClean() && !m_bNotesChanged && Snapshot(*m_Form.m_pDocument) == m_szSaved;
 }
 
 void CUndoHistory::FollowCleanState()
@@ -93,7 +100,17 @@ void CUndoHistory::FollowCleanState()
     // modified.
     if (!m_pStack->isClean())
         project.m_bModified = true;
-    else if (CProjectWriter::Format(project) == m_szFile)
+    else if (IsSavedState())
+        project.m_bModified = false;
+}
+
+void CUndoHistory::NotesChanged(bool bDiffer)
+{
+    m_bNotesChanged = bDiffer;
+    CProject& project = *m_Form.m_pDocument;
+    if (bDiffer)
+        project.m_bModified = true;
+    else if (project.m_bModified && IsSavedState())
         project.m_bModified = false;
 }
 

@@ -36,6 +36,10 @@ public:
     // The document changed without the user (the automatic range): no step, the new state is the
     // starting point of the next one.
     void Rebase();
+    // The notes were edited; bDiffer: they differ from the saved ones. They are no step (their
+    // editor keeps its own undo), but they are a change: the document is modified while they
+    // differ, and not modified once they are the saved ones again and nothing else differs.
+    void NotesChanged(bool bDiffer);
 
     void Undo();
     void Redo();
@@ -57,8 +61,12 @@ private:
 
     TMainForm& m_Form;
     QUndoStack* m_pStack;
-    std::string m_szState; // the document as last looked at
-    std::string m_szFile;  // the document, notes and all, as its file holds it
+    // The modified flag is cleared only for the document the file holds.
+    bool IsSavedState();
+
+    std::string m_szState;        // the document as last looked at
+    std::string m_szSaved;        // the document as its file holds it, without the notes
+    bool m_bNotesChanged = false; // the notes differ from the file's
     unsigned m_nGesture = 0;
     QPointer<QObject> m_pInputTarget;
     bool m_bRestoring = false;

@@ -498,6 +498,7 @@ bool TMainForm::SaveProject(const QString& szFileName)
         return false;
     }
     ShowCaption(szFileName);
+    NotesSheet->NotesSaved();
     m_pHistory->SetClean();
     m_pAutosave->Discard();
     RememberFile(szFileName);
@@ -563,7 +564,7 @@ void TMainForm::RestoreDocument(std::unique_ptr<CProject> pProject)
     m_pCurrentStep = nullptr;
     m_pDocument = std::move(pProject);
     // The pages but the notes, whose editor keeps its text, cursor and own undo.
-    FunctionsSheet->FillFunctionsGrid();
+    FunctionsSheet->FillFunctionsGrid(true);
     FunctionsSheet->FillStepsBox();
     const int nSteps = FunctionsSheet->StepEditors()->StepsBox()->rowCount();
     FunctionsSheet->SelectStep(nStep > 0 && nStep < nSteps ? nStep : 0);

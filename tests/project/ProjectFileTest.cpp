@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -489,6 +490,58 @@ TEST_F(ProjectFile, NotesAreEverythingAfterTheirLine)
     empty.Load(Write("empty-notes.kvx", "notes\n").c_str());
     ASSERT_TRUE(empty.m_pszNotes.has_value());
     EXPECT_EQ(*empty.m_pszNotes, "");
+}
+
+TEST_F(ProjectFile, WriterRefusesWhatTheReaderWouldRefuseBeforeWriting)
+{
+    // Notes count as they lie in the file, every line feed a CR LF: at the bound they save and
+    // load again; one byte more is refused, and the file in place stays as it was.
+    std::string szNotes;
+    const std::string szLine = std::string(62, 'n') + '\n';
+    while (szNotes.size() + szNotes.size() / szLine.size() + szLine.size() + 1 <= PROJECT_MAX_NOTES)
+        szNotes += szLine;
+    szNotes += std::string(PROJECT_MAX_NOTES - szNotes.size() - szNotes.size() / szLine.size(), 'e');
+    CProject project;
+    project.m_pszNotes = szNotes;
+    const std::string szTarget = Path("notes.kvx");
+    project.Save(szTarget.c_str());
+    CProject loaded;
+    loaded.Load(szTarget.c_str());
+    EXPECT_EQ(loaded.m_pszNotes, szNotes);
+
+    const std::string szOld = Write("old.kvx", "f1=alt\r\n");
+    struct SCase {
+        const char* m_pszName;
+        std::function<void(CProject&)> m_Change;
+        EFileCause m_eCause;
+    } cases[] = {
+        {"notes", [&](CProject& p) { p.m_pszNotes = szNotes + "e"; }, EFileCause::NotesTooLarge},
+        {"notes line feed", [&](CProject& p) { p.m_pszNotes = szNotes.substr(1) + "\n"; }, EFileCause::NotesTooLarge},
+        {"samples", [](CProject& p) { p.m_pFirstStep->m_nCount[1] = 99999999; }, EFileCause::TooManySamples},
+        {"steps",
+         [](CProject& p) {
+             for (uint32_t i = 0; i < PROJECT_MAX_STEPS; ++i)
+                 p.InsertStep(std::make_unique<CAnimationStep>(), nullptr);
+         },
+         EFileCause::TooManySteps},
+    };
+    for (const SCase& c : cases) {
+        CProject refused;
+        c.m_Change(refused);
+        try {
+            refused.Save(szOld.c_str());
+            ADD_FAILURE() << c.m_pszName << " saved";
+        } catch (const ELoadSaveError& error) {
+            EXPECT_EQ(error.m_eCause, c.m_eCause) << c.m_pszName;
+        }
+        EXPECT_EQ(Read(szOld), "f1=alt\r\n") << c.m_pszName;
+        EXPECT_THROW(refused.Save(Path("new.kvx").c_str()), ELoadSaveError);
+        EXPECT_FALSE(std::ifstream(Path("new.kvx")).good()) << c.m_pszName;
+    }
+    EXPECT_EQ(CFileMessage::Save("n.kvx", {0, EFileCause::NotesTooLarge}),
+              "Fehler beim Speichern\nNotizen zu gro\xC3\x9F: n.kvx\nDie Notizen d\xC3\xBCrfen in der Datei "
+              "h\xC3\xB6"
+              "chstens 16 MB belegen; es wurde nichts geschrieben.");
 }
 
 TEST_F(ProjectFile, FailedSaveKeepsTheOldFileAndTheFlag)

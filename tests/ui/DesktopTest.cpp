@@ -55,6 +55,8 @@ protected:
         QTest::keyClicks(pEditor, szText);
         QTest::keyClick(pEditor, Qt::Key_Return);
         Settle();
+        // The closed editor goes now, so that the next edit finds its own.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
     void Click(QWidget* pWidget) const
@@ -156,6 +158,34 @@ TEST_F(Desktop, EveryKindOfChangeIsOneStepUndoneAndRedone)
         Click(m_pForm->UndoButton);
     EXPECT_EQ(State(), CUndoHistory::Snapshot(*std::make_unique<CProject>()));
     EXPECT_FALSE(Document().m_bModified);
+}
+
+TEST_F(Desktop, UndoNeverTakesTheTextOfAFailingFormula)
+{
+    CFunctionsPage& page = *m_pForm->FunctionsSheet;
+    QTableWidget* pFunctions = page.FunctionsGrid();
+    TypeInto(pFunctions, 0, 1, "x^2");
+    TypeInto(pFunctions, 1, 1, "sin(");
+    TypeInto(pFunctions, 2, 1, "x");
+    TypeInto(pFunctions, 2, 1, "x+");
+    ASSERT_FALSE(page.FormulaError(1).isEmpty());
+    ASSERT_FALSE(page.FormulaError(2).isEmpty());
+    Click(page.StepEditors()->InsertStepButton); // two steps, so that deleting one changes the list
+    for (QToolButton* pButton : {page.StepEditors()->InsertStepButton, page.StepEditors()->DeleteStepButton}) {
+        Click(pButton);
+        Click(m_pForm->UndoButton);
+        Click(m_pForm->RedoButton);
+        Click(m_pForm->UndoButton);
+        EXPECT_EQ(pFunctions->item(1, 1)->text(), "sin(") << pButton->objectName().toStdString();
+        EXPECT_FALSE(page.FormulaError(1).isEmpty());
+        EXPECT_EQ(pFunctions->item(0, 1)->text(), "x^2");
+    }
+    // Taking back the typing that broke a formula brings the formula back.
+    Click(m_pForm->UndoButton);
+    Click(m_pForm->UndoButton);
+    EXPECT_EQ(pFunctions->item(2, 1)->text(), "x");
+    EXPECT_TRUE(page.FormulaError(2).isEmpty());
+    EXPECT_EQ(pFunctions->item(1, 1)->text(), "sin(");
 }
 
 TEST_F(Desktop, ZoomDragAndWheelAreStepsThatKeepTheirView)

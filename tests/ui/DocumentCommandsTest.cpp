@@ -6,7 +6,9 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
 #include <QToolButton>
@@ -16,6 +18,7 @@
 
 #include "CWindowTest.h"
 #include "project/CProject.h"
+#include "ui/CAutosave.h"
 #include "ui/CFunctionsPage.h"
 #include "ui/CNotesPage.h"
 #include "ui/COptionsPage.h"
@@ -306,7 +309,7 @@ TEST_F(DocumentCommands, ProjectWithNotesOpensOnTheNotesPage)
     EXPECT_TRUE(m_pForm->FontButton->isEnabled());
 }
 
-TEST_F(DocumentCommands, NotesAreKeptInAsciiAndDoNotMarkTheDocument)
+TEST_F(DocumentCommands, NotesAreKeptInTheEightBitFileWithTheirFormat)
 {
     m_pForm->PageControl->setCurrentWidget(m_pForm->NotesSheet);
     NotesEdit()->setFocus();
@@ -316,13 +319,13 @@ TEST_F(DocumentCommands, NotesAreKeptInAsciiAndDoNotMarkTheDocument)
     QTextCharFormat bold;
     bold.setFontWeight(QFont::Bold);
     cursor.insertText("fett", bold);
-    EXPECT_FALSE(Document().m_bModified);
     ASSERT_TRUE(Document().m_pszNotes);
+    // Windows-1252 where it has the character, a reference where not.
     const std::string& szNotes = *Document().m_pszNotes;
-    for (unsigned char c : szNotes)
-        ASSERT_LT(c, 128) << szNotes;
-    EXPECT_NE(szNotes.find("&#8364;"), std::string::npos);
-    EXPECT_NE(szNotes.find("&#252;"), std::string::npos);
+    EXPECT_NE(szNotes.find("Gr\xFC\xDF"
+                           "e \x80 &#10003; "),
+              std::string::npos)
+        << szNotes;
 
     // Through the project file and back: the same text with the same format.
     m_pDialogs->m_szSaveName = Path("n.kvx");
@@ -340,6 +343,82 @@ TEST_F(DocumentCommands, NotesAreKeptInAsciiAndDoNotMarkTheDocument)
     EXPECT_FALSE(Document().m_pszNotes);
 }
 
+TEST_F(DocumentCommands, NotesEditsAreAChangeUntilTheyAreTheSavedOnesAgain)
+{
+    m_pForm->PageControl->setCurrentWidget(m_pForm->NotesSheet);
+    NotesEdit()->setFocus();
+    QTest::keyClicks(NotesEdit(), "a");
+    EXPECT_TRUE(Document().m_bModified);
+    QTest::keyClick(NotesEdit(), Qt::Key_Backspace);
+    EXPECT_FALSE(Document().m_bModified);
+
+    // Notes alone are work that "Neu" asks about, and that the recovery file holds.
+    QTest::keyClicks(NotesEdit(), "Stundenplan");
+    ASSERT_TRUE(Document().m_bModified);
+    m_pForm->Autosave().AutosaveNow();
+    EXPECT_NE(ReadFile(m_pForm->Autosave().RecoveryFileName()).find("Stundenplan"), std::string::npos);
+    m_pDialogs->m_bCancel = true;
+    m_pForm->FileNewButtonClick();
+    ASSERT_EQ(m_pDialogs->m_Questions.size(), 1);
+    EXPECT_TRUE(m_pDialogs->m_Questions[0].endsWith(g_szQuestion));
+    EXPECT_EQ(NotesEdit()->toPlainText(), "Stundenplan");
+
+    // Saved, then changed and taken back in the editor: the saved notes again.
+    m_pDialogs->m_szSaveName = Path("plan.kvx");
+    ASSERT_TRUE(m_pForm->FileSaveButtonClick());
+    EXPECT_EQ(ReadFile(Path("plan.kvx")).substr(ReadFile(Path("plan.kvx")).find("notes")), "notes\r\nStundenplan");
+    QTest::keyClick(NotesEdit(), Qt::Key_Home);
+    QTest::keyClicks(NotesEdit(), "!");
+    EXPECT_TRUE(Document().m_bModified);
+    QTest::keyClick(NotesEdit(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(NotesEdit()->toPlainText(), "Stundenplan");
+    EXPECT_FALSE(Document().m_bModified);
+    // Another change keeps the document modified while the notes go back.
+    Document().SetFunction(1, "x");
+    QTest::keyClicks(NotesEdit(), "!");
+    QTest::keyClick(NotesEdit(), Qt::Key_Backspace);
+    EXPECT_TRUE(Document().m_bModified);
+}
+
+TEST_F(DocumentCommands, NotesNearTheBoundAreSavedCompactlyAndLoadAgain)
+{
+    // Lines of plain text near the bound stay as they are. With a word in bold they are HTML
+    // of a few bytes more per paragraph, where the editor's full HTML is three times the text.
+    const auto Lines = [](int nSize) {
+        QString szText;
+        for (int i = 0; szText.size() < nSize; ++i)
+            szText +=
+                "Zeile " + QString::number(i) + QString::fromUtf8(": Gerade durch den Ursprung, Steigung \u00BD.\n");
+        return szText;
+    };
+    for (const bool bBold : {false, true}) {
+        const QString szText = Lines(bBold ? 6000000 : 15000000);
+        QTextDocument document;
+        document.setPlainText(szText);
+        if (bBold) {
+            QTextCursor cursor(&document);
+            cursor.movePosition(QTextCursor::NextWord, QTextCursor::KeepAnchor);
+            QTextCharFormat bold;
+            bold.setFontWeight(QFont::Bold);
+            cursor.mergeCharFormat(bold);
+        }
+        const std::string szNotes = CNotesPage::NotesText(document);
+        if (bBold)
+            EXPECT_LT(szNotes.size(), static_cast<size_t>(szText.size()) * 115 / 100);
+        else
+            EXPECT_TRUE(QString::fromLatin1(szNotes.c_str()) == szText);
+        Document().m_pszNotes = szNotes;
+        ASSERT_NO_THROW(Document().Save(Path("big.kvx").toLocal8Bit().constData())) << bBold;
+        CProject loaded;
+        ASSERT_NO_THROW(loaded.Load(Path("big.kvx").toLocal8Bit().constData())) << bBold;
+        ASSERT_TRUE(loaded.m_pszNotes);
+        QTextDocument read;
+        CNotesPage::ReadNotes(*loaded.m_pszNotes, read);
+        EXPECT_TRUE(read.toPlainText() == document.toPlainText()) << bBold;
+        EXPECT_EQ(read.begin().begin().fragment().charFormat().fontWeight(), bBold ? QFont::Bold : QFont::Normal);
+    }
+}
+
 TEST_F(DocumentCommands, RtfNotesAreShownAndReplacedByTheFirstEdit)
 {
     Write("rtf.kvx", "notes\n{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 Sch\\'f6n \\b fett\\b0\\par}\n");
@@ -352,6 +431,9 @@ TEST_F(DocumentCommands, RtfNotesAreShownAndReplacedByTheFirstEdit)
     QTest::keyClick(NotesEdit(), Qt::Key_End, Qt::ControlModifier);
     QTest::keyClicks(NotesEdit(), "!");
     EXPECT_EQ(Document().m_pszNotes->compare(0, 9, "<!DOCTYPE"), 0);
+    EXPECT_TRUE(Document().m_bModified);
+    // Taken back, the notes are those of the file, though no longer in its form.
+    QTest::keyClick(NotesEdit(), Qt::Key_Backspace);
     EXPECT_FALSE(Document().m_bModified);
 }
 
