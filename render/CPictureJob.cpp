@@ -5,6 +5,7 @@
 #include "render/CCurveSketch.h"
 #include "render/CRenderer.h"
 #include "view/CProgress.h"
+#include "view/CRangeTail.h"
 #include "view/CRangeWalk.h"
 #include "view/CViewRange.h"
 
@@ -21,9 +22,26 @@ bool CPictureJob::Walk(uint64_t nSamples, CSliceClock* pClock)
 {
     if (m_bWalked)
         return false;
-    if (!m_pWalk)
+    if (!m_pWalk) {
         m_pWalk = std::make_unique<CRangeWalk>(m_Project, m_pSketch.get(), m_pSketch != nullptr);
-    if (m_pWalk->Walk(nSamples, pClock))
+        if (!m_pWalk->Done())
+            m_pTail = CRangeTail::For(m_Project, m_pSketch.get(), m_Plan);
+    }
+    bool bMore;
+    if (m_pTail) {
+        // Up to where the tail begins; then its points are taken over (or, where it failed, the
+        // walk goes on itself).
+        const uint64_t nLeft = m_pTail->First() - m_pWalk->Position();
+        bMore = m_pWalk->Walk(nSamples < nLeft ? nSamples : nLeft, pClock);
+        if (m_pWalk->AtTail(*m_pTail)) {
+            m_pWalk->JoinTail(*m_pTail);
+            m_pTail.reset();
+            bMore = !m_pWalk->Done();
+        }
+    } else {
+        bMore = m_pWalk->Walk(nSamples, pClock);
+    }
+    if (bMore)
         return true;
     if (m_bDetermineRange)
         m_Range = m_pWalk->Result();

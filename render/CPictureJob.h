@@ -16,6 +16,7 @@ class CAnimationStep;
 class CCanvas;
 class CCurveSketch;
 class CProject;
+class CRangeTail;
 class CRangeWalk;
 class CSliceClock;
 
@@ -62,6 +63,7 @@ private:
     bool m_bDetermineRange;
     CPicturePlan m_Plan;
     std::unique_ptr<CCurveSketch> m_pSketch;
+    std::unique_ptr<CRangeTail> m_pTail; // the last part of the walk, on a second processor
     std::unique_ptr<CRangeWalk> m_pWalk;
     CViewBox m_Range;
     bool m_bWalked = false;

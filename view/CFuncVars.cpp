@@ -94,6 +94,13 @@ bool CFuncVars::Advance()
     if (!m_pStep)
         return false;
     CProgress::Tick();
+    return Step();
+}
+
+bool CFuncVars::Step()
+{
+    if (!m_pStep)
+        return false;
     for (unsigned i = 0; i < FUNC_NVARS; ++i) {
         // Compared before the increment: at a count of 4294967295 the index would wrap to 0.
         if (m_nIndex[i] < m_pStep->m_nCount[i]) {

@@ -20,6 +20,8 @@ public:
     // The sampling walk: x fastest, then u, then v, then the next step.
     void Reset(CAnimationStep* pStep);
     bool Advance();
+    // The same without counting the sample for the progress report (for a walk on another thread).
+    bool Step();
     // Puts the walk at sample nIndex of the step's first run of x, where x is dX: the value the
     // walk had there, which only repeated addition gives exactly.
     void SeekX(CAnimationStep* pStep, uint32_t nIndex, double dX);

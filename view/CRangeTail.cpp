@@ -8,37 +8,37 @@
 #include "view/CPicturePlan.h"
 #include "view/CRangeWalk.h"
 #include "view/CSampleSink.h"
-#include "view/CViewRange.h"
 
 std::unique_ptr<CRangeTail> CRangeTail::For(CProject& project, CSampleSink* pSink, const CPicturePlan& plan)
 {
-    const unsigned nFunction = CViewRange::SingleSweep(project);
-    if (nFunction == MAX_FUNCTIONS || std::thread::hardware_concurrency() < 2)
-        return nullptr;
     CAnimationStep* pStep = project.m_pFirstStep;
+    if (!pStep || pStep->m_pNext || std::thread::hardware_concurrency() < 2)
+        return nullptr;
     CFuncVars vars;
     vars.m_pProject = &project;
-    const uint64_t nSamples = uint64_t{pStep->m_nCount[0]} + 1;
-    CFuncTerm& term = *project.m_pFunctions[nFunction];
-    // Untransformed, of x and constants only.
-    if (!vars.TransformsNothing() || nSamples < MIN_SAMPLES || nSamples > UINT32_MAX || term.GetDepFunc().any())
+    uint64_t nSamples = 1;
+    for (unsigned i = 0; i < FUNC_NVARS; ++i)
+        nSamples *= uint64_t{pStep->m_nCount[i]} + 1;
+    if (!vars.TransformsNothing() || nSamples < MIN_SAMPLES || nSamples > UINT32_MAX)
         return nullptr;
-    const auto& bDeps = term.GetDepVar();
-    vars.Reset(pStep);
-    // The cache makes a value undefined where a slot it depends on is not finite; for the slots
-    // that stay as they are, that is decided here once.
-    for (unsigned i = 0; i < FUNC_NSLOTS; ++i) {
-        if (bDeps[i] && i != SLOT_X && i != SLOT_A && !std::isfinite(vars.m_dValue[i]))
-            return nullptr;
-    }
     try {
-        std::unique_ptr<CRangeTail> pTail(new CRangeTail(pStep, term.GetText(), nFunction, pSink));
+        std::unique_ptr<CRangeTail> pTail(new CRangeTail(pStep, pSink));
+        for (unsigned i = pStep->NextVisible(0); i < MAX_FUNCTIONS; i = pStep->NextVisible(i + 1)) {
+            CFuncTerm* pTerm = project.m_pFunctions[i].get();
+            if (!pTerm)
+                continue;
+            if (!pTerm->AreDepsValid())
+                pTerm->UpdateDependencies();
+            // Of the running variables and constants only.
+            if (pTerm->GetDepFunc().any() || pTerm->GetDepVar()[SLOT_D])
+                return nullptr;
+            pTail->m_nSlots[pTail->m_nFunctions] = i;
+            pTail->m_szTexts[pTail->m_nFunctions++] = pTerm->GetText();
+        }
         pTail->m_nFirst = plan.TailStart(nSamples);
         pTail->m_nCount = static_cast<uint32_t>(nSamples - pTail->m_nFirst);
-        if (pTail->m_nFirst == 0)
+        if (pTail->m_nFunctions == 0 || pTail->m_nFirst == 0)
             return nullptr;
-        for (unsigned i = 0; i < FUNC_NSLOTS; ++i)
-            pTail->m_dStart[i] = vars.m_dValue[i];
         pTail->m_Thread = std::thread(&CRangeTail::Walk, pTail.get());
         return pTail;
     } catch (const std::exception&) { // no thread (or memory) to be had: the walk does it all
@@ -46,13 +46,11 @@ std::unique_ptr<CRangeTail> CRangeTail::For(CProject& project, CSampleSink* pSin
     }
 }
 
-CRangeTail::CRangeTail(CAnimationStep* pStep, const std::string& szText, unsigned nFunction, CSampleSink* pSink)
-    : m_pStep(pStep), m_szText(szText), m_nFunction(nFunction), m_pSink(pSink)
-{
-}
+CRangeTail::CRangeTail(CAnimationStep* pStep, CSampleSink* pSink) : m_pStep(pStep), m_pSink(pSink) {}
 
 CRangeTail::~CRangeTail()
 {
+    m_bStop = true;
     if (m_Thread.joinable())
         m_Thread.join();
 }
@@ -66,42 +64,60 @@ bool CRangeTail::Wait()
 
 void CRangeTail::Walk()
 {
-    std::unique_ptr<CFuncTerm> pTerm;
+    std::unique_ptr<CFuncTerm> pTerms[MAX_FUNCTIONS];
     try {
-        pTerm = std::make_unique<CFuncTerm>(nullptr, m_szText.c_str());
-    } catch (...) { // it compiled before; without memory the walk does it all
+        for (unsigned f = 0; f < m_nFunctions; ++f) {
+            pTerms[f] = std::make_unique<CFuncTerm>(nullptr, m_szTexts[f].c_str());
+            pTerms[f]->UpdateDependencies();
+        }
+    } catch (...) { // they compiled before; without memory the walk does it all
         return;
     }
-    double dSlots[FUNC_NSLOTS];
-    for (unsigned i = 0; i < FUNC_NSLOTS; ++i)
-        dSlots[i] = m_dStart[i];
-    // The walk's arithmetic, repeated addition, up to the tail's first x.
-    const double dStep = m_pStep->m_dStep[0];
-    for (uint32_t n = 0; n < m_nFirst; ++n)
-        dSlots[SLOT_X] += dStep;
-    dSlots[SLOT_A] = dSlots[SLOT_X];
+    // The walk's arithmetic, repeated addition, up to the tail's first sample.
+    uint32_t nIndex[FUNC_NVARS];
+    double dValue[FUNC_NVARS];
+    uint64_t nRest = m_nFirst;
+    for (unsigned i = 0; i < FUNC_NVARS; ++i) {
+        const uint64_t nValues = uint64_t{m_pStep->m_nCount[i]} + 1;
+        nIndex[i] = static_cast<uint32_t>(nRest % nValues);
+        nRest /= nValues;
+        dValue[i] = m_pStep->m_dMin[i];
+        for (uint32_t n = 0; n < nIndex[i]; ++n)
+            dValue[i] += m_pStep->m_dStep[i];
+    }
     CFuncVars vars;
-    vars.Reset(m_pStep);
+    vars.Seek(m_pStep, nIndex, dValue, m_nFirst);
     SPoints points;
     double dStack[FUNC_STACK];
-    const uint64_t nEnd = uint64_t{m_nFirst} + m_nCount;
-    for (uint64_t n = m_nFirst; n < nEnd; ++n) {
-        const double x = dSlots[SLOT_X];
-        // As the cache decides it: an x that is not finite is not run.
-        const bool bDefined = std::isfinite(x) && pTerm->Run(dSlots, nullptr, dStack);
-        if (m_pSink) {
-            vars.m_nIndex[0] = vars.m_nSamples = static_cast<uint32_t>(n);
-            vars.m_bFirstSample = false; // the walk has the first sample
-            vars.m_dValue[SLOT_X] = vars.m_dValue[SLOT_A] = x;
+    for (uint32_t n = 0; n < m_nCount; ++n) {
+        if ((n & 4095) == 0 && m_bStop)
+            return;
+        if (m_pSink)
             m_pSink->Visited(vars);
-            m_pSink->Sample(vars, m_nFunction, bDefined ? dStack : nullptr);
+        // As the cache decides it: slots that are not finite give no value.
+        const bool bFinite =
+            std::isfinite(vars.m_dValue[0]) && std::isfinite(vars.m_dValue[1]) && std::isfinite(vars.m_dValue[2]);
+        for (unsigned f = 0; f < m_nFunctions; ++f) {
+            const CFuncTerm& term = *pTerms[f];
+            bool bDefined = true;
+            for (unsigned i = 0; i < FUNC_NVARS && !bFinite; ++i) {
+                if ((term.GetDepVar()[i] || term.GetDepVar()[SLOT_A + i]) && !std::isfinite(vars.m_dValue[i]))
+                    bDefined = false;
+            }
+            bDefined = bDefined && term.Run(vars.m_dValue, nullptr, dStack);
+            if (m_pSink)
+                m_pSink->Sample(vars, m_nSlots[f], bDefined ? dStack : nullptr);
+            if (!bDefined)
+                continue;
+            const unsigned nValues = term.GetValueCount();
+            for (unsigned k = 0; k < nValues; k += 2) {
+                const double x = k + 1 < nValues ? dStack[k] : vars.m_dValue[0];
+                const double y = k + 1 < nValues ? dStack[k + 1] : dStack[k];
+                CRangeWalk::Widen(x, y, points.m_dBox, !points.m_bAny);
+                points.m_bAny = true;
+            }
         }
-        if (bDefined) {
-            CRangeWalk::Widen(x, dStack[0], points.m_dBox, !points.m_bAny);
-            points.m_bAny = true;
-        }
-        dSlots[SLOT_X] += dStep;
-        dSlots[SLOT_A] = dSlots[SLOT_X];
+        vars.Step();
     }
     m_Points = points;
     m_bDone = true;

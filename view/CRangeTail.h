@@ -1,10 +1,13 @@
 #pragma once
-// The last part of the range determination of a long sweep, walked on a second processor while
-// the walk does the first part. It serves one function of x alone that refers to no other one and
-// draws no random numbers: its values are the same whoever computes them. The tail runs a copy
-// of the function compiled anew from its text, without the cache, so that nothing it touches is
-// touched by the walk meanwhile; the cache statistics count the walk's own look-ups. At the end
-// the walk takes the tail's points over in summary (CRangeWalk::JoinTail).
+// The last part of the walk over a long step, walked on a second processor while the walk does
+// the first part. It serves the functions whose values are the same whoever computes them: none
+// refers to another function or draws random numbers, and the points are not transformed. The
+// tail runs copies of the functions compiled anew from their texts, without the cache, so that
+// nothing it touches is touched by the walk meanwhile; the cache statistics count the walk's own
+// look-ups. At the end the walk takes the tail's points over in summary (CRangeWalk::JoinTail).
+// Both threads compute every value by the same program from the same slot values, so the range
+// and the pictures do not depend on the split.
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -31,7 +34,7 @@ public:
     // A tail at work on the project's only step, or null where none can help. pSink, where
     // given, sees the tail's values on the tail's thread; the plan says where the tail starts.
     static std::unique_ptr<CRangeTail> For(CProject& project, CSampleSink* pSink, const CPicturePlan& plan);
-    ~CRangeTail();
+    ~CRangeTail(); // stops the thread where it has not finished
     CRangeTail(const CRangeTail&) = delete;
     CRangeTail& operator=(const CRangeTail&) = delete;
 
@@ -43,17 +46,18 @@ public:
     const SPoints& Points() const { return m_Points; } // after Wait
 
 private:
-    CRangeTail(CAnimationStep* pStep, const std::string& szText, unsigned nFunction, CSampleSink* pSink);
+    CRangeTail(CAnimationStep* pStep, CSampleSink* pSink);
     void Walk();
 
     CAnimationStep* m_pStep;
-    std::string m_szText; // compiled on the thread, into memory of its own
-    unsigned m_nFunction;
     CSampleSink* m_pSink;
+    unsigned m_nFunctions = 0;
+    unsigned m_nSlots[MAX_FUNCTIONS] = {};
+    std::string m_szTexts[MAX_FUNCTIONS]; // compiled on the thread, into memory of its own
     uint32_t m_nFirst = 0;
     uint32_t m_nCount = 0;
-    double m_dStart[FUNC_NSLOTS] = {};
     SPoints m_Points; // written by the thread once, at its end
     bool m_bDone = false;
+    std::atomic<bool> m_bStop{false};
     std::thread m_Thread;
 };

@@ -116,15 +116,18 @@ bool CRangeWalk::Visit(const SVisit& visit, CSliceClock* pClock)
     return true;
 }
 
+bool CRangeWalk::AtTail(const CRangeTail& tail) const
+{
+    return !m_bDone && m_nTerm == 0 && m_Vars.m_pStep == tail.Step() && m_Vars.m_nSamples == tail.First();
+}
+
 bool CRangeWalk::JoinTail(CRangeTail& tail)
 {
-    const bool bAtTail = !m_bDone && m_nTerm == 0 && m_Vars.m_pStep == tail.Step() &&
-                         m_Vars.m_nIndex[0] == tail.First() && m_Vars.m_nIndex[1] == 0 && m_Vars.m_nIndex[2] == 0;
-    if (!tail.Wait() || !bAtTail)
+    if (!AtTail(tail) || !tail.Wait())
         return false;
     // Function values are finite (the evaluator faults on anything else), so the tail's box joins
-    // the bounds by its corners as its points would one by one. The function is not transformed:
-    // the view bounds go with the raw ones.
+    // the bounds by its corners as its points would one by one. The functions are not
+    // transformed: the view bounds go with the raw ones.
     const CRangeTail::SPoints& points = tail.Points();
     if (points.m_bAny) {
         const auto Join = [&](double(&dBox)[4]) {

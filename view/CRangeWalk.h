@@ -32,6 +32,9 @@ public:
     // the walk stands at the tail's first sample; the walk is then done. Waits for the tail.
     // False where the walk is to go on itself.
     bool JoinTail(CRangeTail& tail);
+    // The walk stands at the tail's first sample.
+    bool AtTail(const CRangeTail& tail) const;
+    uint32_t Position() const { return m_Vars.m_nSamples; } // samples walked
     // Widens the box x0 x1 y0 y1 to take the point; the first point sets it, even where it is not
     // a number.
     static void Widen(double x, double y, double (&dBox)[4], bool bFirst);

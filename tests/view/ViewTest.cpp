@@ -9,6 +9,8 @@
 
 #include "project/CProject.h"
 #include "view/CFuncVars.h"
+#include "view/CPicturePlan.h"
+#include "view/CRangeTail.h"
 #include "view/CRangeWalk.h"
 #include "view/CSliceClock.h"
 #include "view/CViewRange.h"
@@ -547,7 +549,7 @@ TEST(ViewMoves, ZoomAndShift)
 // makes it, wherever the defined points lie, and the cache counts only the walk's own look-ups.
 TEST(Range, TailOnASecondThreadGivesTheWalksRange)
 {
-    const uint32_t nCount = 300000; // the tail starts at sample 65536 * 1
+    const uint32_t nCount = 300000; // the tail starts at 2/5 of the samples
     for (const char* pszFormula : {
              "sin(x)*x^2",
              "x < 5 ? undef : sin(x*7)", // nothing before the tail: its first point starts the box
@@ -574,6 +576,47 @@ TEST(Range, TailOnASecondThreadGivesTheWalksRange)
             EXPECT_EQ(std::memcmp(&split.m_dRawBounds[i], &plain.m_dRawBounds[i], sizeof(double)), 0) << "raw " << i;
         const CValueCache& cache = split.m_pFunctions[0]->GetCache();
         EXPECT_EQ(cache.GetMisses() + cache.GetHits(), (uint64_t{nCount} + 1) * 2 / 5) << "the walk's share only";
+    }
+}
+
+// Several functions, points of two values and families over u and v: the walk split between two
+// threads comes out bit for bit as the walk on one.
+TEST(Range, TailOfSeveralFunctionsAndFamiliesGivesTheWalksRange)
+{
+    struct SCase {
+        const char* pszF1;
+        const char* pszF2;
+        uint32_t nCountX, nCountU, nCountV;
+    } const cases[] = {
+        {"sin(x)*x^2", "cos(x)*x", 300000, 0, 0},
+        {"sin(3*x), cos(5*x)", "x < 3 ? undef : x/3", 300000, 0, 0},
+        {"sin(x+u)*v", "u", 30000, 9, 1},
+        {"x*1e308*u", "1/(x-u)", 99999, 4, 0},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.pszF1);
+        CProject plain, split;
+        for (CProject* pProject : {&plain, &split}) {
+            SetRange(Step(*pProject), 0, -10.0, 20.0 / c.nCountX, c.nCountX);
+            SetRange(Step(*pProject), 1, 1.0, 0.5, c.nCountU);
+            SetRange(Step(*pProject), 2, -2.0, 3.0, c.nCountV);
+            pProject->SetFunction(1, c.pszF1);
+            pProject->SetFunction(3, c.pszF2);
+            Step(*pProject)->m_bVisible[0] = Step(*pProject)->m_bVisible[2] = true;
+        }
+        CRangeWalk walk(plain);
+        while (walk.Walk(UINT64_MAX)) {
+        }
+        walk.Finish();
+        const uint64_t nSamples = (uint64_t{c.nCountX} + 1) * (c.nCountU + 1) * (c.nCountV + 1);
+        ASSERT_TRUE(CRangeTail::For(split, nullptr, CPicturePlan(split, false))) << "a second thread helps";
+        CViewRange::DetermineRange(split);
+        for (unsigned i = OPT_XMIN; i <= OPT_YMAX; ++i)
+            EXPECT_EQ(std::memcmp(&split.m_dOptions[i], &plain.m_dOptions[i], sizeof(double)), 0) << "option " << i;
+        for (unsigned i = 0; i < 4; ++i)
+            EXPECT_EQ(std::memcmp(&split.m_dRawBounds[i], &plain.m_dRawBounds[i], sizeof(double)), 0) << "raw " << i;
+        const CValueCache& cache = split.m_pFunctions[0]->GetCache();
+        EXPECT_EQ(cache.GetMisses() + cache.GetHits(), nSamples * 2 / 5) << "the walk's share only";
     }
 }
 
