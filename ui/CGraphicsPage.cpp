@@ -12,12 +12,14 @@
 #include "render/CPictureJob.h"
 #include "render/CQtCanvas.h"
 #include "render/CRenderer.h"
+#include "ui/CAnsi.h"
 #include "ui/CCurveTrace.h"
 #include "ui/CPageFrame.h"
 #include "ui/CPaintBox.h"
 #include "ui/CTickClock.h"
 #include "ui/CUndoHistory.h"
 #include "view/CFuncVars.h"
+#include "view/CNothingToDraw.h"
 #include "view/CViewRange.h"
 
 CGraphicsPage::CGraphicsPage(CPageFrame& frame) : m_Frame(frame), m_pClock(std::make_unique<CTickClock>())
@@ -159,7 +161,10 @@ void CGraphicsPage::RangeDone()
     // user's, and must not bring up the unsaved-changes prompt for an untouched file.
     const bool bModified = project.m_bModified;
     m_Frame.History().NoteChanges(); // nor is it an undo step of its own
-    m_pJob->Range().WriteTo(project);
+    const CViewBox range = m_pJob->Range();
+    range.WriteTo(project);
+    m_bRangeAnyPoint = range.m_bAnyPoint;
+    m_bRangeAnyView = range.m_bAnyView;
     project.m_bModified = bModified;
     m_Frame.History().Rebase();
     m_bRangePending = false;
@@ -227,7 +232,12 @@ void CGraphicsPage::StartJob()
         m_Frame.EnableCommand(CPageFrame::COMMAND_SKIP, true);
     } else {
         m_pJob.reset();
-        m_Frame.ShowStatus("Nichts zu zeichnen!");
+        CViewBox box = CViewBox::Of(project);
+        box.m_bAnyPoint = m_bRangeAnyPoint;
+        box.m_bAnyView = m_bRangeAnyView;
+        std::string szWhy;
+        CNothingToDraw::Cause(project, box, szWhy);
+        m_Frame.ShowStatus(Ansi::ToQString(szWhy));
     }
 }
 

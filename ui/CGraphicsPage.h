@@ -110,6 +110,8 @@ private:
     uint32_t m_nJobWidth = 0;
     uint32_t m_nJobHeight = 0;
     bool m_bRepaintAfterRange = false; // the surface waits for the range
+    bool m_bRangeAnyPoint = true;      // what the last range determination met, to say why
+    bool m_bRangeAnyView = true;       // nothing is drawn
     bool m_bBusyCursor = false;
     QImage m_Image; // the picture the job draws into
     QImage m_Held;  // while a dragged view catches up: the old picture, moved with the mouse

@@ -101,8 +101,10 @@ bool CRangeWalk::Visit(const SVisit& visit, CSliceClock* pClock)
                 double x = k + 1 < nValues ? dValues[k] : m_Vars.m_dValue[0];
                 double y = k + 1 < nValues ? dValues[k + 1] : dValues[k];
                 Widen(x, y, m_dRaw, m_bFirst);
-                if (visit.m_bPlain || m_Vars.TransformPoint(x, y))
+                if (visit.m_bPlain || m_Vars.TransformPoint(x, y)) {
                     Widen(x, y, m_dBounds, m_bFirst);
+                    m_bAnyView = true;
+                }
                 m_bFirst = false;
             }
         }
@@ -137,6 +139,7 @@ bool CRangeWalk::JoinTail(CRangeTail& tail)
         Join(m_dRaw);
         Join(m_dBounds);
         m_bFirst = false;
+        m_bAnyView = true;
     }
     m_Vars.Reset(nullptr);
     m_bDone = true;
@@ -153,6 +156,8 @@ CViewBox CRangeWalk::Result() const
         if (i < 2 ? m_bXAuto : m_bYAuto)
             box.m_dView[i] = m_dBounds[i];
     }
+    box.m_bAnyPoint = AnyPoint();
+    box.m_bAnyView = AnyView();
     return box;
 }
 

@@ -43,6 +43,10 @@ public:
     CViewBox Result() const;
     // Writes the result into the document.
     void Finish();
+    // What the walk met so far: a defined point, and one the transformation maps (where no range
+    // is determined, nothing is walked and both are true).
+    bool AnyPoint() const { return !m_bRange || !m_bFirst; }
+    bool AnyView() const { return !m_bRange || m_bAnyView; }
 
 private:
     struct SVisit {
@@ -63,6 +67,7 @@ private:
     bool m_bRange; // a range is to be determined at all
     bool m_bDone = false;
     bool m_bFirst = true;
+    bool m_bAnyView = false;
     unsigned m_nTerm = 0; // the next function of the current sample
     double m_dRaw[4] = {0.0, 0.0, 0.0, 0.0};
     double m_dBounds[4] = {0.0, 0.0, 0.0, 0.0};

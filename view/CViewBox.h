@@ -16,4 +16,8 @@ public:
 
     double m_dView[4] = {}; // xmin xmax ymin ymax
     double m_dRaw[4] = {};  // x min, x max, y min, y max of the untransformed points
+    // What the range determination met: a defined point, and one the transformation maps (both
+    // true where nothing was walked). They tell why a box cannot be mapped (CNothingToDraw).
+    bool m_bAnyPoint = true;
+    bool m_bAnyView = true;
 };

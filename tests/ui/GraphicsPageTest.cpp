@@ -221,7 +221,7 @@ TEST_F(GraphicsPage, NothingToDrawWhereTheFunctionIsUndefinedEverywhere)
 {
     Document().SetFunction(1, "sqrt(-1-x*x)");
     Enter();
-    EXPECT_EQ(m_pForm->StatusText(), "Nichts zu zeichnen!");
+    EXPECT_EQ(m_pForm->StatusText(), "Nichts zu zeichnen: jeder Wert von f1 ist undefiniert (x von -10 bis 10)");
     EXPECT_EQ(m_pPage->DrawVars(), nullptr);
     EXPECT_FALSE(m_pPage->Picture().isNull()); // background and grid all the same
 }
