@@ -11,8 +11,9 @@
 #include "expr/CFuncRandom.h"
 #include "expr/CProgramBuilder.h"
 
-unsigned CFuncTerm::s_nDepth = 0;
-uint64_t CFuncTerm::s_nWork = 0;
+// The alignment of the declaration is repeated here: clang wants it on the definition too.
+alignas(64) unsigned CFuncTerm::s_nDepth = 0;
+alignas(64) uint64_t CFuncTerm::s_nWork = 0;
 
 CFuncTerm::CFuncTerm(CFuncResolver* pProject, const char* pszText)
     : m_pszText(pszText ? pszText : ""), m_pProject(pProject)

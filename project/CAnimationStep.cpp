@@ -7,6 +7,7 @@
 #include "project/CLineReader.h"
 #include "project/CNumberText.h"
 #include "project/CProject.h"
+#include "project/CProjectLimits.h"
 #include "project/CScanText.h"
 #include "project/ELoadSaveError.h"
 #include "project/Fatal.h"
@@ -158,9 +159,21 @@ void CAnimationStep::WriteBlock(std::string& szOut) const
     szOut += "-end\n";
 }
 
-void CAnimationStep::ReadBlock(CLineReader& reader, uint32_t& nLine)
+void CAnimationStep::ReadBlock(CLineReader& reader, uint32_t& nLine, uint64_t nMaxSamples)
 {
-    m_bConnect = false; // only true when the block says so
+    m_bConnect = false;     // only true when the block says so
+    uint32_t nOverLine = 0; // the line that took the samples over the bound, while they stay over it
+    const auto CheckSamples = [&] {
+        if (CProjectLimits::StepSamples(m_nCount) <= nMaxSamples)
+            nOverLine = 0;
+        else if (nOverLine == 0)
+            nOverLine = nLine;
+    };
+    const auto End = [&] {
+        if (nOverLine != 0)
+            throw ELoadSaveError{nOverLine, EFileCause::TooManySamples};
+    };
+    CheckSamples(); // over already: the line before the block, the step's header
     std::string szLine;
     while (reader.ReadLine(szLine)) {
         ++nLine;
@@ -173,7 +186,7 @@ void CAnimationStep::ReadBlock(CLineReader& reader, uint32_t& nLine)
             return word.LiteralNoCase(pszWord) && word.AtEnd();
         };
         if (isWord("-end"))
-            return;
+            return End();
         if (CScanText(szLine).LiteralNoCase("-name=")) {
             SetName(szLine.substr(6));
         } else if (isWord("-samerange")) {
@@ -181,6 +194,7 @@ void CAnimationStep::ReadBlock(CLineReader& reader, uint32_t& nLine)
             if (m_pPrev) {
                 m_bSameRange = true;
                 CopyRanges(*m_pPrev);
+                CheckSamples();
             }
         } else if (scan.Literal("-range") && scan.Unsigned(nVariable) && scan.Literal("=") && scan.Real(dMin) &&
                    scan.Literal(",") && scan.Real(dStep) && scan.Literal(",") && scan.Unsigned(nCount) &&
@@ -189,6 +203,7 @@ void CAnimationStep::ReadBlock(CLineReader& reader, uint32_t& nLine)
             m_dMin[nVariable] = dMin;
             m_dStep[nVariable] = dStep;
             m_nCount[nVariable] = nCount;
+            CheckSamples();
         } else if (CScanText f(szLine); f.Literal("-f") && f.Unsigned(nFunction) && f.Literal("=") &&
                                         f.Unsigned(nColor) && f.Literal(",") && f.Unsigned(nWidth) && f.Literal(",") &&
                                         f.Unsigned(nExtra) && nFunction >= 1 && nFunction <= MAX_FUNCTIONS) {
@@ -206,4 +221,5 @@ void CAnimationStep::ReadBlock(CLineReader& reader, uint32_t& nLine)
             throw ELoadSaveError{nLine};
         }
     }
+    End();
 }

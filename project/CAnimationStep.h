@@ -30,8 +30,9 @@ public:
     // The step's block of the project file, lines ended by "\n".
     void WriteBlock(std::string& szOut) const;
     // Reads a block into this step up to its "-end" line or the end of the file; throws
-    // ELoadSaveError with the number of a line it does not understand.
-    void ReadBlock(CLineReader& reader, uint32_t& nLine);
+    // ELoadSaveError with the number of a line it does not understand, or TooManySamples with
+    // the range line that took the step's samples over nMaxSamples.
+    void ReadBlock(CLineReader& reader, uint32_t& nLine, uint64_t nMaxSamples = UINT64_MAX);
 
     // Stores a name, cut to the 39 characters the field holds.
     void SetName(const std::string& szName);

@@ -1,8 +1,12 @@
 #pragma once
 // A file that replaces its target whole or not at all: the bytes go to a temporary file beside
 // the target, every write and the close are checked, and only then is it renamed over the
-// target. A link as target is followed, so the file it points to is replaced. Temporary files
-// still open are removed on SIGINT and SIGTERM once InstallSignalCleanup has run.
+// target. The target is a regular file, a link to one, or new: a folder, a device, a pipe or a
+// dangling link is refused and left as it is. The new file takes the old one's owner, group and
+// mode as far as the system lets the user give them (someone else's file keeps its group and
+// mode, not its owner); other hard links of the old file keep the old content. Temporary files
+// still open are removed when a signal ends the program, once InstallSignalCleanup has run.
+#include <csignal>
 #include <string>
 #include <sys/types.h>
 
@@ -12,9 +16,15 @@ class CAtomicFile {
 public:
     using WriteFunction = ssize_t (*)(int nFile, const void* pData, size_t nCount);
 
-    // Creates the temporary file; throws ELoadSaveError{0, cause} when it cannot. pWrite replaces
-    // write(2) in tests.
-    explicit CAtomicFile(const std::string& szTarget, WriteFunction pWrite = nullptr);
+    enum class ELink {
+        Follow, // a link at the target name: the file it points to is replaced
+        Replace // the link itself is replaced, whatever it points to
+    };
+
+    // Creates the temporary file; throws ELoadSaveError{0, cause} when it cannot. A link that
+    // someone else put into a folder all may write to is not followed (AccessDenied). pWrite
+    // replaces write(2) in tests.
+    explicit CAtomicFile(const std::string& szTarget, ELink eLink = ELink::Follow, WriteFunction pWrite = nullptr);
     // Removes the temporary file unless it was committed.
     ~CAtomicFile();
     CAtomicFile(const CAtomicFile&) = delete;
@@ -26,13 +36,28 @@ public:
     // failure so far. Frees the descriptor, for exports of many files at once.
     void Finish();
     // Finish, then the rename over the target; throws ELoadSaveError and leaves the target as it
-    // was when anything failed.
-    void Commit();
+    // was when anything failed. bSyncFolder false: the caller makes the folder durable once,
+    // after many renames (SyncFolder).
+    void Commit(bool bSyncFolder = true);
+    void SyncFolder() const;
 
     const std::string& Target() const { return m_szTarget; }
 
-    // SIGINT and SIGTERM remove the temporary files, then end the program as the signal would.
+    // Every signal that ends the program by default removes the temporary files first, then ends
+    // the program as it would have. Signals ignored by whoever started the program stay ignored.
     static void InstallSignalCleanup();
+
+    // While it lives, those signals wait: several renames that belong together all happen.
+    class CHoldSignals {
+    public:
+        CHoldSignals();
+        ~CHoldSignals();
+        CHoldSignals(const CHoldSignals&) = delete;
+        CHoldSignals& operator=(const CHoldSignals&) = delete;
+
+    private:
+        sigset_t m_Old;
+    };
 
 private:
     void Fail(EFileCause eCause);

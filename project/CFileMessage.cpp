@@ -29,6 +29,11 @@ std::string CFileMessage::Cause(const std::string& szName, EFileCause eCause)
     case EFileCause::TooManySamples: pszCause = "Zu viele Werte"; break;
     case EFileCause::NoSpace: pszCause = "Kein Platz auf dem Datentr\xE4ger"; break;
     case EFileCause::WriteError: pszCause = "Schreibfehler"; break;
+    case EFileCause::NameTooLong: pszCause = "Name zu lang"; break;
+    case EFileCause::NotAFolder: pszCause = "Kein Ordner"; break;
+    case EFileCause::NotKvx: pszCause = "Keine .kvx-Datei, Projekte bitte als .kvx speichern"; break;
+    case EFileCause::OutOfMemory: pszCause = "Nicht genug Speicher"; break;
+    case EFileCause::NulInNotes: pszCause = "Notizen mit einem NUL-Zeichen"; break;
     }
     return Utf8(pszCause) + ": " + szName;
 }
@@ -42,6 +47,7 @@ std::string CFileMessage::Load(const std::string& szName, const ELoadSaveError& 
             return szPrefix + ": Datei nicht gefunden";
         return szPrefix + " in Zeile " + std::to_string(error.m_nLine);
     case EFileCause::NotFound: return szPrefix + ": Datei nicht gefunden";
+    case EFileCause::OutOfMemory: return szPrefix + ": Nicht genug Speicher";
     case EFileCause::TooManySteps:
         return szPrefix + " in Zeile " + std::to_string(error.m_nLine) + Utf8(": mehr als ") +
                std::to_string(PROJECT_MAX_STEPS) + " Animationsschritte";
@@ -73,8 +79,9 @@ EFileCause CFileMessage::FromErrno(int nErrno, bool bWrite)
     switch (nErrno) {
     case ENOENT:
     case ENOTDIR:
-    case ENAMETOOLONG:
     case ELOOP: return bWrite ? EFileCause::FolderNotFound : EFileCause::NotFound;
+    case ENAMETOOLONG: return EFileCause::NameTooLong;
+    case ENOMEM: return EFileCause::OutOfMemory;
     case EACCES:
     case EPERM:
     case EROFS: return EFileCause::AccessDenied;

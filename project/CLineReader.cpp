@@ -70,9 +70,9 @@ bool CLineReader::ReadLine(std::string& szLine)
     if (!bAny)
         return false;
     ++m_nLines;
-    const size_t nNul = szLine.find('\0');
-    if (nNul != std::string::npos)
-        szLine.resize(nNul);
+    // Cutting the line there would load and save less than the file holds without a word.
+    if (szLine.find('\0') != std::string::npos)
+        throw ELoadSaveError{m_nLines};
     if (bEnd)
         szLine += '\n';
     return true;
@@ -99,10 +99,16 @@ std::string CLineReader::ReadRest(uint64_t nMax)
     }
     if (szText.size() > nMax)
         throw tooLarge;
-    CrLfToLf(szText);
     const size_t nNul = szText.find('\0');
-    if (nNul != std::string::npos)
-        szText.resize(nNul);
+    if (nNul != std::string::npos) {
+        // The NUL's line, its line ends counted as ReadLine counts them.
+        uint32_t nLine = m_nLines + 1;
+        for (size_t i = 0; i < nNul; ++i)
+            if (szText[i] == '\n' || (szText[i] == '\r' && szText[i + 1] != '\n'))
+                ++nLine;
+        throw ELoadSaveError{nLine};
+    }
+    CrLfToLf(szText);
     return szText;
 }
 

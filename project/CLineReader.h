@@ -16,13 +16,13 @@ public:
     CLineReader& operator=(const CLineReader&) = delete;
 
     // The next line with its line feed (none on the last line of a file without one); false at
-    // the end of the file. A NUL byte ends the line's text, as it ends any zero-terminated text.
-    // Throws ELoadSaveError (ReadError, TooLarge) with the number of the line being read.
+    // the end of the file. Throws ELoadSaveError (ReadError, TooLarge, and Line for a line that
+    // holds a NUL byte, which no text of a project has) with the number of the line being read.
     bool ReadLine(std::string& szLine);
 
-    // Everything from the current position to the end of the file, CR LF as LF, up to a NUL
-    // byte if there is one. Throws ELoadSaveError (NotesTooLarge) with the number of the next
-    // line when that is more than nMax bytes, without reading it where the file's size tells.
+    // Everything from the current position to the end of the file, CR LF as LF. Throws
+    // ELoadSaveError (NotesTooLarge) with the number of the next line when that is more than nMax
+    // bytes, without reading it where the file's size tells; Line with the line of a NUL byte.
     std::string ReadRest(uint64_t nMax = PROJECT_MAX_NOTES);
 
     // Leading blanks (the character 32 only) removed; cut at the first CR, then at the first LF.

@@ -133,9 +133,10 @@ void CProjectReader::ReadCurrent(CProject& project, CLineReader& reader)
                 project.InsertStep(std::make_unique<CAnimationStep>(), nullptr);
                 nSamples += CProjectLimits::StepSamples(project.m_pLastStep->m_nCount);
             }
-            // Every drawing walks each step's samples; beyond the bound that takes hours.
+            // Every drawing walks each step's samples; beyond the bound that takes hours. The
+            // error names the line that goes over it: this one, or a range line of the block.
             nSamples -= CProjectLimits::StepSamples(project.m_pLastStep->m_nCount);
-            project.m_pLastStep->ReadBlock(reader, nLine);
+            project.m_pLastStep->ReadBlock(reader, nLine, PROJECT_MAX_SAMPLES - nSamples);
             nSamples += CProjectLimits::StepSamples(project.m_pLastStep->m_nCount);
             if (nSamples > PROJECT_MAX_SAMPLES)
                 throw ELoadSaveError{nLine, EFileCause::TooManySamples};
@@ -199,9 +200,9 @@ void CProjectReader::ReadLegacy(CProject& project, CLineReader& reader)
         pStep->SetCount(nVariable, static_cast<uint32_t>(nCount));
         pStep->SetMin(nVariable, dStart);
         pStep->SetStep(nVariable, dStep);
+        if (CProjectLimits::StepSamples(pStep->m_nCount) > PROJECT_MAX_SAMPLES)
+            throw ELoadSaveError{nLine, EFileCause::TooManySamples};
     }
-    if (CProjectLimits::StepSamples(pStep->m_nCount) > PROJECT_MAX_SAMPLES)
-        throw ELoadSaveError{nLine, EFileCause::TooManySamples};
 
     next();
     const std::string szStyles = szLine.substr(0, szLine.find_first_of("\r\n"));

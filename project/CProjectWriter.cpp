@@ -53,6 +53,8 @@ void CProjectWriter::CheckLimits(const CProject& project, const std::string& szF
         const std::string& szNotes = *project.m_pszNotes;
         if (szNotes.size() + static_cast<size_t>(std::count(szNotes.begin(), szNotes.end(), '\n')) > PROJECT_MAX_NOTES)
             throw ELoadSaveError{0, EFileCause::NotesTooLarge};
+        if (szNotes.find('\0') != std::string::npos) // fails the load at its line
+            throw ELoadSaveError{0, EFileCause::NulInNotes};
     }
     if (szFile.size() > PROJECT_MAX_FILE)
         throw ELoadSaveError{0, EFileCause::TooLarge};
@@ -64,11 +66,40 @@ void CProjectWriter::CheckLimits(const CProject& project, const std::string& szF
         throw ELoadSaveError{0, EFileCause::TooManySamples};
 }
 
-void CProjectWriter::Save(const CProject& project, const char* pszFileName, WriteFunction pWrite)
+namespace {
+bool IsKvxName(const std::string& szName)
 {
-    const std::string szData = Format(project);
-    CheckLimits(project, szData);
-    CAtomicFile file(pszFileName, pWrite);
+    const std::string szBase = szName.substr(szName.rfind('/') + 1); // npos + 1 is the whole name
+    if (szBase.size() < 4)
+        return false;
+    std::string szEnd = szBase.substr(szBase.size() - 4);
+    for (char& c : szEnd)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return szEnd == ".kvx";
+}
+
+// bCheck: refuse first what the reader would refuse; the dump, only to be looked at, shows it all.
+void WriteProject(const CProject& project, const char* pszFileName, CAtomicFile::ELink eLink, bool bCheck,
+                  CProjectWriter::WriteFunction pWrite)
+{
+    const std::string szData = CProjectWriter::Format(project);
+    if (bCheck)
+        CProjectWriter::CheckLimits(project, szData);
+    CAtomicFile file(pszFileName, eLink, pWrite);
     file.Write(szData.data(), szData.size());
     file.Commit();
+}
+} // namespace
+
+void CProjectWriter::Save(const CProject& project, const char* pszFileName, WriteFunction pWrite)
+{
+    if (!IsKvxName(pszFileName))
+        throw ELoadSaveError{0, EFileCause::NotKvx};
+    WriteProject(project, pszFileName, CAtomicFile::ELink::Follow, true, pWrite);
+}
+
+void CProjectWriter::SaveDump(const CProject& project, const char* pszFileName)
+{
+    WriteProject(project, pszFileName, CAtomicFile::ELink::Replace, false, nullptr);
 }

@@ -17,6 +17,11 @@ enum class EFileCause : uint8_t {
     TooManySamples,   // more than PROJECT_MAX_SAMPLES
     NoSpace,          // disk full or quota exhausted
     WriteError,
+    NameTooLong, // longer than the folder takes
+    NotAFolder,  // frames go into a folder, and the name is something else
+    NotKvx,      // the current format is saved under .kvx names only
+    OutOfMemory,
+    NulInNotes, // a NUL byte, which no file may hold
 };
 
 struct ELoadSaveError {

@@ -7,8 +7,11 @@
 #include <QSvgGenerator>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <dirent.h>
 #include <memory>
 #include <optional>
+#include <set>
 #include <sys/stat.h>
 #include <vector>
 
@@ -136,7 +139,7 @@ bool CPictureExport::WritePicture(CProject& project, QIODevice& device, EFormat 
     case EFormat::Png: {
         QImage image(nWidth, nHeight, QImage::Format_RGB32);
         if (image.isNull())
-            return false;
+            throw ELoadSaveError{0, EFileCause::OutOfMemory};
         {
             QPainter painter(&image);
             Paint(job, painter, nWidth, nHeight, false, nullptr);
@@ -174,21 +177,62 @@ bool CPictureExport::WritePicture(CProject& project, QIODevice& device, EFormat 
 }
 
 namespace {
-// mkdir -p on the bytes of the name, which need not be valid text. errno tells why it failed.
-bool MakePath(const std::string& szDir)
+// mkdir -p on the bytes of the name, which need not be valid text.
+void MakePath(const std::string& szDir)
 {
     for (size_t n = szDir.find('/', 1);; n = szDir.find('/', n + 1)) {
         const std::string szPart = szDir.substr(0, n);
         if (mkdir(szPart.c_str(), 0777) != 0 && errno != EEXIST)
-            return false;
+            throw ELoadSaveError{0, CFileMessage::FromErrno(errno, true)};
         if (n == std::string::npos)
             break;
     }
     struct stat info;
     if (stat(szDir.c_str(), &info) != 0)
+        throw ELoadSaveError{0, CFileMessage::FromErrno(errno, true)};
+    if (!S_ISDIR(info.st_mode)) // a name that is taken by something else than a folder
+        throw ELoadSaveError{0, EFileCause::NotAFolder};
+}
+
+// "frame-0001.png": four digits at least, more where the steps need them, so that the names
+// sort as the frames follow each other.
+std::string FrameName(size_t nFrame, size_t nFrames)
+{
+    int nWidth = 4;
+    for (size_t n = nFrames; n >= 10000; n /= 10)
+        ++nWidth;
+    char szName[48];
+    std::snprintf(szName, sizeof szName, "frame-%0*zu.png", nWidth, nFrame);
+    return szName;
+}
+
+bool IsFrameName(const char* pszName)
+{
+    if (std::strncmp(pszName, "frame-", 6) != 0)
         return false;
-    errno = EISDIR; // a name that is taken by something else than a folder
-    return S_ISDIR(info.st_mode);
+    const char* p = pszName + 6;
+    while (*p >= '0' && *p <= '9')
+        ++p;
+    return p > pszName + 6 && std::strcmp(p, ".png") == 0;
+}
+
+// The frames of an earlier run that the new ones did not replace: with them, the folder would
+// show a film of two runs.
+void RemoveOldFrames(const std::string& szDir, const std::vector<std::unique_ptr<CAtomicFile>>& frames)
+{
+    std::set<std::string> newNames;
+    for (const auto& pFrame : frames)
+        newNames.insert(pFrame->Target().substr(pFrame->Target().rfind('/') + 1));
+    DIR* pDir = opendir(szDir.c_str());
+    if (!pDir)
+        return;
+    std::vector<std::string> old;
+    while (const dirent* pEntry = readdir(pDir))
+        if (IsFrameName(pEntry->d_name) && !newNames.count(pEntry->d_name))
+            old.emplace_back(pEntry->d_name);
+    closedir(pDir);
+    for (const std::string& szName : old)
+        unlink((szDir + "/" + szName).c_str());
 }
 } // namespace
 
@@ -196,24 +240,24 @@ bool CPictureExport::ExportFrames(CProject& project, const std::string& szDir, i
                                   bool& bNothingToDraw, EFileCause* pCause)
 {
     try {
-        if (!MakePath(szDir))
-            throw ELoadSaveError{0, CFileMessage::FromErrno(errno, true)};
+        MakePath(szDir);
+        size_t nFrames = 0;
+        for (const CAnimationStep* pStep = project.m_pFirstStep; pStep; pStep = pStep->m_pNext)
+            ++nFrames;
         CPictureJob job(project, true, true);
         job.WalkAll();
         bNothingToDraw = job.Range().NothingToDraw();
         QImage image(nWidth, nHeight, QImage::Format_RGB32);
         if (image.isNull())
-            throw ELoadSaveError{0, EFileCause::WriteError};
+            throw ELoadSaveError{0, EFileCause::OutOfMemory};
         // Every frame waits as a closed temporary file until the last one is written: an
         // interrupted or failed run leaves the folder's old frames as they were.
         std::vector<std::unique_ptr<CAtomicFile>> frames;
         std::optional<ELoadSaveError> failure;
         QPainter painter(&image);
         Paint(job, painter, nWidth, nHeight, false, [&] {
-            char szName[32];
-            std::snprintf(szName, sizeof szName, "/frame-%04zu.png", frames.size() + 1);
             try {
-                frames.push_back(std::make_unique<CAtomicFile>(szDir + szName));
+                frames.push_back(std::make_unique<CAtomicFile>(szDir + "/" + FrameName(frames.size() + 1, nFrames)));
                 CAtomicDevice device(*frames.back());
                 // The painter keeps drawing on the same image; saving reads what it has painted so far.
                 if (!device.open(QIODevice::WriteOnly) || !SavePng(image, device)) {
@@ -230,8 +274,13 @@ bool CPictureExport::ExportFrames(CProject& project, const std::string& szDir, i
         });
         if (failure)
             throw *failure;
+        // A signal waits until the folder holds the new frames only: never a film of two runs.
+        CAtomicFile::CHoldSignals hold;
         for (const auto& pFrame : frames)
-            pFrame->Commit();
+            pFrame->Commit(false);
+        RemoveOldFrames(szDir, frames);
+        if (!frames.empty())
+            frames.back()->SyncFolder();
     } catch (const ELoadSaveError& error) {
         if (pCause)
             *pCause = error.m_eCause;

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <unistd.h>
 
 #include "kurvix_version.h"
@@ -62,18 +63,37 @@ private:
     CProgress m_Progress;
 };
 
-bool ParseSize(const char* pszText, int32_t& nWidth, int32_t& nHeight)
+// WIDTHxHEIGHT; otherwise the German words for what is wrong with it.
+std::string ParseSize(const char* pszText, int32_t& nWidth, int32_t& nHeight)
 {
     const unsigned long MAX_SIDE = 16384;
-    unsigned long nW, nH;
+    const std::string szSize = std::string("Falsche Bildgr\xC3\xB6\xC3\x9F") + "e " + pszText + ": ";
+    const char* pszX = std::strchr(pszText, 'x');
+    const auto IsNumber = [](const char* pszFrom, const char* pszTo) {
+        return pszFrom < pszTo && std::strspn(pszFrom, "0123456789") == static_cast<size_t>(pszTo - pszFrom);
+    };
+    if (!pszX || !IsNumber(pszText, pszX) || !IsNumber(pszX + 1, pszX + std::strlen(pszX)))
+        return szSize + "erwartet wird BREITExH\xC3\x96HE in Pixeln, etwa 800x600";
+    unsigned long nSides[2];
     const char* pszEnd;
-    if (!ParseCount(pszText, MAX_SIDE, nW, &pszEnd) || *pszEnd != 'x')
-        return false;
-    if (!ParseCount(pszEnd + 1, MAX_SIDE, nH, &pszEnd) || *pszEnd)
-        return false;
-    nWidth = static_cast<int32_t>(nW);
-    nHeight = static_cast<int32_t>(nH);
-    return true;
+    for (int i = 0; i < 2; ++i)
+        if (!ParseCount(i == 0 ? pszText : pszX + 1, MAX_SIDE, nSides[i], &pszEnd))
+            return szSize + (i == 0 ? "die Breite" : "die H\xC3\xB6he") + " liegt nicht zwischen 1 und " +
+                   std::to_string(MAX_SIDE);
+    nWidth = static_cast<int32_t>(nSides[0]);
+    nHeight = static_cast<int32_t>(nSides[1]);
+    return std::string();
+}
+
+// What --version and --table print: a full disk or a closed pipe is no success.
+bool WriteOut(const std::string& szText)
+{
+    errno = 0;
+    if (std::fwrite(szText.data(), 1, szText.size(), stdout) == szText.size() && std::fflush(stdout) == 0 &&
+        !std::ferror(stdout))
+        return true;
+    PrintError(CFileMessage::Cause("Standardausgabe", CFileMessage::FromErrno(errno, true)));
+    return false;
 }
 } // namespace
 
@@ -109,6 +129,8 @@ bool CCommandLine::LoadProject(CProject& project, const char* pszFileName)
         PrintError(szPrefix + ": " + ToUtf8(error.m_pszMessage) + " " + ToUtf8(error.Location()));
     } catch (const EFuncError& error) {
         PrintError(szPrefix + ": " + ToUtf8(error.m_pszMessage));
+    } catch (const std::bad_alloc&) {
+        PrintError(CFileMessage::Load(pszFileName, ELoadSaveError{0, EFileCause::OutOfMemory}));
     }
     return false;
 }
@@ -131,11 +153,21 @@ int CCommandLine::Run(int argc, char** argv)
 {
     if (argc < 2 || std::strncmp(argv[1], "--", 2) != 0)
         return -1;
-    const std::string szMode = argv[1];
-    if (szMode == "--version" && argc == 2) {
-        std::printf("KURVIX V%s\n", KURVIX_VERSION_TEXT);
-        return 0;
+    // Whatever runs out of memory leaves its unfinished files behind as they were, as their
+    // destructors remove the temporary ones on the way out.
+    try {
+        return RunMode(argc, argv);
+    } catch (const std::bad_alloc&) {
+        PrintError("Nicht genug Speicher");
+        return 1;
     }
+}
+
+int CCommandLine::RunMode(int argc, char** argv)
+{
+    const std::string szMode = argv[1];
+    if (szMode == "--version" && argc == 2)
+        return WriteOut(std::string("KURVIX V") + KURVIX_VERSION_TEXT + "\n") ? 0 : 1;
     if (szMode == "--save" && argc == 4)
         return Save(argv[2], argv[3]);
     if (szMode == "--table")
@@ -152,8 +184,10 @@ int CCommandLine::Table(int argc, char** argv)
     unsigned long nStep = 1;
     const char* pszEnd;
     if (argc == 5 && std::strcmp(argv[3], "--step") == 0) {
-        if (!ParseCount(argv[4], 0xFFFFFFFFul, nStep, &pszEnd) || *pszEnd)
+        if (!ParseCount(argv[4], 0xFFFFFFFFul, nStep, &pszEnd) || *pszEnd) {
+            PrintError(std::string("Falsche Schrittnummer ") + argv[4] + ": erwartet wird eine Zahl ab 1");
             return CCommandLine::Usage();
+        }
     } else if (argc != 3) {
         return CCommandLine::Usage();
     }
@@ -174,29 +208,26 @@ int CCommandLine::Table(int argc, char** argv)
             "Berechne Wertetafel...");
         table.Build(project, pStep);
     }
-    const std::string szText = ToUtf8(table.GetText());
-    // A full disk or a closed pipe must not pass for a complete table.
-    errno = 0;
-    if (std::fwrite(szText.data(), 1, szText.size(), stdout) != szText.size() || std::fflush(stdout) != 0 ||
-        std::ferror(stdout)) {
-        PrintError(CFileMessage::Cause("Standardausgabe", CFileMessage::FromErrno(errno, true)));
-        return 1;
-    }
-    return 0;
+    return WriteOut(ToUtf8(table.GetText())) ? 0 : 1;
 }
 
 int CCommandLine::Picture(int argc, char** argv, bool bFrames)
 {
     int32_t nWidth = 584, nHeight = 387; // the page's size in the window's default layout
     if (argc == 6 && std::strcmp(argv[4], "--size") == 0) {
-        if (!ParseSize(argv[5], nWidth, nHeight))
+        const std::string szError = ParseSize(argv[5], nWidth, nHeight);
+        if (!szError.empty()) {
+            PrintError(szError);
             return CCommandLine::Usage();
+        }
     } else if (argc != 4) {
         return CCommandLine::Usage();
     }
     const char* pszOut = argv[2];
-    if (!bFrames && CPictureExport::FormatOf(pszOut) == CPictureExport::EFormat::Unknown)
+    if (!bFrames && CPictureExport::FormatOf(pszOut) == CPictureExport::EFormat::Unknown) {
+        PrintError(std::string("Unbekanntes Bildformat: ") + pszOut + " (.png, .svg oder .pdf)");
         return CCommandLine::Usage();
+    }
     qputenv("QT_QPA_PLATFORM", "offscreen");
     // Qt's notes about the missing session (no runtime directory, no display) are no news here;
     // stderr carries only the program's own messages.

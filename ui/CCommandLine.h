@@ -6,7 +6,8 @@ class CProject;
 
 class CCommandLine {
 public:
-    // Runs the mode named by argv[1]; returns the exit code, or -1 when argv names no mode.
+    // Runs the mode named by argv[1]; returns the exit code, or -1 when argv names no mode. Running
+    // out of memory is exit code 1 with "Nicht genug Speicher", and no file half written.
     static int Run(int argc, char** argv);
 
     // Loads a project file into a fresh document; on failure prints the German message on
@@ -19,6 +20,7 @@ public:
     static int Usage();
 
 private:
+    static int RunMode(int argc, char** argv);
     static int Save(const char* pszOut, const char* pszFile);
     static int Table(int argc, char** argv);
     // --export (one picture) and --frames (one picture per step); Qt's offscreen platform.

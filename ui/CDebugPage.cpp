@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "project/CProject.h"
 #include "project/CProjectWriter.h"
@@ -91,6 +93,41 @@ CDebugPage::CDebugPage(CPageFrame& frame) : m_Frame(frame)
     pLayout->setRowStretch(5, 1);
 }
 
+namespace {
+class CDumpFolder {
+public:
+    ~CDumpFolder() { Remove(); }
+
+    // The folder in szBase, made anew when it is gone or szBase changed.
+    const std::string& In(const std::string& szBase)
+    {
+        struct stat info;
+        if (szBase != m_szBase || m_szDir.empty() || lstat(m_szDir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+            info.st_uid != geteuid()) {
+            Remove();
+            m_szBase = szBase;
+            std::string szTemplate = szBase + "/kurvix-XXXXXX";
+            if (mkdtemp(szTemplate.data()))
+                m_szDir = szTemplate;
+        }
+        return m_szDir;
+    }
+
+private:
+    void Remove()
+    {
+        if (m_szDir.empty())
+            return;
+        unlink((m_szDir + "/dump.kvd").c_str());
+        rmdir(m_szDir.c_str());
+        m_szDir.clear();
+    }
+
+    std::string m_szBase;
+    std::string m_szDir;
+};
+} // namespace
+
 std::string CDebugPage::DumpPath()
 {
     const char* pszDirectory = std::getenv("TEMP");
@@ -98,7 +135,9 @@ std::string CDebugPage::DumpPath()
         pszDirectory = std::getenv("TMPDIR");
     if (!pszDirectory || !*pszDirectory)
         pszDirectory = "/tmp";
-    return std::string(pszDirectory) + "/dump.kvd";
+    static CDumpFolder s_Folder;
+    const std::string& szFolder = s_Folder.In(pszDirectory);
+    return szFolder.empty() ? std::string() : szFolder + "/dump.kvd";
 }
 
 QString CDebugPage::DependencyText(CFuncTerm& term)
@@ -168,7 +207,9 @@ void CDebugPage::WriteDump()
     // The dump is not the user's file: written by the writer alone, it leaves what is unsaved
     // unsaved.
     try {
-        CProjectWriter::Save(project, szPath.c_str());
+        if (szPath.empty())
+            throw ELoadSaveError{0, EFileCause::FolderNotFound};
+        CProjectWriter::SaveDump(project, szPath.c_str());
     } catch (const ELoadSaveError&) {
         DebugProjectDump->clear();
         m_Frame.ShowStatus("Fehler beim Speichern");

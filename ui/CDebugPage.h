@@ -18,7 +18,10 @@ public:
     void DebugSheetEnter();
     void DebugFunctionSelectChange();
 
-    // "dump.kvd" in the directory named by TEMP, else TMPDIR, else /tmp.
+    // "dump.kvd" in a folder of the program's own (mode 0700, made for it, never one that was
+    // there before) inside the directory named by TEMP, else TMPDIR, else /tmp: in a folder that
+    // all may write to, someone else could put a link to the user's files under that name. Empty
+    // when the folder cannot be made; it goes when the program ends.
     static std::string DumpPath();
     // What the term depends on: "t u v a b c d" for the variables, then "fN " for each function.
     static QString DependencyText(CFuncTerm& term);

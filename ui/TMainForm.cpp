@@ -19,6 +19,8 @@
 #include <QUndoStack>
 #include <QWheelEvent>
 #include <ctime>
+#include <new>
+#include <optional>
 
 #include "expr/CFuncRandom.h"
 #include "kurvix_version.h"
@@ -359,6 +361,11 @@ bool TMainForm::OpenProject(const QString& szFileName)
     } catch (const EFuncError& error) {
         m_pDialogs->Warning(this, szPrefix + ": " + Ansi::ToQString(error.m_pszMessage));
         return false;
+    } catch (const std::bad_alloc&) {
+        pProject.reset(); // what it holds gives the message room
+        m_pDialogs->Warning(
+            this, QString::fromStdString(CFileMessage::Load(szFileName.toStdString(), {0, EFileCause::OutOfMemory})));
+        return false;
     }
     m_szFileName = szFileName;
     m_szOpenFileName = szFileName; // also for a file named on the command line
@@ -491,10 +498,16 @@ void TMainForm::RememberFile(const QString& szFileName)
 
 bool TMainForm::SaveProject(const QString& szFileName)
 {
+    std::optional<ELoadSaveError> failure;
     try {
         m_pDocument->Save(QFile::encodeName(szFileName).constData());
     } catch (const ELoadSaveError& error) {
-        m_pDialogs->Warning(this, QString::fromStdString(CFileMessage::Save(szFileName.toStdString(), error)));
+        failure = error;
+    } catch (const std::bad_alloc&) {
+        failure = ELoadSaveError{0, EFileCause::OutOfMemory};
+    }
+    if (failure) {
+        m_pDialogs->Warning(this, QString::fromStdString(CFileMessage::Save(szFileName.toStdString(), *failure)));
         return false;
     }
     ShowCaption(szFileName);

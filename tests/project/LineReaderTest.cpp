@@ -104,11 +104,32 @@ TEST(LineReader, EndlessInputIsCutOffAtTheLimit)
     EXPECT_THROW(notes.ReadRest(999), ELoadSaveError);
 }
 
-TEST(LineReader, NulEndsTheLinesText)
+TEST(LineReader, NulFailsItsLine)
 {
-    EXPECT_EQ(Lines(std::string("ab\0cd\nef", 8)), (Strings{"ab\n", "ef"}));
-    EXPECT_EQ(Lines(std::string("\0\n", 2)), (Strings{"\n"}));
-    EXPECT_EQ(Lines(std::string("xy\0", 3)), (Strings{"xy"}));
+    // Cut at the NUL, a formula or the notes would load, and save again, shorter without a word.
+    const struct {
+        const char* m_pszName;
+        std::string m_szText;
+        uint32_t m_nLine;
+    } rows[] = {
+        {"in the middle", std::string("ab\0cd\nef", 8), 1},
+        {"alone", std::string("a\n\0\n", 4), 2},
+        {"on the last line", std::string("a\r\nb\rxy\0", 8), 3},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.m_pszName);
+        STextFile file(row.m_szText);
+        CLineReader reader(file.m_pFile);
+        std::string szLine;
+        try {
+            while (reader.ReadLine(szLine)) {
+            }
+            ADD_FAILURE() << "read to the end";
+        } catch (const ELoadSaveError& error) {
+            EXPECT_EQ(error.m_nLine, row.m_nLine);
+            EXPECT_EQ(error.m_eCause, EFileCause::Line);
+        }
+    }
 }
 
 TEST(LineReader, LongLinesAreReadWhole)
@@ -135,11 +156,22 @@ TEST(LineReader, ReadRestTakesEverythingThatIsLeft)
     EXPECT_FALSE(reader.ReadLine(szLine));
 }
 
-TEST(LineReader, ReadRestStopsAtNulAndKeepsLoneCr)
+TEST(LineReader, ReadRestKeepsLoneCrAndFailsAtNulWithItsLine)
 {
-    STextFile file(std::string("a\rb\r\nc\0d", 8));
+    STextFile plain("a\rb\r\ncd");
+    EXPECT_EQ(CLineReader(plain.m_pFile).ReadRest(), "a\rb\ncd");
+    // After the line "notes": x, an empty line, then abc NUL def on line 4 as ReadLine counts.
+    STextFile file(std::string("notes\r\nx\r\r\nabc\0def", 18));
     CLineReader reader(file.m_pFile);
-    EXPECT_EQ(reader.ReadRest(), "a\rb\nc");
+    std::string szLine;
+    ASSERT_TRUE(reader.ReadLine(szLine));
+    try {
+        reader.ReadRest();
+        ADD_FAILURE() << "read";
+    } catch (const ELoadSaveError& error) {
+        EXPECT_EQ(error.m_nLine, 4u);
+        EXPECT_EQ(error.m_eCause, EFileCause::Line);
+    }
 }
 
 TEST(LineReader, ReadRestOfALargeFile)

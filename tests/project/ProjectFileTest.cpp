@@ -1,6 +1,7 @@
 // Saving and loading the current format: round trips, the exact text, the reader's rules.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -305,6 +307,22 @@ TEST_F(ProjectFile, ReaderRejectsWithTheLineNumber)
         SCOPED_TRACE(c.m_pszName);
         EXPECT_EQ(FailingLine(Write("case.kvx", c.m_pszContent)), c.m_nLine);
     }
+    using namespace std::string_literals;
+    // A NUL byte, which no text of a project holds: cut there, the line would load (and save
+    // again) shorter without a word.
+    const struct {
+        const char* m_pszName;
+        std::string m_szContent;
+        long m_nLine;
+    } nuls[] = {
+        {"in a formula", "f1=x\0garbage\nxmin=2\n"s, 1}, {"after a formula", "f2=u\r\nf1=x+1\0=2\n"s, 2},
+        {"in an option", "xmin=1\n\nxmax=2\0x\n"s, 3},   {"in a block", "step1\n-name=a\0b\n-end\n"s, 2},
+        {"in the notes", "f1=x\nnotes\nabc\0def"s, 3},   {"in later notes", "notes\r\nabc\r\ndef\r\n\0"s, 4},
+    };
+    for (const auto& c : nuls) {
+        SCOPED_TRACE(c.m_pszName);
+        EXPECT_EQ(FailingLine(Write("nul.kvx", c.m_szContent)), c.m_nLine);
+    }
     EXPECT_EQ(FailingLine(Path("missing.kvx")), 0);
     EXPECT_EQ(FailingLine(m_szDir + "/.kvx"), 0);
     mkdir(Path("folder.kvx").c_str(), 0755);
@@ -313,8 +331,7 @@ TEST_F(ProjectFile, ReaderRejectsWithTheLineNumber)
 
 TEST_F(ProjectFile, HostileInputLoadsOrFailsWithALine)
 {
-    // NUL bytes end a line's text; CR alone ends a line; nothing crashes.
-    EXPECT_EQ(FailingLine(Write("nul.kvx", std::string("f1=x\0garbage\nxmin=2\n", 20))), -1);
+    // CR alone ends a line; nothing crashes.
     EXPECT_EQ(FailingLine(Write("cr.kvx", "f1=x\rxmin=2\rgarbage\r")), 3);
     CProject mac;
     mac.Load(Write("mac.kvx", "f1=x\rf2=x*x\rxmin=2\rstep1\r-range0=0,1,5\r-end\rnotes\rzwei\rZeilen").c_str());
@@ -322,9 +339,6 @@ TEST_F(ProjectFile, HostileInputLoadsOrFailsWithALine)
     EXPECT_EQ(mac.m_dOptions[OPT_XMIN], 2);
     EXPECT_EQ(mac.m_pFirstStep->m_nCount[0], 5u);
     EXPECT_EQ(*mac.m_pszNotes, "zwei\rZeilen");
-    CProject project;
-    project.Load(Write("nul2.kvx", std::string("f1=x+1\0=2\n", 10)).c_str());
-    EXPECT_EQ(project.GetFunction(1)->GetText(), "x+1");
     // A first step that claims the ranges of a step before it has none to take: it keeps its own.
     CProject first;
     first.Load(Write("first.kvx", "step1\n-range0=1,2,3\n-samerange\n-end\n").c_str());
@@ -398,8 +412,7 @@ TEST_F(ProjectFile, FilesThatCannotBeReadSayWhy)
     ASSERT_EQ(truncate(szLimit.c_str(), PROJECT_MAX_FILE + 1), 0);
     EXPECT_EQ(Cause(szLimit), EFileCause::TooLarge);
     // Notes beyond their bound in a file within its bound.
-    const std::string szNotes = Write("notes.kvx", "f1=x\nnotes\n");
-    ASSERT_EQ(truncate(szNotes.c_str(), 5 + 6 + PROJECT_MAX_NOTES + 1), 0);
+    const std::string szNotes = Write("notes.kvx", "f1=x\nnotes\n" + std::string(PROJECT_MAX_NOTES + 1, 'n'));
     EXPECT_EQ(Cause(szNotes), EFileCause::NotesTooLarge);
     ASSERT_EQ(truncate(szNotes.c_str(), 5 + 6 + PROJECT_MAX_NOTES), 0);
     EXPECT_EQ(Cause(szNotes), std::nullopt);
@@ -429,8 +442,33 @@ TEST_F(ProjectFile, CountsBeyondTheBoundsAreRefusedWithTheirLine)
         ADD_FAILURE() << "loaded";
     } catch (const ELoadSaveError& error) {
         EXPECT_EQ(error.m_eCause, EFileCause::TooManySamples);
-        EXPECT_EQ(error.m_nLine, 4u);
+        EXPECT_EQ(error.m_nLine, 3u); // the range line, not the block's end
     }
+    // The line that goes over the bound: within a block, the step header of one step too many
+    // after full ones, and not a line that took the samples over and back.
+    const struct {
+        const char* m_pszName;
+        std::string m_szContent;
+        uint32_t m_nLine;
+    } overs[] = {
+        {"second range", "step1\n-range0=0,1,99999\n-range1=0,1,99999\n-name=a\n-end\n", 3},
+        {"same range", "step1\n-range0=0,1,599999999\n-end\nstep2\n-range0=0,1,1\n-samerange\n-end\n", 6},
+        {"over and back", "step1\n-range0=0,1,4294967295\n-range0=0,1,9\n-range1=0,1,999999999\n-end\n", 4},
+        {"header", "step1\n-range0=0,1,999999999\n-end\nstep2\n-end\n", 4},
+    };
+    for (const auto& c : overs) {
+        SCOPED_TRACE(c.m_pszName);
+        CProject project;
+        try {
+            project.Load(Write("over.kvx", c.m_szContent).c_str());
+            ADD_FAILURE() << "loaded";
+        } catch (const ELoadSaveError& error) {
+            EXPECT_EQ(error.m_eCause, EFileCause::TooManySamples);
+            EXPECT_EQ(error.m_nLine, c.m_nLine);
+        }
+    }
+    EXPECT_EQ(Cause(Write("back.kvx", "step1\n-range0=0,1,999999950\n-end\nstep2\n-range0=0,1,0\n-end\n")),
+              std::nullopt);
     // Within the bound per step, beyond it all together.
     std::string szSteps;
     for (int i = 1; i <= 11; ++i)
@@ -517,6 +555,7 @@ TEST_F(ProjectFile, WriterRefusesWhatTheReaderWouldRefuseBeforeWriting)
     } cases[] = {
         {"notes", [&](CProject& p) { p.m_pszNotes = szNotes + "e"; }, EFileCause::NotesTooLarge},
         {"notes line feed", [&](CProject& p) { p.m_pszNotes = szNotes.substr(1) + "\n"; }, EFileCause::NotesTooLarge},
+        {"notes with NUL", [](CProject& p) { p.m_pszNotes = std::string("abc\0def", 7); }, EFileCause::NulInNotes},
         {"samples", [](CProject& p) { p.m_pFirstStep->m_nCount[1] = 99999999; }, EFileCause::TooManySamples},
         {"steps",
          [](CProject& p) {
@@ -603,13 +642,146 @@ TEST_F(ProjectFile, SaveKeepsPermissionsAndFollowsLinks)
 {
     const std::string szTarget = Write("perm.kvx", "");
     chmod(szTarget.c_str(), 0640);
-    ASSERT_EQ(symlink(szTarget.c_str(), Path("link.kvx").c_str()), 0);
+    const bool bRoot = geteuid() == 0;
+    if (bRoot) { // only root may give a file away; the new file must not take it back
+        ASSERT_EQ(chown(szTarget.c_str(), 65534, 65534), 0);
+    }
+    ASSERT_EQ(symlink("perm.kvx", Path("link.kvx").c_str()), 0);
+    ASSERT_EQ(symlink("link.kvx", Path("link2.kvx").c_str()), 0);
     CProject project;
-    project.Save(Path("link.kvx").c_str());
+    project.Save(Path("link2.kvx").c_str());
     struct stat info;
     ASSERT_EQ(lstat(Path("link.kvx").c_str(), &info), 0);
     EXPECT_TRUE(S_ISLNK(info.st_mode));
     ASSERT_EQ(stat(szTarget.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0640u);
+    if (bRoot) {
+        EXPECT_TRUE(info.st_uid == 65534 && info.st_gid == 65534) << info.st_uid << ":" << info.st_gid;
+    }
     EXPECT_EQ(Read(szTarget), DEFAULT_DOCUMENT);
+
+    // A link that someone else put into a folder all may write to is not followed: it could
+    // point to any file of the user's. The user's own link there is.
+    const std::string szShared = Path("shared");
+    ASSERT_EQ(mkdir(szShared.c_str(), 0777), 0);
+    ASSERT_EQ(chmod(szShared.c_str(), 01777), 0);
+    const std::string szThesis = Write("thesis.kvx", "f1=x\r\n");
+    ASSERT_EQ(symlink(szThesis.c_str(), (szShared + "/own.kvx").c_str()), 0);
+    project.SetFunction(1, "x*2");
+    project.Save((szShared + "/own.kvx").c_str());
+    EXPECT_EQ(Read(szThesis).substr(0, 8), "f1=x*2\r\n");
+    if (bRoot) {
+        ASSERT_EQ(symlink(szThesis.c_str(), (szShared + "/planted.kvx").c_str()), 0);
+        ASSERT_EQ(lchown((szShared + "/planted.kvx").c_str(), 65534, 65534), 0);
+        project.SetFunction(1, "x*3");
+        try {
+            project.Save((szShared + "/planted.kvx").c_str());
+            ADD_FAILURE() << "followed";
+        } catch (const ELoadSaveError& error) {
+            EXPECT_EQ(error.m_eCause, EFileCause::AccessDenied);
+        }
+        EXPECT_EQ(Read(szThesis).substr(0, 8), "f1=x*2\r\n");
+    }
+}
+
+TEST_F(ProjectFile, SaveRefusesWhatIsNoRegularFileAndLeavesIt)
+{
+    int pipe[2];
+    ASSERT_EQ(::pipe(pipe), 0);
+    const struct {
+        const char* m_pszName;
+        std::function<int(const std::string&)> m_Make;
+    } rows[] = {
+        {"pipe", [](const std::string& szName) { return mkfifo(szName.c_str(), 0644); }},
+        {"link to a pipe",
+         [&](const std::string& szName) { return symlink(Path("pipe.kvx").c_str(), szName.c_str()); }},
+        {"folder", [](const std::string& szName) { return mkdir(szName.c_str(), 0755); }},
+        {"dangling link", [](const std::string& szName) { return symlink("nowhere.kvx", szName.c_str()); }},
+        {"link loop", [](const std::string& szName) { return symlink(szName.c_str(), szName.c_str()); }},
+        // as /dev/stdout is, when it goes into a pipe
+        {"link to an open pipe",
+         [&](const std::string& szName) {
+             return symlink(("/proc/self/fd/" + std::to_string(pipe[1])).c_str(), szName.c_str());
+         }},
+        // a device of its own where root may make one: root would replace /dev/null itself
+        {"device",
+         [](const std::string& szName) {
+             return geteuid() == 0 ? mknod(szName.c_str(), S_IFCHR | 0666, makedev(1, 3))
+                                   : symlink("/dev/null", szName.c_str());
+         }},
+    };
+    CProject project;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.m_pszName);
+        std::string szName = Path(std::string(row.m_pszName) + ".kvx");
+        std::replace(szName.begin(), szName.end(), ' ', '-');
+        ASSERT_EQ(row.m_Make(szName), 0);
+        struct stat before, after;
+        ASSERT_EQ(lstat(szName.c_str(), &before), 0);
+        try {
+            project.Save(szName.c_str());
+            ADD_FAILURE() << "saved";
+        } catch (const ELoadSaveError& error) {
+            EXPECT_EQ(error.m_eCause, EFileCause::NotRegular);
+        }
+        ASSERT_EQ(lstat(szName.c_str(), &after), 0);
+        EXPECT_EQ(after.st_ino, before.st_ino);
+        EXPECT_EQ(after.st_mode, before.st_mode);
+    }
+    close(pipe[0]);
+    close(pipe[1]);
+    // Nothing else was made meanwhile.
+    EXPECT_EQ(std::system(("test $(ls -A '" + m_szDir + "' | wc -l) -eq 7").c_str()), 0);
+}
+
+TEST_F(ProjectFile, SaveWritesTheCurrentFormatUnderKvxNamesOnly)
+{
+    // Under any other name the file would not load again, and a .kvo file would be gone.
+    CProject project;
+    for (const char* pszName : {"alt.kvo", "ALT.KVO", "out.txt", "projekt", "p.kvx.bak", "kvx", "ordner.kvx/p"}) {
+        SCOPED_TRACE(pszName);
+        if (std::string(pszName) == "ordner.kvx/p") {
+            ASSERT_EQ(mkdir(Path("ordner.kvx").c_str(), 0755), 0);
+        }
+        const std::string szName = Write(pszName, "alt");
+        try {
+            project.Save(szName.c_str());
+            ADD_FAILURE() << "saved";
+        } catch (const ELoadSaveError& error) {
+            EXPECT_EQ(error.m_eCause, EFileCause::NotKvx);
+        }
+        EXPECT_EQ(Read(szName), "alt");
+    }
+    project.Save(Path("GROSS.KVX").c_str());
+    EXPECT_EQ(Read(Path("GROSS.KVX")), DEFAULT_DOCUMENT);
+    EXPECT_EQ(CFileMessage::Save("a.kvo", {0, EFileCause::NotKvx}),
+              "Fehler beim Speichern\nKeine .kvx-Datei, Projekte bitte als .kvx speichern: a.kvo");
+
+    // The Debug page's dump has a name of its own, and replaces a link there instead of following it.
+    const std::string szVictim = Write("victim.txt", "Kapitel 1");
+    ASSERT_EQ(symlink(szVictim.c_str(), Path("dump.kvd").c_str()), 0);
+    CProjectWriter::SaveDump(project, Path("dump.kvd").c_str());
+    EXPECT_EQ(Read(szVictim), "Kapitel 1");
+    EXPECT_EQ(Read(Path("dump.kvd")), DEFAULT_DOCUMENT);
+}
+
+TEST_F(ProjectFile, LongNamesSaveUpToTheFoldersLimit)
+{
+    // NAME_MAX is 255: the temporary file beside the target must fit as well.
+    CProject project;
+    for (size_t nLength = 248; nLength <= 255; ++nLength) {
+        SCOPED_TRACE(nLength);
+        const std::string szName = Path(std::string(nLength - 4, 'l') + ".kvx");
+        project.Save(szName.c_str());
+        EXPECT_EQ(Read(szName), DEFAULT_DOCUMENT);
+        std::remove(szName.c_str());
+    }
+    EXPECT_EQ(std::system(("test $(ls -A '" + m_szDir + "' | wc -l) -eq 0").c_str()), 0);
+    try {
+        project.Save(Path(std::string(252, 'l') + ".kvx").c_str());
+        ADD_FAILURE() << "saved";
+    } catch (const ELoadSaveError& error) {
+        EXPECT_EQ(error.m_eCause, EFileCause::NameTooLong);
+    }
+    EXPECT_EQ(CFileMessage::Save("l.kvx", {0, EFileCause::NameTooLong}), "Fehler beim Speichern\nName zu lang: l.kvx");
 }

@@ -21,6 +21,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "CWindowTest.h"
@@ -361,7 +362,7 @@ TEST_F(Pages, DebugPageShowsFunctionsCodeAndDependencies)
     EXPECT_TRUE(Document().m_bModified);
     EXPECT_TRUE(pPage->DebugProjectDump->toPlainText().contains("f2=x+f1\n"));
     EXPECT_FALSE(pPage->DebugProjectDump->toPlainText().contains('\r'));
-    EXPECT_NE(ReadFile(QString::fromStdString(szDir + "/dump.kvd")).find("f3=f2"), std::string::npos);
+    EXPECT_NE(ReadFile(QString::fromStdString(CDebugPage::DumpPath())).find("f3=f2"), std::string::npos);
 
     pList->setCurrentRow(3);
     EXPECT_EQ(pPage->DebugDependencies->text(), "t f1 f2 ");
@@ -382,16 +383,33 @@ TEST_F(Pages, DebugPageShowsFunctionsCodeAndDependencies)
     pList->setCurrentRow(0);
     EXPECT_EQ(pPage->DebugDependencies->text(), "a b ");
 
-    // Without TEMP the dump goes to TMPDIR; a dump that cannot be written leaves the view empty.
+    // Without TEMP the dump goes to TMPDIR, in a folder of the program's own there: a link to the
+    // user's file planted under the dump's name, there or in that folder, is not followed.
     unsetenv("TEMP");
     setenv("TMPDIR", szDir.c_str(), 1);
-    std::remove((szDir + "/dump.kvd").c_str());
-    Show(m_pForm->FunctionsSheet);
-    Show(m_pForm->DebugSheet);
-    EXPECT_NE(ReadFile(QString::fromStdString(szDir + "/dump.kvd")).find("f7=u+c"), std::string::npos);
-    EXPECT_EQ(CDebugPage::DumpPath(), szDir + "/dump.kvd");
+    std::ofstream(szDir + "/thesis.txt") << "Kapitel 1";
+    ASSERT_EQ(symlink((szDir + "/thesis.txt").c_str(), (szDir + "/dump.kvd").c_str()), 0);
+    const std::string szDump = CDebugPage::DumpPath();
+    const std::string szFolder = szDump.substr(0, szDump.rfind('/'));
+    EXPECT_EQ(szFolder.substr(0, szFolder.rfind('/')), szDir);
+    EXPECT_EQ(szDump.substr(szDump.rfind('/')), "/dump.kvd");
+    struct stat info;
+    ASSERT_EQ(lstat(szFolder.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISDIR(info.st_mode) && (info.st_mode & 0777) == 0700 && info.st_uid == geteuid());
+    for (int nVisit = 0; nVisit < 2; ++nVisit) {
+        Show(m_pForm->FunctionsSheet);
+        Show(m_pForm->DebugSheet);
+        EXPECT_NE(ReadFile(QString::fromStdString(szDump)).find("f7=u+c"), std::string::npos);
+        EXPECT_EQ(ReadFile(QString::fromStdString(szDir + "/thesis.txt")), "Kapitel 1");
+        ASSERT_EQ(lstat(szDump.c_str(), &info), 0);
+        EXPECT_TRUE(S_ISREG(info.st_mode));
+        std::remove(szDump.c_str());
+        ASSERT_EQ(symlink((szDir + "/thesis.txt").c_str(), szDump.c_str()), 0);
+    }
+    EXPECT_EQ(CDebugPage::DumpPath(), szDump); // the same folder while it lasts
     unsetenv("TMPDIR");
-    EXPECT_EQ(CDebugPage::DumpPath(), "/tmp/dump.kvd");
+    EXPECT_EQ(CDebugPage::DumpPath().substr(0, 12), "/tmp/kurvix-");
+    EXPECT_NE(access(szFolder.c_str(), F_OK), 0); // the old folder went with its base
     setenv("TEMP", (szDir + "/missing").c_str(), 1);
     Show(m_pForm->FunctionsSheet);
     Show(m_pForm->DebugSheet);
