@@ -229,11 +229,11 @@ bool CAtomicFile::Write(const void* pData, size_t nCount)
     return !m_bFailed;
 }
 
-void CAtomicFile::Finish()
+void CAtomicFile::Finish(bool bSync)
 {
     if (m_nFile >= 0) {
         // A full disk may show only here, at the flush or the close.
-        if (!m_bFailed && fsync(m_nFile) != 0)
+        if (!m_bFailed && bSync && fsync(m_nFile) != 0)
             Fail(CFileMessage::FromErrno(errno, true));
         if (close(m_nFile) != 0)
             Fail(CFileMessage::FromErrno(errno, true));
@@ -255,6 +255,18 @@ void CAtomicFile::Commit(bool bSyncFolder)
     }
     if (bSyncFolder)
         SyncFolder();
+}
+
+void CAtomicFile::SyncAll() const
+{
+    const int nDir = open(DirectoryOf(m_szTarget).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (nDir < 0)
+        throw ELoadSaveError{0, CFileMessage::FromErrno(errno, true)};
+    const bool bOk = syncfs(nDir) == 0;
+    const int nErrno = errno;
+    close(nDir);
+    if (!bOk)
+        throw ELoadSaveError{0, CFileMessage::FromErrno(nErrno, true)};
 }
 
 void CAtomicFile::SyncFolder() const

@@ -33,13 +33,17 @@ public:
     // False once any write failed; the cause is kept for Finish and Commit.
     bool Write(const void* pData, size_t nCount);
     // Flushes and closes the temporary file (no more writes); throws ELoadSaveError on any
-    // failure so far. Frees the descriptor, for exports of many files at once.
-    void Finish();
+    // failure so far. Frees the descriptor, for exports of many files at once. bSync false: the
+    // caller flushes many files at once (SyncAll) before it commits them.
+    void Finish(bool bSync = true);
     // Finish, then the rename over the target; throws ELoadSaveError and leaves the target as it
     // was when anything failed. bSyncFolder false: the caller makes the folder durable once,
     // after many renames (SyncFolder).
     void Commit(bool bSyncFolder = true);
     void SyncFolder() const;
+    // Flushes every file of the target's file system to the disk; throws ELoadSaveError when
+    // that fails.
+    void SyncAll() const;
 
     const std::string& Target() const { return m_szTarget; }
 

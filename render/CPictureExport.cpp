@@ -194,18 +194,6 @@ void MakePath(const std::string& szDir)
         throw ELoadSaveError{0, EFileCause::NotAFolder};
 }
 
-// "frame-0001.png": four digits at least, more where the steps need them, so that the names
-// sort as the frames follow each other.
-std::string FrameName(size_t nFrame, size_t nFrames)
-{
-    int nWidth = 4;
-    for (size_t n = nFrames; n >= 10000; n /= 10)
-        ++nWidth;
-    char szName[48];
-    std::snprintf(szName, sizeof szName, "frame-%0*zu.png", nWidth, nFrame);
-    return szName;
-}
-
 bool IsFrameName(const char* pszName)
 {
     if (std::strncmp(pszName, "frame-", 6) != 0)
@@ -236,6 +224,16 @@ void RemoveOldFrames(const std::string& szDir, const std::vector<std::unique_ptr
 }
 } // namespace
 
+std::string CPictureExport::FrameName(size_t nFrame, size_t nFrames)
+{
+    int nWidth = 4;
+    for (size_t n = nFrames; n >= 10000; n /= 10)
+        ++nWidth;
+    char szName[48];
+    std::snprintf(szName, sizeof szName, "frame-%0*zu.png", nWidth, nFrame);
+    return szName;
+}
+
 bool CPictureExport::ExportFrames(CProject& project, const std::string& szDir, int32_t nWidth, int32_t nHeight,
                                   bool& bNothingToDraw, EFileCause* pCause)
 {
@@ -265,7 +263,7 @@ bool CPictureExport::ExportFrames(CProject& project, const std::string& szDir, i
                     throw ELoadSaveError{0, EFileCause::WriteError};
                 }
                 device.close();
-                frames.back()->Finish();
+                frames.back()->Finish(false); // all are flushed at once below
             } catch (const ELoadSaveError& error) {
                 failure = error;
                 return false;
@@ -274,6 +272,8 @@ bool CPictureExport::ExportFrames(CProject& project, const std::string& szDir, i
         });
         if (failure)
             throw *failure;
+        if (!frames.empty())
+            frames.back()->SyncAll();
         // A signal waits until the folder holds the new frames only: never a film of two runs.
         CAtomicFile::CHoldSignals hold;
         for (const auto& pFrame : frames)

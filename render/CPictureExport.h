@@ -27,9 +27,14 @@ public:
                        bool& bNothingToDraw, EFileCause* pCause = nullptr);
     // One PNG per step, DIR/frame-0001.png ..., each as the screen shows it after the step's last
     // sample: the earlier steps are still on it. The frames replace the old ones only once all
-    // are written.
+    // are written, and frames of an earlier run that are not replaced go: a signal waits until the
+    // folder holds the new film only.
     static bool ExportFrames(CProject& project, const std::string& szDir, int32_t nWidth, int32_t nHeight,
                              bool& bNothingToDraw, EFileCause* pCause = nullptr);
+
+    // "frame-0001.png": four digits at least, more where the count of frames needs them, so that
+    // the names sort as the frames follow each other.
+    static std::string FrameName(size_t nFrame, size_t nFrames);
 
     // Paints the layers on the range of the job, which has walked; onStepDone runs after the
     // last sample of each step (false stops the drawing).

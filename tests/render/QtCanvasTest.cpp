@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QSvgGenerator>
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <random>
@@ -491,6 +492,21 @@ TEST(QtPicture, SketchedCurvesPaintWhatEverySamplePaints)
     EXPECT_FALSE(CPicturePlan(project, false).Summarised()); // a vector file keeps every segment
     project.m_pFirstStep->m_nCount[0] = 1000;
     EXPECT_FALSE(CPicturePlan(project, true).Summarised());
+}
+
+// Frame names sort as the frames follow: frame-10000.png after frame-9999.png, not before frame-2000.png.
+TEST(QtPicture, FrameNamesSortInTheirOrder)
+{
+    EXPECT_EQ(CPictureExport::FrameName(1, 3), "frame-0001.png"); // as ever below 10000
+    EXPECT_EQ(CPictureExport::FrameName(9999, 9999), "frame-9999.png");
+    for (const size_t nFrames : {size_t{10000}, size_t{123456}}) {
+        std::vector<std::string> names;
+        for (const size_t nFrame : {size_t{1}, size_t{2000}, size_t{9999}, size_t{10000}, nFrames})
+            names.push_back(CPictureExport::FrameName(nFrame, nFrames));
+        EXPECT_TRUE(std::is_sorted(names.begin(), names.end())) << names[0] << " " << names[3];
+        EXPECT_EQ(names[0].size(), names.back().size());
+    }
+    EXPECT_EQ(CPictureExport::FrameName(10000, 10000), "frame-10000.png");
 }
 
 // Our PNG files read back as the pictures they were made of: odd sizes, noise that fills many
