@@ -161,6 +161,17 @@ TEST_F(LegacyReader, UnreadableLinesFailWithTheirNumber)
         lines[c.m_nLine - 1] = c.m_pszText;
         EXPECT_EQ(FailingLine(Join(lines, 35)), static_cast<long>(c.m_nLine));
     }
+    // The range line that takes the samples over the bound, not the last range line.
+    std::vector<std::string> lines = SampleLines();
+    lines[20] = lines[21] = "0 0 1 99999";
+    EXPECT_EQ(FailingLine(Join(lines, 35)), 22);
+    // A NUL byte in a term or in the notes: cut there, they would load shorter without a word.
+    for (const size_t nLine : {2, 12}) {
+        SCOPED_TRACE(nLine);
+        lines = SampleLines();
+        lines[nLine - 1] += std::string(1, '\0') + "x";
+        EXPECT_EQ(FailingLine(Join(lines, 35)), static_cast<long>(nLine));
+    }
 }
 
 TEST_F(LegacyReader, TermsAndNotesBeyondTheOldBuffersAreTakenWhole)
