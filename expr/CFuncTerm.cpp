@@ -57,14 +57,19 @@ KX_INLINE const double* CFuncTerm::EvaluateInline(const double* pSlots, CFuncRes
 #undef KX_RUN_FMA
 
 #if defined(__x86_64__) || defined(__i386__)
+// clang (the fuzz build) knows no such pragmas: there the FMA variant is the plain code again.
+#ifndef __clang__
 #pragma GCC push_options
 #pragma GCC target("fma")
+#endif
 #define KX_RUN_NAME RunFma
 #define KX_RUN_FMA true
 #include "expr/CFuncTermRun.inc"
 #undef KX_RUN_NAME
 #undef KX_RUN_FMA
+#ifndef __clang__
 #pragma GCC pop_options
+#endif
 
 namespace {
 // Read by every run, on any thread: kept off the lines of data that evaluations write.
