@@ -17,6 +17,17 @@ namespace {
 // changes it holds the signals on its own thread and the flag against a handler on another.
 std::vector<const char*> g_TempNames;
 std::atomic_flag g_bListBusy = ATOMIC_FLAG_INIT;
+// CHoldSignals alive on any thread, and a signal that another thread took meanwhile: it is
+// delivered again once the last hold ends.
+std::atomic<int> g_nHolds{0};
+std::atomic<int> g_nPending{0};
+
+// Sent by someone (kill, the terminal, a limit), rather than raised by a fault of the code.
+bool IsFromOutside(int nSignal)
+{
+    return nSignal != SIGILL && nSignal != SIGTRAP && nSignal != SIGABRT && nSignal != SIGBUS && nSignal != SIGFPE &&
+           nSignal != SIGSEGV && nSignal != SIGSYS;
+}
 
 // The signals whose default action ends the program (SIGKILL and SIGSTOP cannot be caught).
 sigset_t FatalSignals()
@@ -57,6 +68,13 @@ private:
 
 extern "C" void RemoveTempFiles(int nSignal)
 {
+    // Taken by a thread that does not hold the signals while another does: that one raises it
+    // again when it is done.
+    if (IsFromOutside(nSignal)) {
+        g_nPending.store(nSignal);
+        if (g_nHolds.load() > 0)
+            return;
+    }
     // A thread that is changing the list is done within a few instructions.
     while (g_bListBusy.test_and_set(std::memory_order_acquire)) {
     }
@@ -137,11 +155,16 @@ CAtomicFile::CHoldSignals::CHoldSignals()
 {
     const sigset_t set = FatalSignals();
     pthread_sigmask(SIG_BLOCK, &set, &m_Old);
+    g_nHolds.fetch_add(1);
 }
 
 CAtomicFile::CHoldSignals::~CHoldSignals()
 {
+    const bool bLast = g_nHolds.fetch_sub(1) == 1;
     pthread_sigmask(SIG_SETMASK, &m_Old, nullptr);
+    if (bLast)
+        if (const int nSignal = g_nPending.exchange(0))
+            raise(nSignal);
 }
 
 void CAtomicFile::InstallSignalCleanup()
@@ -149,6 +172,7 @@ void CAtomicFile::InstallSignalCleanup()
     struct sigaction action = {};
     action.sa_handler = RemoveTempFiles;
     action.sa_mask = FatalSignals();
+    action.sa_flags = SA_RESTART; // a signal put off must not break the other thread's calls
     for (int nSignal = 1; nSignal < NSIG; ++nSignal) {
         struct sigaction old;
         if (sigismember(&action.sa_mask, nSignal) == 1 && sigaction(nSignal, nullptr, &old) == 0 &&

@@ -51,7 +51,8 @@ public:
     // the program as it would have. Signals ignored by whoever started the program stay ignored.
     static void InstallSignalCleanup();
 
-    // While it lives, those signals wait: several renames that belong together all happen.
+    // While it lives, those signals wait, also where another thread takes one: several renames
+    // that belong together all happen.
     class CHoldSignals {
     public:
         CHoldSignals();

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -14,8 +16,10 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
+#include "project/CAtomicFile.h"
 #include "project/CFileMessage.h"
 #include "project/CProject.h"
 #include "project/CProjectLimits.h"
@@ -682,6 +686,37 @@ TEST_F(ProjectFile, SaveKeepsPermissionsAndFollowsLinks)
         }
         EXPECT_EQ(Read(szThesis).substr(0, 8), "f1=x*2\r\n");
     }
+}
+
+TEST_F(ProjectFile, HeldSignalWaitsForTheRenamesAlsoOnAnotherThread)
+{
+    const std::string szTarget = Write("held.kvx", "alt");
+    const pid_t nChild = fork();
+    ASSERT_GE(nChild, 0);
+    if (nChild == 0) {
+        CAtomicFile::InstallSignalCleanup();
+        std::atomic<bool> bStop{false};
+        std::thread other([&bStop] { // holds no signal, so the system gives it the one sent
+            while (!bStop)
+                usleep(1000);
+        });
+        {
+            CAtomicFile::CHoldSignals hold;
+            CAtomicFile file(szTarget);
+            file.Write("neu", 3);
+            kill(getpid(), SIGTERM);
+            usleep(300000); // time for the other thread to act on it
+            file.Commit();
+        } // the signal ends the program here
+        bStop = true;
+        other.join();
+        _exit(0);
+    }
+    int nStatus = 0;
+    ASSERT_EQ(waitpid(nChild, &nStatus, 0), nChild);
+    EXPECT_TRUE(WIFSIGNALED(nStatus) && WTERMSIG(nStatus) == SIGTERM) << nStatus;
+    EXPECT_EQ(Read(szTarget), "neu");
+    EXPECT_EQ(std::system(("test $(ls -A '" + m_szDir + "' | wc -l) -eq 1").c_str()), 0);
 }
 
 TEST_F(ProjectFile, SaveRefusesWhatIsNoRegularFileAndLeavesIt)
