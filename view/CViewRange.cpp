@@ -84,31 +84,6 @@ bool CViewRange::ZoomView(CProject& project, double dFactor, uint32_t nWidth, ui
     return true;
 }
 
-unsigned CViewRange::SingleSweep(CProject& project)
-{
-    const CAnimationStep* pStep = project.m_pFirstStep;
-    if (!pStep || pStep->m_pNext || pStep->m_nCount[1] != 0 || pStep->m_nCount[2] != 0)
-        return MAX_FUNCTIONS;
-    unsigned nFunction = MAX_FUNCTIONS;
-    for (unsigned i = pStep->NextVisible(0); i < MAX_FUNCTIONS; i = pStep->NextVisible(i + 1)) {
-        if (!project.m_pFunctions[i])
-            continue;
-        if (nFunction != MAX_FUNCTIONS)
-            return MAX_FUNCTIONS;
-        nFunction = i;
-    }
-    if (nFunction == MAX_FUNCTIONS)
-        return MAX_FUNCTIONS;
-    CFuncTerm& term = *project.m_pFunctions[nFunction];
-    if (!term.AreDepsValid())
-        term.UpdateDependencies();
-    // Slot d is read by random numbers.
-    const auto& bDeps = term.GetDepVar();
-    if (term.GetValueCount() != 1 || !(bDeps[SLOT_X] || bDeps[SLOT_A]) || bDeps[SLOT_D])
-        return MAX_FUNCTIONS;
-    return nFunction;
-}
-
 bool CViewRange::NothingToDraw(const CProject& project)
 {
     return CViewBox::Of(project).NothingToDraw();

@@ -21,10 +21,6 @@ public:
     // would leave a pixel narrower than a few steps of the numbers' resolution changes nothing
     // and returns false.
     static bool ZoomView(CProject& project, double dFactor, uint32_t nWidth, uint32_t nHeight);
-    // The slot (0-based) of the one curve of a single sweep: one step with x its only running
-    // variable, one visible function, of one value, that reads x and no random numbers (whose
-    // values thus come out the same however often they are computed); MAX_FUNCTIONS otherwise.
-    static unsigned SingleSweep(CProject& project);
     // The range cannot be mapped ("Nichts zu zeichnen!"): no curve is drawn, on any surface.
     static bool NothingToDraw(const CProject& project);
 };
