@@ -385,6 +385,7 @@ void TMainForm::ReplaceDocument(std::unique_ptr<CProject> pProject, bool bChoose
     m_pShownPage = nullptr;
     m_pCurrentStep = nullptr;
     m_pDocument = std::move(pProject);
+    m_szFailedName.clear();
     RefreshAllViews();
     QWidget* pPage = PageControl->currentWidget();
     // Notes that show no text (an emptied editor, the empty notes of a legacy file) are no notes
@@ -442,6 +443,14 @@ void TMainForm::FileOpenButtonClick()
 
 bool TMainForm::FileSaveButtonClick()
 {
+    // Speichern writes to the document's own file without asking, as every desktop program does;
+    // only a document without one asks for a name, and so does a legacy file, which is never
+    // written in its own format.
+    return SaveDocument(m_szFileName.isEmpty() || m_szFileName.endsWith(".kvo", Qt::CaseInsensitive));
+}
+
+bool TMainForm::SaveDocument(bool bAskName)
+{
     // The file cannot hold a formula that does not compile (it would not load again); the user
     // hears which ones stay behind before anything is written.
     const QStringList failing = FunctionsSheet->FailingFunctions();
@@ -452,6 +461,8 @@ bool TMainForm::FileSaveButtonClick()
         if (!m_pDialogs->Confirm(this, QCoreApplication::applicationName(), szText + " Trotzdem speichern?"))
             return false;
     }
+    if (!bAskName)
+        return SaveProject(m_szFileName);
     // Only the current format is written, and a file of it loads back only under ".kvx": a
     // legacy name is proposed, and taken, with that extension.
     const auto CurrentFormatName = [](QString szName) {
@@ -459,7 +470,8 @@ bool TMainForm::FileSaveButtonClick()
             szName.chop(4), szName += ".kvx";
         return szName;
     };
-    const QString szChosen = m_pDialogs->SaveFileName(this, CurrentFormatName(m_szFileName), "KURVIX-Dateien (*.kvx)");
+    const QString szProposed = m_szFailedName.isEmpty() ? m_szFileName : m_szFailedName;
+    const QString szChosen = m_pDialogs->SaveFileName(this, CurrentFormatName(szProposed), "KURVIX-Dateien (*.kvx)");
     const QString szName = CurrentFormatName(szChosen);
     if (szName.isEmpty())
         return false;
@@ -468,13 +480,18 @@ bool TMainForm::FileSaveButtonClick()
         !m_pDialogs->Question(this, QCoreApplication::applicationName(),
                               szName + " existiert bereits.\nSoll die Datei ersetzt werden?"))
         return false;
-    m_szFileName = szName;
-    return SaveProject(szName);
+    // A name the document could not be written to is not its file: the next Speichern does not
+    // go there without asking, but the dialog proposes it again.
+    if (!SaveProject(szName)) {
+        m_szFailedName = szName;
+        return false;
+    }
+    return true;
 }
 
 void TMainForm::FileSaveAsClick()
 {
-    FileSaveButtonClick();
+    SaveDocument(true);
 }
 
 void TMainForm::RecentFileClick(const QString& szFileName)
@@ -510,6 +527,8 @@ bool TMainForm::SaveProject(const QString& szFileName)
         m_pDialogs->Warning(this, QString::fromStdString(CFileMessage::Save(szFileName.toStdString(), *failure)));
         return false;
     }
+    m_szFileName = szFileName;
+    m_szFailedName.clear();
     ShowCaption(szFileName);
     NotesSheet->NotesSaved();
     m_pHistory->SetClean();

@@ -63,12 +63,13 @@ public:
     // The document commands.
     void FileNewButtonClick();
     void FileOpenButtonClick();
-    // True when the document was written.
+    // Writes to the document's file; asks for a name only where it has none. True when the
+    // document was written.
     bool FileSaveButtonClick();
     // Asks about unsaved changes. False when the command that asked must stop: the user chose
     // Abbrechen, or wanted to save and the save did not happen (dialog cancelled, save failed).
     bool QuerySave();
-    // Speichern unter: like saving, the dialog always asks for the name.
+    // Speichern unter: the dialog always asks for the name.
     void FileSaveAsClick();
     // Opens one of the recent files (the open button's drop-down).
     void RecentFileClick(const QString& szFileName);
@@ -99,7 +100,7 @@ public:
     std::unique_ptr<CProject> m_pDocument;
     CAnimationStep* m_pCurrentStep = nullptr;
     bool m_bUpdating = false;
-    QString m_szFileName;     // the save dialog's file name
+    QString m_szFileName;     // the document's file: opened, or saved to last
     QString m_szOpenFileName; // the last name chosen in the open dialog
 
     QToolButton* FileNewButton;
@@ -155,11 +156,14 @@ private:
     void ReplaceDocument(std::unique_ptr<CProject> pProject, bool bChoosePage);
     // The caption for a file name; without one, the caption of the start.
     void ShowCaption(const QString& szFileName);
+    // Saving, with the save dialog or to the document's file.
+    bool SaveDocument(bool bAskName);
 
     QWidget* m_pShownPage = nullptr; // the page whose exit comes next
     CUndoHistory* m_pHistory;
     std::unique_ptr<CRecentFiles> m_pRecentFiles;
     CAutosave* m_pAutosave;
     QString m_szExportFileName; // the picture file chosen last
+    QString m_szFailedName;     // a name saving to failed: the next dialog proposes it
     std::unique_ptr<QPrinter> m_pPrinter;
 };

@@ -374,7 +374,7 @@ TEST_F(Desktop, RecentFilesAreTheLastEightOpenedOrSaved)
 {
     for (int i = 0; i < 10; ++i) {
         m_pDialogs->m_szSaveName = QString::fromStdString(Path(("p" + std::to_string(i) + ".kvx").c_str()));
-        m_pForm->FileSaveButtonClick();
+        m_pForm->FileSaveAsClick();
     }
     ASSERT_TRUE(m_pForm->OpenProject(QString::fromStdString(Path("p5.kvx"))));
     QStringList files = m_pForm->RecentFiles().Files();

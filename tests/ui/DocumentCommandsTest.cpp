@@ -186,7 +186,7 @@ TEST_F(DocumentCommands, OpenSavesFirstWhenAskedTo)
     EXPECT_EQ(m_pDialogs->m_Questions.size(), 2);
 }
 
-TEST_F(DocumentCommands, SaveNeedsTheDialogAndReportsFailure)
+TEST_F(DocumentCommands, SaveAsksForANameOnlyWhereTheDocumentHasNoneAndReportsFailure)
 {
     m_pForm->FileSaveButtonClick(); // cancelled
     EXPECT_EQ(m_pDialogs->m_Proposed.size(), 1);
@@ -206,6 +206,31 @@ TEST_F(DocumentCommands, SaveNeedsTheDialogAndReportsFailure)
     EXPECT_EQ(m_pDialogs->m_Proposed.last(), Path("missing-dir/x.kvx"));
     EXPECT_FALSE(Document().m_bModified);
     EXPECT_EQ(m_pForm->windowTitle(), "KURVIX - " + Path("x.kvx"));
+
+    // Strg+S on a document with a file writes it at once, with neither dialog nor question.
+    const int nProposed = m_pDialogs->m_Proposed.size();
+    const int nQuestions = m_pDialogs->m_Questions.size();
+    Document().SetFunction(2, "x^3");
+    QTest::keyClick(m_pForm.get(), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(m_pDialogs->m_Proposed.size(), nProposed);
+    EXPECT_EQ(m_pDialogs->m_Questions.size(), nQuestions);
+    EXPECT_FALSE(Document().m_bModified);
+    EXPECT_NE(ReadFile(Path("x.kvx")).find("f2=x^3"), std::string::npos);
+    // So does the button, and the prompt's Ja; Speichern unter asks, proposing the file.
+    Document().SetFunction(2, "x^4");
+    m_pForm->FileSaveButton->click();
+    EXPECT_NE(ReadFile(Path("x.kvx")).find("f2=x^4"), std::string::npos);
+    Document().SetFunction(2, "x^5");
+    m_pDialogs->m_bAnswerYes = true;
+    m_pForm->FileNewButtonClick();
+    EXPECT_NE(ReadFile(Path("x.kvx")).find("f2=x^5"), std::string::npos);
+    EXPECT_EQ(m_pDialogs->m_Proposed.size(), nProposed);
+    ASSERT_TRUE(m_pForm->OpenProject(Path("x.kvx")));
+    m_pDialogs->m_szSaveName = Path("y.kvx");
+    m_pForm->FileSaveAsClick();
+    EXPECT_EQ(m_pDialogs->m_Proposed.last(), Path("x.kvx"));
+    EXPECT_EQ(m_pForm->m_szFileName, Path("y.kvx"));
+    EXPECT_TRUE(Exists(Path("y.kvx")));
 }
 
 TEST_F(DocumentCommands, LegacyFileIsSavedUnderTheCurrentExtension)
@@ -232,12 +257,12 @@ TEST_F(DocumentCommands, LegacyFileIsSavedUnderTheCurrentExtension)
     m_pDialogs->m_szSaveName = Path("other.kvo");
     m_pDialogs->m_bAnswerYes = false;
     const int nQuestions = m_pDialogs->m_Questions.size();
-    m_pForm->FileSaveButtonClick();
+    m_pForm->FileSaveAsClick();
     ASSERT_EQ(m_pDialogs->m_Questions.size(), nQuestions + 1);
     EXPECT_TRUE(m_pDialogs->m_Questions.last().contains(Path("other.kvx")));
     EXPECT_EQ(ReadFile(Path("other.kvx")), "f1=alt\n");
     m_pDialogs->m_bAnswerYes = true;
-    m_pForm->FileSaveButtonClick();
+    m_pForm->FileSaveAsClick();
     EXPECT_NE(ReadFile(Path("other.kvx")), "f1=alt\n");
 }
 
