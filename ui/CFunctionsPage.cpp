@@ -161,10 +161,19 @@ void CFunctionsPage::FormResize()
     m_pStepEditors->FormResize();
 }
 
+void CFunctionsPage::FocusFormula()
+{
+    QTableWidget& grid = *m_pFunctionsGrid;
+    if (grid.currentRow() < 0 || grid.currentColumn() != 1)
+        grid.setCurrentCell(std::clamp(m_nLastRow, 0, grid.rowCount() - 1), 1);
+    grid.setFocus();
+}
+
 void CFunctionsPage::FunctionsGridSetEditText(int, int nRow, const QString& szText)
 {
     if (m_Frame.IsUpdating())
         return;
+    m_nLastRow = nRow;
     const std::string szAnsi = Ansi::FromQString(szText, Ansi::FORMULA_REPLACEMENT);
     try {
         m_Frame.Document().SetFunction(static_cast<unsigned>(nRow + 1), szAnsi.c_str());

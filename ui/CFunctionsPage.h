@@ -29,6 +29,9 @@ public:
     void FormResize();
 
     void FunctionsGridSetEditText(int nColumn, int nRow, const QString& szText);
+    // The page is shown: the formula cell of the row edited last (f1 at first) is current and has
+    // the keyboard, so that typing goes into it.
+    void FocusFormula();
     // The message of a row whose typed text did not compile, else empty. Such a row keeps its
     // text in the grid, drawn red, while the document holds nothing for it.
     QString FormulaError(int nRow) const;
@@ -57,4 +60,5 @@ private:
     std::vector<QString> m_Errors;        // per row
     std::vector<QStringList> m_TextHints; // per row: of the text itself
     std::vector<QString> m_Hints;         // per row: all, joined
+    int m_nLastRow = 0;                   // the row edited last
 };

@@ -263,10 +263,12 @@ void TMainForm::FormCreate(const QString& szFileName)
     repaint();
     FunctionsSheet->FunctionsGrid()->setFocus();
     FunctionsSheetEnter();
-    // The page the last window was closed on.
+    // The notes page the last window was closed on, where there are notes to read; any other
+    // page (an empty Notizen page, a Grafik page that would draw before anything is typed) is no
+    // place to begin.
     const int nPage = QSettings().value("Window/Page", 0).toInt();
-    if (nPage > 0 && nPage < PageControl->count())
-        PageControl->setCurrentIndex(nPage);
+    if (PageControl->widget(nPage) == NotesSheet && m_pDocument->m_pszNotes && NotesSheet->ShowsNotes())
+        PageControl->setCurrentWidget(NotesSheet);
 }
 
 QToolButton* TMainForm::CommandButton(ECommand eCommand) const
@@ -739,6 +741,7 @@ void TMainForm::PageExit(QWidget* pPage)
 void TMainForm::FunctionsSheetEnter()
 {
     CopyButton->setEnabled(true);
+    FunctionsSheet->FocusFormula();
 }
 
 void TMainForm::FunctionsSheetExit()

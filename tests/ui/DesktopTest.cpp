@@ -17,6 +17,7 @@
 #include <QToolButton>
 #include <QUndoStack>
 #include <QWheelEvent>
+#include <fstream>
 #include <functional>
 
 #include "CWindowTest.h"
@@ -398,16 +399,33 @@ TEST_F(Desktop, RecentFilesAreTheLastEightOpenedOrSaved)
     EXPECT_EQ(m_pForm->m_szFileName, files[2]);
 }
 
-TEST_F(Desktop, WindowComesBackWhereItWasOnTheLastPage)
+TEST_F(Desktop, WindowComesBackWhereItWasStartingOnTheFunctionsOrOnTheNotes)
 {
     m_pForm->resize(900, 640);
     m_pForm->PageControl->setCurrentWidget(m_pForm->WetaSheet);
     m_pForm->close();
-    TMainForm form;
-    form.m_pDialogs = std::make_unique<CScriptedDialogs>();
-    form.FormCreate();
-    EXPECT_EQ(form.size(), QSize(900, 640));
-    EXPECT_EQ(form.PageControl->currentWidget(), form.WetaSheet);
+    {
+        TMainForm form;
+        form.m_pDialogs = std::make_unique<CScriptedDialogs>();
+        form.FormCreate();
+        EXPECT_EQ(form.size(), QSize(900, 640));
+        EXPECT_EQ(form.PageControl->currentWidget(), form.FunctionsSheet);
+        // Closed on the notes page: an empty one is no place to begin, notes to read are.
+        form.PageControl->setCurrentWidget(form.NotesSheet);
+        form.close();
+    }
+    const std::string szNotes = Path("notes.kvx");
+    std::ofstream(szNotes) << "f1=x\nnotes\nZum Lesen\n";
+    for (const bool bNotes : {false, true}) {
+        TMainForm form;
+        form.m_pDialogs = std::make_unique<CScriptedDialogs>();
+        form.FormCreate(bNotes ? QString::fromStdString(szNotes) : QString());
+        EXPECT_EQ(form.PageControl->currentWidget(),
+                  bNotes ? static_cast<QWidget*>(form.NotesSheet) : form.FunctionsSheet)
+            << bNotes;
+        form.PageControl->setCurrentWidget(form.NotesSheet);
+        form.close();
+    }
 }
 
 TEST_F(Desktop, PictureExportIsTheCommandLinePictureAtTheChosenSize)

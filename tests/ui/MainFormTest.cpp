@@ -171,6 +171,42 @@ TEST_F(MainForm, FormulaIsCompiledAtEveryKeystroke)
     EXPECT_EQ(Cell(pGrid, 0, 1), "sin(x)");
 }
 
+TEST_F(MainForm, TypingGoesIntoTheCurrentFormulaAtStartAndAfterF2)
+{
+    QTableWidget* pGrid = Grid("FunctionsGrid");
+    m_pForm->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_pForm.get()));
+    // Each key goes where the keyboard focus is, as a user's keys do.
+    const auto Type = [this](const QString& szKeys, Qt::Key eEnd = Qt::Key_Return) {
+        for (const QChar c : szKeys)
+            QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : m_pForm.get(), c.toLatin1());
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : m_pForm.get(), eEnd);
+        QCoreApplication::processEvents();
+    };
+    // At start the formula cell of f1 is current and has the keyboard.
+    EXPECT_EQ(pGrid->currentRow(), 0);
+    EXPECT_EQ(pGrid->currentColumn(), 1);
+    Type("x^2");
+    ASSERT_NE(Document().GetFunction(1), nullptr);
+    EXPECT_EQ(Document().GetFunction(1)->GetText(), "x^2");
+
+    // After another page, F2 comes back to the row edited last.
+    const QRect cell = pGrid->visualRect(pGrid->model()->index(3, 1));
+    QTest::mouseClick(pGrid->viewport(), Qt::LeftButton, {}, cell.center());
+    Type("2*x");
+    ASSERT_NE(Document().GetFunction(4), nullptr);
+    Grid("VariablesBox")->setFocus();
+    Type("", Qt::Key_F4);
+    EXPECT_EQ(m_pForm->PageControl->currentWidget(), m_pForm->GraphicsSheet);
+    Type("", Qt::Key_F2);
+    EXPECT_EQ(m_pForm->PageControl->currentWidget(), m_pForm->FunctionsSheet);
+    EXPECT_EQ(QApplication::focusWidget(), pGrid);
+    EXPECT_EQ(pGrid->currentRow(), 3);
+    EXPECT_EQ(pGrid->currentColumn(), 1);
+    Type("x/2");
+    EXPECT_EQ(Document().GetFunction(4)->GetText(), "x/2");
+}
+
 TEST_F(MainForm, KeysTypedRightAfterAClickReachTheClickedCell)
 {
     // As in the curve family: f2 holds "x", where a search for the letter x would land.
