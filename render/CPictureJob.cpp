@@ -84,7 +84,7 @@ void CPictureJob::DrawLayers(CProject& project, const CViewBox& box, CCanvas& ca
         CRenderer::DrawBackground(project, canvas, static_cast<int32_t>(nWidth), static_cast<int32_t>(nHeight));
     CFuncVars grid;
     grid.SetupView(&project, box, project.m_pFirstStep, nWidth, nHeight, nLeft, nTop);
-    CRenderer::DrawGrid(grid, canvas);
+    CRenderer::DrawGrid(grid, canvas, bBackground ? CRenderer::AxisColorOnBackground(project) : CRenderer::AXIS_COLOR);
 }
 
 void CPictureJob::Setup(const CViewBox& box, uint32_t nWidth, uint32_t nHeight, uint32_t nLeft, uint32_t nTop,

@@ -183,21 +183,37 @@ void CRenderer::SetCurvePen(const CProject& project, const CAnimationStep& step,
     canvas.SetPenSolid();
 }
 
-void CRenderer::DrawBackground(const CProject& project, CCanvas& canvas, int32_t nWidth, int32_t nHeight)
+uint32_t CRenderer::BackgroundColor(const CProject& project)
 {
     const double dIndex = project.m_dOptions[OPT_BGCOLOR];
-    const uint32_t nColor =
-        dIndex >= 0.0 && dIndex < project.m_nPaletteSize ? project.m_pPalette[static_cast<int32_t>(dIndex)] : 0;
+    return dIndex >= 0.0 && dIndex < project.m_nPaletteSize ? project.m_pPalette[static_cast<int32_t>(dIndex)] : 0;
+}
+
+uint32_t CRenderer::ContrastColor(uint32_t nBackground)
+{
+    const auto Linear = [](uint32_t nChannel) {
+        const double c = (nChannel & 0xFF) / 255.0;
+        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    const double L =
+        0.2126 * Linear(nBackground) + 0.7152 * Linear(nBackground >> 8) + 0.0722 * Linear(nBackground >> 16);
+    // White's contrast (1.05 / (L + 0.05)) beats black's ((L + 0.05) / 0.05) below this.
+    return (L + 0.05) * (L + 0.05) < 1.05 * 0.05 ? 0xFFFFFF : 0x000000;
+}
+
+void CRenderer::DrawBackground(const CProject& project, CCanvas& canvas, int32_t nWidth, int32_t nHeight)
+{
+    const uint32_t nColor = BackgroundColor(project);
     canvas.SetPenColor(nColor);
     canvas.SetPenWidth(1);
     canvas.SetPenSolid();
     canvas.SetBrushColor(nColor);
     canvas.SetBrushStyle(EBrushStyle::Solid);
     canvas.Rectangle(0, 0, nWidth, nHeight);
-    canvas.SetPenColor(AXIS_COLOR);
+    canvas.SetPenColor(ContrastColor(nColor));
 }
 
-void CRenderer::DrawGrid(CFuncVars& vars, CCanvas& canvas)
+void CRenderer::DrawGrid(CFuncVars& vars, CCanvas& canvas, uint32_t nAxisColor)
 {
     const CProject& project = *vars.m_pProject;
     const double* pOptions = project.m_dOptions;
@@ -276,7 +292,7 @@ void CRenderer::DrawGrid(CFuncVars& vars, CCanvas& canvas)
         });
     }
 
-    canvas.SetPenColor(AXIS_COLOR);
+    canvas.SetPenColor(nAxisColor);
     const uint32_t nAxisFlags = (1u << FLAG_SHOWAXIS) | (1u << FLAG_XGRID) | (1u << FLAG_YGRID);
     if ((nFlags & nAxisFlags) && !bTg) {
         int32_t nX, nY;
@@ -290,7 +306,7 @@ void CRenderer::DrawGrid(CFuncVars& vars, CCanvas& canvas)
     if (!(nFlags & (1u << FLAG_SHOWAXIS)))
         return;
     canvas.SetFontSize(8);
-    canvas.SetFontColor(AXIS_COLOR);
+    canvas.SetFontColor(nAxisColor);
     canvas.SetBrushStyle(EBrushStyle::Clear);
     const int32_t nTextHeight = canvas.TextHeight("0");
     auto Label = [&](double x, double y, double dNumber) {

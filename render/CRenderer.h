@@ -21,8 +21,15 @@ public:
     static constexpr uint32_t MAX_GRID_DOTS_PER_LINE = 32768;
     static constexpr uint32_t MAX_GRID_DOTS = 1u << 24; // per DrawGrid call
 
-    // The first layer of a picture: the surface filled with the palette colour of bgcolor (black
-    // for an index outside the palette, as a file may hold one); the pen is black afterwards.
+    // The palette colour of bgcolor; black for an index outside the palette, as a file may hold.
+    static uint32_t BackgroundColor(const CProject& project);
+    // Black or white, whichever stands out more on the colour (by the contrast ratio of their
+    // relative luminances): axes, ticks and labels on a dark background are white.
+    static uint32_t ContrastColor(uint32_t nBackground);
+    // The colour of axes, ticks and labels on the project's background.
+    static uint32_t AxisColorOnBackground(const CProject& project) { return ContrastColor(BackgroundColor(project)); }
+    // The first layer of a picture: the surface filled with the background colour; the pen is
+    // the background's contrast colour afterwards.
     static void DrawBackground(const CProject& project, CCanvas& canvas, int32_t nWidth, int32_t nHeight);
     // Draws the current sample of every visible function and advances the walk; false when the
     // drawing is complete.
@@ -30,7 +37,9 @@ public:
     // The pen of function nFunction (0-based) in the step.
     static void SetCurvePen(const CProject& project, const CAnimationStep& step, unsigned nFunction,
                             int32_t nPenMultiplier, CCanvas& canvas);
-    static void DrawGrid(CFuncVars& vars, CCanvas& canvas);
+    // Axes, ticks and labels in nAxisColor: the contrast colour of the background drawn beneath,
+    // black on paper.
+    static void DrawGrid(CFuncVars& vars, CCanvas& canvas, uint32_t nAxisColor = AXIS_COLOR);
     static void DrawCross(CCanvas& canvas, int32_t x, int32_t y);
     // "%20.8lg" without its leading blanks, with a decimal point whatever the C locale says.
     static std::string FormatNumber(double dValue);

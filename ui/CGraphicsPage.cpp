@@ -257,7 +257,7 @@ void CGraphicsPage::PaintBackground(bool bGrid)
     if (bGrid) {
         CFuncVars vars;
         vars.SetupView(&project, project.m_pFirstStep, Width(), Height(), 0, 0);
-        CRenderer::DrawGrid(vars, canvas);
+        CRenderer::DrawGrid(vars, canvas, CRenderer::AxisColorOnBackground(project));
     }
 }
 

@@ -30,27 +30,37 @@ CStylePopupMenu::CStylePopupMenu(const std::unique_ptr<CProject>& pDocument, int
 
 QSize CStylePopupMenu::sizeHint() const
 {
+    // The colours alone lose the first column and the widths below them.
+    if (m_bColorsOnly)
+        return QSize((m_nColumns - 1) * ITEM_WIDTH + 4, (m_nRows - 1) * ITEM_HEIGHT + 4);
     return QSize(m_nColumns * ITEM_WIDTH + 4, m_nRows * ITEM_HEIGHT + 4);
+}
+
+bool CStylePopupMenu::Shows(size_t nItem) const
+{
+    return nItem < m_Items.size() && (!m_bColorsOnly || m_Items[nItem].m_nKind == CStyleItem::KIND_COLOR);
 }
 
 QRect CStylePopupMenu::ItemRect(size_t nItem) const
 {
-    const QPoint cell = m_Cells.at(nItem);
+    const QPoint cell = m_Cells.at(nItem) - QPoint(m_bColorsOnly ? 1 : 0, 0);
     return QRect(2 + cell.x() * ITEM_WIDTH + 2, 2 + cell.y() * ITEM_HEIGHT + 2, ITEM_WIDTH - 4, ITEM_HEIGHT - 4);
 }
 
 int CStylePopupMenu::ItemAt(const QPoint& pos) const
 {
     for (size_t i = 0; i < m_Items.size(); ++i)
-        if (ItemRect(i).adjusted(-2, -2, 2, 2).contains(pos))
+        if (Shows(i) && ItemRect(i).adjusted(-2, -2, 2, 2).contains(pos))
             return static_cast<int>(i);
     return -1;
 }
 
-void CStylePopupMenu::Popup(QWidget* pPopupComponent, const QPoint& globalPos)
+void CStylePopupMenu::Popup(QWidget* pPopupComponent, const QPoint& globalPos, bool bColorsOnly)
 {
     m_pPopupComponent = pPopupComponent;
     m_nSelected = -1;
+    m_bColorsOnly = bColorsOnly;
+    resize(sizeHint());
     move(globalPos);
     show();
     raise();
@@ -76,6 +86,8 @@ void CStylePopupMenu::paintEvent(QPaintEvent*)
     const uint32_t nMenuText = CQtCanvas::FromQColor(palette().color(QPalette::WindowText));
     const uint32_t nMenuBack = CQtCanvas::FromQColor(back);
     for (size_t i = 0; i < m_Items.size(); ++i) {
+        if (!Shows(i))
+            continue;
         const QRect r = ItemRect(i);
         m_Items[i].DrawItem(canvas, *m_pDocument, r.left(), r.top(), r.left() + r.width(), r.top() + r.height(),
                             static_cast<int>(i) == m_nSelected, nMenuText, nMenuBack);

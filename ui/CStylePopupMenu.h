@@ -19,11 +19,14 @@ public:
     CStylePopupMenu(const std::unique_ptr<CProject>& pDocument, int nPaletteSize, QWidget* pParent);
 
     void SetClickHandler(ClickHandler handler) { m_OnClick = std::move(handler); }
-    void Popup(QWidget* pPopupComponent, const QPoint& globalPos);
+    // bColorsOnly (the background box): the colours alone, without the items that do nothing
+    // there.
+    void Popup(QWidget* pPopupComponent, const QPoint& globalPos, bool bColorsOnly = false);
 
     QWidget* PopupComponent() const { return m_pPopupComponent; }
     const std::vector<CStyleItem>& Items() const { return m_Items; }
     QRect ItemRect(size_t nItem) const; // in the menu's coordinates
+    bool Shows(size_t nItem) const;     // in the menu as it is open
     void ClickItem(size_t nItem);       // as a click on it does
 
     QSize sizeHint() const override;
@@ -46,6 +49,7 @@ private:
     int m_nColumns = 0;
     int m_nRows = 0;
     int m_nSelected = -1;
+    bool m_bColorsOnly = false;
     QWidget* m_pPopupComponent = nullptr;
     ClickHandler m_OnClick;
 };

@@ -309,7 +309,7 @@ void TMainForm::RangesChanged()
 
 void TMainForm::PopupStyleMenu(QWidget* pControl, const QPoint& pos)
 {
-    StylePopupMenu->Popup(pControl, pos);
+    StylePopupMenu->Popup(pControl, pos, pControl == OptionsSheet->BackgroundColorBox());
 }
 
 void TMainForm::ShowStatus(const QString& szText)

@@ -54,7 +54,7 @@ struct SPicture {
         CRenderer::DrawBackground(project, canvas, image.width(), image.height());
         CFuncVars grid;
         grid.SetupView(&project, pStep, image.width(), image.height(), 0, 0);
-        CRenderer::DrawGrid(grid, canvas);
+        CRenderer::DrawGrid(grid, canvas, CRenderer::AxisColorOnBackground(project));
         CFuncVars vars;
         vars.SetupView(&project, pStep, image.width(), image.height(), 0, 0);
         while (CRenderer::DrawSample(vars, canvas, nMultiplier)) {
@@ -135,9 +135,9 @@ TEST(QtCanvas, PrimitivesPaintWhatAGdiCanvasPaints)
 TEST(QtPicture, AxesAndDottedGridWhereTheMappingPutsThem)
 {
     SPicture picture;
-    picture.project.SetOption(OPT_BGCOLOR, 9); // palette blue, 0xFF0000 as 0x00BBGGRR
+    picture.project.SetOption(OPT_BGCOLOR, 14); // palette yellow, 0x00FFFF as 0x00BBGGRR
     picture.Paint();
-    EXPECT_EQ(picture.At(5, 5), 0x0000FFu);
+    EXPECT_EQ(picture.At(5, 5), 0xFFFF00u);
     EXPECT_EQ(picture.CountInRow(100, BLACK), 400); // the x axis at y = 0
     EXPECT_EQ(picture.CountInColumn(200, BLACK), 200);
     // y = 1 at row 80, x = 5 at column 300: dots every other pixel, a tenth of a grid step.
@@ -147,9 +147,18 @@ TEST(QtPicture, AxesAndDottedGridWhereTheMappingPutsThem)
     EXPECT_NEAR(picture.CountInRow(90, GREY) + picture.CountInRow(91, GREY), 19, 2);
     EXPECT_EQ(picture.At(300, 80), GREY);
 
-    picture.project.SetOption(OPT_BGCOLOR, 16);
-    picture.Paint();
-    EXPECT_EQ(picture.At(5, 5), BLACK);
+    // On a dark background the axes, ticks and labels are white; out of the palette, black.
+    for (const double dIndex : {9.0, 16.0}) {
+        picture.project.SetOption(OPT_BGCOLOR, dIndex);
+        picture.project.SetFlag(FLAG_SHOWAXIS, true);
+        picture.Paint();
+        EXPECT_EQ(picture.At(5, 5), dIndex == 9.0 ? 0x0000FFu : BLACK);
+        EXPECT_EQ(picture.CountInRow(100, WHITE), 400) << dIndex;
+        EXPECT_EQ(picture.CountInColumn(200, WHITE), 200) << dIndex;
+        EXPECT_EQ(picture.CountInRow(100, BLACK), 0) << dIndex;
+        EXPECT_EQ(picture.At(300, 80), GREY);
+        EXPECT_EQ(picture.At(300, 98), WHITE) << dIndex; // the tick of x = 5
+    }
 }
 
 TEST(QtPicture, SolidUnderTwentyPixelsAndNoLinesUnderFive)

@@ -329,6 +329,33 @@ TEST(DrawGrid, DottedLinesAxesLabelsAndTicks)
     EXPECT_EQ(canvas.Count("brush clear"), 1u);
 }
 
+TEST(DrawGrid, AxesInBlackOrWhiteWhicheverStandsOutOnTheBackground)
+{
+    // The sixteen palette colours: white axes on the dark ones, black (as ever) on the light.
+    const bool bWhite[16] = {true,  true, true,  true,  true,  true,  false, false,
+                             false, true, false, false, false, false, false, false};
+    CProject project;
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(CRenderer::ContrastColor(project.m_pPalette[i]), bWhite[i] ? 0xFFFFFFu : 0u) << "colour " << i;
+
+    // The pen after the background, and the grid's axes, ticks and labels drawn in that colour.
+    SetView(project, -10, 10, -5, 5);
+    project.SetOption(OPT_BGCOLOR, 4); // maroon
+    CRecordingCanvas canvas;
+    CRenderer::DrawBackground(project, canvas, 400, 200);
+    EXPECT_EQ(canvas.m_Log.back(), "pencolor FFFFFF");
+    CFuncVars vars;
+    vars.SetupView(&project, project.m_pFirstStep, 400, 200, 0, 0);
+    canvas.m_Log.clear();
+    CRenderer::DrawGrid(vars, canvas, CRenderer::AxisColorOnBackground(project));
+    EXPECT_EQ(canvas.Calls("pencolor"), (std::vector<std::string>{"pencolor 808080", "pencolor FFFFFF"}));
+    EXPECT_EQ(canvas.Calls("fontcolor"), (std::vector<std::string>{"fontcolor FFFFFF"}));
+    // On paper, without a background, black.
+    canvas.m_Log.clear();
+    CRenderer::DrawGrid(vars, canvas);
+    EXPECT_EQ(canvas.Calls("pencolor"), (std::vector<std::string>{"pencolor 808080", "pencolor 000000"}));
+}
+
 TEST(DrawGrid, SolidBelowTwentyPixelsNothingBelowFive)
 {
     CProject project;

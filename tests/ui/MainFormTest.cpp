@@ -443,15 +443,24 @@ TEST_F(MainForm, StyleMenuFromTheLabelCellChangesTheCurrentStep)
     QTest::mouseClick(pGrid->viewport(), Qt::LeftButton, {}, formula.center());
     EXPECT_FALSE(pMenu->isVisible());
 
-    // From the background box only the colours do something.
+    // The background box offers the colours alone: hide and the widths do nothing there.
+    const QSize whole = pMenu->size();
     m_pForm->PageControl->setCurrentWidget(m_pForm->OptionsSheet);
     auto* pBox = Find<CColorBox>("BackgroundColorBox");
     QTest::mouseClick(pBox, Qt::LeftButton);
     EXPECT_TRUE(pMenu->isVisible());
     EXPECT_EQ(pMenu->PopupComponent(), pBox);
+    for (size_t i = 0; i < pMenu->Items().size(); ++i)
+        EXPECT_EQ(pMenu->Shows(i), pMenu->Items()[i].m_nKind == CStyleItem::KIND_COLOR) << i;
+    EXPECT_LT(pMenu->width(), whole.width());
+    EXPECT_LT(pMenu->height(), whole.height());
+    EXPECT_EQ(pMenu->ItemRect(itemOf(CStyleItem::KIND_COLOR, 0)).topLeft(), QPoint(4, 4));
+    QTest::mouseClick(pMenu, Qt::LeftButton, {}, pMenu->ItemRect(itemOf(CStyleItem::KIND_COLOR, 1)).center());
+    EXPECT_EQ(Document().m_dOptions[OPT_BGCOLOR], 1);
+    pMenu->Popup(pBox, QPoint(0, 0), true);
     pMenu->ClickItem(itemOf(CStyleItem::KIND_WIDTH, 3));
-    EXPECT_EQ(Document().m_dOptions[OPT_BGCOLOR], 15);
-    pMenu->Popup(pBox, QPoint(0, 0));
+    EXPECT_EQ(Document().m_dOptions[OPT_BGCOLOR], 1);
+    pMenu->Popup(pBox, QPoint(0, 0), true);
     pMenu->ClickItem(itemOf(CStyleItem::KIND_COLOR, 0));
     EXPECT_EQ(Document().m_dOptions[OPT_BGCOLOR], 0);
     EXPECT_EQ(pBox->BrushColor(), QColor(0, 0, 0));
