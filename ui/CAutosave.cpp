@@ -7,8 +7,10 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QTimer>
+#include <QUuid>
 #include <algorithm>
 
+#include "project/CFileMessage.h"
 #include "project/CProject.h"
 #include "project/CProjectWriter.h"
 #include "project/ELoadSaveError.h"
@@ -16,7 +18,7 @@
 
 namespace {
 // recovery-ID.kvx holds the document, recovery-ID.name the file name it belongs to, and
-// recovery-ID.lock is held by the window that writes them.
+// recovery-ID.lock is locked by the window that writes them.
 QString SideFile(const QString& szRecovery, const char* pszExtension)
 {
     QString szName = szRecovery;
@@ -35,6 +37,8 @@ CAutosave::CAutosave(TMainForm& form) : QObject(&form), m_Form(form), m_pTimer(n
 CAutosave::~CAutosave()
 {
     Discard();
+    if (m_Lock.IsLocked())
+        QFile::remove(SideFile(m_szFile, ".lock"));
 }
 
 QString CAutosave::Directory()
@@ -52,17 +56,12 @@ QString CAutosave::Directory()
 
 void CAutosave::Start()
 {
-    if (m_pLock)
+    if (!m_szFile.isEmpty())
         return;
     QDir().mkpath(Directory());
-    // One file per window: the process and the window's number in it.
-    static int s_nWindows = 0;
-    const QString szBase = Directory() + "/recovery-" + QString::number(QCoreApplication::applicationPid()) + "-" +
-                           QString::number(++s_nWindows);
+    const QString szBase = Directory() + "/recovery-" + QUuid::createUuid().toString(QUuid::Id128);
     m_szFile = szBase + ".kvx";
-    m_pLock = std::make_unique<QLockFile>(szBase + ".lock");
-    m_pLock->setStaleLockTime(0);
-    m_pLock->tryLock(0);
+    m_Lock.TryLock(szBase + ".lock"); // a name of its own: only a folder that cannot be written refuses it
     m_pTimer->start();
 }
 
@@ -75,10 +74,20 @@ void CAutosave::AutosaveNow()
         return;
     }
     try {
+        // Without its lock the file would look like a crashed window's to the next start.
+        if (!m_Lock.IsLocked() && (!QDir().mkpath(Directory()) || !m_Lock.TryLock(SideFile(m_szFile, ".lock"))))
+            throw ELoadSaveError{0, QFileInfo(Directory()).isDir() ? EFileCause::AccessDenied
+                                                                   : EFileCause::FolderNotFound};
         CProjectWriter::Save(*m_Form.m_pDocument, QFile::encodeName(m_szFile).constData());
-    } catch (const ELoadSaveError&) {
-        return; // a full disk: the next minute tries again
+    } catch (const ELoadSaveError& error) {
+        // Every minute again would hide every other message: once, until it works again.
+        if (!m_bFailureTold)
+            m_Form.ShowStatus("Keine automatische Sicherung m\u00F6glich: " +
+                              QString::fromStdString(CFileMessage::Cause(m_szFile.toStdString(), error.m_eCause)));
+        m_bFailureTold = true;
+        return;
     }
+    m_bFailureTold = false;
     QSaveFile name(SideFile(m_szFile, ".name"));
     if (name.open(QIODevice::WriteOnly)) {
         name.write(m_Form.m_szFileName.toUtf8());
@@ -100,13 +109,16 @@ QList<CAutosave::SRecovery> CAutosave::Orphans()
     const QDir dir(Directory());
     for (const QFileInfo& info : dir.entryInfoList({"recovery-*.kvx"}, QDir::Files)) {
         const QString szFile = info.absoluteFilePath();
-        QLockFile lock(SideFile(szFile, ".lock"));
-        lock.setStaleLockTime(0);
-        // Held by a running window: its own file. A lock of a window that died is taken over.
-        if (!lock.tryLock(0))
+        auto pClaim = std::make_shared<CFileLock>();
+        // Held by a running window: its own file, or one that another window is offering.
+        if (!pClaim->TryLock(SideFile(szFile, ".lock")))
             continue;
-        lock.unlock();
-        SRecovery recovery{szFile, QString(), info.lastModified()};
+        // Gone meanwhile: restored or let go by the window that held it.
+        if (!QFileInfo::exists(szFile)) {
+            QFile::remove(SideFile(szFile, ".lock"));
+            continue;
+        }
+        SRecovery recovery{szFile, QString(), info.lastModified(), pClaim};
         QFile name(SideFile(szFile, ".name"));
         if (name.open(QIODevice::ReadOnly))
             recovery.m_szOriginal = QString::fromUtf8(name.readAll());
@@ -122,4 +134,18 @@ void CAutosave::Forget(const SRecovery& recovery)
     QFile::remove(recovery.m_szFile);
     QFile::remove(SideFile(recovery.m_szFile, ".name"));
     QFile::remove(SideFile(recovery.m_szFile, ".lock"));
+}
+
+QString CAutosave::Keep(const SRecovery& recovery)
+{
+    const QFileInfo info(recovery.m_szFile);
+    QString szKept = info.absolutePath() + "/unlesbar-" + info.fileName().mid(int(sizeof "recovery-") - 1);
+    for (int n = 2; QFileInfo::exists(szKept); ++n)
+        szKept = info.absolutePath() + "/unlesbar-" + QString::number(n) + "-" +
+                 info.fileName().mid(int(sizeof "recovery-") - 1);
+    if (!QFile::rename(recovery.m_szFile, szKept))
+        return recovery.m_szFile; // stays, and is offered again
+    QFile::remove(SideFile(recovery.m_szFile, ".name"));
+    QFile::remove(SideFile(recovery.m_szFile, ".lock"));
+    return szKept;
 }

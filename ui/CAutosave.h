@@ -2,11 +2,14 @@
 // Never losing work: a modified document is written every minute to a recovery file of this
 // window in the user's state directory, and the file goes once the work is saved or the window
 // is closed. A recovery file that outlives its window tells of a crash; the next start finds it.
+// Each window names its file afresh (never by the process id alone, which a new window may share
+// with the crashed one) and holds a lock beside it that the system drops when the window ends.
 #include <QDateTime>
 #include <QList>
-#include <QLockFile>
 #include <QObject>
 #include <memory>
+
+#include "ui/CFileLock.h"
 
 class QTimer;
 class TMainForm;
@@ -21,7 +24,8 @@ public:
 
     // Claims this window's recovery file and starts the timer.
     void Start();
-    // Writes the document when it is modified; removes the file when it is not.
+    // Writes the document when it is modified; removes the file when it is not. A file that
+    // cannot be written is told once in the status line (again after it could be written).
     void AutosaveNow();
     // Removes this window's recovery file: the work is saved, or the user let it go.
     void Discard();
@@ -35,14 +39,21 @@ public:
         QString m_szFile;     // the saved document
         QString m_szOriginal; // the file it was opened from or saved to, empty if none
         QDateTime m_Time;
+        std::shared_ptr<CFileLock> m_pClaim; // no other window offers it while this one is held
     };
-    // Recovery files whose windows have ended without removing them, newest first.
+    // Recovery files whose windows have ended without removing them, newest first, each claimed
+    // for the caller as long as it keeps the list.
     static QList<SRecovery> Orphans();
+    // Removes a recovery file: restored or let go.
     static void Forget(const SRecovery& recovery);
+    // Moves a recovery file that does not load out of the way of later starts, and returns where
+    // it is kept.
+    static QString Keep(const SRecovery& recovery);
 
 private:
     TMainForm& m_Form;
     QTimer* m_pTimer;
     QString m_szFile;
-    std::unique_ptr<QLockFile> m_pLock; // held while the window lives: its file is no orphan
+    CFileLock m_Lock;            // held while the window lives: its file is no orphan
+    bool m_bFailureTold = false; // the status line said that the file cannot be written
 };

@@ -347,21 +347,27 @@ void TMainForm::resizeEvent(QResizeEvent* pEvent)
     FormResize();
 }
 
+QString TMainForm::LoadProject(CProject& project, const QString& szFileName)
+{
+    const QString szPrefix = "Fehler beim Laden von " + szFileName;
+    try {
+        project.Load(QFile::encodeName(szFileName).constData());
+    } catch (const ELoadSaveError& error) {
+        return QString::fromStdString(CFileMessage::Load(szFileName.toStdString(), error));
+    } catch (const ELoadFuncError& error) {
+        return szPrefix + ": " + Ansi::ToQString(error.m_pszMessage) + " " + Ansi::ToQString(error.Location());
+    } catch (const EFuncError& error) {
+        return szPrefix + ": " + Ansi::ToQString(error.m_pszMessage);
+    }
+    return QString();
+}
+
 bool TMainForm::OpenProject(const QString& szFileName)
 {
     auto pProject = std::make_unique<CProject>();
-    const QString szPrefix = "Fehler beim Laden von " + szFileName;
-    try {
-        pProject->Load(QFile::encodeName(szFileName).constData());
-    } catch (const ELoadSaveError& error) {
-        m_pDialogs->Warning(this, QString::fromStdString(CFileMessage::Load(szFileName.toStdString(), error)));
-        return false;
-    } catch (const ELoadFuncError& error) {
-        m_pDialogs->Warning(this, szPrefix + ": " + Ansi::ToQString(error.m_pszMessage) + " " +
-                                      Ansi::ToQString(error.Location()));
-        return false;
-    } catch (const EFuncError& error) {
-        m_pDialogs->Warning(this, szPrefix + ": " + Ansi::ToQString(error.m_pszMessage));
+    const QString szError = LoadProject(*pProject, szFileName);
+    if (!szError.isEmpty()) {
+        m_pDialogs->Warning(this, szError);
         return false;
     } catch (const std::bad_alloc&) {
         pProject.reset(); // what it holds gives the message room
@@ -555,35 +561,40 @@ void TMainForm::closeEvent(QCloseEvent* pEvent)
 
 void TMainForm::OfferRecovery()
 {
-    for (const CAutosave::SRecovery& recovery : CAutosave::Orphans()) {
+    // Each orphan is this window's to offer while the list lives: a window started at the same
+    // time passes it over.
+    const QList<CAutosave::SRecovery> orphans = CAutosave::Orphans();
+    for (const CAutosave::SRecovery& recovery : orphans) {
         const QString szWhat = recovery.m_szOriginal.isEmpty() ? QString("ein noch nie gespeichertes Projekt")
                                                                : "\u201E" + recovery.m_szOriginal + "\u201C";
         const QString szText = "KURVIX wurde nicht regul\u00E4r beendet. F\u00FCr " + szWhat +
                                " gibt es eine automatische Sicherung vom " +
                                recovery.m_Time.toString("dd.MM.yyyy, HH:mm") + " Uhr.\n\nWiederherstellen?";
-        if (m_pDialogs->Question(this, QCoreApplication::applicationName(), szText)) {
-            auto pProject = std::make_unique<CProject>();
-            try {
-                pProject->Load(QFile::encodeName(recovery.m_szFile).constData());
-            } catch (...) {
-                m_pDialogs->Warning(this, "Die automatische Sicherung l\u00E4sst sich nicht laden.");
-                CAutosave::Forget(recovery);
-                continue;
-            }
-            ReplaceDocument(std::move(pProject), false);
-            m_szFileName = recovery.m_szOriginal;
-            if (!m_szFileName.isEmpty())
-                ShowCaption(m_szFileName);
-            // What came back is not what the file holds, whatever undo does.
-            m_pHistory->Reset();
-            m_pHistory->Stack()->resetClean();
-            m_pDocument->m_bModified = true;
+        if (!m_pDialogs->Question(this, QCoreApplication::applicationName(), szText)) {
             CAutosave::Forget(recovery);
-            m_pAutosave->Start();
-            m_pAutosave->AutosaveNow(); // the restored work is safe again at once
-            return;
+            continue;
         }
+        auto pProject = std::make_unique<CProject>();
+        const QString szError = LoadProject(*pProject, recovery.m_szFile);
+        if (!szError.isEmpty()) {
+            // The work may still be in it: kept where the user can find it, not offered again.
+            const QString szKept = CAutosave::Keep(recovery);
+            m_pDialogs->Warning(this, "Die automatische Sicherung l\u00E4sst sich nicht laden.\n" + szError +
+                                          "\n\nSie bleibt erhalten unter:\n" + szKept);
+            continue;
+        }
+        ReplaceDocument(std::move(pProject), false);
+        m_szFileName = recovery.m_szOriginal;
+        if (!m_szFileName.isEmpty())
+            ShowCaption(m_szFileName);
+        // What came back is not what the file holds, whatever undo does.
+        m_pHistory->Reset();
+        m_pHistory->Stack()->resetClean();
+        m_pDocument->m_bModified = true;
+        m_pAutosave->Start();
+        m_pAutosave->AutosaveNow(); // the restored work is safe again at once
         CAutosave::Forget(recovery);
+        return;
     }
 }
 

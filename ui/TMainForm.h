@@ -145,6 +145,8 @@ private:
     void RestoreWindowState();
     void SaveWindowState() const;
     void OfferRecovery();
+    // Loads a file into a fresh document: empty, or the message that says why it failed.
+    static QString LoadProject(CProject& project, const QString& szFileName);
     void PageChanged(int nIndex);
     void PageEnter(QWidget* pPage);
     void PageExit(QWidget* pPage);

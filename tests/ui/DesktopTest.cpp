@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QMenu>
+#include <QSysInfo>
 #include <QTableWidget>
 #include <QTest>
 #include <QTextEdit>
@@ -19,6 +20,7 @@
 #include <QWheelEvent>
 #include <fstream>
 #include <functional>
+#include <utility>
 
 #include "CWindowTest.h"
 #include "project/CProject.h"
@@ -369,6 +371,97 @@ TEST_F(Desktop, RecoveryFileLivesWhileTheWorkIsUnsaved)
             EXPECT_EQ(form.m_pDocument->GetFunction(1), nullptr);
         }
     }
+}
+
+TEST_F(Desktop, RecoveryFilesAreEachWindowsOwnAndOfferedOnce)
+{
+    // Dialogs that start another window while the first one asks.
+    class CAskingDialogs : public CScriptedDialogs {
+    public:
+        bool Question(QWidget* pParent, const QString& szCaption, const QString& szText) override
+        {
+            if (std::function<void()> onQuestion = std::exchange(m_OnQuestion, nullptr))
+                onQuestion();
+            return CScriptedDialogs::Question(pParent, szCaption, szText);
+        }
+        std::function<void()> m_OnQuestion;
+    };
+    const auto Window = [](std::unique_ptr<CScriptedDialogs> pDialogs) {
+        auto pForm = std::make_unique<TMainForm>();
+        pForm->m_pDialogs = std::move(pDialogs);
+        pForm->FormCreate();
+        return pForm;
+    };
+    const auto Orphan = [](const QString& szName, const QByteArray& data) {
+        const QString szFile = CAutosave::Directory() + "/" + szName;
+        QFile file(szFile);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(data);
+        return szFile;
+    };
+
+    // A window that crashed under this very process id, its lock file naming that id (the
+    // program as process 1 of a container, run again).
+    const QString szPid = QString::number(QCoreApplication::applicationPid());
+    const QString szOrphan = Orphan("recovery-" + szPid + "-1.kvx", "f1=x^3\r\n");
+    Orphan("recovery-" + szPid + "-1.lock", szPid.toUtf8() + "\nKURVIX\n" + QSysInfo::machineHostName().toUtf8());
+    EXPECT_NE(m_pForm->Autosave().RecoveryFileName(), szOrphan);
+
+    // Two windows start together: the one that asks holds the orphan, the other passes it over.
+    auto pDialogs = std::make_unique<CAskingDialogs>();
+    CAskingDialogs& dialogs = *pDialogs;
+    dialogs.m_bAnswerYes = true;
+    auto pOtherDialogs = std::make_unique<CScriptedDialogs>();
+    CScriptedDialogs& otherDialogs = *pOtherDialogs;
+    std::unique_ptr<TMainForm> pOther;
+    dialogs.m_OnQuestion = [&] { pOther = Window(std::move(pOtherDialogs)); };
+    std::unique_ptr<TMainForm> pForm = Window(std::move(pDialogs));
+    ASSERT_EQ(dialogs.m_Questions.size(), 1);
+    ASSERT_TRUE(pOther);
+    EXPECT_TRUE(otherDialogs.m_Questions.isEmpty());
+    ASSERT_NE(pForm->m_pDocument->GetFunction(1), nullptr);
+    EXPECT_EQ(pForm->m_pDocument->GetFunction(1)->GetText(), "x^3");
+    // Its work is safe in a file of its own; the orphan is gone.
+    EXPECT_FALSE(QFile::exists(szOrphan));
+    EXPECT_TRUE(QFile::exists(pForm->Autosave().RecoveryFileName()));
+    EXPECT_NE(pForm->Autosave().RecoveryFileName(), pOther->Autosave().RecoveryFileName());
+    EXPECT_TRUE(CAutosave::Orphans().isEmpty());
+    pForm.reset();
+    pOther.reset();
+
+    // A recovery file that does not load is kept, and the message says why and where.
+    const QString szBroken = Orphan("recovery-kaputt.kvx", "f1=x\r\nunsinn\r\n");
+    auto pAnswers = std::make_unique<CScriptedDialogs>();
+    CScriptedDialogs& answers = *pAnswers;
+    answers.m_bAnswerYes = true;
+    pForm = Window(std::move(pAnswers));
+    const QString szKept = CAutosave::Directory() + "/unlesbar-kaputt.kvx";
+    ASSERT_EQ(answers.m_Warnings.size(), 1);
+    EXPECT_TRUE(answers.m_Warnings[0].contains(szBroken + " in Zeile 2")) << answers.m_Warnings[0].toStdString();
+    EXPECT_TRUE(answers.m_Warnings[0].endsWith(szKept)) << answers.m_Warnings[0].toStdString();
+    EXPECT_TRUE(QFile::exists(szKept));
+    EXPECT_EQ(pForm->m_pDocument->GetFunction(1), nullptr);
+    EXPECT_TRUE(CAutosave::Orphans().isEmpty()); // not offered again
+    QFile::remove(szKept);
+
+    // A state folder that cannot be written is said once in the status line.
+    const QString szMoved = CAutosave::Directory() + ".away";
+    ASSERT_TRUE(QDir().rename(CAutosave::Directory(), szMoved));
+    {
+        QFile file(CAutosave::Directory()); // no folder, and none can be made there
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    TypeInto(pForm->FunctionsSheet->FunctionsGrid(), 0, 1, "x+1");
+    pForm->Autosave().AutosaveNow();
+    EXPECT_TRUE(pForm->StatusText().startsWith(QString::fromUtf8("Keine automatische Sicherung m\u00F6glich: ")))
+        << pForm->StatusText().toStdString();
+    pForm->ShowStatus("anderes");
+    pForm->Autosave().AutosaveNow();
+    EXPECT_EQ(pForm->StatusText(), "anderes");
+    QFile::remove(CAutosave::Directory());
+    ASSERT_TRUE(QDir().rename(szMoved, CAutosave::Directory()));
+    pForm->Autosave().AutosaveNow();
+    EXPECT_TRUE(QFile::exists(pForm->Autosave().RecoveryFileName()));
 }
 
 TEST_F(Desktop, RecentFilesAreTheLastEightOpenedOrSaved)
