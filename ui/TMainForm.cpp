@@ -358,6 +358,8 @@ QString TMainForm::LoadProject(CProject& project, const QString& szFileName)
         return szPrefix + ": " + Ansi::ToQString(error.m_pszMessage) + " " + Ansi::ToQString(error.Location());
     } catch (const EFuncError& error) {
         return szPrefix + ": " + Ansi::ToQString(error.m_pszMessage);
+    } catch (const std::bad_alloc&) {
+        return QString::fromStdString(CFileMessage::Load(szFileName.toStdString(), {0, EFileCause::OutOfMemory}));
     }
     return QString();
 }
@@ -367,12 +369,8 @@ bool TMainForm::OpenProject(const QString& szFileName)
     auto pProject = std::make_unique<CProject>();
     const QString szError = LoadProject(*pProject, szFileName);
     if (!szError.isEmpty()) {
+        pProject.reset(); // what a failed load holds gives the message room
         m_pDialogs->Warning(this, szError);
-        return false;
-    } catch (const std::bad_alloc&) {
-        pProject.reset(); // what it holds gives the message room
-        m_pDialogs->Warning(
-            this, QString::fromStdString(CFileMessage::Load(szFileName.toStdString(), {0, EFileCause::OutOfMemory})));
         return false;
     }
     m_szFileName = szFileName;
