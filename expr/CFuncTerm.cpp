@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 
 #include "expr/CFuncCompiler.h"
 #include "expr/CFuncExec.h"
@@ -14,6 +15,17 @@
 // The alignment of the declaration is repeated here: clang wants it on the definition too.
 alignas(64) unsigned CFuncTerm::s_nDepth = 0;
 alignas(64) uint64_t CFuncTerm::s_nWork = 0;
+int64_t CFuncTerm::s_nWorkClock = 0;
+uint64_t CFuncTerm::s_nLostNanoseconds = 0;
+const CFuncTerm* CFuncTerm::s_pLostTerm = nullptr;
+
+namespace {
+// Processor time, so that a busy machine does not make values look costly.
+int64_t Nanoseconds()
+{
+    return static_cast<int64_t>(static_cast<double>(std::clock()) * (1e9 / CLOCKS_PER_SEC));
+}
+} // namespace
 
 CFuncTerm::CFuncTerm(CFuncResolver* pProject, const char* pszText)
     : m_pszText(pszText ? pszText : ""), m_pProject(pProject)
@@ -130,9 +142,14 @@ __attribute__((noinline)) const double* CFuncTerm::EvaluateMiss(const double* pS
     // no such value may reach a result, so the term is undefined there.
     // A run executes at most its program's length, and each reference in it at most one hit
     // besides, so charging the length per run bounds all the work behind the outermost value.
-    if (s_nDepth == 0)
+    if (s_nDepth == 0) {
         s_nWork = 0;
+        s_nWorkClock = 0;
+    }
     s_nWork += m_Program.size();
+    // The clock is read only for values that have become costly, once each.
+    if (s_nWork > FUNC_MAX_WORK / 16 && s_nWorkClock == 0)
+        s_nWorkClock = Nanoseconds();
     if (m_Cache.KeyIsFinite(pSlots) && s_nDepth < FUNC_MAX_DEPTH && s_nWork <= FUNC_MAX_WORK) {
         ++s_nDepth;
         bDefined = RunProgram(m_Program.data(), m_nValues, pSlots, pProject, stack);
@@ -140,8 +157,12 @@ __attribute__((noinline)) const double* CFuncTerm::EvaluateMiss(const double* pS
     }
     // Out of work: an inner term's value exists, only this evaluation may not spend more on it,
     // so it is not cached; the outermost term keeps the verdict for its key.
-    if (s_nWork > FUNC_MAX_WORK && s_nDepth > 0)
-        return nullptr;
+    if (s_nWork > FUNC_MAX_WORK) {
+        if (s_nDepth > 0)
+            return nullptr;
+        s_nLostNanoseconds += static_cast<uint64_t>(Nanoseconds() - s_nWorkClock);
+        s_pLostTerm = this;
+    }
     if (m_Cache.CountEntry())
         Invalidate();
     return m_Cache.Store(nChain, nMask, pSlots, bDefined ? stack : nullptr, m_nValues, bIndexed, nKey);

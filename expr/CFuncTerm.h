@@ -74,11 +74,17 @@ public:
 
     // Term evaluations in progress, over all terms on the one thread.
     static unsigned GetDepth() { return s_nDepth; }
+    // The work limit bounds one value, not a table or picture of many: the processor time spent,
+    // over the process, on outermost values that ended undefined by it (each counted from the point where
+    // it had done a sixteenth of its work), and the term of the last of them.
+    static uint64_t GetLostNanoseconds() { return s_nLostNanoseconds; }
+    static const CFuncTerm* GetLostTerm() { return s_pLostTerm; }
     // For tests of the nesting limit only.
     static void SetDepth(unsigned nDepth)
     {
         s_nDepth = nDepth;
         s_nWork = 0;
+        s_nWorkClock = 0;
     }
 
 private:
@@ -98,6 +104,9 @@ private:
     // (which reads read-only data only) does not wait for them.
     alignas(64) static unsigned s_nDepth;
     alignas(64) static uint64_t s_nWork; // instructions charged to the outermost evaluation in progress
+    static int64_t s_nWorkClock;         // when s_nWork passed FUNC_MAX_WORK / 16 (ns), 0 before
+    static uint64_t s_nLostNanoseconds;
+    static const CFuncTerm* s_pLostTerm;
 
     CFuncNode* m_pCode = nullptr;
     uint32_t m_nValues = 0;

@@ -9,6 +9,7 @@
 #include "render/CCanvas.h"
 #include "view/CCurveAnalysis.h"
 #include "view/CFuncVars.h"
+#include "view/CWorkBudget.h"
 
 namespace {
 constexpr unsigned POINT_BUFFER = 40; // 25 points from 50 values, plus the connecting point
@@ -131,6 +132,7 @@ bool CRenderer::DrawSample(CFuncVars& vars, CCanvas& canvas, int32_t nPenMultipl
         const double* pResult = pTerm->Evaluate(vars);
         if (!pResult) {
             vars.m_nLastX[i] = INT_MAX;
+            CWorkBudget::Check(); // perhaps cut off by the work limit
             continue;
         }
         const unsigned nValues = pTerm->GetValueCount() < FUNC_STACK ? pTerm->GetValueCount() : FUNC_STACK;

@@ -3,6 +3,7 @@
 #include "project/CProject.h"
 #include "render/CRenderer.h"
 #include "view/CSliceClock.h"
+#include "view/CWorkBudget.h"
 
 namespace {
 const char* const g_VariableLabels[FUNC_NVARS] = {"x,t", "u", "v"};
@@ -68,10 +69,12 @@ bool CValueTable::Fill(CSliceClock* pClock)
         while (m_nSlot < m_Slots.size()) {
             CFuncTerm* pTerm = m_pProject->GetFunction(m_Slots[m_nSlot]);
             const double* pValues = pTerm ? pTerm->Evaluate(m_Vars) : nullptr;
-            if (!pValues)
+            if (!pValues) {
                 row[nv + m_nSlot] = "?";
-            else
+                CWorkBudget::Check(); // perhaps cut off by the work limit
+            } else {
                 row[nv + m_nSlot] = CRenderer::FormatNumber(pTerm->GetValueCount() >= 2 ? pValues[1] : pValues[0]);
+            }
             ++m_nSlot;
             if (pClock && m_nSlot < m_Slots.size() && pClock->SliceOver())
                 return true;

@@ -20,6 +20,8 @@
 #include "render/CPictureExport.h"
 #include "render/CValueTable.h"
 #include "view/CProgress.h"
+#include "view/CWorkBudget.h"
+#include "view/EWorkBudget.h"
 
 namespace {
 void PrintError(const std::string& szMessage)
@@ -202,11 +204,15 @@ int CCommandLine::Table(int argc, char** argv)
         return 2;
     }
     CValueTable table;
-    {
+    try {
         CTerminalProgress progress(
             std::min<uint64_t>(CProjectLimits::StepSamples(pStep->m_nCount), CValueTable::MAX_ROWS),
             "Berechne Wertetafel...");
+        CWorkBudget budget(project);
         table.Build(project, pStep);
+    } catch (const EWorkBudget& error) {
+        PrintError(error.Message());
+        return 1;
     }
     return WriteOut(ToUtf8(table.GetText())) ? 0 : 1;
 }
@@ -244,13 +250,17 @@ int CCommandLine::Picture(int argc, char** argv, bool bFrames)
     bool bNothingToDraw = false;
     EFileCause eCause = EFileCause::WriteError;
     bool bOk;
-    {
+    try {
         // The range determination walks every sample, and the drawing walks them again.
         const bool bRange =
             (project.m_nFlags & ((1u << FLAG_XAUTO) | (1u << FLAG_YAUTO))) || project.m_dOptions[OPT_TRMODE] > 0.0;
         CTerminalProgress progress(CProjectLimits::TotalSamples(project) * (bRange ? 2 : 1), "Zeichne...");
+        CWorkBudget budget(project); // the target is left as it was
         bOk = bFrames ? CPictureExport::ExportFrames(project, pszOut, nWidth, nHeight, bNothingToDraw, &eCause)
                       : CPictureExport::Export(project, pszOut, nWidth, nHeight, bNothingToDraw, &eCause);
+    } catch (const EWorkBudget& error) {
+        PrintError(error.Message());
+        return 1;
     }
     if (!bOk) {
         PrintError(

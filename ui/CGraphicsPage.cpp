@@ -21,6 +21,8 @@
 #include "view/CFuncVars.h"
 #include "view/CNothingToDraw.h"
 #include "view/CViewRange.h"
+#include "view/CWorkBudget.h"
+#include "view/EWorkBudget.h"
 
 CGraphicsPage::CGraphicsPage(CPageFrame& frame) : m_Frame(frame), m_pClock(std::make_unique<CTickClock>())
 {
@@ -123,6 +125,7 @@ bool CGraphicsPage::AllStepsFast() const
 void CGraphicsPage::StartDrawing(CAnimationStep* pStartStep)
 {
     StopJob();
+    m_nLostSince = CFuncTerm::GetLostNanoseconds(); // the range and the curves share one budget
     if (!pStartStep) {
         m_pStartStep = nullptr;
         StartJob();
@@ -145,7 +148,10 @@ void CGraphicsPage::StartDrawing(CAnimationStep* pStartStep)
 bool CGraphicsPage::WalkRangeSlice()
 {
     m_pClock->StartSlice(SLICE);
-    if (m_pJob->Walk(UINT64_MAX, m_pClock.get())) {
+    bool bMore = false;
+    if (!Budgeted([&] { bMore = m_pJob->Walk(UINT64_MAX, m_pClock.get()); }))
+        return false;
+    if (bMore) {
         m_Frame.ShowStatus(
             QString("Ermittle Wertebereich... %1 % (Esc bricht ab)").arg(static_cast<int>(m_pJob->Progress() * 100.0)));
         return true;
@@ -353,9 +359,26 @@ bool CGraphicsPage::WalkJob()
 {
     if (!m_pJob)
         return false;
-    if (!m_pJob->Walked())
-        m_pJob->Walk(UINT64_MAX, m_pClock.get());
+    if (!m_pJob->Walked() && !Budgeted([&] { m_pJob->Walk(UINT64_MAX, m_pClock.get()); }))
+        return false;
     return m_pJob->Walked();
+}
+
+bool CGraphicsPage::Budgeted(const std::function<void()>& work)
+{
+    try {
+        CWorkBudget budget(m_Frame.Document(), m_nLostSince);
+        work();
+        return true;
+    } catch (const EWorkBudget& error) {
+        StopJob();
+        m_bRepaintAfterRange = false;
+        m_Frame.EnableCommand(CPageFrame::COMMAND_PAUSE, false);
+        m_Frame.EnableCommand(CPageFrame::COMMAND_SKIP, false);
+        EndHolding();
+        m_Frame.ShowStatus(QString::fromLatin1(error.Message().c_str()));
+        return false;
+    }
 }
 
 void CGraphicsPage::PaintTimerEvent()
@@ -374,8 +397,9 @@ void CGraphicsPage::PaintTimerEvent()
         QPainter painter(&m_Image);
         CQtCanvas canvas(painter);
         while (m_pJob && m_nTimeBudget < 0) {
-            DrawNext(canvas);
             bDrawn = true;
+            if (!Budgeted([&] { DrawNext(canvas); }))
+                break;
             if (m_pClock->SliceOver())
                 break;
         }
@@ -395,7 +419,8 @@ void CGraphicsPage::CatchUp()
     // a redraw shows the finished picture at once.
     while (m_pJob && (m_bCatchUp || (m_nTimeBudget < 0 && !m_bSkipStep && m_pJob->Vars().m_pStep &&
                                      m_pJob->Vars().m_pStep->m_nSpeed == 0))) {
-        DrawNext(canvas);
+        if (!Budgeted([&] { DrawNext(canvas); }))
+            break;
         if (m_pClock->SliceOver())
             break;
     }

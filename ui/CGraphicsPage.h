@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "view/CViewBox.h"
@@ -73,6 +74,7 @@ public:
     CAnimationStep* m_pStartStep = nullptr;
     uint32_t m_nMaxSamples = 0;
     int32_t m_nTimeBudget = 0;
+    uint64_t m_nLostSince = 0; // CFuncTerm::GetLostNanoseconds when the drawing began
     bool m_bSkipStep = false;
     bool m_bCatchUp = false;
     int32_t m_nMouseX = 0;
@@ -88,6 +90,9 @@ private:
     // The walk of a job that sums its curves up, as far as the slice begun allows; true once the
     // job can draw.
     bool WalkJob();
+    // Runs work under the drawing's budget for values cut off by the work limit; where it is
+    // spent, the drawing ends with the message in the status line and the result is false.
+    bool Budgeted(const std::function<void()>& work);
     bool AllStepsFast() const; // every step is drawn as fast as possible
     void PaintBackground(bool bGrid);
     // Samples of the job, as many as the pacing lets go at once, and the pacing that follows.

@@ -13,6 +13,8 @@
 #include "ui/CAnsi.h"
 #include "ui/CPageFrame.h"
 #include "ui/CTickClock.h"
+#include "view/CWorkBudget.h"
+#include "view/EWorkBudget.h"
 
 CWetaPage::CWetaPage(CPageFrame& frame) : m_Frame(frame), m_pClock(std::make_unique<CTickClock>())
 {
@@ -79,6 +81,7 @@ void CWetaPage::WetaSheetEnter()
         m_pTable = std::make_unique<CValueTable>();
         m_pTable->Begin(m_Frame.Document(), pStep);
         m_pTableStep = pStep;
+        m_nLostSince = CFuncTerm::GetLostNanoseconds();
         const std::vector<std::string>& headings = m_pTable->m_Cells[0];
         const int nColumns = static_cast<int>(headings.size());
         SetSize(nColumns, 1);
@@ -116,7 +119,19 @@ void CWetaPage::BuildTimerEvent()
 bool CWetaPage::BuildSlice()
 {
     m_pClock->StartSlice(SLICE);
-    const bool bMore = m_pTable->Fill(m_pClock.get());
+    bool bMore;
+    try {
+        CWorkBudget budget(m_Frame.Document(), m_nLostSince);
+        bMore = m_pTable->Fill(m_pClock.get());
+    } catch (const EWorkBudget& error) {
+        const int nDone = static_cast<int>(m_pTable->RowsDone());
+        ShowRows();
+        WetaInfo->setText(InfoText(*m_pTableStep, static_cast<int>(m_pTable->m_Cells.size()) - 1) +
+                          QString(" \u2013 abgebrochen, %1 davon berechnet.").arg(nDone));
+        EndBuilding();
+        m_Frame.ShowStatus(QString::fromLatin1(error.Message().c_str()));
+        return false;
+    }
     ShowRows();
     const int nRows = static_cast<int>(m_pTable->m_Cells.size()) - 1;
     if (bMore) {

@@ -57,6 +57,7 @@ private:
     std::unique_ptr<CTickClock> m_pClock;
     std::unique_ptr<CValueTable> m_pTable; // the table under way
     CAnimationStep* m_pTableStep = nullptr;
+    uint64_t m_nLostSince = 0;  // CFuncTerm::GetLostNanoseconds when the table began
     std::vector<int> m_nWidths; // of the columns, for the cells shown so far
     bool m_bBusyCursor = false;
 };

@@ -6,6 +6,7 @@
 #include "project/CProject.h"
 #include "view/CProgress.h"
 #include "view/CViewBox.h"
+#include "view/CWorkBudget.h"
 
 CFuncVars::CFuncVars()
 {
@@ -94,6 +95,7 @@ bool CFuncVars::Advance()
     if (!m_pStep)
         return false;
     CProgress::Tick();
+    CWorkBudget::Check();
     return Step();
 }
 

@@ -5,6 +5,7 @@
 #include "view/CRangeTail.h"
 #include "view/CSampleSink.h"
 #include "view/CSliceClock.h"
+#include "view/CWorkBudget.h"
 
 namespace {
 // Widens [dMin, dMax] to take d, without a branch: a sweep makes a new end at nearly every
@@ -91,6 +92,8 @@ bool CRangeWalk::Visit(const SVisit& visit, CSliceClock* pClock)
     for (unsigned t = m_nTerm; t < visit.m_nTerms; ++t) {
         CFuncTerm* pTerm = visit.m_pTerms[t];
         const double* pResult = pTerm->Evaluate(m_Vars);
+        if (!pResult) // perhaps cut off by the work limit: a row of such values may take long
+            CWorkBudget::Check();
         if (m_pSink)
             m_pSink->Sample(m_Vars, visit.m_nSlots[t], pResult);
         if (pResult) {

@@ -3,6 +3,9 @@
 #include "project/CProject.h"
 #include "render/CValueTable.h"
 #include "view/CSliceClock.h"
+#include "view/CViewRange.h"
+#include "view/CWorkBudget.h"
+#include "view/EWorkBudget.h"
 
 namespace {
 // A slice that ends at the first look, as after a value that took long.
@@ -104,4 +107,54 @@ TEST(ValueTable, BuiltInSlicesOfOneValueEqualsTheWhole)
     EXPECT_EQ(table.RowsDone(), 5u);
     EXPECT_EQ(table.GetText(), whole.GetText());
     EXPECT_FALSE(table.Fill(&brief));
+}
+
+// The work limit ends one value; the budget ends a table or range walk that spends too long on
+// such values, naming the function. Without an active budget the same table completes.
+TEST(ValueTable, WorkBudgetStopsTablesAndRangeWalks)
+{
+    CProject project;
+    CAnimationStep* pStep = project.m_pFirstStep;
+    project.SetFunction(1, "a");
+    project.SetFunction(3, "x");                         // cheap, before the costly one
+    for (unsigned n = 2; n <= 30; n += n == 2 ? 2 : 1) { // each asks its predecessor at two new keys
+        const std::string szPrev = "f" + std::to_string(n == 4 ? 2 : n - 1);
+        project.SetFunction(n, (szPrev + "(a*2)+" + szPrev + "(a*2+1)").c_str());
+    }
+    pStep->m_nCount[0] = 1;
+    pStep->m_bVisible[2] = true;
+    pStep->m_bVisible[29] = true;
+
+    CValueTable table;
+    table.Build(project, pStep); // no budget: every row, f30 undefined
+    ASSERT_EQ(table.m_Cells.size(), 3u);
+    EXPECT_EQ(table.m_Cells[2], (std::vector<std::string>{"-9.8", "-9.8", "?"}));
+
+    const auto Forget = [&] { // the values cut off by the limit are cached as undefined
+        for (auto& pTerm : project.m_pFunctions)
+            if (pTerm)
+                pTerm->Invalidate();
+    };
+    CWorkBudget::SetBudget(0);
+    {
+        Forget();
+        CWorkBudget budget(project);
+        try {
+            table.Build(project, pStep);
+            ADD_FAILURE() << "the table was finished";
+        } catch (const EWorkBudget& error) {
+            EXPECT_EQ(error.m_nFunction, 30u);
+            EXPECT_EQ(error.Message(), "Abgebrochen: f30 ist an zu vielen Stellen zu aufwendig zu berechnen");
+        }
+    }
+    {
+        project.SetFlag(FLAG_YAUTO, true);
+        const double dYMax = project.m_dOptions[OPT_YMAX];
+        Forget();
+        CWorkBudget budget(project);
+        EXPECT_THROW(CViewRange::DetermineRange(project), EWorkBudget);
+        EXPECT_EQ(project.m_dOptions[OPT_YMAX], dYMax); // the document is not touched
+    }
+    CWorkBudget::SetBudget(CWorkBudget::DEFAULT_NANOSECONDS);
+    EXPECT_NO_THROW(CWorkBudget::Check()); // the budget ended with its scope
 }
