@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <limits>
 
 #include "expr/CFuncCompiler.h"
 #include "expr/CFuncExec.h"
@@ -35,6 +36,8 @@ CFuncTerm::CFuncTerm(CFuncResolver* pProject, const char* pszText)
         compiler.Compile();
     }
     CProgramBuilder::Build(m_pCode, m_nValues, m_Program);
+    m_nProgramSize = m_Program.size();
+    m_bSelfContained = m_DirectRefs.empty() && m_nValues != 0;
 }
 
 CFuncTerm::~CFuncTerm()
@@ -45,10 +48,11 @@ CFuncTerm::~CFuncTerm()
 // ---------------------------------------------------------------------------------------------
 // Evaluator
 
-// The common case in few instructions (see CValueCache::Probe); -1 while the flags are invalid.
-KX_INLINE int CFuncTerm::Probe(double dKey, const double*& pValues, uint64_t& nKey)
+// The common cases in few instructions (see CValueCache::Probe); UNKNOWN while the flags are
+// invalid.
+KX_INLINE CValueCache::EProbe CFuncTerm::Probe(double dKey, const double*& pValues, uint64_t& nKey)
 {
-    return m_bDepsValid ? m_Cache.Probe(dKey, pValues, nKey) : -1;
+    return m_bDepsValid ? m_Cache.Probe(dKey, pValues, nKey) : CValueCache::UNKNOWN;
 }
 
 KX_INLINE const double* CFuncTerm::EvaluateInline(const double* pSlots, CFuncResolver* pProject)
@@ -56,8 +60,9 @@ KX_INLINE const double* CFuncTerm::EvaluateInline(const double* pSlots, CFuncRes
     const double* pValues;
     uint64_t nKey;
     switch (Probe(pSlots[m_Cache.FirstKeySlot()], pValues, nKey)) {
-    case 1: return pValues;
-    case 0: return EvaluateMiss(pSlots, pProject, true, nKey);
+    case CValueCache::HIT: return pValues;
+    case CValueCache::NEW: return EvaluateNew(pSlots, pProject);
+    case CValueCache::MISS: return EvaluateMiss(pSlots, pProject, true, nKey);
     default: return EvaluateSlow(pSlots, pProject);
     }
 }
@@ -128,44 +133,61 @@ __attribute__((noinline)) const double* CFuncTerm::EvaluateSlow(const double* pS
     return EvaluateMiss(pSlots, pProject, bIndexed, nKey);
 }
 
-// A miss (the flags are valid): run, then store at the chain of the current key.
+// A miss (the flags are valid): run, then store at the chain of the key looked up.
 __attribute__((noinline)) const double* CFuncTerm::EvaluateMiss(const double* pSlots, CFuncResolver* pProject,
                                                                 bool bIndexed, uint64_t nKey)
 {
     const unsigned nMask = m_Cache.KeyMask();
-    // A run that refers to no other term cannot reach this cache or change its key slots, so the
-    // chain may wait until the store, which needs none for a key of a sweep.
-    const unsigned nChain = m_DirectRefs.empty() ? CValueCache::ANY_CHAIN : m_Cache.Hash(pSlots);
     double stack[FUNC_STACK];
     bool bDefined = false;
     // A walk whose repeated additions overflowed hands in an infinite x (or NaN from inf - inf):
     // no such value may reach a result, so the term is undefined there.
     // A run executes at most its program's length, and each reference in it at most one hit
     // besides, so charging the length per run bounds all the work behind the outermost value.
-    if (s_nDepth == 0) {
-        s_nWork = 0;
+    const unsigned nDepth = s_nDepth;
+    if (nDepth == 0)
         s_nWorkClock = 0;
-    }
-    s_nWork += m_Program.size();
+    const uint64_t nWork = (nDepth == 0 ? 0 : s_nWork) + m_nProgramSize;
+    s_nWork = nWork;
     // The clock is read only for values that have become costly, once each.
-    if (s_nWork > FUNC_MAX_WORK / 16 && s_nWorkClock == 0)
+    if (nWork > FUNC_MAX_WORK / 16 && s_nWorkClock == 0)
         s_nWorkClock = Nanoseconds();
-    if (m_Cache.KeyIsFinite(pSlots) && s_nDepth < FUNC_MAX_DEPTH && s_nWork <= FUNC_MAX_WORK) {
-        ++s_nDepth;
+    if (nDepth < FUNC_MAX_DEPTH && nWork <= FUNC_MAX_WORK && m_Cache.KeyIsFinite(pSlots)) {
+        s_nDepth = nDepth + 1;
         bDefined = RunProgram(m_Program.data(), m_nValues, pSlots, pProject, stack);
-        --s_nDepth;
+        s_nDepth = nDepth;
     }
     // Out of work: an inner term's value exists, only this evaluation may not spend more on it,
     // so it is not cached; the outermost term keeps the verdict for its key.
     if (s_nWork > FUNC_MAX_WORK) {
-        if (s_nDepth > 0)
+        if (nDepth > 0)
             return nullptr;
-        s_nLostNanoseconds += static_cast<uint64_t>(Nanoseconds() - s_nWorkClock);
+        if (s_nWorkClock != 0)
+            s_nLostNanoseconds += static_cast<uint64_t>(Nanoseconds() - s_nWorkClock);
         s_pLostTerm = this;
     }
     if (m_Cache.CountEntry())
         Invalidate();
-    return m_Cache.Store(nChain, nMask, pSlots, bDefined ? stack : nullptr, m_nValues, bIndexed, nKey);
+    return m_Cache.Store(nMask, pSlots, bDefined ? stack : nullptr, m_nValues, bIndexed, nKey);
+}
+
+// A miss at a key above every key since the last emptying, the common miss of a sweep. A run of a
+// term that refers to no other one cannot reach this cache, nor nest: the key stays new, the
+// outcome may be counted before the run, and the run leaves its values in the record.
+__attribute__((noinline)) const double* CFuncTerm::EvaluateNew(const double* pSlots, CFuncResolver* pProject)
+{
+    const unsigned nDepth = s_nDepth;
+    const uint64_t nWork = (nDepth == 0 ? 0 : s_nWork) + m_nProgramSize;
+    if (!m_bSelfContained || nDepth >= FUNC_MAX_DEPTH || nWork > FUNC_MAX_WORK)
+        return EvaluateMiss(pSlots, pProject, false, 0);
+    s_nWork = nWork;
+    if (m_Cache.CountEntry())
+        Invalidate(); // the key is new in the empty cache too
+    double* pResult = m_Cache.Record(pSlots, m_nValues);
+    if (m_Cache.OtherKeysFinite(pSlots) && RunProgram(m_Program.data(), m_nValues, pSlots, pProject, pResult))
+        return pResult;
+    pResult[0] = std::numeric_limits<double>::quiet_NaN();
+    return nullptr;
 }
 
 // ---------------------------------------------------------------------------------------------

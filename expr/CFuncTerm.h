@@ -91,9 +91,10 @@ private:
     friend class CFuncCompiler;
 
     KX_INLINE const double* EvaluateInline(const double* pSlots, CFuncResolver* pProject);
-    KX_INLINE int Probe(double dKey, const double*& pValues, uint64_t& nKey);
+    KX_INLINE CValueCache::EProbe Probe(double dKey, const double*& pValues, uint64_t& nKey);
     const double* EvaluateSlow(const double* pSlots, CFuncResolver* pProject);
     const double* EvaluateMiss(const double* pSlots, CFuncResolver* pProject, bool bIndexed, uint64_t nKey);
+    const double* EvaluateNew(const double* pSlots, CFuncResolver* pProject);
     static bool RunPlain(const SInstr* pCode, unsigned nValues, const double* s, CFuncResolver* pProject,
                          double* pStack);
     static bool RunFma(const SInstr* pCode, unsigned nValues, const double* s, CFuncResolver* pProject, double* pStack);
@@ -118,5 +119,7 @@ private:
     std::bitset<FUNC_NSLOTS> m_bDirectVar; // slots the code itself reads
     std::vector<unsigned> m_DirectRefs;    // functions the code itself refers to
     std::vector<SInstr> m_Program;         // the flat form of m_pCode that runs
+    uint64_t m_nProgramSize = 0;           // its length, the work of a run
+    bool m_bSelfContained = false;         // it refers to no term and leaves values: no run reaches the cache
     CValueCache m_Cache;
 };

@@ -1,36 +1,34 @@
 #include "expr/CValueCache.h"
 
+#include <cmath>
 #include <cstring>
 
 void CValueCache::SetKeySlots(const std::bitset<FUNC_NSLOTS>& bKey)
 {
     const unsigned nMask = static_cast<unsigned>(bKey.to_ulong());
     if (nMask != m_nKeyMask)
-        SettleQueue(); // with the key slots the queued entries were made with
+        SettleQueue(); // with the key slots the records were made with
     m_nKeyCount = 0;
     for (unsigned i = 0; i < FUNC_NSLOTS; ++i)
         if (bKey[i])
             m_nKeySlots[m_nKeyCount++] = static_cast<uint8_t>(i);
     m_nKeyMask = nMask;
-    if (m_nKeyMask != m_nIndexMask) {
-        if (m_bCacheEmpty)
-            m_nIndexMask = m_nKeyMask; // the table is empty too
-        else
-            m_bIndexOn = m_bRising = false; // entries of the old key slots stay: walk the chains until emptied
+    if (m_bCacheEmpty) {
+        m_nIndexMask = m_nKeyMask; // the table is empty too
+        m_bIndexOn = true;
+        Rise(true);
+    } else if (m_nKeyMask != m_nIndexMask) {
+        m_bIndexOn = false; // entries of the old key slots stay: walk the chains until emptied
+        Rise(false);
     }
 }
 
-const double* CValueCache::Store(unsigned nChain, unsigned nMask, const double* pSlots, const double* pValues,
-                                 unsigned nValues, bool bIndexed, uint64_t nKey)
+const double* CValueCache::StoreInChain(unsigned nMask, const double* pSlots, const double* pValues, unsigned nValues,
+                                        bool bIndexed, uint64_t nKey)
 {
-    const bool bQueue =
-        m_bIndexOn && m_nKeyCount == 1 && nMask == m_nKeyMask && nMask == m_nIndexMask && IsNew(pSlots[m_nKeySlots[0]]);
-    if (!bQueue) {
-        SettleQueue();
-        m_bRising = false;
-        if (nChain == ANY_CHAIN)
-            nChain = Hash(pSlots);
-    }
+    SettleQueue();
+    Rise(false);
+    const unsigned nChain = HashMask(pSlots, nMask);
     const bool bDefined = pValues && nValues != 0;
     const size_t nBytes = sizeof(SCacheEntry) + (bDefined ? nValues * sizeof(double) : 0);
     auto* pEntry = static_cast<SCacheEntry*>(m_Arena.Allocate(nBytes));
@@ -40,23 +38,10 @@ const double* CValueCache::Store(unsigned nChain, unsigned nMask, const double* 
     pEntry->m_pValues = nullptr;
     if (bDefined) {
         pEntry->m_pValues = reinterpret_cast<double*>(pEntry + 1);
-        if (nValues == 1)
-            pEntry->m_pValues[0] = pValues[0];
-        else
-            std::memcpy(pEntry->m_pValues, pValues, nValues * sizeof(double));
+        std::memcpy(pEntry->m_pValues, pValues, nValues * sizeof(double));
     }
     ++m_nMisses;
     m_bCacheEmpty = false;
-    if (bQueue) {
-        m_dTop = pSlots[m_nKeySlots[0]];
-        pEntry->m_pNext = nullptr;
-        if (m_pQueueTail)
-            m_pQueueTail->m_pNext = pEntry;
-        else
-            m_pQueue = pEntry;
-        m_pQueueTail = pEntry;
-        return pEntry->m_pValues;
-    }
     if (!m_pBuckets[nChain] && m_nUsedCount < CACHE_BUCKETS)
         m_nUsedChains[m_nUsedCount++] = static_cast<uint16_t>(nChain);
     pEntry->m_pNext = m_pBuckets[nChain];
@@ -70,23 +55,60 @@ const double* CValueCache::Store(unsigned nChain, unsigned nMask, const double* 
     return pEntry->m_pValues;
 }
 
-// A queued entry was made with the current key slots, one of them, while the table was on for
-// them: what Store would have done with it then.
+// The next block, for a record that does not fit into the current one.
+double* CValueCache::QueueBlock()
+{
+    static_assert(QUEUE_BLOCK >= FUNC_NSLOTS + FUNC_STACK, "a record of every term fits into a block");
+    if (m_QueueBlocks.empty()) {
+        m_nQueueBlock = 0;
+    } else {
+        m_QueueEnds[m_nQueueBlock] = m_pQueueNext;
+        ++m_nQueueBlock;
+    }
+    if (m_nQueueBlock == m_QueueBlocks.size()) {
+        m_QueueBlocks.emplace_back(new double[QUEUE_BLOCK]);
+        m_QueueEnds.push_back(nullptr);
+    }
+    double* p = m_QueueBlocks[m_nQueueBlock].get();
+    m_pQueueLimit = p + QUEUE_BLOCK;
+    return p;
+}
+
+// The records since the last settling become entries: what StoreInChain would have made of them
+// (they were all made with the current key slots, while the table was on for them).
 void CValueCache::SettleQueue()
 {
-    SCacheEntry* pEntry = m_pQueue;
-    m_pQueue = m_pQueueTail = nullptr;
-    while (pEntry) {
-        SCacheEntry* pNext = pEntry->m_pNext;
-        const unsigned nChain = Hash(pEntry->m_dKey);
-        if (!m_pBuckets[nChain] && m_nUsedCount < CACHE_BUCKETS)
-            m_nUsedChains[m_nUsedCount++] = static_cast<uint16_t>(nChain);
-        pEntry->m_pNext = m_pBuckets[nChain];
-        m_pBuckets[nChain] = pEntry;
-        uint64_t nKey;
-        if (IndexKey(pEntry->m_dKey, nKey))
-            IndexInsert(nKey, pEntry);
-        pEntry = pNext;
+    if (!m_bQueued)
+        return;
+    m_bQueued = false;
+    const unsigned nStride = m_nQueueStride;
+    for (;;) {
+        double* pBlock = m_QueueBlocks[m_nSettleBlock].get();
+        const bool bLast = m_nSettleBlock == m_nQueueBlock;
+        double* pEnd = bLast ? m_pQueueNext : m_QueueEnds[m_nSettleBlock];
+        for (double* p = pBlock + m_nSettleOffset; p < pEnd; p += nStride) {
+            auto* pEntry = static_cast<SCacheEntry*>(m_Arena.Allocate(sizeof(SCacheEntry)));
+            for (double& d : pEntry->m_dKey)
+                d = 0.0;
+            for (unsigned k = 0; k < m_nKeyCount; ++k)
+                pEntry->m_dKey[m_nKeySlots[k]] = p[k];
+            double* pResult = p + m_nKeyCount;
+            pEntry->m_pValues = std::isnan(pResult[0]) ? nullptr : pResult;
+            const unsigned nChain = Hash(pEntry->m_dKey);
+            if (!m_pBuckets[nChain] && m_nUsedCount < CACHE_BUCKETS)
+                m_nUsedChains[m_nUsedCount++] = static_cast<uint16_t>(nChain);
+            pEntry->m_pNext = m_pBuckets[nChain];
+            m_pBuckets[nChain] = pEntry;
+            uint64_t nKey;
+            if (IndexKey(pEntry->m_dKey, nKey))
+                IndexInsert(nKey, pEntry);
+        }
+        if (bLast) {
+            m_nSettleOffset = static_cast<size_t>(pEnd - pBlock);
+            return;
+        }
+        ++m_nSettleBlock;
+        m_nSettleOffset = 0;
     }
 }
 
@@ -153,9 +175,13 @@ void CValueCache::Clear()
         std::memset(static_cast<void*>(m_pIndex.get()), 0, m_nIndexSize * sizeof(SIndexSlot));
         m_nIndexCount = 0;
     }
+    m_nIndexMask = m_nKeyMask; // the table is empty
     m_bIndexOn = true;
     m_bCacheEmpty = true;
-    m_bRising = true;
-    m_pQueue = m_pQueueTail = nullptr;
+    Rise(true);
+    m_bQueued = false;
+    m_nQueueBlock = m_nSettleBlock = m_nSettleOffset = 0;
+    m_pQueueNext = m_QueueBlocks.empty() ? nullptr : m_QueueBlocks[0].get();
+    m_pQueueLimit = m_pQueueNext ? m_pQueueNext + QUEUE_BLOCK : nullptr;
     m_nItems = 0;
 }

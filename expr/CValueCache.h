@@ -4,8 +4,11 @@
 // (see SIndexSlot). The term decides when to look up, run and store; the cache only keeps.
 #include <bitset>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <memory>
+#include <vector>
 
 #include "expr/CCacheArena.h"
 #include "expr/CCrcGenerator.h"
@@ -34,24 +37,49 @@ public:
     // The key slots all hold finite values (an infinite or NaN key is never run).
     bool KeyIsFinite(const double* pSlots) const;
 
-    // The common case in few instructions: one key slot, whose value dKey is plain. Returns 1 for
-    // a hit (counted; pValues set), 0 where the table says there is no entry (nKey set: a miss),
-    // -1 where the table cannot answer (then Find). The term's flags must be valid.
-    KX_INLINE int Probe(double dKey, const double*& pValues, uint64_t& nKey);
+    // The common cases in few instructions, from dKey, the value of the first key slot: a key of a
+    // sweep above every key since the last emptying, and one key slot whose value is plain.
+    // Returns NEW for a key above every key since the last emptying (surely a miss, to be stored
+    // through Queue while IsNew still holds), HIT for a hit (counted; pValues set), MISS where the
+    // table says there is no entry (nKey set, to be passed to Store with bIndexed true), UNKNOWN
+    // where it cannot tell (then Find). The term's flags must be valid.
+    enum EProbe { UNKNOWN, MISS, HIT, NEW };
+    KX_INLINE EProbe Probe(double dKey, const double*& pValues, uint64_t& nKey);
     // The general look-up: the entry at the slots' key, counted as a hit, or null for a miss, with
     // bIndexed and nKey set for Store.
     const SCacheEntry* Find(const double* pSlots, bool& bIndexed, uint64_t& nKey);
-    unsigned Hash(const double* pSlots) const;
+    unsigned Hash(const double* pSlots) const { return HashMask(pSlots, m_nKeyMask); }
+    // The chain of the slots' values in the slots of nMask (bit i: slot i).
+    static unsigned HashMask(const double* pSlots, unsigned nMask);
     // Counts an entry about to be stored; true when the cache is full and must be emptied first
     // (the entry is then stored without being counted).
     bool CountEntry() { return ++m_nItems >= CACHE_LIMIT; }
-    // nMask: the key slots that nChain (and nKey, if bIndexed) were computed with; nChain may be
-    // ANY_CHAIN where the key slots cannot have changed since the look-up (the chain is then
-    // computed here, if at all). pValues: the nValues results, or null for undefined. Returns the
-    // stored values.
-    static constexpr unsigned ANY_CHAIN = ~0u;
-    const double* Store(unsigned nChain, unsigned nMask, const double* pSlots, const double* pValues, unsigned nValues,
-                        bool bIndexed, uint64_t nKey);
+    // Stores the outcome of a miss at the chain of the key that was looked up. nMask: the key
+    // slots of that look-up (the chain's; a run may have brought in more since, which the entry's
+    // key then holds); nKey, if bIndexed: the key as the table knew it then. pValues: the nValues
+    // results, or null for undefined. Returns the stored values.
+    KX_INLINE const double* Store(unsigned nMask, const double* pSlots, const double* pValues, unsigned nValues,
+                                  bool bIndexed, uint64_t nKey);
+    // Stores the outcome at a key that IsNew (with the key slots of the look-up, nValues > 0):
+    // only written down, see IsNew.
+    KX_INLINE const double* Queue(const double* pSlots, const double* pValues, unsigned nValues);
+    // As Queue, for a run that cannot reach this cache: counts the miss and writes the key down,
+    // and returns where the nValues results go; where the run fails, the first is to be NaN.
+    KX_INLINE double* Record(const double* pSlots, unsigned nValues);
+    // The key slots after the first hold finite values (a new key's first one is finite).
+    bool OtherKeysFinite(const double* pSlots) const;
+
+    // Rising keys: while every entry since the last emptying has a larger value in the first key
+    // slot than the entry before it (a sweep), a key above the newest is surely a miss, and such
+    // an outcome is only written down, as a record of its key values and result values, instead
+    // of being made an entry and put into its chain and the table. A walk larger than the cache
+    // thus never pays for entries and chains that are emptied unread. The records are settled
+    // into entries, in store order and so into exactly the chains and table they would have
+    // made, as soon as anything looks at entries: a look-up that may hit, a store of any other
+    // key, a change of the key slots, a reader of the chains. A settled entry's values stay in
+    // its record, where the miss returned them. Rising implies that the table is on for the
+    // current key slots and that there is at least one.
+    bool IsNew(double dKey) const { return dKey > m_dTop && dKey < INFINITY; }
     void Clear();
 
     uint32_t GetItems() const { return m_nItems; }
@@ -90,14 +118,11 @@ private:
     // Neither 0 (of either sign) nor NaN: then equal as numbers is equal in bits.
     static bool Plain(uint64_t n) { return (n & ABS_BITS) - 1 < INF_BITS; }
 
-    // Rising keys: while every entry since the last emptying has one key slot and a larger key
-    // than the entry before it (a sweep), a key above the newest is surely a miss, and such
-    // entries are only queued (in order, through m_pNext) instead of being put into their chains
-    // and the table. A walk larger than the cache thus never pays for chains that are emptied
-    // unread. The queue is settled, in store order and so into exactly the chains and table it
-    // would have made, as soon as anything looks at entries: a look-up that may hit, a store of
-    // any other key, a change of the key slots, a reader of the chains.
-    bool IsNew(double dKey) const { return m_bRising && (m_bCacheEmpty || dKey > m_dTop); }
+    // Rising with no entry yet (with a key slot), or not rising.
+    void Rise(bool bRising) { m_dTop = bRising && m_nKeyCount != 0 ? -INFINITY : INFINITY; }
+    double* QueueBlock();
+    const double* StoreInChain(unsigned nMask, const double* pSlots, const double* pValues, unsigned nValues,
+                               bool bIndexed, uint64_t nKey);
     void Settle() const;
     void SettleQueue();
 
@@ -108,16 +133,18 @@ private:
 
     // The fields of the look-up path first, together.
     std::unique_ptr<SIndexSlot[]> m_pIndex;
-    unsigned m_nIndexSize = 0;       // slots, a power of two, or 0
-    unsigned m_nIndexShift = 64;     // 64 - log2(m_nIndexSize)
-    unsigned m_nIndexCount = 0;      // slots in use
-    unsigned m_nIndexMask = 0;       // the key slots of the entries in the table
-    bool m_bIndexOn = true;          // every cached entry has the key slots m_nIndexMask
-    bool m_bCacheEmpty = true;       // no entry since the last emptying
-    bool m_bRising = true;           // see IsNew
-    double m_dTop = 0.0;             // the key of the newest entry, while rising
-    SCacheEntry* m_pQueue = nullptr; // the queued entries, oldest first
-    SCacheEntry* m_pQueueTail = nullptr;
+    unsigned m_nIndexSize = 0;   // slots, a power of two, or 0
+    unsigned m_nIndexShift = 64; // 64 - log2(m_nIndexSize)
+    unsigned m_nIndexCount = 0;  // slots in use
+    unsigned m_nIndexMask = 0;   // the key slots of the entries in the table
+    bool m_bIndexOn = true;      // every cached entry has the key slots m_nIndexMask
+    bool m_bCacheEmpty = true;   // no entry since the last emptying
+    bool m_bQueued = false;      // records wait to be settled
+    // While rising: the first key value of the newest entry, or -inf while there is none; +inf
+    // while not rising.
+    double m_dTop = INFINITY;
+    double* m_pQueueNext = nullptr;        // where the next record goes
+    double* m_pQueueLimit = nullptr;       // the end of its block
     uint8_t m_nKeySlots[FUNC_NSLOTS] = {}; // the key slots, ascending
     unsigned m_nKeyCount = 0;
     unsigned m_nKeyMask = 0; // the key slots as bits
@@ -125,6 +152,15 @@ private:
     uint32_t m_nMisses = 0;
     uint32_t m_nItems = 0;
     unsigned m_nUsedCount = 0;
+    // The records, in blocks reused after every emptying: key values, then result values (the
+    // first NaN where undefined, which no result ever is).
+    static constexpr unsigned QUEUE_BLOCK = 8192; // doubles
+    unsigned m_nQueueStride = 0;                  // doubles per record: key slots and results
+    size_t m_nQueueBlock = 0;                     // the block being written
+    size_t m_nSettleBlock = 0;                    // the first record not yet settled: its block
+    size_t m_nSettleOffset = 0;                   // and where in it
+    std::vector<std::unique_ptr<double[]>> m_QueueBlocks;
+    std::vector<double*> m_QueueEnds; // the end of the records of each block written up to the last
     CCacheArena m_Arena;
     SCacheEntry* m_pBuckets[CACHE_BUCKETS] = {};
     uint16_t m_nUsedChains[CACHE_BUCKETS] = {}; // chains made non-empty since the last emptying
@@ -135,12 +171,22 @@ private:
 inline void CValueCache::Settle() const
 {
     // Only the representation changes, not what the cache holds; no cache is ever a const object.
-    if (m_pQueue)
+    if (m_bQueued)
         const_cast<CValueCache*>(this)->SettleQueue();
+}
+
+inline bool CValueCache::OtherKeysFinite(const double* pSlots) const
+{
+    bool bFinite = true;
+    for (unsigned k = 1; k < m_nKeyCount; ++k)
+        bFinite = bFinite && std::isfinite(pSlots[m_nKeySlots[k]]);
+    return bFinite;
 }
 
 inline bool CValueCache::KeyIsFinite(const double* pSlots) const
 {
+    if (m_nKeyCount == 1)
+        return std::isfinite(pSlots[m_nKeySlots[0]]);
     bool bFinite = true;
     for (unsigned k = 0; k < m_nKeyCount; ++k)
         bFinite = bFinite && std::isfinite(pSlots[m_nKeySlots[k]]);
@@ -185,37 +231,35 @@ inline CValueCache::SCacheEntry* CValueCache::IndexFind(uint64_t nKey, const dou
     }
 }
 
-KX_INLINE int CValueCache::Probe(double dKey, const double*& pValues, uint64_t& nKey)
+KX_INLINE CValueCache::EProbe CValueCache::Probe(double dKey, const double*& pValues, uint64_t& nKey)
 {
-    if (!(m_bIndexOn && m_nKeyCount == 1))
-        return -1;
-    const uint64_t n = FuncOps::Bits(dKey);
-    if (!Plain(n))
-        return -1;
-    nKey = n;
     if (IsNew(dKey))
-        return 0;
-    if (m_pQueue)
-        return -1; // Find settles the queue
+        return NEW;
+    if (!(m_bIndexOn && m_nKeyCount == 1))
+        return UNKNOWN;
+    const uint64_t n = FuncOps::Bits(dKey);
+    if (!Plain(n) || m_bQueued) // (Find settles the queue)
+        return UNKNOWN;
+    nKey = n;
     if (m_nIndexCount == 0)
-        return 0;
+        return MISS;
     const unsigned nWrap = m_nIndexSize - 1;
     for (unsigned i = static_cast<unsigned>(Spread(n) >> m_nIndexShift);; i = (i + 1) & nWrap) {
         const SIndexSlot& slot = m_pIndex[i];
         if (!slot.m_pEntry)
-            return 0;
+            return MISS;
         if (slot.m_nKey == n) {
             ++m_nHits;
             pValues = slot.m_pEntry->m_pValues;
-            return 1;
+            return HIT;
         }
     }
 }
 
 inline const CValueCache::SCacheEntry* CValueCache::Find(const double* pSlots, bool& bIndexed, uint64_t& nKey)
 {
-    // (While rising the queue only exists with one key slot.)
-    if (m_pQueue && !IsNew(pSlots[m_nKeySlots[0]]))
+    // (Records exist only while rising, and so with at least one key slot.)
+    if (m_bQueued && !IsNew(pSlots[m_nKeySlots[0]]))
         SettleQueue();
     if (m_bIndexOn && IndexKey(pSlots, nKey)) {
         bIndexed = true;
@@ -243,10 +287,53 @@ inline const CValueCache::SCacheEntry* CValueCache::Find(const double* pSlots, b
     return nullptr;
 }
 
-inline unsigned CValueCache::Hash(const double* pSlots) const
+inline unsigned CValueCache::HashMask(const double* pSlots, unsigned nMask)
 {
     uint32_t nCrc = 0;
-    for (unsigned k = 0; k < m_nKeyCount; ++k)
-        nCrc = g_CacheCrc8.UpdateWord(nCrc, FuncOps::Bits(pSlots[m_nKeySlots[k]]));
+    for (unsigned i = 0; nMask >> i; ++i)
+        if ((nMask >> i) & 1)
+            nCrc = g_CacheCrc8.UpdateWord(nCrc, FuncOps::Bits(pSlots[i]));
     return nCrc & (CACHE_BUCKETS - 1);
+}
+
+KX_INLINE const double* CValueCache::Store(unsigned nMask, const double* pSlots, const double* pValues,
+                                           unsigned nValues, bool bIndexed, uint64_t nKey)
+{
+    // The key slots are those of the look-up (and so of the records), and the first is still above
+    // every key: the common outcome of a sweep is written down only.
+    if (nMask == m_nKeyMask && nValues != 0 && IsNew(pSlots[m_nKeySlots[0]]))
+        return Queue(pSlots, pValues, nValues);
+    return StoreInChain(nMask, pSlots, pValues, nValues, bIndexed, nKey);
+}
+
+KX_INLINE const double* CValueCache::Queue(const double* pSlots, const double* pValues, unsigned nValues)
+{
+    double* pResult = Record(pSlots, nValues);
+    if (!pValues) {
+        pResult[0] = std::numeric_limits<double>::quiet_NaN();
+        return nullptr;
+    }
+    pResult[0] = pValues[0];
+    for (unsigned i = 1; i < nValues; ++i)
+        pResult[i] = pValues[i];
+    return pResult;
+}
+
+KX_INLINE double* CValueCache::Record(const double* pSlots, unsigned nValues)
+{
+    const unsigned nStride = m_nKeyCount + nValues;
+    double* p = m_pQueueNext;
+    if (nStride > static_cast<size_t>(m_pQueueLimit - p))
+        p = QueueBlock();
+    m_pQueueNext = p + nStride;
+    m_nQueueStride = nStride;
+    m_bQueued = true;
+    m_bCacheEmpty = false;
+    ++m_nMisses;
+    const double dTop = pSlots[m_nKeySlots[0]];
+    m_dTop = dTop;
+    p[0] = dTop;
+    for (unsigned k = 1; k < m_nKeyCount; ++k)
+        p[k] = pSlots[m_nKeySlots[k]];
+    return p + m_nKeyCount;
 }
