@@ -4,6 +4,8 @@
 #include <QPainterPath>
 #include <algorithm>
 
+#include "expr/CCpuState.h"
+
 namespace {
 // Windows-1252 0x80 ... 0x9F; the five unassigned codes stay as the control characters.
 constexpr char16_t g_Ansi80[32] = {
@@ -62,11 +64,13 @@ void CQtCanvas::Flush()
     if (m_Pending.size() >= 2) {
         UsePen(m_PendingPen);
         m_Painter.drawPolyline(m_Pending.data(), static_cast<int>(m_Pending.size()));
+        CCpuState::Clean();
     }
     m_Pending.clear();
     if (!m_Dots.empty()) {
         UsePen({m_nDotColor, 1});
         m_Painter.drawPoints(m_Dots.data(), static_cast<int>(m_Dots.size()));
+        CCpuState::Clean();
         m_Dots.clear();
     }
     if (!m_DotBatch.empty()) {
@@ -253,6 +257,7 @@ void CQtCanvas::DrawLines(const QPoint* pPoints, int nCount)
     if (!m_bVector) {
         UsePen(m_Pen);
         m_Painter.drawPolyline(pPoints, nCount);
+        CCpuState::Clean(); // Qt's raster drawing leaves the upper AVX state dirty for the sampling
         return;
     }
     if (!m_Marked.empty()) {
@@ -299,6 +304,7 @@ void CQtCanvas::Rectangle(int32_t nLeft, int32_t nTop, int32_t nRight, int32_t n
     // A one-pixel outline of QRect(l, t, w, h) covers w + 1 columns; GDI's right edge is
     // exclusive.
     m_Painter.drawRect(QRect(nLeft, nTop, nRight - nLeft - 1, nBottom - nTop - 1));
+    CCpuState::Clean();
 }
 
 void CQtCanvas::SetFontSize(int32_t nPoints)

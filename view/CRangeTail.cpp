@@ -3,6 +3,7 @@
 #include <cmath>
 #include <exception>
 
+#include "expr/CCpuState.h"
 #include "project/CProject.h"
 #include "view/CFuncVars.h"
 #include "view/CPicturePlan.h"
@@ -64,6 +65,7 @@ bool CRangeTail::Wait()
 
 void CRangeTail::Walk()
 {
+    CCpuState::Clean();
     std::unique_ptr<CFuncTerm> pTerms[MAX_FUNCTIONS];
     try {
         for (unsigned f = 0; f < m_nFunctions; ++f) {

@@ -1,5 +1,6 @@
 #include "view/CRangeWalk.h"
 
+#include "expr/CCpuState.h"
 #include "project/CProject.h"
 #include "view/CProgress.h"
 #include "view/CRangeTail.h"
@@ -51,6 +52,7 @@ bool CRangeWalk::Walk(uint64_t nSamples, CSliceClock* pClock)
 {
     // Nothing else runs during one call, so the functions to visit and the transformation are
     // looked up once per step and call rather than at every sample.
+    CCpuState::Clean(); // whatever ran before (drawing, the window) may have left it dirty
     const CAnimationStep* pListed = nullptr;
     SVisit visit;
     visit.m_bPlain = !m_bDone && m_Vars.TransformsNothing();
