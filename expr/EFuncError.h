@@ -24,7 +24,7 @@ namespace FuncMessage {
 inline constexpr const char* InvalidChar = "Ung\xFCltiges Zeichen";
 inline constexpr const char* OperatorOrEnd = "Operator oder Ende des Ausdrucks erwartet";
 inline constexpr const char* UnexpectedEnd = "Unerwartetes Ende des Ausdrucks";
-inline constexpr const char* UnexpectedSymbol = "Unerwartes Symbol"; // sic: users know it so
+inline constexpr const char* UnexpectedSymbol = "Unerwartetes Symbol";
 inline constexpr const char* UnknownName = "Unbekannte Funktion oder Variable";
 inline constexpr const char* LParenExpected = "( erwartet";
 inline constexpr const char* RParenExpected = ") erwartet";

@@ -123,7 +123,7 @@ QString CCurveTrace::ExtremaText()
 QString CCurveTrace::AnalysisText(bool bExtrema)
 {
     if (!m_bCurve)
-        return "Keine Kurve gew\u00E4hlt";
+        return "Keine Kurve gew\u00E4hlt: zuerst eine Kurve mit der rechten Maustaste anklicken.";
     std::vector<double> roots;
     std::vector<CCurveAnalysis::SExtremum> extrema;
     CProject& project = m_Frame.Document();
@@ -167,10 +167,10 @@ void CCurveTrace::ShowList(const QString& szTitle, const QString& szText)
 
 void CCurveTrace::ShowRoots()
 {
-    ShowList("Nullstellen von f" + QString::number(m_Curve.m_nSlot), RootsText());
+    ShowList(m_bCurve ? "Nullstellen von f" + QString::number(m_Curve.m_nSlot) : QString("Nullstellen"), RootsText());
 }
 
 void CCurveTrace::ShowExtrema()
 {
-    ShowList("Extrema von f" + QString::number(m_Curve.m_nSlot), ExtremaText());
+    ShowList(m_bCurve ? "Extrema von f" + QString::number(m_Curve.m_nSlot) : QString("Extrema"), ExtremaText());
 }

@@ -98,6 +98,10 @@ bool CUserDialogs::PictureFile(QWidget* pParent, QString& szFileName, QSize& siz
     auto* pFileEdit = new QLineEdit(szFileName);
     pFileEdit->setMinimumWidth(320);
     auto* pBrowse = new QPushButton("Durchsuchen\u2026");
+    // Enter in the file field exports: the browse button never becomes the default.
+    pBrowse->setAutoDefault(false);
+    // Enter in the file field exports: the browse button never becomes the default.
+    pBrowse->setAutoDefault(false);
     pFileRow->addWidget(pFileEdit);
     pFileRow->addWidget(pBrowse);
     pForm->addRow("Datei:", pFileRow);
@@ -116,9 +120,10 @@ bool CUserDialogs::PictureFile(QWidget* pParent, QString& szFileName, QSize& siz
     pForm->addRow("Gr\u00F6\u00DFe:", pSizeRow);
     pForm->addRow(new QLabel("Das Format folgt der Endung: .png, .svg oder .pdf"));
     auto* pButtons = new QDialogButtonBox;
-    pButtons->addButton("Exportieren", QDialogButtonBox::AcceptRole)->setDefault(true);
+    QPushButton* pExport = pButtons->addButton("Exportieren", QDialogButtonBox::AcceptRole);
     pButtons->addButton("Abbrechen", QDialogButtonBox::RejectRole);
     pForm->addRow(pButtons);
+    pExport->setDefault(true); // within the dialog now, so that it is the dialog's default
     QObject::connect(pButtons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(pButtons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     QObject::connect(pBrowse, &QPushButton::clicked, &dialog, [&] {

@@ -186,8 +186,10 @@ void TMainForm::AddShortcuts()
     AddShortcut(CopyButton, {QKeySequence("Ctrl+C")});
     AddShortcut(UndoButton, {QKeySequence("Ctrl+Z")});
     AddShortcut(RedoButton, {QKeySequence("Ctrl+Shift+Z"), QKeySequence("Ctrl+Y")});
-    // Ctrl and the + of the number pad or of the main keys, wherever a layout puts it.
-    AddShortcut(ZoominButton, {QKeySequence("Ctrl++"), QKeySequence("Ctrl+="), QKeySequence("Ctrl+Shift+=")});
+    // Ctrl and the + of the number pad or of the main keys, wherever a layout puts it, or the =
+    // beneath it. Not also Ctrl+Shift+=: on a US layout that is the very press that gives Ctrl++,
+    // and a press matching two sequences is ambiguous and does nothing.
+    AddShortcut(ZoominButton, {QKeySequence("Ctrl++"), QKeySequence("Ctrl+=")});
     AddShortcut(ZoomoutButton, {QKeySequence("Ctrl+-")});
     auto* pSaveAs = new QAction("Speichern unter\u2026", this);
     pSaveAs->setObjectName("FileSaveAsShortcut");
@@ -216,6 +218,22 @@ void TMainForm::RestoreWindowState()
     const QScreen* pScreen = QGuiApplication::screenAt(frameGeometry().center());
     if (!pScreen && QGuiApplication::primaryScreen())
         move(QGuiApplication::primaryScreen()->availableGeometry().topLeft());
+    // One saved at another scale (QT_SCALE_FACTOR) or on a larger screen fits the screen now.
+    pScreen = QGuiApplication::screenAt(frameGeometry().center());
+    if (!pScreen)
+        pScreen = QGuiApplication::primaryScreen();
+    if (!pScreen)
+        return;
+    const QRect available = pScreen->availableGeometry();
+    const QSize frame = frameGeometry().size() - size(); // title bar and borders
+    const QSize fitted = size().boundedTo(available.size() - frame).expandedTo(minimumSize());
+    if (fitted != size())
+        resize(fitted);
+    QRect placed = frameGeometry();
+    placed.moveLeft(std::max(available.left(), std::min(placed.left(), available.right() - placed.width() + 1)));
+    placed.moveTop(std::max(available.top(), std::min(placed.top(), available.bottom() - placed.height() + 1)));
+    if (placed.topLeft() != frameGeometry().topLeft())
+        move(placed.topLeft());
 }
 
 void TMainForm::SaveWindowState() const
@@ -392,6 +410,8 @@ void TMainForm::ReplaceDocument(std::unique_ptr<CProject> pProject, bool bChoose
     m_pCurrentStep = nullptr;
     m_pDocument = std::move(pProject);
     m_szFailedName.clear();
+    // What the status line said was about the old document (a formula that did not compile).
+    ShowStatus(QString());
     RefreshAllViews();
     QWidget* pPage = PageControl->currentWidget();
     // Notes that show no text (an emptied editor, the empty notes of a legacy file) are no notes
@@ -656,6 +676,8 @@ void TMainForm::ExportButtonClick()
                                                             ("Fehler beim Exportieren von " + szName).toStdString())));
     else if (bNothingToDraw)
         ShowStatus("Nichts zu zeichnen!");
+    else
+        ShowStatus("Bild gespeichert: " + szName);
 }
 
 QPrinter& TMainForm::Printer()
@@ -692,11 +714,17 @@ void TMainForm::PrintButtonClick()
         if (!CGraphPrint::Print(Printer(), *m_pDocument, GraphicsSheet->DrawVars(), GraphicsSheet->PaintBoxSize()))
             ShowStatus("Fehler beim Drucken");
     } else if (pPage == NotesSheet) {
-        // No dialog here: without a printer the notes would go nowhere, and say nothing.
-        if (!Printer().isValid())
+        // The print dialog, as for the graph: without it the notes went to a default printer
+        // that may not exist, and nothing was seen to happen.
+        if (!m_pDialogs->PrintSetup(this, Printer()))
+            return;
+        if (!Printer().isValid()) {
             ShowStatus("Fehler beim Drucken");
-        else
-            NotesSheet->Print(Printer(), m_szOpenFileName);
+            return;
+        }
+        NotesSheet->Print(Printer(), m_szOpenFileName);
+        ShowStatus(Printer().outputFileName().isEmpty() ? QString("Notizen gedruckt")
+                                                        : "Notizen gedruckt in " + Printer().outputFileName());
     }
 }
 

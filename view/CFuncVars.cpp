@@ -205,10 +205,22 @@ void CFuncVars::SetupView(CProject* pProject, const CViewBox& box, CAnimationSte
     if (dScaleX == 0.0 || dScaleY == 0.0)
         return;
     if (pProject->m_nFlags & (1u << FLAG_PROPORTIONAL)) {
-        if (std::fabs(dScaleY) > std::fabs(dScaleX))
-            dScaleY = (dScaleY >= 0.0 ? 1.0 : -1.0) * std::fabs(dScaleX);
-        else
-            dScaleX = (dScaleX >= 0.0 ? 1.0 : -1.0) * std::fabs(dScaleY);
+        // The axis that would get more pixels per unit takes the other's scale and shows more
+        // than its range, as much on either side, so that the range asked for stays centred.
+        const auto Widen = [](double& dFrom, double nPixels, double dScale, double dNarrower) {
+            const double dWidened = dFrom + (nPixels * 0.5 / dScale - nPixels * 0.5 / dNarrower);
+            if (std::isfinite(dWidened))
+                dFrom = dWidened;
+        };
+        if (std::fabs(dScaleY) > std::fabs(dScaleX)) {
+            const double dNarrower = (dScaleY >= 0.0 ? 1.0 : -1.0) * std::fabs(dScaleX);
+            Widen(dTop, nHeight, dScaleY, dNarrower);
+            dScaleY = dNarrower;
+        } else {
+            const double dNarrower = (dScaleX >= 0.0 ? 1.0 : -1.0) * std::fabs(dScaleY);
+            Widen(dLeft, nWidth, dScaleX, dNarrower);
+            dScaleX = dNarrower;
+        }
     }
     const double dOriginX = dLeft - nLeft / dScaleX;
     const double dOriginY = dTop - nTop / dScaleY;

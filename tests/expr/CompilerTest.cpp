@@ -38,7 +38,7 @@ std::string Repeat(const std::string& szPart, int nCount)
 const char* const INVALID_CHAR = "Ung\xFCltiges Zeichen";
 const char* const OPERATOR_OR_END = "Operator oder Ende des Ausdrucks erwartet";
 const char* const UNEXPECTED_END = "Unerwartetes Ende des Ausdrucks";
-const char* const UNEXPECTED_SYMBOL = "Unerwartes Symbol";
+const char* const UNEXPECTED_SYMBOL = "Unerwartetes Symbol";
 const char* const UNKNOWN_NAME = "Unbekannte Funktion oder Variable";
 const char* const LPAREN = "( erwartet";
 const char* const RPAREN = ") erwartet";

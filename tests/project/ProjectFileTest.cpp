@@ -369,7 +369,7 @@ TEST_F(ProjectFile, CompileErrorLeavesLoadAsTheCompilersError)
         other.Load(Write("bad2.kvx", "transform=fx+*fy\n").c_str());
         FAIL() << "no error";
     } catch (const EFuncError& error) { // callers that know only the compiler's type catch it too
-        EXPECT_STREQ(error.m_pszMessage, "Unerwartes Symbol");
+        EXPECT_STREQ(error.m_pszMessage, "Unerwartetes Symbol");
         EXPECT_EQ(static_cast<const ELoadFuncError&>(error).Excerpt(), "*fy");
         EXPECT_EQ(static_cast<const ELoadFuncError&>(error).Location(), "in Transformationsterm bei: *fy");
     }

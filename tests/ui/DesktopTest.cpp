@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScreen>
 #include <QSysInfo>
 #include <QTableWidget>
 #include <QTest>
@@ -506,6 +507,40 @@ TEST_F(Desktop, WindowComesBackWhereItWasStartingOnTheFunctionsOrOnTheNotes)
         // Closed on the notes page: an empty one is no place to begin, notes to read are.
         form.PageControl->setCurrentWidget(form.NotesSheet);
         form.close();
+    }
+    // A window saved larger than the screen (at another scale) comes back within it.
+    {
+        TMainForm form;
+        form.m_pDialogs = std::make_unique<CScriptedDialogs>();
+        form.FormCreate();
+        form.resize(form.screen()->availableGeometry().size() * 2);
+        form.close();
+    }
+    {
+        TMainForm form;
+        form.m_pDialogs = std::make_unique<CScriptedDialogs>();
+        form.FormCreate();
+        const QRect available = form.screen()->availableGeometry();
+        EXPECT_LE(form.width(), available.width());
+        EXPECT_LE(form.height(), available.height());
+        EXPECT_TRUE(available.contains(form.geometry())) << form.geometry().x() << "," << form.geometry().y();
+    }
+    // A window saved larger than the screen (at another scale) comes back within it.
+    {
+        TMainForm form;
+        form.m_pDialogs = std::make_unique<CScriptedDialogs>();
+        form.FormCreate();
+        form.resize(form.screen()->availableGeometry().size() * 2);
+        form.close();
+    }
+    {
+        TMainForm form;
+        form.m_pDialogs = std::make_unique<CScriptedDialogs>();
+        form.FormCreate();
+        const QRect available = form.screen()->availableGeometry();
+        EXPECT_LE(form.width(), available.width());
+        EXPECT_LE(form.height(), available.height());
+        EXPECT_TRUE(available.contains(form.geometry())) << form.geometry().x() << "," << form.geometry().y();
     }
     const std::string szNotes = Path("notes.kvx");
     std::ofstream(szNotes) << "f1=x\nnotes\nZum Lesen\n";

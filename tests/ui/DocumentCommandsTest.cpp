@@ -299,8 +299,8 @@ TEST_F(DocumentCommands, LoadErrorsKeepDocumentCaptionAndName)
     // An error at the end of a formula names it and shows that end.
     EXPECT_EQ(m_pDialogs->m_Warnings[1], "Fehler beim Laden von " + Path("func.kvx") +
                                              ": Unerwartetes Ende des Ausdrucks in f1 bei: (Ende von \u201Ex+\")");
-    EXPECT_EQ(m_pDialogs->m_Warnings[3],
-              "Fehler beim Laden von " + Path("transform.kvx") + ": Unerwartes Symbol in Transformationsterm bei: *fy");
+    EXPECT_EQ(m_pDialogs->m_Warnings[3], "Fehler beim Laden von " + Path("transform.kvx") +
+                                             ": Unerwartetes Symbol in Transformationsterm bei: *fy");
     EXPECT_EQ(m_pDialogs->m_Warnings[2], "Fehler beim Laden von " + Path("none.kvx") + ": Datei nicht gefunden");
     EXPECT_EQ(&Document(), pGood);
     EXPECT_EQ(m_pForm->windowTitle(), szCaption);

@@ -255,7 +255,7 @@ TEST_F(MainForm, ErrorExcerptIgnoresLeadingBlanksAndForeignCharacters)
     QTableWidget* pGrid = Grid("FunctionsGrid");
     QLineEdit* pEditor = Edit(pGrid, 2, 1);
     QTest::keyClicks(pEditor, "   x+*2");
-    EXPECT_EQ(Status(), "Unerwartes Symbol in f3 bei: *2");
+    EXPECT_EQ(Status(), "Unerwartetes Symbol in f3 bei: *2");
     // A character Windows-1252 lacks reaches the compiler as an invalid character, not as nothing.
     pEditor->selectAll();
     QTest::keyClicks(pEditor, "x+");

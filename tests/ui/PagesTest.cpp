@@ -328,16 +328,18 @@ TEST_F(Pages, PrintButtonOnTheGraphAndTheNotes)
     EXPECT_EQ(ReadFile(Path("graph.pdf")).compare(0, 5, "%PDF-"), 0);
     EXPECT_EQ(m_pForm->StatusText().contains("Fehler"), false);
 
-    // The notes print without a dialog, titled with the last name chosen to open.
+    // The notes print through the dialog too, titled with the last name chosen to open, and say
+    // where they went.
     std::ofstream(Path("titel.kvx").toStdString()) << "notes\nZu drucken\n";
     m_pDialogs->m_szOpenName = Path("titel.kvx");
     m_pForm->FileOpenButtonClick();
     ASSERT_EQ(m_pForm->PageControl->currentWidget(), m_pForm->NotesSheet);
     m_pForm->Printer().setOutputFileName(Path("notes.pdf"));
     m_pForm->PrintButton->click();
-    EXPECT_EQ(m_pDialogs->m_nPrintSetups, 2);
+    EXPECT_EQ(m_pDialogs->m_nPrintSetups, 3);
     EXPECT_EQ(m_pForm->Printer().docName(), Path("titel.kvx"));
     EXPECT_EQ(ReadFile(Path("notes.pdf")).compare(0, 5, "%PDF-"), 0);
+    EXPECT_EQ(m_pForm->StatusText(), "Notizen gedruckt in " + Path("notes.pdf"));
 }
 
 TEST_F(Pages, DebugPageShowsFunctionsCodeAndDependencies)

@@ -354,8 +354,22 @@ TEST(ViewMapping, PlainProportionalAndUpsideDown)
     vars.SetupView(&project, nullptr, 400, 200, 0, 0);
     EXPECT_EQ(vars.m_dScaleX, 10.0);
     EXPECT_EQ(vars.m_dScaleY, -10.0);
+    // x shows more than its range, as much on either side: the range stays centred.
+    vars.UnmapPoint(0, 0, x, y);
+    EXPECT_EQ(std::make_pair(x, y), std::make_pair(-20.0, 10.0));
     vars.UnmapPoint(400, 200, x, y);
-    EXPECT_EQ(std::make_pair(x, y), std::make_pair(30.0, -10.0));
+    EXPECT_EQ(std::make_pair(x, y), std::make_pair(20.0, -10.0));
+    vars.MapPoint(0, 0, nX, nY, false);
+    EXPECT_EQ(std::make_pair(nX, nY), std::make_pair(200, 100));
+    // Likewise y, where it would have had more pixels per unit, upside down too.
+    SetView(project, 10, -10, 4, 6);
+    vars.SetupView(&project, nullptr, 400, 200, 0, 0);
+    EXPECT_EQ(vars.m_dScaleX, -20.0);
+    EXPECT_EQ(vars.m_dScaleY, -20.0);
+    vars.UnmapPoint(0, 0, x, y);
+    EXPECT_EQ(std::make_pair(x, y), std::make_pair(10.0, 10.0));
+    vars.UnmapPoint(400, 200, x, y);
+    EXPECT_EQ(std::make_pair(x, y), std::make_pair(-10.0, 0.0));
 
     project.SetFlag(FLAG_PROPORTIONAL, false);
     SetView(project, -10, 10, 5, -5);
@@ -505,9 +519,9 @@ TEST(ViewMoves, ZoomAndShift)
 
     project.SetFlag(FLAG_PROPORTIONAL, true);
     SetView(project, -10, 10, -10, 10);
-    CViewRange::ZoomView(project, 2.0, 400, 200);
-    EXPECT_EQ(project.m_dOptions[OPT_XMIN], 0.0);
-    EXPECT_EQ(project.m_dOptions[OPT_XMAX], 20.0);
+    CViewRange::ZoomView(project, 2.0, 400, 200); // the visible -20 ... 20 halved about 0
+    EXPECT_EQ(project.m_dOptions[OPT_XMIN], -10.0);
+    EXPECT_EQ(project.m_dOptions[OPT_XMAX], 10.0);
     EXPECT_EQ(project.m_dOptions[OPT_YMIN], -5.0);
     EXPECT_EQ(project.m_dOptions[OPT_YMAX], 5.0);
 
