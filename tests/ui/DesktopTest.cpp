@@ -495,14 +495,14 @@ TEST_F(Desktop, RecentFilesAreTheLastEightOpenedOrSaved)
 
 TEST_F(Desktop, WindowComesBackWhereItWasStartingOnTheFunctionsOrOnTheNotes)
 {
-    m_pForm->resize(900, 640);
+    m_pForm->resize(700, 500);
     m_pForm->PageControl->setCurrentWidget(m_pForm->WetaSheet);
     m_pForm->close();
     {
         TMainForm form;
         form.m_pDialogs = std::make_unique<CScriptedDialogs>();
         form.FormCreate();
-        EXPECT_EQ(form.size(), QSize(900, 640));
+        EXPECT_EQ(form.size(), QSize(700, 500));
         EXPECT_EQ(form.PageControl->currentWidget(), form.FunctionsSheet);
         // Closed on the notes page: an empty one is no place to begin, notes to read are.
         form.PageControl->setCurrentWidget(form.NotesSheet);
