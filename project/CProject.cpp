@@ -12,6 +12,11 @@ constexpr uint32_t g_Palette[CProject::PALETTE_SIZE] = {
     0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080, 0x008080, 0x808080,
     0xC0C0C0, 0xFF0000, 0x00FF00, 0xFFFF00, 0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF,
 };
+constexpr uint32_t WHITE_INDEX = 15;
+// The order in which new functions get their colours: those that stand apart on a light
+// background first (palette order would give black, then navy, which look alike), the pale ones
+// last. White is not in it.
+constexpr uint32_t g_NewColors[] = {9, 12, 2, 13, 0, 4, 3, 5, 6, 1, 7, 11, 10, 14, 8};
 
 } // namespace
 
@@ -105,6 +110,46 @@ void CProject::SetFlag(unsigned nBit, bool bOn)
     if (nFlags == m_nFlags)
         return;
     m_nFlags = nFlags;
+    m_bModified = true;
+}
+
+void CProject::UseNewDocumentFlags()
+{
+    const bool bModified = m_bModified;
+    m_nFlags |= NEW_DOCUMENT_FLAGS;
+    m_bModified = bModified;
+}
+
+uint32_t CProject::NextFreeColor(const CAnimationStep& step, unsigned nIndex) const
+{
+    unsigned nUses[PALETTE_SIZE] = {};
+    for (unsigned i = 0; i < MAX_FUNCTIONS; ++i) {
+        if (i + 1 != nIndex && step.m_bVisible[i] && m_pFunctions[i] && step.m_nColor[i] < PALETTE_SIZE)
+            ++nUses[step.m_nColor[i]];
+    }
+    const double dBackground = m_dOptions[OPT_BGCOLOR];
+    const uint32_t nBackground =
+        dBackground >= 0.0 && dBackground < PALETTE_SIZE ? static_cast<uint32_t>(dBackground) : WHITE_INDEX;
+    // The first unused colour; when every one is in use, the first of those used least.
+    uint32_t nBest = WHITE_INDEX;
+    for (const uint32_t nColor : g_NewColors) {
+        if (nColor != nBackground && (nBest == WHITE_INDEX || nUses[nColor] < nUses[nBest]))
+            nBest = nColor;
+    }
+    return nBest;
+}
+
+void CProject::ShowNewFunction(CAnimationStep& step, unsigned nIndex)
+{
+    // clang-format off
+    PROJECT_ASSERT(nIndex>=1 && nIndex<=MAX_FUNCTIONS);
+    // clang-format on
+    const uint32_t nColor = NextFreeColor(step, nIndex);
+    if (step.m_bVisible[nIndex - 1] && step.m_nColor[nIndex - 1] == nColor && step.m_nWidth[nIndex - 1] == 1)
+        return;
+    step.m_bVisible[nIndex - 1] = true;
+    step.m_nColor[nIndex - 1] = nColor;
+    step.m_nWidth[nIndex - 1] = 1;
     m_bModified = true;
 }
 

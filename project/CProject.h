@@ -25,7 +25,9 @@ enum EOption : unsigned {
 inline constexpr const char* g_OptionKeys[OPT_COUNT] = {"xmin",  "xmax",  "ymin",    "ymax",
                                                         "xgrid", "ygrid", "bgcolor", "trmode"};
 
-// Bits of m_nFlags. FLAG_BREAKPOLES came later: older programs keep the bit as read and ignore it.
+// Bits of m_nFlags. FLAG_BREAKPOLES and the bits after it came later: older programs keep them as
+// read and ignore them. The loader leaves them off, so that a file draws as it always did; a
+// document begun in the window gets NEW_DOCUMENT_FLAGS.
 // The values of the option trmode (a double: a value between two modes is read truncated, one
 // outside them is no mode; "active" is any value above TRMODE_NONE).
 enum ETransformMode : int { TRMODE_UNKNOWN = -1, TRMODE_NONE = 0, TRMODE_USER = 1, TRMODE_POLAR = 2 };
@@ -38,8 +40,13 @@ enum EFlag : unsigned {
     FLAG_SHOWAXIS,
     FLAG_PROPORTIONAL,
     FLAG_TRANSFORMGRID,
-    FLAG_BREAKPOLES
+    FLAG_BREAKPOLES,
+    FLAG_LEGEND,     // "Legende": the visible functions named in a corner of the picture
+    FLAG_AUTOGRID,   // "Gitterweite automatisch": grid and labels 1, 2, 5 x 10^k, placed to be read
+    FLAG_PILABELS,   // "Vielfache von π": the x axis labelled in multiples of pi
+    FLAG_RANGEMARGIN // an automatic range keeps 5 % of its span free on either side
 };
+inline constexpr uint32_t NEW_DOCUMENT_FLAGS = (1u << FLAG_LEGEND) | (1u << FLAG_AUTOGRID) | (1u << FLAG_RANGEMARGIN);
 
 class CProject : public CFuncResolver {
 public:
@@ -61,6 +68,15 @@ public:
     [[nodiscard]] std::unique_ptr<CAnimationStep> RemoveStep(CAnimationStep* pStep);
     void DeleteStep(CAnimationStep* pStep);
     void MoveStep(CAnimationStep* pStep, CAnimationStep* pBefore);
+
+    // A document begun in the window (at start, "Neu") draws with the newer options; it is still
+    // unmodified afterwards.
+    void UseNewDocumentFlags();
+    // A formula just typed into an empty slot nIndex (1 ... 50) is shown in the step at once:
+    // visible, width 1, in the first colour of a fixed order (strong colours first) that no other
+    // function shown in the step uses and that is neither the background's nor white.
+    void ShowNewFunction(CAnimationStep& step, unsigned nIndex);
+    uint32_t NextFreeColor(const CAnimationStep& step, unsigned nIndex) const;
 
     // Throws ELoadSaveError{0} and leaves the file and m_bModified as they were when it fails.
     void Save(const char* pszFileName);

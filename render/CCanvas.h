@@ -3,6 +3,7 @@
 // 0x00BBGGRR values; positions are device pixels. Lines are drawn as a GDI canvas draws them:
 // LineTo and Polyline leave their very last point unpainted.
 #include <cstdint>
+#include <cstring>
 
 struct SPoint {
     int32_t x;
@@ -29,6 +30,16 @@ public:
     virtual void SetFontSize(int32_t nPoints) = 0;
     virtual void SetFontColor(uint32_t nColor) = 0;
     virtual int32_t TextHeight(const char* pszText) = 0;
-    // The top-left corner of the text at (x, y); Windows-1252 text.
+    // How wide the text is drawn; a canvas that cannot measure estimates.
+    virtual int32_t TextWidth(const char* pszText)
+    {
+        return static_cast<int32_t>(std::strlen(pszText)) * (TextHeight(pszText) + 1) / 2;
+    }
+    // The top-left corner of the text at (x, y); Windows-1252 text, in which PI_SIGN stands for
+    // the Greek letter pi.
     virtual void TextOut(int32_t x, int32_t y, const char* pszText) = 0;
+
+    // A byte Windows-1252 leaves unassigned (no formula or file text holds it), for the pi the
+    // labels need.
+    static constexpr char PI_SIGN = '\x81';
 };

@@ -329,13 +329,25 @@ int32_t CQtCanvas::TextHeight(const char* /*pszText*/)
     return QFontMetrics(Font(), m_Painter.device()).height();
 }
 
+QString CQtCanvas::LabelText(const char* pszText)
+{
+    QString szText = FromAnsi(pszText);
+    szText.replace(QChar(static_cast<unsigned char>(PI_SIGN)), QChar(0x03C0));
+    return szText;
+}
+
+int32_t CQtCanvas::TextWidth(const char* pszText)
+{
+    return QFontMetrics(Font(), m_Painter.device()).horizontalAdvance(LabelText(pszText));
+}
+
 void CQtCanvas::TextOut(int32_t x, int32_t y, const char* pszText)
 {
     Flush();
     ClearMarks();
     const QFont font = Font();
     const QFontMetrics metrics(font, m_Painter.device());
-    const QString szText = FromAnsi(pszText);
+    const QString szText = LabelText(pszText);
     if (m_BrushStyle == EBrushStyle::Solid)
         m_Painter.fillRect(QRect(x, y, metrics.horizontalAdvance(szText), metrics.height()), ToQColor(m_nBrushColor));
     m_Painter.setFont(font);

@@ -42,6 +42,7 @@ public:
     void SetFontSize(int32_t nPoints) override;
     void SetFontColor(uint32_t nColor) override;
     int32_t TextHeight(const char* pszText) override;
+    int32_t TextWidth(const char* pszText) override;
     void TextOut(int32_t x, int32_t y, const char* pszText) override;
 
 private:
@@ -54,6 +55,7 @@ private:
     void UsePen(const SPen& pen);
     void DrawLines(const QPoint* pPoints, int nCount);
     QFont Font() const;
+    static QString LabelText(const char* pszText); // FromAnsi, with PI_SIGN as pi
     // Pixels beyond a dot's own that its pen may paint.
     static int32_t Reach(int32_t nWidth) { return (nWidth + 1) / 2 + 1; }
     void PlaceDot(int32_t x, int32_t y);

@@ -4,6 +4,7 @@
 #include <clocale>
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
 #include "project/CProject.h"
 #include "render/CCanvas.h"
@@ -99,6 +100,85 @@ template <class F> void WalkLabels(double dFirst, double dGrid, double dLast, F 
         k += 1.0;
     }
 }
+constexpr double PI = 3.14159265358979323846;
+
+void DrawClassicLabels(CFuncVars& vars, CCanvas& canvas, uint32_t nAxisColor, bool bTg, double gx, double gy, double W,
+                       double H, double X0, double X1, double Y0, double Y1, double dPiMultiple, int32_t nPiDivisor);
+
+// Labels placed to be read: beside their ticks, never under one; at the frame where the axis lies
+// outside the picture; one zero at the origin.
+struct SLabels {
+    CFuncVars& m_Vars;
+    CCanvas& m_Canvas;
+    int32_t m_nLeft, m_nTop, m_nRight, m_nBottom;
+    uint32_t m_nAxisColor;
+    static constexpr int32_t GAP = 5; // between a tick's centre and its text; the arms reach 3
+
+    void Draw(double gx, double gy, double W, double H, double X0, double X1, double Y0, double Y1, double dPiMultiple,
+              int32_t nPiDivisor)
+    {
+        m_Canvas.SetFontSize(8);
+        m_Canvas.SetFontColor(m_nAxisColor);
+        m_Canvas.SetBrushStyle(EBrushStyle::Clear);
+        const int32_t nTextHeight = m_Canvas.TextHeight("0");
+        // Where the axes run, or the frame they lie beyond.
+        int32_t nAxisX, nAxisY;
+        m_Vars.MapGridPoint(0.0, 0.0, nAxisX, nAxisY, false);
+        const bool bYAxisShown = nAxisX >= m_nLeft && nAxisX < m_nRight;
+        const bool bXAxisShown = nAxisY >= m_nTop && nAxisY < m_nBottom;
+        const int32_t nColumn = std::clamp(nAxisX, m_nLeft, m_nRight - 1);
+        const int32_t nRow = std::clamp(nAxisY, m_nTop, m_nBottom - 1);
+        // The x labels below their axis where there is room, else above it.
+        const bool bXLabelsBelow = nRow + GAP + nTextHeight <= m_nBottom - 1 && nAxisY < m_nBottom;
+
+        if (H >= 20.0) {
+            WalkLabels(Y0, gy, Y1, [&](double y) {
+                int32_t nX, nY;
+                m_Vars.MapGridPoint(0.0, y, nX, nY, false);
+                if (nY < m_nTop || nY >= m_nBottom)
+                    return;
+                const bool bZero = y == 0.0;
+                // The zero of both axes is written once, by the x axis.
+                if (bZero && bYAxisShown && bXAxisShown)
+                    return;
+                const std::string szText = CRenderer::FormatNumber(bZero ? 0.0 : y); // not "-0"
+                const int32_t nWidth = m_Canvas.TextWidth(szText.c_str());
+                // Left of the axis where there is room, else right of it.
+                int32_t nTextX = nColumn - GAP - nWidth;
+                if (nTextX < m_nLeft + 1 || nAxisX < m_nLeft)
+                    nTextX = nColumn + GAP;
+                // The zero on a shown x axis stands beside it, not across it, away from its labels.
+                int32_t nTextY = !(bZero && bXAxisShown) ? nY - nTextHeight / 2
+                                 : bXLabelsBelow         ? nY - GAP - nTextHeight + 2
+                                                         : nY + GAP - 1;
+                nTextY = std::clamp(nTextY, m_nTop + 1, std::max(m_nTop + 1, m_nBottom - 1 - nTextHeight));
+                m_Canvas.TextOut(nTextX, nTextY, szText.c_str());
+                DrawCross(nColumn, nY);
+            });
+        }
+        if (W >= 20.0) {
+            WalkLabels(X0, gx, X1, [&](double x) {
+                int32_t nX, nY;
+                m_Vars.MapGridPoint(x, 0.0, nX, nY, false);
+                if (nX < m_nLeft || nX >= m_nRight)
+                    return;
+                const double k = std::round(x / gx);
+                const bool bZero = k == 0.0;
+                const std::string szText = nPiDivisor ? CRenderer::FormatPi(k, dPiMultiple, nPiDivisor)
+                                                      : CRenderer::FormatNumber(bZero ? 0.0 : x);
+                const int32_t nWidth = m_Canvas.TextWidth(szText.c_str());
+                // Centred below the axis; the zero left of a shown y axis, which would cross it.
+                int32_t nTextX = bZero && bYAxisShown ? nX - GAP + 1 - nWidth : nX - nWidth / 2;
+                const int32_t nTextY = bXLabelsBelow ? nRow + GAP : nRow - GAP - nTextHeight + 1;
+                nTextX = std::clamp(nTextX, m_nLeft + 1, std::max(m_nLeft + 1, m_nRight - 1 - nWidth));
+                m_Canvas.TextOut(nTextX, nTextY, szText.c_str());
+                DrawCross(nX, nRow);
+            });
+        }
+    }
+
+    void DrawCross(int32_t x, int32_t y) { CRenderer::DrawCross(m_Canvas, x, y); }
+};
 } // namespace
 
 bool CRenderer::DrawSample(CFuncVars& vars, CCanvas& canvas, int32_t nPenMultiplier)
@@ -220,10 +300,8 @@ void CRenderer::DrawGrid(CFuncVars& vars, CCanvas& canvas, uint32_t nAxisColor)
     const CProject& project = *vars.m_pProject;
     const double* pOptions = project.m_dOptions;
     const uint32_t nFlags = project.m_nFlags;
-    const double gx = std::fabs(pOptions[OPT_XGRID]);
-    const double gy = std::fabs(pOptions[OPT_YGRID]);
-    const double fx = gx * 0.1;
-    const double fy = gy * 0.1;
+    double gx = std::fabs(pOptions[OPT_XGRID]);
+    double gy = std::fabs(pOptions[OPT_YGRID]);
     const bool bTg = pOptions[OPT_TRMODE] > TRMODE_NONE && (nFlags & (1u << FLAG_TRANSFORMGRID));
     const int32_t nLeft = Clamp32(vars.m_nViewLeft);
     const int32_t nTop = Clamp32(vars.m_nViewTop);
@@ -240,10 +318,31 @@ void CRenderer::DrawGrid(CFuncVars& vars, CCanvas& canvas, uint32_t nAxisColor)
             std::swap(X0, X1);
         if (Y0 > Y1)
             std::swap(Y0, Y1);
-        W = H = 100.0;
     } else {
         vars.UnmapPoint(nLeft, nTop, X0, Y1);
         vars.UnmapPoint(nRight, nBottom, X1, Y0);
+    }
+    // The newer options choose the distances from the view (on the transformed grid from the
+    // raw bounds spread over the picture) and place the labels where they can be read.
+    const bool bAutoGrid = nFlags & (1u << FLAG_AUTOGRID);
+    const bool bPi = nFlags & (1u << FLAG_PILABELS);
+    double dPiMultiple = 0.0;
+    int32_t nPiDivisor = 0;
+    if (bAutoGrid || bPi) {
+        const double dPixelsX = bTg ? vars.m_nViewWidth / (X1 - X0) : std::fabs(vars.m_dScaleX);
+        const double dPixelsY = bTg ? vars.m_nViewHeight / (Y1 - Y0) : std::fabs(vars.m_dScaleY);
+        if (bPi && PiStep(dPixelsX, dPiMultiple, nPiDivisor))
+            gx = PI * dPiMultiple / nPiDivisor;
+        else if (bAutoGrid)
+            gx = AutoStep(dPixelsX, gx);
+        if (bAutoGrid)
+            gy = AutoStep(dPixelsY, gy);
+    }
+    const double fx = gx * 0.1;
+    const double fy = gy * 0.1;
+    if (bTg) {
+        W = H = 100.0;
+    } else {
         W = GridSpacing(gx, vars.m_dOriginX, vars.m_dScaleX);
         H = GridSpacing(gy, vars.m_dOriginY, vars.m_dScaleY);
     }
@@ -305,8 +404,26 @@ void CRenderer::DrawGrid(CFuncVars& vars, CCanvas& canvas, uint32_t nAxisColor)
         canvas.LineTo(nX, nBottom);
     }
 
-    if (!(nFlags & (1u << FLAG_SHOWAXIS)))
-        return;
+    if (nFlags & (1u << FLAG_SHOWAXIS)) {
+        if ((bAutoGrid || bPi) && !bTg) {
+            SLabels labels{vars, canvas, nLeft, nTop, nRight, nBottom, nAxisColor};
+            labels.Draw(gx, gy, W, H, X0, X1, Y0, Y1, dPiMultiple, nPiDivisor);
+        } else {
+            DrawClassicLabels(vars, canvas, nAxisColor, bTg, gx, gy, W, H, X0, X1, Y0, Y1, dPiMultiple, nPiDivisor);
+        }
+    }
+    if (nFlags & (1u << FLAG_LEGEND))
+        DrawLegend(project, canvas, nLeft, nTop, nRight, nBottom);
+}
+
+namespace {
+// The labels as they always stood: each just above its tick, on the axis or, on the transformed
+// grid, along the images of x = 0 and y = Y1.
+void DrawClassicLabels(CFuncVars& vars, CCanvas& canvas, uint32_t nAxisColor, bool bTg, double gx, double gy, double W,
+                       double H, double X0, double X1, double Y0, double Y1, double dPiMultiple, int32_t nPiDivisor)
+{
+    const bool bXSteps = !bTg || gx > 0.0;
+    const bool bYSteps = !bTg || gy > 0.0;
     canvas.SetFontSize(8);
     canvas.SetFontColor(nAxisColor);
     canvas.SetBrushStyle(EBrushStyle::Clear);
@@ -315,8 +432,10 @@ void CRenderer::DrawGrid(CFuncVars& vars, CCanvas& canvas, uint32_t nAxisColor)
         int32_t nX, nY;
         if (!vars.MapGridPoint(x, y, nX, nY, bTg))
             return;
-        canvas.TextOut(nX, Clamp32(int64_t{nY} - nTextHeight), FormatNumber(dNumber).c_str());
-        DrawCross(canvas, nX, nY);
+        const std::string szText = nPiDivisor ? CRenderer::FormatPi(std::round(dNumber / gx), dPiMultiple, nPiDivisor)
+                                              : CRenderer::FormatNumber(dNumber);
+        canvas.TextOut(nX, Clamp32(int64_t{nY} - nTextHeight), szText.c_str());
+        CRenderer::DrawCross(canvas, nX, nY);
     };
     if (H >= 20.0 && bYSteps)
         WalkLabels(Y0, gy, Y1, [&](double y) { Label(0.0, y, y); });
@@ -324,6 +443,150 @@ void CRenderer::DrawGrid(CFuncVars& vars, CCanvas& canvas, uint32_t nAxisColor)
         const double c = bTg ? Y1 : 0.0;
         WalkLabels(X0, gx, X1, [&](double x) { Label(x, c, x); });
     }
+}
+} // namespace
+
+void CRenderer::DrawLegend(const CProject& project, CCanvas& canvas, int32_t nLeft, int32_t nTop, int32_t nRight,
+                           int32_t nBottom)
+{
+    constexpr size_t MAX_CHARS = 40; // of a formula; longer ones end in an ellipsis
+    constexpr int32_t MARGIN = 6;    // between the picture's edges and the box
+    constexpr int32_t PADDING = 4;   // inside the box
+    constexpr int32_t SAMPLE = 20;   // the line in the function's style
+    constexpr int32_t MAX_SAMPLE_WIDTH = 4;
+    struct SEntry {
+        std::string m_szText;
+        uint32_t m_nColor;
+        int32_t m_nWidth;
+    };
+    // A function is named with its style in the first step that shows it: an animation may show
+    // it in some steps only.
+    std::vector<SEntry> entries;
+    for (unsigned i = 0; i < MAX_FUNCTIONS; ++i) {
+        const CFuncTerm* pTerm = project.m_pFunctions[i].get();
+        const CAnimationStep* pStep = project.m_pFirstStep;
+        while (pStep && !pStep->m_bVisible[i])
+            pStep = pStep->m_pNext;
+        if (!pTerm || !pStep)
+            continue;
+        std::string szText = "f" + std::to_string(i + 1) + ": " + pTerm->GetText();
+        if (szText.size() > MAX_CHARS) {
+            szText.resize(MAX_CHARS - 1);
+            szText += '\x85'; // the ellipsis of Windows-1252
+        }
+        const uint32_t nColor = pStep->m_nColor[i];
+        entries.push_back({std::move(szText),
+                           nColor < static_cast<uint32_t>(project.m_nPaletteSize) ? project.m_pPalette[nColor] : 0,
+                           static_cast<int32_t>(std::min<uint32_t>(pStep->m_nWidth[i], MAX_SAMPLE_WIDTH))});
+    }
+    if (entries.empty())
+        return;
+
+    canvas.SetFontSize(8);
+    const int32_t nTextHeight = canvas.TextHeight("0");
+    const int32_t nLine = nTextHeight + 2;
+    // As many rows as the picture has room for; the last says how many are left out.
+    const int64_t nRoom = (int64_t{nBottom} - nTop - 2 * MARGIN - 2 * PADDING) / nLine;
+    const size_t nRows = static_cast<size_t>(std::max<int64_t>(1, nRoom));
+    if (entries.size() > nRows) {
+        const size_t nLeftOut = entries.size() - nRows + 1;
+        entries.resize(nRows - 1);
+        entries.push_back({"\x85 und " + std::to_string(nLeftOut) + " weitere", 0, 0});
+    }
+    int32_t nTextWidth = 0;
+    for (const SEntry& entry : entries)
+        nTextWidth = std::max(nTextWidth, canvas.TextWidth(entry.m_szText.c_str()));
+    const int64_t nBoxRight = int64_t{nRight} - MARGIN;
+    // A legend wider than the picture keeps its beginning in view.
+    const int32_t nBoxLeft =
+        Clamp32(std::max<int64_t>(nLeft, nBoxRight - (PADDING + SAMPLE + PADDING + nTextWidth + PADDING)));
+    const int32_t nBoxTop = Clamp32(int64_t{nTop} + MARGIN);
+    const int32_t nBoxBottom = Clamp32(int64_t{nBoxTop} + 2 * PADDING + nLine * static_cast<int64_t>(entries.size()));
+
+    const uint32_t nBackground = BackgroundColor(project);
+    canvas.SetPenColor(GRID_COLOR);
+    canvas.SetPenWidth(1);
+    canvas.SetPenSolid();
+    canvas.SetBrushColor(nBackground);
+    canvas.SetBrushStyle(EBrushStyle::Solid);
+    canvas.Rectangle(nBoxLeft, nBoxTop, Clamp32(nBoxRight), nBoxBottom);
+    canvas.SetBrushStyle(EBrushStyle::Clear);
+    canvas.SetFontColor(ContrastColor(nBackground));
+    int32_t y = nBoxTop + PADDING;
+    for (const SEntry& entry : entries) {
+        const int32_t nX = Clamp32(int64_t{nBoxLeft} + PADDING);
+        if (entry.m_nWidth > 0) {
+            canvas.SetPenColor(entry.m_nColor);
+            canvas.SetPenWidth(entry.m_nWidth);
+            canvas.MoveTo(nX, y + nLine / 2);
+            canvas.LineTo(Clamp32(int64_t{nX} + SAMPLE), y + nLine / 2);
+        }
+        canvas.TextOut(Clamp32(int64_t{nX} + SAMPLE + PADDING), y + 1, entry.m_szText.c_str());
+        y = Clamp32(int64_t{y} + nLine);
+    }
+    canvas.SetPenColor(AXIS_COLOR);
+    canvas.SetPenWidth(1);
+}
+
+double CRenderer::AutoStep(double dPixelsPerUnit, double dFallback)
+{
+    const double dMin = MIN_LABEL_SPACING / dPixelsPerUnit;
+    if (!(dPixelsPerUnit > 0.0) || !std::isfinite(dMin) || !(dMin > 0.0))
+        return dFallback;
+    const double dPower = std::pow(10.0, std::floor(std::log10(dMin)));
+    for (const double m : {1.0, 2.0, 5.0, 10.0}) {
+        // The power of ten may be off by a rounding either way.
+        const double dStep = m * dPower;
+        if (dStep * dPixelsPerUnit >= MIN_LABEL_SPACING * (1.0 - 1e-12))
+            return std::isfinite(dStep) && dStep > 0.0 ? dStep : dFallback;
+    }
+    const double dStep = 20.0 * dPower;
+    return std::isfinite(dStep) ? dStep : dFallback;
+}
+
+bool CRenderer::PiStep(double dPixelsPerUnit, double& dMultiple, int32_t& nDivisor)
+{
+    constexpr double MAX_SPACING = 2.5 * MIN_LABEL_SPACING;
+    constexpr double MAX_MULTIPLE = 1e15; // written exactly by "%.0f"
+    if (!(dPixelsPerUnit > 0.0) || !std::isfinite(dPixelsPerUnit))
+        return false;
+    const double dQuarter = PI / 4.0 * dPixelsPerUnit;
+    if (dQuarter > MAX_SPACING)
+        return false;
+    const double dTolerance = MIN_LABEL_SPACING * (1.0 - 1e-12);
+    if (dQuarter >= dTolerance || dQuarter * 2.0 >= dTolerance) {
+        dMultiple = 1.0;
+        nDivisor = dQuarter >= dTolerance ? 4 : 2;
+        return true;
+    }
+    const double dStep = AutoStep(PI * dPixelsPerUnit, 0.0); // in units of pi; at least 1 here
+    if (!(dStep >= 1.0) || dStep > MAX_MULTIPLE)
+        return false;
+    dMultiple = std::round(dStep);
+    nDivisor = 1;
+    return true;
+}
+
+std::string CRenderer::FormatPi(double k, double dMultiple, int32_t nDivisor)
+{
+    double dNumerator = k * dMultiple;
+    int32_t nDenominator = nDivisor;
+    while (nDenominator > 1 && std::fmod(dNumerator, 2.0) == 0.0) {
+        dNumerator /= 2.0;
+        nDenominator /= 2;
+    }
+    if (dNumerator == 0.0)
+        return "0";
+    std::string szText = dNumerator < 0.0 ? "-" : "";
+    if (std::fabs(dNumerator) != 1.0) {
+        char szNumber[32];
+        std::snprintf(szNumber, sizeof szNumber, "%.0f", std::fabs(dNumerator));
+        szText += szNumber;
+    }
+    szText += CCanvas::PI_SIGN;
+    if (nDenominator > 1)
+        szText += "/" + std::to_string(nDenominator);
+    return szText;
 }
 
 void CRenderer::DrawCross(CCanvas& canvas, int32_t x, int32_t y)

@@ -40,6 +40,23 @@ public:
     // Axes, ticks and labels in nAxisColor: the contrast colour of the background drawn beneath,
     // black on paper.
     static void DrawGrid(CFuncVars& vars, CCanvas& canvas, uint32_t nAxisColor = AXIS_COLOR);
+    // The visible functions, each with its colour and formula text, in the top right corner of
+    // the rectangle (right and bottom exclusive), on a box of the background colour.
+    static void DrawLegend(const CProject& project, CCanvas& canvas, int32_t nLeft, int32_t nTop, int32_t nRight,
+                           int32_t nBottom);
+
+    // The automatic grid: labels at least this far apart. Of 1, 2, 5 x 10^k the smallest that
+    // keeps them so is taken, so they are less than 2.5 times as far apart.
+    static constexpr double MIN_LABEL_SPACING = 50.0;
+    // The smallest of 1, 2, 5 x 10^k world units that spans MIN_LABEL_SPACING pixels at
+    // dPixelsPerUnit; dFallback where there is no such scale.
+    static double AutoStep(double dPixelsPerUnit, double dFallback);
+    // The same in multiples of pi: pi/4, pi/2, pi, 2 pi, 5 pi, 10 pi, ... as dMultiple / nDivisor
+    // times pi; false where even pi/4 would leave the labels too far apart to show a view, or
+    // the multiples become too large to be written exactly.
+    static bool PiStep(double dPixelsPerUnit, double& dMultiple, int32_t& nDivisor);
+    // The label k * dMultiple / nDivisor * pi: "0", "PI", "-PI/2", "3PI/2", "10PI" (PI_SIGN).
+    static std::string FormatPi(double k, double dMultiple, int32_t nDivisor);
     static void DrawCross(CCanvas& canvas, int32_t x, int32_t y);
     // "%20.8lg" without its leading blanks, with a decimal point whatever the C locale says.
     static std::string FormatNumber(double dValue);

@@ -83,6 +83,7 @@ COptionsPage::COptionsPage(CPageFrame& frame) : m_Frame(frame)
     YAutoBox = CheckBox("YAutoBox", "automatisch", pGroup1);
     ProportionalBox = CheckBox("ProportionalBox", "ma\u00DFstabsgerechte Darstellung", pGroup1);
     PolesBox = CheckBox("PolesBox", "Polstellen nicht verbinden", pGroup1);
+    MarginBox = CheckBox("MarginBox", "automatisch mit 5 % Rand", pGroup1);
     m_pBackgroundColorBox = new CColorBox(pGroup1);
     m_pBackgroundColorBox->setObjectName("BackgroundColorBox");
     auto* pGrid1 = new QGridLayout(pGroup1);
@@ -101,6 +102,7 @@ COptionsPage::COptionsPage(CPageFrame& frame) : m_Frame(frame)
     pBackground->addStretch(1);
     pGrid1->addLayout(pBackground, 3, 1, 1, 3);
     pGrid1->addWidget(PolesBox, 4, 1, 1, 3);
+    pGrid1->addWidget(MarginBox, 5, 1, 1, 3);
 
     auto* pGroup2 = new QGroupBox("Koordinatenraster", this);
     pGroup2->setObjectName("GroupBox2");
@@ -110,6 +112,9 @@ COptionsPage::COptionsPage(CPageFrame& frame) : m_Frame(frame)
     YGridBox = CheckBox("YGridBox", "Gitter sichtbar", pGroup2);
     ShowAxisBox = CheckBox("ShowAxisBox", "Achsen beschriften", pGroup2);
     TransformGridBox = CheckBox("TransformGridBox", "Gitter mit transformieren", pGroup2);
+    AutoGridBox = CheckBox("AutoGridBox", "Gitterweite automatisch", pGroup2);
+    PiBox = CheckBox("PiBox", "Vielfache von \u03C0", pGroup2);
+    LegendBox = CheckBox("LegendBox", "Legende", pGroup2);
     auto* pGrid2 = new QGridLayout(pGroup2);
     pGrid2->addWidget(new QLabel("Gitterweite", pGroup2), 0, 0);
     pGrid2->addWidget(new QLabel("X", pGroup2), 0, 1);
@@ -120,6 +125,9 @@ COptionsPage::COptionsPage(CPageFrame& frame) : m_Frame(frame)
     pGrid2->addWidget(YGridBox, 1, 3);
     pGrid2->addWidget(ShowAxisBox, 2, 0, 1, 4);
     pGrid2->addWidget(TransformGridBox, 3, 0, 1, 4);
+    pGrid2->addWidget(AutoGridBox, 4, 0, 1, 4);
+    pGrid2->addWidget(PiBox, 5, 0, 1, 4);
+    pGrid2->addWidget(LegendBox, 6, 0, 1, 4);
 
     auto* pGroup3 = new QGroupBox("Transformation", this);
     pGroup3->setObjectName("GroupBox3");
@@ -150,8 +158,8 @@ COptionsPage::COptionsPage(CPageFrame& frame) : m_Frame(frame)
         connect(pEdit, &QLineEdit::textChanged, this, &COptionsPage::RangeEditChange);
     for (QLineEdit* pEdit : {GridXEdit, GridYEdit})
         connect(pEdit, &QLineEdit::textChanged, this, &COptionsPage::GridEditChange);
-    for (QCheckBox* pBox :
-         {XAutoBox, YAutoBox, XGridBox, YGridBox, ShowAxisBox, TransformGridBox, ProportionalBox, PolesBox})
+    for (QCheckBox* pBox : {XAutoBox, YAutoBox, XGridBox, YGridBox, ShowAxisBox, TransformGridBox, ProportionalBox,
+                            PolesBox, MarginBox, AutoGridBox, PiBox, LegendBox})
         connect(pBox, &QCheckBox::clicked, this, &COptionsPage::FlagChange);
     connect(TransformBox, &QComboBox::currentIndexChanged, this, &COptionsPage::TransformBoxChange);
     connect(TransformEdit, &QLineEdit::textChanged, this, &COptionsPage::TransformEditChange);
@@ -164,13 +172,17 @@ COptionsPage::COptionsPage(CPageFrame& frame) : m_Frame(frame)
     setTabOrder(XAutoBox, YAutoBox);
     setTabOrder(YAutoBox, ProportionalBox);
     setTabOrder(ProportionalBox, PolesBox);
-    setTabOrder(PolesBox, GridXEdit);
+    setTabOrder(PolesBox, MarginBox);
+    setTabOrder(MarginBox, GridXEdit);
     setTabOrder(GridXEdit, GridYEdit);
     setTabOrder(GridYEdit, XGridBox);
     setTabOrder(XGridBox, ShowAxisBox);
     setTabOrder(ShowAxisBox, YGridBox);
     setTabOrder(YGridBox, TransformGridBox);
-    setTabOrder(TransformGridBox, TransformEdit);
+    setTabOrder(TransformGridBox, AutoGridBox);
+    setTabOrder(AutoGridBox, PiBox);
+    setTabOrder(PiBox, LegendBox);
+    setTabOrder(LegendBox, TransformEdit);
     setTabOrder(TransformEdit, TransformBox);
 }
 
@@ -194,12 +206,19 @@ void COptionsPage::FillOptionsPage()
     YAutoBox->setChecked(nFlags & 1u << FLAG_YAUTO);
     GridXEdit->setText(Number(pOptions[OPT_XGRID]));
     GridYEdit->setText(Number(pOptions[OPT_YGRID]));
+    // The distances typed are not used while the grid chooses its own.
+    GridXEdit->setEnabled(!(nFlags & (1u << FLAG_AUTOGRID | 1u << FLAG_PILABELS)));
+    GridYEdit->setEnabled(!(nFlags & 1u << FLAG_AUTOGRID));
     XGridBox->setChecked(nFlags & 1u << FLAG_XGRID);
     YGridBox->setChecked(nFlags & 1u << FLAG_YGRID);
     ShowAxisBox->setChecked(nFlags & 1u << FLAG_SHOWAXIS);
     TransformGridBox->setChecked(nFlags & 1u << FLAG_TRANSFORMGRID);
     ProportionalBox->setChecked(nFlags & 1u << FLAG_PROPORTIONAL);
     PolesBox->setChecked(nFlags & 1u << FLAG_BREAKPOLES);
+    MarginBox->setChecked(nFlags & 1u << FLAG_RANGEMARGIN);
+    AutoGridBox->setChecked(nFlags & 1u << FLAG_AUTOGRID);
+    PiBox->setChecked(nFlags & 1u << FLAG_PILABELS);
+    LegendBox->setChecked(nFlags & 1u << FLAG_LEGEND);
     ShowBackgroundColor();
     TransformEdit->setText(project.m_pTransform ? Ansi::ToQString(project.m_pTransform->GetText()) : QString());
     TransformEdit->setToolTip(project.m_pTransform ? TransformHint(project.m_pTransform->GetText()) : QString());
@@ -270,6 +289,10 @@ void COptionsPage::FlagChange()
     project.SetFlag(FLAG_TRANSFORMGRID, TransformGridBox->isChecked());
     project.SetFlag(FLAG_PROPORTIONAL, ProportionalBox->isChecked());
     project.SetFlag(FLAG_BREAKPOLES, PolesBox->isChecked());
+    project.SetFlag(FLAG_RANGEMARGIN, MarginBox->isChecked());
+    project.SetFlag(FLAG_AUTOGRID, AutoGridBox->isChecked());
+    project.SetFlag(FLAG_PILABELS, PiBox->isChecked());
+    project.SetFlag(FLAG_LEGEND, LegendBox->isChecked());
     FillOptionsPage();
 }
 

@@ -32,12 +32,16 @@ public:
     QCheckBox* YAutoBox;
     QCheckBox* ProportionalBox;
     QCheckBox* PolesBox;
+    QCheckBox* MarginBox;
     QLineEdit* GridXEdit;
     QLineEdit* GridYEdit;
     QCheckBox* XGridBox;
     QCheckBox* YGridBox;
     QCheckBox* ShowAxisBox;
     QCheckBox* TransformGridBox;
+    QCheckBox* AutoGridBox;
+    QCheckBox* PiBox;
+    QCheckBox* LegendBox;
     QComboBox* TransformBox;
     QLineEdit* TransformEdit;
 

@@ -50,6 +50,7 @@ TMainForm::TMainForm(QWidget* pParent)
       m_pAutosave(new CAutosave(*this))
 {
     setObjectName("MainForm");
+    m_pDocument->UseNewDocumentFlags();
     CFuncRandom::Seed(static_cast<uint32_t>(std::time(nullptr)));
 
     auto* pToolBar = new QToolBar(this);
@@ -449,7 +450,9 @@ void TMainForm::FileNewButtonClick()
 {
     if (!QuerySave())
         return;
-    ReplaceDocument(std::make_unique<CProject>(), false);
+    auto pProject = std::make_unique<CProject>();
+    pProject->UseNewDocumentFlags();
+    ReplaceDocument(std::move(pProject), false);
     m_szFileName.clear();
     ShowCaption(m_szFileName);
     m_pHistory->Reset();

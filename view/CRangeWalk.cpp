@@ -1,5 +1,7 @@
 #include "view/CRangeWalk.h"
 
+#include <cmath>
+
 #include "expr/CCpuState.h"
 #include "project/CProject.h"
 #include "view/CProgress.h"
@@ -163,6 +165,17 @@ CViewBox CRangeWalk::Result() const
     }
     box.m_bAnyPoint = AnyPoint();
     box.m_bAnyView = AnyView();
+    // A margin keeps the extremes off the frame, where the curve would merge with the edge.
+    if (m_Project.m_nFlags & (1u << FLAG_RANGEMARGIN)) {
+        for (unsigned i = 0; i < 4; i += 2) {
+            const double dMargin = (m_dBounds[i + 1] - m_dBounds[i]) * RANGE_MARGIN;
+            if ((i == 0 ? m_bXAuto : m_bYAuto) && dMargin > 0.0 && std::isfinite(dMargin) &&
+                std::isfinite(m_dBounds[i] - dMargin) && std::isfinite(m_dBounds[i + 1] + dMargin)) {
+                box.m_dView[i] = m_dBounds[i] - dMargin;
+                box.m_dView[i + 1] = m_dBounds[i + 1] + dMargin;
+            }
+        }
+    }
     return box;
 }
 

@@ -40,6 +40,8 @@ public:
     static void Widen(double x, double y, double (&dBox)[4], bool bFirst);
     // The range as far as the walk has come (the whole range once it is done): the automatic axes
     // from the points, the others as the document holds them.
+    // With FLAG_RANGEMARGIN each automatic axis is widened by this share of its span both ways.
+    static constexpr double RANGE_MARGIN = 0.05;
     CViewBox Result() const;
     // Writes the result into the document.
     void Finish();

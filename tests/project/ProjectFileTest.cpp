@@ -248,6 +248,31 @@ TEST_F(ProjectFile, LongFormulaLinesLoadWhole)
     EXPECT_EQ(loaded.GetFunction(3)->GetText(), szFormula);
 }
 
+TEST_F(ProjectFile, NewerDrawingOptionsAreFlagBitsOffForLoadedFiles)
+{
+    // The loader's defaults and a file that does not name the newer bits leave them off, so the
+    // file draws as it always did; a document begun in the window has them, unmodified.
+    CProject fresh;
+    EXPECT_EQ(fresh.m_nFlags, 0x1Fu);
+    fresh.UseNewDocumentFlags();
+    EXPECT_FALSE(fresh.m_bModified);
+    EXPECT_EQ(fresh.m_nFlags, 0x1Fu | 1u << FLAG_LEGEND | 1u << FLAG_AUTOGRID | 1u << FLAG_RANGEMARGIN);
+    CProject old;
+    old.Load(Write("old.kvx", "xmin=-3\nflags=0000001f\nstep1\n").c_str());
+    EXPECT_EQ(old.m_nFlags, 0x1Fu);
+
+    // Each bit on its own and all of them together survive a save and a load, beside the old ones.
+    for (const uint32_t nFlags : {1u << FLAG_LEGEND, 1u << FLAG_AUTOGRID, 1u << FLAG_PILABELS, 1u << FLAG_RANGEMARGIN,
+                                  0x1Fu | NEW_DOCUMENT_FLAGS | 1u << FLAG_PILABELS | 1u << FLAG_BREAKPOLES}) {
+        CProject project;
+        project.m_nFlags = nFlags;
+        project.Save(Path("bits.kvx").c_str());
+        CProject loaded;
+        loaded.Load(Path("bits.kvx").c_str());
+        EXPECT_EQ(loaded.m_nFlags, nFlags);
+    }
+}
+
 TEST_F(ProjectFile, ReaderAcceptsWhatTheFormatAllows)
 {
     // Leading blanks, LF or CR LF, key words of any case, empty lines, a block without "-end".

@@ -81,6 +81,11 @@ int32_t CRecordingCanvas::TextHeight(const char*)
 {
     return TEXT_HEIGHT;
 }
+int32_t CRecordingCanvas::TextWidth(const char* pszText)
+{
+    return static_cast<int32_t>(std::string(pszText).size()) * GLYPH_WIDTH;
+}
+
 void CRecordingCanvas::TextOut(int32_t x, int32_t y, const char* pszText)
 {
     m_Log.push_back("text " + Xy(x, y) + " " + pszText);

@@ -24,10 +24,12 @@ public:
     void SetFontSize(int32_t nPoints) override;
     void SetFontColor(uint32_t nColor) override;
     int32_t TextHeight(const char* pszText) override;
+    int32_t TextWidth(const char* pszText) override;
     void TextOut(int32_t x, int32_t y, const char* pszText) override;
 
     std::vector<std::string> m_Log;
     bool m_bLogPixels = true; // false: only count them, for runs of millions
     size_t m_nPixels = 0;
     static constexpr int32_t TEXT_HEIGHT = 10;
+    static constexpr int32_t GLYPH_WIDTH = 6;
 };

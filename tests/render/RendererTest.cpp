@@ -3,12 +3,17 @@
 #include <algorithm>
 #include <clocale>
 #include <cmath>
+#include <cstdio>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "CRecordingCanvas.h"
 #include "project/CProject.h"
+#include "render/CPictureJob.h"
 #include "render/CRenderer.h"
 #include "view/CFuncVars.h"
+#include "view/CViewBox.h"
 
 namespace {
 void SetView(CProject& project, double x0, double x1, double y0, double y1)
@@ -510,4 +515,255 @@ TEST(DrawGrid, BoundOfAllDots)
     vars.SetupView(&project, nullptr, 400, 400, 0, 0);
     CRenderer::DrawGrid(vars, canvas);
     EXPECT_EQ(canvas.m_nPixels, CRenderer::MAX_GRID_DOTS);
+}
+
+namespace {
+struct SText {
+    int32_t x, y;
+    std::string szText;
+};
+
+std::vector<SText> Texts(const CRecordingCanvas& canvas)
+{
+    std::vector<SText> texts;
+    for (const std::string& sz : canvas.Calls("text ")) {
+        SText t{};
+        int nEnd = 0;
+        if (std::sscanf(sz.c_str(), "text %d,%d %n", &t.x, &t.y, &nEnd) == 2)
+            texts.push_back({t.x, t.y, sz.substr(static_cast<size_t>(nEnd))});
+    }
+    return texts;
+}
+
+// The centres of the tick crosses: move (x-3,y), line (x+3,y), move (x,y-3), line (x,y+3).
+std::vector<SPoint> Ticks(const CRecordingCanvas& canvas)
+{
+    std::vector<SPoint> ticks;
+    const std::vector<std::string>& log = canvas.m_Log;
+    for (size_t i = 0; i + 3 < log.size(); ++i) {
+        int x0, y0, x1, y1, x2, y2, x3, y3;
+        if (std::sscanf(log[i].c_str(), "move %d,%d", &x0, &y0) == 2 &&
+            std::sscanf(log[i + 1].c_str(), "line %d,%d", &x1, &y1) == 2 &&
+            std::sscanf(log[i + 2].c_str(), "move %d,%d", &x2, &y2) == 2 &&
+            std::sscanf(log[i + 3].c_str(), "line %d,%d", &x3, &y3) == 2 && x1 == x0 + 6 && y1 == y0 && x2 == x0 + 3 &&
+            y2 == y0 - 3 && x3 == x2 && y3 == y0 + 3)
+            ticks.push_back({x2, y0});
+    }
+    return ticks;
+}
+
+int32_t Width(const SText& text)
+{
+    return static_cast<int32_t>(text.szText.size()) * CRecordingCanvas::GLYPH_WIDTH;
+}
+
+bool Covers(const SText& text, int32_t x, int32_t y)
+{
+    const int32_t nWidth = Width(text);
+    return x >= text.x && x < text.x + nWidth && y >= text.y && y < text.y + CRecordingCanvas::TEXT_HEIGHT;
+}
+
+// Whether any text lies on a tick's arms, or on another text.
+std::string Collision(const std::vector<SText>& texts, const std::vector<SPoint>& ticks)
+{
+    for (const SText& text : texts) {
+        for (const SPoint& p : ticks)
+            for (int32_t d = -3; d <= 3; ++d)
+                if (Covers(text, p.x + d, p.y) || Covers(text, p.x, p.y + d))
+                    return "\"" + text.szText + "\" under the tick at " + std::to_string(p.x) + "," +
+                           std::to_string(p.y);
+        for (const SText& other : texts) {
+            if (&other != &text && other.x < text.x + Width(text) && text.x < other.x + Width(other) &&
+                other.y < text.y + CRecordingCanvas::TEXT_HEIGHT && text.y < other.y + CRecordingCanvas::TEXT_HEIGHT)
+                return "\"" + text.szText + "\" on \"" + other.szText + "\"";
+        }
+    }
+    return std::string();
+}
+
+std::vector<std::string> TextsOf(const std::vector<SText>& texts)
+{
+    std::vector<std::string> result;
+    for (const SText& t : texts)
+        result.push_back(t.szText);
+    return result;
+}
+} // namespace
+
+TEST(AutoGrid, OneTwoFiveStepKeepsLabelsFiftyToOneHundredTwentyFivePixelsApart)
+{
+    struct SCase {
+        const char* pszName;
+        double dFrom, dTo;
+        double dPixels;
+        double dStep;
+    };
+    const SCase cases[] = {
+        {"-3 ... 98 on 387", -3, 98, 387, 20},         {"a sine's -1.1 ... 1.1 on 387", -1.1, 1.1, 387, 0.5},
+        {"-10 ... 10 on 584", -10, 10, 584, 2},        {"0 ... 1e-6 on 400", 0, 1e-6, 400, 2e-7},
+        {"-1e6 ... 1e6 on 600", -1e6, 1e6, 600, 2e5},  {"exactly 50 pixels", 0, 100, 500, 10},
+        {"just too little for 2: 5", 0, 100, 2490, 5}, {"-1e300 ... 1e300 on 400", -1e300, 1e300, 400, 5e299},
+    };
+    for (const SCase& c : cases) {
+        const double dPixelsPerUnit = c.dPixels / (c.dTo - c.dFrom);
+        const double dStep = CRenderer::AutoStep(dPixelsPerUnit, 1.0);
+        EXPECT_NEAR(dStep, c.dStep, c.dStep * 1e-12) << c.pszName;
+        EXPECT_GE(dStep * dPixelsPerUnit, 50.0 * (1 - 1e-12)) << c.pszName;
+        EXPECT_LE(dStep * dPixelsPerUnit, 125.0) << c.pszName;
+    }
+    // No scale, no automatic step.
+    EXPECT_EQ(CRenderer::AutoStep(0.0, 3.0), 3.0);
+    EXPECT_EQ(CRenderer::AutoStep(std::nan(""), 3.0), 3.0);
+    EXPECT_EQ(CRenderer::AutoStep(1e-320, 3.0), 3.0);
+}
+
+TEST(AutoGrid, LabelsBesideTheirTicksAtTheFrameAndOneZero)
+{
+    struct SCase {
+        const char* pszName;
+        double x0, x1, y0, y1;
+        std::vector<std::string> xLabels; // first and last x labels but the corner's
+        int32_t nYTickX;                  // where the y labels' ticks stand
+        int32_t nXTickY;                  // where the x labels' ticks stand
+    };
+    const SCase cases[] = {
+        // 584 x 387: y step 20 (76.6 px), x step 2 (58.4 px); the axes inside.
+        {"-10 ... 10, -3 ... 98", -10, 10, -3, 98, {"-10", "8"}, 292, 375},
+        // The y axis left of the picture: its labels at the left frame, right of their ticks.
+        {"axis left of the view", 2, 12, -3, 98, {"3", "11"}, 0, 375},
+        {"axis right of the view", -12, -2, -3, 98, {"-12", "-3"}, 583, 375},
+        // The x axis below the picture: its labels at the bottom frame, above their ticks.
+        {"axis below the view", -10, 10, 5, 15, {"-10", "8"}, 292, 386},
+        {"axis above the view", -10, 10, -15, -5, {"-10", "8"}, 292, 0},
+    };
+    for (const SCase& c : cases) {
+        CProject project;
+        SetView(project, c.x0, c.x1, c.y0, c.y1);
+        project.SetFlag(FLAG_AUTOGRID, true);
+        const CRecordingCanvas canvas = DrawGrid(project, 584, 387);
+        const std::vector<SText> texts = Texts(canvas);
+        const std::vector<SPoint> ticks = Ticks(canvas);
+        ASSERT_EQ(texts.size(), ticks.size()) << c.pszName;
+        EXPECT_EQ(Collision(texts, ticks), "") << c.pszName;
+        std::vector<std::string> xLabels;
+        std::vector<int32_t> yTicks;
+        for (size_t i = 0; i < ticks.size(); ++i) {
+            EXPECT_TRUE(ticks[i].x >= 0 && ticks[i].x < 584 && ticks[i].y >= 0 && ticks[i].y < 387) << c.pszName;
+            if (ticks[i].y == c.nXTickY && ticks[i].x == c.nYTickX)
+                continue; // where the two meet: either
+            if (ticks[i].y == c.nXTickY)
+                xLabels.push_back(texts[i].szText);
+            else if (ticks[i].x == c.nYTickX)
+                yTicks.push_back(ticks[i].y);
+            else
+                ADD_FAILURE() << c.pszName << ": a tick off both axes at " << ticks[i].x << "," << ticks[i].y;
+        }
+        ASSERT_GE(xLabels.size(), 2u) << c.pszName;
+        EXPECT_EQ(xLabels.front(), c.xLabels.front()) << c.pszName;
+        EXPECT_EQ(xLabels.back(), c.xLabels.back()) << c.pszName;
+        ASSERT_GE(yTicks.size(), 2u) << c.pszName;
+        for (size_t i = 1; i < yTicks.size(); ++i) {
+            EXPECT_GE(std::abs(yTicks[i] - yTicks[i - 1]), 50 - 1) << c.pszName;
+            EXPECT_LE(std::abs(yTicks[i] - yTicks[i - 1]), 125 + 1) << c.pszName;
+        }
+        // One zero, also where both axes cross.
+        const std::vector<std::string> all = TextsOf(texts);
+        EXPECT_EQ(std::count(all.begin(), all.end(), "0"), 1) << c.pszName;
+    }
+}
+
+TEST(AutoGrid, MultiplesOfPi)
+{
+    const std::string szPi(1, CCanvas::PI_SIGN);
+    struct SCase {
+        double k, dMultiple;
+        int32_t nDivisor;
+        std::string szText;
+    };
+    const SCase texts[] = {
+        {0, 1, 4, "0"},
+        {1, 1, 4, szPi + "/4"},
+        {2, 1, 4, szPi + "/2"},
+        {3, 1, 4, "3" + szPi + "/4"},
+        {4, 1, 4, szPi},
+        {-6, 1, 4, "-3" + szPi + "/2"},
+        {-1, 1, 2, "-" + szPi + "/2"},
+        {2, 1, 2, szPi},
+        {-3, 2, 1, "-6" + szPi},
+        {1, 5, 1, "5" + szPi},
+    };
+    for (const SCase& c : texts)
+        EXPECT_EQ(CRenderer::FormatPi(c.k, c.dMultiple, c.nDivisor), c.szText) << c.szText;
+
+    // 0 ... 2 pi on 584 pixels: quarters (73 px); -10 pi ... 10 pi: 2 pi (58 px).
+    CProject project;
+    project.SetFlag(FLAG_PILABELS, true);
+    SetView(project, 0, 2 * 3.14159265358979323846, -1, 1);
+    std::vector<std::string> all = TextsOf(Texts(DrawGrid(project, 584, 387)));
+    const std::vector<std::string> quarters = {"0",  szPi + "/4",       szPi + "/2",       "3" + szPi + "/4",
+                                               szPi, "5" + szPi + "/4", "3" + szPi + "/2", "7" + szPi + "/4"};
+    for (const std::string& sz : quarters)
+        EXPECT_EQ(std::count(all.begin(), all.end(), sz), 1) << sz;
+    SetView(project, -10 * 3.14159265358979323846, 10 * 3.14159265358979323846, -1, 1);
+    all = TextsOf(Texts(DrawGrid(project, 584, 387)));
+    for (const std::string& sz : {"-8" + szPi, "-2" + szPi, "2" + szPi, "8" + szPi})
+        EXPECT_EQ(std::count(all.begin(), all.end(), sz), 1) << sz;
+    EXPECT_EQ(std::count(all.begin(), all.end(), szPi), 0);
+    // A view too narrow for even pi/4 is labelled in plain numbers.
+    SetView(project, -0.5, 0.5, -1, 1);
+    double dMultiple = 0;
+    int32_t nDivisor = 0;
+    EXPECT_FALSE(CRenderer::PiStep(584.0, dMultiple, nDivisor));
+}
+
+TEST(Legend, NamesTheShownFunctionsInEveryPicture)
+{
+    // The texts that name a function, "f1: sin(x)", and the one that counts those left out.
+    const auto Names = [](const CRecordingCanvas& canvas) {
+        std::vector<std::string> names;
+        for (const SText& text : Texts(canvas))
+            if (text.szText[0] == 'f' || text.szText[0] == '\x85')
+                names.push_back(text.szText);
+        return names;
+    };
+    // The picture files and the printout draw their grid layer through the picture job.
+    CProject project;
+    SetView(project, -10, 10, -5, 5);
+    CAnimationStep* pFirst = project.m_pFirstStep;
+    project.SetFunction(1, "sin(x)");
+    pFirst->m_bVisible[0] = true;
+    pFirst->m_nColor[0] = 12;
+    pFirst->m_nWidth[0] = 2;
+    project.SetFunction(2, "x^2"); // hidden in every step
+    pFirst->m_bVisible[2] = true;  // shown, but without a formula
+    project.SetFunction(4, std::string(60, '1').c_str());
+    auto pSecond = std::make_unique<CAnimationStep>();
+    pSecond->m_bVisible[3] = true; // shown in the second step only
+    pSecond->m_nColor[3] = 9;
+    project.InsertStep(std::move(pSecond), nullptr);
+    const auto Draw = [&] {
+        CRecordingCanvas canvas;
+        CPictureJob::DrawLayers(project, CViewBox::Of(project), canvas, 400, 200, 0, 0, true);
+        return canvas;
+    };
+    EXPECT_TRUE(Names(Draw()).empty());
+    project.SetFlag(FLAG_LEGEND, true);
+    const CRecordingCanvas canvas = Draw();
+    EXPECT_EQ(Names(canvas), (std::vector<std::string>{"f1: sin(x)", "f4: " + std::string(35, '1') + "\x85"}));
+    // Each name after a line in its function's colour and width, on a box of the background.
+    const std::vector<std::string>& log = canvas.m_Log;
+    const auto it = std::find(log.begin(), log.end(), "pencolor 0000FF");
+    ASSERT_NE(it, log.end());
+    EXPECT_EQ(*(it + 1), "penwidth 2");
+    EXPECT_NE(std::find(log.begin(), log.end(), "pencolor FF0000"), log.end());
+    EXPECT_EQ(canvas.Count("brushcolor FFFFFF"), 2u); // the background and the box
+    // More than the picture's height holds: the last row counts the rest. 48 functions, rows of
+    // 12 pixels in 200 - 2 * 6 - 2 * 4: 14 names and the count of the other 34.
+    for (unsigned i = 5; i <= 50; ++i) {
+        project.SetFunction(i, "x");
+        project.m_pFirstStep->m_bVisible[i - 1] = true;
+    }
+    const std::vector<std::string> crowded = Names(Draw());
+    ASSERT_EQ(crowded.size(), 15u);
+    EXPECT_EQ(crowded.back(), "\x85 und 34 weitere");
 }

@@ -157,10 +157,12 @@ TEST_F(Desktop, EveryKindOfChangeIsOneStepUndoneAndRedone)
         EXPECT_EQ(State(), szAfter) << change.m_pszName;
         EXPECT_FALSE(m_pForm->RedoButton->isEnabled()) << change.m_pszName;
     }
-    // Everything back, one step at a time, ends at the start: the unmodified default document.
+    // Everything back, one step at a time, ends at the start: the unmodified new document.
     while (m_pForm->UndoButton->isEnabled())
         Click(m_pForm->UndoButton);
-    EXPECT_EQ(State(), CUndoHistory::Snapshot(*std::make_unique<CProject>()));
+    CProject fresh;
+    fresh.UseNewDocumentFlags();
+    EXPECT_EQ(State(), CUndoHistory::Snapshot(fresh));
     EXPECT_FALSE(Document().m_bModified);
 }
 

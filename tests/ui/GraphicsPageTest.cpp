@@ -38,6 +38,7 @@ protected:
         m_pPage->SetClock(std::move(pClock));
         Document().SetFunction(1, "x");
         Step(1).m_bVisible[0] = true;
+        Document().SetFlag(FLAG_RANGEMARGIN, false); // the ranges below are the points' own
     }
 
     CProject& Document() const { return *m_pForm->m_pDocument; }

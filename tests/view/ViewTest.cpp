@@ -193,6 +193,33 @@ TEST(Range, DefaultStepSquareFunction)
     EXPECT_EQ(project.m_dRawBounds[3], project.m_dOptions[OPT_YMAX]);
 }
 
+TEST(Range, MarginOnTheAutomaticAxesOnly)
+{
+    // 5 % of the span on either side of each automatic axis; the raw bounds stay the points'.
+    CProject project;
+    project.SetFunction(1, "x*x");
+    Step(project)->m_bVisible[0] = true;
+    project.SetFlag(FLAG_RANGEMARGIN, true);
+    project.SetFlag(FLAG_XAUTO, false);
+    project.SetOption(OPT_XMIN, -2.0);
+    project.SetOption(OPT_XMAX, 3.0);
+    CViewRange::DetermineRange(project);
+    EXPECT_EQ(project.m_dOptions[OPT_XMIN], -2.0);
+    EXPECT_EQ(project.m_dOptions[OPT_XMAX], 3.0);
+    EXPECT_NEAR(project.m_dOptions[OPT_YMIN], -5.0, 1e-7);
+    EXPECT_NEAR(project.m_dOptions[OPT_YMAX], 105.0, 1e-7);
+    EXPECT_NEAR(project.m_dRawBounds[3], 100.0, 1e-7);
+    project.SetFlag(FLAG_XAUTO, true);
+    CViewRange::DetermineRange(project);
+    EXPECT_NEAR(project.m_dOptions[OPT_XMIN], -11.0, 1e-9);
+    EXPECT_NEAR(project.m_dOptions[OPT_XMAX], 11.0, 1e-9);
+    // A constant has no span to widen: still nothing to draw, as without the margin.
+    project.SetFunction(1, "3");
+    CViewRange::DetermineRange(project);
+    EXPECT_EQ(project.m_dOptions[OPT_YMIN], 3.0);
+    EXPECT_EQ(project.m_dOptions[OPT_YMAX], 3.0);
+}
+
 TEST(Range, PointRuleAndOneAxisOnly)
 {
     CProject project;
