@@ -62,6 +62,8 @@ CFunctionsPage::CFunctionsPage(CPageFrame& frame) : m_Frame(frame)
     m_Errors.resize(MAX_FUNCTIONS);
     m_TextHints.resize(MAX_FUNCTIONS);
     m_Hints.resize(MAX_FUNCTIONS);
+    m_bNew.resize(MAX_FUNCTIONS, true);
+    m_pDelegate->SetExampleText(EXAMPLE_TEXT);
     grid.viewport()->installEventFilter(this);
 
     m_pStepEditors = new CStepEditors(frame, this);
@@ -84,18 +86,25 @@ void CFunctionsPage::FillFunctionsGrid(bool bKeepFailing)
     const CUpdateGuard guard(m_Frame);
     QTableWidget& grid = *m_pFunctionsGrid;
     grid.setRowCount(static_cast<int>(MAX_FUNCTIONS));
+    bool bEmpty = true;
     for (unsigned r = 0; r < MAX_FUNCTIONS; ++r) {
         const CFuncTerm* pTerm = m_Frame.Document().GetFunction(r + 1);
-        if (bKeepFailing && !pTerm && !m_Errors[r].isEmpty() && grid.item(static_cast<int>(r), 1))
+        if (bKeepFailing && !pTerm && !m_Errors[r].isEmpty() && grid.item(static_cast<int>(r), 1)) {
+            bEmpty = false;
             continue;
+        }
         m_Errors[r].clear();
         auto* pLabel = new QTableWidgetItem(QString("f%1").arg(r + 1));
         pLabel->setFlags(Qt::ItemIsEnabled);
         grid.setItem(static_cast<int>(r), 0, pLabel);
         grid.setItem(static_cast<int>(r), 1,
                      new QTableWidgetItem(pTerm ? Ansi::ToQString(pTerm->GetText()) : QString()));
+        m_bNew[r] = !pTerm;
+        bEmpty = bEmpty && !pTerm;
     }
     UpdateHints(-1);
+    if (bEmpty)
+        m_Frame.ShowStatus(FIRST_STEP_HINT);
     grid.viewport()->update();
 }
 
@@ -176,7 +185,23 @@ void CFunctionsPage::FunctionsGridSetEditText(int, int nRow, const QString& szTe
     m_nLastRow = nRow;
     const std::string szAnsi = Ansi::FromQString(szText, Ansi::FORMULA_REPLACEMENT);
     try {
-        m_Frame.Document().SetFunction(static_cast<unsigned>(nRow + 1), szAnsi.c_str());
+        CProject& project = m_Frame.Document();
+        const unsigned nIndex = static_cast<unsigned>(nRow + 1);
+        project.SetFunction(nIndex, szAnsi.c_str());
+        // A formula typed into an empty cell is shown at once, in a colour of its own; within
+        // the same undo step, as the change is noticed after this keystroke.
+        const size_t r = static_cast<size_t>(nRow);
+        if (r < m_bNew.size()) {
+            if (!project.GetFunction(nIndex)) {
+                m_bNew[r] = m_bNew[r] || szText.trimmed().isEmpty();
+            } else if (m_bNew[r]) {
+                m_bNew[r] = false;
+                if (CAnimationStep* pStep = m_Frame.CurrentStep()) {
+                    project.ShowNewFunction(*pStep, nIndex);
+                    m_pFunctionsGrid->viewport()->update();
+                }
+            }
+        }
         SetError(nRow, QString());
         UpdateHints(nRow);
         const QString szHint = FormulaHint(nRow);

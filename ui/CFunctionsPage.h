@@ -19,6 +19,11 @@ public:
     CStepEditors* StepEditors() const { return m_pStepEditors; }
     QTableWidget* VariablesBox() const;
 
+    // What a newcomer reads in the empty grid: a grey example in f1's cell and, in the status
+    // line, how to begin.
+    static constexpr const char* EXAMPLE_TEXT = "z. B. sin(x)";
+    static constexpr const char* FIRST_STEP_HINT = "Formel eingeben, z. B. x^2 \u2013 die Grafik erscheint rechts";
+
     // bKeepFailing: the document changed under the grid (undo, redo), and a row whose typed text
     // did not compile keeps it, red, as long as the document holds nothing for that row: undo
     // never takes away text that is not in the document.
@@ -61,4 +66,7 @@ private:
     std::vector<QStringList> m_TextHints; // per row: of the text itself
     std::vector<QString> m_Hints;         // per row: all, joined
     int m_nLastRow = 0;                   // the row edited last
+    // Per row: nothing has been typed since the cell was last empty, so the first formula that
+    // compiles is new and is shown at once.
+    std::vector<bool> m_bNew;
 };

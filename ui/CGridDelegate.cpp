@@ -44,9 +44,22 @@ void CGridDelegate::paint(QPainter* pPainter, const QStyleOptionViewItem& option
     pPainter->save();
     if (bFixed)
         DrawLabelCell(*pPainter, option.rect, index.row(), szText);
+    else if (szText.isEmpty() && ShowsExample(index))
+        DrawValueCell(*pPainter, option, m_szExample, false, false, true);
     else
         DrawValueCell(*pPainter, option, szText, !CellError(index).isEmpty(), !CellHint(index).isEmpty());
     pPainter->restore();
+}
+
+bool CGridDelegate::ShowsExample(const QModelIndex& index) const
+{
+    if (m_szExample.isEmpty() || index.row() != 0 || index.column() != 1)
+        return false;
+    const QAbstractItemModel* pModel = index.model();
+    for (int r = 0; r < pModel->rowCount(); ++r)
+        if (!pModel->index(r, index.column()).data(Qt::DisplayRole).toString().isEmpty())
+            return false;
+    return true;
 }
 
 QString CGridDelegate::CellError(const QModelIndex& index) const
@@ -63,6 +76,10 @@ bool CGridDelegate::helpEvent(QHelpEvent* pEvent, QAbstractItemView* pView, cons
                               const QModelIndex& index)
 {
     if (pEvent->type() == QEvent::ToolTip) {
+        if (m_Grid == FunctionsGrid && index.column() == 0) {
+            QToolTip::showText(pEvent->globalPos(), LABEL_TOOLTIP, pView->viewport(), option.rect);
+            return true;
+        }
         QString szError = CellError(index);
         if (szError.isEmpty())
             szError = CellHint(index);
@@ -75,7 +92,7 @@ bool CGridDelegate::helpEvent(QHelpEvent* pEvent, QAbstractItemView* pView, cons
 }
 
 void CGridDelegate::DrawValueCell(QPainter& painter, const QStyleOptionViewItem& option, const QString& szText,
-                                  bool bError, bool bHint) const
+                                  bool bError, bool bHint, bool bExample) const
 {
     const QRect& r = option.rect;
     const QPalette& palette = option.palette;
@@ -88,7 +105,9 @@ void CGridDelegate::DrawValueCell(QPainter& painter, const QStyleOptionViewItem&
         canvas.SetBrushStyle(EBrushStyle::Solid);
         canvas.Rectangle(r.left(), r.top() - 1, r.left() + r.width() + 1, r.top() + r.height() + 1);
     }
-    painter.setPen(bError ? QColor(192, 0, 0) : palette.color(bSelected ? QPalette::HighlightedText : QPalette::Text));
+    painter.setPen(bError     ? QColor(192, 0, 0)
+                   : bExample ? palette.color(QPalette::PlaceholderText)
+                              : palette.color(bSelected ? QPalette::HighlightedText : QPalette::Text));
     painter.setFont(option.font);
     painter.drawText(QRect(r.left() + 2, r.top() + 2, r.width() - 2, r.height() - 2),
                      Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, szText);
@@ -146,6 +165,8 @@ QWidget* CGridDelegate::createEditor(QWidget* pParent, const QStyleOptionViewIte
     pEditor->setFrame(false);
     const int nRow = index.row();
     const int nColumn = index.column();
+    if (ShowsExample(index))
+        pEditor->setPlaceholderText(m_szExample);
     connect(pEditor, &QLineEdit::textEdited, this, [this, nRow, nColumn](const QString& szText) {
         if (m_OnEditText)
             m_OnEditText(nRow, nColumn, szText);

@@ -25,6 +25,11 @@ public:
     // A hint on a cell's text that is no error: the cell carries a mark in its corner, the hint is
     // its tooltip.
     void SetCellHintHandler(CellErrorHandler handler) { m_CellHint = std::move(handler); }
+    // Shown grey in the first row's value cell while every value cell of the grid is empty.
+    void SetExampleText(const QString& szText) { m_szExample = szText; }
+    // The label cells of the functions grid open the style menu when clicked; their tooltip says so.
+    static constexpr const char* LABEL_TOOLTIP = "Klick \u00F6ffnet das Stilmen\u00FC: Farbe, Linienbreite, "
+                                                 "anzeigen oder ausblenden";
 
     void paint(QPainter* pPainter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QWidget* createEditor(QWidget* pParent, const QStyleOptionViewItem& option,
@@ -41,7 +46,8 @@ public:
 private:
     void DrawLabelCell(QPainter& painter, const QRect& rect, int nRow, const QString& szText) const;
     void DrawValueCell(QPainter& painter, const QStyleOptionViewItem& option, const QString& szText, bool bError,
-                       bool bHint) const;
+                       bool bHint, bool bExample = false) const;
+    bool ShowsExample(const QModelIndex& index) const;
     QString CellError(const QModelIndex& index) const;
     QString CellHint(const QModelIndex& index) const;
 
@@ -51,4 +57,5 @@ private:
     EditDoneHandler m_OnEditDone;
     CellErrorHandler m_CellError;
     CellErrorHandler m_CellHint;
+    QString m_szExample;
 };

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "expr/EFuncError.h"
@@ -384,6 +385,69 @@ TEST(ProjectOptions, SetFlagMarksOnlyAChange)
 
 // ---------------------------------------------------------------------------------------------
 // The step list
+
+TEST(ProjectFunction, NewFunctionGetsTheNextFreeColour)
+{
+    // Strong colours first: blue 9, red 12, green 2, fuchsia 13, black 0, ...
+    struct SCase {
+        const char* pszName;
+        std::vector<std::pair<unsigned, uint32_t>> shown;  // slot, colour: visible with a formula
+        std::vector<std::pair<unsigned, uint32_t>> hidden; // visible without a formula, or hidden
+        double dBackground;
+        uint32_t nExpected;
+    };
+    const SCase cases[] = {
+        {"nothing shown", {}, {}, 15, 9},
+        {"used colours skipped", {{1, 9}, {2, 12}}, {}, 15, 2},
+        {"a slot without formula uses none", {{1, 9}}, {{3, 12}}, 15, 12},
+        {"the function's own colour is free", {{1, 9}, {5, 12}}, {}, 15, 12},
+        {"the background's skipped", {}, {}, 9, 12},
+        {"black background", {{1, 9}, {2, 12}, {3, 2}, {4, 13}}, {}, 0, 4},
+        {"all used: the least used",
+         {{1, 9},
+          {2, 12},
+          {3, 2},
+          {4, 13},
+          {6, 0},
+          {7, 4},
+          {8, 3},
+          {9, 5},
+          {10, 6},
+          {11, 1},
+          {12, 7},
+          {13, 11},
+          {14, 10},
+          {15, 14},
+          {16, 8},
+          {17, 9},
+          {18, 15}},
+         {},
+         15,
+         12},
+    };
+    for (const SCase& c : cases) {
+        CProject project;
+        project.SetOption(OPT_BGCOLOR, c.dBackground);
+        CAnimationStep& step = *project.m_pFirstStep;
+        for (const auto& [nSlot, nColor] : c.shown) {
+            project.SetFunction(nSlot, "x");
+            step.m_bVisible[nSlot - 1] = true;
+            step.m_nColor[nSlot - 1] = nColor;
+        }
+        for (const auto& [nSlot, nColor] : c.hidden) {
+            step.m_bVisible[nSlot - 1] = true;
+            step.m_nColor[nSlot - 1] = nColor;
+        }
+        project.SetFunction(5, "sin(x)");
+        step.m_nWidth[4] = 7;
+        project.m_bModified = false;
+        project.ShowNewFunction(step, 5);
+        EXPECT_TRUE(step.m_bVisible[4]) << c.pszName;
+        EXPECT_EQ(step.m_nColor[4], c.nExpected) << c.pszName;
+        EXPECT_EQ(step.m_nWidth[4], 1u) << c.pszName;
+        EXPECT_TRUE(project.m_bModified) << c.pszName;
+    }
+}
 
 TEST(ProjectSteps, AppendAndInsertBefore)
 {

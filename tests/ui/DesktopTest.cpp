@@ -117,7 +117,7 @@ TEST_F(Desktop, EveryKindOfChangeIsOneStepUndoneAndRedone)
         const char* m_pszName;
         std::function<void()> m_Do;
     } changes[] = {
-        {"formula typed", [&] { TypeInto(pFunctions, 1, 1, "sin(x)+2"); }},
+        {"formula typed, and shown", [&] { TypeInto(pFunctions, 1, 1, "sin(x)+2"); }},
         {"variables typed", [&] { TypeInto(steps.VariablesBox(), 1, 2, "7"); }},
         {"style colour", [&] { ChooseStyle(pFunctions, CStyleItem::KIND_COLOR, 12); }},
         {"style width", [&] { ChooseStyle(pFunctions, CStyleItem::KIND_WIDTH, 5); }},

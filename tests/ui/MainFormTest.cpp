@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -12,6 +13,7 @@
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
+#include <QToolTip>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -21,6 +23,7 @@
 #include "project/CProject.h"
 #include "ui/CColorBox.h"
 #include "ui/CFunctionsPage.h"
+#include "ui/CGridDelegate.h"
 #include "ui/CNumberField.h"
 #include "ui/COptionsPage.h"
 #include "ui/CStepEditors.h"
@@ -80,7 +83,7 @@ TEST_F(MainForm, StartsOnTheFunctionsPageWithTheToolbarAsListed)
         EXPECT_EQ(pPages->tabText(i), captions[i]);
     }
     EXPECT_EQ(pPages->currentWidget()->objectName(), "FunctionsSheet");
-    EXPECT_EQ(Status(), "");
+    EXPECT_EQ(Status(), CFunctionsPage::FIRST_STEP_HINT);
     EXPECT_TRUE(Grid("FunctionsGrid")->hasFocus());
 
     // The hint is the design's; the tooltip adds the key that presses the button.
@@ -205,6 +208,43 @@ TEST_F(MainForm, TypingGoesIntoTheCurrentFormulaAtStartAndAfterF2)
     EXPECT_EQ(pGrid->currentColumn(), 1);
     Type("x/2");
     EXPECT_EQ(Document().GetFunction(4)->GetText(), "x/2");
+}
+
+TEST_F(MainForm, NewFormulaIsShownAtOnce)
+{
+    QTableWidget* pGrid = Grid("FunctionsGrid");
+    const CAnimationStep* pStep = m_pForm->m_pCurrentStep;
+    ASSERT_NE(pStep, nullptr);
+    // The empty grid's example in f1, and only there.
+    QLineEdit* pEditor = Edit(pGrid, 1, 1);
+    ASSERT_NE(pEditor, nullptr);
+    EXPECT_EQ(pEditor->placeholderText(), "");
+    CloseEditor(pGrid);
+    pEditor = Edit(pGrid, 0, 1);
+    ASSERT_NE(pEditor, nullptr);
+    EXPECT_EQ(pEditor->placeholderText(), CFunctionsPage::EXAMPLE_TEXT);
+    QTest::keyClicks(pEditor, "sin(x)");
+    EXPECT_TRUE(pStep->m_bVisible[0]);
+    EXPECT_EQ(pStep->m_nColor[0], 9u); // blue, the first of the order
+    EXPECT_EQ(pStep->m_nWidth[0], 1u);
+    CloseEditor(pGrid);
+
+    // The next one skips the colour in use; one broken on the way keeps the colour it was given.
+    pEditor = Edit(pGrid, 1, 1);
+    QTest::keyClicks(pEditor, "x^2");
+    EXPECT_EQ(pStep->m_nColor[1], 12u);
+    m_pForm->m_pCurrentStep->m_nColor[1] = 5;
+    QTest::keyClick(pEditor, Qt::Key_Backspace);
+    EXPECT_EQ(Document().GetFunction(2), nullptr);
+    QTest::keyClick(pEditor, '3');
+    EXPECT_EQ(pStep->m_nColor[1], 5u);
+    CloseEditor(pGrid);
+
+    // The label cell says what a click on it does.
+    const QRect cell = pGrid->visualRect(pGrid->model()->index(0, 0));
+    QHelpEvent help(QEvent::ToolTip, cell.center(), pGrid->viewport()->mapToGlobal(cell.center()));
+    QCoreApplication::sendEvent(pGrid->viewport(), &help);
+    EXPECT_EQ(QToolTip::text(), CGridDelegate::LABEL_TOOLTIP);
 }
 
 TEST_F(MainForm, KeysTypedRightAfterAClickReachTheClickedCell)
