@@ -14,7 +14,7 @@
 #include "project/CProject.h"
 #include "project/CProjectWriter.h"
 #include "project/ELoadSaveError.h"
-#include "ui/TMainForm.h"
+#include "ui/CDocumentHost.h"
 
 namespace {
 // recovery-ID.kvx holds the document, recovery-ID.name the file name it belongs to, and
@@ -27,7 +27,7 @@ QString SideFile(const QString& szRecovery, const char* pszExtension)
 }
 } // namespace
 
-CAutosave::CAutosave(TMainForm& form) : QObject(&form), m_Form(form), m_pTimer(new QTimer(this))
+CAutosave::CAutosave(CDocumentHost& host, QObject* pParent) : QObject(pParent), m_Host(host), m_pTimer(new QTimer(this))
 {
     m_pTimer->setObjectName("AutosaveTimer");
     m_pTimer->setInterval(INTERVAL);
@@ -69,7 +69,7 @@ void CAutosave::AutosaveNow()
 {
     if (m_szFile.isEmpty())
         return;
-    if (!m_Form.m_pDocument->m_bModified) {
+    if (!m_Host.Document().m_bModified) {
         Discard();
         return;
     }
@@ -78,11 +78,11 @@ void CAutosave::AutosaveNow()
         if (!m_Lock.IsLocked() && (!QDir().mkpath(Directory()) || !m_Lock.TryLock(SideFile(m_szFile, ".lock"))))
             throw ELoadSaveError{0, QFileInfo(Directory()).isDir() ? EFileCause::AccessDenied
                                                                    : EFileCause::FolderNotFound};
-        CProjectWriter::Save(*m_Form.m_pDocument, QFile::encodeName(m_szFile).constData());
+        CProjectWriter::Save(m_Host.Document(), QFile::encodeName(m_szFile).constData());
     } catch (const ELoadSaveError& error) {
         // Every minute again would hide every other message: once, until it works again.
         if (!m_bFailureTold)
-            m_Form.ShowStatus("Keine automatische Sicherung m\u00F6glich: " +
+            m_Host.ShowStatus("Keine automatische Sicherung m\u00F6glich: " +
                               QString::fromStdString(CFileMessage::Cause(m_szFile.toStdString(), error.m_eCause)));
         m_bFailureTold = true;
         return;
@@ -90,7 +90,7 @@ void CAutosave::AutosaveNow()
     m_bFailureTold = false;
     QSaveFile name(SideFile(m_szFile, ".name"));
     if (name.open(QIODevice::WriteOnly)) {
-        name.write(m_Form.m_szFileName.toUtf8());
+        name.write(m_Host.FileName().toUtf8());
         name.commit();
     }
 }

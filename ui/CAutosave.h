@@ -12,14 +12,14 @@
 #include "ui/CFileLock.h"
 
 class QTimer;
-class TMainForm;
+class CDocumentHost;
 
 class CAutosave : public QObject {
     Q_OBJECT
 public:
     static constexpr int INTERVAL = 60 * 1000; // ms
 
-    explicit CAutosave(TMainForm& form);
+    CAutosave(CDocumentHost& host, QObject* pParent);
     ~CAutosave() override;
 
     // Claims this window's recovery file and starts the timer.
@@ -51,7 +51,7 @@ public:
     static QString Keep(const SRecovery& recovery);
 
 private:
-    TMainForm& m_Form;
+    CDocumentHost& m_Host;
     QTimer* m_pTimer;
     QString m_szFile;
     CFileLock m_Lock;            // held while the window lives: its file is no orphan

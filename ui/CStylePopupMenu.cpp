@@ -5,9 +5,10 @@
 
 #include "project/CProject.h"
 #include "render/CQtCanvas.h"
+#include "ui/CDocumentHost.h"
 
-CStylePopupMenu::CStylePopupMenu(const std::unique_ptr<CProject>& pDocument, int nPaletteSize, QWidget* pParent)
-    : QWidget(pParent, Qt::Popup), m_pDocument(pDocument)
+CStylePopupMenu::CStylePopupMenu(CDocumentHost& host, int nPaletteSize, QWidget* pParent)
+    : QWidget(pParent, Qt::Popup), m_Host(host)
 {
     setObjectName("StylePopupMenu");
     setMouseTracking(true);
@@ -80,8 +81,6 @@ void CStylePopupMenu::paintEvent(QPaintEvent*)
     painter.fillRect(rect(), back);
     painter.setPen(palette().color(QPalette::Mid));
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
-    if (!m_pDocument)
-        return;
     CQtCanvas canvas(painter);
     const uint32_t nMenuText = CQtCanvas::FromQColor(palette().color(QPalette::WindowText));
     const uint32_t nMenuBack = CQtCanvas::FromQColor(back);
@@ -89,7 +88,7 @@ void CStylePopupMenu::paintEvent(QPaintEvent*)
         if (!Shows(i))
             continue;
         const QRect r = ItemRect(i);
-        m_Items[i].DrawItem(canvas, *m_pDocument, r.left(), r.top(), r.left() + r.width(), r.top() + r.height(),
+        m_Items[i].DrawItem(canvas, m_Host.Document(), r.left(), r.top(), r.left() + r.width(), r.top() + r.height(),
                             static_cast<int>(i) == m_nSelected, nMenuText, nMenuBack);
     }
 }

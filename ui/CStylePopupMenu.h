@@ -3,12 +3,11 @@
 // functions grid or the background box and remembers which of the two opened it.
 #include <QWidget>
 #include <functional>
-#include <memory>
 #include <vector>
 
 #include "render/CStyleItem.h"
 
-class CProject;
+class CDocumentHost;
 
 class CStylePopupMenu : public QWidget {
     Q_OBJECT
@@ -16,7 +15,7 @@ public:
     using ClickHandler = std::function<void(const CStyleItem& item, QWidget* pPopupComponent)>;
 
     // Builds the items for a palette of nPaletteSize colours, once.
-    CStylePopupMenu(const std::unique_ptr<CProject>& pDocument, int nPaletteSize, QWidget* pParent);
+    CStylePopupMenu(CDocumentHost& host, int nPaletteSize, QWidget* pParent);
 
     void SetClickHandler(ClickHandler handler) { m_OnClick = std::move(handler); }
     // bColorsOnly (the background box): the colours alone, without the items that do nothing
@@ -43,7 +42,7 @@ private:
     static constexpr int ITEM_WIDTH = 26;
     static constexpr int ITEM_HEIGHT = 20;
 
-    const std::unique_ptr<CProject>& m_pDocument; // the window's current document, for the palette
+    CDocumentHost& m_Host; // the window's current document, for the palette
     std::vector<CStyleItem> m_Items;
     std::vector<QPoint> m_Cells; // column and row of each item
     int m_nColumns = 0;

@@ -9,7 +9,7 @@
 #include "project/CProject.h"
 #include "project/CProjectReader.h"
 #include "project/CProjectWriter.h"
-#include "ui/TMainForm.h"
+#include "ui/CDocumentHost.h"
 
 class CUndoHistory::CStep : public QUndoCommand {
 public:
@@ -48,7 +48,10 @@ private:
     bool m_bDone = false;
 };
 
-CUndoHistory::CUndoHistory(TMainForm& form) : QObject(&form), m_Form(form), m_pStack(new QUndoStack(this)) {}
+CUndoHistory::CUndoHistory(CDocumentHost& host, QObject* pParent)
+    : QObject(pParent), m_Host(host), m_pStack(new QUndoStack(this))
+{
+}
 
 CUndoHistory::~CUndoHistory() = default;
 
@@ -64,7 +67,7 @@ std::string CUndoHistory::Snapshot(CProject& project)
 void CUndoHistory::Reset()
 {
     m_pStack->clear();
-    m_szState = Snapshot(*m_Form.m_pDocument);
+    m_szState = Snapshot(m_Host.Document());
     m_szSaved = m_szState;
     m_bNotesChanged = false;
     NewGesture();
@@ -82,20 +85,20 @@ void CUndoHistory::Rebase()
 {
     if (m_bRestoring)
         return;
-    m_szState = Snapshot(*m_Form.m_pDocument);
+    m_szState = Snapshot(m_Host.Document());
     // A change the document does not count as one (the automatic range) leaves it the file's.
-    if (!m_Form.m_pDocument->m_bModified && m_pStack->isClean())
+    if (!m_Host.Document().m_bModified && m_pStack->isClean())
         m_szSaved = m_szState;
 }
 
 bool CUndoHistory::IsSavedState()
 {
-    return m_pStack->isClean() && !m_bNotesChanged && Snapshot(*m_Form.m_pDocument) == m_szSaved;
+    return m_pStack->isClean() && !m_bNotesChanged && Snapshot(m_Host.Document()) == m_szSaved;
 }
 
 void CUndoHistory::FollowCleanState()
 {
-    CProject& project = *m_Form.m_pDocument;
+    CProject& project = m_Host.Document();
     // Back at the saved step, yet the notes or the view may differ from the file: then it stays
     // modified.
     if (!m_pStack->isClean())
@@ -107,7 +110,7 @@ void CUndoHistory::FollowCleanState()
 void CUndoHistory::NotesChanged(bool bDiffer)
 {
     m_bNotesChanged = bDiffer;
-    CProject& project = *m_Form.m_pDocument;
+    CProject& project = m_Host.Document();
     if (bDiffer)
         project.m_bModified = true;
     else if (project.m_bModified && IsSavedState())
@@ -139,7 +142,7 @@ void CUndoHistory::NoteChanges()
 {
     if (m_bRestoring)
         return;
-    std::string szState = Snapshot(*m_Form.m_pDocument);
+    std::string szState = Snapshot(m_Host.Document());
     if (szState == m_szState)
         return;
     std::string szBefore = std::move(m_szState);
@@ -198,10 +201,10 @@ void CUndoHistory::Restore(const std::string& szState)
     std::unique_ptr<CProject> pProject = Parse(szState);
     if (!pProject)
         return; // a state this window wrote always reads back; should it not, the document stays
-    pProject->m_pszNotes = m_Form.m_pDocument->m_pszNotes;
-    pProject->m_bModified = m_Form.m_pDocument->m_bModified; // FollowCleanState decides
+    pProject->m_pszNotes = m_Host.Document().m_pszNotes;
+    pProject->m_bModified = m_Host.Document().m_bModified; // FollowCleanState decides
     m_bRestoring = true;
-    m_Form.RestoreDocument(std::move(pProject));
+    m_Host.RestoreDocument(std::move(pProject));
     m_bRestoring = false;
-    m_szState = Snapshot(*m_Form.m_pDocument);
+    m_szState = Snapshot(m_Host.Document());
 }

@@ -9,13 +9,13 @@
 #include <string>
 
 class QUndoStack;
+class CDocumentHost;
 class CProject;
-class TMainForm;
 
 class CUndoHistory : public QObject {
     Q_OBJECT
 public:
-    explicit CUndoHistory(TMainForm& form);
+    CUndoHistory(CDocumentHost& host, QObject* pParent);
     ~CUndoHistory() override;
 
     QUndoStack* Stack() const { return m_pStack; }
@@ -59,7 +59,7 @@ private:
     void FollowCleanState();
     void Move(bool bBack); // undo or redo, the pending changes noted first
 
-    TMainForm& m_Form;
+    CDocumentHost& m_Host;
     QUndoStack* m_pStack;
     // The modified flag is cleared only for the document the file holds.
     bool IsSavedState();

@@ -46,8 +46,8 @@
 
 TMainForm::TMainForm(QWidget* pParent)
     : QMainWindow(pParent), m_pDialogs(std::make_unique<CUserDialogs>()), m_pDocument(std::make_unique<CProject>()),
-      m_pHistory(new CUndoHistory(*this)), m_pRecentFiles(std::make_unique<CRecentFiles>()),
-      m_pAutosave(new CAutosave(*this))
+      m_pHistory(new CUndoHistory(*this, this)), m_pRecentFiles(std::make_unique<CRecentFiles>()),
+      m_pAutosave(new CAutosave(*this, this))
 {
     setObjectName("MainForm");
     m_pDocument->UseNewDocumentFlags();
@@ -267,7 +267,7 @@ void TMainForm::FormCreate(const QString& szFileName)
 {
     ShowCaption(QString());
     FunctionsSheet->WriteVariablesHeadings();
-    StylePopupMenu = new CStylePopupMenu(m_pDocument, m_pDocument->m_nPaletteSize, this);
+    StylePopupMenu = new CStylePopupMenu(*this, m_pDocument->m_nPaletteSize, this);
     StylePopupMenu->SetClickHandler(
         [this](const CStyleItem& item, QWidget* pComponent) { StyleItemClick(item, pComponent); });
     FormResize();

@@ -5,6 +5,7 @@
 
 // The pages are complete types here, so that every user of the window sees them as QWidgets.
 #include "ui/CDebugPage.h"
+#include "ui/CDocumentHost.h"
 #include "ui/CGraphicsPage.h"
 #include "ui/CNotesPage.h"
 #include "ui/CPageFrame.h"
@@ -27,7 +28,7 @@ class CStylePopupMenu;
 class CUndoHistory;
 class CUserDialogs;
 
-class TMainForm : public QMainWindow, public CPageFrame {
+class TMainForm : public QMainWindow, public CPageFrame, public CDocumentHost {
     Q_OBJECT
 public:
     explicit TMainForm(QWidget* pParent = nullptr);
@@ -40,8 +41,9 @@ public:
     void ShowStatus(const QString& szText) override;
     QString StatusText() const;
 
-    // The frame of the pages.
+    // The frame of the pages and the host of the helpers.
     CProject& Document() const override { return *m_pDocument; }
+    QString FileName() const override { return m_szFileName; }
     CAnimationStep* CurrentStep() const override { return m_pCurrentStep; }
     void SetCurrentStep(CAnimationStep* pStep) override { m_pCurrentStep = pStep; }
     bool IsUpdating() const override { return m_bUpdating; }
@@ -88,7 +90,7 @@ public:
 
     // Makes pProject the document in place of the current one, keeping the page, the selected
     // step, the view and the notes' editor as they are (undo and redo).
-    void RestoreDocument(std::unique_ptr<CProject> pProject);
+    void RestoreDocument(std::unique_ptr<CProject> pProject) override;
     CUndoHistory& History() override { return *m_pHistory; }
     CRecentFiles& RecentFiles() { return *m_pRecentFiles; }
     CAutosave& Autosave() { return *m_pAutosave; }
