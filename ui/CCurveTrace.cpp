@@ -24,6 +24,8 @@ CCurveTrace::CCurveTrace(CPageFrame& frame, QWidget* pSurface) : QObject(pSurfac
 
 CFuncVars CCurveTrace::View() const
 {
+    if (m_View)
+        return m_View();
     CFuncVars view;
     view.SetupView(&m_Frame.Document(), nullptr, static_cast<uint32_t>(std::max(0, m_pSurface->width())),
                    static_cast<uint32_t>(std::max(0, m_pSurface->height())), 0, 0);

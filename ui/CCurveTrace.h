@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QPoint>
 #include <QString>
+#include <functional>
 
 #include "view/CCurveTracer.h"
 
@@ -36,6 +37,9 @@ public:
     void ShowExtrema();
 
     static constexpr int PICK_DISTANCE = 12; // pixels
+
+    // The mapping of what the surface shows; without it, the document's range on the surface.
+    std::function<CFuncVars()> m_View;
 
 private:
     CFuncVars View() const;

@@ -1,7 +1,6 @@
 #include "ui/CGraphicsPage.h"
 
 #include <QApplication>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QTabWidget>
 #include <QTimer>
@@ -14,6 +13,7 @@
 #include "render/CRenderer.h"
 #include "ui/CAnsi.h"
 #include "ui/CCurveTrace.h"
+#include "ui/CGraphView.h"
 #include "ui/CPageFrame.h"
 #include "ui/CPaintBox.h"
 #include "ui/CTickClock.h"
@@ -27,35 +27,17 @@
 CGraphicsPage::CGraphicsPage(CPageFrame& frame) : m_Frame(frame), m_pClock(std::make_unique<CTickClock>())
 {
     setObjectName("GraphicsSheet");
-    PaintBox = new CPaintBox(this);
-    PaintBox->SetPicture(&m_Image);
-    Trace = new CCurveTrace(frame, PaintBox);
-    PaintBox->m_OnPaintOver = [this](QPainter& painter) { Trace->PaintOver(painter); };
-    PaintBox->m_OnMouseDown = [this](QMouseEvent* pEvent) {
-        const QPoint pos = pEvent->position().toPoint();
-        // A right click, or any click while "Kurve verfolgen" waits for one, picks a curve.
-        if (pEvent->button() == Qt::RightButton || (Trace->IsOn() && !Trace->HasCurve())) {
-            Trace->TraceAt(pos.x(), pos.y());
-            return;
-        }
-        PaintBoxMouseDown(pos.x(), pos.y());
-    };
-    PaintBox->m_OnMouseMove = [this](QMouseEvent* pEvent) {
-        const QPoint pos = pEvent->position().toPoint();
-        PaintBoxMouseMove(pos.x(), pos.y());
-    };
-    PaintBox->m_OnMouseUp = [this](QMouseEvent*) { PaintBoxMouseUp(); };
-    PaintBox->m_OnWheel = [this](QWheelEvent* pEvent) {
-        const QPoint pos = pEvent->position().toPoint();
-        PaintBoxWheel(pos.x(), pos.y(), pEvent->angleDelta().y());
-    };
-    PaintBox->m_OnResize = [this] {
+    View = new CGraphView(frame, "PaintBox", this);
+    PaintBox = View->PaintBox();
+    Trace = View->Trace();
+    View->m_OnViewMoved = [this] { PaintBoxPaint(); };
+    View->m_OnResize = [this] {
         if (isVisible())
             PaintBoxPaint();
     };
     auto* pLayout = new QVBoxLayout(this);
     pLayout->setContentsMargins(0, 0, 0, 0);
-    pLayout->addWidget(PaintBox);
+    pLayout->addWidget(View);
 
     PaintTimer = new QTimer(this);
     PaintTimer->setObjectName("PaintTimer");
@@ -65,8 +47,6 @@ CGraphicsPage::CGraphicsPage(CPageFrame& frame) : m_Frame(frame), m_pClock(std::
 
 CGraphicsPage::~CGraphicsPage()
 {
-    if (m_bDragging)
-        QApplication::restoreOverrideCursor();
     DropBusyCursor();
 }
 
@@ -77,12 +57,17 @@ void CGraphicsPage::SetClock(std::unique_ptr<CTickClock> pClock)
 
 uint32_t CGraphicsPage::Width() const
 {
-    return static_cast<uint32_t>(std::max(0, PaintBox->width()));
+    return View->Width();
 }
 
 uint32_t CGraphicsPage::Height() const
 {
-    return static_cast<uint32_t>(std::max(0, PaintBox->height()));
+    return View->Height();
+}
+
+QImage CGraphicsPage::Picture() const
+{
+    return View->Picture();
 }
 
 QSize CGraphicsPage::PaintBoxSize() const
@@ -250,14 +235,8 @@ void CGraphicsPage::StartJob()
 void CGraphicsPage::PaintBackground(bool bGrid)
 {
     CProject& project = m_Frame.Document();
-    // At the screen's own resolution: the painter scales the layout and every pen width by it.
-    const qreal dRatio = PaintBox->devicePixelRatioF();
-    const QSize size = QSize(std::max(1, PaintBox->width()), std::max(1, PaintBox->height())) * dRatio;
-    if (m_Image.size() != size || m_Image.devicePixelRatio() != dRatio) {
-        m_Image = QImage(size, QImage::Format_RGB32);
-        m_Image.setDevicePixelRatio(dRatio);
-    }
-    QPainter painter(&m_Image);
+    View->FitImage();
+    QPainter painter(&View->Image());
     CQtCanvas canvas(painter);
     CRenderer::DrawBackground(project, canvas, Width(), Height());
     if (bGrid) {
@@ -394,7 +373,7 @@ void CGraphicsPage::PaintTimerEvent()
     bool bDrawn = false;
     {
         // One painter for the whole slice.
-        QPainter painter(&m_Image);
+        QPainter painter(&View->Image());
         CQtCanvas canvas(painter);
         while (m_pJob && m_nTimeBudget < 0) {
             bDrawn = true;
@@ -413,7 +392,7 @@ void CGraphicsPage::CatchUp()
     m_pClock->StartSlice(SLICE);
     if (!WalkJob())
         return;
-    QPainter painter(&m_Image);
+    QPainter painter(&View->Image());
     CQtCanvas canvas(painter);
     // A step drawn as fast as possible goes on to its end here as it would on the next tick, so
     // a redraw shows the finished picture at once.
@@ -428,11 +407,7 @@ void CGraphicsPage::CatchUp()
 
 void CGraphicsPage::EndHolding()
 {
-    if (!m_bHolding)
-        return;
-    m_bHolding = false;
-    PaintBox->SetPicture(&m_Image);
-    PaintBox->update();
+    View->EndHolding();
 }
 
 void CGraphicsPage::GraphicsSheetEnter(bool bDetermineRange)
@@ -495,103 +470,32 @@ void CGraphicsPage::SkipButtonClick()
     m_bSkipStep = true;
 }
 
-void CGraphicsPage::Zoom(double dFactor)
-{
-    if (!CViewRange::ZoomView(m_Frame.Document(), dFactor, Width(), Height())) {
-        m_Frame.ShowStatus("Weiter vergr\u00F6\u00DFern geht nicht: die Rechengenauigkeit reicht nicht aus.");
-        return;
-    }
-    m_Frame.RangesChanged(); // the page shows the document's ranges
-    PaintBoxPaint();
-}
-
-void CGraphicsPage::ZoomAt(double dFactor, int nX, int nY)
-{
-    CProject& project = m_Frame.Document();
-    double ax, ay, bx, by;
-    CFuncVars before;
-    before.SetupView(&project, nullptr, Width(), Height(), 0, 0);
-    before.UnmapPoint(nX, nY, ax, ay);
-    if (!CViewRange::ZoomView(project, dFactor, Width(), Height())) {
-        m_Frame.ShowStatus("Weiter vergr\u00F6\u00DFern geht nicht: die Rechengenauigkeit reicht nicht aus.");
-        return;
-    }
-    CFuncVars after;
-    after.SetupView(&project, nullptr, Width(), Height(), 0, 0);
-    after.UnmapPoint(nX, nY, bx, by);
-    CViewRange::ShiftView(project, ax - bx, ay - by);
-    m_Frame.RangesChanged();
-    PaintBoxPaint();
-}
-
 void CGraphicsPage::PaintBoxWheel(int nX, int nY, int nAngleDelta)
 {
-    m_nWheelDelta += nAngleDelta;
-    const int nNotches = m_nWheelDelta / 120;
-    if (nNotches == 0)
-        return;
-    m_nWheelDelta -= nNotches * 120;
-    ZoomAt(std::pow(2.0, nNotches), nX, nY);
+    View->Wheel(nX, nY, nAngleDelta);
 }
 
 void CGraphicsPage::ZoominButtonClick()
 {
-    Zoom(2.0);
+    View->Zoom(2.0);
 }
 
 void CGraphicsPage::ZoomoutButtonClick()
 {
-    Zoom(0.5);
+    View->Zoom(0.5);
 }
 
 void CGraphicsPage::PaintBoxMouseDown(int nX, int nY)
 {
-    m_nMouseX = nX;
-    m_nMouseY = nY;
-    if (!m_bDragging)
-        QApplication::setOverrideCursor(Qt::ClosedHandCursor);
-    m_bDragging = true;
+    View->MouseDown(nX, nY);
 }
 
 void CGraphicsPage::PaintBoxMouseUp()
 {
-    if (m_bDragging)
-        QApplication::restoreOverrideCursor();
-    m_bDragging = false;
+    View->MouseUp();
 }
 
 void CGraphicsPage::PaintBoxMouseMove(int nX, int nY)
 {
-    CProject& project = m_Frame.Document();
-    CFuncVars vars;
-    vars.SetupView(&project, nullptr, Width(), Height(), 0, 0);
-    if (m_bDragging) {
-        double ax, ay, bx, by;
-        vars.UnmapPoint(m_nMouseX, m_nMouseY, ax, ay);
-        vars.UnmapPoint(nX, nY, bx, by);
-        CViewRange::ShiftView(project, ax - bx, ay - by);
-        m_Frame.RangesChanged();
-        // The picture moves with the mouse at once; the new one takes its place once it has
-        // caught up, so the curves follow without flicker.
-        const QImage shown = Picture();
-        QImage moved(shown.size(), QImage::Format_RGB32);
-        moved.setDevicePixelRatio(shown.devicePixelRatio());
-        {
-            QPainter painter(&moved);
-            CQtCanvas canvas(painter);
-            CRenderer::DrawBackground(project, canvas, Width(), Height());
-            canvas.Flush();
-            painter.drawImage(nX - m_nMouseX, nY - m_nMouseY, shown);
-        }
-        m_Held = moved;
-        m_bHolding = true;
-        PaintBox->SetPicture(&m_Held);
-        PaintBoxPaint();
-    } else if (!Trace->PointerAt(nX, nY)) {
-        double x, y;
-        vars.UnmapPoint(nX, nY, x, y);
-        m_Frame.ShowStatus(QString::fromStdString(CRenderer::FormatNumber(x) + ", " + CRenderer::FormatNumber(y)));
-    }
-    m_nMouseX = nX;
-    m_nMouseY = nY;
+    View->MouseMove(nX, nY);
 }

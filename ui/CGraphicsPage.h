@@ -13,6 +13,7 @@ class QTimer;
 class CAnimationStep;
 class CFuncVars;
 class CCurveTrace;
+class CGraphView;
 class CPaintBox;
 class CPictureJob;
 class CQtCanvas;
@@ -54,21 +55,21 @@ public:
     void SkipButtonClick();
     void ZoominButtonClick();
     void ZoomoutButtonClick();
+    // Mouse and wheel on the surface (see CGraphView).
     void PaintBoxMouseDown(int nX, int nY);
     void PaintBoxMouseMove(int nX, int nY);
     void PaintBoxMouseUp();
-    // The wheel zooms about the point under the pointer, a factor of 2 per notch (120 eighths
-    // of a degree), as the zoom buttons do; finer wheels add up to notches.
     void PaintBoxWheel(int nX, int nY, int nAngleDelta);
 
     // What the surface shows at this moment, a drawing in progress as far as it has come.
-    QImage Picture() const { return m_bHolding ? m_Held : m_Image; }
+    QImage Picture() const;
     // The drawing of the curves under way, null where there is none.
     const CFuncVars* DrawVars() const;
     QSize PaintBoxSize() const;
 
-    CPaintBox* PaintBox;
-    CCurveTrace* Trace;
+    CGraphView* View;
+    CPaintBox* PaintBox; // the view's
+    CCurveTrace* Trace;  // the view's
     QTimer* PaintTimer;
 
     CAnimationStep* m_pStartStep = nullptr;
@@ -77,9 +78,6 @@ public:
     uint64_t m_nLostSince = 0; // CFuncTerm::GetLostNanoseconds when the drawing began
     bool m_bSkipStep = false;
     bool m_bCatchUp = false;
-    int32_t m_nMouseX = 0;
-    int32_t m_nMouseY = 0;
-    bool m_bDragging = false;
 
 private:
     void StopJob();
@@ -100,8 +98,6 @@ private:
     void CatchUp(); // the catching up of a restarted job, at once
     void EndHolding();
     void AddToBudget(int64_t nMilliseconds);
-    void Zoom(double dFactor);
-    void ZoomAt(double dFactor, int nX, int nY);
     uint32_t Width() const;
     uint32_t Height() const;
 
@@ -118,8 +114,4 @@ private:
     bool m_bRangeAnyPoint = true;      // what the last range determination met, to say why
     bool m_bRangeAnyView = true;       // nothing is drawn
     bool m_bBusyCursor = false;
-    QImage m_Image; // the picture the job draws into
-    QImage m_Held;  // while a dragged view catches up: the old picture, moved with the mouse
-    bool m_bHolding = false;
-    int m_nWheelDelta = 0; // wheel turns not yet a notch
 };

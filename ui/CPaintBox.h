@@ -1,6 +1,6 @@
 #pragma once
-// The paint surface of the "Grafik" page. It only shows the picture its page keeps; mouse and
-// size changes go to the page.
+// The paint surface of a graph (see CGraphView). It only shows the picture its owner keeps; mouse and
+// size changes go to the owner.
 #include <QImage>
 #include <QWidget>
 #include <functional>

@@ -18,6 +18,7 @@
 #include "render/CPictureExport.h"
 #include "render/CPictureJob.h"
 #include "ui/CFunctionsPage.h"
+#include "ui/CGraphView.h"
 #include "ui/CGraphicsPage.h"
 #include "ui/COptionsPage.h"
 #include "ui/CPaintBox.h"
@@ -250,7 +251,7 @@ TEST_F(GraphicsPage, DragAndZoomMoveTheView)
     EXPECT_DOUBLE_EQ(project.m_dOptions[OPT_YMAX], 5.5);
     m_pPage->PaintBoxMouseUp();
     EXPECT_TRUE(project.m_bModified);
-    EXPECT_FALSE(m_pPage->m_bDragging);
+    EXPECT_FALSE(m_pPage->View->Dragging());
     EXPECT_EQ(m_pForm->OptionsSheet->XminEdit->text(), "-10.5"); // the drag shows there at once
     EXPECT_EQ(m_pForm->OptionsSheet->YmaxEdit->text(), "5.5");
 
