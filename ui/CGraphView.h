@@ -2,8 +2,8 @@
 // A graph as the user handles it, wherever one is shown (the "Grafik" page, the graph beside the
 // formulas): the surface shows the picture its owner draws; a right click picks a curve to trace,
 // the pointer's coordinates go to the status line, dragging, the wheel and the zoom buttons move
-// the document's view. Below the surface a row holds controls of what is shown (sliders); it is
-// hidden while it is empty.
+// the document's view. Below the surface a row holds controls of what is shown (sliders); it
+// stays hidden until they show it.
 #include <QImage>
 #include <QWidget>
 #include <cstdint>
