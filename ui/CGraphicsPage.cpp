@@ -88,6 +88,9 @@ void CGraphicsPage::StopJob()
     m_bRangePending = false;
     m_bFresh = false;
     DropBusyCursor();
+    // Pause and skip act on a drawing: off with every job that ends, on again with a drawing.
+    m_Frame.EnableCommand(CPageFrame::COMMAND_PAUSE, false);
+    m_Frame.EnableCommand(CPageFrame::COMMAND_SKIP, false);
 }
 
 void CGraphicsPage::DropBusyCursor()

@@ -366,6 +366,18 @@ TEST_F(GraphicsPage, LargeRangeIsDeterminedInSlicesAndCanBeCancelled)
         for (int x = 0; x < picture.width(); ++x)
             nDrawn += picture.pixelColor(x, y) != QColor(Qt::white);
     EXPECT_GT(nDrawn, 100);
+
+    // Pause and skip act on a drawing: a range determination started while one ran, and
+    // cancelled, leaves them off.
+    EXPECT_TRUE(m_pForm->PauseButton->isEnabled());
+    m_pForm->GraphicsButton->click();
+    ASSERT_TRUE(m_pPage->DeterminingRange());
+    EXPECT_FALSE(m_pForm->PauseButton->isEnabled());
+    EXPECT_FALSE(m_pForm->SkipButton->isEnabled());
+    QTest::keyClick(m_pForm.get(), Qt::Key_Escape);
+    EXPECT_EQ(m_pForm->StatusText(), "Ermittlung des Wertebereichs abgebrochen");
+    EXPECT_FALSE(m_pForm->PauseButton->isEnabled());
+    EXPECT_FALSE(m_pForm->SkipButton->isEnabled());
 }
 
 TEST_F(GraphicsPage, EscapeStopsWhatRunsWithinOneValue)
