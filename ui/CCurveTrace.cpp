@@ -61,8 +61,11 @@ bool CCurveTrace::TraceAt(int nX, int nY)
     const CFuncVars view = View();
     CCurveTracer::SCurve curve;
     if (!CCurveTracer::Pick(m_Frame.Document(), view, nX, nY, PICK_DISTANCE, curve)) {
-        if (m_bOn && !m_bCurve)
-            m_Frame.ShowStatus("Keine Kurve in der N\u00E4he");
+        // Nothing within reach is nothing picked: a curve traced so far is let go, or the cross
+        // would jump to its point at the pointer's x, far from where the user clicked.
+        if (m_bCurve)
+            End();
+        m_Frame.ShowStatus("Keine Kurve in der N\u00E4he");
         return false;
     }
     m_Curve = curve;

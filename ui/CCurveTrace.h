@@ -19,8 +19,8 @@ class CCurveTrace : public QObject {
 public:
     CCurveTrace(CPageFrame& frame, QWidget* pSurface);
 
-    // Picks the curve nearest to the pixel and starts following it; false (and nothing
-    // changes) when no drawn point lies within reach.
+    // Picks the curve nearest to the pixel and starts following it; false when no drawn point
+    // lies within reach: then no curve is followed (the one followed so far is let go).
     bool TraceAt(int nX, int nY);
     // While tracing: moves the cross to the curve at the pointer and shows its point.
     bool PointerAt(int nX, int nY);

@@ -3,9 +3,11 @@
 
 #include <memory>
 
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
@@ -17,6 +19,7 @@
 #include "project/CProject.h"
 #include "render/CPictureExport.h"
 #include "render/CPictureJob.h"
+#include "ui/CCurveTrace.h"
 #include "ui/CFunctionsPage.h"
 #include "ui/CGraphView.h"
 #include "ui/CGraphicsPage.h"
@@ -494,6 +497,24 @@ TEST_F(GraphicsPage, TracingFollowsThePickedCurveUntilEscape)
     EXPECT_TRUE(m_pForm->TraceButton->isChecked());
     EXPECT_EQ(m_pForm->StatusText(), "f1: x = 2.5, y = 2.5");
     m_pPage->PaintBoxMouseMove(180, 190);
+    EXPECT_EQ(m_pForm->StatusText(), "f1: x = -1, y = -1");
+    // A right click far from every curve while one is traced picks nothing: the cross does not
+    // jump to f1's point at the pointer's x, which lies half the picture away.
+    QTest::mouseClick(m_pPage->PaintBox, Qt::RightButton, {}, QPoint(300, 190));
+    EXPECT_FALSE(m_pForm->TraceButton->isChecked());
+    EXPECT_FALSE(m_pPage->Trace->HasCurve());
+    EXPECT_EQ(m_pForm->StatusText(), "Keine Kurve in der N\u00E4he");
+    m_pPage->PaintBoxMouseMove(300, 190);
+    EXPECT_EQ(m_pForm->StatusText(), "5, -4.5");
+    // Without a curve the lists say how to pick one.
+    m_pPage->Trace->ShowRoots();
+    auto* pDialog = m_pForm->findChild<QDialog*>("TraceDialog");
+    ASSERT_NE(pDialog, nullptr);
+    EXPECT_EQ(pDialog->windowTitle(), "Nullstellen");
+    EXPECT_EQ(pDialog->findChild<QPlainTextEdit*>()->toPlainText(),
+              "Keine Kurve gew\u00E4hlt: zuerst eine Kurve mit der rechten Maustaste anklicken.");
+    pDialog->close();
+    QTest::mouseClick(m_pPage->PaintBox, Qt::RightButton, {}, QPoint(180, 112));
     EXPECT_EQ(m_pForm->StatusText(), "f1: x = -1, y = -1");
     QTest::keyClick(m_pForm.get(), Qt::Key_Escape);
     EXPECT_FALSE(m_pForm->TraceButton->isChecked());
