@@ -24,6 +24,7 @@
 #include "render/CQtCanvas.h"
 #include "render/CRenderer.h"
 #include "view/CFuncVars.h"
+#include "view/CNothingToDraw.h"
 #include "view/CViewRange.h"
 
 namespace {
@@ -105,7 +106,7 @@ void CPictureExport::Paint(CProject& project, QPainter& painter, int32_t nWidth,
 }
 
 bool CPictureExport::Export(CProject& project, const std::string& szPath, int32_t nWidth, int32_t nHeight,
-                            bool& bNothingToDraw, EFileCause* pCause)
+                            bool& bNothingToDraw, EFileCause* pCause, std::string* pszWhy)
 {
     // Written like a project: into a temporary file beside the target, renamed over it only
     // when complete, so that a failed, interrupted or concurrent export leaves the old file whole.
@@ -113,7 +114,7 @@ bool CPictureExport::Export(CProject& project, const std::string& szPath, int32_
         CAtomicFile file(szPath); // before the work, so that a bad name fails at once
         CAtomicDevice device(file);
         if (!device.open(QIODevice::WriteOnly) ||
-            !WritePicture(project, device, FormatOf(szPath), nWidth, nHeight, bNothingToDraw)) {
+            !WritePicture(project, device, FormatOf(szPath), nWidth, nHeight, bNothingToDraw, pszWhy)) {
             file.Finish(); // the cause of a failed write, where there was one
             throw ELoadSaveError{0, EFileCause::WriteError};
         }
@@ -127,14 +128,24 @@ bool CPictureExport::Export(CProject& project, const std::string& szPath, int32_
     return true;
 }
 
+bool CPictureExport::NothingToDraw(CPictureJob& job, std::string* pszWhy)
+{
+    const CViewBox box = job.Range();
+    if (!box.NothingToDraw())
+        return false;
+    if (pszWhy)
+        CNothingToDraw::Cause(job.Project(), box, *pszWhy);
+    return true;
+}
+
 bool CPictureExport::WritePicture(CProject& project, QIODevice& device, EFormat eFormat, int32_t nWidth,
-                                  int32_t nHeight, bool& bNothingToDraw)
+                                  int32_t nHeight, bool& bNothingToDraw, std::string* pszWhy)
 {
     if (eFormat == EFormat::Unknown)
         return false;
     CPictureJob job(project, eFormat == EFormat::Png, true);
     job.WalkAll();
-    bNothingToDraw = job.Range().NothingToDraw();
+    bNothingToDraw = NothingToDraw(job, pszWhy);
     switch (eFormat) {
     case EFormat::Png: {
         QImage image(nWidth, nHeight, QImage::Format_RGB32);
@@ -235,7 +246,7 @@ std::string CPictureExport::FrameName(size_t nFrame, size_t nFrames)
 }
 
 bool CPictureExport::ExportFrames(CProject& project, const std::string& szDir, int32_t nWidth, int32_t nHeight,
-                                  bool& bNothingToDraw, EFileCause* pCause)
+                                  bool& bNothingToDraw, EFileCause* pCause, std::string* pszWhy)
 {
     try {
         MakePath(szDir);
@@ -244,7 +255,7 @@ bool CPictureExport::ExportFrames(CProject& project, const std::string& szDir, i
             ++nFrames;
         CPictureJob job(project, true, true);
         job.WalkAll();
-        bNothingToDraw = job.Range().NothingToDraw();
+        bNothingToDraw = NothingToDraw(job, pszWhy);
         QImage image(nWidth, nHeight, QImage::Format_RGB32);
         if (image.isNull())
             throw ELoadSaveError{0, EFileCause::OutOfMemory};

@@ -21,16 +21,17 @@ public:
 
     // The range as entering the page determines it (the document is left as it is), then the
     // picture. bNothingToDraw: the range came out empty, so the file holds background and grid
-    // only. False, with the cause in *pCause, when the file could not be written; the old file
-    // is then as it was.
+    // only; *pszWhy then says why, as the "Grafik" page does ("Nichts zu zeichnen: ...",
+    // Windows-1252). False, with the cause in *pCause, when the file could not be written; the
+    // old file is then as it was.
     static bool Export(CProject& project, const std::string& szPath, int32_t nWidth, int32_t nHeight,
-                       bool& bNothingToDraw, EFileCause* pCause = nullptr);
+                       bool& bNothingToDraw, EFileCause* pCause = nullptr, std::string* pszWhy = nullptr);
     // One PNG per step, DIR/frame-0001.png ..., each as the screen shows it after the step's last
     // sample: the earlier steps are still on it. The frames replace the old ones only once all
     // are written, and frames of an earlier run that are not replaced go: a signal waits until the
     // folder holds the new film only.
     static bool ExportFrames(CProject& project, const std::string& szDir, int32_t nWidth, int32_t nHeight,
-                             bool& bNothingToDraw, EFileCause* pCause = nullptr);
+                             bool& bNothingToDraw, EFileCause* pCause = nullptr, std::string* pszWhy = nullptr);
 
     // "frame-0001.png": four digits at least, more where the count of frames needs them, so that
     // the names sort as the frames follow each other.
@@ -46,5 +47,7 @@ public:
 
 private:
     static bool WritePicture(CProject& project, QIODevice& device, EFormat eFormat, int32_t nWidth, int32_t nHeight,
-                             bool& bNothingToDraw);
+                             bool& bNothingToDraw, std::string* pszWhy);
+    // Whether the walked job's range is empty, and why.
+    static bool NothingToDraw(CPictureJob& job, std::string* pszWhy);
 };

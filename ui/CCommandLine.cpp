@@ -249,6 +249,7 @@ int CCommandLine::Picture(int argc, char** argv, bool bFrames)
         return 1;
     bool bNothingToDraw = false;
     EFileCause eCause = EFileCause::WriteError;
+    std::string szWhy;
     bool bOk;
     try {
         // The range determination walks every sample, and the drawing walks them again.
@@ -256,8 +257,8 @@ int CCommandLine::Picture(int argc, char** argv, bool bFrames)
             (project.m_nFlags & ((1u << FLAG_XAUTO) | (1u << FLAG_YAUTO))) || project.m_dOptions[OPT_TRMODE] > 0.0;
         CTerminalProgress progress(CProjectLimits::TotalSamples(project) * (bRange ? 2 : 1), "Zeichne...");
         CWorkBudget budget(project); // the target is left as it was
-        bOk = bFrames ? CPictureExport::ExportFrames(project, pszOut, nWidth, nHeight, bNothingToDraw, &eCause)
-                      : CPictureExport::Export(project, pszOut, nWidth, nHeight, bNothingToDraw, &eCause);
+        bOk = bFrames ? CPictureExport::ExportFrames(project, pszOut, nWidth, nHeight, bNothingToDraw, &eCause, &szWhy)
+                      : CPictureExport::Export(project, pszOut, nWidth, nHeight, bNothingToDraw, &eCause, &szWhy);
     } catch (const EWorkBudget& error) {
         PrintError(error.Message());
         return 1;
@@ -267,7 +268,8 @@ int CCommandLine::Picture(int argc, char** argv, bool bFrames)
             CFileMessage::Save(pszOut, ELoadSaveError{0, eCause}, std::string("Fehler beim Speichern von ") + pszOut));
         return 1;
     }
+    // Said as the "Grafik" page says it, with the cause.
     if (bNothingToDraw)
-        std::fputs("Nichts zu zeichnen!\n", stderr);
+        std::fprintf(stderr, "%s\n", szWhy.empty() ? "Nichts zu zeichnen!" : ToUtf8(szWhy).c_str());
     return 0;
 }

@@ -669,16 +669,17 @@ void TMainForm::ExportButtonClick()
     // picture's, so the window's own view and modified flag are as they were.
     bool bNothingToDraw = false;
     EFileCause eCause = EFileCause::WriteError;
+    std::string szWhy;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const bool bOk = CPictureExport::Export(*m_pDocument, QFile::encodeName(szName).toStdString(), size.width(),
-                                            size.height(), bNothingToDraw, &eCause);
+                                            size.height(), bNothingToDraw, &eCause, &szWhy);
     QApplication::restoreOverrideCursor();
     if (!bOk)
         m_pDialogs->Warning(
             this, QString::fromStdString(CFileMessage::Save(szName.toStdString(), {0, eCause},
                                                             ("Fehler beim Exportieren von " + szName).toStdString())));
-    else if (bNothingToDraw)
-        ShowStatus("Nichts zu zeichnen!");
+    else if (bNothingToDraw) // the file holds background and grid, and the page's word for why
+        ShowStatus(Ansi::ToQString(szWhy) + " \u2013 Bild ohne Kurven gespeichert: " + szName);
     else
         ShowStatus("Bild gespeichert: " + szName);
 }

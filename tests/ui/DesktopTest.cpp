@@ -593,6 +593,21 @@ TEST_F(Desktop, PictureExportIsTheCommandLinePictureAtTheChosenSize)
     ASSERT_EQ(m_pDialogs->m_Warnings.size(), 1);
     EXPECT_EQ(m_pDialogs->m_Warnings[0], "Fehler beim Exportieren von /nonexistent-dir/x.png\n"
                                          "Ordner nicht gefunden: /nonexistent-dir/x.png");
+
+    // Nothing to draw: the picture is written, and the status line gives the cause in the
+    // Grafik page's words.
+    for (CAnimationStep* pStep = Document().m_pFirstStep; pStep; pStep = pStep->m_pNext)
+        pStep->m_bVisible[0] = false;
+    m_pForm->PageControl->setCurrentWidget(m_pForm->GraphicsSheet);
+    Settle();
+    const QString szCause = m_pForm->StatusText();
+    EXPECT_TRUE(szCause.startsWith("Nichts zu zeichnen: in diesem Animationsschritt ist keine Funktion sichtbar."))
+        << szCause.toStdString();
+    m_pForm->PageControl->setCurrentWidget(m_pForm->FunctionsSheet);
+    m_pDialogs->m_szPictureName = QString::fromStdString(Path("empty.png"));
+    m_pForm->ExportButtonClick();
+    EXPECT_EQ(m_pForm->StatusText(), szCause + " \u2013 Bild ohne Kurven gespeichert: " + m_pDialogs->m_szPictureName);
+    EXPECT_TRUE(QFile::exists(m_pDialogs->m_szPictureName));
 }
 
 // Run also with QT_SCALE_FACTOR=2: the picture has the screen's pixels, its lines their widths.
