@@ -7,13 +7,27 @@
 #include "view/CProgress.h"
 #include "view/CRangeTail.h"
 #include "view/CRangeWalk.h"
+#include "view/CSampleLog.h"
 #include "view/CViewRange.h"
 
 CPictureJob::CPictureJob(CProject& project, bool bRaster, bool bDetermineRange)
     : m_Project(project), m_bDetermineRange(bDetermineRange), m_Plan(project, bRaster),
       m_pSketch(CCurveSketch::For(project, m_Plan)), m_Range(CViewBox::Of(project))
 {
+    // The walk runs where it determines a range or sums the curves up; then it logs what it
+    // computes, for the drawing.
+    const bool bRange = m_bDetermineRange && ((project.m_nFlags & ((1u << FLAG_XAUTO) | (1u << FLAG_YAUTO))) ||
+                                              project.m_dOptions[OPT_TRMODE] > TRMODE_NONE);
+    if (bRange || m_pSketch)
+        m_pLog = CSampleLog::For(project, m_Plan, m_pSketch.get());
     m_bWalked = !m_bDetermineRange && !m_pSketch;
+}
+
+CSampleSink* CPictureJob::Sink() const
+{
+    if (m_pLog)
+        return m_pLog.get();
+    return m_pSketch.get();
 }
 
 CPictureJob::~CPictureJob() = default;
@@ -23,9 +37,9 @@ bool CPictureJob::Walk(uint64_t nSamples, CSliceClock* pClock)
     if (m_bWalked)
         return false;
     if (!m_pWalk) {
-        m_pWalk = std::make_unique<CRangeWalk>(m_Project, m_pSketch.get(), m_pSketch != nullptr);
+        m_pWalk = std::make_unique<CRangeWalk>(m_Project, Sink(), m_pSketch != nullptr);
         if (!m_pWalk->Done())
-            m_pTail = CRangeTail::For(m_Project, m_pSketch.get(), m_Plan);
+            m_pTail = CRangeTail::For(m_Project, Sink(), m_Plan);
     }
     bool bMore;
     if (m_pTail) {
@@ -55,7 +69,7 @@ void CPictureJob::WalkAll()
 {
     if (m_bWalked)
         return;
-    const CViewBox range = CViewRange::Range(m_Project, m_pSketch.get(), &m_Plan);
+    const CViewBox range = CViewRange::Range(m_Project, Sink(), &m_Plan);
     if (m_bDetermineRange)
         m_Range = range;
     m_bWalked = true;
@@ -113,7 +127,7 @@ bool CPictureJob::Draw(CCanvas& canvas, uint64_t nRunLimit, const StopFunction& 
                 bRun = true;
             }
         }
-        if (!bRun && !CRenderer::DrawSample(m_Vars, canvas, m_nPenMultiplier))
+        if (!bRun && !CRenderer::DrawSample(m_Vars, canvas, m_nPenMultiplier, m_bWalked ? m_pLog.get() : nullptr))
             return false;
         if (stop && stop(m_Vars, pStep))
             break;

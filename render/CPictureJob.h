@@ -18,6 +18,8 @@ class CCurveSketch;
 class CProject;
 class CRangeTail;
 class CRangeWalk;
+class CSampleLog;
+class CSampleSink;
 class CSliceClock;
 
 class CPictureJob {
@@ -59,10 +61,13 @@ public:
     CProject& Project() const { return m_Project; }
 
 private:
+    CSampleSink* Sink() const; // what the walk reports to
+
     CProject& m_Project;
     bool m_bDetermineRange;
     CPicturePlan m_Plan;
     std::unique_ptr<CCurveSketch> m_pSketch;
+    std::unique_ptr<CSampleLog> m_pLog;  // the walk's values, for the samples drawn one by one
     std::unique_ptr<CRangeTail> m_pTail; // the last part of the walk, on a second processor
     std::unique_ptr<CRangeWalk> m_pWalk;
     CViewBox m_Range;

@@ -10,6 +10,7 @@
 #include "render/CCanvas.h"
 #include "view/CCurveAnalysis.h"
 #include "view/CFuncVars.h"
+#include "view/CSampleLog.h"
 #include "view/CWorkBudget.h"
 
 namespace {
@@ -181,7 +182,7 @@ struct SLabels {
 };
 } // namespace
 
-bool CRenderer::DrawSample(CFuncVars& vars, CCanvas& canvas, int32_t nPenMultiplier)
+bool CRenderer::DrawSample(CFuncVars& vars, CCanvas& canvas, int32_t nPenMultiplier, const CSampleLog* pLog)
 {
     const CAnimationStep* pStep = vars.m_pStep;
     if (!pStep)
@@ -209,7 +210,11 @@ bool CRenderer::DrawSample(CFuncVars& vars, CCanvas& canvas, int32_t nPenMultipl
         if (bSkip)
             continue;
 
-        const double* pResult = pTerm->Evaluate(vars);
+        // What the walk computed at this sample, where it logged it: the same value again.
+        const double* pResult = nullptr;
+        const CSampleLog::EEntry entry = pLog ? pLog->Values(vars, i, pResult) : CSampleLog::EEntry::Missing;
+        if (entry == CSampleLog::EEntry::Missing)
+            pResult = pTerm->Evaluate(vars);
         if (!pResult) {
             vars.m_nLastX[i] = INT_MAX;
             CWorkBudget::Check(); // perhaps cut off by the work limit
@@ -227,7 +232,13 @@ bool CRenderer::DrawSample(CFuncVars& vars, CCanvas& canvas, int32_t nPenMultipl
         for (unsigned k = 0; k < nValues && n < POINT_BUFFER; k += 2) {
             const double x = k + 1 < nValues ? dValues[k] : vars.m_dValue[0];
             const double y = k + 1 < nValues ? dValues[k + 1] : dValues[k];
-            if (vars.MapPoint(x, y, points[n].x, points[n].y, true))
+            double tx, ty;
+            const CSampleLog::EEntry point = entry == CSampleLog::EEntry::Defined && pLog->Transforms()
+                                                 ? pLog->Point(vars, i, k / 2, tx, ty)
+                                                 : CSampleLog::EEntry::Missing;
+            if (point == CSampleLog::EEntry::Missing
+                    ? vars.MapPoint(x, y, points[n].x, points[n].y, true)
+                    : vars.MapPoint(tx, ty, points[n].x, points[n].y, false) && point == CSampleLog::EEntry::Defined)
                 ++n;
         }
 

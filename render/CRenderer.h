@@ -8,6 +8,7 @@ class CAnimationStep;
 class CCanvas;
 class CFuncVars;
 class CProject;
+class CSampleLog;
 
 class CRenderer {
 public:
@@ -32,8 +33,8 @@ public:
     // the background's contrast colour afterwards.
     static void DrawBackground(const CProject& project, CCanvas& canvas, int32_t nWidth, int32_t nHeight);
     // Draws the current sample of every visible function and advances the walk; false when the
-    // drawing is complete.
-    static bool DrawSample(CFuncVars& vars, CCanvas& canvas, int32_t nPenMultiplier);
+    // drawing is complete. The values are taken from pLog where it holds them.
+    static bool DrawSample(CFuncVars& vars, CCanvas& canvas, int32_t nPenMultiplier, const CSampleLog* pLog = nullptr);
     // The pen of function nFunction (0-based) in the step.
     static void SetCurvePen(const CProject& project, const CAnimationStep& step, unsigned nFunction,
                             int32_t nPenMultiplier, CCanvas& canvas);

@@ -22,28 +22,44 @@ CPicturePlan::CPicturePlan(CProject& project, bool bRaster)
         for (unsigned i = pStep->NextVisible(0); i < MAX_FUNCTIONS; i = pStep->NextVisible(i + 1))
             bVisible[i] = true;
     }
+    bool bPointPerSample = true;
+    bool bRandom = false;
     for (unsigned i = 0; i < MAX_FUNCTIONS; ++i) {
         CFuncTerm* pTerm = project.m_pFunctions[i].get();
         if (!bVisible[i] || !pTerm)
             continue;
         if (!pTerm->AreDepsValid())
             pTerm->UpdateDependencies();
-        // A point per sample, and the same values whenever they are computed: random numbers
-        // (which read slot d) would come out different where a run is drawn from its samples.
-        if (pTerm->GetValueCount() > 2 || pTerm->GetDepVar()[SLOT_D])
-            return;
+        // Random numbers (which read slot d) come out different whenever they are drawn: a
+        // function that draws them is drawn from values computed where it is drawn.
+        bPointPerSample = bPointPerSample && pTerm->GetValueCount() <= 2;
+        bRandom = bRandom || pTerm->GetDepVar()[SLOT_D];
         m_nSlots[m_nCurves++] = i;
     }
+    m_nSamples = static_cast<uint32_t>(nSamples);
     CFuncVars vars;
     vars.m_pProject = &project;
-    if (!bRaster || m_nCurves == 0 || nSamples < MIN_SAMPLES || !vars.TransformsNothing())
+    const bool bTransform = !vars.TransformsNothing();
+    if (!bRandom && m_nCurves > 0) {
+        unsigned nStride = 0;
+        for (unsigned c = 0; c < m_nCurves; ++c) {
+            const unsigned nCount = project.m_pFunctions[m_nSlots[c]]->GetValueCount();
+            m_nLogOffset[c] = nStride;
+            m_nLogValues[c] = nCount < FUNC_STACK ? nCount : FUNC_STACK;
+            m_nLogPoints[c] = bTransform ? (m_nLogValues[c] + 1) / 2 : 0;
+            nStride += m_nLogValues[c] + 2 * m_nLogPoints[c];
+        }
+        m_nLogStride = nStride;
+        m_bLogged = nSamples * nStride <= MAX_LOG_VALUES;
+    }
+    // A point per sample, and the same values whenever they are computed.
+    if (!bRaster || m_nCurves == 0 || nSamples < MIN_SAMPLES || bTransform || bRandom || !bPointPerSample)
         return;
     const uint32_t nMaxRuns = MAX_RUNS < MAX_RECORDS / m_nCurves ? MAX_RUNS : MAX_RECORDS / m_nCurves;
     unsigned nShift = 1;
     while ((nSamples + (uint64_t{1} << nShift) - 1) >> nShift > nMaxRuns)
         ++nShift;
     m_nRunShift = nShift;
-    m_nSamples = static_cast<uint32_t>(nSamples);
     m_nRuns = static_cast<uint32_t>((nSamples + (uint64_t{1} << nShift) - 1) >> nShift);
 }
 

@@ -8,6 +8,12 @@
 // the box of its points. Once the view is known, a run whose points all fall into one pixel
 // column or one pixel row is drawn from that summary; every other run is drawn sample by
 // sample. Vector files and small pictures are drawn sample by sample throughout.
+//
+// Where the walk runs anyway (to determine the range, or to sum the curves up), it also logs the
+// values it computes, and their transformed points, for the drawing (see CSampleLog): a sample
+// drawn one by one is then drawn from what the walk found, not evaluated a second time. Only
+// functions that draw random numbers, and pictures whose log would outgrow MAX_LOG_VALUES, are
+// evaluated again where they are drawn.
 #include <cstdint>
 
 #include "expr/FuncLimits.h"
@@ -25,6 +31,10 @@ public:
     static_assert(MAX_RECORDS >= MAX_RUNS && MAX_RECORDS / MAX_FUNCTIONS >= 1024,
                   "every number of functions gets runs short enough to fall into one column");
     static_assert(MIN_SAMPLES >= MAX_RUNS, "a summarised picture has runs of two samples or more");
+    // Doubles of the log at the most (64 MB): a picture of a million samples keeps every value
+    // of several curves; a larger one is summed up (on a raster) and draws the few samples that
+    // cannot be summed up from evaluating them again.
+    static constexpr uint64_t MAX_LOG_VALUES = uint64_t{1} << 23;
 
     // bRaster: the surface keeps pixels only (the screen, PNG); a vector file keeps every
     // element, so it is drawn sample by sample.
@@ -35,13 +45,23 @@ public:
     // Runs of 2^RunShift() samples, counted over all steps.
     unsigned RunShift() const { return m_nRunShift; }
     uint32_t Runs() const { return m_nRuns; }
-    uint32_t Samples() const { return m_nSamples; } // of a summarised picture
+    uint32_t Samples() const { return m_nSamples; } // over all steps
     // The slots (0-based) visible in some step, in the order the curves are drawn.
     unsigned Curves() const { return m_nCurves; }
     unsigned Slot(unsigned nCurve) const { return m_nSlots[nCurve]; }
     // Where a second thread may take over the rest of a step of nSamples samples: a multiple of
     // the run length, so that every run is summed up by one thread.
     uint32_t TailStart(uint64_t nSamples) const;
+
+    // The walk logs the values of the curves for the drawing.
+    bool Logged() const { return m_bLogged; }
+    // Doubles per sample, and where curve nCurve's values (then its transformed points, x and y
+    // each) begin among them.
+    unsigned LogStride() const { return m_nLogStride; }
+    unsigned LogOffset(unsigned nCurve) const { return m_nLogOffset[nCurve]; }
+    unsigned LogValues(unsigned nCurve) const { return m_nLogValues[nCurve]; }
+    // Transformed points per sample of the curve (0 where nothing is transformed).
+    unsigned LogPoints(unsigned nCurve) const { return m_nLogPoints[nCurve]; }
 
 private:
     static constexpr unsigned NO_RUNS = 64;
@@ -50,4 +70,9 @@ private:
     uint32_t m_nSamples = 0;
     unsigned m_nCurves = 0;
     unsigned m_nSlots[MAX_FUNCTIONS] = {};
+    bool m_bLogged = false;
+    unsigned m_nLogStride = 0;
+    unsigned m_nLogOffset[MAX_FUNCTIONS] = {};
+    unsigned m_nLogValues[MAX_FUNCTIONS] = {};
+    unsigned m_nLogPoints[MAX_FUNCTIONS] = {};
 };

@@ -108,9 +108,17 @@ bool CRangeWalk::Visit(const SVisit& visit, CSliceClock* pClock)
                 double x = k + 1 < nValues ? dValues[k] : m_Vars.m_dValue[0];
                 double y = k + 1 < nValues ? dValues[k + 1] : dValues[k];
                 Widen(x, y, m_dRaw, m_bFirst);
-                if (visit.m_bPlain || m_Vars.TransformPoint(x, y)) {
+                if (visit.m_bPlain) {
                     Widen(x, y, m_dBounds, m_bFirst);
                     m_bAnyView = true;
+                } else {
+                    const bool bDefined = m_Vars.TransformPoint(x, y);
+                    if (bDefined) {
+                        Widen(x, y, m_dBounds, m_bFirst);
+                        m_bAnyView = true;
+                    }
+                    if (m_pSink)
+                        m_pSink->Transformed(m_Vars, visit.m_nSlots[t], k / 2, x, y, bDefined);
                 }
                 m_bFirst = false;
             }

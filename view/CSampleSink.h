@@ -11,4 +11,10 @@ public:
     virtual void Sample(const CFuncVars& vars, unsigned nFunction, const double* pValues) = 0;
     // The walk stands at a new sample; its functions follow.
     virtual void Visited(const CFuncVars& /*vars*/) {}
+    // Where points are transformed: point nPoint of function nFunction after the values, as the
+    // transformation maps it (bDefined false where it is undefined there).
+    virtual void Transformed(const CFuncVars& /*vars*/, unsigned /*nFunction*/, unsigned /*nPoint*/, double /*x*/,
+                             double /*y*/, bool /*bDefined*/)
+    {
+    }
 };

@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QSvgGenerator>
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <random>
@@ -368,14 +369,63 @@ int main(int argc, char** argv)
     return RUN_ALL_TESTS();
 }
 
-// The summarised drawing paints exactly the pixels of the sample-by-sample one: one walk sums the
-// curves up, and runs whose summaries cannot stand for them are drawn from their samples.
+namespace {
+// Lookups of the value caches of all functions and the transformation: every evaluation but the
+// second thread's.
+uint64_t Lookups(const CProject& project)
+{
+    uint64_t nLookups = 0;
+    const auto Add = [&](const CFuncTerm* pTerm) {
+        unsigned nHits = 0, nMisses = 0;
+        if (pTerm && std::sscanf(pTerm->GetStatistics().c_str(), "%u hits\n%u misses", &nHits, &nMisses) == 2)
+            nLookups += uint64_t{nHits} + nMisses;
+    };
+    for (unsigned i = 0; i < MAX_FUNCTIONS; ++i)
+        Add(project.m_pFunctions[i].get());
+    Add(project.m_pTransform.get());
+    return nLookups;
+}
+
+// The picture as the renderer draws it evaluating sample by sample, with no log and no summary:
+// a raster, or the SVG file of a vector device.
+void PaintEverySample(CProject& project, QPainter& painter, int nWidth, int nHeight, bool bVector)
+{
+    CQtCanvas canvas(painter, bVector);
+    const CViewBox box = CViewRange::Range(project);
+    CPictureJob::DrawLayers(project, box, canvas, nWidth, nHeight, 0, 0, true);
+    CFuncVars vars;
+    vars.SetupView(&project, box, box.NothingToDraw() ? nullptr : project.m_pFirstStep, nWidth, nHeight, 0, 0);
+    while (CRenderer::DrawSample(vars, canvas, 1)) {
+    }
+    canvas.Flush();
+}
+
+QByteArray Svg(const std::function<void(QPainter&)>& paint, int nWidth, int nHeight)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QSvgGenerator svg;
+    svg.setOutputDevice(&buffer);
+    svg.setSize(QSize(nWidth, nHeight));
+    QPainter painter(&svg);
+    paint(painter);
+    painter.end();
+    return buffer.data();
+}
+} // namespace
+
+// Every picture of the job paints exactly what the sample-by-sample drawing paints, pixel for
+// pixel on a raster and element for element in a vector file, while it evaluates each sample
+// once: one walk determines the range, sums the curves up and logs the values, and the drawing
+// takes runs from their summaries and every other sample from the log.
 TEST(QtPicture, SketchedCurvesPaintWhatEverySamplePaints)
 {
     struct SCase {
         const char* pszName;
         int nPixels; // picture width
         std::function<void(CProject&, CAnimationStep&)> setUp;
+        bool bSummarised = true;
+        bool bProbes = false; // poles are probed with evaluations of their own
     };
     const auto Curve = [](CProject& project, CAnimationStep& step, unsigned n, const char* pszFormula,
                           uint32_t nColor = 12, uint32_t nWidth = 1) {
@@ -469,24 +519,85 @@ TEST(QtPicture, SketchedCurvesPaintWhatEverySamplePaints)
              Curve(p, s, 1, "sin(x)*x^2"), Curve(p, s, 2, "x", 9, 2), Sweep(s, -10, 2e-4, 100000);
              s.m_bConnect = false;
          }},
+        {"transformed, with a reference and poles", 300,
+         [&](CProject& p, CAnimationStep& s) {
+             Curve(p, s, 1, "tan(x)"), Curve(p, s, 2, "f1(x)*0.5+sin(3*x)", 9, 2), Sweep(s, -5, 1e-4, 100000);
+             p.SetTransform("fx+0.4*fy, fy-0.2*fx");
+             p.SetOption(OPT_TRMODE, TRMODE_USER);
+             p.SetFlag(FLAG_BREAKPOLES, true);
+         },
+         false, true},
+        {"polar dots", 300,
+         [&](CProject& p, CAnimationStep& s) {
+             Curve(p, s, 1, "1/cos(2*x)"), Sweep(s, 0, 5e-5, 125000);
+             p.SetOption(OPT_TRMODE, TRMODE_POLAR);
+             s.m_bConnect = false;
+         },
+         false},
+        {"two points per sample, dotted, and a second step", 300,
+         [&](CProject& p, CAnimationStep& s) {
+             Curve(p, s, 1, "cos(x), sin(x), 2*cos(x), 2*sin(3*x)"), Sweep(s, 0, 1e-4, 70000);
+             s.m_bConnect = false;
+             auto pNext = std::make_unique<CAnimationStep>(s);
+             pNext->m_nColor[0] = 9, pNext->m_bConnect = true, pNext->m_nCount[0] = 30000;
+             p.InsertStep(std::move(pNext), nullptr);
+         },
+         false},
+        {"steps showing different functions, a reference, poles", 300,
+         [&](CProject& p, CAnimationStep& s) {
+             Curve(p, s, 1, "1/(x-u)"), Curve(p, s, 2, "f1(x)+f1(x/2)", 9), Sweep(s, -5, 1e-4, 100000);
+             s.m_dStep[1] = 1, s.m_nCount[1] = 2;
+             p.SetFlag(FLAG_BREAKPOLES, true);
+             Fixed(p, 5, 10);
+             auto pNext = std::make_unique<CAnimationStep>(s);
+             pNext->m_bVisible[0] = false, pNext->m_nWidth[1] = 3, pNext->m_nCount[1] = 0;
+             p.InsertStep(std::move(pNext), nullptr);
+         },
+         true, true},
     };
     for (const SCase& c : cases) {
         SCOPED_TRACE(c.pszName);
         QImage pictures[2];
-        for (int nSketch = 0; nSketch < 2; ++nSketch) {
+        QByteArray svgs[2];
+        uint64_t nOnePass = 0; // the lookups of one evaluation per sample
+        for (int nJob = 0; nJob < 2; ++nJob) {
             CProject project;
             c.setUp(project, *project.m_pFirstStep);
-            CPictureJob job(project, nSketch == 1, true);
-            if (nSketch) {
-                ASSERT_TRUE(job.Plan().Summarised());
+            pictures[nJob] = QImage(c.nPixels, 200, QImage::Format_RGB32);
+            if (nJob == 0) {
+                // The range walk, where there is one, and the drawing each evaluate every sample.
+                const uint64_t nRange = (CViewRange::Range(project), Lookups(project));
+                QPainter painter(&pictures[0]);
+                PaintEverySample(project, painter, c.nPixels, 200, false);
+                painter.end();
+                nOnePass = std::max(nRange, Lookups(project) - 2 * nRange);
+                svgs[0] =
+                    Svg([&](QPainter& svg) { PaintEverySample(project, svg, c.nPixels, 200, true); }, c.nPixels, 200);
+                continue;
             }
-            job.WalkAll();
-            pictures[nSketch] = QImage(c.nPixels, 200, QImage::Format_RGB32);
-            QPainter painter(&pictures[nSketch]);
-            CPictureExport::Paint(job, painter, c.nPixels, 200, false, nullptr);
+            for (const bool bRaster : {true, false}) {
+                SCOPED_TRACE(bRaster ? "raster" : "vector");
+                CPictureJob job(project, bRaster, true);
+                EXPECT_EQ(job.Plan().Summarised(), bRaster && c.bSummarised);
+                EXPECT_TRUE(job.Plan().Logged());
+                const uint64_t nBefore = Lookups(project);
+                job.WalkAll();
+                if (bRaster) {
+                    QPainter painter(&pictures[1]);
+                    CPictureExport::Paint(job, painter, c.nPixels, 200, false, nullptr);
+                } else {
+                    svgs[1] =
+                        Svg([&](QPainter& svg) { CPictureExport::Paint(job, svg, c.nPixels, 200, true, nullptr); },
+                            c.nPixels, 200);
+                }
+                // Nothing is evaluated twice; where poles break curves, a few probes are added.
+                EXPECT_LE(Lookups(project) - nBefore, nOnePass + (c.bProbes ? job.Plan().Samples() / 20 : 0));
+            }
         }
         ASSERT_EQ(pictures[0], pictures[1]);
         EXPECT_GT(SPicture::CountIn(pictures[0], RED), c.nPixels / 10);
+        EXPECT_TRUE(svgs[0] == svgs[1]);
+        EXPECT_GT(svgs[0].size(), 1000);
     }
 
     CProject project;
@@ -501,6 +612,14 @@ TEST(QtPicture, SketchedCurvesPaintWhatEverySamplePaints)
     EXPECT_FALSE(CPicturePlan(project, false).Summarised()); // a vector file keeps every segment
     project.m_pFirstStep->m_nCount[0] = 1000;
     EXPECT_FALSE(CPicturePlan(project, true).Summarised());
+    EXPECT_TRUE(CPicturePlan(project, true).Logged());
+    project.SetFunction(1, "sin(x)+random");
+    EXPECT_FALSE(CPicturePlan(project, true).Logged());
+    // A log beyond its bound: the drawing evaluates the samples that are not summed up again.
+    project.SetFunction(1, "sin(x)");
+    project.m_pFirstStep->m_nCount[0] = static_cast<uint32_t>(CPicturePlan::MAX_LOG_VALUES);
+    EXPECT_FALSE(CPicturePlan(project, true).Logged());
+    EXPECT_TRUE(CPicturePlan(project, true).Summarised());
 }
 
 // Frame names sort as the frames follow: frame-10000.png after frame-9999.png, not before frame-2000.png.
