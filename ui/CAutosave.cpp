@@ -15,6 +15,7 @@
 #include "project/CProjectWriter.h"
 #include "project/ELoadSaveError.h"
 #include "ui/CDocumentHost.h"
+#include "ui/CFileName.h"
 
 namespace {
 // recovery-ID.kvx holds the document, recovery-ID.name the file name it belongs to, and
@@ -90,7 +91,7 @@ void CAutosave::AutosaveNow()
     m_bFailureTold = false;
     QSaveFile name(SideFile(m_szFile, ".name"));
     if (name.open(QIODevice::WriteOnly)) {
-        name.write(m_Host.FileName().toUtf8());
+        name.write(CFileName::Encode(m_Host.FileName()));
         name.commit();
     }
 }
@@ -121,7 +122,7 @@ QList<CAutosave::SRecovery> CAutosave::Orphans()
         SRecovery recovery{szFile, QString(), info.lastModified(), pClaim};
         QFile name(SideFile(szFile, ".name"));
         if (name.open(QIODevice::ReadOnly))
-            recovery.m_szOriginal = QString::fromUtf8(name.readAll());
+            recovery.m_szOriginal = CFileName::Decode(name.readAll());
         orphans << recovery;
     }
     std::sort(orphans.begin(), orphans.end(),

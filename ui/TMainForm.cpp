@@ -33,6 +33,7 @@
 #include "ui/CAutosave.h"
 #include "ui/CColorBox.h"
 #include "ui/CCurveTrace.h"
+#include "ui/CFileName.h"
 #include "ui/CFunctionsPage.h"
 #include "ui/CGraphPrint.h"
 #include "ui/CGraphicsPage.h"
@@ -370,7 +371,7 @@ QString TMainForm::LoadProject(CProject& project, const QString& szFileName)
 {
     const QString szPrefix = "Fehler beim Laden von " + szFileName;
     try {
-        project.Load(QFile::encodeName(szFileName).constData());
+        project.Load(CFileName::Encode(szFileName).constData());
     } catch (const ELoadSaveError& error) {
         return QString::fromStdString(CFileMessage::Load(szFileName.toStdString(), error));
     } catch (const ELoadFuncError& error) {
@@ -505,7 +506,7 @@ bool TMainForm::SaveDocument(bool bAskName)
     if (szName.isEmpty())
         return false;
     // The dialog asked about the name chosen there, not about the one written instead.
-    if (szName != szChosen && QFile::exists(szName) &&
+    if (szName != szChosen && CFileName::Exists(szName) &&
         !m_pDialogs->Question(this, QCoreApplication::applicationName(),
                               szName + " existiert bereits.\nSoll die Datei ersetzt werden?"))
         return false;
@@ -528,7 +529,7 @@ void TMainForm::RecentFileClick(const QString& szFileName)
     if (!QuerySave())
         return;
     m_szOpenFileName = szFileName;
-    if (!OpenProject(szFileName) && !QFile::exists(szFileName))
+    if (!OpenProject(szFileName) && !CFileName::Exists(szFileName))
         m_pRecentFiles->Remove(szFileName); // gone: no use offering it again
 }
 
@@ -546,7 +547,7 @@ bool TMainForm::SaveProject(const QString& szFileName)
 {
     std::optional<ELoadSaveError> failure;
     try {
-        m_pDocument->Save(QFile::encodeName(szFileName).constData());
+        m_pDocument->Save(CFileName::Encode(szFileName).constData());
     } catch (const ELoadSaveError& error) {
         failure = error;
     } catch (const std::bad_alloc&) {
@@ -659,10 +660,11 @@ void TMainForm::ExportButtonClick()
         size = QSize(584, 387); // the page's size in the form, as kurvix --export draws it
     if (!m_pDialogs->PictureFile(this, szName, size))
         return;
-    if (CPictureExport::FormatOf(QFile::encodeName(szName).toStdString()) == CPictureExport::EFormat::Unknown)
+    if (CPictureExport::FormatOf(szName.toStdString()) == CPictureExport::EFormat::Unknown)
         szName += ".png";
-    if (QFile::exists(szName) && !m_pDialogs->Question(this, QCoreApplication::applicationName(),
-                                                       szName + " existiert bereits.\nSoll die Datei ersetzt werden?"))
+    if (CFileName::Exists(szName) &&
+        !m_pDialogs->Question(this, QCoreApplication::applicationName(),
+                              szName + " existiert bereits.\nSoll die Datei ersetzt werden?"))
         return;
     m_szExportFileName = szName;
     // The picture of the document as its file would draw it; the range it determines stays the
@@ -671,7 +673,7 @@ void TMainForm::ExportButtonClick()
     EFileCause eCause = EFileCause::WriteError;
     std::string szWhy;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool bOk = CPictureExport::Export(*m_pDocument, QFile::encodeName(szName).toStdString(), size.width(),
+    const bool bOk = CPictureExport::Export(*m_pDocument, CFileName::Encode(szName).toStdString(), size.width(),
                                             size.height(), bNothingToDraw, &eCause, &szWhy);
     QApplication::restoreOverrideCursor();
     if (!bOk)

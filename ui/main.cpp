@@ -8,6 +8,7 @@
 #include "expr/CFuncRandom.h"
 #include "project/CAtomicFile.h"
 #include "ui/CCommandLine.h"
+#include "ui/CFileName.h"
 #include "ui/TMainForm.h"
 
 int main(int argc, char** argv)
@@ -33,7 +34,8 @@ int main(int argc, char** argv)
         QApplication::installTranslator(&translator);
     application.setProperty("helpFile", "kurvix.hlp");
     TMainForm form;
-    form.FormCreate(argc == 2 ? QString::fromLocal8Bit(argv[1]) : QString());
+    // By its bytes: a name that is no UTF-8 opens too.
+    form.FormCreate(argc == 2 ? CFileName::Decode(argv[1]) : QString());
     form.show();
     application.exec();
     return 0;

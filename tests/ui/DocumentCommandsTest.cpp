@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFile>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
@@ -12,6 +13,7 @@
 #include <QTextEdit>
 #include <QTimer>
 #include <QToolButton>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <unistd.h>
@@ -19,6 +21,7 @@
 #include "CWindowTest.h"
 #include "project/CProject.h"
 #include "ui/CAutosave.h"
+#include "ui/CFileName.h"
 #include "ui/CFunctionsPage.h"
 #include "ui/CNotesPage.h"
 #include "ui/COptionsPage.h"
@@ -489,4 +492,41 @@ TEST_F(DocumentCommands, FontButtonFormatsTheSelection)
     m_pForm->FontButton->click();
     EXPECT_TRUE(m_pDialogs->m_Fonts.last().italic());
     EXPECT_EQ(m_pDialogs->m_Fonts.last().pointSize(), 17);
+}
+
+// A name that is no UTF-8 ("\xE4" is "ä" in Latin-1) opens and saves by its bytes, named on the
+// command line or taken from the open dialog, which decodes it with a replacement character.
+TEST_F(DocumentCommands, FileWhoseNameIsNoUtf8OpensAndSavesByItsBytes)
+{
+    const std::string szBytes = m_szDir + "/K\xE4se.kvx";
+    std::ofstream(szBytes, std::ios::binary) << "f1=x^2\n";
+    const QString szName = CFileName::Decode(QByteArray::fromStdString(szBytes));
+    EXPECT_EQ(CFileName::Encode(szName).toStdString(), szBytes);
+    EXPECT_TRUE(szName.endsWith(QString("/K") + QChar(0xDCE4) + "se.kvx"));
+    ASSERT_TRUE(m_pForm->OpenProject(szName));
+    EXPECT_TRUE(m_pDialogs->m_Warnings.isEmpty());
+    ASSERT_NE(Document().GetFunction(1), nullptr);
+    Document().SetFunction(2, "x^3");
+    ASSERT_TRUE(m_pForm->FileSaveButtonClick());
+    std::ifstream saved(szBytes, std::ios::binary);
+    EXPECT_NE(std::string(std::istreambuf_iterator<char>(saved), {}).find("f2=x^3"), std::string::npos);
+
+    m_pDialogs->m_szOpenName = QFile::decodeName(QByteArray::fromStdString(szBytes));
+    ASSERT_TRUE(m_pDialogs->m_szOpenName.contains(QChar::ReplacementCharacter));
+    m_pForm->FileOpenButtonClick();
+    EXPECT_TRUE(m_pDialogs->m_Warnings.isEmpty());
+    ASSERT_NE(Document().GetFunction(2), nullptr);
+    // The folder holds that one file still: nothing was written under another name.
+    const std::filesystem::directory_iterator files(m_szDir);
+    EXPECT_EQ(std::distance(begin(files), end(files)), 1);
+
+    // Names that are UTF-8 are Qt's own; every byte comes back, whatever it is.
+    for (const char* pszName :
+         {"/tmp/\xC3\xA4-\xE2\x82\xAC.kvx", "/tmp/\xF0\x9F\x98\x80", "/tmp/\xED\xA0\x80\xC0\xAF\xFF"}) {
+        const QByteArray bytes(pszName);
+        EXPECT_EQ(CFileName::Encode(CFileName::Decode(bytes)), bytes) << pszName;
+        if (QString::fromUtf8(bytes).toUtf8() == bytes) {
+            EXPECT_EQ(CFileName::Decode(bytes), QString::fromUtf8(bytes)) << pszName;
+        }
+    }
 }
