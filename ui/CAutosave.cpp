@@ -104,6 +104,17 @@ void CAutosave::Discard()
     QFile::remove(SideFile(m_szFile, ".name"));
 }
 
+void CAutosave::Leave()
+{
+    if (m_szFile.isEmpty())
+        return;
+    AutosaveNow();
+    m_pTimer->stop();
+    m_Lock.Unlock();
+    QFile::remove(SideFile(m_szFile, ".lock"));
+    m_szFile.clear();
+}
+
 QList<CAutosave::SRecovery> CAutosave::Orphans()
 {
     QList<SRecovery> orphans;

@@ -29,6 +29,9 @@ public:
     void AutosaveNow();
     // Removes this window's recovery file: the work is saved, or the user let it go.
     void Discard();
+    // The window ends without the user (a signal): a modified document is written up to date and
+    // its file left for the next start to offer, the lock let go; nothing more is written or removed.
+    void Leave();
     QString RecoveryFileName() const { return m_szFile; }
     QTimer* Timer() const { return m_pTimer; }
 

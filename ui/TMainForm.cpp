@@ -38,6 +38,7 @@
 #include "ui/CGraphPrint.h"
 #include "ui/CGraphicsPage.h"
 #include "ui/COptionsPage.h"
+#include "ui/CQuitSignals.h"
 #include "ui/CRecentFiles.h"
 #include "ui/CStepEditors.h"
 #include "ui/CStylePopupMenu.h"
@@ -572,8 +573,37 @@ bool TMainForm::FormCloseQuery()
     return QuerySave();
 }
 
+void TMainForm::CloseOnSignals()
+{
+    auto* pSignals = new CQuitSignals(this);
+    connect(pSignals, &CQuitSignals::Received, this, &TMainForm::EndBySignal);
+}
+
+void TMainForm::EndBySignal()
+{
+    if (m_bEnding)
+        return;
+    m_bEnding = true;
+    // Nobody may be there to answer a question (the session ends): the work goes to the recovery
+    // file, offered at the next start, as after a crash, and the window keeps its place.
+    m_pAutosave->Leave();
+    SaveWindowState();
+    // A dialog that waits for an answer is cancelled, so that the command that asked stops.
+    for (int n = 0; n < 10; ++n) {
+        QWidget* pModal = QApplication::activeModalWidget();
+        if (!pModal || pModal == this)
+            break;
+        pModal->close();
+    }
+    close();
+}
+
 void TMainForm::closeEvent(QCloseEvent* pEvent)
 {
+    if (m_bEnding) {
+        pEvent->accept();
+        return;
+    }
     pEvent->setAccepted(FormCloseQuery());
     if (pEvent->isAccepted()) {
         SaveWindowState();
@@ -592,7 +622,10 @@ void TMainForm::OfferRecovery()
         const QString szText = "KURVIX wurde nicht regul\u00E4r beendet. F\u00FCr " + szWhat +
                                " gibt es eine automatische Sicherung vom " +
                                recovery.m_Time.toString("dd.MM.yyyy, HH:mm") + " Uhr.\n\nWiederherstellen?";
-        if (!m_pDialogs->Question(this, QCoreApplication::applicationName(), szText)) {
+        const bool bRestore = m_pDialogs->Question(this, QCoreApplication::applicationName(), szText);
+        if (m_bEnding)
+            return; // the question was cancelled by a signal, not answered: offered again next time
+        if (!bRestore) {
             CAutosave::Forget(recovery);
             continue;
         }

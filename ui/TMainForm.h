@@ -78,6 +78,12 @@ public:
     bool SaveProject(const QString& szFileName);
     // Asks about unsaved changes; false refuses the closing.
     bool FormCloseQuery();
+    // From now on SIGTERM and SIGHUP end the window as a close does, without a question: the work
+    // stays in the recovery file for the next start.
+    void CloseOnSignals();
+    // What such a signal does, on the window's thread.
+    void EndBySignal();
+    bool EndedBySignal() const { return m_bEnding; }
 
     // Copy and print act on the page shown.
     void CopyButtonClick();
@@ -170,4 +176,5 @@ private:
     QString m_szExportFileName; // the picture file chosen last
     QString m_szFailedName;     // a name saving to failed: the next dialog proposes it
     std::unique_ptr<QPrinter> m_pPrinter;
+    bool m_bEnding = false; // ended by a signal: closing asks nothing
 };

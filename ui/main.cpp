@@ -34,8 +34,12 @@ int main(int argc, char** argv)
         QApplication::installTranslator(&translator);
     application.setProperty("helpFile", "kurvix.hlp");
     TMainForm form;
+    form.CloseOnSignals();
     // By its bytes: a name that is no UTF-8 opens too.
     form.FormCreate(argc == 2 ? CFileName::Decode(argv[1]) : QString());
+    // A signal may come while the window asks about a recovery file already.
+    if (form.EndedBySignal())
+        return 0;
     form.show();
     application.exec();
     return 0;

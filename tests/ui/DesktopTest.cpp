@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QScreen>
+#include <QSettings>
 #include <QSysInfo>
 #include <QTableWidget>
 #include <QTest>
@@ -19,6 +20,7 @@
 #include <QToolButton>
 #include <QUndoStack>
 #include <QWheelEvent>
+#include <csignal>
 #include <fstream>
 #include <functional>
 #include <utility>
@@ -465,6 +467,52 @@ TEST_F(Desktop, RecoveryFilesAreEachWindowsOwnAndOfferedOnce)
     ASSERT_TRUE(QDir().rename(szMoved, CAutosave::Directory()));
     pForm->Autosave().AutosaveNow();
     EXPECT_TRUE(QFile::exists(pForm->Autosave().RecoveryFileName()));
+}
+
+// SIGTERM (a logout, a kill) ends the window as a close would, but asks nothing: the unsaved work
+// is written up to date into the recovery file for the next start, the lock is let go and the
+// window's place is kept. SIGHUP does the same.
+TEST_F(Desktop, TerminationSignalEndsTheWindowKeepingTheWork)
+{
+    for (const int nSignal : {SIGTERM, SIGHUP}) {
+        auto pDialogs = std::make_unique<CScriptedDialogs>();
+        CScriptedDialogs& dialogs = *pDialogs;
+        TMainForm form;
+        form.m_pDialogs = std::move(pDialogs);
+        form.CloseOnSignals();
+        form.FormCreate();
+        form.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+        form.resize(640 + nSignal, 480);
+        QSettings().remove("Window/Geometry");
+        const QString szRecovery = form.Autosave().RecoveryFileName();
+        QString szLock = szRecovery;
+        szLock.replace(".kvx", ".lock");
+        form.Autosave().AutosaveNow();
+        TypeInto(form.FunctionsSheet->FunctionsGrid(), 0, 1, "x^2-1"); // newer than any autosave
+        ASSERT_FALSE(QFile::exists(szRecovery));
+
+        ASSERT_EQ(raise(nSignal), 0); // the handler only writes to its pipe
+        QTRY_VERIFY(!form.isVisible());
+        EXPECT_TRUE(form.EndedBySignal());
+        EXPECT_TRUE(dialogs.m_Questions.isEmpty()); // nobody asked to save
+        CProject recovered;
+        recovered.Load(QFile::encodeName(szRecovery).constData());
+        ASSERT_NE(recovered.GetFunction(1), nullptr);
+        EXPECT_EQ(recovered.GetFunction(1)->GetText(), "x^2-1");
+        EXPECT_FALSE(QFile::exists(szLock));
+        // An orphan now, offered to the next window.
+        const QList<CAutosave::SRecovery> orphans = CAutosave::Orphans();
+        ASSERT_EQ(orphans.size(), 1);
+        EXPECT_EQ(orphans[0].m_szFile, szRecovery);
+        CAutosave::Forget(orphans[0]);
+        QWidget placed;
+        placed.restoreGeometry(QSettings().value("Window/Geometry").toByteArray());
+        EXPECT_EQ(placed.width(), 640 + nSignal);
+        // Nothing the window does on its way out takes the file back.
+        form.Autosave().AutosaveNow();
+        form.Autosave().Discard();
+    }
 }
 
 TEST_F(Desktop, RecentFilesAreTheLastEightOpenedOrSaved)
