@@ -19,7 +19,7 @@ CPictureJob::CPictureJob(CProject& project, bool bRaster, bool bDetermineRange)
     const bool bRange = m_bDetermineRange && ((project.m_nFlags & ((1u << FLAG_XAUTO) | (1u << FLAG_YAUTO))) ||
                                               project.m_dOptions[OPT_TRMODE] > TRMODE_NONE);
     if (bRange || m_pSketch)
-        m_pLog = CSampleLog::For(project, m_Plan, m_pSketch.get());
+        m_pLog = CSampleLog::For(m_Plan, m_pSketch.get());
     m_bWalked = !m_bDetermineRange && !m_pSketch;
 }
 

@@ -120,6 +120,9 @@ bool CFuncVars::Step()
     }
     m_bFirstSample = true;
     m_pStep = m_pStep->m_pNext;
+    // The last sample of a step is behind the walk too: the count numbers every sample of all
+    // steps, so that a sample's count says where it stands in the picture.
+    ++m_nSamples;
     if (m_pStep) {
         for (unsigned i = 0; i < FUNC_NVARS; ++i) {
             m_nIndex[i] = 0;

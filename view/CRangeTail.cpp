@@ -12,22 +12,34 @@
 
 std::unique_ptr<CRangeTail> CRangeTail::For(CProject& project, CSampleSink* pSink, const CPicturePlan& plan)
 {
-    CAnimationStep* pStep = project.m_pFirstStep;
-    if (!pStep || pStep->m_pNext || std::thread::hardware_concurrency() < 2)
+    if (!project.m_pFirstStep || std::thread::hardware_concurrency() < 2)
         return nullptr;
     CFuncVars vars;
     vars.m_pProject = &project;
-    uint64_t nSamples = 1;
-    for (unsigned i = 0; i < FUNC_NVARS; ++i)
-        nSamples *= uint64_t{pStep->m_nCount[i]} + 1;
-    if (!vars.TransformsNothing() || nSamples < MIN_SAMPLES || nSamples > UINT32_MAX)
+    const uint64_t nSamples = plan.Samples();
+    if (!vars.TransformsNothing() || nSamples < MIN_SAMPLES || plan.Curves() == 0)
         return nullptr;
     try {
+        // Where the tail begins: the step, and the indices and values of x, u and v there.
+        const uint32_t nFirst = plan.TailStart(nSamples);
+        if (nFirst == 0)
+            return nullptr;
+        CAnimationStep* pStep = project.m_pFirstStep;
+        uint64_t nBefore = 0;
+        for (;; pStep = pStep->m_pNext) {
+            if (!pStep)
+                return nullptr;
+            uint64_t nStep = 1;
+            for (unsigned i = 0; i < FUNC_NVARS; ++i)
+                nStep *= uint64_t{pStep->m_nCount[i]} + 1;
+            if (nFirst < nBefore + nStep)
+                break;
+            nBefore += nStep;
+        }
         std::unique_ptr<CRangeTail> pTail(new CRangeTail(pStep, pSink));
-        for (unsigned i = pStep->NextVisible(0); i < MAX_FUNCTIONS; i = pStep->NextVisible(i + 1)) {
+        for (unsigned c = 0; c < plan.Curves(); ++c) {
+            const unsigned i = plan.Slot(c);
             CFuncTerm* pTerm = project.m_pFunctions[i].get();
-            if (!pTerm)
-                continue;
             if (!pTerm->AreDepsValid())
                 pTerm->UpdateDependencies();
             // Of the running variables and constants only.
@@ -36,10 +48,9 @@ std::unique_ptr<CRangeTail> CRangeTail::For(CProject& project, CSampleSink* pSin
             pTail->m_nSlots[pTail->m_nFunctions] = i;
             pTail->m_szTexts[pTail->m_nFunctions++] = pTerm->GetText();
         }
-        pTail->m_nFirst = plan.TailStart(nSamples);
-        pTail->m_nCount = static_cast<uint32_t>(nSamples - pTail->m_nFirst);
-        if (pTail->m_nFunctions == 0 || pTail->m_nFirst == 0)
-            return nullptr;
+        pTail->m_nFirst = nFirst;
+        pTail->m_nInStep = nFirst - nBefore;
+        pTail->m_nCount = static_cast<uint32_t>(nSamples - nFirst);
         pTail->m_Thread = std::thread(&CRangeTail::Walk, pTail.get());
         return pTail;
     } catch (const std::exception&) { // no thread (or memory) to be had: the walk does it all
@@ -78,7 +89,7 @@ void CRangeTail::Walk()
     // The walk's arithmetic, repeated addition, up to the tail's first sample.
     uint32_t nIndex[FUNC_NVARS];
     double dValue[FUNC_NVARS];
-    uint64_t nRest = m_nFirst;
+    uint64_t nRest = m_nInStep;
     for (unsigned i = 0; i < FUNC_NVARS; ++i) {
         const uint64_t nValues = uint64_t{m_pStep->m_nCount[i]} + 1;
         nIndex[i] = static_cast<uint32_t>(nRest % nValues);
@@ -91,15 +102,28 @@ void CRangeTail::Walk()
     vars.Seek(m_pStep, nIndex, dValue, m_nFirst);
     SPoints points;
     double dStack[FUNC_STACK];
+    // The functions the current step shows, as the walk visits them: in the order of their slots.
+    const CAnimationStep* pListed = nullptr;
+    unsigned nVisible = 0;
+    unsigned nVisibleOf[MAX_FUNCTIONS];
     for (uint32_t n = 0; n < m_nCount; ++n) {
         if ((n & 4095) == 0 && m_bStop)
             return;
+        if (vars.m_pStep != pListed) {
+            pListed = vars.m_pStep;
+            nVisible = 0;
+            for (unsigned f = 0; f < m_nFunctions; ++f) {
+                if (pListed->m_bVisible[m_nSlots[f]])
+                    nVisibleOf[nVisible++] = f;
+            }
+        }
         if (m_pSink)
             m_pSink->Visited(vars);
         // As the cache decides it: slots that are not finite give no value.
         const bool bFinite =
             std::isfinite(vars.m_dValue[0]) && std::isfinite(vars.m_dValue[1]) && std::isfinite(vars.m_dValue[2]);
-        for (unsigned f = 0; f < m_nFunctions; ++f) {
+        for (unsigned v = 0; v < nVisible; ++v) {
+            const unsigned f = nVisibleOf[v];
             const CFuncTerm& term = *pTerms[f];
             bool bDefined = true;
             for (unsigned i = 0; i < FUNC_NVARS && !bFinite; ++i) {

@@ -1,12 +1,13 @@
 #pragma once
-// The last part of the walk over a long step, walked on a second processor while the walk does
-// the first part. It serves the functions whose values are the same whoever computes them: none
-// refers to another function or draws random numbers, and the points are not transformed. The
-// tail runs copies of the functions compiled anew from their texts, without the cache, so that
-// nothing it touches is touched by the walk meanwhile; the cache statistics count the walk's own
-// look-ups. At the end the walk takes the tail's points over in summary (CRangeWalk::JoinTail).
-// Both threads compute every value by the same program from the same slot values, so the range
-// and the pictures do not depend on the split.
+// The last part of the walk over the samples of a large picture (of one step or several),
+// walked on a second processor while the walk does the first part. It serves the functions whose
+// values are the same whoever computes them: none refers to another function or draws random
+// numbers, and the points are not transformed. The tail runs copies of the functions compiled
+// anew from their texts, without the cache, so that nothing it touches is touched by the walk
+// meanwhile; the cache statistics count the walk's own look-ups. At the end the walk takes the
+// tail's points over in summary (CRangeWalk::JoinTail). Both threads compute every value by the
+// same program from the same slot values, so the range and the pictures do not depend on the
+// split.
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -31,16 +32,17 @@ public:
         double m_dBox[4] = {}; // x0 x1 y0 y1 of those, as CRangeWalk::Widen makes it
     };
 
-    // A tail at work on the project's only step, or null where none can help. pSink, where
-    // given, sees the tail's values on the tail's thread; the plan says where the tail starts.
+    // A tail at work on the last samples of the project's steps, or null where none can help.
+    // pSink, where given, sees the tail's values on the tail's thread; the plan says where the
+    // tail starts.
     static std::unique_ptr<CRangeTail> For(CProject& project, CSampleSink* pSink, const CPicturePlan& plan);
     ~CRangeTail(); // stops the thread where it has not finished
     CRangeTail(const CRangeTail&) = delete;
     CRangeTail& operator=(const CRangeTail&) = delete;
 
-    const CAnimationStep* Step() const { return m_pStep; }
-    uint32_t First() const { return m_nFirst; } // the samples before are the walk's
-    uint32_t Count() const { return m_nCount; } // samples in the tail
+    const CAnimationStep* Step() const { return m_pStep; } // where the tail begins
+    uint32_t First() const { return m_nFirst; }            // the samples before, of all steps, are the walk's
+    uint32_t Count() const { return m_nCount; }            // samples in the tail
     // Waits for the thread; false where it could not do its part (then the walk must).
     bool Wait();
     const SPoints& Points() const { return m_Points; } // after Wait
@@ -55,6 +57,7 @@ private:
     unsigned m_nSlots[MAX_FUNCTIONS] = {};
     std::string m_szTexts[MAX_FUNCTIONS]; // compiled on the thread, into memory of its own
     uint32_t m_nFirst = 0;
+    uint32_t m_nInStep = 0; // the first sample's place in its step
     uint32_t m_nCount = 0;
     SPoints m_Points; // written by the thread once, at its end
     bool m_bDone = false;

@@ -2,30 +2,23 @@
 
 #include <new>
 
-#include "project/CProject.h"
 #include "view/CFuncVars.h"
 #include "view/CPicturePlan.h"
 
-std::unique_ptr<CSampleLog> CSampleLog::For(CProject& project, const CPicturePlan& plan, CSampleSink* pForward)
+std::unique_ptr<CSampleLog> CSampleLog::For(const CPicturePlan& plan, CSampleSink* pForward)
 {
     if (!plan.Logged())
         return nullptr;
     try {
-        return std::unique_ptr<CSampleLog>(new CSampleLog(project, plan, pForward));
+        return std::unique_ptr<CSampleLog>(new CSampleLog(plan, pForward));
     } catch (const std::bad_alloc&) { // the drawing evaluates, as it can without a log
         return nullptr;
     }
 }
 
-CSampleLog::CSampleLog(CProject& project, const CPicturePlan& plan, CSampleSink* pForward)
-    : m_pForward(pForward), m_nSamples(plan.Samples()), m_nStride(plan.LogStride()), m_pFirstStep(project.m_pFirstStep)
+CSampleLog::CSampleLog(const CPicturePlan& plan, CSampleSink* pForward)
+    : m_pForward(pForward), m_nSamples(plan.Samples()), m_nStride(plan.LogStride())
 {
-    uint32_t nStep = 0;
-    for (const CAnimationStep* pStep = project.m_pFirstStep; pStep; pStep = pStep->m_pNext) {
-        if (nStep > 0)
-            m_StepNumbers[pStep] = nStep;
-        ++nStep;
-    }
     unsigned nFlags = plan.Curves();
     for (unsigned i = 0; i < MAX_FUNCTIONS; ++i)
         m_nCurveOf[i] = -1;
@@ -44,14 +37,6 @@ CSampleLog::CSampleLog(CProject& project, const CPicturePlan& plan, CSampleSink*
     m_Entries.assign(size_t{m_nSamples} * m_nFlagStride, EEntry::Missing);
 }
 
-uint32_t CSampleLog::Index(const CFuncVars& vars) const
-{
-    if (vars.m_pStep == m_pFirstStep)
-        return vars.m_nSamples;
-    const auto it = m_StepNumbers.find(vars.m_pStep);
-    return it == m_StepNumbers.end() ? UINT32_MAX : vars.m_nSamples + it->second;
-}
-
 void CSampleLog::Visited(const CFuncVars& vars)
 {
     if (m_pForward)
@@ -62,7 +47,7 @@ void CSampleLog::Sample(const CFuncVars& vars, unsigned nFunction, const double*
 {
     if (m_pForward)
         m_pForward->Sample(vars, nFunction, pValues);
-    const uint32_t n = Index(vars);
+    const uint32_t n = vars.m_nSamples;
     if (n >= m_nSamples || nFunction >= MAX_FUNCTIONS || m_nCurveOf[nFunction] < 0)
         return;
     const size_t nEntry = size_t{n} * m_nFlagStride + static_cast<unsigned>(m_nCurveOf[nFunction]);
@@ -81,7 +66,7 @@ void CSampleLog::Transformed(const CFuncVars& vars, unsigned nFunction, unsigned
 {
     if (m_pForward)
         m_pForward->Transformed(vars, nFunction, nPoint, x, y, bDefined);
-    const uint32_t n = Index(vars);
+    const uint32_t n = vars.m_nSamples;
     if (n >= m_nSamples || nFunction >= MAX_FUNCTIONS || m_nCurveOf[nFunction] < 0 || nPoint >= m_nPoints[nFunction])
         return;
     double* pTo = m_Values.data() + size_t{n} * m_nStride + m_nOffset[nFunction] + m_nValues[nFunction] + 2 * nPoint;
@@ -94,7 +79,7 @@ void CSampleLog::Transformed(const CFuncVars& vars, unsigned nFunction, unsigned
 CSampleLog::EEntry CSampleLog::Values(const CFuncVars& vars, unsigned nFunction, const double*& pValues) const
 {
     pValues = nullptr;
-    const uint32_t nSample = Index(vars);
+    const uint32_t nSample = vars.m_nSamples;
     if (nSample >= m_nSamples || nFunction >= MAX_FUNCTIONS || m_nCurveOf[nFunction] < 0)
         return EEntry::Missing;
     const EEntry entry = m_Entries[size_t{nSample} * m_nFlagStride + static_cast<unsigned>(m_nCurveOf[nFunction])];
@@ -106,7 +91,7 @@ CSampleLog::EEntry CSampleLog::Values(const CFuncVars& vars, unsigned nFunction,
 CSampleLog::EEntry CSampleLog::Point(const CFuncVars& vars, unsigned nFunction, unsigned nPoint, double& x,
                                      double& y) const
 {
-    const uint32_t nSample = Index(vars);
+    const uint32_t nSample = vars.m_nSamples;
     if (nSample >= m_nSamples || nFunction >= MAX_FUNCTIONS || m_nCurveOf[nFunction] < 0 ||
         nPoint >= m_nPoints[nFunction])
         return EEntry::Missing;

@@ -7,21 +7,18 @@
 // so that the walk and a second thread write parts of their own.
 #include <cstdint>
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 #include "expr/FuncLimits.h"
 #include "view/CSampleSink.h"
 
-class CAnimationStep;
 class CPicturePlan;
-class CProject;
 
 class CSampleLog final : public CSampleSink {
 public:
     // A log for the walk over the project's samples, passing all it sees on to pForward (where
     // given); null where the plan logs nothing or the memory cannot be had.
-    static std::unique_ptr<CSampleLog> For(CProject& project, const CPicturePlan& plan, CSampleSink* pForward);
+    static std::unique_ptr<CSampleLog> For(const CPicturePlan& plan, CSampleSink* pForward);
 
     // Safe on two threads at once for different samples.
     void Visited(const CFuncVars& vars) override;
@@ -39,11 +36,7 @@ public:
     EEntry Point(const CFuncVars& vars, unsigned nFunction, unsigned nPoint, double& x, double& y) const;
 
 private:
-    CSampleLog(CProject& project, const CPicturePlan& plan, CSampleSink* pForward);
-    // The sample's place in the log: the walk's count does not count the step from one step to
-    // the next (the first sample of a step has the count of the last one before), so the steps
-    // before it are added.
-    uint32_t Index(const CFuncVars& vars) const;
+    CSampleLog(const CPicturePlan& plan, CSampleSink* pForward);
 
     CSampleSink* m_pForward;
     uint32_t m_nSamples;
@@ -55,8 +48,6 @@ private:
     unsigned m_nPoints[MAX_FUNCTIONS];
     unsigned m_nFlagOffset[MAX_FUNCTIONS]; // of the curve's first point
     bool m_bTransforms = false;
-    const CAnimationStep* m_pFirstStep = nullptr;
-    std::unordered_map<const CAnimationStep*, uint32_t> m_StepNumbers; // of the later steps
     std::vector<double> m_Values;
     std::vector<EEntry> m_Entries;
 };

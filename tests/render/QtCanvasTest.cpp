@@ -495,9 +495,9 @@ TEST(QtPicture, SketchedCurvesPaintWhatEverySamplePaints)
              Curve(p, s, 1, "sin(x+u)*v"), Curve(p, s, 2, "u", 9, 4), Sweep(s, -10, 2e-3, 10000);
              s.m_dStep[1] = 0.5, s.m_nCount[1] = 4, s.m_dMin[2] = 1, s.m_dStep[2] = 1, s.m_nCount[2] = 1;
          }},
-        {"several steps", 300,
+        {"several steps, the second one's dots on the second thread", 300,
          [&](CProject& p, CAnimationStep& s) {
-             Curve(p, s, 1, "sin(x)*x"), Sweep(s, -10, 2e-4, 100000);
+             Curve(p, s, 1, "sin(x)*x"), Sweep(s, -10, 1e-4, 200000);
              auto pNext = std::make_unique<CAnimationStep>(s);
              pNext->m_bVisible[1] = true, pNext->m_nColor[1] = 9, pNext->m_nWidth[1] = 1, pNext->m_bConnect = false;
              p.SetFunction(2, "cos(x)*4");

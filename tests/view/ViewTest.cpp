@@ -73,7 +73,7 @@ TEST(Sampling, OdometerOrderAcrossStepsWithCountersAndFirstFlags)
 
     const std::vector<SSample> expected = {
         {0, 10, 0, true, 0},  {1, 10, 0, false, 1}, {2, 10, 0, false, 2},  {0, 15, 0, false, 3},
-        {1, 15, 0, false, 4}, {2, 15, 0, false, 5}, {100, 0, -1, true, 5}, {100, 0, -0.5, false, 6},
+        {1, 15, 0, false, 4}, {2, 15, 0, false, 5}, {100, 0, -1, true, 6}, {100, 0, -0.5, false, 7},
     };
     ASSERT_EQ(seen.size(), expected.size());
     for (size_t i = 0; i < seen.size(); ++i) {
@@ -620,19 +620,23 @@ TEST(Range, TailOnASecondThreadGivesTheWalksRange)
     }
 }
 
-// Several functions, points of two values and families over u and v: the walk split between two
-// threads comes out bit for bit as the walk on one.
+// Several functions, points of two values, families over u and v and several steps: the walk
+// split between two threads comes out bit for bit as the walk on one.
 TEST(Range, TailOfSeveralFunctionsAndFamiliesGivesTheWalksRange)
 {
     struct SCase {
         const char* pszF1;
         const char* pszF2;
         uint32_t nCountX, nCountU, nCountV;
+        uint32_t nSecondStep = 0; // x samples of a second step that shows f3 only, where not 0
     } const cases[] = {
         {"sin(x)*x^2", "cos(x)*x", 300000, 0, 0},
         {"sin(3*x), cos(5*x)", "x < 3 ? undef : x/3", 300000, 0, 0},
         {"sin(x+u)*v", "u", 30000, 9, 1},
         {"x*1e308*u", "1/(x-u)", 99999, 4, 0},
+        {"sin(x)*x^2*u", "cos(x)*x*40", 150000, 0, 0, 250000}, // the tail begins in the second step
+        {"sin(x)*x^2*90", "cos(x)*x", 250000, 0, 0, 150000},   // and goes on into it
+        {"x", "x*x", 119999, 0, 0, 179999},                    // at the second step's first sample
     };
     for (const SCase& c : cases) {
         SCOPED_TRACE(c.pszF1);
@@ -644,19 +648,27 @@ TEST(Range, TailOfSeveralFunctionsAndFamiliesGivesTheWalksRange)
             pProject->SetFunction(1, c.pszF1);
             pProject->SetFunction(3, c.pszF2);
             Step(*pProject)->m_bVisible[0] = Step(*pProject)->m_bVisible[2] = true;
+            if (c.nSecondStep) {
+                auto pSecond = std::make_unique<CAnimationStep>(*Step(*pProject));
+                SetRange(pSecond.get(), 0, -3.0, 7.0 / c.nSecondStep, c.nSecondStep);
+                SetRange(pSecond.get(), 1, 50.0, 1.0, 0); // f1 would reach far beyond its own values
+                pSecond->m_bVisible[0] = false;
+                pProject->InsertStep(std::move(pSecond), nullptr);
+            }
         }
         CRangeWalk walk(plain);
         while (walk.Walk(UINT64_MAX)) {
         }
         walk.Finish();
-        const uint64_t nSamples = (uint64_t{c.nCountX} + 1) * (c.nCountU + 1) * (c.nCountV + 1);
+        const uint64_t nSamples = (uint64_t{c.nCountX} + 1) * (c.nCountU + 1) * (c.nCountV + 1) +
+                                  (c.nSecondStep ? uint64_t{c.nSecondStep} + 1 : 0);
         ASSERT_TRUE(CRangeTail::For(split, nullptr, CPicturePlan(split, false))) << "a second thread helps";
         CViewRange::DetermineRange(split);
         for (unsigned i = OPT_XMIN; i <= OPT_YMAX; ++i)
             EXPECT_EQ(std::memcmp(&split.m_dOptions[i], &plain.m_dOptions[i], sizeof(double)), 0) << "option " << i;
         for (unsigned i = 0; i < 4; ++i)
             EXPECT_EQ(std::memcmp(&split.m_dRawBounds[i], &plain.m_dRawBounds[i], sizeof(double)), 0) << "raw " << i;
-        const CValueCache& cache = split.m_pFunctions[0]->GetCache();
+        const CValueCache& cache = split.m_pFunctions[2]->GetCache();
         EXPECT_EQ(cache.GetMisses() + cache.GetHits(), nSamples * 2 / 5) << "the walk's share only";
     }
 }
