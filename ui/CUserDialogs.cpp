@@ -100,8 +100,6 @@ bool CUserDialogs::PictureFile(QWidget* pParent, QString& szFileName, QSize& siz
     auto* pBrowse = new QPushButton("Durchsuchen\u2026");
     // Enter in the file field exports: the browse button never becomes the default.
     pBrowse->setAutoDefault(false);
-    // Enter in the file field exports: the browse button never becomes the default.
-    pBrowse->setAutoDefault(false);
     pFileRow->addWidget(pFileEdit);
     pFileRow->addWidget(pBrowse);
     pForm->addRow("Datei:", pFileRow);

@@ -38,6 +38,7 @@
 #include "ui/CStepEditors.h"
 #include "ui/CStylePopupMenu.h"
 #include "ui/CUndoHistory.h"
+#include "ui/CUserDialogs.h"
 #include "ui/TMainForm.h"
 #include "view/CFuncVars.h"
 
@@ -575,23 +576,6 @@ TEST_F(Desktop, WindowComesBackWhereItWasStartingOnTheFunctionsOrOnTheNotes)
         EXPECT_LE(form.height(), available.height());
         EXPECT_TRUE(available.contains(form.geometry())) << form.geometry().x() << "," << form.geometry().y();
     }
-    // A window saved larger than the screen (at another scale) comes back within it.
-    {
-        TMainForm form;
-        form.m_pDialogs = std::make_unique<CScriptedDialogs>();
-        form.FormCreate();
-        form.resize(form.screen()->availableGeometry().size() * 2);
-        form.close();
-    }
-    {
-        TMainForm form;
-        form.m_pDialogs = std::make_unique<CScriptedDialogs>();
-        form.FormCreate();
-        const QRect available = form.screen()->availableGeometry();
-        EXPECT_LE(form.width(), available.width());
-        EXPECT_LE(form.height(), available.height());
-        EXPECT_TRUE(available.contains(form.geometry())) << form.geometry().x() << "," << form.geometry().y();
-    }
     const std::string szNotes = Path("notes.kvx");
     std::ofstream(szNotes) << "f1=x\nnotes\nZum Lesen\n";
     for (const bool bNotes : {false, true}) {
@@ -656,6 +640,46 @@ TEST_F(Desktop, PictureExportIsTheCommandLinePictureAtTheChosenSize)
     m_pForm->ExportButtonClick();
     EXPECT_EQ(m_pForm->StatusText(), szCause + " \u2013 Bild ohne Kurven gespeichert: " + m_pDialogs->m_szPictureName);
     EXPECT_TRUE(QFile::exists(m_pDialogs->m_szPictureName));
+}
+
+// The dialogs as the user meets them: Enter in the export dialog's file field exports (rather than
+// browsing), and Strg+S on a document with a file shows no dialog at all.
+TEST_F(Desktop, EnterExportsAndTheSaveKeyAsksNothing)
+{
+    auto pDialogs = std::make_unique<CUserDialogs>();
+    CUserDialogs& dialogs = *pDialogs;
+    QString szName = "alt.png";
+    QSize size(300, 200);
+    bool bTyped = false;
+    QTimer::singleShot(0, [&] {
+        QWidget* pDialog = QApplication::activeModalWidget();
+        ASSERT_NE(pDialog, nullptr);
+        EXPECT_EQ(pDialog->objectName(), "ExportDialog");
+        auto* pEdit = pDialog->findChild<QLineEdit*>();
+        ASSERT_NE(pEdit, nullptr);
+        pEdit->setFocus();
+        pEdit->selectAll();
+        QTest::keyClicks(pEdit, "neu.png");
+        QTest::keyClick(pEdit, Qt::Key_Return);
+        bTyped = true;
+    });
+    EXPECT_TRUE(dialogs.PictureFile(m_pForm.get(), szName, size));
+    EXPECT_TRUE(bTyped);
+    EXPECT_EQ(szName, "neu.png");
+    EXPECT_EQ(size, QSize(300, 200));
+
+    const std::string szFile = Path("gespeichert.kvx");
+    std::ofstream(szFile) << "f1=x\n";
+    ASSERT_TRUE(m_pForm->OpenProject(QString::fromStdString(szFile)));
+    m_pForm->m_pDialogs = std::move(pDialogs); // a dialog would wait for an answer: the run fails
+    TypeInto(m_pForm->FunctionsSheet->FunctionsGrid(), 1, 1, "x^3");
+    ASSERT_TRUE(Document().m_bModified);
+    QApplication::setActiveWindow(m_pForm.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_pForm.get()));
+    QTest::keyClick(m_pForm->FunctionsSheet->FunctionsGrid(), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_FALSE(Document().m_bModified);
+    std::ifstream saved(szFile);
+    EXPECT_NE(std::string(std::istreambuf_iterator<char>(saved), {}).find("f2=x^3"), std::string::npos);
 }
 
 // Run also with QT_SCALE_FACTOR=2: the picture has the screen's pixels, its lines their widths.
