@@ -338,7 +338,8 @@ void TMainForm::ShowStatus(const QString& szText)
     if (StatusBar1Panel->text() == szText)
         return;
     StatusBar1Panel->setText(szText);
-    statusBar()->repaint(); // visible at once, also before a long computation
+    StatusBar1Panel->setToolTip(szText); // a text wider than the window is read here whole
+    statusBar()->repaint();              // visible at once, also before a long computation
 }
 
 QString TMainForm::StatusText() const
@@ -713,8 +714,8 @@ void TMainForm::ExportButtonClick()
         m_pDialogs->Warning(
             this, QString::fromStdString(CFileMessage::Save(szName.toStdString(), {0, eCause},
                                                             ("Fehler beim Exportieren von " + szName).toStdString())));
-    else if (bNothingToDraw) // the file holds background and grid, and the page's word for why
-        ShowStatus(Ansi::ToQString(szWhy) + " \u2013 Bild ohne Kurven gespeichert: " + szName);
+    else if (bNothingToDraw) // the file holds background and grid; why, in the Grafik page's words
+        ShowStatus("Bild ohne Kurven gespeichert: " + szName + " \u2013 " + Ansi::ToQString(szWhy));
     else
         ShowStatus("Bild gespeichert: " + szName);
 }

@@ -638,7 +638,8 @@ TEST_F(Desktop, PictureExportIsTheCommandLinePictureAtTheChosenSize)
     m_pForm->PageControl->setCurrentWidget(m_pForm->FunctionsSheet);
     m_pDialogs->m_szPictureName = QString::fromStdString(Path("empty.png"));
     m_pForm->ExportButtonClick();
-    EXPECT_EQ(m_pForm->StatusText(), szCause + " \u2013 Bild ohne Kurven gespeichert: " + m_pDialogs->m_szPictureName);
+    EXPECT_EQ(m_pForm->StatusText(),
+              "Bild ohne Kurven gespeichert: " + m_pDialogs->m_szPictureName + " \u2013 " + szCause);
     EXPECT_TRUE(QFile::exists(m_pDialogs->m_szPictureName));
 }
 
