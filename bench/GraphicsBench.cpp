@@ -1,5 +1,6 @@
 // How long a redraw after zoom or drag takes on the "Grafik" page: from the restart to the
-// finished picture (the step's speed is 0, as fast as possible).
+// finished picture (the step's speed is 0, as fast as possible); and entering the page, which
+// determines the range first.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -18,8 +19,9 @@
 
 namespace {
 // nCount + 1 samples of one visible function, drawn completely once; then each iteration zooms
-// in and out (two restarts) and waits until both pictures are finished.
-void Redraw(benchmark::State& state, const char* pszFormula, uint32_t nCount)
+// in and out (two restarts) and waits until both pictures are finished, or (bEnter) leaves the
+// page for the notes and enters it again, waiting until the range and the picture are finished.
+void Redraw(benchmark::State& state, const char* pszFormula, uint32_t nCount, bool bEnter = false)
 {
     TMainForm form;
     form.FormCreate();
@@ -40,6 +42,16 @@ void Redraw(benchmark::State& state, const char* pszFormula, uint32_t nCount)
         while (page.DrawVars())
             page.PaintTimerEvent();
     };
+    if (bEnter) {
+        for (auto _ : state) {
+            form.PageControl->setCurrentWidget(form.NotesSheet);
+            form.PageControl->setCurrentWidget(&page);
+            while (page.DeterminingRange() || page.DrawVars())
+                page.PaintTimerEvent();
+        }
+        state.SetItemsProcessed(state.iterations() * (int64_t(nCount) + 1));
+        return;
+    }
     for (auto _ : state) {
         page.ZoominButtonClick();
         catchUp();
@@ -62,9 +74,19 @@ void BM_RedrawMillionSamples(benchmark::State& state)
 {
     Redraw(state, "sin(x)*x^2", 1000000);
 }
+void BM_EnterPageHundredThousandSamples(benchmark::State& state)
+{
+    Redraw(state, "sin(x)*x^2", 100000, true);
+}
+void BM_EnterPageMillionSamples(benchmark::State& state)
+{
+    Redraw(state, "sin(x)*x^2", 1000000, true);
+}
 BENCHMARK(BM_RedrawDefaultProject)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RedrawHundredThousandSamples)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RedrawMillionSamples)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EnterPageHundredThousandSamples)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EnterPageMillionSamples)->Unit(benchmark::kMillisecond);
 } // namespace
 
 int main(int argc, char** argv)
