@@ -7,7 +7,6 @@
 // so that the walk and a second thread write parts of their own.
 #include <cstdint>
 #include <memory>
-#include <vector>
 
 #include "expr/FuncLimits.h"
 #include "view/CSampleSink.h"
@@ -48,6 +47,18 @@ private:
     unsigned m_nPoints[MAX_FUNCTIONS];
     unsigned m_nFlagOffset[MAX_FUNCTIONS]; // of the curve's first point
     bool m_bTransforms = false;
-    std::vector<double> m_Values;
-    std::vector<EEntry> m_Entries;
+    // Memory of its own, zero until written: the walk writes each page once, so neither a fill
+    // beforehand nor small pages (a fault each) are worth their time.
+    struct SPages {
+        explicit SPages(size_t nBytes);
+        ~SPages();
+        SPages(const SPages&) = delete;
+        SPages& operator=(const SPages&) = delete;
+        void* m_pData;
+        size_t m_nBytes;
+    };
+    std::unique_ptr<SPages> m_pValuePages;
+    std::unique_ptr<SPages> m_pEntryPages;
+    double* m_pValues = nullptr;
+    EEntry* m_pEntries = nullptr; // Missing is 0
 };
