@@ -41,12 +41,14 @@ enum EFlag : unsigned {
     FLAG_PROPORTIONAL,
     FLAG_TRANSFORMGRID,
     FLAG_BREAKPOLES,
-    FLAG_LEGEND,     // "Legende": the visible functions named in a corner of the picture
-    FLAG_AUTOGRID,   // "Gitterweite automatisch": grid and labels 1, 2, 5 x 10^k, placed to be read
-    FLAG_PILABELS,   // "Vielfache von π": the x axis labelled in multiples of pi
-    FLAG_RANGEMARGIN // an automatic range keeps 5 % of its span free on either side
+    FLAG_LEGEND,      // "Legende": the visible functions named in a corner of the picture
+    FLAG_AUTOGRID,    // "Gitterweite automatisch": grid and labels 1, 2, 5 x 10^k, placed to be read
+    FLAG_PILABELS,    // "Vielfache von π": the x axis labelled in multiples of pi
+    FLAG_RANGEMARGIN, // an automatic range keeps 5 % of its span free on either side
+    FLAG_FOLLOWVIEW   // "Kurven folgen der Ansicht": explicit curves are drawn across the visible x range
 };
-inline constexpr uint32_t NEW_DOCUMENT_FLAGS = (1u << FLAG_LEGEND) | (1u << FLAG_AUTOGRID) | (1u << FLAG_RANGEMARGIN);
+inline constexpr uint32_t NEW_DOCUMENT_FLAGS =
+    (1u << FLAG_LEGEND) | (1u << FLAG_AUTOGRID) | (1u << FLAG_RANGEMARGIN) | (1u << FLAG_FOLLOWVIEW);
 
 class CProject : public CFuncResolver {
 public:

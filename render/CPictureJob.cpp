@@ -12,7 +12,9 @@
 
 CPictureJob::CPictureJob(CProject& project, bool bRaster, bool bDetermineRange)
     : m_Project(project), m_bDetermineRange(bDetermineRange), m_Plan(project, bRaster),
-      m_pSketch(CCurveSketch::For(project, m_Plan)), m_Range(CViewBox::Of(project))
+      // Curves that follow the view are drawn on other samples than the walk's: no summary.
+      m_pSketch(CSweepPlan::AnyFollows(project) ? nullptr : CCurveSketch::For(project, m_Plan)),
+      m_Range(CViewBox::Of(project))
 {
     // The walk runs where it determines a range or sums the curves up; then it logs what it
     // computes, for the drawing.
@@ -101,17 +103,44 @@ void CPictureJob::DrawLayers(CProject& project, const CViewBox& box, CCanvas& ca
     CRenderer::DrawGrid(grid, canvas, bBackground ? CRenderer::AxisColorOnBackground(project) : CRenderer::AXIS_COLOR);
 }
 
+void CPictureJob::SelectMember(const CAnimationStep& step, unsigned nVariable, uint32_t nIndex)
+{
+    m_Members.SelectMember(step, nVariable, nIndex);
+    // One member is drawn on other samples than the walk sums up.
+    if (!m_pWalk && !m_bWalked)
+        m_pSketch.reset();
+    m_bWalked = m_bWalked || (!m_bDetermineRange && !m_pSketch);
+}
+
+void CPictureJob::UseSweeps(const CSweepPlan& sweeps)
+{
+    m_Sweeps = sweeps;
+    m_bFixedSweeps = true;
+}
+
 void CPictureJob::Setup(const CViewBox& box, uint32_t nWidth, uint32_t nHeight, uint32_t nLeft, uint32_t nTop,
                         int32_t nPenMultiplier)
 {
     m_nPenMultiplier = nPenMultiplier;
+    if (!m_bFixedSweeps)
+        m_Sweeps = m_Members;
+    if (!m_bFixedSweeps && CSweepPlan::AnyFollows(m_Project)) {
+        CFuncVars view;
+        view.SetupView(&m_Project, box, nullptr, nWidth, nHeight, nLeft, nTop);
+        double dX0, dX1, dY;
+        view.UnmapPoint(static_cast<int32_t>(nLeft), 0, dX0, dY);
+        view.UnmapPoint(static_cast<int32_t>(nLeft + nWidth), 0, dX1, dY);
+        if (view.m_dScaleX != 0.0)
+            m_Sweeps.FollowView(m_Project, dX0, dX1, nWidth);
+    }
+    m_Vars.m_pSweeps = &m_Sweeps;
     m_Vars.SetupView(&m_Project, box, box.NothingToDraw() ? nullptr : m_Project.m_pFirstStep, nWidth, nHeight, nLeft,
                      nTop);
 }
 
 bool CPictureJob::Draw(CCanvas& canvas, uint64_t nRunLimit, const StopFunction& stop)
 {
-    const CCurveSketch* pSketch = m_bSketchComplete ? m_pSketch.get() : nullptr;
+    const CCurveSketch* pSketch = m_bSketchComplete && m_Sweeps.Empty() ? m_pSketch.get() : nullptr;
     while (m_Vars.m_pStep) {
         const CAnimationStep* pStep = m_Vars.m_pStep;
         const uint32_t n = m_Vars.m_nSamples;

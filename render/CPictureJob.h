@@ -10,6 +10,7 @@
 
 #include "view/CFuncVars.h"
 #include "view/CPicturePlan.h"
+#include "view/CSweepPlan.h"
 #include "view/CViewBox.h"
 
 class CAnimationStep;
@@ -48,8 +49,15 @@ public:
     // Background (where bBackground) and grid, on the box, into the rectangle.
     static void DrawLayers(CProject& project, const CViewBox& box, CCanvas& canvas, uint32_t nWidth, uint32_t nHeight,
                            uint32_t nLeft, uint32_t nTop, bool bBackground);
+    // Only member nIndex of variable nVariable (1 u, 2 v) of the step is drawn (the range is still
+    // the whole family's). Before the walk begins.
+    void SelectMember(const CAnimationStep& step, unsigned nVariable, uint32_t nIndex);
+    // The steps are swept as another job's are (a printout of the screen's drawing in progress,
+    // which shows as far as the screen has come). Before Setup.
+    void UseSweeps(const CSweepPlan& sweeps);
     // The view of the curves, on the box, into the rectangle; the curves start at the first
-    // sample. No curves on a box that cannot be mapped.
+    // sample. No curves on a box that cannot be mapped. Where the curves follow the view, the
+    // x of their steps is swept across the rectangle's x range.
     void Setup(const CViewBox& box, uint32_t nWidth, uint32_t nHeight, uint32_t nLeft, uint32_t nTop,
                int32_t nPenMultiplier);
     // Draws the curves on until stop says so; summaries are used for runs that end at or before
@@ -57,6 +65,7 @@ public:
     bool Draw(CCanvas& canvas, uint64_t nRunLimit, const StopFunction& stop);
     bool Done() const { return m_Vars.m_pStep == nullptr; }
     const CFuncVars& Vars() const { return m_Vars; }
+    const CSweepPlan& Sweeps() const { return m_Sweeps; }
     const CPicturePlan& Plan() const { return m_Plan; }
     CProject& Project() const { return m_Project; }
 
@@ -73,6 +82,9 @@ private:
     CViewBox m_Range;
     bool m_bWalked = false;
     bool m_bSketchComplete = false;
+    CSweepPlan m_Members;        // what SelectMember chose
+    CSweepPlan m_Sweeps;         // the way the curves take through the steps, for the view set up
+    bool m_bFixedSweeps = false; // taken over by UseSweeps
     CFuncVars m_Vars;
     int32_t m_nPenMultiplier = 1;
 };

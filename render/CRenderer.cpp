@@ -190,7 +190,7 @@ bool CRenderer::DrawSample(CFuncVars& vars, CCanvas& canvas, int32_t nPenMultipl
     CProject& project = *vars.m_pProject;
     bool bAtStart[FUNC_NVARS];
     for (unsigned i = 0; i < FUNC_NVARS; ++i)
-        bAtStart[i] = vars.m_dValue[i] == pStep->m_dMin[i];
+        bAtStart[i] = vars.m_dValue[i] == vars.m_Sweep.m_dMin[i];
     const bool bBreakPoles = project.m_nFlags & (1u << FLAG_BREAKPOLES);
 
     SPoint points[POINT_BUFFER];

@@ -9,6 +9,7 @@
 #include "render/CPictureJob.h"
 #include "render/CQtCanvas.h"
 #include "view/CFuncVars.h"
+#include "view/CSweepPlan.h"
 #include "view/CViewBox.h"
 
 namespace {
@@ -72,6 +73,10 @@ void CGraphPrint::Draw(CProject& project, QPainter& painter, const SPrintLayout&
         // The screen draws no curves on a view it cannot map; neither does the paper (the job
         // has no samples then). Nor does the paper show more of an animation than the screen.
         CPictureJob job(project, !bVector, false);
+        // The screen's samples (the steps' own where it has no others), so that its progress is
+        // the paper's.
+        if (pScreenJob)
+            job.UseSweeps(pScreenJob->m_pSweeps ? *pScreenJob->m_pSweeps : CSweepPlan());
         job.WalkAll();
         job.Setup(box, nWidth, nHeight, nLeft, nTop, PEN_MULTIPLIER);
         job.Draw(canvas, pScreenJob ? uint64_t{pScreenJob->m_nSamples} + 1 : UINT64_MAX,

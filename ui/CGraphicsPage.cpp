@@ -16,6 +16,7 @@
 #include "ui/CGraphView.h"
 #include "ui/CPageFrame.h"
 #include "ui/CPaintBox.h"
+#include "ui/CParamSliders.h"
 #include "ui/CTickClock.h"
 #include "ui/CUndoHistory.h"
 #include "view/CFuncVars.h"
@@ -35,6 +36,9 @@ CGraphicsPage::CGraphicsPage(CPageFrame& frame) : m_Frame(frame), m_pClock(std::
         if (isVisible())
             PaintBoxPaint();
     };
+    Sliders = new CParamSliders(View->SliderRow());
+    View->SliderLayout()->addWidget(Sliders);
+    connect(Sliders, &CParamSliders::Changed, this, &CGraphicsPage::SlidersChange);
     auto* pLayout = new QVBoxLayout(this);
     pLayout->setContentsMargins(0, 0, 0, 0);
     pLayout->addWidget(View);
@@ -113,6 +117,8 @@ bool CGraphicsPage::AllStepsFast() const
 void CGraphicsPage::StartDrawing(CAnimationStep* pStartStep)
 {
     StopJob();
+    Sliders->SetStep(m_Frame.CurrentStep());
+    View->SliderRow()->setVisible(!Sliders->isHidden());
     m_nLostSince = CFuncTerm::GetLostNanoseconds(); // the range and the curves share one budget
     if (!pStartStep) {
         m_pStartStep = nullptr;
@@ -180,8 +186,23 @@ void CGraphicsPage::RangeDone()
     }
 }
 
+void CGraphicsPage::SlidersChange()
+{
+    if (DeterminingRange())
+        return; // the drawing that follows takes the members as they are then
+    // Whatever the pace: the member is shown whole at once, and so is the family again.
+    m_nMaxSamples = UINT32_MAX;
+    StartDrawing(nullptr);
+    PaintBackground(true);
+    CatchUp();
+    if (!m_pJob)
+        EndHolding();
+    PaintBox->update();
+}
+
 void CGraphicsPage::Cancel()
 {
+    Sliders->Stop();
     if (DeterminingRange()) {
         StopJob();
         m_bRepaintAfterRange = false;
@@ -212,6 +233,12 @@ void CGraphicsPage::StartJob()
         // The job of a range just determined goes on to draw; a repaint has one of its own.
         if (!m_pJob)
             m_pJob = std::make_unique<CPictureJob>(project, AllStepsFast(), false);
+        if (const CAnimationStep* pStep = Sliders->Step()) {
+            for (unsigned v = 1; v <= 2; ++v) {
+                if (Sliders->Member(v) != CParamSliders::ALL)
+                    m_pJob->SelectMember(*pStep, v, static_cast<uint32_t>(Sliders->Member(v)));
+            }
+        }
         m_JobBox = CViewBox::Of(project);
         m_nJobWidth = Width();
         m_nJobHeight = Height();
@@ -312,13 +339,22 @@ void CGraphicsPage::DrawNext(CQtCanvas& canvas)
         if (vars.m_pStep != pStep)
             AddToBudget(int64_t(pStep->m_nWait) * 1000);
     } else {
+        // A step whose x follows the view has other samples than its own: it takes as long as
+        // its own would, each sample its share of the speed.
+        const double dShare = (double(pStep->m_nCount[0]) + 1.0) / (double(vars.m_Sweep.m_nCount[0]) + 1.0);
         bMore = job.Draw(canvas, uint64_t{nBefore} + 1, [](const CFuncVars&, const CAnimationStep*) { return true; });
-        if (vars.m_pStep == pStep)
-            AddToBudget(pStep->m_nSpeed);
-        else
+        if (vars.m_pStep == pStep) {
+            m_dPaceCarry += pStep->m_nSpeed * dShare;
+            const double dWhole = std::floor(m_dPaceCarry);
+            m_dPaceCarry -= dWhole;
+            AddToBudget(static_cast<int64_t>(dWhole));
+        } else {
             AddToBudget(int64_t(pStep->m_nWait) * 1000);
+        }
     }
     if (!bMore) {
+        // Complete: a redraw, on whatever samples, catches up to the end.
+        m_nMaxSamples = UINT32_MAX;
         StopJob();
         m_Frame.ShowStatus(QString());
         m_Frame.EnableCommand(CPageFrame::COMMAND_PAUSE, false);
@@ -427,6 +463,7 @@ void CGraphicsPage::GraphicsSheetEnter(bool bDetermineRange)
 
 void CGraphicsPage::GraphicsSheetExit()
 {
+    Sliders->Stop();
     StopJob();
     m_bRepaintAfterRange = false;
     m_Frame.ShowStatus(QString());

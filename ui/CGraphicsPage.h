@@ -15,6 +15,7 @@ class CFuncVars;
 class CCurveTrace;
 class CGraphView;
 class CPaintBox;
+class CParamSliders;
 class CPictureJob;
 class CQtCanvas;
 class CTickClock;
@@ -68,20 +69,23 @@ public:
     QSize PaintBoxSize() const;
 
     CGraphView* View;
-    CPaintBox* PaintBox; // the view's
-    CCurveTrace* Trace;  // the view's
+    CPaintBox* PaintBox;    // the view's
+    CCurveTrace* Trace;     // the view's
+    CParamSliders* Sliders; // u and v of the selected step, in the view's row under the graph
     QTimer* PaintTimer;
 
     CAnimationStep* m_pStartStep = nullptr;
     uint32_t m_nMaxSamples = 0;
     int32_t m_nTimeBudget = 0;
+    double m_dPaceCarry = 0.0; // milliseconds of pacing less than one, carried to the next sample
     uint64_t m_nLostSince = 0; // CFuncTerm::GetLostNanoseconds when the drawing began
     bool m_bSkipStep = false;
     bool m_bCatchUp = false;
 
 private:
     void StopJob();
-    void StartJob(); // the drawing of the curves, for the range the document has now
+    void StartJob();      // the drawing of the curves, for the range the document has now
+    void SlidersChange(); // only the members chosen, drawn at once
     void DropBusyCursor();
     bool WalkRangeSlice(); // true while samples remain
     void RangeDone();

@@ -84,6 +84,9 @@ COptionsPage::COptionsPage(CPageFrame& frame) : m_Frame(frame)
     ProportionalBox = CheckBox("ProportionalBox", "ma\u00DFstabsgerechte Darstellung", pGroup1);
     PolesBox = CheckBox("PolesBox", "Polstellen nicht verbinden", pGroup1);
     MarginBox = CheckBox("MarginBox", "automatisch mit 5 % Rand", pGroup1);
+    FollowViewBox = CheckBox("FollowViewBox", "Kurven folgen der Ansicht", pGroup1);
+    FollowViewBox->setToolTip("Funktionen von x werden \u00FCber den ganzen sichtbaren Bereich gezeichnet, auch "
+                              "\u00FCber den Definitionsbereich hinaus; die Wertetabelle bleibt bei ihm.");
     m_pBackgroundColorBox = new CColorBox(pGroup1);
     m_pBackgroundColorBox->setObjectName("BackgroundColorBox");
     auto* pGrid1 = new QGridLayout(pGroup1);
@@ -103,6 +106,7 @@ COptionsPage::COptionsPage(CPageFrame& frame) : m_Frame(frame)
     pGrid1->addLayout(pBackground, 3, 1, 1, 3);
     pGrid1->addWidget(PolesBox, 4, 1, 1, 3);
     pGrid1->addWidget(MarginBox, 5, 1, 1, 3);
+    pGrid1->addWidget(FollowViewBox, 6, 1, 1, 3);
 
     auto* pGroup2 = new QGroupBox("Koordinatenraster", this);
     pGroup2->setObjectName("GroupBox2");
@@ -159,7 +163,7 @@ COptionsPage::COptionsPage(CPageFrame& frame) : m_Frame(frame)
     for (QLineEdit* pEdit : {GridXEdit, GridYEdit})
         connect(pEdit, &QLineEdit::textChanged, this, &COptionsPage::GridEditChange);
     for (QCheckBox* pBox : {XAutoBox, YAutoBox, XGridBox, YGridBox, ShowAxisBox, TransformGridBox, ProportionalBox,
-                            PolesBox, MarginBox, AutoGridBox, PiBox, LegendBox})
+                            PolesBox, MarginBox, FollowViewBox, AutoGridBox, PiBox, LegendBox})
         connect(pBox, &QCheckBox::clicked, this, &COptionsPage::FlagChange);
     connect(TransformBox, &QComboBox::currentIndexChanged, this, &COptionsPage::TransformBoxChange);
     connect(TransformEdit, &QLineEdit::textChanged, this, &COptionsPage::TransformEditChange);
@@ -173,7 +177,8 @@ COptionsPage::COptionsPage(CPageFrame& frame) : m_Frame(frame)
     setTabOrder(YAutoBox, ProportionalBox);
     setTabOrder(ProportionalBox, PolesBox);
     setTabOrder(PolesBox, MarginBox);
-    setTabOrder(MarginBox, GridXEdit);
+    setTabOrder(MarginBox, FollowViewBox);
+    setTabOrder(FollowViewBox, GridXEdit);
     setTabOrder(GridXEdit, GridYEdit);
     setTabOrder(GridYEdit, XGridBox);
     setTabOrder(XGridBox, ShowAxisBox);
@@ -216,6 +221,7 @@ void COptionsPage::FillOptionsPage()
     ProportionalBox->setChecked(nFlags & 1u << FLAG_PROPORTIONAL);
     PolesBox->setChecked(nFlags & 1u << FLAG_BREAKPOLES);
     MarginBox->setChecked(nFlags & 1u << FLAG_RANGEMARGIN);
+    FollowViewBox->setChecked(nFlags & 1u << FLAG_FOLLOWVIEW);
     AutoGridBox->setChecked(nFlags & 1u << FLAG_AUTOGRID);
     PiBox->setChecked(nFlags & 1u << FLAG_PILABELS);
     LegendBox->setChecked(nFlags & 1u << FLAG_LEGEND);
@@ -290,6 +296,7 @@ void COptionsPage::FlagChange()
     project.SetFlag(FLAG_PROPORTIONAL, ProportionalBox->isChecked());
     project.SetFlag(FLAG_BREAKPOLES, PolesBox->isChecked());
     project.SetFlag(FLAG_RANGEMARGIN, MarginBox->isChecked());
+    project.SetFlag(FLAG_FOLLOWVIEW, FollowViewBox->isChecked());
     project.SetFlag(FLAG_AUTOGRID, AutoGridBox->isChecked());
     project.SetFlag(FLAG_PILABELS, PiBox->isChecked());
     project.SetFlag(FLAG_LEGEND, LegendBox->isChecked());

@@ -33,6 +33,7 @@ public:
     QCheckBox* ProportionalBox;
     QCheckBox* PolesBox;
     QCheckBox* MarginBox;
+    QCheckBox* FollowViewBox;
     QLineEdit* GridXEdit;
     QLineEdit* GridYEdit;
     QCheckBox* XGridBox;

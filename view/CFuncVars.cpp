@@ -5,6 +5,7 @@
 
 #include "project/CProject.h"
 #include "view/CProgress.h"
+#include "view/CSweepPlan.h"
 #include "view/CViewBox.h"
 #include "view/CWorkBudget.h"
 
@@ -26,6 +27,8 @@ CFuncVars::CFuncVars(const CFuncVars& other) : CFuncVars()
     for (unsigned i = 0; i < FUNC_NSLOTS; ++i)
         m_dValue[i] = other.m_dValue[i];
     m_pStep = other.m_pStep;
+    m_pSweeps = other.m_pSweeps;
+    m_Sweep = other.m_Sweep;
     m_nSamples = other.m_nSamples;
     m_bFirstSample = other.m_bFirstSample;
     m_nViewWidth = other.m_nViewWidth;
@@ -54,17 +57,23 @@ ETransformMode TransformMode(double dMode)
 }
 } // namespace
 
-void CFuncVars::Reset(CAnimationStep* pStep)
+void CFuncVars::EnterStep(CAnimationStep* pStep)
 {
+    const CStepSweep* pSweep = pStep && m_pSweeps ? m_pSweeps->For(pStep) : nullptr;
+    m_Sweep = pSweep ? *pSweep : pStep ? CStepSweep::Of(*pStep) : CStepSweep();
     for (unsigned i = 0; i < FUNC_NVARS; ++i) {
         m_nIndex[i] = 0;
-        const double dStart = pStep ? pStep->m_dMin[i] : 0.0;
-        m_dValue[i] = dStart;
-        m_dValue[SLOT_A + i] = dStart;
+        m_dValue[i] = m_Sweep.m_dMin[i];
+        m_dValue[SLOT_A + i] = m_dValue[i];
     }
+    m_pStep = pStep;
+}
+
+void CFuncVars::Reset(CAnimationStep* pStep)
+{
+    EnterStep(pStep);
     m_nSamples = 0;
     m_bFirstSample = true;
-    m_pStep = pStep;
 }
 
 void CFuncVars::SeekX(CAnimationStep* pStep, uint32_t nIndex, double dX)
@@ -105,31 +114,27 @@ bool CFuncVars::Step()
         return false;
     for (unsigned i = 0; i < FUNC_NVARS; ++i) {
         // Compared before the increment: at a count of 4294967295 the index would wrap to 0.
-        if (m_nIndex[i] < m_pStep->m_nCount[i]) {
+        if (m_nIndex[i] < m_Sweep.m_nCount[i]) {
             ++m_nIndex[i];
             // Repeated addition, not start + k * increment: the picture depends on the rounding.
-            m_dValue[i] += m_pStep->m_dStep[i];
+            m_dValue[i] += m_Sweep.m_dStep[i];
             m_dValue[SLOT_A + i] = m_dValue[i];
             ++m_nSamples;
             m_bFirstSample = false;
             return true;
         }
-        m_dValue[i] = m_pStep->m_dMin[i];
+        m_dValue[i] = m_Sweep.m_dMin[i];
         m_dValue[SLOT_A + i] = m_dValue[i];
         m_nIndex[i] = 0;
     }
     m_bFirstSample = true;
-    m_pStep = m_pStep->m_pNext;
     // The last sample of a step is behind the walk too: the count numbers every sample of all
     // steps, so that a sample's count says where it stands in the picture.
     ++m_nSamples;
-    if (m_pStep) {
-        for (unsigned i = 0; i < FUNC_NVARS; ++i) {
-            m_nIndex[i] = 0;
-            m_dValue[i] = m_pStep->m_dMin[i];
-            m_dValue[SLOT_A + i] = m_dValue[i];
-        }
-    }
+    if (m_pStep->m_pNext)
+        EnterStep(m_pStep->m_pNext);
+    else
+        m_pStep = nullptr;
     return m_pStep != nullptr;
 }
 

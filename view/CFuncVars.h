@@ -5,9 +5,11 @@
 #include <cstdint>
 
 #include "expr/FuncLimits.h"
+#include "view/CStepSweep.h"
 
 class CProject;
 class CAnimationStep;
+class CSweepPlan;
 class CViewBox;
 
 class CFuncVars {
@@ -69,6 +71,10 @@ public:
     uint32_t m_nIndex[FUNC_NVARS] = {};
     double m_dValue[FUNC_NSLOTS] = {}; // x u v a b c d; d is 0 unless a reference sets it
     CAnimationStep* m_pStep = nullptr;
+    // The way through the steps where a picture takes another than their own (null: their own),
+    // and the sweep of the current step, which the walk follows.
+    const CSweepPlan* m_pSweeps = nullptr;
+    CStepSweep m_Sweep;
     uint32_t m_nSamples = 0;
     bool m_bFirstSample = true;
     uint32_t m_nViewWidth = 0;
@@ -82,6 +88,7 @@ public:
     double m_dRawBounds[4] = {}; // of the range the view shows, for the transformed grid
 
 private:
+    void EnterStep(CAnimationStep* pStep); // its sweep, with x, u and v at their starts
     static double Pixel(double d, double dOrigin, double dScale)
     {
         const double dPixel = (d - dOrigin) * dScale;

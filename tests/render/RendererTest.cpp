@@ -4,6 +4,7 @@
 #include <clocale>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,7 +13,9 @@
 #include "project/CProject.h"
 #include "render/CPictureJob.h"
 #include "render/CRenderer.h"
+#include "render/CValueTable.h"
 #include "view/CFuncVars.h"
+#include "view/CSweepPlan.h"
 #include "view/CViewBox.h"
 
 namespace {
@@ -766,4 +769,154 @@ TEST(Legend, NamesTheShownFunctionsInEveryPicture)
     const std::vector<std::string> crowded = Names(Draw());
     ASSERT_EQ(crowded.size(), 15u);
     EXPECT_EQ(crowded.back(), "\x85 und 34 weitere");
+}
+
+namespace {
+// What a picture's curves reach: the leftmost and rightmost x pixel of their points, the widest
+// step in x between two points of one polyline, and the samples drawn.
+struct SReach {
+    int32_t nLeft = INT32_MAX;
+    int32_t nRight = INT32_MIN;
+    int32_t nWidestStep = 0;
+    uint32_t nSamples = 0;
+};
+
+SReach Reach(CProject& project, uint32_t nWidth, const std::function<void(CPictureJob&)>& choose = nullptr)
+{
+    CPictureJob job(project, true, false);
+    if (choose)
+        choose(job);
+    job.Setup(CViewBox::Of(project), nWidth, 200, 0, 0, 1);
+    CRecordingCanvas canvas;
+    SReach reach;
+    job.Draw(canvas, UINT64_MAX, [&](const CFuncVars&, const CAnimationStep*) {
+        ++reach.nSamples;
+        return false;
+    });
+    ++reach.nSamples; // the last one ends the drawing without a question
+    for (const std::string& szCall : canvas.m_Log) {
+        if (szCall.rfind("polyline", 0) != 0 && szCall.rfind("move", 0) != 0)
+            continue;
+        int32_t nLast = INT32_MIN;
+        for (size_t i = szCall.find(' '); i != std::string::npos; i = szCall.find(' ', i + 1)) {
+            const int32_t x = std::stoi(szCall.substr(i + 1));
+            reach.nLeft = std::min(reach.nLeft, x);
+            reach.nRight = std::max(reach.nRight, x);
+            if (nLast != INT32_MIN && szCall[0] == 'p')
+                reach.nWidestStep = std::max(reach.nWidestStep, std::abs(x - nLast));
+            nLast = x;
+        }
+    }
+    return reach;
+}
+} // namespace
+
+TEST(FollowView, ExplicitCurvesAreDrawnAcrossTheVisibleXRange)
+{
+    // The default step, x from -10 to 10 by 0.2; a view of -40 ... 40 on 400 pixels puts x = -10
+    // at pixel 150 and x = 10 (a little less, by the additions) at 249.
+    struct SRow {
+        const char* pszName;
+        bool bFollow;
+        const char* pszFormula;
+        double dTrMode;
+        double dX0, dX1;
+        int32_t nLeft, nRight; // reached, at least as far
+        uint32_t nMinSamples, nMaxSamples;
+    };
+    const SRow rows[] = {
+        {"old file: the step's own range", false, "x/4", 0, -40, 40, 150, 249, 101, 101},
+        {"zoomed out: to the frame", true, "x/4", 0, -40, 40, 0, 399, 801, 803},
+        {"zoomed in: two samples a pixel", true, "x/4", 0, -1, 1, 0, 399, 801, 803},
+        {"a parametric curve keeps its range", true, "x, x/4", 0, -40, 40, 150, 249, 101, 101},
+        {"a transformed one too", true, "x/4", TRMODE_POLAR, -40, 40, 200, 200, 101, 101},
+        {"far out: bounded", true, "x/4", 0, -1e6, 1e6, 0, 399, 801, 805},
+    };
+    for (const SRow& row : rows) {
+        SCOPED_TRACE(row.pszName);
+        CProject project;
+        SetView(project, row.dX0, row.dX1, -20, 20);
+        project.SetFunction(1, row.pszFormula);
+        project.m_pFirstStep->m_bVisible[0] = true;
+        project.SetOption(OPT_TRMODE, row.dTrMode);
+        project.SetFlag(FLAG_FOLLOWVIEW, row.bFollow);
+        const SReach reach = Reach(project, 400);
+        if (row.dTrMode == TRMODE_NONE) {
+            EXPECT_LE(reach.nLeft, row.nLeft);
+            EXPECT_GE(reach.nRight, row.nRight);
+        }
+        if (!row.bFollow || std::string(row.pszFormula).find(',') != std::string::npos) {
+            EXPECT_GE(reach.nLeft, row.nLeft); // not a pixel beyond the step's range
+            EXPECT_LE(reach.nRight, row.nRight);
+        }
+        EXPECT_GE(reach.nSamples, row.nMinSamples);
+        EXPECT_LE(reach.nSamples, row.nMaxSamples);
+        if (row.bFollow && row.dTrMode == TRMODE_NONE && row.nLeft == 0) {
+            EXPECT_LE(reach.nWidestStep, 1);
+        }
+    }
+
+    // A step denser than the pixels keeps its density across the wider view; the own samples
+    // stay among the drawn ones, in the step's direction.
+    CProject dense;
+    SetView(dense, -20, 20, -20, 20);
+    dense.SetFunction(1, "x");
+    dense.m_pFirstStep->m_bVisible[0] = true;
+    dense.SetFlag(FLAG_FOLLOWVIEW, true);
+    SetRange(dense.m_pFirstStep, 0, 10.0, -0.002, 10000);
+    const SReach wide = Reach(dense, 400);
+    EXPECT_GE(wide.nSamples, 20001u);
+    EXPECT_LE(wide.nSamples, 20003u);
+    CStepSweep sweep = CStepSweep::Of(*dense.m_pFirstStep);
+    ASSERT_TRUE(CSweepPlan::FollowX(sweep, -20.0, 20.0, 400));
+    EXPECT_LT(sweep.m_dStep[0], 0.0);
+    EXPECT_NEAR(sweep.m_dMin[0], 20.0, 1e-9);
+    EXPECT_EQ(sweep.m_dStep[0], -0.002);
+}
+
+TEST(FollowView, RangeAndValueTableKeepTheStepsOwnRange)
+{
+    CProject project;
+    project.SetFunction(1, "x*x");
+    project.m_pFirstStep->m_bVisible[0] = true;
+    const auto Picture = [&] {
+        CPictureJob job(project, true, true);
+        while (job.Walk(UINT64_MAX)) {
+        }
+        const CViewBox box = job.Range();
+        CValueTable table;
+        table.Build(project, project.m_pFirstStep);
+        return std::make_pair(std::vector<double>(box.m_dView, box.m_dView + 4), table.m_Cells);
+    };
+    const auto before = Picture();
+    project.SetFlag(FLAG_FOLLOWVIEW, true);
+    EXPECT_EQ(Picture(), before);
+    EXPECT_NEAR(before.first[0], -10.0, 1e-9);
+    EXPECT_EQ(before.second.size(), 102u);
+}
+
+TEST(FollowView, OneMemberOfAFamily)
+{
+    // u from 1 by 1 to 5; member 2 (u = 3) alone: one run of x, every point on that member's line.
+    CProject project;
+    SetView(project, -10, 10, -20, 20);
+    project.SetFunction(1, "u");
+    project.m_pFirstStep->m_bVisible[0] = true;
+    SetRange(project.m_pFirstStep, 1, 1.0, 1.0, 4);
+    EXPECT_EQ(Reach(project, 400).nSamples, 505u);
+    CFuncVars view;
+    view.SetupView(&project, nullptr, 400, 200, 0, 0);
+    int32_t nX, nY;
+    view.MapPoint(0.0, 3.0, nX, nY, false);
+    CPictureJob job(project, true, false);
+    job.SelectMember(*project.m_pFirstStep, 1, 2);
+    job.Setup(CViewBox::Of(project), 400, 200, 0, 0, 1);
+    CRecordingCanvas canvas;
+    uint32_t nSamples = 0;
+    job.Draw(canvas, UINT64_MAX, [&](const CFuncVars&, const CAnimationStep*) { return ++nSamples == 0; });
+    EXPECT_EQ(nSamples + 1, 101u);
+    EXPECT_EQ(canvas.Count("move"), 1u); // the function reads no x: one dot at the run's start
+    EXPECT_EQ(canvas.Calls("move")[0], "move 0," + std::to_string(nY));
+    // Out of range: the whole family.
+    EXPECT_EQ(Reach(project, 400, [&](CPictureJob& j) { j.SelectMember(*project.m_pFirstStep, 1, 5); }).nSamples, 505u);
 }

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QSlider>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
@@ -25,9 +26,12 @@
 #include "ui/CGraphicsPage.h"
 #include "ui/COptionsPage.h"
 #include "ui/CPaintBox.h"
+#include "ui/CParamSliders.h"
 #include "ui/CStepEditors.h"
+#include "ui/CUndoHistory.h"
 #include "ui/TMainForm.h"
 #include "view/CFuncVars.h"
+#include <QUndoStack>
 
 namespace {
 class GraphicsPage : public CWindowTest {
@@ -43,6 +47,7 @@ protected:
         Document().SetFunction(1, "x");
         Step(1).m_bVisible[0] = true;
         Document().SetFlag(FLAG_RANGEMARGIN, false); // the ranges below are the points' own
+        Document().SetFlag(FLAG_FOLLOWVIEW, false);  // and the samples the steps' own
     }
 
     CProject& Document() const { return *m_pForm->m_pDocument; }
@@ -527,4 +532,110 @@ TEST_F(GraphicsPage, TracingFollowsThePickedCurveUntilEscape)
     EXPECT_EQ(m_pForm->StatusText(), "f1: x = 0, y = 0");
     m_pForm->PageControl->setCurrentWidget(m_pForm->FunctionsSheet);
     EXPECT_FALSE(m_pForm->TraceButton->isChecked());
+}
+
+namespace {
+// The rows of a picture's column in which the colour is found, each run of rows counted once.
+int Lines(const QImage& picture, int nColumn, QRgb color)
+{
+    int nLines = 0;
+    bool bIn = false;
+    for (int y = 0; y < picture.height(); ++y) {
+        const bool bHit = picture.pixel(nColumn, y) == color;
+        nLines += bHit && !bIn;
+        bIn = bHit;
+    }
+    return nLines;
+}
+} // namespace
+
+TEST_F(GraphicsPage, SliderShowsOneMemberOfTheFamilyWithoutChangingTheDocument)
+{
+    // y = u for u = 0 ... 4: five red lines; the slider's member 2 draws y = 2 alone.
+    SetFixedView(Document());
+    Document().SetFunction(1, "x*0+u");
+    Step(1).m_nColor[0] = 12; // red
+    Step(1).m_nCount[1] = 4;
+    Step(1).m_nSpeed = 10;
+    Document().m_bModified = false;
+    Enter();
+    QSlider* pU = m_pPage->findChild<QSlider*>("USlider");
+    QSlider* pV = m_pPage->findChild<QSlider*>("VSlider");
+    ASSERT_NE(pU, nullptr);
+    ASSERT_NE(pV, nullptr);
+    EXPECT_TRUE(pU->isVisibleTo(m_pPage));
+    EXPECT_FALSE(pV->isVisibleTo(m_pPage)); // v is not swept
+    EXPECT_EQ(pU->maximum(), 5);            // "alle" and the five members
+    QLabel* pLabel = m_pPage->findChild<QLabel*>("ULabel");
+    EXPECT_EQ(pLabel->text(), "u: alle");
+    while (m_pPage->DrawVars())
+        Tick();
+    const int nColumn = m_pPage->Picture().width() / 2;
+    const QRgb red = qRgb(255, 0, 0);
+    EXPECT_EQ(Lines(m_pPage->Picture(), nColumn, red), 5);
+    const int nHistory = m_pForm->History().Stack()->count();
+
+    // Without pacing (20 ticks at speed 10), and as it is drawn, nothing else.
+    const auto Finish = [this] {
+        int nTicks = 0;
+        for (; m_pPage->DrawVars() && nTicks < 100; ++nTicks)
+            Tick();
+        return nTicks;
+    };
+    pU->setValue(3); // member 2
+    EXPECT_EQ(pLabel->text(), "u = 2");
+    EXPECT_LE(Finish(), 1);
+    const QImage member = m_pPage->Picture();
+    EXPECT_EQ(Lines(member, nColumn, red), 1);
+    int32_t nX, nY;
+    CFuncVars view;
+    view.SetupView(&Document(), nullptr, m_pPage->PaintBoxSize().width(), m_pPage->PaintBoxSize().height(), 0, 0);
+    view.MapPoint(0.0, 2.0, nX, nY, false);
+    const qreal dRatio = member.devicePixelRatio();
+    EXPECT_EQ(member.pixel(nColumn, static_cast<int>(nY * dRatio)), red);
+    pU->setValue(0);
+    EXPECT_LE(Finish(), 5);
+    EXPECT_EQ(Lines(m_pPage->Picture(), nColumn, red), 5);
+
+    // Playing runs through the members at the step's pace and round again; Escape stops it.
+    CParamSliders* pSliders = m_pPage->Sliders;
+    QTest::mouseClick(pSliders->UPlayButton, Qt::LeftButton);
+    EXPECT_TRUE(pSliders->PlayTimer->isActive());
+    EXPECT_EQ(pSliders->PlayTimer->interval(), 1010); // 101 samples of x at 10 ms
+    EXPECT_EQ(pU->value(), 1);
+    for (int i = 0; i < 5; ++i)
+        pSliders->PlayTick();
+    EXPECT_EQ(pU->value(), 1); // after member 4, member 0 again
+    Finish();
+    EXPECT_EQ(Lines(m_pPage->Picture(), nColumn, red), 1);
+    QTest::keyClick(m_pForm.get(), Qt::Key_Escape);
+    EXPECT_FALSE(pSliders->PlayTimer->isActive());
+    EXPECT_EQ(pU->value(), 1);
+
+    // A way of looking only: nothing to save, nothing to undo.
+    m_pForm->History().NoteChanges();
+    EXPECT_FALSE(Document().m_bModified);
+    EXPECT_EQ(m_pForm->History().Stack()->count(), nHistory);
+    // Another step without u: no sliders.
+    Step(1).m_nCount[1] = 0;
+    m_pPage->GraphicsButtonClick();
+    EXPECT_FALSE(pSliders->isVisibleTo(m_pPage));
+}
+
+TEST_F(GraphicsPage, CurvesThatFollowTheViewKeepTheStepsPace)
+{
+    // 101 samples at 10 ms: about one second, 20 ticks, however many samples the view needs.
+    SetFixedView(Document());
+    Step(1).m_nSpeed = 10;
+    Document().SetFlag(FLAG_FOLLOWVIEW, true);
+    Enter();
+    ASSERT_NE(m_pPage->DrawVars(), nullptr);
+    EXPECT_GE(m_pPage->DrawVars()->m_Sweep.m_nCount[0], 2u * static_cast<uint32_t>(m_pPage->PaintBoxSize().width()));
+    int nTicks = 0;
+    while (m_pPage->DrawVars() && nTicks < 1000) {
+        Tick();
+        ++nTicks;
+    }
+    EXPECT_GE(nTicks, 19);
+    EXPECT_LE(nTicks, 22);
 }
