@@ -36,8 +36,8 @@ CParamSliders::CParamSliders(QWidget* pParent) : QWidget(pParent)
         pSlider->setObjectName(v == 1 ? "USlider" : "VSlider");
         pSlider->setMinimum(0);
         pSlider->setPageStep(1);
-        pSlider->setToolTip(QString("Ganz links: alle Kurven der Schar; sonst nur die zu einem Wert von %1")
-                                .arg(g_pszNames[v]));
+        pSlider->setToolTip(
+            QString("Ganz links: alle Kurven der Schar; sonst nur die zu einem Wert von %1").arg(g_pszNames[v]));
         auto* pLabel = new QLabel(this);
         pLabel->setObjectName(v == 1 ? "ULabel" : "VLabel");
         pLabel->setMinimumWidth(fontMetrics().horizontalAdvance("u = -0.00000000e-000"));
@@ -60,8 +60,8 @@ CParamSliders::CParamSliders(QWidget* pParent) : QWidget(pParent)
 
 void CParamSliders::SetStep(const CAnimationStep* pStep)
 {
-    const bool bSame = pStep == m_pStep && pStep && pStep->m_nCount[1] == m_nCount[1] &&
-                       pStep->m_nCount[2] == m_nCount[2];
+    const bool bSame =
+        pStep == m_pStep && pStep && pStep->m_nCount[1] == m_nCount[1] && pStep->m_nCount[2] == m_nCount[2];
     m_pStep = pStep;
     if (!bSame) {
         Stop();
@@ -96,10 +96,9 @@ void CParamSliders::Refresh()
         QLabel* pLabel = v == 1 ? ULabel : VLabel;
         pLabel->setVisible(bShown);
         const int64_t nMember = Member(v);
-        const std::string szValue =
-            nMember == ALL ? std::string()
-                           : CRenderer::FormatNumber(
-                                 CSweepPlan::MemberValue(m_dMin[v], m_dStep[v], static_cast<uint32_t>(nMember)));
+        const std::string szValue = nMember == ALL ? std::string()
+                                                   : CRenderer::FormatNumber(CSweepPlan::MemberValue(
+                                                         m_dMin[v], m_dStep[v], static_cast<uint32_t>(nMember)));
         pLabel->setText(nMember == ALL ? QString("%1: alle").arg(g_pszNames[v])
                                        : QString("%1 = %2").arg(g_pszNames[v], QString::fromStdString(szValue)));
     }

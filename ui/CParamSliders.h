@@ -61,5 +61,5 @@ private:
     double m_dMin[3] = {};
     double m_dStep[3] = {};
     uint32_t m_nSpeed = 0;
-    unsigned m_nPlaying = 0;   // the variable being played, 0 for none
+    unsigned m_nPlaying = 0; // the variable being played, 0 for none
 };

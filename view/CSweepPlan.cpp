@@ -57,8 +57,8 @@ bool CSweepPlan::FollowX(CStepSweep& sweep, double dX0, double dX1, uint32_t nPi
     if (dNeed > 1.0)
         dIncrement = dOwn / std::ceil(dNeed);
     // (The whole factor gives the pixels up to twice their samples, which the bound leaves them.)
-    const double dMax = std::max(double(MAX_FACTOR) * (double(sweep.m_nCount[0]) + 1.0),
-                                 2.0 * SAMPLES_PER_PIXEL * nPixels + 2.0);
+    const double dMax =
+        std::max(double(MAX_FACTOR) * (double(sweep.m_nCount[0]) + 1.0), 2.0 * SAMPLES_PER_PIXEL * nPixels + 2.0);
     const double dSamples = dSpan / dIncrement + 2.0;
     if (dSamples > dMax)
         dIncrement *= std::ceil(dSamples / dMax);
@@ -110,7 +110,9 @@ void CSweepPlan::SelectMember(const CAnimationStep& step, unsigned nVariable, ui
 void CSweepPlan::FollowView(const CProject& project, double dX0, double dX1, uint32_t nPixels)
 {
     uint64_t nTotal = 0;
-    const auto Add = [&nTotal](uint64_t nSamples) { nTotal = nSamples > UINT64_MAX - nTotal ? UINT64_MAX : nTotal + nSamples; };
+    const auto Add = [&nTotal](uint64_t nSamples) {
+        nTotal = nSamples > UINT64_MAX - nTotal ? UINT64_MAX : nTotal + nSamples;
+    };
     for (const CAnimationStep* pStep = project.m_pFirstStep; pStep; pStep = pStep->m_pNext) {
         const CStepSweep* pSweep = For(pStep);
         CStepSweep sweep = pSweep ? *pSweep : CStepSweep::Of(*pStep);
