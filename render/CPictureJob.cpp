@@ -20,7 +20,8 @@ CPictureJob::CPictureJob(CProject& project, bool bRaster, bool bDetermineRange)
     // computes, for the drawing.
     const bool bRange = m_bDetermineRange && ((project.m_nFlags & ((1u << FLAG_XAUTO) | (1u << FLAG_YAUTO))) ||
                                               project.m_dOptions[OPT_TRMODE] > TRMODE_NONE);
-    if (bRange || m_pSketch)
+    // (Curves that follow the view are drawn on samples of their own: nothing to log for them.)
+    if ((bRange || m_pSketch) && !CSweepPlan::AnyFollows(project))
         m_pLog = CSampleLog::For(m_Plan, m_pSketch.get());
     m_bWalked = !m_bDetermineRange && !m_pSketch;
 }
@@ -106,9 +107,11 @@ void CPictureJob::DrawLayers(CProject& project, const CViewBox& box, CCanvas& ca
 void CPictureJob::SelectMember(const CAnimationStep& step, unsigned nVariable, uint32_t nIndex)
 {
     m_Members.SelectMember(step, nVariable, nIndex);
-    // One member is drawn on other samples than the walk sums up.
-    if (!m_pWalk && !m_bWalked)
+    // One member is drawn on other samples than the walk sums up and logs.
+    if (!m_pWalk && !m_bWalked) {
+        m_pLog.reset();
         m_pSketch.reset();
+    }
     m_bWalked = m_bWalked || (!m_bDetermineRange && !m_pSketch);
 }
 
@@ -140,7 +143,10 @@ void CPictureJob::Setup(const CViewBox& box, uint32_t nWidth, uint32_t nHeight, 
 
 bool CPictureJob::Draw(CCanvas& canvas, uint64_t nRunLimit, const StopFunction& stop)
 {
+    // The summary and the log are laid out by the walk's samples: a picture on others (one member
+    // of a family) evaluates its own.
     const CCurveSketch* pSketch = m_bSketchComplete && m_Sweeps.Empty() ? m_pSketch.get() : nullptr;
+    const CSampleLog* pLog = m_bWalked && m_Sweeps.Empty() ? m_pLog.get() : nullptr;
     while (m_Vars.m_pStep) {
         const CAnimationStep* pStep = m_Vars.m_pStep;
         const uint32_t n = m_Vars.m_nSamples;
@@ -156,7 +162,7 @@ bool CPictureJob::Draw(CCanvas& canvas, uint64_t nRunLimit, const StopFunction& 
                 bRun = true;
             }
         }
-        if (!bRun && !CRenderer::DrawSample(m_Vars, canvas, m_nPenMultiplier, m_bWalked ? m_pLog.get() : nullptr))
+        if (!bRun && !CRenderer::DrawSample(m_Vars, canvas, m_nPenMultiplier, pLog))
             return false;
         if (stop && stop(m_Vars, pStep))
             break;

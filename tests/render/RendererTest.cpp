@@ -919,4 +919,24 @@ TEST(FollowView, OneMemberOfAFamily)
     EXPECT_EQ(canvas.Calls("move")[0], "move 0," + std::to_string(nY));
     // Out of range: the whole family.
     EXPECT_EQ(Reach(project, 400, [&](CPictureJob& j) { j.SelectMember(*project.m_pFirstStep, 1, 5); }).nSamples, 505u);
+
+    // Chosen after the walk that determined the range and logged the family's values, as the
+    // window does: the member is evaluated where it is drawn, not read from the family's log.
+    project.SetFunction(1, "x*0+u");
+    project.SetFlag(FLAG_YAUTO, true);
+    CPictureJob walked(project, true, true);
+    while (walked.Walk(UINT64_MAX)) {
+    }
+    const CViewBox range = walked.Range();
+    EXPECT_EQ(range.m_dView[3], 5.0);
+    walked.SelectMember(*project.m_pFirstStep, 1, 2);
+    walked.Setup(range, 400, 200, 0, 0, 1);
+    CRecordingCanvas line;
+    walked.Draw(line, UINT64_MAX, nullptr);
+    CFuncVars mapped;
+    mapped.SetupView(&project, range, nullptr, 400, 200, 0, 0);
+    mapped.MapPoint(0.0, 3.0, nX, nY, false);
+    for (const std::string& szCall : line.Calls("polyline"))
+        EXPECT_EQ(szCall.substr(szCall.rfind(',') + 1), std::to_string(nY)) << szCall;
+    EXPECT_EQ(line.Count("polyline"), 100u);
 }
