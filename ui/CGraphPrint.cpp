@@ -55,7 +55,7 @@ SPrintLayout CGraphPrint::Layout(double dDpiX, double dDpiY, int32_t nPageWidth,
 }
 
 void CGraphPrint::Draw(CProject& project, QPainter& painter, const SPrintLayout& layout, const CFuncVars* pScreenJob,
-                       bool bVector, const std::function<bool()>& bAborted)
+                       bool bVector, const std::function<bool()>& bAborted, const ChooseFunction& choose)
 {
     if (layout.m_nWidth <= 0 || layout.m_nHeight <= 0)
         return;
@@ -77,6 +77,8 @@ void CGraphPrint::Draw(CProject& project, QPainter& painter, const SPrintLayout&
         // the paper's.
         if (pScreenJob)
             job.UseSweeps(pScreenJob->m_pSweeps ? *pScreenJob->m_pSweeps : CSweepPlan());
+        else if (choose)
+            choose(job);
         job.WalkAll();
         job.Setup(box, nWidth, nHeight, nLeft, nTop, PEN_MULTIPLIER);
         job.Draw(canvas, pScreenJob ? uint64_t{pScreenJob->m_nSamples} + 1 : UINT64_MAX,
@@ -89,7 +91,7 @@ void CGraphPrint::Draw(CProject& project, QPainter& painter, const SPrintLayout&
 }
 
 bool CGraphPrint::Print(QPrinter& printer, CProject& project, const CFuncVars* pScreenJob, QSize boxSize,
-                        SPrintLayout* pLayout)
+                        SPrintLayout* pLayout, const ChooseFunction& choose)
 {
     CWaitCursor cursor;
     QPainter painter;
@@ -99,7 +101,8 @@ bool CGraphPrint::Print(QPrinter& printer, CProject& project, const CFuncVars* p
                                        printer.pageLayout().orientation() == QPageLayout::Landscape, boxSize);
     if (pLayout)
         *pLayout = layout;
-    Draw(project, painter, layout, pScreenJob, true,
-         [&printer] { return printer.printerState() == QPrinter::Aborted; });
+    Draw(
+        project, painter, layout, pScreenJob, true, [&printer] { return printer.printerState() == QPrinter::Aborted; },
+        choose);
     return painter.end();
 }

@@ -8,6 +8,7 @@
 class QPainter;
 class QPrinter;
 class CFuncVars;
+class CPictureJob;
 class CProject;
 
 struct SPrintLayout {
@@ -26,11 +27,14 @@ public:
     // screen picture's size; the page sizes are those of the paintable area in device pixels.
     static SPrintLayout Layout(double dDpiX, double dDpiY, int32_t nPageWidth, int32_t nPageHeight, bool bLandscape,
                                QSize boxSize);
+    // The members of a family the screen shows (see CParamSliders::SelectMembers).
+    using ChooseFunction = std::function<void(CPictureJob& job)>;
     // Grid, then the curves as far as pScreenJob (the screen's drawing, or null) has come; no
-    // background. bAborted is asked after every sample.
+    // background. bAborted is asked after every sample. A finished screen drawing shows the
+    // members choose picks.
     static void Draw(CProject& project, QPainter& painter, const SPrintLayout& layout, const CFuncVars* pScreenJob,
-                     bool bVector, const std::function<bool()>& bAborted);
+                     bool bVector, const std::function<bool()>& bAborted, const ChooseFunction& choose = nullptr);
     // One page on the printer; false when the printer could not be started.
     static bool Print(QPrinter& printer, CProject& project, const CFuncVars* pScreenJob, QSize boxSize,
-                      SPrintLayout* pLayout = nullptr);
+                      SPrintLayout* pLayout = nullptr, const ChooseFunction& choose = nullptr);
 };

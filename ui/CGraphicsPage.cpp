@@ -233,12 +233,7 @@ void CGraphicsPage::StartJob()
         // The job of a range just determined goes on to draw; a repaint has one of its own.
         if (!m_pJob)
             m_pJob = std::make_unique<CPictureJob>(project, AllStepsFast(), false);
-        if (const CAnimationStep* pStep = Sliders->Step()) {
-            for (unsigned v = 1; v <= 2; ++v) {
-                if (Sliders->Member(v) != CParamSliders::ALL)
-                    m_pJob->SelectMember(*pStep, v, static_cast<uint32_t>(Sliders->Member(v)));
-            }
-        }
+        Sliders->SelectMembers(*m_pJob);
         m_JobBox = CViewBox::Of(project);
         m_nJobWidth = Width();
         m_nJobHeight = Height();

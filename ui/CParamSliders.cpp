@@ -10,6 +10,7 @@
 #include <string>
 
 #include "project/CAnimationStep.h"
+#include "render/CPictureJob.h"
 #include "render/CRenderer.h"
 #include "view/CSweepPlan.h"
 
@@ -111,6 +112,16 @@ int64_t CParamSliders::Member(unsigned nVariable) const
         return ALL;
     const int nPosition = Slider(nVariable)->value();
     return nPosition <= 0 ? ALL : int64_t{nPosition} - 1;
+}
+
+void CParamSliders::SelectMembers(CPictureJob& job) const
+{
+    if (!m_pStep)
+        return;
+    for (unsigned v = 1; v <= 2; ++v) {
+        if (Member(v) != ALL)
+            job.SelectMember(*m_pStep, v, static_cast<uint32_t>(Member(v)));
+    }
 }
 
 void CParamSliders::SliderChange(unsigned nVariable)

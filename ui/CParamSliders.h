@@ -12,6 +12,7 @@ class QSlider;
 class QTimer;
 class QToolButton;
 class CAnimationStep;
+class CPictureJob;
 
 class CParamSliders : public QWidget {
     Q_OBJECT
@@ -27,6 +28,8 @@ public:
     const CAnimationStep* Step() const { return m_pStep; }
     // The member shown of variable nVariable (1 u, 2 v), ALL for the whole family.
     int64_t Member(unsigned nVariable) const;
+    // The job draws only the members chosen (before its walk, or at least before its Setup).
+    void SelectMembers(CPictureJob& job) const;
     // Playing stops (Escape); the position stays.
     void Stop();
     bool Playing() const;

@@ -38,6 +38,7 @@
 #include "ui/CGraphPrint.h"
 #include "ui/CGraphicsPage.h"
 #include "ui/COptionsPage.h"
+#include "ui/CParamSliders.h"
 #include "ui/CQuitSignals.h"
 #include "ui/CRecentFiles.h"
 #include "ui/CStepEditors.h"
@@ -751,7 +752,8 @@ void TMainForm::PrintButtonClick()
     if (pPage == GraphicsSheet) {
         if (!m_pDialogs->PrintSetup(this, Printer()))
             return;
-        if (!CGraphPrint::Print(Printer(), *m_pDocument, GraphicsSheet->DrawVars(), GraphicsSheet->PaintBoxSize()))
+        if (!CGraphPrint::Print(Printer(), *m_pDocument, GraphicsSheet->DrawVars(), GraphicsSheet->PaintBoxSize(),
+                                nullptr, [this](CPictureJob& job) { GraphicsSheet->Sliders->SelectMembers(job); }))
             ShowStatus("Fehler beim Drucken");
     } else if (pPage == NotesSheet) {
         // The print dialog, as for the graph: without it the notes went to a default printer

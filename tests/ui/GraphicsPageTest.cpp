@@ -22,6 +22,7 @@
 #include "render/CPictureJob.h"
 #include "ui/CCurveTrace.h"
 #include "ui/CFunctionsPage.h"
+#include "ui/CGraphPrint.h"
 #include "ui/CGraphView.h"
 #include "ui/CGraphicsPage.h"
 #include "ui/COptionsPage.h"
@@ -593,6 +594,15 @@ TEST_F(GraphicsPage, SliderShowsOneMemberOfTheFamilyWithoutChangingTheDocument)
     view.MapPoint(0.0, 2.0, nX, nY, false);
     const qreal dRatio = member.devicePixelRatio();
     EXPECT_EQ(member.pixel(nColumn, static_cast<int>(nY * dRatio)), red);
+    // On paper too, once the screen has finished.
+    QImage paper(400, 200, QImage::Format_RGB32);
+    paper.fill(Qt::white);
+    {
+        QPainter painter(&paper);
+        CGraphPrint::Draw(Document(), painter, {0, 0, 400, 200}, m_pPage->DrawVars(), false, nullptr,
+                          [this](CPictureJob& job) { m_pPage->Sliders->SelectMembers(job); });
+    }
+    EXPECT_EQ(Lines(paper, 200, red), 1);
     pU->setValue(0);
     EXPECT_LE(Finish(), 5);
     EXPECT_EQ(Lines(m_pPage->Picture(), nColumn, red), 5);
