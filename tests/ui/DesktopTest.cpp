@@ -138,6 +138,16 @@ TEST_F(Desktop, EveryKindOfChangeIsOneStepUndoneAndRedone)
              m_pForm->PageControl->setCurrentWidget(&options);
              Click(options.XAutoBox);
          }},
+        {"curves follow the view",
+         [&] {
+             m_pForm->PageControl->setCurrentWidget(&options);
+             EXPECT_TRUE(options.FollowViewBox->isChecked()); // a new document's
+             // On its box: the row is wider than the text, whose end the middle lies beyond.
+             QTest::mouseClick(options.FollowViewBox, Qt::LeftButton, {},
+                               QPoint(8, options.FollowViewBox->height() / 2));
+             Settle();
+             EXPECT_FALSE(m_pForm->m_pDocument->m_nFlags & 1u << FLAG_FOLLOWVIEW);
+         }},
         {"background colour",
          [&] {
              m_pForm->PageControl->setCurrentWidget(&options);
