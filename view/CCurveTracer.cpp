@@ -5,16 +5,38 @@
 
 #include "project/CProject.h"
 #include "view/CFuncVars.h"
+#include "view/CSweepPlan.h"
 
 namespace {
-// The step's x values run from its start by its increment; the last one by repeated addition may
-// differ in the last bits, which no pointer position can tell.
-void ParameterRange(const CAnimationStep& step, double& dFrom, double& dTo)
+// The x range the view shows; false where it maps nothing.
+bool ShownX(const CFuncVars& view, double& dLeft, double& dRight)
 {
+    if (view.m_dScaleX == 0.0)
+        return false;
+    double dY;
+    view.UnmapPoint(static_cast<int32_t>(view.m_nViewLeft), 0, dLeft, dY);
+    view.UnmapPoint(static_cast<int32_t>(view.m_nViewLeft + view.m_nViewWidth), 0, dRight, dY);
+    if (dLeft > dRight)
+        std::swap(dLeft, dRight);
+    return true;
+}
+
+// The step's x values run from its start by its increment; the last one by repeated addition may
+// differ in the last bits, which no pointer position can tell. An explicit curve whose step
+// follows the view is drawn across the view's x range too, and is read there.
+void ParameterRange(const CProject& project, const CFuncVars& view, const CCurveTracer::SCurve& curve, double& dFrom,
+                    double& dTo)
+{
+    const CAnimationStep& step = *curve.m_pStep;
     dFrom = step.m_dMin[0];
     dTo = step.m_dMin[0] + step.m_dStep[0] * step.m_nCount[0];
     if (dFrom > dTo)
         std::swap(dFrom, dTo);
+    double dLeft, dRight;
+    if (curve.m_bExplicit && CSweepPlan::Follows(project, step) && ShownX(view, dLeft, dRight)) {
+        dFrom = std::min(dFrom, dLeft);
+        dTo = std::max(dTo, dRight);
+    }
 }
 
 double PixelX(const CFuncVars& view, double x)
@@ -53,7 +75,13 @@ bool CCurveTracer::PointAt(CProject& project, const SCurve& curve, double t, dou
 bool CCurveTracer::Pick(CProject& project, const CFuncVars& view, int32_t nX, int32_t nY, int32_t nMaxDistance,
                         SCurve& curve)
 {
+    // The samples as they are drawn: where curves follow the view, across it.
+    CSweepPlan sweeps;
+    double dLeft, dRight;
+    if (CSweepPlan::AnyFollows(project) && ShownX(view, dLeft, dRight))
+        sweeps.FollowView(project, dLeft, dRight, view.m_nViewWidth);
     CFuncVars walk;
+    walk.m_pSweeps = &sweeps;
     walk.SetupView(&project, project.m_pFirstStep, view.m_nViewWidth, view.m_nViewHeight, view.m_nViewLeft,
                    view.m_nViewTop);
     double dBest = double(nMaxDistance) * nMaxDistance;
@@ -100,7 +128,7 @@ bool CCurveTracer::Follow(CProject& project, const CFuncVars& view, const SCurve
     if (!curve.m_pStep)
         return false;
     double dFrom, dTo;
-    ParameterRange(*curve.m_pStep, dFrom, dTo);
+    ParameterRange(project, view, curve, dFrom, dTo);
     if (curve.m_bExplicit) {
         double dPointerY;
         view.UnmapPoint(nX, nY, t, dPointerY);
@@ -151,7 +179,7 @@ void CCurveTracer::Analyse(CProject& project, const CFuncVars& view, const SCurv
     if (!curve.m_pStep || view.m_dScaleX == 0.0 || view.m_dScaleY == 0.0)
         return;
     double dFrom, dTo, dLeft, dRight, dTop, dBottom;
-    ParameterRange(*curve.m_pStep, dFrom, dTo);
+    ParameterRange(project, view, curve, dFrom, dTo);
     view.UnmapPoint(static_cast<int32_t>(view.m_nViewLeft), static_cast<int32_t>(view.m_nViewTop), dLeft, dTop);
     view.UnmapPoint(static_cast<int32_t>(view.m_nViewLeft + view.m_nViewWidth),
                     static_cast<int32_t>(view.m_nViewTop + view.m_nViewHeight), dRight, dBottom);

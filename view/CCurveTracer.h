@@ -29,7 +29,8 @@ public:
     // The world point of the curve at parameter t (transformed, as drawn); false where undefined.
     static bool PointAt(CProject& project, const SCurve& curve, double t, double& x, double& y);
     // The traced point for the pointer at (nX, nY): at the pointer's x for an explicit curve,
-    // kept within the step's x range; otherwise at the parameter whose point lies nearest.
+    // kept within the step's x range (and the view's, where the curve follows it); otherwise at the parameter whose
+    // point lies nearest.
     static bool Follow(CProject& project, const CFuncVars& view, const SCurve& curve, int32_t nX, int32_t nY, double& t,
                        double& x, double& y);
     // Roots (y = 0) and extrema of y over the parameter, where the curve is in the visible x range.

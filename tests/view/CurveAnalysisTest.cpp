@@ -186,6 +186,22 @@ TEST(CurveTracer, PicksTheCurveAndFollowsItsParameter)
     EXPECT_NEAR(extrema[0].m_dT, -std::sqrt(2.0 / 3.0), 1e-10);
     EXPECT_NEAR(extrema[1].m_dT, std::sqrt(2.0 / 3.0), 1e-10);
 
+    // Where the curve follows the view it is drawn, picked and read beyond the step's range: at
+    // the pixel of (3, 21) in a view of x -4 ... 4, y -30 ... 30.
+    STraced wide("x^3-2*x");
+    wide.project.SetOption(OPT_XMIN, -4);
+    wide.project.SetOption(OPT_XMAX, 4);
+    wide.project.SetOption(OPT_YMIN, -30);
+    wide.project.SetOption(OPT_YMAX, 30);
+    wide.view.SetupView(&wide.project, wide.project.m_pFirstStep, 400, 200, 0, 0);
+    EXPECT_FALSE(CCurveTracer::Pick(wide.project, wide.view, 350, 30, 8, curve));
+    wide.project.SetFlag(FLAG_FOLLOWVIEW, true);
+    ASSERT_TRUE(CCurveTracer::Pick(wide.project, wide.view, 350, 30, 8, curve));
+    ASSERT_TRUE(CCurveTracer::Follow(wide.project, wide.view, curve, 375, 0, t, x, y));
+    EXPECT_DOUBLE_EQ(x, 3.5);
+    ASSERT_TRUE(CCurveTracer::Follow(wide.project, wide.view, curve, 900, 0, t, x, y));
+    EXPECT_DOUBLE_EQ(x, 4.0);
+
     // A double root is a root as well as a minimum; a curve that only comes near zero has none.
     STraced touching("(x-1)^2*(x+2)/10");
     ASSERT_TRUE(CCurveTracer::Pick(touching.project, touching.view, 300, 100, 8, curve));
