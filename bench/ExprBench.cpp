@@ -308,7 +308,7 @@ void BM_CompileKurvix(benchmark::State& state)
     CProject project;
     for (auto _ : state) {
         CFuncTerm term(&project, g_Formulas[1].m_pszKurvix);
-        benchmark::DoNotOptimize(term.GetCode());
+        benchmark::DoNotOptimize(term.GetValueCount());
     }
     SetCounters(state, 1);
 }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "expr/CFuncTerm.h"
 #include "expr/COpcode.h"
 
 namespace {
@@ -53,27 +52,24 @@ const SWord g_Functions[] = {
 };
 } // namespace
 
-CFuncCompiler::CFuncCompiler(CFuncTerm& term, const char* pszText) : m_Term(term), m_Parser(pszText) {}
-
-CFuncCompiler::~CFuncCompiler()
+CFuncCompiler::CFuncCompiler(CFuncCode& code, const char* pszText)
+    : m_Code(code), m_Parser(pszText), m_ppTail(&code.m_pFirst)
 {
-    CFuncNode::ReleaseList(m_pCode);
+    code.m_pFirst = nullptr;
 }
 
 void CFuncCompiler::Compile()
 {
     // formula := expression { "," expression } end
     Expression();
-    m_Term.m_nValues = 1;
+    m_nValues = 1;
     while (m_Parser.m_nToken == TK_COMMA) {
         m_Parser.NextToken();
         Expression();
-        ++m_Term.m_nValues;
+        ++m_nValues;
     }
     if (m_Parser.m_nToken != TK_END)
         m_Parser.Error(FuncMessage::OperatorOrEnd);
-    m_Term.m_pCode = m_pCode;
-    m_pCode = nullptr;
 }
 
 CFuncNode* CFuncCompiler::Emit(uint32_t nOp, double dConst, uint32_t nArg)
@@ -83,7 +79,7 @@ CFuncNode* CFuncCompiler::Emit(uint32_t nOp, double dConst, uint32_t nArg)
     if (m_nDepth - nPops + info.m_nPushes > static_cast<int>(FUNC_STACK))
         m_Parser.Error(FuncMessage::TooComplex);
     m_nDepth += info.m_nPushes - nPops;
-    auto* pNode = new CFuncNode(nOp, dConst, nArg);
+    CFuncNode* pNode = m_Code.NewNode(nOp, dConst, nArg);
     *m_ppTail = pNode;
     m_ppTail = &pNode->m_pNext;
     return pNode;
@@ -264,7 +260,7 @@ void CFuncCompiler::Name()
             NeedPlace();
             m_Parser.NextToken();
             Emit(OP_VAR, 0.0, word.m_nSlot);
-            m_Term.m_bDirectVar.set(word.m_nSlot);
+            m_bDirectVar.set(word.m_nSlot);
             return;
         }
     }
@@ -297,7 +293,7 @@ void CFuncCompiler::Name()
         m_Parser.NextToken();
         Emit(nOp);
         if (nOp != OP_UNDEF) // every a, b, c, d has a random number of its own in the cache
-            m_Term.m_bDirectVar |= std::bitset<FUNC_NSLOTS>(1u << SLOT_A | 1u << SLOT_B | 1u << SLOT_C | 1u << SLOT_D);
+            m_bDirectVar |= std::bitset<FUNC_NSLOTS>(1u << SLOT_A | 1u << SLOT_B | 1u << SLOT_C | 1u << SLOT_D);
         return;
     }
     if (const unsigned nFunction = ReferenceNumber(pszName)) {
@@ -328,8 +324,9 @@ void CFuncCompiler::Reference(unsigned nFunction)
         m_Parser.NextToken();
         Leave();
     }
-    Emit(OP_REF, 0.0, PackReference(nFunction, nArgs));
-    auto& refs = m_Term.m_DirectRefs;
-    if (std::find(refs.begin(), refs.end(), nFunction) == refs.end())
-        refs.push_back(nFunction);
+    const uint32_t nReference = PackReference(nFunction, nArgs);
+    Emit(OP_REF, 0.0, nReference);
+    // At most 50 functions with 5 argument counts each: the list stays short.
+    if (std::find(m_References.begin(), m_References.end(), nReference) == m_References.end())
+        m_References.push_back(nReference);
 }

@@ -1,25 +1,30 @@
 #pragma once
-// Recursive-descent compiler of the expression language: appends postfix code nodes to a term.
+// Recursive-descent compiler of the expression language: writes the postfix code list of a text.
 //
 // Precedence, lowest first: conditional (? or :), |, &, one comparison, + -, * / and implicit
 // multiplication, ^ (left-associative), primary. The only unary operator is the leading sign of a
 // sum, which applies to the whole term that follows it: -x^2 is 0 - x^2, and 2^-1 is an error.
+#include <bitset>
 #include <cstdint>
+#include <vector>
 
+#include "expr/CFuncCode.h"
 #include "expr/CFuncParser.h"
-
-class CFuncTerm;
-struct CFuncNode;
+#include "expr/FuncLimits.h"
 
 class CFuncCompiler {
 public:
-    CFuncCompiler(CFuncTerm& term, const char* pszText);
-    ~CFuncCompiler(); // releases the code if Compile did not finish
+    // The code goes into code, whose list it replaces.
+    CFuncCompiler(CFuncCode& code, const char* pszText);
     CFuncCompiler(const CFuncCompiler&) = delete;
     CFuncCompiler& operator=(const CFuncCompiler&) = delete;
 
-    // Compiles the whole text into the term, or throws EFuncError.
+    // Compiles the whole text, or throws EFuncError.
     void Compile();
+
+    uint32_t m_nValues = 0;                // top-level expressions
+    std::bitset<FUNC_NSLOTS> m_bDirectVar; // slots the code reads
+    std::vector<uint32_t> m_References;    // the operands of its references, each once, first use first
 
 private:
     void Expression();
@@ -39,10 +44,9 @@ private:
     void Enter();     // one more bracket level at the current token
     void Leave() { --m_nNesting; }
 
-    CFuncTerm& m_Term;
+    CFuncCode& m_Code;
     CFuncParser m_Parser;
-    CFuncNode* m_pCode = nullptr;    // owned until Compile hands it to the term
-    CFuncNode** m_ppTail = &m_pCode; // where the next node goes
-    int m_nDepth = 0;                // stack places in use at this point of the code
+    CFuncNode** m_ppTail; // where the next node goes
+    int m_nDepth = 0;     // stack places in use at this point of the code
     unsigned m_nNesting = 0;
 };

@@ -79,17 +79,6 @@ std::vector<SToken> Tokens(const std::string& szText)
 }
 
 // Every reference of a code list and its branches: function and argument count.
-void CollectReferences(const CFuncNode* pNode, std::vector<uint32_t>& refs)
-{
-    for (; pNode; pNode = pNode->m_pNext) {
-        if (pNode->m_nOp == OP_REF && ReferenceArgCount(pNode->m_nArg) > 0 &&
-            std::find(refs.begin(), refs.end(), pNode->m_nArg) == refs.end())
-            refs.push_back(pNode->m_nArg);
-        CollectReferences(pNode->m_pThen, refs);
-        CollectReferences(pNode->m_pElse, refs);
-    }
-}
-
 std::string ParameterHint(unsigned nFunction, const std::vector<SToken>& tokens)
 {
     // The names as written, first use first, one per slot.
@@ -191,10 +180,10 @@ std::vector<std::string> CFuncHints::OfText(unsigned nFunction, const std::strin
 
 std::vector<std::string> CFuncHints::OfReferences(CFuncTerm& term)
 {
-    std::vector<uint32_t> refs;
-    CollectReferences(term.GetCode(), refs);
     std::vector<std::string> hints;
-    for (const uint32_t nReference : refs) {
+    for (const uint32_t nReference : term.GetReferences()) {
+        if (ReferenceArgCount(nReference) == 0)
+            continue;
         std::string szHint = ArgumentHint(nReference, term);
         if (!szHint.empty() && std::find(hints.begin(), hints.end(), szHint) == hints.end())
             hints.push_back(std::move(szHint));

@@ -1,5 +1,6 @@
 #include "expr/CFuncTerm.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include "expr/CFuncListing.h"
 #include "expr/CFuncOps.h"
 #include "expr/CFuncRandom.h"
+#include "expr/COpcode.h"
 #include "expr/CProgramBuilder.h"
 
 // The alignment of the declaration is repeated here: clang wants it on the definition too.
@@ -31,18 +33,41 @@ int64_t Nanoseconds()
 CFuncTerm::CFuncTerm(CFuncResolver* pProject, const char* pszText)
     : m_pszText(pszText ? pszText : ""), m_pProject(pProject)
 {
+    // The code list is needed only to build the program: it goes with this block.
+    CFuncCode code;
     if (!m_pszText.empty()) {
-        CFuncCompiler compiler(*this, m_pszText.c_str());
+        CFuncCompiler compiler(code, m_pszText.c_str());
         compiler.Compile();
+        m_nValues = compiler.m_nValues;
+        m_bDirectVar = compiler.m_bDirectVar;
+        m_References = std::move(compiler.m_References);
+        for (const uint32_t nReference : m_References) {
+            const unsigned nFunction = ReferencedFunction(nReference);
+            if (std::find(m_DirectRefs.begin(), m_DirectRefs.end(), nFunction) == m_DirectRefs.end())
+                m_DirectRefs.push_back(nFunction);
+        }
     }
-    CProgramBuilder::Build(m_pCode, m_nValues, m_Program);
-    m_nProgramSize = m_Program.size();
+    m_nProgramSize = CProgramBuilder::Build(code.m_pFirst, m_nValues, m_Program, code.NodeCount());
     m_bSelfContained = m_DirectRefs.empty() && m_nValues != 0;
 }
 
-CFuncTerm::~CFuncTerm()
+CFuncTerm::~CFuncTerm() = default;
+
+const CFuncNode* CFuncTerm::GetCode() const
 {
-    CFuncNode::ReleaseList(m_pCode);
+    if (!m_pCode && !m_pszText.empty()) {
+        auto pCode = std::make_unique<CFuncCode>();
+        CFuncCompiler(*pCode, m_pszText.c_str()).Compile();
+        m_pCode = std::move(pCode);
+    }
+    return m_pCode ? m_pCode->m_pFirst : nullptr;
+}
+
+size_t CFuncTerm::Bytes() const
+{
+    return sizeof *this + m_pszText.capacity() + m_Program.capacity() * sizeof(SInstr) +
+           (m_References.capacity() + m_DirectRefs.capacity()) * sizeof(uint32_t) +
+           (m_pCode ? m_pCode->NodeCount() * sizeof(CFuncNode) : 0);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -234,7 +259,12 @@ void CFuncTerm::GetStatistics(char* pszBuffer, size_t nSize) const
 
 std::string CFuncTerm::GetListing(size_t nRoom) const
 {
-    return CFuncListing::Listing(m_pCode, nRoom);
+    if (m_pCode || m_pszText.empty())
+        return CFuncListing::Listing(GetCode(), nRoom);
+    // Not kept: the Debug page shows one term after another.
+    CFuncCode code;
+    CFuncCompiler(code, m_pszText.c_str()).Compile();
+    return CFuncListing::Listing(code.m_pFirst, nRoom);
 }
 
 void CFuncTerm::GetListing(char* pszBuffer, size_t nSize) const

@@ -6,9 +6,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "expr/CFuncCode.h"
 #include "expr/CFuncNode.h"
 #include "expr/CFuncResolver.h"
 #include "expr/CValueCache.h"
@@ -62,7 +64,15 @@ public:
     std::string GetListing(size_t nRoom = 8192) const;
     void GetListing(char* pszBuffer, size_t nSize) const;
 
-    const CFuncNode* GetCode() const { return m_pCode; }
+    // The code list. A term keeps only its text and flat program (the list of a long formula is
+    // many times the text): the list is compiled again when first asked for, and then kept.
+    const CFuncNode* GetCode() const;
+    // The operands of the term's references (PackReference), each once, first use first, and the
+    // functions they refer to likewise.
+    const std::vector<uint32_t>& GetReferences() const { return m_References; }
+    const std::vector<unsigned>& GetDirectRefs() const { return m_DirectRefs; }
+    // The memory the term holds for its text, program and code list, not for its value cache.
+    size_t Bytes() const;
     uint32_t GetValueCount() const { return m_nValues; } // top-level expressions
     const std::string& GetText() const { return m_pszText; }
     CFuncResolver* GetProject() const { return m_pProject; }
@@ -88,8 +98,6 @@ public:
     }
 
 private:
-    friend class CFuncCompiler;
-
     KX_INLINE const double* EvaluateInline(const double* pSlots, CFuncResolver* pProject);
     KX_INLINE CValueCache::EProbe Probe(double dKey, const double*& pValues, uint64_t& nKey);
     const double* EvaluateSlow(const double* pSlots, CFuncResolver* pProject);
@@ -109,7 +117,7 @@ private:
     static uint64_t s_nLostNanoseconds;
     static const CFuncTerm* s_pLostTerm;
 
-    CFuncNode* m_pCode = nullptr;
+    mutable std::unique_ptr<CFuncCode> m_pCode; // compiled again on demand
     uint32_t m_nValues = 0;
     std::bitset<FUNC_NSLOTS> m_bDepVar;
     std::bitset<MAX_FUNCTIONS + 1> m_bDepFunc; // flag 0 unused
@@ -117,8 +125,9 @@ private:
     std::string m_pszText;
     CFuncResolver* m_pProject;             // the document, not owned
     std::bitset<FUNC_NSLOTS> m_bDirectVar; // slots the code itself reads
+    std::vector<uint32_t> m_References;    // operands of the code's references
     std::vector<unsigned> m_DirectRefs;    // functions the code itself refers to
-    std::vector<SInstr> m_Program;         // the flat form of m_pCode that runs
+    std::vector<SInstr> m_Program;         // the flat form of the code that runs
     uint64_t m_nProgramSize = 0;           // its length, the work of a run
     bool m_bSelfContained = false;         // it refers to no term and leaves values: no run reaches the cache
     CValueCache m_Cache;

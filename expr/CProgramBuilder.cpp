@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "expr/CFuncExec.h"
 #include "expr/CFuncOps.h"
@@ -142,17 +143,52 @@ bool FoldBinary(uint32_t nOp, double a, double b, double& r)
     }
 }
 
-constexpr unsigned MAX_TREE_DEPTH = 256; // deeper formulas are emitted node by node
-} // namespace
-
-void CProgramBuilder::Build(const CFuncNode* pCode, uint32_t nValues, std::vector<SInstr>& program)
+// The instructions that read the constant of their word.
+bool TakesConstant(uint8_t nOp)
 {
-    CProgramBuilder(program).Run(pCode, nValues);
+    switch (nOp) {
+    case X_CONST:
+    case X_ADDC:
+    case X_ADDVC:
+    case X_SUBC:
+    case X_SUBVC:
+    case X_MULC:
+    case X_MULVC:
+    case X_DIVC:
+    case X_DIVVC:
+    case X_RSUBC:
+    case X_RSUBVC:
+    case X_RDIVC:
+    case X_RDIVVC:
+    case X_POWC:
+    case X_POWCV: return true;
+    default: return false;
+    }
 }
 
-void CProgramBuilder::Run(const CFuncNode* pCode, uint32_t nValues)
+// A comparison's jump with a constant: the constant's place is in the word after it.
+bool JumpTakesConstant(uint8_t nOp)
+{
+    return nOp >= X_JF_GT && nOp <= X_JF_LEVC && (nOp - X_JF_GT) % 3 != 0;
+}
+
+constexpr unsigned MAX_TREE_DEPTH = 256; // deeper formulas are emitted node by node
+constexpr uint8_t X_DATA = X_COUNT;      // the word after a jump with a constant; never run
+} // namespace
+
+size_t CProgramBuilder::Build(const CFuncNode* pCode, uint32_t nValues, std::vector<SInstr>& program, size_t nNodes)
+{
+    return CProgramBuilder(program).Run(pCode, nValues, nNodes);
+}
+
+size_t CProgramBuilder::Run(const CFuncNode* pCode, uint32_t nValues, size_t nNodes)
 {
     m_Program.clear();
+    // A node becomes at most two words (a conditional its jumps, a comparison's jump with a
+    // constant the word of the constant), and the end one more; constants at most one each.
+    std::vector<SInstr>().swap(m_Program);
+    m_Program.reserve(2 * nNodes + 1);
+    m_Constants.reserve(nNodes);
     std::vector<STree*> trees;
     if (pCode && Trees(pCode, trees) && trees.size() == nValues && m_nMaxDepth <= MAX_TREE_DEPTH) {
         for (STree* pTree : trees) {
@@ -161,14 +197,44 @@ void CProgramBuilder::Run(const CFuncNode* pCode, uint32_t nValues)
         }
     } else {
         m_Program.clear();
+        m_Constants.clear();
+        m_nInstructions = 0;
         EmitList(pCode);
     }
+    m_Nodes.clear();
     Add(nValues == 1 ? X_END1 : X_ENDN);
     // A jump to the end is the end.
     for (SInstr& instr : m_Program)
         if (instr.m_nOp == X_JMP &&
-            (m_Program[instr.m_nJump].m_nOp == X_END1 || m_Program[instr.m_nJump].m_nOp == X_ENDN))
-            instr = m_Program[instr.m_nJump];
+            (m_Program[instr.m_nArg].m_nOp == X_END1 || m_Program[instr.m_nArg].m_nOp == X_ENDN))
+            instr = m_Program[instr.m_nArg];
+    PlaceConstants();
+    return m_nInstructions;
+}
+
+void CProgramBuilder::PlaceConstants()
+{
+    // By their bits, so that 0 and -0 (and NaNs) stay apart, and in an order that does not
+    // depend on the sort's stability.
+    std::sort(m_Constants.begin(), m_Constants.end());
+    size_t nWords = m_Program.size();
+    for (size_t i = 0; i < m_Constants.size(); ++i)
+        nWords += i == 0 || m_Constants[i].first != m_Constants[i - 1].first;
+    std::vector<SInstr> program;
+    program.reserve(nWords);
+    program.assign(m_Program.begin(), m_Program.end());
+    for (size_t i = 0; i < m_Constants.size(); ++i) {
+        if (i == 0 || m_Constants[i].first != m_Constants[i - 1].first) {
+            SInstr word{};
+            std::memcpy(&word, &m_Constants[i].first, sizeof word);
+            program.push_back(word);
+        }
+        program[m_Constants[i].second].m_nArg = static_cast<int32_t>(program.size() - 1);
+    }
+    // Exactly as long as it is: a long formula's program would otherwise keep up to as much again.
+    m_Program.swap(program);
+    m_Constants.clear();
+    m_Constants.shrink_to_fit();
 }
 
 // Reads a code list into trees on the stack; false if it is not well formed.
@@ -188,6 +254,10 @@ bool CProgramBuilder::Trees(const CFuncNode* pNode, std::vector<STree*>& stack)
         else
             return false;
         if (nKids > 4 || stack.size() < nKids)
+            return false;
+        // Too deep for the trees' recursion: the list is emitted node by node, so building the
+        // rest of the trees would be in vain.
+        if (m_nMaxDepth > MAX_TREE_DEPTH)
             return false;
         m_Nodes.push_back(STree{nOp, pNode->m_nArg, pNode->m_dConst, nKids, {}, 1});
         STree* pTree = &m_Nodes.back();
@@ -246,12 +316,22 @@ void CProgramBuilder::EmitApplied(const STree* pArg, uint8_t nExec, uint8_t nFus
 
 size_t CProgramBuilder::Add(uint8_t nOp, unsigned nSlot, unsigned nSlot2, double dConst)
 {
-    m_Program.push_back({nOp, static_cast<uint8_t>(nSlot), static_cast<uint8_t>(nSlot2), 0, 0, dConst});
-    return m_Program.size() - 1;
+    const size_t nIndex = m_Program.size();
+    m_Program.push_back({nOp, static_cast<uint8_t>(nSlot), static_cast<uint8_t>(nSlot2), 0, 0});
+    ++m_nInstructions;
+    uint64_t nBits;
+    std::memcpy(&nBits, &dConst, sizeof nBits);
+    if (TakesConstant(nOp)) {
+        m_Constants.emplace_back(nBits, nIndex);
+    } else if (JumpTakesConstant(nOp)) {
+        m_Program.push_back({X_DATA, 0, 0, 0, 0});
+        m_Constants.emplace_back(nBits, nIndex + 1);
+    }
+    return nIndex;
 }
 void CProgramBuilder::Land(size_t nJump)
 {
-    m_Program[nJump].m_nJump = static_cast<int32_t>(m_Program.size());
+    m_Program[nJump].m_nArg = static_cast<int32_t>(m_Program.size());
 }
 
 // Emits code that pushes the value of p.

@@ -1,9 +1,10 @@
 #pragma once
-// Builds the flat program of a term from its code list (the list stays the source of truth:
-// listing and dependencies read it). See CProgramBuilder.cpp for what it folds and fuses.
+// Builds the flat program of a term from its code list. See CProgramBuilder.cpp for what it folds
+// and fuses.
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <utility>
 #include <vector>
 
 #include "expr/CFuncNode.h"
@@ -12,9 +13,11 @@
 
 class CProgramBuilder {
 public:
-    // Replaces program by the flat form of pCode, a code list of nValues top-level expressions.
-    // A term without code gets a program that ends at once.
-    static void Build(const CFuncNode* pCode, uint32_t nValues, std::vector<SInstr>& program);
+    // Replaces program by the flat form of pCode, a code list of nValues top-level expressions,
+    // and returns its number of instructions (the words of constants not counted). A term without
+    // code gets a program that ends at once. nNodes, the list's nodes where known, lets the
+    // program be made without growing it.
+    static size_t Build(const CFuncNode* pCode, uint32_t nValues, std::vector<SInstr>& program, size_t nNodes = 0);
 
 private:
     struct STree {
@@ -31,7 +34,7 @@ private:
     static bool IsLeaf(const STree* p) { return IsConst(p) || IsVar(p); } // cannot fail, no effect
 
     explicit CProgramBuilder(std::vector<SInstr>& program) : m_Program(program) {}
-    void Run(const CFuncNode* pCode, uint32_t nValues);
+    size_t Run(const CFuncNode* pCode, uint32_t nValues, size_t nNodes);
     bool Trees(const CFuncNode* pNode, std::vector<STree*>& stack);
     static void Fold(STree* p);
     size_t Add(uint8_t nOp, unsigned nSlot = 0, unsigned nSlot2 = 0, double dConst = 0.0);
@@ -43,7 +46,13 @@ private:
     size_t EmitJumpUnless(const STree* pCond);
     void EmitList(const CFuncNode* pNode);
 
+    // Puts the constants behind the instructions, each distinct value once.
+    void PlaceConstants();
+
     std::vector<SInstr>& m_Program;
     std::deque<STree> m_Nodes;
     unsigned m_nMaxDepth = 0;
+    size_t m_nInstructions = 0;
+    // The bits of each constant and the word that is to give its place.
+    std::vector<std::pair<uint64_t, size_t>> m_Constants;
 };

@@ -11,7 +11,20 @@
 
 std::string CProjectWriter::Format(const CProject& project)
 {
+    // Formulas and notes may be tens of megabytes: the text is made once, in a string that has
+    // room for all of it, and its line feeds become CR LF in place.
+    size_t nRoom = 65536;
+    for (unsigned n = 1; n <= MAX_FUNCTIONS; ++n)
+        if (const CFuncTerm* pTerm = project.GetFunction(n))
+            nRoom += pTerm->GetText().size() + 8;
+    if (project.m_pTransform)
+        nRoom += project.m_pTransform->GetText().size() + 16;
+    for (const CAnimationStep* pStep = project.m_pFirstStep; pStep; pStep = pStep->m_pNext)
+        nRoom += 2048;
+    if (project.m_pszNotes)
+        nRoom += 2 * project.m_pszNotes->size() + 16;
     std::string szText;
+    szText.reserve(nRoom);
     char szLine[128];
     for (unsigned n = 1; n <= MAX_FUNCTIONS; ++n) {
         if (const CFuncTerm* pTerm = project.GetFunction(n)) {
@@ -20,8 +33,11 @@ std::string CProjectWriter::Format(const CProject& project)
             szText += '\n';
         }
     }
-    if (project.m_pTransform)
-        szText += "transform=" + project.m_pTransform->GetText() + '\n';
+    if (project.m_pTransform) {
+        szText += "transform=";
+        szText += project.m_pTransform->GetText();
+        szText += '\n';
+    }
     for (unsigned i = 0; i < OPT_COUNT; ++i) {
         szText += g_OptionKeys[i];
         szText += '=' + CNumberText::Format(project.m_dOptions[i], 10) + '\n';
@@ -33,17 +49,20 @@ std::string CProjectWriter::Format(const CProject& project)
         szText += "step" + std::to_string(nStep++) + '\n';
         pStep->WriteBlock(szText);
     }
-    if (project.m_pszNotes)
-        szText += "notes\n" + *project.m_pszNotes;
-
-    std::string szFile;
-    szFile.reserve(szText.size() + szText.size() / 16);
-    for (const char c : szText) {
-        if (c == '\n')
-            szFile += '\r';
-        szFile += c;
+    if (project.m_pszNotes) {
+        szText += "notes\n";
+        szText += *project.m_pszNotes;
     }
-    return szFile;
+
+    size_t nFrom = szText.size();
+    szText.resize(nFrom + static_cast<size_t>(std::count(szText.begin(), szText.end(), '\n')));
+    for (size_t nTo = szText.size(); nFrom < nTo;) {
+        const char c = szText[--nFrom];
+        szText[--nTo] = c;
+        if (c == '\n')
+            szText[--nTo] = '\r';
+    }
+    return szText;
 }
 
 void CProjectWriter::CheckLimits(const CProject& project, const std::string& szFile)

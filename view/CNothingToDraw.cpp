@@ -40,20 +40,6 @@ void VisibleSlots(const CProject& project, std::vector<unsigned>& drawn, std::ve
     }
 }
 
-// The functions (0-based) that a code list and its branches refer to directly.
-void DirectReferences(const CFuncNode* pNode, std::bitset<MAX_FUNCTIONS>& refs)
-{
-    for (; pNode; pNode = pNode->m_pNext) {
-        if (pNode->m_nOp == OP_REF) {
-            const unsigned n = ReferencedFunction(pNode->m_nArg);
-            if (n >= 1 && n <= MAX_FUNCTIONS)
-                refs.set(n - 1);
-        }
-        DirectReferences(pNode->m_pThen, refs);
-        DirectReferences(pNode->m_pElse, refs);
-    }
-}
-
 // The functions that slot n reaches through its references, as the slots hold them now (the
 // terms' dependency flags may predate a slot filled later).
 std::bitset<MAX_FUNCTIONS> Reached(const CProject& project, unsigned n)
@@ -67,7 +53,9 @@ std::bitset<MAX_FUNCTIONS> Reached(const CProject& project, unsigned n)
         todo.reset(k);
         std::bitset<MAX_FUNCTIONS> refs;
         if (const CFuncTerm* pTerm = project.m_pFunctions[k].get())
-            DirectReferences(pTerm->GetCode(), refs);
+            for (const unsigned nFunction : pTerm->GetDirectRefs())
+                if (nFunction >= 1 && nFunction <= MAX_FUNCTIONS)
+                    refs.set(nFunction - 1);
         for (unsigned j = 0; j < MAX_FUNCTIONS; ++j) {
             if (refs[j] && project.m_pFunctions[j] && !reached[j]) {
                 reached.set(j);

@@ -504,3 +504,30 @@ TEST(CompilerBounds, LongFlatFormulaCompilesAndIsReleased)
     CFuncTerm term(nullptr, szText.c_str());
     EXPECT_EQ(term.GetValueCount(), 1u);
 }
+
+// A project may hold 50 formulas of the longest length: a term keeps its text and a program of
+// a few bytes per character, not its code list (tens of bytes a node), and a constant written
+// again and again is kept once. The list comes back on demand, as it was.
+TEST(CompilerBounds, LongFormulasKeepFewBytesPerCharacter)
+{
+    const struct {
+        const char* m_pszName;
+        const char* m_pszPart;
+    } shapes[] = {{"sum", "+x"}, {"constants", "+1"}, {"mixed", "+sin(x*1.25)-u^2/3"}, {"conditional", "+(x<1?x:u)"}};
+    for (const auto& shape : shapes) {
+        const std::string szPart = shape.m_pszPart;
+        const std::string szText = "x" + Repeat(szPart, static_cast<int>(FUNC_MAX_TEXT / 4 / szPart.size()));
+        CFuncTerm term(nullptr, szText.c_str());
+        EXPECT_LT(term.Bytes(), 8 * szText.size()) << shape.m_pszName;
+        const size_t nNodes = [&term] {
+            size_t n = 0;
+            for (const CFuncNode* p = term.GetCode(); p; p = p->m_pNext)
+                ++n;
+            return n;
+        }();
+        EXPECT_GT(nNodes, szText.size() / szPart.size()) << shape.m_pszName;
+    }
+    CFuncTerm small(nullptr, "x<1 ? 2.5 : u");
+    EXPECT_EQ(Listing("x<1 ? 2.5 : u"), small.GetListing(1 << 20));
+    EXPECT_EQ(small.GetCode()->m_pNext->m_pNext->m_pNext->m_pThen->m_dConst, 2.5);
+}
