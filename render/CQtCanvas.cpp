@@ -3,6 +3,7 @@
 #include <QFontMetrics>
 #include <QPainterPath>
 #include <algorithm>
+#include <cmath>
 
 #include "expr/CCpuState.h"
 
@@ -59,14 +60,175 @@ QString CQtCanvas::FromAnsi(const char* pszText)
     return szText;
 }
 
-void CQtCanvas::Flush()
+void CQtCanvas::EmitPending()
 {
-    if (m_Pending.size() >= 2) {
+    if (m_Pending.size() >= 2 && m_Starts.empty()) {
         UsePen(m_PendingPen);
         m_Painter.drawPolyline(m_Pending.data(), static_cast<int>(m_Pending.size()));
         CCpuState::Clean();
+    } else if (m_Pending.size() >= 2) { // pieces with gaps between them: one path
+        QPainterPath path;
+        m_Starts.push_back(m_Pending.size());
+        size_t nFrom = 0;
+        for (const size_t nTo : m_Starts) {
+            if (nTo - nFrom >= 2) {
+                path.moveTo(m_Pending[nFrom]);
+                for (size_t i = nFrom + 1; i < nTo; ++i)
+                    path.lineTo(m_Pending[i]);
+            }
+            nFrom = nTo;
+        }
+        UsePen(m_PendingPen);
+        m_Painter.strokePath(path, m_Painter.pen());
+        CCpuState::Clean();
     }
     m_Pending.clear();
+    m_Starts.clear();
+}
+
+void CQtCanvas::StartPiece(const QPoint& point)
+{
+    if (!m_Pending.empty() && (m_Starts.empty() ? 0 : m_Starts.back()) == m_Pending.size() - 1)
+        m_Pending.back() = point; // a piece of one point paints nothing
+    else {
+        if (!m_Pending.empty())
+            m_Starts.push_back(m_Pending.size());
+        m_Pending.push_back(point);
+    }
+}
+
+void CQtCanvas::AppendPending(const QPoint& point)
+{
+    const size_t n = m_Pending.size();
+    const size_t nStart = m_Starts.empty() ? 0 : m_Starts.back();
+    if (n >= nStart + 2 && Straight(m_Pending[n - 2], m_Pending[n - 1], point)) {
+        m_Pending[n - 1] = point;
+        return;
+    }
+    m_Pending.push_back(point);
+    // A one-pixel line paints the same alone as within a path, so a long path is handed over in
+    // pieces: the devices turn a path into text at once, which costs several times its points.
+    // A wider pen's join would become two caps; its path is cut only where it is very long.
+    const size_t nMax = m_PendingPen.m_nWidth <= 1 ? size_t{1} << 16 : size_t{1} << 20;
+    if (m_Pending.size() >= nMax) {
+        EmitPending();
+        m_Pending.push_back(point);
+    }
+}
+
+bool CQtCanvas::ShadowReady()
+{
+    if (!m_bShadowTried) {
+        m_bShadowTried = true;
+        if (m_Picture.width() > 0 && m_Picture.height() > 0 &&
+            int64_t{m_Picture.width()} * m_Picture.height() <= MAX_SHADOW_PIXELS) {
+            m_Shadow = QImage(m_Picture.size(), QImage::Format_Grayscale8);
+            m_Probe = QImage(m_Picture.size(), QImage::Format_Grayscale8);
+            if (!m_Shadow.isNull() && !m_Probe.isNull()) {
+                m_Shadow.fill(0);
+                m_Probe.fill(0);
+                m_ShadowPainter = std::make_unique<QPainter>(&m_Shadow);
+                m_ProbePainter = std::make_unique<QPainter>(&m_Probe);
+                for (QPainter* pPainter : {m_ShadowPainter.get(), m_ProbePainter.get()}) {
+                    pPainter->setRenderHint(QPainter::Antialiasing, false);
+                    pPainter->setCompositionMode(QPainter::CompositionMode_Source);
+                    pPainter->translate(-m_Picture.left(), -m_Picture.top());
+                }
+            }
+        }
+    }
+    return m_ShadowPainter != nullptr;
+}
+
+uint8_t CQtCanvas::ShadowIndex(uint32_t nColor)
+{
+    for (size_t i = m_ShadowColors.size(); i-- > 0;) {
+        if (m_ShadowColors[i] == nColor)
+            return static_cast<uint8_t>(i + 1);
+    }
+    if (m_ShadowColors.size() == 255) { // more colours than a pixel can tell apart: start afresh
+        m_Shadow.fill(0);
+        m_ShadowColors.clear();
+    }
+    m_ShadowColors.push_back(nColor);
+    return static_cast<uint8_t>(m_ShadowColors.size());
+}
+
+bool CQtCanvas::Probe(const QPoint& a, const QPoint& b, bool bForget)
+{
+    const int32_t nWidth = m_Pen.m_nWidth;
+    const int64_t nMargin = int64_t{nWidth} + 2; // beyond the caps of the widest reach
+    const int64_t x0 = std::min(a.x(), b.x()), x1 = std::max(a.x(), b.x());
+    const int64_t y0 = std::min(a.y(), b.y()), y1 = std::max(a.y(), b.y());
+    const int64_t nLeft = m_Picture.left(), nTop = m_Picture.top();
+    const int64_t nRight = m_Picture.right(), nBottom = m_Picture.bottom();
+    if (x1 + nMargin < nLeft || x0 - nMargin > nRight || y1 + nMargin < nTop || y0 - nMargin > nBottom)
+        return true; // paints nothing that shows
+    if (m_nProbeWidth != nWidth) {
+        QPen pen(QColor(255, 255, 255));
+        pen.setWidth(nWidth);
+        if (nWidth <= 1)
+            pen.setCapStyle(Qt::FlatCap);
+        m_ProbePainter->setPen(pen);
+        m_nProbeWidth = nWidth;
+    }
+    m_ProbePainter->drawLine(a, b);
+    const uint8_t nIndex = ShadowIndex(m_Pen.m_nColor);
+    bool bRedundant = true;
+    const double dSlope = a.y() == b.y() ? 0 : static_cast<double>(b.x() - a.x()) / (int64_t{b.y()} - a.y());
+    const int64_t nFirst = std::max(y0 - nMargin, nTop), nLast = std::min(y1 + nMargin, nBottom);
+    for (int64_t y = nFirst; y <= nLast; ++y) {
+        // Where the line crosses this row and the rows within the margin.
+        int64_t xFrom = x0 - nMargin, xTo = x1 + nMargin;
+        if (a.y() != b.y()) {
+            const double dA = a.x() + (static_cast<double>(y - nMargin) - a.y()) * dSlope;
+            const double dB = a.x() + (static_cast<double>(y + nMargin) - a.y()) * dSlope;
+            xFrom = std::max(xFrom, static_cast<int64_t>(std::floor(std::min(dA, dB))) - nMargin);
+            xTo = std::min(xTo, static_cast<int64_t>(std::ceil(std::max(dA, dB))) + nMargin);
+        }
+        xFrom = std::max(xFrom, nLeft);
+        xTo = std::min(xTo, nRight);
+        uint8_t* pProbe = m_Probe.scanLine(static_cast<int>(y - nTop));
+        uint8_t* pShadow = m_Shadow.scanLine(static_cast<int>(y - nTop));
+        for (int64_t x = xFrom - nLeft; x <= xTo - nLeft; ++x) {
+            if (!pProbe[x])
+                continue;
+            pProbe[x] = 0;
+            if (pShadow[x] != nIndex) {
+                bRedundant = false;
+                if (bForget)
+                    pShadow[x] = 0;
+            }
+        }
+    }
+    return bRedundant;
+}
+
+void CQtCanvas::Shade(const QPoint& a, const QPoint& b)
+{
+    // A wider pen's caps and joins depend on the lines around it: where they reach, the pixel is
+    // no longer known, unless it already had the pen's colour; the line's body is certain.
+    if (m_Pen.m_nWidth > 1)
+        Probe(a, b, true);
+    const int nGrey = ShadowIndex(m_Pen.m_nColor);
+    QPen pen(QColor(nGrey, nGrey, nGrey));
+    pen.setWidth(m_Pen.m_nWidth);
+    pen.setCapStyle(Qt::FlatCap);
+    m_ShadowPainter->setPen(pen);
+    m_ShadowPainter->drawLine(a, b);
+}
+
+void CQtCanvas::Unknown(const QRect& rect)
+{
+    if (m_ShadowPainter)
+        m_ShadowPainter->fillRect(rect, QColor(0, 0, 0));
+}
+
+void CQtCanvas::Flush()
+{
+    EmitPending();
+    m_bCurveOpen = false;
+    m_nSkipped = 0;
     if (!m_Dots.empty()) {
         UsePen({m_nDotColor, 1});
         m_Painter.drawPoints(m_Dots.data(), static_cast<int>(m_Dots.size()));
@@ -181,6 +343,7 @@ void CQtCanvas::PlaceDot(int32_t x, int32_t y)
         Flush();
     m_DotBatchPen = m_Pen;
     m_DotBatch.emplace_back(x, y);
+    Unknown(QRect(x - nReach, y - nReach, 2 * nReach + 1, 2 * nReach + 1));
 }
 
 void CQtCanvas::UsePen(const SPen& pen)
@@ -270,17 +433,39 @@ void CQtCanvas::DrawLines(const QPoint* pPoints, int nCount)
         }
         Overpainted(x0, y0, x1, y1, m_Pen.m_nColor, Reach(m_Pen.m_nWidth));
     }
-    if (m_Pending.empty() || !(m_PendingPen == m_Pen) || m_Pending.back() != pPoints[0]) {
+    if (!m_bCurveOpen || !(m_PendingPen == m_Pen) || m_CurveEnd != pPoints[0]) {
         Flush();
         m_Pending.push_back(pPoints[0]);
         m_PendingPen = m_Pen;
+        m_CurveEnd = pPoints[0];
+        m_bCurveOpen = true;
     }
+    // One-pixel lines that change no pixel of the picture are left out; the path goes on after
+    // them as a new piece of the same path. Of a run of such lines the first and the last stay,
+    // which a wider pen needs for its caps and joins (its lines are not tried yet: the caps of a
+    // line drawn alone reach beyond what the shadow knows of the path).
+    const bool bShadow = ShadowReady();
+    const bool bTry = bShadow && m_Pen.m_nWidth <= 1;
     for (int i = 1; i < nCount; ++i) {
-        const size_t n = m_Pending.size();
-        if (n >= 2 && Straight(m_Pending[n - 2], m_Pending[n - 1], pPoints[i]))
-            m_Pending[n - 1] = pPoints[i];
-        else
-            m_Pending.push_back(pPoints[i]);
+        const QPoint from = m_CurveEnd;
+        const QPoint to = pPoints[i];
+        m_CurveEnd = to;
+        if (bTry && Probe(from, to, false)) {
+            if (m_nSkipped++ == 0)
+                AppendPending(to);
+            else
+                m_SkipStart = from;
+            continue;
+        }
+        if (m_nSkipped >= 2) {
+            if (m_Pending.back() != m_SkipStart)
+                StartPiece(m_SkipStart);
+            AppendPending(from);
+        }
+        m_nSkipped = 0;
+        AppendPending(to);
+        if (bShadow)
+            Shade(from, to);
     }
 }
 
@@ -289,6 +474,7 @@ void CQtCanvas::SetPixel(int32_t x, int32_t y, uint32_t nColor)
     if (!m_Pending.empty() || !m_DotBatch.empty() || (!m_Dots.empty() && m_nDotColor != nColor))
         Flush();
     Overpainted(x, y, x, y, nColor, 1);
+    Unknown(QRect(x, y, 1, 1));
     m_nDotColor = nColor;
     m_Dots.emplace_back(x, y);
 }
@@ -299,6 +485,8 @@ void CQtCanvas::Rectangle(int32_t nLeft, int32_t nTop, int32_t nRight, int32_t n
     ClearMarks();
     if (nRight <= nLeft || nBottom <= nTop)
         return;
+    const int32_t nReach = Reach(m_Pen.m_nWidth);
+    Unknown(QRect(QPoint(nLeft - nReach, nTop - nReach), QPoint(nRight + nReach, nBottom + nReach)));
     UsePen(m_Pen);
     m_Painter.setBrush(m_BrushStyle == EBrushStyle::Solid ? QBrush(ToQColor(m_nBrushColor)) : QBrush(Qt::NoBrush));
     // A one-pixel outline of QRect(l, t, w, h) covers w + 1 columns; GDI's right edge is
@@ -348,6 +536,8 @@ void CQtCanvas::TextOut(int32_t x, int32_t y, const char* pszText)
     const QFont font = Font();
     const QFontMetrics metrics(font, m_Painter.device());
     const QString szText = LabelText(pszText);
+    const int nHeight = metrics.height(); // the glyphs may reach beyond their advance
+    Unknown(QRect(x - nHeight, y - nHeight, metrics.horizontalAdvance(szText) + 3 * nHeight, 3 * nHeight));
     if (m_BrushStyle == EBrushStyle::Solid)
         m_Painter.fillRect(QRect(x, y, metrics.horizontalAdvance(szText), metrics.height()), ToQColor(m_nBrushColor));
     m_Painter.setFont(font);

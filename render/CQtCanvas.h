@@ -3,8 +3,10 @@
 // without antialiasing; a pen of width 1 paints exactly the pixels a GDI canvas paints, its last
 // point excluded.
 #include <QColor>
+#include <QImage>
 #include <QPainter>
 #include <QString>
+#include <memory>
 #include <vector>
 
 #include "render/CCanvas.h"
@@ -16,7 +18,9 @@ public:
     // a dot (a line from a pixel to the one diagonally below it) is stored once per pixel: it is
     // left out where the last dot at that pixel had the same pen and nothing of another colour
     // has been drawn over it since, and where it lies wholly outside the picture. Dots of one pen
-    // in a row go to the device as one path.
+    // in a row go to the device as one path. A one-pixel line that paints only pixels the
+    // curve's colour holds already is left out too (a curve of many turns is stored about once),
+    // and a path goes to the device in pieces of bounded length.
     explicit CQtCanvas(QPainter& painter, bool bVector = false);
     ~CQtCanvas() override;
     CQtCanvas(const CQtCanvas&) = delete;
@@ -66,6 +70,20 @@ private:
     void Overpainted(int64_t x0, int64_t y0, int64_t x1, int64_t y1, uint32_t nColor, int32_t nReach);
     void ClearMarks();
 
+    // The shadow: per pixel of the picture the colour (index + 1 into m_ShadowColors) that the
+    // lines handed over leave there, 0 where something else or nothing certain has been drawn.
+    bool ShadowReady();
+    uint8_t ShadowIndex(uint32_t nColor);
+    // Whether the line from a to b with the current pen paints only pixels outside the picture
+    // or of the pen's colour already; a wider pen is tried with its caps, which cover the joins
+    // it may take part in. bForget: those of its pixels that are not of that colour become 0.
+    bool Probe(const QPoint& a, const QPoint& b, bool bForget);
+    void Shade(const QPoint& a, const QPoint& b); // a line handed over, on the shadow
+    void Unknown(const QRect& rect);              // painted with anything, on the shadow
+    void AppendPending(const QPoint& point);
+    void StartPiece(const QPoint& point); // a gap in the path, which goes on at point
+    void EmitPending();                   // the path so far to the device; the curve goes on from its last point
+
     QPainter& m_Painter;
     bool m_bVector;
     SPen m_Pen = {0x000000, 1};
@@ -95,4 +113,18 @@ private:
     std::vector<uint32_t> m_Marked; // cells set since the marks were last all clear
     std::vector<SPen> m_MarkPens;
     int32_t m_nMarkReach = 0; // the largest reach of the pens in m_MarkPens
+
+    static constexpr int64_t MAX_SHADOW_PIXELS = int64_t{1} << 23;
+    bool m_bShadowTried = false;
+    QImage m_Shadow;                           // Grayscale8, the picture's pixels
+    QImage m_Probe;                            // Grayscale8, 0 but where a line is tried
+    std::unique_ptr<QPainter> m_ShadowPainter; // after the images: ends before them
+    std::unique_ptr<QPainter> m_ProbePainter;
+    int32_t m_nProbeWidth = 0; // the pen m_ProbePainter holds
+    std::vector<uint32_t> m_ShadowColors;
+    QPoint m_CurveEnd;            // where the curve being gathered stands, if m_bCurveOpen
+    bool m_bCurveOpen = false;    // lines continuing at m_CurveEnd with m_PendingPen go on with it
+    int32_t m_nSkipped = 0;       // lines in a row so far that change no pixel
+    QPoint m_SkipStart;           // the start of the last of them
+    std::vector<size_t> m_Starts; // where pieces after the first of m_Pending begin
 };

@@ -7,11 +7,13 @@
 #include <QPainter>
 #include <QSvgGenerator>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <memory>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "project/CProject.h"
 #include "render/CPictureExport.h"
@@ -413,6 +415,73 @@ QByteArray Svg(const std::function<void(QPainter&)>& paint, int nWidth, int nHei
     return buffer.data();
 }
 } // namespace
+
+// A curve that goes over the same pixels again and again is stored as often as the picture needs,
+// not once per turn, and still paints every pixel as the raster does: with one-pixel and wider
+// pens, over and under another colour, partly outside the picture, and as polylines and lines (which
+// the vector canvas joins into one path, as a polyline of the raster is).
+TEST(QtCanvas, VectorCurvesStoreRevisitedPixelsOnce)
+{
+    const int W = 120, H = 90;
+    const auto Scene = [](CCanvas& canvas, bool bVector, double dTurns = 1) {
+        const auto Curve = [&](uint32_t nColor, int32_t nWidth, double dFrom, double dTo, bool bLines) {
+            canvas.SetPenColor(nColor);
+            canvas.SetPenWidth(nWidth);
+            std::vector<SPoint> points;
+            for (double t = dFrom; t < dTo * (nWidth <= 1 ? dTurns : 1); t += 0.05) // a Lissajous figure of many turns
+                points.push_back({static_cast<int32_t>(std::lround(60 + 70 * std::sin(3 * t))),
+                                  static_cast<int32_t>(std::lround(45 + 40 * std::cos(5 * t)))});
+            if (!bLines || !bVector) {
+                canvas.Polyline(points.data(), static_cast<int32_t>(points.size()));
+                return;
+            }
+            canvas.MoveTo(points[0].x, points[0].y);
+            for (const SPoint& point : points)
+                canvas.LineTo(point.x, point.y);
+        };
+        Curve(0x0000FF, 1, 0, 400, false);
+        Curve(0x00FF00, 3, 0, 200, true); // over the red one
+        Curve(0x0000FF, 1, 0, 400, true); // the red one again on top
+        Curve(0xFF0000, 2, 1, 300, false);
+    };
+    QImage raster(W, H, QImage::Format_RGB32);
+    raster.fill(Qt::white);
+    {
+        QPainter painter(&raster);
+        CQtCanvas canvas(painter);
+        Scene(canvas, false);
+    }
+    const auto PathPoints = [&](double dTurns) {
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        QSvgGenerator svg;
+        svg.setOutputDevice(&buffer);
+        svg.setSize(QSize(W, H));
+        svg.setViewBox(QRect(0, 0, W, H));
+        {
+            QPainter painter(&svg);
+            CQtCanvas canvas(painter, true);
+            Scene(canvas, true, dTurns);
+        }
+        return buffer.data().count(',');
+    };
+    // Ten times the turns of the one-pixel curves: the picture barely changes, nor does the file.
+    const auto nOnce = PathPoints(1);
+    EXPECT_LT(nOnce, 16000);
+    EXPECT_LT(PathPoints(10), nOnce + nOnce / 2);
+    QImage vector(W, H, QImage::Format_RGB32);
+    vector.fill(Qt::white);
+    {
+        QPainter painter(&vector);
+        CQtCanvas canvas(painter, true);
+        Scene(canvas, true);
+    }
+    int nDifferent = 0;
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x)
+            nDifferent += raster.pixel(x, y) != vector.pixel(x, y);
+    EXPECT_EQ(nDifferent, 0);
+}
 
 // Every picture of the job paints exactly what the sample-by-sample drawing paints, pixel for
 // pixel on a raster and element for element in a vector file, while it evaluates each sample
