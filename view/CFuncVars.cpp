@@ -143,6 +143,11 @@ bool CFuncVars::TransformsNothing() const
     return TransformMode(m_pProject->m_dOptions[OPT_TRMODE]) == TRMODE_NONE;
 }
 
+bool CFuncVars::TransformsByRule() const
+{
+    return TransformMode(m_pProject->m_dOptions[OPT_TRMODE]) == TRMODE_POLAR;
+}
+
 bool CFuncVars::TransformPoint(double& x, double& y) const
 {
     switch (TransformMode(m_pProject->m_dOptions[OPT_TRMODE])) {

@@ -35,6 +35,9 @@ public:
     bool TransformPoint(double& x, double& y) const;
     // TransformPoint keeps every point as it is (no transformation mode).
     bool TransformsNothing() const;
+    // TransformPoint maps every point by a fixed rule (polar coordinates): it evaluates no term
+    // and is defined everywhere.
+    bool TransformsByRule() const;
 
     // Binds the record to the project, resets the walk and computes the world-to-pixel mapping.
     void SetupView(CProject* pProject, CAnimationStep* pStep, uint32_t nWidth, uint32_t nHeight, uint32_t nLeft,

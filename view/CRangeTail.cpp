@@ -17,7 +17,7 @@ std::unique_ptr<CRangeTail> CRangeTail::For(CProject& project, CSampleSink* pSin
     CFuncVars vars;
     vars.m_pProject = &project;
     const uint64_t nSamples = plan.Samples();
-    if (!vars.TransformsNothing() || nSamples < MIN_SAMPLES || plan.Curves() == 0)
+    if ((!vars.TransformsNothing() && !vars.TransformsByRule()) || nSamples < MIN_SAMPLES || plan.Curves() == 0)
         return nullptr;
     try {
         // Where the tail begins: the step, and the indices and values of x, u and v there.
@@ -48,6 +48,7 @@ std::unique_ptr<CRangeTail> CRangeTail::For(CProject& project, CSampleSink* pSin
             pTail->m_nSlots[pTail->m_nFunctions] = i;
             pTail->m_szTexts[pTail->m_nFunctions++] = pTerm->GetText();
         }
+        pTail->m_pProject = &project;
         pTail->m_nFirst = nFirst;
         pTail->m_nInStep = nFirst - nBefore;
         pTail->m_nCount = static_cast<uint32_t>(nSamples - nFirst);
@@ -100,6 +101,8 @@ void CRangeTail::Walk()
     }
     CFuncVars vars;
     vars.Seek(m_pStep, nIndex, dValue, m_nFirst);
+    vars.m_pProject = m_pProject;
+    const bool bTransform = !vars.TransformsNothing();
     SPoints points;
     double dStack[FUNC_STACK];
     // The functions the current step shows, as the walk visits them: in the order of their slots.
@@ -137,9 +140,15 @@ void CRangeTail::Walk()
                 continue;
             const unsigned nValues = term.GetValueCount();
             for (unsigned k = 0; k < nValues; k += 2) {
-                const double x = k + 1 < nValues ? dStack[k] : vars.m_dValue[0];
-                const double y = k + 1 < nValues ? dStack[k + 1] : dStack[k];
+                double x = k + 1 < nValues ? dStack[k] : vars.m_dValue[0];
+                double y = k + 1 < nValues ? dStack[k + 1] : dStack[k];
                 CRangeWalk::Widen(x, y, points.m_dBox, !points.m_bAny);
+                if (bTransform) {
+                    vars.TransformPoint(x, y); // by the rule: defined everywhere
+                    if (m_pSink)
+                        m_pSink->Transformed(vars, m_nSlots[f], k / 2, x, y, true);
+                }
+                CRangeWalk::Widen(x, y, points.m_dView, !points.m_bAny);
                 points.m_bAny = true;
             }
         }

@@ -2,8 +2,8 @@
 // The last part of the walk over the samples of a large picture (of one step or several),
 // walked on a second processor while the walk does the first part. It serves the functions whose
 // values are the same whoever computes them: none refers to another function or draws random
-// numbers, and the points are not transformed. The tail runs copies of the functions compiled
-// anew from their texts, without the cache, so that nothing it touches is touched by the walk
+// numbers, and the points are not transformed or in polar coordinates (which evaluate nothing). The tail runs copies of
+// the functions compiled anew from their texts, without the cache, so that nothing it touches is touched by the walk
 // meanwhile; the cache statistics count the walk's own look-ups. At the end the walk takes the
 // tail's points over in summary (CRangeWalk::JoinTail). Both threads compute every value by the
 // same program from the same slot values, so the range and the pictures do not depend on the
@@ -28,8 +28,9 @@ public:
 
     // The points of the tail, summed up as the walk's bounds need them.
     struct SPoints {
-        bool m_bAny = false;   // some value was defined
-        double m_dBox[4] = {}; // x0 x1 y0 y1 of those, as CRangeWalk::Widen makes it
+        bool m_bAny = false;    // some value was defined
+        double m_dBox[4] = {};  // x0 x1 y0 y1 of those, as CRangeWalk::Widen makes it
+        double m_dView[4] = {}; // the same of the transformed points
     };
 
     // A tail at work on the last samples of the project's steps, or null where none can help.
@@ -53,6 +54,7 @@ private:
 
     CAnimationStep* m_pStep;
     CSampleSink* m_pSink;
+    CProject* m_pProject = nullptr; // for the rule of the transformation, which it only reads
     unsigned m_nFunctions = 0;
     unsigned m_nSlots[MAX_FUNCTIONS] = {};
     std::string m_szTexts[MAX_FUNCTIONS]; // compiled on the thread, into memory of its own

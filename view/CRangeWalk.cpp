@@ -142,17 +142,17 @@ bool CRangeWalk::JoinTail(CRangeTail& tail)
 {
     if (!AtTail(tail) || !tail.Wait())
         return false;
-    // Function values are finite (the evaluator faults on anything else), so the tail's box joins
-    // the bounds by its corners as its points would one by one. The functions are not
-    // transformed: the view bounds go with the raw ones.
+    // Function values are finite (the evaluator faults on anything else), and so are their
+    // points in polar coordinates: the tail's boxes join the bounds by their corners as its points
+    // would one by one. Every point of the tail has its view point.
     const CRangeTail::SPoints& points = tail.Points();
     if (points.m_bAny) {
-        const auto Join = [&](double(&dBox)[4]) {
-            Widen(points.m_dBox[0], points.m_dBox[2], dBox, m_bFirst);
-            Widen(points.m_dBox[1], points.m_dBox[3], dBox, false);
+        const auto Join = [&](const double(&dFrom)[4], double(&dBox)[4]) {
+            Widen(dFrom[0], dFrom[2], dBox, m_bFirst);
+            Widen(dFrom[1], dFrom[3], dBox, false);
         };
-        Join(m_dRaw);
-        Join(m_dBounds);
+        Join(points.m_dBox, m_dRaw);
+        Join(points.m_dView, m_dBounds);
         m_bFirst = false;
         m_bAnyView = true;
     }

@@ -596,9 +596,9 @@ TEST(QtPicture, SketchedCurvesPaintWhatEverySamplePaints)
              p.SetFlag(FLAG_BREAKPOLES, true);
          },
          false, true},
-        {"polar dots", 300,
+        {"polar dots, on two threads", 300,
          [&](CProject& p, CAnimationStep& s) {
-             Curve(p, s, 1, "1/cos(2*x)"), Sweep(s, 0, 5e-5, 125000);
+             Curve(p, s, 1, "1/cos(2*x)"), Sweep(s, 0, 2.1e-5, 300000);
              p.SetOption(OPT_TRMODE, TRMODE_POLAR);
              s.m_bConnect = false;
          },

@@ -629,6 +629,7 @@ TEST(Range, TailOfSeveralFunctionsAndFamiliesGivesTheWalksRange)
         const char* pszF2;
         uint32_t nCountX, nCountU, nCountV;
         uint32_t nSecondStep = 0; // x samples of a second step that shows f3 only, where not 0
+        bool bPolar = false;      // the points in polar coordinates
     } const cases[] = {
         {"sin(x)*x^2", "cos(x)*x", 300000, 0, 0},
         {"sin(3*x), cos(5*x)", "x < 3 ? undef : x/3", 300000, 0, 0},
@@ -637,6 +638,8 @@ TEST(Range, TailOfSeveralFunctionsAndFamiliesGivesTheWalksRange)
         {"sin(x)*x^2*u", "cos(x)*x*40", 150000, 0, 0, 250000}, // the tail begins in the second step
         {"sin(x)*x^2*90", "cos(x)*x", 250000, 0, 0, 150000},   // and goes on into it
         {"x", "x*x", 119999, 0, 0, 179999},                    // at the second step's first sample
+        {"sin(3*x)+2", "x < 3 ? undef : x/3", 300000, 0, 0, 0, true},
+        {"sin(3*x), cos(5*x)", "u", 30000, 9, 0, 0, true},
     };
     for (const SCase& c : cases) {
         SCOPED_TRACE(c.pszF1);
@@ -648,6 +651,8 @@ TEST(Range, TailOfSeveralFunctionsAndFamiliesGivesTheWalksRange)
             pProject->SetFunction(1, c.pszF1);
             pProject->SetFunction(3, c.pszF2);
             Step(*pProject)->m_bVisible[0] = Step(*pProject)->m_bVisible[2] = true;
+            if (c.bPolar)
+                pProject->SetOption(OPT_TRMODE, TRMODE_POLAR);
             if (c.nSecondStep) {
                 auto pSecond = std::make_unique<CAnimationStep>(*Step(*pProject));
                 SetRange(pSecond.get(), 0, -3.0, 7.0 / c.nSecondStep, c.nSecondStep);
