@@ -10,8 +10,8 @@
 #include "view/CSampleLog.h"
 #include "view/CViewRange.h"
 
-CPictureJob::CPictureJob(CProject& project, bool bRaster, bool bDetermineRange)
-    : m_Project(project), m_bDetermineRange(bDetermineRange), m_Plan(project, bRaster),
+CPictureJob::CPictureJob(CProject& project, bool bRaster, bool bDetermineRange, bool bSecondThread)
+    : m_Project(project), m_bDetermineRange(bDetermineRange), m_bSecondThread(bSecondThread), m_Plan(project, bRaster),
       // Curves that follow the view are drawn on other samples than the walk's: no summary.
       m_pSketch(CSweepPlan::AnyFollows(project) ? nullptr : CCurveSketch::For(project, m_Plan)),
       m_Range(CViewBox::Of(project))
@@ -41,7 +41,7 @@ bool CPictureJob::Walk(uint64_t nSamples, CSliceClock* pClock)
         return false;
     if (!m_pWalk) {
         m_pWalk = std::make_unique<CRangeWalk>(m_Project, Sink(), m_pSketch != nullptr);
-        if (!m_pWalk->Done())
+        if (!m_pWalk->Done() && m_bSecondThread)
             m_pTail = CRangeTail::For(m_Project, Sink(), m_Plan);
     }
     bool bMore;
@@ -122,7 +122,7 @@ void CPictureJob::UseSweeps(const CSweepPlan& sweeps)
 }
 
 void CPictureJob::Setup(const CViewBox& box, uint32_t nWidth, uint32_t nHeight, uint32_t nLeft, uint32_t nTop,
-                        int32_t nPenMultiplier)
+                        int32_t nPenMultiplier, CAnimationStep* pFrom)
 {
     m_nPenMultiplier = nPenMultiplier;
     if (!m_bFixedSweeps)
@@ -137,8 +137,11 @@ void CPictureJob::Setup(const CViewBox& box, uint32_t nWidth, uint32_t nHeight, 
             m_Sweeps.FollowView(m_Project, dX0, dX1, nWidth);
     }
     m_Vars.m_pSweeps = &m_Sweeps;
-    m_Vars.SetupView(&m_Project, box, box.NothingToDraw() ? nullptr : m_Project.m_pFirstStep, nWidth, nHeight, nLeft,
-                     nTop);
+    CAnimationStep* pStart = box.NothingToDraw() ? nullptr : pFrom ? pFrom : m_Project.m_pFirstStep;
+    m_Vars.SetupView(&m_Project, box, pStart, nWidth, nHeight, nLeft, nTop);
+    // The summary's runs are counted from the first step on, as the walk counted its samples.
+    if (pStart)
+        m_Vars.m_nSamples = static_cast<uint32_t>(CFuncVars::StepStart(m_Project.m_pFirstStep, pStart));
 }
 
 bool CPictureJob::Draw(CCanvas& canvas, uint64_t nRunLimit, const StopFunction& stop)

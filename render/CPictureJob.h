@@ -30,8 +30,10 @@ public:
     using StopFunction = std::function<bool(const CFuncVars& vars, const CAnimationStep* pFrom)>;
 
     // bRaster: the canvas keeps pixels only. bDetermineRange: the walk determines the range as
-    // entering the page does; otherwise the range the document holds is drawn.
-    CPictureJob(CProject& project, bool bRaster, bool bDetermineRange);
+    // entering the page does; otherwise the range the document holds is drawn. bSecondThread: a
+    // long sweep may leave its last part to a second processor, which reads the document while
+    // the walk goes on; a job whose document may be edited between its slices runs on one.
+    CPictureJob(CProject& project, bool bRaster, bool bDetermineRange, bool bSecondThread = true);
     ~CPictureJob();
     CPictureJob(const CPictureJob&) = delete;
     CPictureJob& operator=(const CPictureJob&) = delete;
@@ -56,10 +58,10 @@ public:
     // which shows as far as the screen has come). Before Setup.
     void UseSweeps(const CSweepPlan& sweeps);
     // The view of the curves, on the box, into the rectangle; the curves start at the first
-    // sample. No curves on a box that cannot be mapped. Where the curves follow the view, the
-    // x of their steps is swept across the rectangle's x range.
+    // sample of pFrom (null: of the first step). No curves on a box that cannot be mapped. Where
+    // the curves follow the view, the x of their steps is swept across the rectangle's x range.
     void Setup(const CViewBox& box, uint32_t nWidth, uint32_t nHeight, uint32_t nLeft, uint32_t nTop,
-               int32_t nPenMultiplier);
+               int32_t nPenMultiplier, CAnimationStep* pFrom = nullptr);
     // Draws the curves on until stop says so; summaries are used for runs that end at or before
     // sample nRunLimit. False once the curves are complete.
     bool Draw(CCanvas& canvas, uint64_t nRunLimit, const StopFunction& stop);
@@ -74,6 +76,7 @@ private:
 
     CProject& m_Project;
     bool m_bDetermineRange;
+    bool m_bSecondThread;
     CPicturePlan m_Plan;
     std::unique_ptr<CCurveSketch> m_pSketch;
     std::unique_ptr<CSampleLog> m_pLog;  // the walk's values, for the samples drawn one by one

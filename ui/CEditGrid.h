@@ -14,6 +14,8 @@ public:
 
     // A click's editor is still to come.
     bool EditPending() const { return m_DelayedEdit.isActive(); }
+    // A cell's editor is open.
+    bool Editing() const { return state() == EditingState; }
 
 protected:
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* pEvent) override;

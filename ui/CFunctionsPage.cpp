@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <QSettings>
+#include <QSplitter>
 #include <QStyle>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -13,9 +15,12 @@
 #include "project/CProject.h"
 #include "ui/CAnsi.h"
 #include "ui/CEditGrid.h"
+#include "ui/CFunctionsGraph.h"
+#include "ui/CGraphView.h"
 #include "ui/CGridDelegate.h"
 #include "ui/CPageFrame.h"
 #include "ui/CStepEditors.h"
+#include "ui/CUndoHistory.h"
 #include "ui/CUpdateGuard.h"
 
 CFunctionsPage::CFunctionsPage(CPageFrame& frame) : m_Frame(frame)
@@ -57,6 +62,7 @@ CFunctionsPage::CFunctionsPage(CPageFrame& frame) : m_Frame(frame)
                 if (hint == QAbstractItemDelegate::RevertModelCache && nRow >= 0)
                     if (const QTableWidgetItem* pItem = m_pFunctionsGrid->item(nRow, 1))
                         FunctionsGridSetEditText(1, nRow, pItem->text());
+                m_pGraph->Redraw(); // a formula left broken is no longer held
             });
     grid.setItemDelegate(m_pDelegate);
     m_Errors.resize(MAX_FUNCTIONS);
@@ -67,13 +73,96 @@ CFunctionsPage::CFunctionsPage(CPageFrame& frame) : m_Frame(frame)
     grid.viewport()->installEventFilter(this);
 
     m_pStepEditors = new CStepEditors(frame, this);
-    connect(m_pStepEditors, &CStepEditors::StepShown, this, [this] { m_pFunctionsGrid->viewport()->update(); });
+
+    // Without the graph the splitter holds the editors alone, placed as they always were.
+    m_pSplitter = new QSplitter(Qt::Horizontal, this);
+    m_pSplitter->setObjectName("FunctionsSplitter");
+    m_pSplitter->setChildrenCollapsible(false);
+    auto* pEditors = new QWidget(m_pSplitter);
+    auto* pEditorsLayout = new QVBoxLayout(pEditors);
+    pEditorsLayout->setContentsMargins(0, 0, 0, 0);
+    pEditorsLayout->setSpacing(2);
+    pEditorsLayout->addWidget(m_pFunctionsGrid, 1);
+    pEditorsLayout->addWidget(m_pStepEditors, 0);
+    m_pGraph = new CFunctionsGraph(frame, m_pSplitter);
+    m_pSplitter->addWidget(pEditors);
+    m_pSplitter->addWidget(m_pGraph);
+    m_pSplitter->setStretchFactor(0, 0);
+    m_pSplitter->setStretchFactor(1, 1);
+    m_pGraph->setMinimumWidth(MIN_GRAPH_WIDTH);
+    m_bDivided = m_pSplitter->restoreState(QSettings().value(SPLITTER_KEY).toByteArray());
+    connect(m_pSplitter, &QSplitter::splitterMoved, this, [this] {
+        FormResize();
+        QSettings().setValue(SPLITTER_KEY, m_pSplitter->saveState());
+    });
+    m_pGraph->m_Hold = [this] { return TypingBrokenFormula(); };
+    connect(m_pStepEditors, &CStepEditors::StepShown, this, [this] {
+        m_pFunctionsGrid->viewport()->update();
+        m_pGraph->Redraw();
+    });
+    connect(&frame.History(), &CUndoHistory::Changed, m_pGraph, &CFunctionsGraph::Redraw);
 
     auto* pLayout = new QVBoxLayout(this);
     pLayout->setContentsMargins(8, 8, 8, 4);
-    pLayout->setSpacing(2);
-    pLayout->addWidget(m_pFunctionsGrid, 1);
-    pLayout->addWidget(m_pStepEditors, 0);
+    pLayout->addWidget(m_pSplitter);
+}
+
+void CFunctionsPage::ShowGraph(bool bShow)
+{
+    m_pGraph->setVisible(bShow);
+    if (!bShow)
+        m_pGraph->Exit();
+    // The zoom and trace commands act on the graph shown.
+    if (m_Frame.IsPageShown(this)) {
+        for (const CPageFrame::ECommand eCommand :
+             {CPageFrame::COMMAND_ZOOMIN, CPageFrame::COMMAND_ZOOMOUT, CPageFrame::COMMAND_TRACE})
+            m_Frame.EnableCommand(eCommand, bShow);
+    }
+    FormResize();
+}
+
+void CFunctionsPage::showEvent(QShowEvent* pEvent)
+{
+    QWidget::showEvent(pEvent);
+    // The first time the page is shown without a division the user chose, the graph gets a good
+    // part of it; the editors keep what they need.
+    if (m_bDivided || !GraphShown())
+        return;
+    m_bDivided = true;
+    const int nWidth = m_pSplitter->width() - m_pSplitter->handleWidth();
+    const int nEditors = std::max(m_pSplitter->widget(0)->minimumSizeHint().width(), nWidth * 11 / 20);
+    m_pSplitter->setSizes({nEditors, std::max(MIN_GRAPH_WIDTH, nWidth - nEditors)});
+    FormResize();
+}
+
+bool CFunctionsPage::GraphShown() const
+{
+    return !m_pGraph->isHidden();
+}
+
+void CFunctionsPage::FunctionsSheetEnter()
+{
+    if (GraphShown()) {
+        for (const CPageFrame::ECommand eCommand :
+             {CPageFrame::COMMAND_ZOOMIN, CPageFrame::COMMAND_ZOOMOUT, CPageFrame::COMMAND_TRACE})
+            m_Frame.EnableCommand(eCommand, true);
+        m_pGraph->Enter();
+    }
+    FocusFormula();
+}
+
+void CFunctionsPage::FunctionsSheetExit()
+{
+    m_pGraph->Exit();
+    for (const CPageFrame::ECommand eCommand :
+         {CPageFrame::COMMAND_ZOOMIN, CPageFrame::COMMAND_ZOOMOUT, CPageFrame::COMMAND_TRACE})
+        m_Frame.EnableCommand(eCommand, false);
+}
+
+bool CFunctionsPage::TypingBrokenFormula() const
+{
+    const auto* pGrid = static_cast<const CEditGrid*>(m_pFunctionsGrid);
+    return pGrid->Editing() && !FormulaError(pGrid->currentRow()).isEmpty();
 }
 
 QTableWidget* CFunctionsPage::VariablesBox() const
@@ -204,6 +293,7 @@ void CFunctionsPage::FunctionsGridSetEditText(int, int nRow, const QString& szTe
         }
         SetError(nRow, QString());
         UpdateHints(nRow);
+        m_pGraph->Redraw();
         const QString szHint = FormulaHint(nRow);
         m_Frame.ShowStatus(szHint.isEmpty() ? QString() : "Hinweis zu f" + QString::number(nRow + 1) + ": " + szHint);
     } catch (const EFuncError& error) {

@@ -85,6 +85,21 @@ void Curve(QPainter& p)
     p.drawPath(path);
 }
 
+// A small picture: a frame with a curve through it, from its lower left to its upper right.
+void FramedCurve(QPainter& p, const QRectF& frame)
+{
+    p.setBrush(PAPER);
+    p.drawRect(frame);
+    const double l = frame.left() + 1.5, r = frame.right() - 1.5, w = r - l;
+    const double t = frame.top() + 2.5, b = frame.bottom() - 2.5, h = b - t;
+    QPainterPath curve;
+    curve.moveTo(l, b);
+    curve.cubicTo(l + w * 0.3, t - h * 0.3, l + w * 0.6, b + h * 0.3, r, t);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(CURVE, 1.6));
+    p.drawPath(curve);
+}
+
 void Draw(QPainter& p, CToolIcons::EIcon icon)
 {
     p.setPen(QPen(INK, 1.2));
@@ -181,14 +196,7 @@ void Draw(QPainter& p, CToolIcons::EIcon icon)
     case CToolIcons::Redo: TurnArrow(p, false); break;
     case CToolIcons::Export: {
         // A small framed picture with a curve, and an arrow leaving it.
-        p.setBrush(PAPER);
-        p.drawRect(QRectF(2.5, 5.5, 13, 13));
-        QPainterPath curve;
-        curve.moveTo(4, 16);
-        curve.cubicTo(7, 4, 10, 20, 14, 8);
-        p.setBrush(Qt::NoBrush);
-        p.setPen(QPen(CURVE, 1.6));
-        p.drawPath(curve);
+        FramedCurve(p, QRectF(2.5, 5.5, 13, 13));
         p.setPen(QPen(ACCENT, 2.2, Qt::SolidLine, Qt::RoundCap));
         p.drawLine(QPointF(12, 10), QPointF(19, 3));
         p.drawLine(QPointF(14.5, 3), QPointF(19, 3));
@@ -200,6 +208,15 @@ void Draw(QPainter& p, CToolIcons::EIcon icon)
         p.setPen(QPen(ACCENT, 1.6));
         p.drawLine(QPointF(11, 6), QPointF(11, 16));
         p.drawLine(QPointF(6, 11), QPointF(16, 11));
+        break;
+    }
+    case CToolIcons::GraphBeside: {
+        // Lines of formulas on the left, a framed curve beside them.
+        p.setPen(QPen(INK, 1.4));
+        for (const double y : {5.0, 9.0, 13.0, 17.0})
+            p.drawLine(QPointF(2, y), QPointF(8, y));
+        p.setPen(QPen(INK, 1));
+        FramedCurve(p, QRectF(10.5, 3.5, 10, 15));
         break;
     }
     }

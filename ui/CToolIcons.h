@@ -25,7 +25,8 @@ public:
         Undo,
         Redo,
         Export,
-        Trace
+        Trace,
+        GraphBeside
     };
     static QIcon Make(EIcon icon);
 };

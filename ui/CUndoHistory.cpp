@@ -301,6 +301,7 @@ void CUndoHistory::NoteChanges()
     m_pState = MakeState(szState, pBefore.get());
     m_pStack->push(new CStep(*this, std::move(pBefore), m_pState, m_nGesture, m_pInputTarget));
     Trim();
+    emit Changed();
 }
 
 void CUndoHistory::Undo()

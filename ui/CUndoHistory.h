@@ -64,6 +64,10 @@ public:
     // A document equal to project, notes and all.
     static std::unique_ptr<CProject> Copy(const CProject& project);
 
+signals:
+    // A change of the document was noted (each keystroke of a gesture, too).
+    void Changed();
+
 private:
     class CStep;
     // A document text as lines (each with its line feed), shared with the states before it.

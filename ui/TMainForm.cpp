@@ -34,8 +34,10 @@
 #include "ui/CColorBox.h"
 #include "ui/CCurveTrace.h"
 #include "ui/CFileName.h"
+#include "ui/CFunctionsGraph.h"
 #include "ui/CFunctionsPage.h"
 #include "ui/CGraphPrint.h"
+#include "ui/CGraphView.h"
 #include "ui/CGraphicsPage.h"
 #include "ui/COptionsPage.h"
 #include "ui/CParamSliders.h"
@@ -103,20 +105,45 @@ TMainForm::TMainForm(QWidget* pParent)
     connect(GraphicsButton, &QToolButton::clicked, GraphicsSheet, &CGraphicsPage::GraphicsButtonClick);
     connect(PauseButton, &QToolButton::clicked, GraphicsSheet, &CGraphicsPage::PauseButtonClick);
     connect(SkipButton, &QToolButton::clicked, GraphicsSheet, &CGraphicsPage::SkipButtonClick);
-    connect(ZoominButton, &QToolButton::clicked, GraphicsSheet, &CGraphicsPage::ZoominButtonClick);
-    connect(ZoomoutButton, &QToolButton::clicked, GraphicsSheet, &CGraphicsPage::ZoomoutButtonClick);
+    // Zoom and trace act on the graph shown: the Grafik page's or the one beside the formulas.
+    connect(ZoominButton, &QToolButton::clicked, this, [this] {
+        if (IsPageShown(FunctionsSheet))
+            FunctionsSheet->Graph()->View()->Zoom(2.0);
+        else
+            GraphicsSheet->ZoominButtonClick();
+    });
+    connect(ZoomoutButton, &QToolButton::clicked, this, [this] {
+        if (IsPageShown(FunctionsSheet))
+            FunctionsSheet->Graph()->View()->Zoom(0.5);
+        else
+            GraphicsSheet->ZoomoutButtonClick();
+    });
     TraceButton = AddToolButton("TraceButton", "Kurve verfolgen", CToolIcons::Trace, false);
     TraceButton->setCheckable(true);
     TraceButton->setPopupMode(QToolButton::MenuButtonPopup);
     auto* pTraceMenu = new QMenu(TraceButton);
-    pTraceMenu->addAction("Nullstellen", GraphicsSheet->Trace, &CCurveTrace::ShowRoots);
-    pTraceMenu->addAction("Extrema", GraphicsSheet->Trace, &CCurveTrace::ShowExtrema);
+    const auto ShownTrace = [this] {
+        return IsPageShown(FunctionsSheet) ? FunctionsSheet->Graph()->View()->Trace() : GraphicsSheet->Trace;
+    };
+    pTraceMenu->addAction("Nullstellen", this, [ShownTrace] { ShownTrace()->ShowRoots(); });
+    pTraceMenu->addAction("Extrema", this, [ShownTrace] { ShownTrace()->ShowExtrema(); });
     TraceButton->setMenu(pTraceMenu);
-    connect(TraceButton, &QToolButton::toggled, GraphicsSheet, [this](bool bOn) {
-        if (bOn && !GraphicsSheet->Trace->IsOn())
-            GraphicsSheet->Trace->Start();
-        else if (!bOn && GraphicsSheet->Trace->IsOn())
-            GraphicsSheet->Trace->End();
+    connect(TraceButton, &QToolButton::toggled, this, [ShownTrace](bool bOn) {
+        CCurveTrace* pTrace = ShownTrace();
+        if (bOn && !pTrace->IsOn())
+            pTrace->Start();
+        else if (!bOn && pTrace->IsOn())
+            pTrace->End();
+    });
+    // "Grafik neben den Funktionen", a preference of the window's rather than of the document.
+    GraphBesideButton =
+        AddToolButton("GraphBesideButton", "Grafik neben den Funktionen", CToolIcons::GraphBeside, true);
+    GraphBesideButton->setCheckable(true);
+    GraphBesideButton->setChecked(QSettings().value(GRAPH_BESIDE_KEY, true).toBool());
+    FunctionsSheet->ShowGraph(GraphBesideButton->isChecked());
+    connect(GraphBesideButton, &QToolButton::toggled, this, [this](bool bOn) {
+        FunctionsSheet->ShowGraph(bOn);
+        QSettings().setValue(GRAPH_BESIDE_KEY, bOn);
     });
     connect(FunctionsSheet->StepEditors()->RunButton, &QToolButton::clicked, GraphicsSheet,
             &CGraphicsPage::RunButtonClick);
@@ -216,7 +243,9 @@ void TMainForm::RestoreWindowState()
 {
     QSettings settings;
     const QByteArray geometry = settings.value("Window/Geometry").toByteArray();
-    if (geometry.isEmpty() || !restoreGeometry(geometry))
+    // Without a saved place the window's own size is fitted all the same (the graph beside the
+    // formulas makes it wide).
+    if (!geometry.isEmpty() && !restoreGeometry(geometry))
         return;
     // A window saved on a screen that is gone comes back on the primary one.
     const QScreen* pScreen = QGuiApplication::screenAt(frameGeometry().center());
@@ -820,12 +849,13 @@ void TMainForm::PageExit(QWidget* pPage)
 void TMainForm::FunctionsSheetEnter()
 {
     CopyButton->setEnabled(true);
-    FunctionsSheet->FocusFormula();
+    FunctionsSheet->FunctionsSheetEnter();
 }
 
 void TMainForm::FunctionsSheetExit()
 {
     CopyButton->setEnabled(false);
+    FunctionsSheet->FunctionsSheetExit();
 }
 
 void TMainForm::FormKeyDown(int nKey)
@@ -838,6 +868,7 @@ void TMainForm::FormKeyDown(int nKey)
         // Stops whatever runs; the key may pass here more than once, and stopping is the same.
         GraphicsSheet->Cancel();
         GraphicsSheet->Trace->End();
+        FunctionsSheet->Graph()->View()->Trace()->End();
         WetaSheet->Cancel();
         break;
     default: break;

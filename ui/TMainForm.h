@@ -127,6 +127,9 @@ public:
     QToolButton* ZoominButton;
     QToolButton* ZoomoutButton;
     QToolButton* TraceButton = nullptr;
+    QToolButton* GraphBesideButton = nullptr;
+    // The QSettings key of "Grafik neben den Funktionen".
+    static constexpr const char* GRAPH_BESIDE_KEY = "View/GraphBesideFunctions";
     QTabWidget* PageControl;
     CFunctionsPage* FunctionsSheet;
     COptionsPage* OptionsSheet;

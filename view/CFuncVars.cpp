@@ -99,6 +99,18 @@ void CFuncVars::Seek(CAnimationStep* pStep, const uint32_t (&nIndex)[FUNC_NVARS]
     m_bFirstSample = nIndex[0] == 0 && nIndex[1] == 0 && nIndex[2] == 0;
 }
 
+uint64_t CFuncVars::StepStart(const CAnimationStep* pFirst, const CAnimationStep* pStep)
+{
+    uint64_t nStart = 0;
+    for (const CAnimationStep* p = pFirst; p && p != pStep; p = p->m_pNext) {
+        uint64_t nSamples = 1;
+        for (unsigned i = 0; i < FUNC_NVARS; ++i)
+            nSamples *= uint64_t{p->m_nCount[i]} + 1;
+        nStart += nSamples - 1;
+    }
+    return nStart;
+}
+
 bool CFuncVars::Advance()
 {
     if (!m_pStep)

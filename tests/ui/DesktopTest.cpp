@@ -283,9 +283,14 @@ TEST_F(Desktop, KeysPressTheButtons)
     ASSERT_EQ(m_pDialogs->m_Proposed.size(), 2);
     EXPECT_EQ(m_pDialogs->m_Proposed.last(), m_pDialogs->m_szSaveName);
 
-    // Zoom keys work on the Grafik page only, where the buttons are enabled.
+    // Zoom keys act on a graph shown: on the Funktionen page only with the graph beside the
+    // formulas.
+    m_pForm->GraphBesideButton->click();
     QTest::keyClick(pFunctions, Qt::Key_Plus, Qt::ControlModifier);
     EXPECT_EQ(Document().m_dOptions[OPT_XMAX], CProject().m_dOptions[OPT_XMAX]);
+    m_pForm->GraphBesideButton->click();
+    QTest::keyClick(pFunctions, Qt::Key_Plus, Qt::ControlModifier);
+    EXPECT_NE(Document().m_dOptions[OPT_XMAX], CProject().m_dOptions[OPT_XMAX]);
     ShowGraphicsWithFixedView();
     QTest::keyClick(m_pForm->GraphicsSheet->PaintBox, Qt::Key_Plus, Qt::ControlModifier);
     EXPECT_EQ(Document().m_dOptions[OPT_XMAX], 5);

@@ -109,11 +109,12 @@ TEST_F(MainForm, StartsOnTheFunctionsPageWithTheToolbarAsListed)
          "Animationsschritt \xC3\xBC"
          "berspringen",
          false, nullptr},
+        // Zoom acts on the graph beside the formulas.
         {"ZoominButton",
          "Vergr\xC3\xB6\xC3\x9F"
          "ern",
-         false, "Strg++"},
-        {"ZoomoutButton", "Verkleinern", false, "Strg+-"},
+         true, "Strg++"},
+        {"ZoomoutButton", "Verkleinern", true, "Strg+-"},
         {"UndoButton",
          "R\xC3\xBC"
          "ckg\xC3\xA4"
@@ -121,6 +122,7 @@ TEST_F(MainForm, StartsOnTheFunctionsPageWithTheToolbarAsListed)
          false, "Strg+Z"},
         {"RedoButton", "Wiederholen", false, "Strg+Umschalt+Z"},
         {"ExportButton", "Bild exportieren\xE2\x80\xA6", true, nullptr},
+        {"GraphBesideButton", "Grafik neben den Funktionen", true, nullptr},
     };
     const auto* pToolBar = Find<QToolBar>("ToolBar1");
     int nPosition = -1;

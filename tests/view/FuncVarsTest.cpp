@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <memory>
 
 #include "project/CProject.h"
 #include "view/CFuncVars.h"
@@ -77,4 +78,34 @@ TEST(EvaluatorVars, CopyTakesEverythingButTheLastPixels)
     EXPECT_EQ(copy.m_dScaleX, 3.5);
     EXPECT_EQ(copy.m_dScaleY, 4.5);
     EXPECT_EQ(copy.m_nLastX[7], INT_MAX);
+}
+
+TEST(EvaluatorVars, StepStartIsTheWalksCountAtTheStepsFirstSample)
+{
+    // Steps of one sample, of a sweep of x, and of x, u and v together: the count the walk has at
+    // each step's first sample, and at its very last sample for the end.
+    CProject project;
+    project.m_pFirstStep->SetCount(0, 0);
+    CAnimationStep& second = *project.InsertStep(std::make_unique<CAnimationStep>(*project.m_pLastStep), nullptr);
+    second.SetCount(0, 9);
+    CAnimationStep& third = *project.InsertStep(std::make_unique<CAnimationStep>(*project.m_pLastStep), nullptr);
+    third.SetCount(0, 4);
+    third.SetCount(1, 2);
+    third.SetCount(2, 1);
+    CFuncVars vars;
+    vars.Reset(project.m_pFirstStep);
+    const CAnimationStep* pLast = nullptr;
+    uint32_t nLastCount = 0;
+    unsigned nSteps = 0;
+    do {
+        if (vars.m_pStep != pLast) {
+            EXPECT_EQ(vars.m_nSamples, CFuncVars::StepStart(project.m_pFirstStep, vars.m_pStep)) << nSteps;
+            pLast = vars.m_pStep;
+            ++nSteps;
+        }
+        nLastCount = vars.m_nSamples;
+    } while (vars.Step());
+    EXPECT_EQ(nSteps, 3u);
+    EXPECT_EQ(nLastCount, CFuncVars::StepStart(project.m_pFirstStep, nullptr));
+    EXPECT_EQ(CFuncVars::StepStart(project.m_pFirstStep, project.m_pFirstStep), 0u);
 }
