@@ -228,8 +228,7 @@ void CFunctionsGraph::BeginDrawing()
 bool CFunctionsGraph::DrawSlice()
 {
     const CAnimationStep* pStep = m_pStep;
-    // Runs that end before the step's last sample are drawn from the summary: the next step's
-    // first sample shares its count.
+    // Runs that end with the step are drawn from the summary, none that goes on into the next.
     const uint64_t nEnd = CFuncVars::StepStart(m_Frame.Document().m_pFirstStep, pStep ? pStep->m_pNext : nullptr);
     QPainter painter(&m_Picture);
     CQtCanvas canvas(painter);

@@ -68,7 +68,7 @@ private:
     void Slice();
     void Begin(const std::string& szKey);
     void Drop();
-    bool WalkSlice();  // true once the job has walked
+    bool WalkSlice(); // true once the job has walked
     void BeginDrawing();
     bool DrawSlice(); // true once the step is drawn
     void Show(bool bFinished);
@@ -80,9 +80,9 @@ private:
     std::unique_ptr<CTickClock> m_pClock;
     std::unique_ptr<CPictureJob> m_pJob;
     EState m_eState = EState::Idle;
-    std::string m_szShownKey; // of the picture shown
-    std::string m_szJobKey;   // of the picture under way
-    std::string m_szFailedKey; // a picture given up (its values cost too much): not again
+    std::string m_szShownKey;          // of the picture shown
+    std::string m_szJobKey;            // of the picture under way
+    std::string m_szFailedKey;         // a picture given up (its values cost too much): not again
     CAnimationStep* m_pStep = nullptr; // drawn by the job
     CViewBox m_Box;                    // of the picture under way, then of the one shown
     CViewBox m_JobBox;

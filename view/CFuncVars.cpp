@@ -106,7 +106,7 @@ uint64_t CFuncVars::StepStart(const CAnimationStep* pFirst, const CAnimationStep
         uint64_t nSamples = 1;
         for (unsigned i = 0; i < FUNC_NVARS; ++i)
             nSamples *= uint64_t{p->m_nCount[i]} + 1;
-        nStart += nSamples - 1;
+        nStart += nSamples;
     }
     return nStart;
 }

@@ -28,8 +28,7 @@ public:
     // walk had there, which only repeated addition gives exactly.
     void SeekX(CAnimationStep* pStep, uint32_t nIndex, double dX);
     // The walk's count of samples (m_nSamples, modulo 2^64) at the first sample of pStep when it
-    // begins at pFirst; null pStep: past the last step. The first sample of a step follows the
-    // last of the step before without a count of its own (see Step).
+    // begins at pFirst: the samples of the steps before; null pStep: of all steps.
     static uint64_t StepStart(const CAnimationStep* pFirst, const CAnimationStep* pStep);
     // Puts the walk where it stood once: in the step at the indices, with x, u and v as they were
     // there and nSamples samples behind it.

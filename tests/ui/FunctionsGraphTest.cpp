@@ -114,7 +114,7 @@ TEST_F(FunctionsGraph, TheDocumentKeepsItsRangeUntilTheGrafikPageWritesOne)
     ASSERT_TRUE(m_pForm->OpenProject(szFile));
     WaitForPicture();
     EXPECT_GT(CurvePixels(1), 100);
-    EXPECT_LT(Graph()->Box().m_dView[0], -9.0); // the range of the curve is shown...
+    EXPECT_LT(Graph()->Box().m_dView[0], -9.0);      // the range of the curve is shown...
     EXPECT_EQ(Document().m_dOptions[OPT_XMIN], 0.0); // ... and not written
     EXPECT_EQ(Document().m_dOptions[OPT_YMAX], 1.0);
     EXPECT_FALSE(Document().m_bModified);
@@ -164,8 +164,8 @@ TEST_F(FunctionsGraph, ZoomAndDragMoveTheViewShownUntilThePageIsEnteredAgain)
 TEST_F(FunctionsGraph, ShowsTheSelectedStepWhole)
 {
     // Two steps of a line, x over the left half and over the right half of a fixed view, with
-    // samples enough that the curves are drawn from their summaries (and a count that leaves the
-    // walk's count at the second step's start between two runs).
+    // samples enough that the curves are drawn from their summaries (and a count that puts the
+    // second step's start within a run).
     SetFixedView(Document());
     Document().SetFlag(FLAG_LEGEND, false); // its sample has the curve's colour
     Document().SetFunction(1, "x/4");

@@ -83,7 +83,7 @@ TEST(EvaluatorVars, CopyTakesEverythingButTheLastPixels)
 TEST(EvaluatorVars, StepStartIsTheWalksCountAtTheStepsFirstSample)
 {
     // Steps of one sample, of a sweep of x, and of x, u and v together: the count the walk has at
-    // each step's first sample, and at its very last sample for the end.
+    // each step's first sample, and once it has passed the last one for the end.
     CProject project;
     project.m_pFirstStep->SetCount(0, 0);
     CAnimationStep& second = *project.InsertStep(std::make_unique<CAnimationStep>(*project.m_pLastStep), nullptr);
@@ -95,7 +95,6 @@ TEST(EvaluatorVars, StepStartIsTheWalksCountAtTheStepsFirstSample)
     CFuncVars vars;
     vars.Reset(project.m_pFirstStep);
     const CAnimationStep* pLast = nullptr;
-    uint32_t nLastCount = 0;
     unsigned nSteps = 0;
     do {
         if (vars.m_pStep != pLast) {
@@ -103,9 +102,8 @@ TEST(EvaluatorVars, StepStartIsTheWalksCountAtTheStepsFirstSample)
             pLast = vars.m_pStep;
             ++nSteps;
         }
-        nLastCount = vars.m_nSamples;
     } while (vars.Step());
     EXPECT_EQ(nSteps, 3u);
-    EXPECT_EQ(nLastCount, CFuncVars::StepStart(project.m_pFirstStep, nullptr));
+    EXPECT_EQ(vars.m_nSamples, CFuncVars::StepStart(project.m_pFirstStep, nullptr));
     EXPECT_EQ(CFuncVars::StepStart(project.m_pFirstStep, project.m_pFirstStep), 0u);
 }
