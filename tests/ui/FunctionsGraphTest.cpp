@@ -167,7 +167,8 @@ TEST_F(FunctionsGraph, ShowsTheSelectedStepWhole)
     // samples enough that the curves are drawn from their summaries (and a count that puts the
     // second step's start within a run).
     SetFixedView(Document());
-    Document().SetFlag(FLAG_LEGEND, false); // its sample has the curve's colour
+    Document().SetFlag(FLAG_LEGEND, false);     // its sample has the curve's colour
+    Document().SetFlag(FLAG_FOLLOWVIEW, false); // each step its own x range
     Document().SetFunction(1, "x/4");
     CAnimationStep& first = *Document().m_pFirstStep;
     first.m_bVisible[0] = true;
