@@ -226,9 +226,12 @@ void CQtCanvas::Unknown(const QRect& rect)
 
 void CQtCanvas::Flush()
 {
+    for (const QPoint& point : m_Held)
+        AppendPending(point);
+    m_Held.clear();
+    m_bDropping = false;
     EmitPending();
     m_bCurveOpen = false;
-    m_nSkipped = 0;
     if (!m_Dots.empty()) {
         UsePen({m_nDotColor, 1});
         m_Painter.drawPoints(m_Dots.data(), static_cast<int>(m_Dots.size()));
@@ -440,10 +443,10 @@ void CQtCanvas::DrawLines(const QPoint* pPoints, int nCount)
         m_CurveEnd = pPoints[0];
         m_bCurveOpen = true;
     }
-    // One-pixel lines that change no pixel of the picture are left out; the path goes on after
-    // them as a new piece of the same path. Of a run of such lines the first and the last stay,
-    // which a wider pen needs for its caps and joins (its lines are not tried yet: the caps of a
-    // line drawn alone reach beyond what the shadow knows of the path).
+    // One-pixel lines that change no pixel of the picture are left out where several follow one
+    // another (a gap costs more than a point or two); the path goes on after them as a new piece
+    // of the same path. A wider pen's lines are not tried: its caps and joins depend on the lines
+    // around, so that a line drawn alone reaches beyond what it adds to the path.
     const bool bShadow = ShadowReady();
     const bool bTry = bShadow && m_Pen.m_nWidth <= 1;
     for (int i = 1; i < nCount; ++i) {
@@ -451,18 +454,25 @@ void CQtCanvas::DrawLines(const QPoint* pPoints, int nCount)
         const QPoint to = pPoints[i];
         m_CurveEnd = to;
         if (bTry && Probe(from, to, false)) {
-            if (m_nSkipped++ == 0)
-                AppendPending(to);
-            else
-                m_SkipStart = from;
+            if (!m_bDropping) { // counted as the path would hold them
+                const size_t n = m_Held.size();
+                if (n >= 2 && Straight(m_Held[n - 2], m_Held[n - 1], to))
+                    m_Held[n - 1] = to;
+                else
+                    m_Held.push_back(to);
+                if (m_Held.size() > MAX_HELD) {
+                    m_bDropping = true;
+                    m_Held.clear();
+                }
+            }
             continue;
         }
-        if (m_nSkipped >= 2) {
-            if (m_Pending.back() != m_SkipStart)
-                StartPiece(m_SkipStart);
-            AppendPending(from);
-        }
-        m_nSkipped = 0;
+        if (m_bDropping)
+            StartPiece(from);
+        for (const QPoint& point : m_Held)
+            AppendPending(point);
+        m_Held.clear();
+        m_bDropping = false;
         AppendPending(to);
         if (bShadow)
             Shade(from, to);

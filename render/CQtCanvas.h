@@ -122,9 +122,10 @@ private:
     std::unique_ptr<QPainter> m_ProbePainter;
     int32_t m_nProbeWidth = 0; // the pen m_ProbePainter holds
     std::vector<uint32_t> m_ShadowColors;
-    QPoint m_CurveEnd;            // where the curve being gathered stands, if m_bCurveOpen
-    bool m_bCurveOpen = false;    // lines continuing at m_CurveEnd with m_PendingPen go on with it
-    int32_t m_nSkipped = 0;       // lines in a row so far that change no pixel
-    QPoint m_SkipStart;           // the start of the last of them
+    QPoint m_CurveEnd;         // where the curve being gathered stands, if m_bCurveOpen
+    bool m_bCurveOpen = false; // lines continuing at m_CurveEnd with m_PendingPen go on with it
+    static constexpr size_t MAX_HELD = 4;
+    std::vector<QPoint> m_Held;   // the ends of the lines in a row that change no pixel, while few
+    bool m_bDropping = false;     // they are more: left out
     std::vector<size_t> m_Starts; // where pieces after the first of m_Pending begin
 };
