@@ -15,6 +15,7 @@
 #include "ui/CGraphView.h"
 #include "ui/CPageFrame.h"
 #include "ui/CPaintBox.h"
+#include "ui/CParamSliders.h"
 #include "ui/CTickClock.h"
 #include "ui/CUndoHistory.h"
 #include "view/CFuncVars.h"
@@ -31,6 +32,9 @@ CFunctionsGraph::CFunctionsGraph(CPageFrame& frame, QWidget* pParent)
     m_pView->m_OnBeforeMove = [this] { AdoptView(); };
     m_pView->m_OnViewMoved = [this] { Redraw(); };
     m_pView->m_OnResize = [this] { Redraw(); };
+    Sliders = new CParamSliders(m_pView->SliderRow());
+    m_pView->SliderLayout()->addWidget(Sliders);
+    connect(Sliders, &CParamSliders::Changed, this, &CFunctionsGraph::Redraw);
     auto* pLayout = new QVBoxLayout(this);
     pLayout->setContentsMargins(0, 0, 0, 0);
     pLayout->addWidget(m_pView);
@@ -76,6 +80,7 @@ void CFunctionsGraph::Enter()
 
 void CFunctionsGraph::Exit()
 {
+    Sliders->Stop();
     Drop();
     m_pView->Trace()->End();
 }
@@ -115,9 +120,10 @@ std::string CFunctionsGraph::Key() const
 {
     CProject& project = m_Frame.Document();
     char szHead[128];
-    std::snprintf(szHead, sizeof szHead, "%p %p %ux%u*%g %d\n", static_cast<const void*>(&project),
+    std::snprintf(szHead, sizeof szHead, "%p %p %ux%u*%g %d %lld %lld\n", static_cast<const void*>(&project),
                   static_cast<const void*>(SelectedStep()), m_pView->Width(), m_pView->Height(),
-                  m_pView->PaintBox()->devicePixelRatioF(), m_bOwnView ? 1 : 0);
+                  m_pView->PaintBox()->devicePixelRatioF(), m_bOwnView ? 1 : 0,
+                  static_cast<long long>(Sliders->Member(1)), static_cast<long long>(Sliders->Member(2)));
     return szHead + CUndoHistory::Snapshot(project);
 }
 
@@ -163,6 +169,9 @@ void CFunctionsGraph::Begin(const std::string& szKey)
     // Raster, the range determined unless the user moved the view here; on one thread, as the
     // document is edited between the slices.
     m_pJob = std::make_unique<CPictureJob>(m_Frame.Document(), true, !m_bOwnView, false);
+    Sliders->SetStep(m_pStep);
+    m_pView->SliderRow()->setVisible(!Sliders->isHidden());
+    Sliders->SelectMembers(*m_pJob);
     m_eState = EState::Walking;
     m_Started.start();
 }

@@ -18,6 +18,7 @@ class QTimer;
 class CAnimationStep;
 class CGraphView;
 class CPageFrame;
+class CParamSliders;
 class CPictureJob;
 class CTickClock;
 
@@ -46,6 +47,9 @@ public:
     // The range of the picture shown.
     const CViewBox& Box() const { return m_Box; }
     QImage Picture() const;
+
+    // u and v of the selected step, in the row under the graph: one member of a family at a time.
+    CParamSliders* Sliders;
 
     // True while the picture is to stay as it is although the document changed (a formula being
     // typed that does not compile yet).

@@ -869,6 +869,7 @@ void TMainForm::FormKeyDown(int nKey)
         GraphicsSheet->Cancel();
         GraphicsSheet->Trace->End();
         FunctionsSheet->Graph()->View()->Trace()->End();
+        FunctionsSheet->Graph()->Sliders->Stop();
         WetaSheet->Cancel();
         break;
     default: break;

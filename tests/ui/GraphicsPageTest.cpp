@@ -21,6 +21,7 @@
 #include "render/CPictureExport.h"
 #include "render/CPictureJob.h"
 #include "ui/CCurveTrace.h"
+#include "ui/CFunctionsGraph.h"
 #include "ui/CFunctionsPage.h"
 #include "ui/CGraphPrint.h"
 #include "ui/CGraphView.h"
@@ -648,4 +649,30 @@ TEST_F(GraphicsPage, CurvesThatFollowTheViewKeepTheStepsPace)
     }
     EXPECT_GE(nTicks, 19);
     EXPECT_LE(nTicks, 22);
+}
+
+TEST_F(GraphicsPage, SlidersBesideTheFormulasToo)
+{
+    SetFixedView(Document());
+    Document().SetFunction(1, "x*0+u");
+    Step(1).m_nColor[0] = 12; // red
+    Step(1).m_nCount[1] = 4;
+    Document().SetFlag(FLAG_LEGEND, false); // its red sample would cross the column
+    m_pForm->PageControl->setCurrentWidget(m_pForm->FunctionsSheet);
+    CFunctionsGraph* pGraph = m_pForm->FunctionsSheet->Graph();
+    const auto Settled = [pGraph] {
+        pGraph->Redraw();
+        for (int i = 0; i < 500 && (pGraph->Busy() || i == 0); ++i)
+            QTest::qWait(10);
+        return pGraph->Picture();
+    };
+    QImage picture = Settled();
+    QSlider* pU = pGraph->findChild<QSlider*>("USlider");
+    ASSERT_NE(pU, nullptr);
+    EXPECT_TRUE(pU->isVisibleTo(pGraph));
+    const QRgb red = qRgb(255, 0, 0);
+    EXPECT_EQ(Lines(picture, picture.width() / 2, red), 5);
+    pU->setValue(3);
+    picture = Settled();
+    EXPECT_EQ(Lines(picture, picture.width() / 2, red), 1);
 }
