@@ -38,7 +38,7 @@ test-asan: deps
 test-tsan: deps
 	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKURVIX_TSAN=ON >/dev/null
 	cmake --build build-tsan -j $(JOBS) --target test_view test_render test_render_qt
-	cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/scripts/tsan.supp \
 	  ctest --output-on-failure -j $(JOBS) -L tsan
 
 # libFuzzer targets for the file readers, the compiler and the notes reader: make fuzz FUZZ_SECONDS=600
