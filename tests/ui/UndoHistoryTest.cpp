@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QUndoStack>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -76,5 +78,41 @@ TEST(UndoHistory, KeepsWhatChangedWithinItsLimit)
         ASSERT_EQ(State(), states[static_cast<size_t>(EDITS - nUndone)]) << nUndone;
     }
     EXPECT_EQ(nUndone, 0);
+}
+} // namespace
+
+namespace {
+// A measurement, not a check of the build: 200 edits of a large project (scripts/big-project.sh
+// sum), each replacing the end of one formula. Run with KURVIX_BIG_PROJECT=file and
+// --gtest_also_run_disabled_tests; prints the bytes the history holds.
+TEST(UndoHistory, DISABLED_TwoHundredEditsOfABigProject)
+{
+    const char* pszFile = std::getenv("KURVIX_BIG_PROJECT");
+    if (!pszFile)
+        GTEST_SKIP() << "KURVIX_BIG_PROJECT is not set";
+    CHost host;
+    QObject owner;
+    CUndoHistory history(host, &owner);
+    host.Document().Load(pszFile);
+    history.Reset();
+    size_t nPresent = 0;
+    std::vector<std::string> texts;
+    for (unsigned n = 1; n <= MAX_FUNCTIONS; ++n) {
+        texts.push_back(host.Document().GetFunction(n) ? host.Document().GetFunction(n)->GetText() : "x");
+        nPresent += texts.back().size();
+    }
+    for (int i = 0; i < 200; ++i) {
+        std::string szText = texts[static_cast<size_t>(i) % MAX_FUNCTIONS];
+        szText.replace(szText.size() - 4, 4, "+" + std::to_string(100 + i));
+        host.Document().SetFunction(static_cast<unsigned>(1 + i % MAX_FUNCTIONS), szText.c_str());
+        history.NewGesture();
+        history.NoteChanges();
+    }
+    std::printf("formulas %zu bytes, history %zu bytes in %d steps\n", nPresent, history.Bytes(),
+                history.Stack()->count());
+    EXPECT_LE(history.Bytes(), CUndoHistory::HISTORY_LIMIT);
+    history.Undo();
+    const std::string& szLast = host.Document().GetFunction(MAX_FUNCTIONS)->GetText();
+    EXPECT_EQ(szLast.substr(szLast.size() - 4), "+249"); // the edit before the last of f50
 }
 } // namespace
