@@ -180,6 +180,17 @@ struct SLabels {
 
     void DrawCross(int32_t x, int32_t y) { CRenderer::DrawCross(m_Canvas, x, y); }
 };
+// A rectangle filled with nFill and outlined by a solid one-pixel nPen.
+void FillBox(CCanvas& canvas, uint32_t nPen, uint32_t nFill, int32_t nLeft, int32_t nTop, int32_t nRight,
+             int32_t nBottom)
+{
+    canvas.SetPenColor(nPen);
+    canvas.SetPenWidth(1);
+    canvas.SetPenSolid();
+    canvas.SetBrushColor(nFill);
+    canvas.SetBrushStyle(EBrushStyle::Solid);
+    canvas.Rectangle(nLeft, nTop, nRight, nBottom);
+}
 } // namespace
 
 bool CRenderer::DrawSample(CFuncVars& vars, CCanvas& canvas, int32_t nPenMultiplier, const CSampleLog* pLog)
@@ -297,12 +308,7 @@ uint32_t CRenderer::ContrastColor(uint32_t nBackground)
 void CRenderer::DrawBackground(const CProject& project, CCanvas& canvas, int32_t nWidth, int32_t nHeight)
 {
     const uint32_t nColor = BackgroundColor(project);
-    canvas.SetPenColor(nColor);
-    canvas.SetPenWidth(1);
-    canvas.SetPenSolid();
-    canvas.SetBrushColor(nColor);
-    canvas.SetBrushStyle(EBrushStyle::Solid);
-    canvas.Rectangle(0, 0, nWidth, nHeight);
+    FillBox(canvas, nColor, nColor, 0, 0, nWidth, nHeight);
     canvas.SetPenColor(ContrastColor(nColor));
 }
 
@@ -515,12 +521,7 @@ void CRenderer::DrawLegend(const CProject& project, CCanvas& canvas, int32_t nLe
     const int32_t nBoxBottom = Clamp32(int64_t{nBoxTop} + 2 * PADDING + nLine * static_cast<int64_t>(entries.size()));
 
     const uint32_t nBackground = BackgroundColor(project);
-    canvas.SetPenColor(GRID_COLOR);
-    canvas.SetPenWidth(1);
-    canvas.SetPenSolid();
-    canvas.SetBrushColor(nBackground);
-    canvas.SetBrushStyle(EBrushStyle::Solid);
-    canvas.Rectangle(nBoxLeft, nBoxTop, Clamp32(nBoxRight), nBoxBottom);
+    FillBox(canvas, GRID_COLOR, nBackground, nBoxLeft, nBoxTop, Clamp32(nBoxRight), nBoxBottom);
     canvas.SetBrushStyle(EBrushStyle::Clear);
     canvas.SetFontColor(ContrastColor(nBackground));
     int32_t y = nBoxTop + PADDING;

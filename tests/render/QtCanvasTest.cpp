@@ -28,6 +28,21 @@
 namespace {
 constexpr QRgb WHITE = 0xFFFFFF, GREY = 0x808080, BLACK = 0x000000, RED = 0xFF0000;
 
+// An SVG file of what paint draws, its view box the picture.
+QByteArray Svg(const std::function<void(QPainter&)>& paint, int nWidth, int nHeight)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QSvgGenerator svg;
+    svg.setOutputDevice(&buffer);
+    svg.setSize(QSize(nWidth, nHeight));
+    svg.setViewBox(QRect(0, 0, nWidth, nHeight));
+    QPainter painter(&svg);
+    paint(painter);
+    painter.end();
+    return buffer.data();
+}
+
 struct SPicture {
     CProject project;
     CAnimationStep* pStep = project.m_pFirstStep;
@@ -330,18 +345,12 @@ TEST(QtCanvas, VectorDotsAreStoredOncePerPixel)
         CQtCanvas canvas(painter);
         Scene(canvas);
     }
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    QSvgGenerator svg;
-    svg.setOutputDevice(&buffer);
-    svg.setSize(QSize(W, H));
-    svg.setViewBox(QRect(0, 0, W, H));
-    {
-        QPainter painter(&svg);
-        CQtCanvas canvas(painter, true);
-        Scene(canvas);
-    }
-    const QByteArray svgText = buffer.data();
+    const QByteArray svgText = Svg(
+        [&](QPainter& painter) {
+            CQtCanvas canvas(painter, true);
+            Scene(canvas);
+        },
+        W, H);
     EXPECT_LE(svgText.count('M'), W * H + 40); // each pixel once, and the few dots drawn again
     EXPECT_LT(svgText.size(), 30000);
 
@@ -402,18 +411,6 @@ void PaintEverySample(CProject& project, QPainter& painter, int nWidth, int nHei
     canvas.Flush();
 }
 
-QByteArray Svg(const std::function<void(QPainter&)>& paint, int nWidth, int nHeight)
-{
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    QSvgGenerator svg;
-    svg.setOutputDevice(&buffer);
-    svg.setSize(QSize(nWidth, nHeight));
-    QPainter painter(&svg);
-    paint(painter);
-    painter.end();
-    return buffer.data();
-}
 } // namespace
 
 // A curve that goes over the same pixels again and again is stored as often as the picture needs,
@@ -452,18 +449,13 @@ TEST(QtCanvas, VectorCurvesStoreRevisitedPixelsOnce)
         Scene(canvas, false);
     }
     const auto PathPoints = [&](double dTurns) {
-        QBuffer buffer;
-        buffer.open(QIODevice::WriteOnly);
-        QSvgGenerator svg;
-        svg.setOutputDevice(&buffer);
-        svg.setSize(QSize(W, H));
-        svg.setViewBox(QRect(0, 0, W, H));
-        {
-            QPainter painter(&svg);
-            CQtCanvas canvas(painter, true);
-            Scene(canvas, true, dTurns);
-        }
-        return buffer.data().count(',');
+        return Svg(
+                   [&](QPainter& painter) {
+                       CQtCanvas canvas(painter, true);
+                       Scene(canvas, true, dTurns);
+                   },
+                   W, H)
+            .count(',');
     };
     // Ten times the turns of the one-pixel curves: the picture barely changes, nor does the file.
     const auto nOnce = PathPoints(1);
