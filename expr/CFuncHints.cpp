@@ -114,8 +114,7 @@ std::string ArgumentHint(uint32_t nReference, CFuncTerm& term)
     CFuncTerm* pCalled = term.GetProject() ? term.GetProject()->GetFunction(n) : nullptr;
     if (!pCalled)
         return std::string();
-    if (!pCalled->AreDepsValid())
-        pCalled->UpdateDependencies();
+    pCalled->EnsureDependencies();
     const auto& bReads = pCalled->GetDepVar();
     std::vector<std::string> unused, instead;
     for (unsigned i = 0; i < nArgs && i < 4; ++i) {

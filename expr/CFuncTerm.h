@@ -57,6 +57,12 @@ public:
     bool Run(const double* pSlots, CFuncResolver* pProject, double* pStack) const;
 
     void UpdateDependencies();
+    // The flags valid, computed only where a change made them stale.
+    void EnsureDependencies()
+    {
+        if (!m_bDepsValid)
+            UpdateDependencies();
+    }
     void Invalidate();
 
     std::string GetStatistics() const;

@@ -72,8 +72,7 @@ void CProject::SetFunction(unsigned nIndex, const char* pszText)
         {
             if (!pTerm)
                 return;
-            if (!pTerm->AreDepsValid())
-                pTerm->UpdateDependencies();
+            pTerm->EnsureDependencies();
             if (pTerm->GetDepFunc()[nIndex])
                 pTerm->Invalidate();
         }

@@ -211,8 +211,7 @@ bool CRenderer::DrawSample(CFuncVars& vars, CCanvas& canvas, int32_t nPenMultipl
         if (!pTerm)
             continue;
         // A function that does not read a variable is drawn once per run of that variable.
-        if (!pTerm->AreDepsValid())
-            pTerm->UpdateDependencies();
+        pTerm->EnsureDependencies();
         bool bSkip = false;
         for (unsigned v = 0; v < FUNC_NVARS; ++v) {
             if (!pTerm->GetDepVar()[v] && !pTerm->GetDepVar()[SLOT_A + v] && !bAtStart[v])

@@ -142,8 +142,7 @@ std::string CDebugPage::DumpPath()
 
 QString CDebugPage::DependencyText(CFuncTerm& term)
 {
-    if (!term.AreDepsValid())
-        term.UpdateDependencies();
+    term.EnsureDependencies();
     static const char g_Letters[FUNC_NSLOTS + 1] = "tuvabcd";
     QString szText;
     for (unsigned i = 0; i < FUNC_NSLOTS; ++i)

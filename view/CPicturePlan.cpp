@@ -28,8 +28,7 @@ CPicturePlan::CPicturePlan(CProject& project, bool bRaster)
         CFuncTerm* pTerm = project.m_pFunctions[i].get();
         if (!bVisible[i] || !pTerm)
             continue;
-        if (!pTerm->AreDepsValid())
-            pTerm->UpdateDependencies();
+        pTerm->EnsureDependencies();
         // Random numbers (which read slot d) come out different whenever they are drawn: a
         // function that draws them is drawn from values computed where it is drawn.
         bPointPerSample = bPointPerSample && pTerm->GetValueCount() <= 2;

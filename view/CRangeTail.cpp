@@ -40,8 +40,7 @@ std::unique_ptr<CRangeTail> CRangeTail::For(CProject& project, CSampleSink* pSin
         for (unsigned c = 0; c < plan.Curves(); ++c) {
             const unsigned i = plan.Slot(c);
             CFuncTerm* pTerm = project.m_pFunctions[i].get();
-            if (!pTerm->AreDepsValid())
-                pTerm->UpdateDependencies();
+            pTerm->EnsureDependencies();
             // Of the running variables and constants only.
             if (pTerm->GetDepFunc().any() || pTerm->GetDepVar()[SLOT_D])
                 return nullptr;
