@@ -207,10 +207,7 @@ void CFunctionsGraph::BeginDrawing()
         m_JobBox.m_dView[2] = -dHalf;
         m_JobBox.m_dView[3] = dHalf;
     }
-    const qreal dRatio = m_pView->PaintBox()->devicePixelRatioF();
-    m_Picture = QImage(QSize(static_cast<int>(std::max(1u, nWidth)), static_cast<int>(std::max(1u, nHeight))) * dRatio,
-                       QImage::Format_RGB32);
-    m_Picture.setDevicePixelRatio(dRatio);
+    m_Picture = m_pView->NewImage();
     {
         QPainter painter(&m_Picture);
         CQtCanvas canvas(painter);

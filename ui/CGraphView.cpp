@@ -76,15 +76,22 @@ uint32_t CGraphView::Height() const
     return static_cast<uint32_t>(std::max(0, m_pPaintBox->height()));
 }
 
-void CGraphView::FitImage()
+QImage CGraphView::NewImage() const
 {
     // At the screen's own resolution: the painter scales the layout and every pen width by it.
     const qreal dRatio = m_pPaintBox->devicePixelRatioF();
+    QImage image(QSize(std::max(1, m_pPaintBox->width()), std::max(1, m_pPaintBox->height())) * dRatio,
+                 QImage::Format_RGB32);
+    image.setDevicePixelRatio(dRatio);
+    return image;
+}
+
+void CGraphView::FitImage()
+{
+    const qreal dRatio = m_pPaintBox->devicePixelRatioF();
     const QSize size = QSize(std::max(1, m_pPaintBox->width()), std::max(1, m_pPaintBox->height())) * dRatio;
-    if (m_Image.size() != size || m_Image.devicePixelRatio() != dRatio) {
-        m_Image = QImage(size, QImage::Format_RGB32);
-        m_Image.setDevicePixelRatio(dRatio);
-    }
+    if (m_Image.size() != size || m_Image.devicePixelRatio() != dRatio)
+        m_Image = NewImage();
 }
 
 void CGraphView::EndHolding()

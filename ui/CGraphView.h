@@ -33,6 +33,8 @@ public:
     // The picture the owner draws into, at the surface's size and the screen's resolution once
     // FitImage has run.
     QImage& Image() { return m_Image; }
+    // A picture the size of the surface, at the screen's resolution, its contents undefined.
+    QImage NewImage() const;
     void FitImage();
     // What the surface shows at this moment: the owner's picture, or while a dragged view
     // catches up the old one, moved with the mouse.
