@@ -3,7 +3,7 @@ JOBS    ?= $(shell nproc)
 BUILD   ?= build
 EXAMPLE ?= examples/curve-family.kvx
 
-.PHONY: deps build run test test-asan test-tsan bench fuzz fuzz-build format format-check clean install package
+.PHONY: deps build run test package-check test-asan test-tsan bench fuzz fuzz-build format format-check clean install package
 
 deps:
 	@scripts/install-deps.sh
@@ -25,7 +25,11 @@ run: build
 	$(BUILD)/kurvix $(wildcard $(EXAMPLE))
 
 test: build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -LE package
+
+# The Debian package built and checked by lintian (where lintian is installed).
+package-check: build
+	cd $(BUILD) && ctest --output-on-failure -L package
 
 # Core tests under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: deps
