@@ -1,6 +1,7 @@
 #include "ui/TMainForm.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -8,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPrinter>
 #include <QScreen>
 #include <QSettings>
@@ -65,26 +67,64 @@ TMainForm::TMainForm(QWidget* pParent)
     pToolBar->setIconSize(QSize(22, 22));
     pToolBar->setContextMenuPolicy(Qt::PreventContextMenu);
     addToolBar(Qt::TopToolBarArea, pToolBar);
-    FileNewButton = AddToolButton("FileNewButton", "Neu", CToolIcons::New, true);
-    FileOpenButton = AddToolButton("FileOpenButton", "\u00D6ffnen", CToolIcons::Open, true);
-    FileSaveButton = AddToolButton("FileSaveButton", "Speichern", CToolIcons::Save, true);
-    PrintButton = AddToolButton("PrintButton", "Drucken", CToolIcons::Print, false);
-    pToolBar->addSeparator();
-    CopyButton = AddToolButton("CopyButton", "Kopie in Zwischenablage", CToolIcons::Copy, false);
-    PasteButton = AddToolButton("PasteButton", "Einf\u00FCgen aus Zwischenablage", CToolIcons::Paste, false);
-    FontButton = AddToolButton("FontButton", "Textformatierung", CToolIcons::Font, false);
-    pToolBar->addSeparator();
-    GraphicsButton = AddToolButton("GraphicsButton", "Grafik neu zeichnen", CToolIcons::Graphics, true);
+
+    FileNewAction = AddAction("FileNew", "&Neu", "Neu", {QKeySequence("Ctrl+N")});
+    FileOpenAction = AddAction("FileOpen", "&\u00D6ffnen\u2026", "\u00D6ffnen", {QKeySequence("Ctrl+O")});
+    FileSaveAction = AddAction("FileSave", "&Speichern", "Speichern", {QKeySequence("Ctrl+S")});
+    FileSaveAsAction =
+        AddAction("FileSaveAs", "Speichern &unter\u2026", "Speichern unter\u2026", {QKeySequence("Ctrl+Shift+S")});
+    ExportAction = AddAction("Export", "&Bild exportieren\u2026", "Bild exportieren\u2026");
+    AnimationExportAction =
+        AddAction("AnimationExport", "&Animation exportieren\u2026", "Animation exportieren\u2026", {}, false);
+    PrintPreviewAction = AddAction("PrintPreview", "Druck&vorschau\u2026", "Druckvorschau", {}, false);
+    PrintAction = AddAction("Print", "&Drucken\u2026", "Drucken", {QKeySequence("Ctrl+P")}, false);
+    QuitAction = AddAction("Quit", "B&eenden", "Beenden", {QKeySequence("Ctrl+Q")});
+    UndoAction = AddAction("Undo", "&R\u00FCckg\u00E4ngig", "R\u00FCckg\u00E4ngig", {QKeySequence("Ctrl+Z")}, false);
+    RedoAction =
+        AddAction("Redo", "&Wiederholen", "Wiederholen", {QKeySequence("Ctrl+Shift+Z"), QKeySequence("Ctrl+Y")}, false);
+    CopyAction = AddAction("Copy", "&Kopieren", "Kopie in Zwischenablage", {QKeySequence("Ctrl+C")}, false);
+    PasteAction = AddAction("Paste", "&Einf\u00FCgen", "Einf\u00FCgen aus Zwischenablage", {}, false);
+    FontAction = AddAction("Font", "&Textformatierung\u2026", "Textformatierung", {}, false);
+    GraphicsAction = AddAction("Graphics", "Grafik neu &zeichnen", "Grafik neu zeichnen");
     // Pause, skip and zoom act on the Grafik page; it enables them while it is shown.
-    PauseButton = AddToolButton("PauseButton", "Animation unterbrechen", CToolIcons::Pause, false);
-    SkipButton = AddToolButton("SkipButton", "Animationsschritt \u00FCberspringen", CToolIcons::Skip, false);
-    ZoominButton = AddToolButton("ZoominButton", "Vergr\u00F6\u00DFern", CToolIcons::ZoomIn, false);
-    ZoomoutButton = AddToolButton("ZoomoutButton", "Verkleinern", CToolIcons::ZoomOut, false);
+    PauseAction = AddAction("Pause", "Animation &unterbrechen", "Animation unterbrechen", {}, false);
+    SkipAction =
+        AddAction("Skip", "Animationsschritt \u00FCber&springen", "Animationsschritt \u00FCberspringen", {}, false);
+    // Ctrl and the + of the number pad or of the main keys, wherever a layout puts it, or the =
+    // beneath it. Not also Ctrl+Shift+=: on a US layout that is the very press that gives Ctrl++,
+    // and a press matching two sequences is ambiguous and does nothing.
+    ZoominAction = AddAction("Zoomin", "&Vergr\u00F6\u00DFern", "Vergr\u00F6\u00DFern",
+                             {QKeySequence("Ctrl++"), QKeySequence("Ctrl+=")}, false);
+    ZoomoutAction = AddAction("Zoomout", "Verk&leinern", "Verkleinern", {QKeySequence("Ctrl+-")}, false);
+    TraceAction = AddAction("Trace", "&Kurve verfolgen", "Kurve verfolgen", {}, false);
+    TraceAction->setCheckable(true);
+    // "Grafik neben den Funktionen", a preference of the window's rather than of the document.
+    GraphBesideAction = AddAction("GraphBeside", "Grafik ne&ben den Funktionen", "Grafik neben den Funktionen");
+    GraphBesideAction->setCheckable(true);
+    GraphBesideAction->setChecked(QSettings().value(GRAPH_BESIDE_KEY, true).toBool());
+    ManualAction = AddAction("Manual", "&Handbuch", "Handbuch", {QKeySequence(Qt::Key_F1)}, false);
+    FormulaOverviewAction = AddAction("FormulaOverview", "&Formel\u00FCbersicht", "Formel\u00FCbersicht", {}, false);
+    AboutAction = AddAction("About", "\u00DC&ber KURVIX", "\u00DCber KURVIX");
+
+    FileNewButton = AddToolButton("FileNewButton", FileNewAction, CToolIcons::New);
+    FileOpenButton = AddToolButton("FileOpenButton", FileOpenAction, CToolIcons::Open);
+    FileSaveButton = AddToolButton("FileSaveButton", FileSaveAction, CToolIcons::Save);
+    PrintButton = AddToolButton("PrintButton", PrintAction, CToolIcons::Print);
+    pToolBar->addSeparator();
+    CopyButton = AddToolButton("CopyButton", CopyAction, CToolIcons::Copy);
+    PasteButton = AddToolButton("PasteButton", PasteAction, CToolIcons::Paste);
+    FontButton = AddToolButton("FontButton", FontAction, CToolIcons::Font);
+    pToolBar->addSeparator();
+    GraphicsButton = AddToolButton("GraphicsButton", GraphicsAction, CToolIcons::Graphics);
+    PauseButton = AddToolButton("PauseButton", PauseAction, CToolIcons::Pause);
+    SkipButton = AddToolButton("SkipButton", SkipAction, CToolIcons::Skip);
+    ZoominButton = AddToolButton("ZoominButton", ZoominAction, CToolIcons::ZoomIn);
+    ZoomoutButton = AddToolButton("ZoomoutButton", ZoomoutAction, CToolIcons::ZoomOut);
     // Beyond the form's own buttons, so that those keep their places.
     pToolBar->addSeparator();
-    UndoButton = AddToolButton("UndoButton", "R\u00FCckg\u00E4ngig", CToolIcons::Undo, false);
-    RedoButton = AddToolButton("RedoButton", "Wiederholen", CToolIcons::Redo, false);
-    ExportButton = AddToolButton("ExportButton", "Bild exportieren\u2026", CToolIcons::Export, true);
+    UndoButton = AddToolButton("UndoButton", UndoAction, CToolIcons::Undo);
+    RedoButton = AddToolButton("RedoButton", RedoAction, CToolIcons::Redo);
+    ExportButton = AddToolButton("ExportButton", ExportAction, CToolIcons::Export);
 
     PageControl = new QTabWidget(this);
     PageControl->setObjectName("PageControl");
@@ -102,24 +142,23 @@ TMainForm::TMainForm(QWidget* pParent)
     PageControl->addTab(DebugSheet, "Debug");
     setCentralWidget(PageControl);
     m_pShownPage = FunctionsSheet;
-    connect(GraphicsButton, &QToolButton::clicked, GraphicsSheet, &CGraphicsPage::GraphicsButtonClick);
-    connect(PauseButton, &QToolButton::clicked, GraphicsSheet, &CGraphicsPage::PauseButtonClick);
-    connect(SkipButton, &QToolButton::clicked, GraphicsSheet, &CGraphicsPage::SkipButtonClick);
+    OnTriggered(GraphicsAction, [this] { GraphicsSheet->GraphicsButtonClick(); });
+    OnTriggered(PauseAction, [this] { GraphicsSheet->PauseButtonClick(); });
+    OnTriggered(SkipAction, [this] { GraphicsSheet->SkipButtonClick(); });
     // Zoom and trace act on the graph shown: the Grafik page's or the one beside the formulas.
-    connect(ZoominButton, &QToolButton::clicked, this, [this] {
+    OnTriggered(ZoominAction, [this] {
         if (IsPageShown(FunctionsSheet))
             FunctionsSheet->Graph()->View()->Zoom(2.0);
         else
             GraphicsSheet->ZoominButtonClick();
     });
-    connect(ZoomoutButton, &QToolButton::clicked, this, [this] {
+    OnTriggered(ZoomoutAction, [this] {
         if (IsPageShown(FunctionsSheet))
             FunctionsSheet->Graph()->View()->Zoom(0.5);
         else
             GraphicsSheet->ZoomoutButtonClick();
     });
-    TraceButton = AddToolButton("TraceButton", "Kurve verfolgen", CToolIcons::Trace, false);
-    TraceButton->setCheckable(true);
+    TraceButton = AddToolButton("TraceButton", TraceAction, CToolIcons::Trace);
     TraceButton->setPopupMode(QToolButton::MenuButtonPopup);
     auto* pTraceMenu = new QMenu(TraceButton);
     const auto ShownTrace = [this] {
@@ -128,49 +167,56 @@ TMainForm::TMainForm(QWidget* pParent)
     pTraceMenu->addAction("Nullstellen", this, [ShownTrace] { ShownTrace()->ShowRoots(); });
     pTraceMenu->addAction("Extrema", this, [ShownTrace] { ShownTrace()->ShowExtrema(); });
     TraceButton->setMenu(pTraceMenu);
-    connect(TraceButton, &QToolButton::toggled, this, [ShownTrace](bool bOn) {
+    connect(TraceAction, &QAction::toggled, this, [ShownTrace](bool bOn) {
         CCurveTrace* pTrace = ShownTrace();
         if (bOn && !pTrace->IsOn())
             pTrace->Start();
         else if (!bOn && pTrace->IsOn())
             pTrace->End();
     });
-    // "Grafik neben den Funktionen", a preference of the window's rather than of the document.
-    GraphBesideButton =
-        AddToolButton("GraphBesideButton", "Grafik neben den Funktionen", CToolIcons::GraphBeside, true);
-    GraphBesideButton->setCheckable(true);
-    GraphBesideButton->setChecked(QSettings().value(GRAPH_BESIDE_KEY, true).toBool());
-    FunctionsSheet->ShowGraph(GraphBesideButton->isChecked());
-    connect(GraphBesideButton, &QToolButton::toggled, this, [this](bool bOn) {
+    GraphBesideButton = AddToolButton("GraphBesideButton", GraphBesideAction, CToolIcons::GraphBeside);
+    FunctionsSheet->ShowGraph(GraphBesideAction->isChecked());
+    connect(GraphBesideAction, &QAction::toggled, this, [this](bool bOn) {
         FunctionsSheet->ShowGraph(bOn);
         QSettings().setValue(GRAPH_BESIDE_KEY, bOn);
     });
     connect(FunctionsSheet->StepEditors()->RunButton, &QToolButton::clicked, GraphicsSheet,
             &CGraphicsPage::RunButtonClick);
     connect(PageControl, &QTabWidget::currentChanged, this, &TMainForm::PageChanged);
-    connect(FileNewButton, &QToolButton::clicked, this, &TMainForm::FileNewButtonClick);
-    connect(FileOpenButton, &QToolButton::clicked, this, &TMainForm::FileOpenButtonClick);
-    connect(FileSaveButton, &QToolButton::clicked, this, &TMainForm::FileSaveButtonClick);
-    connect(CopyButton, &QToolButton::clicked, this, &TMainForm::CopyButtonClick);
-    connect(PrintButton, &QToolButton::clicked, this, &TMainForm::PrintButtonClick);
-    connect(PasteButton, &QToolButton::clicked, NotesSheet, &CNotesPage::PasteButtonClick);
-    connect(FontButton, &QToolButton::clicked, NotesSheet, &CNotesPage::FontButtonClick);
-    connect(ExportButton, &QToolButton::clicked, this, &TMainForm::ExportButtonClick);
-    connect(UndoButton, &QToolButton::clicked, m_pHistory, &CUndoHistory::Undo);
-    connect(RedoButton, &QToolButton::clicked, m_pHistory, &CUndoHistory::Redo);
-    connect(m_pHistory->Stack(), &QUndoStack::canUndoChanged, UndoButton, &QToolButton::setEnabled);
-    connect(m_pHistory->Stack(), &QUndoStack::canRedoChanged, RedoButton, &QToolButton::setEnabled);
+    OnTriggered(FileNewAction, [this] { FileNewButtonClick(); });
+    OnTriggered(FileOpenAction, [this] { FileOpenButtonClick(); });
+    OnTriggered(FileSaveAction, [this] { FileSaveButtonClick(); });
+    OnTriggered(FileSaveAsAction, [this] { FileSaveAsClick(); });
+    OnTriggered(CopyAction, [this] { CopyButtonClick(); });
+    OnTriggered(PrintAction, [this] { PrintButtonClick(); });
+    OnTriggered(PasteAction, [this] { NotesSheet->PasteButtonClick(); });
+    OnTriggered(FontAction, [this] { NotesSheet->FontButtonClick(); });
+    OnTriggered(ExportAction, [this] { ExportButtonClick(); });
+    OnTriggered(UndoAction, [this] { m_pHistory->Undo(); });
+    OnTriggered(RedoAction, [this] { m_pHistory->Redo(); });
+    connect(QuitAction, &QAction::triggered, this, &QWidget::close);
+    connect(m_pHistory->Stack(), &QUndoStack::canUndoChanged, UndoAction, &QAction::setEnabled);
+    connect(m_pHistory->Stack(), &QUndoStack::canRedoChanged, RedoAction, &QAction::setEnabled);
+    // The preview goes with the printout: where there is nothing to print, there is nothing to see.
+    connect(PrintAction, &QAction::enabledChanged, PrintPreviewAction, &QAction::setEnabled);
     // The open button's drop-down: the recent files, as they are when it opens.
     auto* pRecentMenu = new QMenu(FileOpenButton);
     pRecentMenu->setObjectName("RecentFilesMenu");
     FileOpenButton->setMenu(pRecentMenu);
     FileOpenButton->setPopupMode(QToolButton::MenuButtonPopup);
-    connect(pRecentMenu, &QMenu::aboutToShow, this, &TMainForm::FillRecentMenu);
-    connect(pRecentMenu, &QMenu::triggered, this, [this](QAction* pAction) {
-        if (pAction->data().isValid())
-            RecentFileClick(pAction->data().toString());
-    });
-    AddShortcuts();
+    // The save button's drop-down offers Speichern unter, with the key beside it.
+    auto* pSaveMenu = new QMenu(FileSaveButton);
+    pSaveMenu->addAction(FileSaveAsAction);
+    FileSaveButton->setMenu(pSaveMenu);
+    FileSaveButton->setPopupMode(QToolButton::MenuButtonPopup);
+    CreateMenuBar();
+    for (QMenu* pMenu : {pRecentMenu, RecentMenu}) {
+        connect(pMenu, &QMenu::aboutToShow, this, [this, pMenu] { m_pRecentFiles->FillMenu(*pMenu); });
+        connect(pMenu, &QMenu::triggered, this, [this](QAction* pAction) {
+            if (pAction->data().isValid())
+                RecentFileClick(pAction->data().toString());
+        });
+    }
 
     statusBar()->setObjectName("StatusBar1");
     statusBar()->setSizeGripEnabled(true);
@@ -181,7 +227,8 @@ TMainForm::TMainForm(QWidget* pParent)
 
     // The form's client area is 592 x 460; larger where the platform's fonts need more room.
     setMinimumSize(600, 308);
-    resize(sizeHint().expandedTo(QSize(592, 460 + pToolBar->sizeHint().height() + statusBar()->sizeHint().height())));
+    resize(sizeHint().expandedTo(QSize(592, 460 + menuBar()->sizeHint().height() + pToolBar->sizeHint().height() +
+                                                statusBar()->sizeHint().height())));
 
     RestoreWindowState();
 
@@ -189,54 +236,101 @@ TMainForm::TMainForm(QWidget* pParent)
     qApp->installEventFilter(this);
 }
 
-void TMainForm::AddShortcut(QToolButton* pButton, const QList<QKeySequence>& keys)
+QAction* TMainForm::AddAction(const char* pszName, const QString& szMenuText, const QString& szHint,
+                              const QList<QKeySequence>& keys, bool bEnabled)
 {
-    auto* pAction = new QAction(this);
-    pAction->setObjectName(pButton->objectName() + "Shortcut");
+    auto* pAction = new QAction(szMenuText, this);
+    pAction->setObjectName(QString(pszName) + "Action");
+    pAction->setEnabled(bEnabled);
     pAction->setShortcuts(keys);
     pAction->setShortcutContext(Qt::WindowShortcut);
+    if (keys.isEmpty()) {
+        pAction->setToolTip(szHint);
+    } else {
+        // The hint in German key names, whatever translation of Qt is installed.
+        QString szKeys = keys.first().toString(QKeySequence::PortableText);
+        szKeys.replace("Ctrl", "Strg").replace("Shift", "Umschalt");
+        pAction->setToolTip(szHint + " (" + szKeys + ")");
+    }
+    // A window action: its keys work wherever the focus is in the window, also before the menu
+    // bar is made and in a window without one.
     addAction(pAction);
-    connect(pAction, &QAction::triggered, pButton, [this, pButton] {
-        if (!pButton->isEnabled())
-            return;
-        m_pHistory->NewGesture(); // each press is a step of its own, like a click
-        pButton->click();
-    });
-    // The hint in German key names, whatever translation of Qt is installed.
-    QString szKeys = keys.first().toString(QKeySequence::PortableText);
-    szKeys.replace("Ctrl", "Strg").replace("Shift", "Umschalt");
-    pButton->setToolTip(pButton->accessibleName() + " (" + szKeys + ")");
+    return pAction;
 }
 
-void TMainForm::AddShortcuts()
+void TMainForm::OnTriggered(QAction* pAction, const std::function<void()>& command)
 {
-    AddShortcut(FileNewButton, {QKeySequence("Ctrl+N")});
-    AddShortcut(FileOpenButton, {QKeySequence("Ctrl+O")});
-    AddShortcut(FileSaveButton, {QKeySequence("Ctrl+S")});
-    AddShortcut(PrintButton, {QKeySequence("Ctrl+P")});
-    AddShortcut(CopyButton, {QKeySequence("Ctrl+C")});
-    AddShortcut(UndoButton, {QKeySequence("Ctrl+Z")});
-    AddShortcut(RedoButton, {QKeySequence("Ctrl+Shift+Z"), QKeySequence("Ctrl+Y")});
-    // Ctrl and the + of the number pad or of the main keys, wherever a layout puts it, or the =
-    // beneath it. Not also Ctrl+Shift+=: on a US layout that is the very press that gives Ctrl++,
-    // and a press matching two sequences is ambiguous and does nothing.
-    AddShortcut(ZoominButton, {QKeySequence("Ctrl++"), QKeySequence("Ctrl+=")});
-    AddShortcut(ZoomoutButton, {QKeySequence("Ctrl+-")});
-    auto* pSaveAs = new QAction("Speichern unter\u2026", this);
-    pSaveAs->setObjectName("FileSaveAsShortcut");
-    pSaveAs->setShortcut(QKeySequence("Ctrl+Shift+S"));
-    connect(pSaveAs, &QAction::triggered, this, &TMainForm::FileSaveAsClick);
-    addAction(pSaveAs);
-    auto* pQuit = new QAction("Beenden", this);
-    pQuit->setObjectName("QuitShortcut");
-    pQuit->setShortcut(QKeySequence("Ctrl+Q"));
-    connect(pQuit, &QAction::triggered, this, &QWidget::close);
-    addAction(pQuit);
-    // The save button's drop-down offers the same, with the key beside it.
-    auto* pSaveMenu = new QMenu(FileSaveButton);
-    pSaveMenu->addAction(pSaveAs);
-    FileSaveButton->setMenu(pSaveMenu);
-    FileSaveButton->setPopupMode(QToolButton::MenuButtonPopup);
+    connect(pAction, &QAction::triggered, this, [this, command] {
+        m_pHistory->NewGesture();
+        command();
+    });
+}
+
+void TMainForm::CreateMenuBar()
+{
+    QMenuBar* pBar = menuBar();
+    pBar->setObjectName("MenuBar");
+    FileMenu = pBar->addMenu("&Datei");
+    FileMenu->setObjectName("FileMenu");
+    FileMenu->addAction(FileNewAction);
+    FileMenu->addAction(FileOpenAction);
+    RecentMenu = FileMenu->addMenu("&Zuletzt ge\u00F6ffnet");
+    RecentMenu->setObjectName("RecentMenu");
+    FileMenu->addAction(FileSaveAction);
+    FileMenu->addAction(FileSaveAsAction);
+    FileMenu->addSeparator();
+    FileMenu->addAction(ExportAction);
+    FileMenu->addAction(AnimationExportAction);
+    FileMenu->addSeparator();
+    FileMenu->addAction(PrintPreviewAction);
+    FileMenu->addAction(PrintAction);
+    FileMenu->addSeparator();
+    FileMenu->addAction(QuitAction);
+
+    EditMenu = pBar->addMenu("&Bearbeiten");
+    EditMenu->setObjectName("EditMenu");
+    EditMenu->addAction(UndoAction);
+    EditMenu->addAction(RedoAction);
+    EditMenu->addSeparator();
+    EditMenu->addAction(CopyAction);
+    EditMenu->addAction(PasteAction);
+    EditMenu->addSeparator();
+    EditMenu->addAction(FontAction);
+
+    ViewMenu = pBar->addMenu("&Ansicht");
+    ViewMenu->setObjectName("ViewMenu");
+    // The pages' keys F2 to F4 are the window's own (FormKeyDown), which leaves them to the focused
+    // control as well; the entries only name them.
+    PageActions = new QActionGroup(this);
+    PageActions->setExclusive(true);
+    const char* const pszPages[] = {"&Funktionen\tF2", "&Einstellungen", "&Notizen",
+                                    "&Wertetafel\tF3", "&Grafik\tF4",    "&Debug"};
+    for (int n = 0; n < PageControl->count(); ++n) {
+        QAction* pPage = ViewMenu->addAction(pszPages[n]);
+        pPage->setObjectName(PageControl->widget(n)->objectName() + "Action");
+        pPage->setCheckable(true);
+        pPage->setChecked(n == PageControl->currentIndex());
+        PageActions->addAction(pPage);
+        connect(pPage, &QAction::triggered, this, [this, n] { PageControl->setCurrentIndex(n); });
+    }
+    ViewMenu->addSeparator();
+    ViewMenu->addAction(GraphBesideAction);
+    ViewMenu->addSeparator();
+    ViewMenu->addAction(GraphicsAction);
+    ViewMenu->addAction(PauseAction);
+    ViewMenu->addAction(SkipAction);
+    ViewMenu->addAction(TraceAction);
+    ViewMenu->addSeparator();
+    ViewMenu->addAction(ZoominAction);
+    ViewMenu->addAction(ZoomoutAction);
+
+    HelpMenu = pBar->addMenu("&Hilfe");
+    HelpMenu->setObjectName("HelpMenu");
+    // The handbook and the formula overview are connected by the help window.
+    HelpMenu->addAction(ManualAction);
+    HelpMenu->addAction(FormulaOverviewAction);
+    HelpMenu->addSeparator();
+    HelpMenu->addAction(AboutAction);
 }
 
 void TMainForm::RestoreWindowState()
@@ -281,15 +375,18 @@ TMainForm::~TMainForm()
     qApp->removeEventFilter(this);
 }
 
-QToolButton* TMainForm::AddToolButton(const char* pszName, const QString& szHint, int nIcon, bool bEnabled)
+QToolButton* TMainForm::AddToolButton(const char* pszName, QAction* pAction, int nIcon)
 {
+    pAction->setIcon(CToolIcons::Make(static_cast<CToolIcons::EIcon>(nIcon)));
     auto* pButton = new QToolButton(this);
     pButton->setObjectName(pszName);
-    pButton->setToolTip(szHint);
-    pButton->setAccessibleName(szHint);
-    pButton->setIcon(CToolIcons::Make(static_cast<CToolIcons::EIcon>(nIcon)));
+    pButton->setDefaultAction(pAction);
+    // Read out without the keys.
+    QString szName = pAction->toolTip();
+    if (!pAction->shortcuts().isEmpty())
+        szName.truncate(szName.lastIndexOf(" ("));
+    pButton->setAccessibleName(szName);
     pButton->setAutoRaise(true);
-    pButton->setEnabled(bEnabled);
     pButton->setFocusPolicy(Qt::NoFocus);
     findChild<QToolBar*>("ToolBar1")->addWidget(pButton);
     return pButton;
@@ -322,25 +419,25 @@ void TMainForm::FormCreate(const QString& szFileName)
         PageControl->setCurrentWidget(NotesSheet);
 }
 
-QToolButton* TMainForm::CommandButton(ECommand eCommand) const
+QAction* TMainForm::CommandAction(ECommand eCommand) const
 {
-    QToolButton* const pButtons[] = {CopyButton, PasteButton,  PrintButton,   FontButton, PauseButton,
-                                     SkipButton, ZoominButton, ZoomoutButton, TraceButton};
-    static_assert(sizeof pButtons / sizeof pButtons[0] == COMMAND_COUNT, "one button per command");
-    return pButtons[eCommand];
+    QAction* const pActions[] = {CopyAction, PasteAction,  PrintAction,   FontAction, PauseAction,
+                                 SkipAction, ZoominAction, ZoomoutAction, TraceAction};
+    static_assert(sizeof pActions / sizeof pActions[0] == COMMAND_COUNT, "one action per command");
+    return pActions[eCommand];
 }
 
 void TMainForm::EnableCommand(ECommand eCommand, bool bEnabled)
 {
-    CommandButton(eCommand)->setEnabled(bEnabled);
+    CommandAction(eCommand)->setEnabled(bEnabled);
 }
 
 void TMainForm::CheckCommand(ECommand eCommand, bool bChecked)
 {
     // (Asked also while the window builds its toolbar.)
-    QToolButton* pButton = CommandButton(eCommand);
-    if (pButton && pButton->isChecked() != bChecked)
-        pButton->setChecked(bChecked);
+    QAction* pAction = CommandAction(eCommand);
+    if (pAction && pAction->isChecked() != bChecked)
+        pAction->setChecked(bChecked);
 }
 
 bool TMainForm::IsPageShown(const QWidget* pPage) const
@@ -563,11 +660,6 @@ void TMainForm::RecentFileClick(const QString& szFileName)
     m_szOpenFileName = szFileName;
     if (!OpenProject(szFileName) && !CFileName::Exists(szFileName))
         m_pRecentFiles->Remove(szFileName); // gone: no use offering it again
-}
-
-void TMainForm::FillRecentMenu()
-{
-    m_pRecentFiles->FillMenu(*FileOpenButton->menu());
 }
 
 void TMainForm::RememberFile(const QString& szFileName)
@@ -817,6 +909,8 @@ void TMainForm::PageChanged(int nIndex)
         return;
     PageExit(m_pShownPage);
     m_pShownPage = pPage;
+    if (QAction* pPageAction = PageActions->actions().value(nIndex))
+        pPageAction->setChecked(true);
     PageEnter(pPage);
 }
 
@@ -848,13 +942,13 @@ void TMainForm::PageExit(QWidget* pPage)
 
 void TMainForm::FunctionsSheetEnter()
 {
-    CopyButton->setEnabled(true);
+    CopyAction->setEnabled(true);
     FunctionsSheet->FunctionsSheetEnter();
 }
 
 void TMainForm::FunctionsSheetExit()
 {
-    CopyButton->setEnabled(false);
+    CopyAction->setEnabled(false);
     FunctionsSheet->FunctionsSheetExit();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The main window: owns the document, the toolbar, the six pages and the status line.
 #include <QMainWindow>
+#include <functional>
 #include <memory>
 
 // The pages are complete types here, so that every user of the window sees them as QWidgets.
@@ -11,8 +12,11 @@
 #include "ui/CPageFrame.h"
 #include "ui/CWetaPage.h"
 
+class QAction;
+class QActionGroup;
 class QKeySequence;
 class QLabel;
+class QMenu;
 class QPrinter;
 class QTabWidget;
 class QToolButton;
@@ -111,6 +115,40 @@ public:
     QString m_szFileName;     // the document's file: opened, or saved to last
     QString m_szOpenFileName; // the last name chosen in the open dialog
 
+    // Every command is one action, shared by its toolbar button (which mirrors its state) and
+    // its menu entry, and holds the command's keys: a key lives on one action only, else Qt
+    // finds it ambiguous and does nothing.
+    QAction* FileNewAction;
+    QAction* FileOpenAction;
+    QAction* FileSaveAction;
+    QAction* FileSaveAsAction;
+    QAction* ExportAction;
+    QAction* AnimationExportAction; // "Animation exportieren…", off until the export is there
+    QAction* PrintPreviewAction;    // follows PrintAction's state
+    QAction* PrintAction;
+    QAction* QuitAction;
+    QAction* UndoAction;
+    QAction* RedoAction;
+    QAction* CopyAction;
+    QAction* PasteAction;
+    QAction* FontAction;
+    QAction* GraphicsAction;
+    QAction* PauseAction;
+    QAction* SkipAction;
+    QAction* ZoominAction;
+    QAction* ZoomoutAction;
+    QAction* TraceAction = nullptr;
+    QAction* GraphBesideAction = nullptr;
+    QActionGroup* PageActions;      // Ansicht: one checkable entry per page, in the tabs' order
+    QAction* ManualAction;          // "Handbuch" (F1), off until the handbook is there
+    QAction* FormulaOverviewAction; // "Formelübersicht", likewise
+    QAction* AboutAction;
+    QMenu* FileMenu;
+    QMenu* RecentMenu; // "Zuletzt geöffnet"
+    QMenu* EditMenu;
+    QMenu* ViewMenu;
+    QMenu* HelpMenu;
+
     QToolButton* FileNewButton;
     QToolButton* FileOpenButton;
     QToolButton* FileSaveButton;
@@ -146,12 +184,16 @@ protected:
     void closeEvent(QCloseEvent* pEvent) override;
 
 private:
-    QToolButton* CommandButton(ECommand eCommand) const;
-    QToolButton* AddToolButton(const char* pszName, const QString& szHint, int nIcon, bool bEnabled);
-    // Keys that press a button (when it is enabled); its hint names the first of them.
-    void AddShortcut(QToolButton* pButton, const QList<QKeySequence>& keys);
-    void AddShortcuts();
-    void FillRecentMenu();
+    QAction* CommandAction(ECommand eCommand) const;
+    // A command: its action, named pszName + "Action", with the menu text (with its mnemonic),
+    // the hint and the keys, the hint naming the first key.
+    QAction* AddAction(const char* pszName, const QString& szMenuText, const QString& szHint,
+                       const QList<QKeySequence>& keys = {}, bool bEnabled = true);
+    // The toolbar button of an action; it shows the action's state and triggers it.
+    QToolButton* AddToolButton(const char* pszName, QAction* pAction, int nIcon);
+    // The command behind an action: each run is an undo step of its own, like a click.
+    void OnTriggered(QAction* pAction, const std::function<void()>& command);
+    void CreateMenuBar();
     void RememberFile(const QString& szFileName);
     void RestoreWindowState();
     void SaveWindowState() const;
