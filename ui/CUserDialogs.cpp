@@ -139,3 +139,8 @@ bool CUserDialogs::PictureFile(QWidget* pParent, QString& szFileName, QSize& siz
     size = QSize(pWidth->value(), pHeight->value());
     return true;
 }
+
+void CUserDialogs::About(QWidget* pParent, const QString& szCaption, const QString& szText)
+{
+    QMessageBox::about(pParent, szCaption, szText);
+}

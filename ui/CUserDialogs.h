@@ -30,4 +30,6 @@ public:
     virtual bool PrintSetup(QWidget* pParent, QPrinter& printer);
     // The picture file and its size in pixels, starting from the given ones; false when cancelled.
     virtual bool PictureFile(QWidget* pParent, QString& szFileName, QSize& size);
+    // A box that only tells (the About box), with the OK button.
+    virtual void About(QWidget* pParent, const QString& szCaption, const QString& szText);
 };

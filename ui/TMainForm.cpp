@@ -31,6 +31,7 @@
 #include "project/ELoadFuncError.h"
 #include "project/ELoadSaveError.h"
 #include "render/CPictureExport.h"
+#include "ui/CAboutDialog.h"
 #include "ui/CAnsi.h"
 #include "ui/CAutosave.h"
 #include "ui/CColorBox.h"
@@ -195,6 +196,8 @@ TMainForm::TMainForm(QWidget* pParent)
     OnTriggered(UndoAction, [this] { m_pHistory->Undo(); });
     OnTriggered(RedoAction, [this] { m_pHistory->Redo(); });
     connect(QuitAction, &QAction::triggered, this, &QWidget::close);
+    connect(AboutAction, &QAction::triggered, this,
+            [this] { m_pDialogs->About(this, "\u00DCber KURVIX", CAboutDialog::Text()); });
     connect(m_pHistory->Stack(), &QUndoStack::canUndoChanged, UndoAction, &QAction::setEnabled);
     connect(m_pHistory->Stack(), &QUndoStack::canRedoChanged, RedoAction, &QAction::setEnabled);
     // The preview goes with the printout: where there is nothing to print, there is nothing to see.

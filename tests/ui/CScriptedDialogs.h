@@ -56,6 +56,11 @@ public:
         return true;
     }
 
+    void About(QWidget*, const QString& szCaption, const QString& szText) override
+    {
+        m_Abouts << szCaption + "|" + szText;
+    }
+
     QStringList m_Warnings;
     QStringList m_Questions;
     QStringList m_Proposed;
@@ -72,4 +77,5 @@ public:
     QStringList m_ProposedPictures; // what the export dialog was shown: "name|WxH"
     QString m_szPictureName;        // empty: the export dialog is cancelled
     QSize m_PictureSize;            // invalid: the proposed size is kept
+    QStringList m_Abouts;           // "caption|text" of each About box
 };

@@ -14,6 +14,7 @@
 #include <QToolButton>
 
 #include "CWindowTest.h"
+#include "kurvix_version.h"
 #include "ui/CFunctionsPage.h"
 #include "ui/COptionsPage.h"
 #include "ui/CUndoHistory.h"
@@ -112,6 +113,16 @@ TEST_F(MenuBar, EntriesRunTheCommandsOfTheWindow)
     m_pDialogs->m_szSaveName.clear();
     Entry("FileSaveAsAction")->trigger();
     EXPECT_EQ(m_pDialogs->m_Proposed.size(), 1);
+
+    // Über KURVIX: the version of the build, the licence and the libraries as they run.
+    Entry("AboutAction")->trigger();
+    ASSERT_EQ(m_pDialogs->m_Abouts.size(), 1);
+    const QString szAbout = m_pDialogs->m_Abouts[0];
+    EXPECT_TRUE(szAbout.startsWith(QString::fromUtf8("\xC3\x9C"
+                                                     "ber KURVIX|")));
+    for (const QString& szPart : {QString("KURVIX ") + KURVIX_VERSION_TEXT, QString("GPL-3.0-or-later"),
+                                  "Qt " + QString(qVersion()), QString("zlib ")})
+        EXPECT_TRUE(szAbout.contains(szPart)) << szPart.toStdString();
 }
 
 TEST_F(MenuBar, EveryKeyAndMnemonicIsUnique)
@@ -122,9 +133,8 @@ TEST_F(MenuBar, EveryKeyAndMnemonicIsUnique)
     for (QAction* pAction : m_pForm->findChildren<QAction*>())
         for (const QKeySequence& key : pAction->shortcuts()) {
             const QString szKey = key.toString(QKeySequence::PortableText);
-            EXPECT_FALSE(owners.contains(szKey))
-                << szKey.toStdString() << ": " << owners.value(szKey).toStdString() << " and "
-                << pAction->objectName().toStdString();
+            EXPECT_FALSE(owners.contains(szKey)) << szKey.toStdString() << ": " << owners.value(szKey).toStdString()
+                                                 << " and " << pAction->objectName().toStdString();
             owners.insert(szKey, pAction->objectName());
         }
     for (QShortcut* pShortcut : m_pForm->findChildren<QShortcut*>()) {
@@ -133,10 +143,12 @@ TEST_F(MenuBar, EveryKeyAndMnemonicIsUnique)
     }
     // The keys a desktop user expects of these commands.
     const std::pair<const char*, const char*> keys[] = {
-        {"Ctrl+N", "FileNewAction"}, {"Ctrl+O", "FileOpenAction"},        {"Ctrl+S", "FileSaveAction"},
-        {"Ctrl+P", "PrintAction"},   {"Ctrl+Q", "QuitAction"},            {"Ctrl+Z", "UndoAction"},
-        {"Ctrl+Y", "RedoAction"},    {"Ctrl+Shift+S", "FileSaveAsAction"}, {"Ctrl+C", "CopyAction"},
-        {"F1", "ManualAction"},      {"Ctrl++", "ZoominAction"},          {"Ctrl+-", "ZoomoutAction"},
+        {"Ctrl+N", "FileNewAction"},  {"Ctrl+O", "FileOpenAction"},
+        {"Ctrl+S", "FileSaveAction"}, {"Ctrl+P", "PrintAction"},
+        {"Ctrl+Q", "QuitAction"},     {"Ctrl+Z", "UndoAction"},
+        {"Ctrl+Y", "RedoAction"},     {"Ctrl+Shift+S", "FileSaveAsAction"},
+        {"Ctrl+C", "CopyAction"},     {"F1", "ManualAction"},
+        {"Ctrl++", "ZoominAction"},   {"Ctrl+-", "ZoomoutAction"},
     };
     for (const auto& [pszKey, pszAction] : keys)
         EXPECT_EQ(owners.value(pszKey), pszAction) << pszKey;
