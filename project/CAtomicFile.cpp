@@ -253,6 +253,13 @@ bool CAtomicFile::Write(const void* pData, size_t nCount)
     return !m_bFailed;
 }
 
+bool CAtomicFile::Seek(int64_t nPosition)
+{
+    if (!m_bFailed && (m_nFile < 0 || nPosition < 0 || lseek(m_nFile, static_cast<off_t>(nPosition), SEEK_SET) < 0))
+        Fail(m_nFile < 0 || nPosition < 0 ? EFileCause::WriteError : CFileMessage::FromErrno(errno, true));
+    return !m_bFailed;
+}
+
 void CAtomicFile::Finish(bool bSync)
 {
     if (m_nFile >= 0) {

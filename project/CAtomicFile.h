@@ -7,6 +7,7 @@
 // mode, not its owner); other hard links of the old file keep the old content. Temporary files
 // still open are removed when a signal ends the program, once InstallSignalCleanup has run.
 #include <csignal>
+#include <cstdint>
 #include <string>
 #include <sys/types.h>
 
@@ -32,6 +33,9 @@ public:
 
     // False once any write failed; the cause is kept for Finish and Commit.
     bool Write(const void* pData, size_t nCount);
+    // Moves the place of the next write to nPosition bytes from the start (a video's container
+    // goes back to fill in sizes); false, and the file fails, where it cannot.
+    bool Seek(int64_t nPosition);
     // Flushes and closes the temporary file (no more writes); throws ELoadSaveError on any
     // failure so far. Frees the descriptor, for exports of many files at once. bSync false: the
     // caller flushes many files at once (SyncAll) before it commits them.

@@ -88,6 +88,14 @@ signals)
     [ "$(ls)" = "long.kvx
 p.kvx" ] || fail "SIG$sig hinterl.sst $(ls)"
   done
+  # So does a film (its target is made before the long walk).
+  env --default-signal "$k" --export neu.gif long.kvx 2>/dev/null &
+  pid=$!
+  until ls neu.gif.* >/dev/null 2>&1; do sleep 0.01; done
+  kill -s INT $pid
+  wait $pid
+  [ $? -eq 130 ] && [ "$(ls)" = "long.kvx
+p.kvx" ] || fail "SIGINT beim Film hinterl.sst $(ls)"
   # A file size limit ends the program by SIGXFSZ.
   (ulimit -f 1; exec "$k" --export a.svg p.kvx)
   status=$?
@@ -128,6 +136,8 @@ messages)
   expect 2 "Falsche Bildgr..e 9x99999: die H.he liegt nicht zwischen 1 und 16384" "$k" --export a.png p.kvx --size 9x99999
   expect 2 "Falsche Bildgr..e 9X9: erwartet wird BREITExH.HE" "$k" --frames d p.kvx --size 9X9
   expect 2 "Unbekanntes Bildformat: a.bmp" "$k" --export a.bmp p.kvx
+  expect 2 "Falsche Bildrate 51: erwartet wird eine Zahl von 1 bis 50" "$k" --export a.webm p.kvx --fps 51
+  expect 2 "--fps gilt nur f.r Filme" "$k" --export a.svg p.kvx --fps 25
   ;;
 *) fail "unbekannter Fall $4" ;;
 esac

@@ -17,6 +17,7 @@
 #include "project/CProjectLimits.h"
 #include "project/ELoadFuncError.h"
 #include "project/ELoadSaveError.h"
+#include "render/CMovieExport.h"
 #include "render/CPictureExport.h"
 #include "render/CValueTable.h"
 #include "view/CProgress.h"
@@ -106,16 +107,20 @@ std::string CCommandLine::ToUtf8(const std::string& szAnsi)
 
 int CCommandLine::Usage()
 {
-    std::fputs("Aufruf:\n"
-               "  kurvix [DATEI]                              \xC3\xB6"
-               "ffnet das Fenster, mit DATEI als Projekt\n"
-               "  kurvix --version                            zeigt die Programmversion\n"
-               "  kurvix --save AUS DATEI                     l\xC3\xA4"
-               "dt DATEI (.kvx oder .kvo) und speichert sie als AUS (.kvx)\n"
-               "  kurvix --export AUS DATEI [--size BxH]      zeichnet DATEI als Bild AUS (.png, .svg, .pdf)\n"
-               "  kurvix --table DATEI [--step N]             gibt die Wertetafel des Schritts N aus\n"
-               "  kurvix --frames ORDNER DATEI [--size BxH]   ein Bild je Animationsschritt in ORDNER\n",
-               stderr);
+    std::fputs(
+        "Aufruf:\n"
+        "  kurvix [DATEI]                              \xC3\xB6"
+        "ffnet das Fenster, mit DATEI als Projekt\n"
+        "  kurvix --version                            zeigt die Programmversion\n"
+        "  kurvix --save AUS DATEI                     l\xC3\xA4"
+        "dt DATEI (.kvx oder .kvo) und speichert sie als AUS (.kvx)\n"
+        "  kurvix --export AUS DATEI [--size BxH]      zeichnet DATEI als Bild AUS (.png, .svg, .pdf)\n"
+        "  kurvix --export FILM DATEI [--size BxH] [--fps N]\n"
+        "                                              spielt die Animation als Film FILM ab (.gif, .webm, .mp4),\n"
+        "                                              N Bilder je Sekunde (1 bis 50, sonst 25)\n"
+        "  kurvix --table DATEI [--step N]             gibt die Wertetafel des Schritts N aus\n"
+        "  kurvix --frames ORDNER DATEI [--size BxH]   ein Bild je Animationsschritt in ORDNER\n",
+        stderr);
     return 2;
 }
 
@@ -220,18 +225,37 @@ int CCommandLine::Table(int argc, char** argv)
 int CCommandLine::Picture(int argc, char** argv, bool bFrames)
 {
     int32_t nWidth = 584, nHeight = 387; // the page's size in the window's default layout
-    if (argc == 6 && std::strcmp(argv[4], "--size") == 0) {
-        const std::string szError = ParseSize(argv[5], nWidth, nHeight);
-        if (!szError.empty()) {
-            PrintError(szError);
+    unsigned long nFps = 0;              // not given
+    bool bSize = false;
+    if (argc < 4 || argc % 2 != 0)
+        return CCommandLine::Usage();
+    for (int i = 4; i < argc; i += 2) {
+        const char* pszEnd;
+        if (std::strcmp(argv[i], "--size") == 0 && !bSize) {
+            bSize = true;
+            const std::string szError = ParseSize(argv[i + 1], nWidth, nHeight);
+            if (!szError.empty()) {
+                PrintError(szError);
+                return CCommandLine::Usage();
+            }
+        } else if (std::strcmp(argv[i], "--fps") == 0 && !bFrames && nFps == 0) {
+            if (!ParseCount(argv[i + 1], CMovieExport::MAX_FPS, nFps, &pszEnd) || *pszEnd) {
+                PrintError(std::string("Falsche Bildrate ") + argv[i + 1] + ": erwartet wird eine Zahl von 1 bis " +
+                           std::to_string(CMovieExport::MAX_FPS));
+                return CCommandLine::Usage();
+            }
+        } else {
             return CCommandLine::Usage();
         }
-    } else if (argc != 4) {
-        return CCommandLine::Usage();
     }
     const char* pszOut = argv[2];
-    if (!bFrames && CPictureExport::FormatOf(pszOut) == CPictureExport::EFormat::Unknown) {
-        PrintError(std::string("Unbekanntes Bildformat: ") + pszOut + " (.png, .svg oder .pdf)");
+    const bool bMovie = !bFrames && CMovieExport::FormatOf(pszOut) != CMovieExport::EFormat::Unknown;
+    if (!bFrames && !bMovie && CPictureExport::FormatOf(pszOut) == CPictureExport::EFormat::Unknown) {
+        PrintError(std::string("Unbekanntes Bildformat: ") + pszOut + " (.png, .svg, .pdf, .gif, .webm oder .mp4)");
+        return CCommandLine::Usage();
+    }
+    if (nFps && !bMovie) {
+        PrintError("--fps gilt nur f\xC3\xBCr Filme (.gif, .webm, .mp4)");
         return CCommandLine::Usage();
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -257,6 +281,9 @@ int CCommandLine::Picture(int argc, char** argv, bool bFrames)
             (project.m_nFlags & ((1u << FLAG_XAUTO) | (1u << FLAG_YAUTO))) || project.m_dOptions[OPT_TRMODE] > 0.0;
         CTerminalProgress progress(CProjectLimits::TotalSamples(project) * (bRange ? 2 : 1), "Zeichne...");
         CWorkBudget budget(project); // the target is left as it was
+        if (bMovie)
+            return Movie(project, pszOut, nWidth, nHeight,
+                         nFps ? static_cast<uint32_t>(nFps) : CMovieExport::DEFAULT_FPS);
         bOk = bFrames ? CPictureExport::ExportFrames(project, pszOut, nWidth, nHeight, bNothingToDraw, &eCause, &szWhy)
                       : CPictureExport::Export(project, pszOut, nWidth, nHeight, bNothingToDraw, &eCause, &szWhy);
     } catch (const EWorkBudget& error) {
@@ -271,5 +298,24 @@ int CCommandLine::Picture(int argc, char** argv, bool bFrames)
     // Said as the "Grafik" page says it, with the cause.
     if (bNothingToDraw)
         std::fprintf(stderr, "%s\n", szWhy.empty() ? "Nichts zu zeichnen!" : ToUtf8(szWhy).c_str());
+    return 0;
+}
+
+int CCommandLine::Movie(CProject& project, const char* pszOut, int32_t nWidth, int32_t nHeight, uint32_t nFps)
+{
+    CMovieExport::SResult result;
+    if (!CMovieExport::Export(project, pszOut, nWidth, nHeight, nFps, result)) {
+        if (!result.szMissingEncoder.empty())
+            PrintError(std::string("Fehler beim Speichern von ") + pszOut + ": FFmpeg fehlt der Kodierer " +
+                       result.szMissingEncoder);
+        else
+            PrintError(CFileMessage::Save(pszOut, ELoadSaveError{0, result.eCause},
+                                          std::string("Fehler beim Speichern von ") + pszOut));
+        return 1;
+    }
+    if (result.bApproximated)
+        std::fprintf(stderr, "%s: mehr als 256 Farben in einem Bild, die Farben sind gen\xC3\xA4hert\n", pszOut);
+    if (result.bNothingToDraw)
+        std::fprintf(stderr, "%s\n", result.szWhy.empty() ? "Nichts zu zeichnen!" : ToUtf8(result.szWhy).c_str());
     return 0;
 }

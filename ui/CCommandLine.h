@@ -1,5 +1,6 @@
 #pragma once
 // The program's command-line modes, which need no display.
+#include <cstdint>
 #include <string>
 
 class CProject;
@@ -25,4 +26,6 @@ private:
     static int Table(int argc, char** argv);
     // --export (one picture) and --frames (one picture per step); Qt's offscreen platform.
     static int Picture(int argc, char** argv, bool bFrames);
+    // --export to .gif, .webm or .mp4: the storyboard played as a film.
+    static int Movie(CProject& project, const char* pszOut, int32_t nWidth, int32_t nHeight, uint32_t nFps);
 };
