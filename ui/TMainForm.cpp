@@ -42,6 +42,7 @@
 #include "ui/CGraphPrint.h"
 #include "ui/CGraphView.h"
 #include "ui/CGraphicsPage.h"
+#include "ui/CHelpWindow.h"
 #include "ui/COptionsPage.h"
 #include "ui/CParamSliders.h"
 #include "ui/CQuitSignals.h"
@@ -103,8 +104,8 @@ TMainForm::TMainForm(QWidget* pParent)
     GraphBesideAction = AddAction("GraphBeside", "Grafik ne&ben den Funktionen", "Grafik neben den Funktionen");
     GraphBesideAction->setCheckable(true);
     GraphBesideAction->setChecked(QSettings().value(GRAPH_BESIDE_KEY, true).toBool());
-    ManualAction = AddAction("Manual", "&Handbuch", "Handbuch", {QKeySequence(Qt::Key_F1)}, false);
-    FormulaOverviewAction = AddAction("FormulaOverview", "&Formel\u00FCbersicht", "Formel\u00FCbersicht", {}, false);
+    ManualAction = AddAction("Manual", "&Handbuch", "Handbuch", {QKeySequence(Qt::Key_F1)});
+    FormulaOverviewAction = AddAction("FormulaOverview", "&Formel\u00FCbersicht", "Formel\u00FCbersicht");
     AboutAction = AddAction("About", "\u00DC&ber KURVIX", "\u00DCber KURVIX");
 
     FileNewButton = AddToolButton("FileNewButton", FileNewAction, CToolIcons::New);
@@ -220,6 +221,7 @@ TMainForm::TMainForm(QWidget* pParent)
                 RecentFileClick(pAction->data().toString());
         });
     }
+    ConnectHelpActions();
 
     statusBar()->setObjectName("StatusBar1");
     statusBar()->setSizeGripEnabled(true);
@@ -329,11 +331,39 @@ void TMainForm::CreateMenuBar()
 
     HelpMenu = pBar->addMenu("&Hilfe");
     HelpMenu->setObjectName("HelpMenu");
-    // The handbook and the formula overview are connected by the help window.
     HelpMenu->addAction(ManualAction);
     HelpMenu->addAction(FormulaOverviewAction);
     HelpMenu->addSeparator();
     HelpMenu->addAction(AboutAction);
+}
+
+void TMainForm::ConnectHelpActions()
+{
+    connect(ManualAction, &QAction::triggered, this, [this] { ShowHelp(HelpTopic()); });
+    connect(FormulaOverviewAction, &QAction::triggered, this, [this] { ShowHelp("formeln.html"); });
+}
+
+QString TMainForm::HelpTopic() const
+{
+    const QWidget* pPage = PageControl->currentWidget();
+    if (pPage == OptionsSheet)
+        return "einstellungen.html";
+    if (pPage == NotesSheet)
+        return "notizen.html";
+    if (pPage == WetaSheet)
+        return "wertetafel.html";
+    if (pPage == GraphicsSheet)
+        return "grafik.html";
+    if (pPage == DebugSheet)
+        return "debug.html";
+    return "funktionen.html";
+}
+
+void TMainForm::ShowHelp(const QString& szPage)
+{
+    if (!m_pHelpWindow)
+        m_pHelpWindow = new CHelpWindow(this);
+    m_pHelpWindow->ShowTopic(szPage);
 }
 
 void TMainForm::RestoreWindowState()

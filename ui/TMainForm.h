@@ -31,6 +31,7 @@ class CRecentFiles;
 class CStylePopupMenu;
 class CUndoHistory;
 class CUserDialogs;
+class CHelpWindow;
 
 class TMainForm : public QMainWindow, public CPageFrame, public CDocumentHost {
     Q_OBJECT
@@ -98,6 +99,12 @@ public:
     // The finished picture as a PNG, SVG or PDF file of a chosen size, as kurvix --export draws it.
     void ExportButtonClick();
 
+    // The handbook at a page of its own (a file such as "formeln.html"), in its window, which is
+    // made on first use; F1 opens it at HelpTopic(), the topic of the page in front.
+    void ShowHelp(const QString& szPage);
+    QString HelpTopic() const;
+    CHelpWindow* HelpWindow() const { return m_pHelpWindow; }
+
     // Makes pProject the document in place of the current one, keeping the page, the selected
     // step, the view and the notes' editor as they are (undo and redo).
     void RestoreDocument(std::unique_ptr<CProject> pProject) override;
@@ -140,8 +147,8 @@ public:
     QAction* TraceAction = nullptr;
     QAction* GraphBesideAction = nullptr;
     QActionGroup* PageActions;      // Ansicht: one checkable entry per page, in the tabs' order
-    QAction* ManualAction;          // "Handbuch" (F1), off until the handbook is there
-    QAction* FormulaOverviewAction; // "Formelübersicht", likewise
+    QAction* ManualAction;          // "Handbuch" (F1): the handbook at the topic of the page in front
+    QAction* FormulaOverviewAction; // "Formelübersicht": the handbook at the formula language
     QAction* AboutAction;
     QMenu* FileMenu;
     QMenu* RecentMenu; // "Zuletzt geöffnet"
@@ -194,6 +201,8 @@ private:
     // The command behind an action: each run is an undo step of its own, like a click.
     void OnTriggered(QAction* pAction, const std::function<void()>& command);
     void CreateMenuBar();
+    void ConnectHelpActions();
+    CHelpWindow* m_pHelpWindow = nullptr;
     void RememberFile(const QString& szFileName);
     void RestoreWindowState();
     void SaveWindowState() const;

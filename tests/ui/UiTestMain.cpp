@@ -33,6 +33,7 @@ int main(int argc, char** argv)
         return 1;
     setenv("XDG_CONFIG_HOME", (std::string(szHome) + "/config").c_str(), 1);
     setenv("XDG_STATE_HOME", (std::string(szHome) + "/state").c_str(), 1);
+    setenv("XDG_CACHE_HOME", (std::string(szHome) + "/cache").c_str(), 1);
     int nResult;
     {
         QApplication application(argc, argv);
