@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "expr/COpcode.h"
 #include "expr/CFuncNode.h"
 #include "expr/CFuncTerm.h"
+#include "expr/COpcode.h"
 #include "expr/EFuncError.h"
 
 namespace {
@@ -76,8 +76,8 @@ bool ExampleValue(const SFunction& function, std::string& szValue)
         szValue = szNumber;
         return true;
     } catch (const EFuncError& error) {
-        std::cerr << "funktionen.txt: the example of " << function.m_szName << " does not compile: "
-                  << error.m_pszMessage << "\n";
+        std::cerr << "funktionen.txt: the example of " << function.m_szName
+                  << " does not compile: " << error.m_pszMessage << "\n";
         return false;
     }
 }
@@ -133,7 +133,8 @@ int main(int argc, char** argv)
             std::cerr << "funktionen.txt: not NAME|MEANING|EXAMPLE: " << szLine << "\n";
             return 1;
         }
-        functions.push_back({szLine.substr(0, nBar1), szLine.substr(nBar1 + 1, nBar2 - nBar1 - 1), szLine.substr(nBar2 + 1)});
+        functions.push_back(
+            {szLine.substr(0, nBar1), szLine.substr(nBar1 + 1, nBar2 - nBar1 - 1), szLine.substr(nBar2 + 1)});
         names.insert(functions.back().m_szName);
     }
     bool bOk = true;

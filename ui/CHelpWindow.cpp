@@ -1,9 +1,9 @@
 #include "ui/CHelpWindow.h"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
-#include <QAction>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHelpContentWidget>
@@ -41,7 +41,8 @@ QString CHelpWindow::HandbookFile()
 {
     const QString szDir = QCoreApplication::applicationDirPath();
     // The program in its build tree, a test program one folder below it, the installed program.
-    for (const char* pszPlace : {"/handbuch/kurvix.qch", "/../handbuch/kurvix.qch", "/../share/kurvix/handbuch/kurvix.qch"}) {
+    for (const char* pszPlace :
+         {"/handbuch/kurvix.qch", "/../handbuch/kurvix.qch", "/../share/kurvix/handbuch/kurvix.qch"}) {
         const QFileInfo file(szDir + pszPlace);
         if (file.isFile())
             return file.canonicalFilePath();
@@ -70,8 +71,8 @@ CHelpWindow::CHelpWindow(QWidget* pParent) : QWidget(pParent, Qt::Window)
     auto* pToolBar = new QToolBar;
     QAction* pBack = pToolBar->addAction(style()->standardIcon(QStyle::SP_ArrowBack), "Zur\u00FCck", m_pBrowser,
                                          &QTextBrowser::backward);
-    QAction* pForward = pToolBar->addAction(style()->standardIcon(QStyle::SP_ArrowForward), "Vorw\u00E4rts",
-                                            m_pBrowser, &QTextBrowser::forward);
+    QAction* pForward = pToolBar->addAction(style()->standardIcon(QStyle::SP_ArrowForward), "Vorw\u00E4rts", m_pBrowser,
+                                            &QTextBrowser::forward);
     pToolBar->addAction(style()->standardIcon(QStyle::SP_DirHomeIcon), "Startseite", this,
                         [this] { ShowTopic("index.html"); });
     pBack->setShortcut(QKeySequence::Back);
@@ -84,9 +85,8 @@ CHelpWindow::CHelpWindow(QWidget* pParent) : QWidget(pParent, Qt::Window)
     m_pTabs = new QTabWidget;
     QHelpContentWidget* pContents = m_pEngine->contentWidget();
     m_pTabs->addTab(pContents, "Inhalt");
-    connect(pContents, &QHelpContentWidget::linkActivated, m_pBrowser, [this](const QUrl& url) {
-        m_pBrowser->setSource(url);
-    });
+    connect(pContents, &QHelpContentWidget::linkActivated, m_pBrowser,
+            [this](const QUrl& url) { m_pBrowser->setSource(url); });
 
     auto* pIndexPage = new QWidget;
     auto* pIndexLayout = new QVBoxLayout(pIndexPage);
@@ -97,18 +97,16 @@ CHelpWindow::CHelpWindow(QWidget* pParent) : QWidget(pParent, Qt::Window)
     pIndexLayout->addWidget(m_pIndexFilter);
     pIndexLayout->addWidget(pIndex);
     m_pTabs->addTab(pIndexPage, "Index");
-    connect(m_pIndexFilter, &QLineEdit::textChanged, pIndex, [pIndex](const QString& szText) {
-        pIndex->filterIndices(szText);
-    });
+    connect(m_pIndexFilter, &QLineEdit::textChanged, pIndex,
+            [pIndex](const QString& szText) { pIndex->filterIndices(szText); });
     connect(m_pIndexFilter, &QLineEdit::returnPressed, pIndex, &QHelpIndexWidget::activateCurrentItem);
     connect(pIndex, &QHelpIndexWidget::documentActivated, this,
             [this](const QHelpLink& link, const QString&) { m_pBrowser->setSource(link.url); });
     // A keyword on several pages: the first, as the contents list them.
-    connect(pIndex, &QHelpIndexWidget::documentsActivated, this,
-            [this](const QList<QHelpLink>& links, const QString&) {
-                if (!links.isEmpty())
-                    m_pBrowser->setSource(links.first().url);
-            });
+    connect(pIndex, &QHelpIndexWidget::documentsActivated, this, [this](const QList<QHelpLink>& links, const QString&) {
+        if (!links.isEmpty())
+            m_pBrowser->setSource(links.first().url);
+    });
 
     auto* pSearchPage = new QWidget;
     auto* pSearchLayout = new QVBoxLayout(pSearchPage);
@@ -130,9 +128,9 @@ CHelpWindow::CHelpWindow(QWidget* pParent) : QWidget(pParent, Qt::Window)
     auto* pRightLayout = new QVBoxLayout(pRight);
     pRightLayout->setContentsMargins(0, 0, 0, 0);
     pRightLayout->addWidget(pToolBar);
-    m_pMissing = new QLabel(
-        "Das Handbuch ist nicht installiert: die Datei kurvix.qch fehlt neben dem Programm und unter "
-        "share/kurvix/handbuch.");
+    m_pMissing =
+        new QLabel("Das Handbuch ist nicht installiert: die Datei kurvix.qch fehlt neben dem Programm und unter "
+                   "share/kurvix/handbuch.");
     m_pMissing->setWordWrap(true);
     pRightLayout->addWidget(m_pMissing);
     pRightLayout->addWidget(m_pBrowser, 1);

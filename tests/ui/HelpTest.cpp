@@ -15,11 +15,11 @@
 #include <QTest>
 
 #include "CWindowTest.h"
-#include "ui/CFunctionsPage.h"
-#include "ui/COptionsPage.h"
 #include "expr/COpcode.h"
+#include "ui/CFunctionsPage.h"
 #include "ui/CHelpBrowser.h"
 #include "ui/CHelpWindow.h"
+#include "ui/COptionsPage.h"
 
 namespace {
 class Help : public CWindowTest {
@@ -133,7 +133,8 @@ TEST(HelpPages, LinksLeadToPagesAndAnchors)
             const QString szAnchor = found.captured(3);
             if (!szAnchor.isEmpty()) {
                 EXPECT_TRUE(texts[szTarget].contains("name=\"" + szAnchor + "\""))
-                    << it.key().toStdString() << " links to " << szTarget.toStdString() << "#" << szAnchor.toStdString();
+                    << it.key().toStdString() << " links to " << szTarget.toStdString() << "#"
+                    << szAnchor.toStdString();
             }
         }
 }
