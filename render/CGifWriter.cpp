@@ -38,6 +38,11 @@ ColorMapObject* MakeMap(const std::vector<uint32_t>& colors)
 }
 } // namespace
 
+std::string CGifWriter::LibraryVersion()
+{
+    return std::to_string(GIFLIB_MAJOR) + "." + std::to_string(GIFLIB_MINOR) + "." + std::to_string(GIFLIB_RELEASE);
+}
+
 CGifWriter::CGifWriter(WriteFunction write, int32_t nWidth, int32_t nHeight)
     : m_Write(std::move(write)), m_nWidth(nWidth), m_nHeight(nHeight)
 {

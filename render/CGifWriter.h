@@ -30,6 +30,8 @@ public:
     // A frame had more than 256 colours: it was stored in a fixed palette of 252, the nearest
     // colour for each pixel, without dithering.
     bool Approximated() const { return m_bApproximated; }
+    // giflib's version, as built against (the library tells no other).
+    static std::string LibraryVersion();
 
 private:
     static int Output(GifFileType* pGif, const unsigned char* pData, int nCount);

@@ -24,6 +24,16 @@ std::string CVideoWriter::EncoderName(ECodec eCodec)
     return avcodec_find_encoder_by_name(EncoderOf(eCodec)) ? EncoderOf(eCodec) : "";
 }
 
+std::string CVideoWriter::LibraryVersions()
+{
+    const auto Version = [](const char* pszName, unsigned nVersion) {
+        return std::string(pszName) + " " + std::to_string(AV_VERSION_MAJOR(nVersion)) + "." +
+               std::to_string(AV_VERSION_MINOR(nVersion)) + "." + std::to_string(AV_VERSION_MICRO(nVersion));
+    };
+    return Version("libavcodec", avcodec_version()) + ", " + Version("libavformat", avformat_version()) + ", " +
+           Version("libswscale", swscale_version()) + ", " + Version("libavutil", avutil_version());
+}
+
 CVideoWriter::CVideoWriter(WriteFunction write, SeekFunction seek, ECodec eCodec, int32_t nWidth, int32_t nHeight,
                            uint32_t nFps)
     : m_Write(std::move(write)), m_SeekTo(std::move(seek)), m_nWidth(nWidth), m_nHeight(nHeight), m_nVideoWidth(nWidth),

@@ -41,6 +41,8 @@ public:
     int32_t VideoHeight() const { return m_nVideoHeight; }
     // The encoder's name, or "", when there is none for the codec.
     static std::string EncoderName(ECodec eCodec);
+    // The versions of the FFmpeg libraries the program runs with: "libavcodec 59.37.100, ...".
+    static std::string LibraryVersions();
 
 private:
     static int WritePacket(void* pOpaque, uint8_t* pData, int nCount);

@@ -5,6 +5,8 @@
 #include <zlib.h>
 
 #include "kurvix_version.h"
+#include "render/CGifWriter.h"
+#include "render/CVideoWriter.h"
 
 std::vector<CAboutDialog::SLibrary> CAboutDialog::Libraries()
 {
@@ -12,6 +14,8 @@ std::vector<CAboutDialog::SLibrary> CAboutDialog::Libraries()
     return {
         {"Qt", qVersion()},
         {"zlib", zlibVersion()},
+        {"giflib", QString::fromStdString(CGifWriter::LibraryVersion())},
+        {"FFmpeg", QString::fromStdString(CVideoWriter::LibraryVersions())},
     };
 }
 

@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QSpinBox>
 
+#include "render/CMovieExport.h"
+
 void CUserDialogs::Warning(QWidget* pParent, const QString& szText)
 {
     QMessageBox box(QMessageBox::Warning, QString(), szText, QMessageBox::Ok, pParent);
@@ -88,11 +90,14 @@ bool CUserDialogs::PrintSetup(QWidget* pParent, QPrinter& printer)
     return dialog.exec() == QDialog::Accepted;
 }
 
-bool CUserDialogs::PictureFile(QWidget* pParent, QString& szFileName, QSize& size)
+namespace {
+// The export dialog of pictures and films: file, size and, where pnFps is given, the frame rate.
+bool ExportDialog(QWidget* pParent, const char* pszObjectName, const QString& szTitle, const QString& szFormats,
+                  const QString& szFilter, const QString& szSuffix, QString& szFileName, QSize& size, int* pnFps)
 {
     QDialog dialog(pParent);
-    dialog.setObjectName("ExportDialog");
-    dialog.setWindowTitle("Bild exportieren");
+    dialog.setObjectName(pszObjectName);
+    dialog.setWindowTitle(szTitle);
     auto* pForm = new QFormLayout(&dialog);
     auto* pFileRow = new QHBoxLayout;
     auto* pFileEdit = new QLineEdit(szFileName);
@@ -116,7 +121,15 @@ bool CUserDialogs::PictureFile(QWidget* pParent, QString& szFileName, QSize& siz
     pSizeRow->addWidget(new QLabel("Pixel"));
     pSizeRow->addStretch();
     pForm->addRow("Gr\u00F6\u00DFe:", pSizeRow);
-    pForm->addRow(new QLabel("Das Format folgt der Endung: .png, .svg oder .pdf"));
+    QSpinBox* pFps = nullptr;
+    if (pnFps) {
+        pFps = new QSpinBox;
+        pFps->setObjectName("FpsBox");
+        pFps->setRange(1, static_cast<int>(CMovieExport::MAX_FPS));
+        pFps->setValue(*pnFps);
+        pForm->addRow("Bilder je Sekunde:", pFps);
+    }
+    pForm->addRow(new QLabel("Das Format folgt der Endung: " + szFormats));
     auto* pButtons = new QDialogButtonBox;
     QPushButton* pExport = pButtons->addButton("Exportieren", QDialogButtonBox::AcceptRole);
     pButtons->addButton("Abbrechen", QDialogButtonBox::RejectRole);
@@ -125,11 +138,10 @@ bool CUserDialogs::PictureFile(QWidget* pParent, QString& szFileName, QSize& siz
     QObject::connect(pButtons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(pButtons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     QObject::connect(pBrowse, &QPushButton::clicked, &dialog, [&] {
-        QFileDialog files(&dialog, QString(), pFileEdit->text(),
-                          "PNG-Bild (*.png);;SVG-Grafik (*.svg);;PDF-Dokument (*.pdf)");
+        QFileDialog files(&dialog, QString(), pFileEdit->text(), szFilter);
         files.setAcceptMode(QFileDialog::AcceptSave);
         files.setFileMode(QFileDialog::AnyFile);
-        files.setDefaultSuffix("png");
+        files.setDefaultSuffix(szSuffix);
         if (files.exec() == QDialog::Accepted && !files.selectedFiles().isEmpty())
             pFileEdit->setText(files.selectedFiles().first());
     });
@@ -137,7 +149,23 @@ bool CUserDialogs::PictureFile(QWidget* pParent, QString& szFileName, QSize& siz
         return false;
     szFileName = pFileEdit->text().trimmed();
     size = QSize(pWidth->value(), pHeight->value());
+    if (pnFps)
+        *pnFps = pFps->value();
     return true;
+}
+} // namespace
+
+bool CUserDialogs::PictureFile(QWidget* pParent, QString& szFileName, QSize& size)
+{
+    return ExportDialog(pParent, "ExportDialog", "Bild exportieren", ".png, .svg oder .pdf",
+                        "PNG-Bild (*.png);;SVG-Grafik (*.svg);;PDF-Dokument (*.pdf)", "png", szFileName, size, nullptr);
+}
+
+bool CUserDialogs::MovieFile(QWidget* pParent, QString& szFileName, QSize& size, int& nFps)
+{
+    return ExportDialog(pParent, "MovieDialog", "Animation exportieren", ".gif, .webm oder .mp4",
+                        "GIF-Animation (*.gif);;WebM-Video (*.webm);;MP4-Video (*.mp4)", "gif", szFileName, size,
+                        &nFps);
 }
 
 void CUserDialogs::About(QWidget* pParent, const QString& szCaption, const QString& szText)

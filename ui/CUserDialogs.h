@@ -30,6 +30,9 @@ public:
     virtual bool PrintSetup(QWidget* pParent, QPrinter& printer);
     // The picture file and its size in pixels, starting from the given ones; false when cancelled.
     virtual bool PictureFile(QWidget* pParent, QString& szFileName, QSize& size);
+    // The film of the animation: file, size in pixels and frames per second, starting from the
+    // given ones; false when cancelled.
+    virtual bool MovieFile(QWidget* pParent, QString& szFileName, QSize& size, int& nFps);
     // A box that only tells (the About box), with the OK button.
     virtual void About(QWidget* pParent, const QString& szCaption, const QString& szText);
 };

@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
@@ -20,6 +21,7 @@
 #include <QToolButton>
 #include <QUndoStack>
 #include <QWheelEvent>
+#include <algorithm>
 #include <ctime>
 #include <new>
 #include <optional>
@@ -30,6 +32,7 @@
 #include "project/CProject.h"
 #include "project/ELoadFuncError.h"
 #include "project/ELoadSaveError.h"
+#include "render/CMovieExport.h"
 #include "render/CPictureExport.h"
 #include "ui/CAboutDialog.h"
 #include "ui/CAnsi.h"
@@ -76,8 +79,7 @@ TMainForm::TMainForm(QWidget* pParent)
     FileSaveAsAction =
         AddAction("FileSaveAs", "Speichern &unter\u2026", "Speichern unter\u2026", {QKeySequence("Ctrl+Shift+S")});
     ExportAction = AddAction("Export", "&Bild exportieren\u2026", "Bild exportieren\u2026");
-    AnimationExportAction =
-        AddAction("AnimationExport", "&Animation exportieren\u2026", "Animation exportieren\u2026", {}, false);
+    AnimationExportAction = AddAction("AnimationExport", "&Animation exportieren\u2026", "Animation exportieren\u2026");
     PrintPreviewAction = AddAction("PrintPreview", "Druck&vorschau\u2026", "Druckvorschau", {}, false);
     PrintAction = AddAction("Print", "&Drucken\u2026", "Drucken", {QKeySequence("Ctrl+P")}, false);
     QuitAction = AddAction("Quit", "B&eenden", "Beenden", {QKeySequence("Ctrl+Q")});
@@ -194,6 +196,7 @@ TMainForm::TMainForm(QWidget* pParent)
     OnTriggered(PasteAction, [this] { NotesSheet->PasteButtonClick(); });
     OnTriggered(FontAction, [this] { NotesSheet->FontButtonClick(); });
     OnTriggered(ExportAction, [this] { ExportButtonClick(); });
+    OnTriggered(AnimationExportAction, [this] { AnimationExportClick(); });
     OnTriggered(UndoAction, [this] { m_pHistory->Undo(); });
     OnTriggered(RedoAction, [this] { m_pHistory->Redo(); });
     connect(QuitAction, &QAction::triggered, this, &QWidget::close);
@@ -873,6 +876,66 @@ void TMainForm::ExportButtonClick()
         ShowStatus("Bild ohne Kurven gespeichert: " + szName + " \u2013 " + Ansi::ToQString(szWhy));
     else
         ShowStatus("Bild gespeichert: " + szName);
+}
+
+void TMainForm::AnimationExportClick()
+{
+    QString szName = m_szMovieFileName;
+    if (szName.isEmpty() && !m_szFileName.isEmpty()) {
+        szName = m_szFileName;
+        const int nDot = szName.lastIndexOf('.');
+        if (nDot > szName.lastIndexOf('/'))
+            szName.truncate(nDot);
+        szName += ".gif";
+    }
+    QSize size = GraphicsSheet->PaintBoxSize();
+    if (PageControl->currentWidget() != GraphicsSheet)
+        size = QSize(584, 387); // the page's size in the form, as kurvix --export draws it
+    int nFps = m_nMovieFps;
+    if (!m_pDialogs->MovieFile(this, szName, size, nFps))
+        return;
+    if (CMovieExport::FormatOf(szName.toStdString()) == CMovieExport::EFormat::Unknown)
+        szName += ".gif";
+    if (CFileName::Exists(szName) &&
+        !m_pDialogs->Question(this, QCoreApplication::applicationName(),
+                              szName + " existiert bereits.\nSoll die Datei ersetzt werden?"))
+        return;
+    m_szMovieFileName = szName;
+    m_nMovieFps = nFps;
+    // The window waits under the progress dialog, which alone takes input; the film is drawn
+    // from the document as its file would draw it, so the window's view stays as it was.
+    QProgressDialog progress("Exportiere Animation\u2026", "Abbrechen", 0, 1000, this);
+    progress.setObjectName("MovieProgress");
+    progress.setWindowTitle("Animation exportieren");
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    CMovieExport::SResult result;
+    const bool bOk = CMovieExport::Export(
+        *m_pDocument, CFileName::Encode(szName).toStdString(), size.width(), size.height(), static_cast<uint32_t>(nFps),
+        result, [&](double dAt, double dLength) {
+            progress.setValue(dLength > 0.0 ? static_cast<int>(std::min(999.0, dAt / dLength * 1000.0)) : 0);
+            // A signal that ends the program closes the dialog, which stops the export too.
+            return !progress.wasCanceled() && !m_bEnding;
+        });
+    progress.close();
+    if (result.bCancelled)
+        ShowStatus("Export der Animation abgebrochen; " + szName + " ist unver\u00E4ndert");
+    else if (!result.szMissingEncoder.empty())
+        m_pDialogs->Warning(this, "Fehler beim Exportieren von " + szName + "\nFFmpeg fehlt der Kodierer " +
+                                      QString::fromStdString(result.szMissingEncoder));
+    else if (!bOk)
+        m_pDialogs->Warning(
+            this, QString::fromStdString(CFileMessage::Save(szName.toStdString(), {0, result.eCause},
+                                                            ("Fehler beim Exportieren von " + szName).toStdString())));
+    else if (result.bNothingToDraw)
+        ShowStatus("Animation ohne Kurven gespeichert: " + szName + " \u2013 " + Ansi::ToQString(result.szWhy));
+    else if (result.bApproximated)
+        ShowStatus("Animation gespeichert: " + szName +
+                   " (mehr als 256 Farben in einem Bild, die Farben sind gen\u00E4hert)");
+    else
+        ShowStatus("Animation gespeichert: " + szName);
 }
 
 QPrinter& TMainForm::Printer()

@@ -98,6 +98,9 @@ public:
 
     // The finished picture as a PNG, SVG or PDF file of a chosen size, as kurvix --export draws it.
     void ExportButtonClick();
+    // The animation as a GIF, WebM or MP4 film of a chosen size and frame rate, as kurvix --export
+    // plays it, with a progress dialog that can stop it.
+    void AnimationExportClick();
 
     // The handbook at a page of its own (a file such as "formeln.html"), in its window, which is
     // made on first use; F1 opens it at HelpTopic(), the topic of the page in front.
@@ -130,7 +133,7 @@ public:
     QAction* FileSaveAction;
     QAction* FileSaveAsAction;
     QAction* ExportAction;
-    QAction* AnimationExportAction; // "Animation exportieren…", off until the export is there
+    QAction* AnimationExportAction; // "Animation exportieren…"
     QAction* PrintPreviewAction;    // follows PrintAction's state
     QAction* PrintAction;
     QAction* QuitAction;
@@ -228,6 +231,8 @@ private:
     std::unique_ptr<CRecentFiles> m_pRecentFiles;
     CAutosave* m_pAutosave;
     QString m_szExportFileName; // the picture file chosen last
+    QString m_szMovieFileName;  // the film chosen last
+    int m_nMovieFps = 25;       // and its frame rate
     QString m_szFailedName;     // a name saving to failed: the next dialog proposes it
     std::unique_ptr<QPrinter> m_pPrinter;
     bool m_bEnding = false; // ended by a signal: closing asks nothing

@@ -56,6 +56,20 @@ public:
         return true;
     }
 
+    bool MovieFile(QWidget*, QString& szFileName, QSize& size, int& nFps) override
+    {
+        m_ProposedMovies << szFileName + "|" + QString::number(size.width()) + "x" + QString::number(size.height()) +
+                                "|" + QString::number(nFps);
+        if (m_szMovieName.isEmpty())
+            return false;
+        szFileName = m_szMovieName;
+        if (m_MovieSize.isValid())
+            size = m_MovieSize;
+        if (m_nMovieFps > 0)
+            nFps = m_nMovieFps;
+        return true;
+    }
+
     void About(QWidget*, const QString& szCaption, const QString& szText) override
     {
         m_Abouts << szCaption + "|" + szText;
@@ -78,4 +92,8 @@ public:
     QString m_szPictureName;        // empty: the export dialog is cancelled
     QSize m_PictureSize;            // invalid: the proposed size is kept
     QStringList m_Abouts;           // "caption|text" of each About box
+    QStringList m_ProposedMovies;   // what the film dialog was shown: "name|WxH|fps"
+    QString m_szMovieName;          // empty: the film dialog is cancelled
+    QSize m_MovieSize;              // invalid: the proposed size is kept
+    int m_nMovieFps = 0;            // 0: the proposed rate is kept
 };

@@ -28,6 +28,7 @@
 #include "CWindowTest.h"
 #include "project/CProject.h"
 #include "project/CProjectWriter.h"
+#include "render/CMovieExport.h"
 #include "render/CPictureExport.h"
 #include "ui/CAutosave.h"
 #include "ui/CColorBox.h"
@@ -656,6 +657,51 @@ TEST_F(Desktop, PictureExportIsTheCommandLinePictureAtTheChosenSize)
     EXPECT_EQ(m_pForm->StatusText(),
               "Bild ohne Kurven gespeichert: " + m_pDialogs->m_szPictureName + " \u2013 " + szCause);
     EXPECT_TRUE(QFile::exists(m_pDialogs->m_szPictureName));
+}
+
+// Datei → Animation exportieren writes the film kurvix --export writes, at the size and rate
+// chosen, under the name the project suggests; a film that cannot be written is a warning.
+TEST_F(Desktop, AnimationExportIsTheCommandLineFilm)
+{
+    QTableWidget* pFunctions = m_pForm->FunctionsSheet->FunctionsGrid();
+    TypeInto(pFunctions, 0, 1, "sin(x)");
+    m_pDialogs->m_szSaveName = QString::fromStdString(Path("curve.kvx"));
+    m_pForm->FileSaveButtonClick();
+    ASSERT_TRUE(m_pForm->AnimationExportAction->isEnabled());
+
+    m_pForm->AnimationExportAction->trigger(); // cancelled: nothing
+    ASSERT_EQ(m_pDialogs->m_ProposedMovies.size(), 1);
+    EXPECT_EQ(m_pDialogs->m_ProposedMovies[0], QString::fromStdString(Path("curve.gif")) + "|584x387|25");
+
+    CProject copy;
+    copy.Load(Path("curve.kvx").c_str());
+    CMovieExport::SResult result;
+    ASSERT_TRUE(CMovieExport::Export(copy, Path("expected.gif"), 60, 40, 10, result));
+    m_pDialogs->m_MovieSize = QSize(60, 40);
+    m_pDialogs->m_nMovieFps = 10;
+    for (const char* pszName : {"window.gif", "plain", "window.webm"}) {
+        m_pDialogs->m_szMovieName = QString::fromStdString(Path(pszName));
+        m_pForm->AnimationExportAction->trigger();
+        EXPECT_TRUE(m_pDialogs->m_Warnings.isEmpty()) << pszName;
+    }
+    EXPECT_EQ(m_pForm->StatusText(), "Animation gespeichert: " + m_pDialogs->m_szMovieName);
+    for (const char* pszName : {"window.gif", "plain.gif"}) {
+        QFile film(QString::fromStdString(Path(pszName))), expected(QString::fromStdString(Path("expected.gif")));
+        ASSERT_TRUE(film.open(QIODevice::ReadOnly) && expected.open(QIODevice::ReadOnly)) << pszName;
+        EXPECT_EQ(film.readAll(), expected.readAll()) << pszName;
+    }
+    EXPECT_GT(QFile(QString::fromStdString(Path("window.webm"))).size(), 100);
+    // The next film is proposed as the last one was chosen.
+    m_pDialogs->m_szMovieName.clear();
+    m_pForm->AnimationExportAction->trigger();
+    EXPECT_EQ(m_pDialogs->m_ProposedMovies.back(), QString::fromStdString(Path("window.webm")) + "|584x387|10");
+    EXPECT_FALSE(Document().m_bModified);
+
+    m_pDialogs->m_szMovieName = "/nonexistent-dir/x.mp4";
+    m_pForm->AnimationExportAction->trigger();
+    ASSERT_EQ(m_pDialogs->m_Warnings.size(), 1);
+    EXPECT_EQ(m_pDialogs->m_Warnings[0], "Fehler beim Exportieren von /nonexistent-dir/x.mp4\n"
+                                         "Ordner nicht gefunden: /nonexistent-dir/x.mp4");
 }
 
 // The dialogs as the user meets them: Enter in the export dialog's file field exports (rather than

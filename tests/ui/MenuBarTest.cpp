@@ -120,8 +120,9 @@ TEST_F(MenuBar, EntriesRunTheCommandsOfTheWindow)
     const QString szAbout = m_pDialogs->m_Abouts[0];
     EXPECT_TRUE(szAbout.startsWith(QString::fromUtf8("\xC3\x9C"
                                                      "ber KURVIX|")));
-    for (const QString& szPart : {QString("KURVIX ") + KURVIX_VERSION_TEXT, QString("GPL-3.0-or-later"),
-                                  "Qt " + QString(qVersion()), QString("zlib ")})
+    for (const QString& szPart :
+         {QString("KURVIX ") + KURVIX_VERSION_TEXT, QString("GPL-3.0-or-later"), "Qt " + QString(qVersion()),
+          QString("zlib "), QString("giflib 5."), QString("FFmpeg libavcodec ")})
         EXPECT_TRUE(szAbout.contains(szPart)) << szPart.toStdString();
 }
 
