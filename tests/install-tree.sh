@@ -12,7 +12,8 @@ id=de.kurvix.Kurvix
 for f in "$stage/usr/bin/kurvix" "$share/applications/$id.desktop" "$share/metainfo/$id.metainfo.xml" \
          "$share/mime/packages/$id.xml" "$share/icons/hicolor/scalable/apps/$id.svg" \
          "$share/kurvix/examples/curve-family.kvx" "$share/kurvix/examples/legacy.kvo" \
-         "$share/man/man1/kurvix.1.gz" "$share/man/de/man1/kurvix.1.gz" "$share/doc/kurvix/copyright"; do
+         "$share/man/man1/kurvix.1.gz" "$share/man/de/man1/kurvix.1.gz" "$share/doc/kurvix/copyright" \
+         "$share/kurvix/handbuch/kurvix.qch" "$share/kurvix/handbuch/kurvix.qhc"; do
   [ -s "$f" ] || { echo "missing: $f"; exit 1; }
 done
 desktop-file-validate "$share/applications/$id.desktop"

@@ -14,6 +14,7 @@ for f in usr/bin/kurvix usr/share/man/man1/kurvix.1.gz usr/share/man/de/man1/kur
   grep -q " \./$f\$" "$out/list" || { echo "fehlt im Paket: $f"; exit 1; }
 done
 status=0
+dpkg-deb -f "$deb" Depends | grep -q "libqt6sql6-sqlite" || { echo "das Paket verlangt den SQLite-Treiber des Handbuchs nicht"; exit 1; }
 lintian --fail-on error,warning "$deb" > "$out/report" 2>&1 || status=$?
 grep -v "^running with root privileges" "$out/report" || true
 [ $status -eq 0 ] && echo "lintian: ohne Fehler und Warnungen"
