@@ -45,10 +45,11 @@ enum EFlag : unsigned {
     FLAG_AUTOGRID,    // "Gitterweite automatisch": grid and labels 1, 2, 5 x 10^k, placed to be read
     FLAG_PILABELS,    // "Vielfache von π": the x axis labelled in multiples of pi
     FLAG_RANGEMARGIN, // an automatic range keeps 5 % of its span free on either side
-    FLAG_FOLLOWVIEW   // "Kurven folgen der Ansicht": explicit curves are drawn across the visible x range
+    FLAG_FOLLOWVIEW,  // "Kurven folgen der Ansicht": explicit curves are drawn across the visible x range
+    FLAG_DECIMALCOMMA // "Dezimalkomma": numbers shown to people are written 1,5 (CShownNumber)
 };
-inline constexpr uint32_t NEW_DOCUMENT_FLAGS =
-    (1u << FLAG_LEGEND) | (1u << FLAG_AUTOGRID) | (1u << FLAG_RANGEMARGIN) | (1u << FLAG_FOLLOWVIEW);
+inline constexpr uint32_t NEW_DOCUMENT_FLAGS = (1u << FLAG_LEGEND) | (1u << FLAG_AUTOGRID) | (1u << FLAG_RANGEMARGIN) |
+                                               (1u << FLAG_FOLLOWVIEW) | (1u << FLAG_DECIMALCOMMA);
 
 class CProject : public CFuncResolver {
 public:

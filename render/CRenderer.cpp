@@ -1,12 +1,12 @@
 #include "render/CRenderer.h"
 
 #include <algorithm>
-#include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <vector>
 
 #include "project/CProject.h"
+#include "project/CShownNumber.h"
 #include "render/CCanvas.h"
 #include "view/CCurveAnalysis.h"
 #include "view/CFuncVars.h"
@@ -14,6 +14,12 @@
 #include "view/CWorkBudget.h"
 
 namespace {
+// Axis labels carry the document's decimal sign in every picture: screen, files, print, frames.
+std::string AxisNumber(const CFuncVars& vars, double dValue)
+{
+    return CShownNumber::Format(dValue, vars.m_pProject && CShownNumber::Comma(*vars.m_pProject));
+}
+
 constexpr unsigned POINT_BUFFER = 40; // 25 points from 50 values, plus the connecting point
 
 int32_t Clamp32(int64_t n)
@@ -142,7 +148,7 @@ struct SLabels {
                 // The zero of both axes is written once, by the x axis.
                 if (bZero && bYAxisShown && bXAxisShown)
                     return;
-                const std::string szText = CRenderer::FormatNumber(bZero ? 0.0 : y); // not "-0"
+                const std::string szText = AxisNumber(m_Vars, bZero ? 0.0 : y); // not "-0"
                 const int32_t nWidth = m_Canvas.TextWidth(szText.c_str());
                 // Left of the axis where there is room, else right of it.
                 int32_t nTextX = nColumn - GAP - nWidth;
@@ -165,8 +171,8 @@ struct SLabels {
                     return;
                 const double k = std::round(x / gx);
                 const bool bZero = k == 0.0;
-                const std::string szText = nPiDivisor ? CRenderer::FormatPi(k, dPiMultiple, nPiDivisor)
-                                                      : CRenderer::FormatNumber(bZero ? 0.0 : x);
+                const std::string szText =
+                    nPiDivisor ? CRenderer::FormatPi(k, dPiMultiple, nPiDivisor) : AxisNumber(m_Vars, bZero ? 0.0 : x);
                 const int32_t nWidth = m_Canvas.TextWidth(szText.c_str());
                 // Centred below the axis; the zero left of a shown y axis, which would cross it.
                 int32_t nTextX = bZero && bYAxisShown ? nX - GAP + 1 - nWidth : nX - nWidth / 2;
@@ -449,7 +455,7 @@ void DrawClassicLabels(CFuncVars& vars, CCanvas& canvas, uint32_t nAxisColor, bo
         if (!vars.MapGridPoint(x, y, nX, nY, bTg))
             return;
         const std::string szText = nPiDivisor ? CRenderer::FormatPi(std::round(dNumber / gx), dPiMultiple, nPiDivisor)
-                                              : CRenderer::FormatNumber(dNumber);
+                                              : AxisNumber(vars, dNumber);
         canvas.TextOut(nX, Clamp32(int64_t{nY} - nTextHeight), szText.c_str());
         CRenderer::DrawCross(canvas, nX, nY);
     };
@@ -610,17 +616,5 @@ void CRenderer::DrawCross(CCanvas& canvas, int32_t x, int32_t y)
 
 std::string CRenderer::FormatNumber(double dValue)
 {
-    char szBuffer[64];
-    std::snprintf(szBuffer, sizeof szBuffer, "%20.8lg", dValue);
-    const char* pszPoint = std::localeconv()->decimal_point;
-    std::string szText;
-    for (const char* p = szBuffer; *p; ++p) {
-        if (*p == ' ' && szText.empty())
-            continue;
-        if (pszPoint && *pszPoint && *pszPoint != '.' && *p == *pszPoint)
-            szText += '.';
-        else
-            szText += *p;
-    }
-    return szText;
+    return CShownNumber::Format(dValue, false);
 }

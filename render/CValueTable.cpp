@@ -1,7 +1,11 @@
 #include "render/CValueTable.h"
 
+#include <algorithm>
+
+#include "project/CCodePage.h"
+#include "project/CCsvText.h"
 #include "project/CProject.h"
-#include "render/CRenderer.h"
+#include "project/CShownNumber.h"
 #include "view/CSliceClock.h"
 #include "view/CWorkBudget.h"
 
@@ -9,20 +13,24 @@ namespace {
 const char* const g_VariableLabels[FUNC_NVARS] = {"x,t", "u", "v"};
 }
 
-void CValueTable::Build(CProject& project, CAnimationStep* pStep)
+void CValueTable::Build(CProject& project, CAnimationStep* pStep, EForm eForm)
 {
-    Begin(project, pStep);
+    Begin(project, pStep, eForm);
     while (Fill(nullptr)) {
     }
 }
 
-void CValueTable::Begin(CProject& project, CAnimationStep* pStep)
+void CValueTable::Begin(CProject& project, CAnimationStep* pStep, EForm eForm)
 {
     m_Cells.assign(1, std::vector<std::string>(1));
     m_pProject = &project;
     m_pStep = pStep;
+    m_eForm = eForm;
+    m_bComma = eForm == EForm::Shown && CShownNumber::Comma(project);
     m_Variables.clear();
     m_Slots.clear();
+    m_Columns.clear();
+    m_Values.clear();
     m_nRow = 1;
     m_nSlot = 0;
     if (!pStep)
@@ -40,13 +48,21 @@ void CValueTable::Begin(CProject& project, CAnimationStep* pStep)
         nRows = nProduct > MAX_ROWS ? MAX_ROWS + 1 : static_cast<uint32_t>(nProduct);
     }
     for (unsigned nSlot = 1; nSlot <= MAX_FUNCTIONS; ++nSlot) {
-        if (pStep->m_bVisible[nSlot - 1]) {
-            m_Slots.push_back(nSlot);
-            headers.push_back("f" + std::to_string(nSlot));
-        }
+        if (!pStep->m_bVisible[nSlot - 1])
+            continue;
+        const CFuncTerm* pTerm = project.GetFunction(nSlot);
+        const uint32_t nValues = eForm == EForm::Shown && pTerm ? std::max<uint32_t>(1, pTerm->GetValueCount()) : 1;
+        m_Slots.push_back(nSlot);
+        m_Columns.push_back(headers.size());
+        m_Values.push_back(nValues);
+        const std::string szName = "f" + std::to_string(nSlot);
+        if (nValues == 1)
+            headers.push_back(szName);
+        for (uint32_t k = 1; nValues > 1 && k <= nValues; ++k)
+            headers.push_back(szName + " (" + std::to_string(k) + ")");
     }
     // Without a visible function the grid keeps one spare empty column after the variables.
-    const size_t nColumns = m_Variables.size() + (m_Slots.empty() ? 1 : m_Slots.size());
+    const size_t nColumns = m_Slots.empty() ? m_Variables.size() + 1 : headers.size();
     headers.resize(nColumns);
     if (nRows > MAX_ROWS)
         nRows = MAX_ROWS;
@@ -65,15 +81,24 @@ bool CValueTable::Fill(CSliceClock* pClock)
         std::vector<std::string>& row = m_Cells[m_nRow];
         if (m_nSlot == 0)
             for (size_t k = 0; k < nv; ++k)
-                row[k] = CRenderer::FormatNumber(m_Vars.m_dValue[m_Variables[k]]);
+                row[k] = CShownNumber::Format(m_Vars.m_dValue[m_Variables[k]], m_bComma);
         while (m_nSlot < m_Slots.size()) {
             CFuncTerm* pTerm = m_pProject->GetFunction(m_Slots[m_nSlot]);
             const double* pValues = pTerm ? pTerm->Evaluate(m_Vars) : nullptr;
+            const size_t nFirst = m_Columns[m_nSlot];
+            const uint32_t nColumns = m_Values[m_nSlot];
             if (!pValues) {
-                row[nv + m_nSlot] = "?";
+                for (uint32_t k = 0; k < nColumns; ++k)
+                    row[nFirst + k] = UNDEFINED;
                 CWorkBudget::Check(); // perhaps cut off by the work limit
+            } else if (m_eForm == EForm::Classic) {
+                row[nFirst] = CShownNumber::Format(pTerm->GetValueCount() >= 2 ? pValues[1] : pValues[0], false);
             } else {
-                row[nv + m_nSlot] = CRenderer::FormatNumber(pTerm->GetValueCount() >= 2 ? pValues[1] : pValues[0]);
+                // The columns were laid out by the formula of Begin; one changed since fills what
+                // both have.
+                const uint32_t nValues = pTerm->GetValueCount();
+                for (uint32_t k = 0; k < nColumns; ++k)
+                    row[nFirst + k] = k < nValues ? CShownNumber::Format(pValues[k], m_bComma) : UNDEFINED;
             }
             ++m_nSlot;
             if (pClock && m_nSlot < m_Slots.size() && pClock->SliceOver())
@@ -90,6 +115,24 @@ bool CValueTable::Fill(CSliceClock* pClock)
     }
     m_pStep = nullptr;
     return false;
+}
+
+std::string CValueTable::GetCsv() const
+{
+    std::vector<std::vector<std::string>> rows = m_Cells;
+    for (std::vector<std::string>& row : rows)
+        for (std::string& szCell : row)
+            szCell = CCodePage::AnsiToUtf8(szCell);
+    return CsvOf(std::move(rows), m_bComma);
+}
+
+std::string CValueTable::CsvOf(std::vector<std::vector<std::string>> rows, bool bDecimalComma)
+{
+    for (std::vector<std::string>& row : rows)
+        for (std::string& szCell : row)
+            if (szCell == UNDEFINED)
+                szCell.clear();
+    return CCsvText::Table(rows, CShownNumber::ListSeparator(bDecimalComma));
 }
 
 std::string CValueTable::GetText() const

@@ -118,7 +118,8 @@ int CCommandLine::Usage()
         "  kurvix --export FILM DATEI [--size BxH] [--fps N]\n"
         "                                              spielt die Animation als Film FILM ab (.gif, .webm, .mp4),\n"
         "                                              N Bilder je Sekunde (1 bis 50, sonst 25)\n"
-        "  kurvix --table DATEI [--step N]             gibt die Wertetafel des Schritts N aus\n"
+        "  kurvix --table DATEI [--step N] [--csv]     gibt die Wertetafel des Schritts N aus,\n"
+        "                                              mit --csv als CSV f\xC3\xBCr Tabellenkalkulationen\n"
         "  kurvix --frames ORDNER DATEI [--size BxH]   ein Bild je Animationsschritt in ORDNER\n",
         stderr);
     return 2;
@@ -189,14 +190,23 @@ int CCommandLine::RunMode(int argc, char** argv)
 int CCommandLine::Table(int argc, char** argv)
 {
     unsigned long nStep = 1;
+    bool bStep = false, bCsv = false;
     const char* pszEnd;
-    if (argc == 5 && std::strcmp(argv[3], "--step") == 0) {
-        if (!ParseCount(argv[4], 0xFFFFFFFFul, nStep, &pszEnd) || *pszEnd) {
-            PrintError(std::string("Falsche Schrittnummer ") + argv[4] + ": erwartet wird eine Zahl ab 1");
+    if (argc < 3)
+        return CCommandLine::Usage();
+    for (int i = 3; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--csv") == 0 && !bCsv) {
+            bCsv = true;
+        } else if (std::strcmp(argv[i], "--step") == 0 && !bStep && i + 1 < argc) {
+            bStep = true;
+            ++i;
+            if (!ParseCount(argv[i], 0xFFFFFFFFul, nStep, &pszEnd) || *pszEnd) {
+                PrintError(std::string("Falsche Schrittnummer ") + argv[i] + ": erwartet wird eine Zahl ab 1");
+                return CCommandLine::Usage();
+            }
+        } else {
             return CCommandLine::Usage();
         }
-    } else if (argc != 3) {
-        return CCommandLine::Usage();
     }
     CProject project;
     if (!LoadProject(project, argv[2]))
@@ -214,12 +224,13 @@ int CCommandLine::Table(int argc, char** argv)
             std::min<uint64_t>(CProjectLimits::StepSamples(pStep->m_nCount), CValueTable::MAX_ROWS),
             "Berechne Wertetafel...");
         CWorkBudget budget(project);
-        table.Build(project, pStep);
+        // The TAB text stays as scripts know it; CSV is what the window saves.
+        table.Build(project, pStep, bCsv ? CValueTable::EForm::Shown : CValueTable::EForm::Classic);
     } catch (const EWorkBudget& error) {
         PrintError(error.Message());
         return 1;
     }
-    return WriteOut(ToUtf8(table.GetText())) ? 0 : 1;
+    return WriteOut(bCsv ? table.GetCsv() : ToUtf8(table.GetText())) ? 0 : 1;
 }
 
 int CCommandLine::Picture(int argc, char** argv, bool bFrames)

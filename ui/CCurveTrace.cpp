@@ -7,14 +7,18 @@
 #include <cmath>
 
 #include "project/CProject.h"
-#include "render/CRenderer.h"
+#include "project/CShownNumber.h"
 #include "ui/CPageFrame.h"
 #include "view/CFuncVars.h"
 
 namespace {
-QString Number(double d)
+QString Number(const CProject& project, double d)
 {
-    return QString::fromStdString(CRenderer::FormatNumber(d));
+    return QString::fromStdString(CShownNumber::Format(project, d));
+}
+QString Separator(const CProject& project)
+{
+    return CShownNumber::PairSeparator(CShownNumber::Comma(project));
 }
 } // namespace
 
@@ -89,9 +93,9 @@ bool CCurveTrace::PointerAt(int nX, int nY)
     double t, x, y;
     QString szText = "f" + QString::number(m_Curve.m_nSlot) + ": ";
     if (CCurveTracer::Follow(project, view, m_Curve, nX, nY, t, x, y)) {
-        szText += "x = " + Number(x) + ", y = " + Number(y);
+        szText += "x = " + Number(project, x) + Separator(project) + "y = " + Number(project, y);
         if (!m_Curve.m_bExplicit)
-            szText += ", t = " + Number(t);
+            szText += Separator(project) + "t = " + Number(project, t);
         m_Cross = QPoint(CFuncVars::ToPixel((x - view.m_dOriginX) * view.m_dScaleX),
                          CFuncVars::ToPixel((y - view.m_dOriginY) * view.m_dScaleY));
         m_bCross = true;
@@ -137,8 +141,8 @@ QString CCurveTrace::AnalysisText(bool bExtrema)
     auto line = [&](double t, bool bWithY) {
         double x, y;
         CCurveTracer::PointAt(project, m_Curve, t, x, y);
-        return "x = " + Number(x) + (bWithY ? ", y = " + Number(y) : QString()) +
-               (m_Curve.m_bExplicit ? QString() : ", t = " + Number(t)) + "\n";
+        return "x = " + Number(project, x) + (bWithY ? Separator(project) + "y = " + Number(project, y) : QString()) +
+               (m_Curve.m_bExplicit ? QString() : Separator(project) + "t = " + Number(project, t)) + "\n";
     };
     QString szText;
     if (bExtrema) {

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "project/CProject.h"
+#include "project/CShownNumber.h"
 #include "render/CPictureJob.h"
 #include "render/CQtCanvas.h"
 #include "render/CRenderer.h"
@@ -169,7 +170,7 @@ void CFunctionsGraph::Begin(const std::string& szKey)
     // Raster, the range determined unless the user moved the view here; on one thread, as the
     // document is edited between the slices.
     m_pJob = std::make_unique<CPictureJob>(m_Frame.Document(), true, !m_bOwnView, false);
-    Sliders->SetStep(m_pStep);
+    Sliders->SetStep(m_pStep, CShownNumber::Comma(m_Frame.Document()));
     m_pView->SliderRow()->setVisible(!Sliders->isHidden());
     Sliders->SelectMembers(*m_pJob);
     m_eState = EState::Walking;

@@ -142,6 +142,7 @@ bool CFunctionsPage::GraphShown() const
 
 void CFunctionsPage::FunctionsSheetEnter()
 {
+    m_pStepEditors->FollowDecimalSign();
     if (GraphShown()) {
         for (const CPageFrame::ECommand eCommand :
              {CPageFrame::COMMAND_ZOOMIN, CPageFrame::COMMAND_ZOOMOUT, CPageFrame::COMMAND_TRACE})

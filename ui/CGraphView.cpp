@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "project/CProject.h"
+#include "project/CShownNumber.h"
 #include "render/CQtCanvas.h"
 #include "render/CRenderer.h"
 #include "ui/CCurveTrace.h"
@@ -210,7 +211,9 @@ void CGraphView::MouseMove(int nX, int nY)
     } else if (!m_pTrace->PointerAt(nX, nY)) {
         double x, y;
         ShownView().UnmapPoint(nX, nY, x, y);
-        m_Frame.ShowStatus(QString::fromStdString(CRenderer::FormatNumber(x) + ", " + CRenderer::FormatNumber(y)));
+        const bool bComma = CShownNumber::Comma(m_Frame.Document());
+        m_Frame.ShowStatus(QString::fromStdString(
+            CShownNumber::Format(x, bComma) + CShownNumber::PairSeparator(bComma) + CShownNumber::Format(y, bComma)));
     }
     m_nMouseX = nX;
     m_nMouseY = nY;

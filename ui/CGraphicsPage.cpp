@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "project/CProject.h"
+#include "project/CShownNumber.h"
 #include "render/CPictureJob.h"
 #include "render/CQtCanvas.h"
 #include "render/CRenderer.h"
@@ -117,7 +118,7 @@ bool CGraphicsPage::AllStepsFast() const
 void CGraphicsPage::StartDrawing(CAnimationStep* pStartStep)
 {
     StopJob();
-    Sliders->SetStep(m_Frame.CurrentStep());
+    Sliders->SetStep(m_Frame.CurrentStep(), CShownNumber::Comma(m_Frame.Document()));
     View->SliderRow()->setVisible(!Sliders->isHidden());
     m_nLostSince = CFuncTerm::GetLostNanoseconds(); // the range and the curves share one budget
     if (!pStartStep) {

@@ -14,6 +14,7 @@
 #include "expr/CFuncHints.h"
 #include "expr/EFuncError.h"
 #include "project/CProject.h"
+#include "project/CShownNumber.h"
 #include "render/CQtCanvas.h"
 #include "render/CRenderer.h"
 #include "ui/CAnsi.h"
@@ -63,9 +64,9 @@ QString TransformHint(const std::string& szText)
     return hints.join(". ");
 }
 
-QString Number(double dValue)
+QString Number(const CProject& project, double dValue)
 {
-    return QString::fromStdString(CRenderer::FormatNumber(dValue));
+    return QString::fromStdString(CShownNumber::Format(project, dValue));
 }
 } // namespace
 
@@ -144,12 +145,21 @@ COptionsPage::COptionsPage(CPageFrame& frame) : m_Frame(frame)
     pBox3->addWidget(TransformBox);
     pBox3->addWidget(TransformEdit);
 
+    auto* pGroup4 = new QGroupBox("Zahlen", this);
+    pGroup4->setObjectName("GroupBox4");
+    DecimalCommaBox = CheckBox("DecimalCommaBox", "Dezimalkomma", pGroup4);
+    DecimalCommaBox->setToolTip("Zahlen in Feldern, Wertetafel, Listen, Achsen und CSV-Dateien mit Komma statt "
+                                "Punkt; Formeln und die Projektdatei behalten den Punkt.");
+    auto* pBox4 = new QVBoxLayout(pGroup4);
+    pBox4->addWidget(DecimalCommaBox);
+
     auto* pTop = new QHBoxLayout;
     pTop->addWidget(pGroup1);
     pTop->addWidget(pGroup2);
     pTop->addStretch(1);
     auto* pMiddle = new QHBoxLayout;
     pMiddle->addWidget(pGroup3, 0);
+    pMiddle->addWidget(pGroup4, 0);
     pMiddle->addStretch(1);
     auto* pLayout = new QVBoxLayout(this);
     pLayout->setContentsMargins(8, 8, 8, 8);
@@ -163,7 +173,7 @@ COptionsPage::COptionsPage(CPageFrame& frame) : m_Frame(frame)
     for (QLineEdit* pEdit : {GridXEdit, GridYEdit})
         connect(pEdit, &QLineEdit::textChanged, this, &COptionsPage::GridEditChange);
     for (QCheckBox* pBox : {XAutoBox, YAutoBox, XGridBox, YGridBox, ShowAxisBox, TransformGridBox, ProportionalBox,
-                            PolesBox, MarginBox, FollowViewBox, AutoGridBox, PiBox, LegendBox})
+                            PolesBox, MarginBox, FollowViewBox, AutoGridBox, PiBox, LegendBox, DecimalCommaBox})
         connect(pBox, &QCheckBox::clicked, this, &COptionsPage::FlagChange);
     connect(TransformBox, &QComboBox::currentIndexChanged, this, &COptionsPage::TransformBoxChange);
     connect(TransformEdit, &QLineEdit::textChanged, this, &COptionsPage::TransformEditChange);
@@ -189,6 +199,7 @@ COptionsPage::COptionsPage(CPageFrame& frame) : m_Frame(frame)
     setTabOrder(PiBox, LegendBox);
     setTabOrder(LegendBox, TransformEdit);
     setTabOrder(TransformEdit, TransformBox);
+    setTabOrder(TransformBox, DecimalCommaBox);
 }
 
 void COptionsPage::FillOptionsPage()
@@ -199,18 +210,18 @@ void COptionsPage::FillOptionsPage()
     const CUpdateGuard guard(m_Frame);
     for (QLineEdit* pEdit : {XminEdit, XmaxEdit, YminEdit, YmaxEdit, GridXEdit, GridYEdit})
         CNumberField::Mark(*pEdit, QString()); // they show the document's values again
-    XminEdit->setText(Number(pOptions[OPT_XMIN]));
-    XmaxEdit->setText(Number(pOptions[OPT_XMAX]));
+    XminEdit->setText(Number(project, pOptions[OPT_XMIN]));
+    XmaxEdit->setText(Number(project, pOptions[OPT_XMAX]));
     XminEdit->setEnabled(!(nFlags & 1u << FLAG_XAUTO));
     XmaxEdit->setEnabled(!(nFlags & 1u << FLAG_XAUTO));
     XAutoBox->setChecked(nFlags & 1u << FLAG_XAUTO);
-    YminEdit->setText(Number(pOptions[OPT_YMIN]));
-    YmaxEdit->setText(Number(pOptions[OPT_YMAX]));
+    YminEdit->setText(Number(project, pOptions[OPT_YMIN]));
+    YmaxEdit->setText(Number(project, pOptions[OPT_YMAX]));
     YminEdit->setEnabled(!(nFlags & 1u << FLAG_YAUTO));
     YmaxEdit->setEnabled(!(nFlags & 1u << FLAG_YAUTO));
     YAutoBox->setChecked(nFlags & 1u << FLAG_YAUTO);
-    GridXEdit->setText(Number(pOptions[OPT_XGRID]));
-    GridYEdit->setText(Number(pOptions[OPT_YGRID]));
+    GridXEdit->setText(Number(project, pOptions[OPT_XGRID]));
+    GridYEdit->setText(Number(project, pOptions[OPT_YGRID]));
     // The distances typed are not used while the grid chooses its own.
     GridXEdit->setEnabled(!(nFlags & (1u << FLAG_AUTOGRID | 1u << FLAG_PILABELS)));
     GridYEdit->setEnabled(!(nFlags & 1u << FLAG_AUTOGRID));
@@ -225,6 +236,7 @@ void COptionsPage::FillOptionsPage()
     AutoGridBox->setChecked(nFlags & 1u << FLAG_AUTOGRID);
     PiBox->setChecked(nFlags & 1u << FLAG_PILABELS);
     LegendBox->setChecked(nFlags & 1u << FLAG_LEGEND);
+    DecimalCommaBox->setChecked(nFlags & 1u << FLAG_DECIMALCOMMA);
     ShowBackgroundColor();
     TransformEdit->setText(project.m_pTransform ? Ansi::ToQString(project.m_pTransform->GetText()) : QString());
     TransformEdit->setToolTip(project.m_pTransform ? TransformHint(project.m_pTransform->GetText()) : QString());
@@ -258,7 +270,7 @@ void COptionsPage::RangeEditChange()
     for (int i = 0; i < 4; ++i) {
         // A field that still shows the document's value, rounded to the digits shown, keeps
         // the value itself: an edit of one field must not round the other three.
-        if (edits[i]->text() == Number(pOptions[OPT_XMIN + i]))
+        if (edits[i]->text() == Number(m_Frame.Document(), pOptions[OPT_XMIN + i]))
             dValues[i] = pOptions[OPT_XMIN + i];
     }
     for (unsigned i = 0; i < 4; ++i)
@@ -300,6 +312,7 @@ void COptionsPage::FlagChange()
     project.SetFlag(FLAG_AUTOGRID, AutoGridBox->isChecked());
     project.SetFlag(FLAG_PILABELS, PiBox->isChecked());
     project.SetFlag(FLAG_LEGEND, LegendBox->isChecked());
+    project.SetFlag(FLAG_DECIMALCOMMA, DecimalCommaBox->isChecked());
     FillOptionsPage();
 }
 

@@ -43,6 +43,7 @@ public:
     QCheckBox* AutoGridBox;
     QCheckBox* PiBox;
     QCheckBox* LegendBox;
+    QCheckBox* DecimalCommaBox;
     QComboBox* TransformBox;
     QLineEdit* TransformEdit;
 

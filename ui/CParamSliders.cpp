@@ -10,8 +10,8 @@
 #include <string>
 
 #include "project/CAnimationStep.h"
+#include "project/CShownNumber.h"
 #include "render/CPictureJob.h"
-#include "render/CRenderer.h"
 #include "view/CSweepPlan.h"
 
 namespace {
@@ -59,8 +59,9 @@ CParamSliders::CParamSliders(QWidget* pParent) : QWidget(pParent)
     Refresh();
 }
 
-void CParamSliders::SetStep(const CAnimationStep* pStep)
+void CParamSliders::SetStep(const CAnimationStep* pStep, bool bDecimalComma)
 {
+    m_bComma = bDecimalComma;
     const bool bSame =
         pStep == m_pStep && pStep && pStep->m_nCount[1] == m_nCount[1] && pStep->m_nCount[2] == m_nCount[2];
     m_pStep = pStep;
@@ -97,9 +98,11 @@ void CParamSliders::Refresh()
         QLabel* pLabel = v == 1 ? ULabel : VLabel;
         pLabel->setVisible(bShown);
         const int64_t nMember = Member(v);
-        const std::string szValue = nMember == ALL ? std::string()
-                                                   : CRenderer::FormatNumber(CSweepPlan::MemberValue(
-                                                         m_dMin[v], m_dStep[v], static_cast<uint32_t>(nMember)));
+        const std::string szValue =
+            nMember == ALL
+                ? std::string()
+                : CShownNumber::Format(CSweepPlan::MemberValue(m_dMin[v], m_dStep[v], static_cast<uint32_t>(nMember)),
+                                       m_bComma);
         pLabel->setText(nMember == ALL ? QString("%1: alle").arg(g_pszNames[v])
                                        : QString("%1 = %2").arg(g_pszNames[v], QString::fromStdString(szValue)));
     }

@@ -24,7 +24,7 @@ public:
 
     // Follows the step (null: none): a slider for each of u and v that it sweeps. The positions are
     // kept while the step and its counts stay; otherwise they go back to "alle".
-    void SetStep(const CAnimationStep* pStep);
+    void SetStep(const CAnimationStep* pStep, bool bDecimalComma = false);
     const CAnimationStep* Step() const { return m_pStep; }
     // The member shown of variable nVariable (1 u, 2 v), ALL for the whole family.
     int64_t Member(unsigned nVariable) const;
@@ -64,5 +64,6 @@ private:
     double m_dMin[3] = {};
     double m_dStep[3] = {};
     uint32_t m_nSpeed = 0;
+    bool m_bComma = false;   // the document's decimal sign, for the values beside the sliders
     unsigned m_nPlaying = 0; // the variable being played, 0 for none
 };

@@ -16,7 +16,7 @@
 
 #include "project/CProject.h"
 #include "project/CProjectLimits.h"
-#include "render/CRenderer.h"
+#include "project/CShownNumber.h"
 #include "ui/CAnsi.h"
 #include "ui/CEditGrid.h"
 #include "ui/CFunctionsPage.h"
@@ -28,9 +28,9 @@
 #include "ui/CUpdateGuard.h"
 
 namespace {
-QString Number(double dValue)
+QString Number(const CProject& project, double dValue)
 {
-    return QString::fromStdString(CRenderer::FormatNumber(dValue));
+    return QString::fromStdString(CShownNumber::Format(project, dValue));
 }
 
 void ConfigureGrid(QTableWidget& grid, int nRowHeight)
@@ -293,14 +293,25 @@ void CStepEditors::WriteRangeCells(int nRow, int nSkipColumn)
 {
     const CAnimationStep* pStep = m_Frame.CurrentStep();
     const unsigned v = static_cast<unsigned>(nRow - 1);
-    const QString texts[5] = {QString(), Number(pStep->m_dMin[v]), Number(pStep->GetMax(v)), Number(pStep->m_dStep[v]),
-                              QString::number(pStep->m_nCount[v])};
+    const CProject& project = m_Frame.Document();
+    m_bCommaShown = CShownNumber::Comma(project);
+    const QString texts[5] = {QString(), Number(project, pStep->m_dMin[v]), Number(project, pStep->GetMax(v)),
+                              Number(project, pStep->m_dStep[v]), QString::number(pStep->m_nCount[v])};
     for (int c = 1; c <= 4; ++c) {
         if (c != nSkipColumn) {
             m_pVariablesBox->item(nRow, c)->setText(texts[c]);
             SetCellError(nRow, c, QString()); // it shows the value in effect
         }
     }
+}
+
+void CStepEditors::FollowDecimalSign()
+{
+    if (!m_Frame.CurrentStep() || CShownNumber::Comma(m_Frame.Document()) == m_bCommaShown)
+        return;
+    const CUpdateGuard guard(m_Frame);
+    for (int r = 1; r <= 3; ++r)
+        WriteRangeCells(r, 0);
 }
 
 void CStepEditors::FillStepEditors()

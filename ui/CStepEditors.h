@@ -25,6 +25,8 @@ public:
     void FillStepsBox();
     void SelectStep(int nPosition);
     void FillStepEditors();
+    // The range cells again where the document's decimal sign changed since they were written.
+    void FollowDecimalSign();
     void FormResize();
 
     void StepsBoxClick();
@@ -71,5 +73,6 @@ private:
     QTableWidget* m_pVariablesBox;
     QTableWidget* m_pStepsBox;
     bool m_bFillingSteps = false;
+    bool m_bCommaShown = false; // the decimal sign of the range cells
     QString m_CellErrors[3][4]; // value cells, rows 1 ... 3, columns 1 ... 4
 };

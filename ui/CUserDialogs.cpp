@@ -12,6 +12,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 
 #include "render/CMovieExport.h"
@@ -69,7 +70,11 @@ QString CUserDialogs::SaveFileName(QWidget* pParent, const QString& szProposed, 
     QFileDialog dialog(pParent, QString(), szProposed, szFilter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setDefaultSuffix("kvx");
+    // The suffix of the filter's first pattern: "*.kvx" for projects, "*.csv" for tables.
+    const int nPattern = szFilter.indexOf("*.");
+    const int nEnd = nPattern < 0 ? -1 : szFilter.indexOf(QRegularExpression("[ ;)]"), nPattern);
+    dialog.setDefaultSuffix(nPattern < 0 ? QString("kvx")
+                                         : szFilter.mid(nPattern + 2, nEnd < 0 ? -1 : nEnd - nPattern - 2));
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
     return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().first()
                                                                                    : QString();

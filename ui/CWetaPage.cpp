@@ -3,16 +3,24 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <new>
+#include <optional>
 
+#include "project/CAtomicFile.h"
+#include "project/CFileMessage.h"
 #include "project/CProject.h"
+#include "project/CShownNumber.h"
 #include "render/CValueTable.h"
 #include "ui/CAnsi.h"
+#include "ui/CFileName.h"
 #include "ui/CPageFrame.h"
 #include "ui/CTickClock.h"
+#include "ui/CUserDialogs.h"
 #include "view/CWorkBudget.h"
 #include "view/EWorkBudget.h"
 
@@ -36,10 +44,19 @@ CWetaPage::CWetaPage(CPageFrame& frame) : m_Frame(frame), m_pClock(std::make_uni
     WetaInfo->setObjectName("WetaInfo");
     WetaInfo->setTextFormat(Qt::PlainText);
     WetaInfo->setContentsMargins(4, 2, 4, 2);
+    SaveCsvButton = new QPushButton("Als CSV speichern\u2026", this);
+    SaveCsvButton->setObjectName("SaveCsvButton");
+    SaveCsvButton->setToolTip("Die Wertetafel als Datei f\u00FCr Tabellenkalkulationen (CSV, UTF-8)");
+    SaveCsvButton->setEnabled(false);
+    connect(SaveCsvButton, &QPushButton::clicked, this, &CWetaPage::SaveCsvClick);
+    auto* pTop = new QHBoxLayout;
+    pTop->setContentsMargins(0, 0, 4, 0);
+    pTop->addWidget(WetaInfo, 1);
+    pTop->addWidget(SaveCsvButton);
     auto* pLayout = new QVBoxLayout(this);
     pLayout->setContentsMargins(0, 0, 0, 0);
     pLayout->setSpacing(0);
-    pLayout->addWidget(WetaInfo);
+    pLayout->addLayout(pTop);
     pLayout->addWidget(WetaGrid);
     SetSize(4, 2);
 
@@ -175,6 +192,8 @@ void CWetaPage::ShowRows()
 void CWetaPage::EndBuilding()
 {
     BuildTimer->stop();
+    // The rows of a table begun are shown, all of them or those done when it was cut off.
+    SaveCsvButton->setEnabled(m_pTable != nullptr);
     m_pTable.reset();
     if (m_bBusyCursor)
         QApplication::restoreOverrideCursor();
@@ -223,6 +242,7 @@ void CWetaPage::WetaSheetExit()
         m_Frame.ShowStatus(QString());
     EndBuilding();
     SetSize(1, 2);
+    SaveCsvButton->setEnabled(false);
     WetaInfo->clear();
     m_Frame.EnableCommand(CPageFrame::COMMAND_COPY, false);
 }
@@ -241,4 +261,51 @@ QString CWetaPage::GridText() const
         szText += "\r\n";
     }
     return szText;
+}
+
+std::string CWetaPage::GridCsv() const
+{
+    const QHeaderView* pHeader = WetaGrid->horizontalHeader();
+    std::vector<std::vector<std::string>> rows;
+    for (int r = 0; r < WetaGrid->rowCount(); ++r) {
+        std::vector<std::string>& row = rows.emplace_back();
+        for (int v = 0; v < WetaGrid->columnCount(); ++v) {
+            const QTableWidgetItem* pItem = WetaGrid->item(r, pHeader->logicalIndex(v));
+            row.push_back(pItem ? pItem->text().toStdString() : std::string());
+        }
+    }
+    return CValueTable::CsvOf(std::move(rows), CShownNumber::Comma(m_Frame.Document()));
+}
+
+void CWetaPage::SaveCsvClick()
+{
+    const QString szName = m_Frame.Dialogs().SaveFileName(
+        this, m_szCsvName.isEmpty() ? QString("Wertetafel.csv") : m_szCsvName, "CSV-Dateien (*.csv);;Alle Dateien (*)");
+    if (szName.isEmpty())
+        return;
+    m_szCsvName = szName;
+    SaveCsv(szName);
+}
+
+bool CWetaPage::SaveCsv(const QString& szFileName)
+{
+    std::optional<ELoadSaveError> failure;
+    try {
+        const std::string szText = GridCsv();
+        CAtomicFile file(CFileName::Encode(szFileName).toStdString());
+        file.Write(szText.data(), szText.size());
+        file.Commit();
+    } catch (const ELoadSaveError& error) {
+        failure = error;
+    } catch (const std::bad_alloc&) {
+        failure = ELoadSaveError{0, EFileCause::OutOfMemory};
+    }
+    if (failure) {
+        m_Frame.Dialogs().Warning(
+            this, QString::fromStdString(CFileMessage::Save(
+                      szFileName.toStdString(), *failure, ("Fehler beim Speichern von " + szFileName).toStdString())));
+        return false;
+    }
+    m_Frame.ShowStatus("Wertetafel gespeichert: " + szFileName);
+    return true;
 }

@@ -9,9 +9,11 @@
 #include <QString>
 #include <QWidget>
 #include <memory>
+#include <string>
 #include <vector>
 
 class QLabel;
+class QPushButton;
 class QTableWidget;
 class QTimer;
 class CAnimationStep;
@@ -40,10 +42,17 @@ public:
 
     // Every row, headings first, cells by TAB in the order shown, each row ended by CR LF.
     QString GridText() const;
+    // The rows shown, in the order shown, as a CSV file (CValueTable::CsvOf).
+    std::string GridCsv() const;
+    // "Als CSV speichern...": the table shown into a file the user names, whole or not at all.
+    void SaveCsvClick();
+    // Writes the table shown to szFileName; false, after saying why, when it could not.
+    bool SaveCsv(const QString& szFileName);
 
     QTableWidget* WetaGrid;
     // Which step the table shows, with how many of its samples, and whether it was cut.
     QLabel* WetaInfo;
+    QPushButton* SaveCsvButton;
     QTimer* BuildTimer;
 
 private:
@@ -60,4 +69,5 @@ private:
     uint64_t m_nLostSince = 0;  // CFuncTerm::GetLostNanoseconds when the table began
     std::vector<int> m_nWidths; // of the columns, for the cells shown so far
     bool m_bBusyCursor = false;
+    QString m_szCsvName; // the last file saved to
 };

@@ -2,23 +2,16 @@
 
 #include <bitset>
 #include <cmath>
-#include <cstdio>
 #include <vector>
 
 #include "expr/CFuncHints.h"
 #include "expr/COpcode.h"
 #include "project/CProject.h"
+#include "project/CShownNumber.h"
 #include "view/CViewBox.h"
 
 namespace {
 const char* const PREFIX = "Nichts zu zeichnen: ";
-
-std::string Number(double d)
-{
-    char szText[40];
-    std::snprintf(szText, sizeof szText, "%.8g", d);
-    return szText;
-}
 
 std::string Names(const std::vector<unsigned>& slots)
 {
@@ -91,6 +84,7 @@ CNothingToDraw::ECause CNothingToDraw::Cause(const CProject& project, const CVie
     const double* pOptions = box.m_dView;
     const bool bAuto[2] = {(project.m_nFlags & (1u << FLAG_XAUTO)) != 0, (project.m_nFlags & (1u << FLAG_YAUTO)) != 0};
     const char* const AXES[2] = {"x", "y"};
+    auto Number = [&project](double d) { return CShownNumber::Format(project, d); };
     for (unsigned a = 0; a < 2; ++a) {
         if (!bAuto[a] && EmptyAxis(pOptions, 2 * a)) {
             szText = PREFIX + std::string("der ") + AXES[a] + "-Bereich unter Einstellungen ist leer (von " +

@@ -256,8 +256,8 @@ TEST_F(ProjectFile, NewerDrawingOptionsAreFlagBitsOffForLoadedFiles)
     EXPECT_EQ(fresh.m_nFlags, 0x1Fu);
     fresh.UseNewDocumentFlags();
     EXPECT_FALSE(fresh.m_bModified);
-    EXPECT_EQ(fresh.m_nFlags,
-              0x1Fu | 1u << FLAG_LEGEND | 1u << FLAG_AUTOGRID | 1u << FLAG_RANGEMARGIN | 1u << FLAG_FOLLOWVIEW);
+    EXPECT_EQ(fresh.m_nFlags, 0x1Fu | 1u << FLAG_LEGEND | 1u << FLAG_AUTOGRID | 1u << FLAG_RANGEMARGIN |
+                                  1u << FLAG_FOLLOWVIEW | 1u << FLAG_DECIMALCOMMA);
     CProject old;
     old.Load(Write("old.kvx", "xmin=-3\nflags=0000001f\nstep1\n").c_str());
     EXPECT_EQ(old.m_nFlags, 0x1Fu);
@@ -265,6 +265,7 @@ TEST_F(ProjectFile, NewerDrawingOptionsAreFlagBitsOffForLoadedFiles)
     // Each bit on its own and all of them together survive a save and a load, beside the old ones.
     for (const uint32_t nFlags :
          {1u << FLAG_LEGEND, 1u << FLAG_AUTOGRID, 1u << FLAG_PILABELS, 1u << FLAG_RANGEMARGIN, 1u << FLAG_FOLLOWVIEW,
+          1u << FLAG_DECIMALCOMMA, 1u << FLAG_DECIMALCOMMA | 1u << FLAG_XAUTO,
           0x1Fu | NEW_DOCUMENT_FLAGS | 1u << FLAG_PILABELS | 1u << FLAG_BREAKPOLES}) {
         CProject project;
         project.m_nFlags = nFlags;

@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "CRecordingCanvas.h"
+#include "project/CNumberInput.h"
 #include "project/CProject.h"
+#include "project/CShownNumber.h"
 #include "render/CPictureJob.h"
 #include "render/CRenderer.h"
 #include "render/CValueTable.h"
@@ -73,18 +75,37 @@ struct SCurve {
 
 TEST(FormatNumber, GeneralNotationWithoutBlanks)
 {
-    EXPECT_EQ(CRenderer::FormatNumber(0.0), "0");
-    EXPECT_EQ(CRenderer::FormatNumber(-10.0), "-10");
-    EXPECT_EQ(CRenderer::FormatNumber(2.5), "2.5");
-    EXPECT_EQ(CRenderer::FormatNumber(1.0 / 3.0), "0.33333333");
-    EXPECT_EQ(CRenderer::FormatNumber(0.00001), "1e-05");
-    EXPECT_EQ(CRenderer::FormatNumber(123456789.0), "1.2345679e+08");
-    EXPECT_EQ(CRenderer::FormatNumber(-0.2 * 3), "-0.6");
-    // A program with a German numeric locale still writes a point.
-    for (const char* pszLocale : {"de_DE.UTF-8", "de_DE.utf8", "de_DE"}) {
-        if (std::setlocale(LC_NUMERIC, pszLocale)) {
-            EXPECT_EQ(CRenderer::FormatNumber(2.5), "2.5");
-            break;
+    struct SRow {
+        double dValue;
+        const char* pszPoint;
+        const char* pszComma; // with the document's "Dezimalkomma"
+    };
+    const SRow rows[] = {
+        {0.0, "0", "0"},
+        {-10.0, "-10", "-10"},
+        {2.5, "2.5", "2,5"},
+        {1.0 / 3.0, "0.33333333", "0,33333333"},
+        {0.00001, "1e-05", "1e-05"},
+        {123456789.0, "1.2345679e+08", "1,2345679e+08"},
+        {-0.2 * 3, "-0.6", "-0,6"},
+        {-9.8, "-9.8", "-9,8"},
+    };
+    // A program with a German numeric locale writes the sign asked for all the same.
+    const char* pszGerman = nullptr;
+    for (const char* pszLocale : {"de_DE.UTF-8", "de_DE.utf8", "de_DE"})
+        if (!pszGerman && std::setlocale(LC_NUMERIC, pszLocale))
+            pszGerman = pszLocale;
+    for (const char* pszLocale : {"C", pszGerman}) {
+        if (!pszLocale || !std::setlocale(LC_NUMERIC, pszLocale))
+            continue;
+        for (const SRow& row : rows) {
+            EXPECT_EQ(CRenderer::FormatNumber(row.dValue), row.pszPoint) << pszLocale;
+            EXPECT_EQ(CShownNumber::Format(row.dValue, false), row.pszPoint) << pszLocale;
+            EXPECT_EQ(CShownNumber::Format(row.dValue, true), row.pszComma) << pszLocale;
+            // What a field shows reads back as the number shown.
+            double dRead = 0.0;
+            EXPECT_TRUE(CNumberInput::Read(row.pszComma, dRead)) << row.pszComma;
+            EXPECT_NEAR(dRead, row.dValue, std::fabs(row.dValue) * 1e-8) << row.pszComma;
         }
     }
     std::setlocale(LC_NUMERIC, "C");
@@ -672,6 +693,32 @@ TEST(AutoGrid, LabelsBesideTheirTicksAtTheFrameAndOneZero)
         // One zero, also where both axes cross.
         const std::vector<std::string> all = TextsOf(texts);
         EXPECT_EQ(std::count(all.begin(), all.end(), "0"), 1) << c.pszName;
+    }
+}
+
+TEST(AutoGrid, LabelsCarryTheDocumentsDecimalSign)
+{
+    // Every picture draws its labels here: the automatic grid and distances typed by hand,
+    // with and without the decimal comma; pi's multiples have no decimal sign.
+    for (const bool bAuto : {true, false}) {
+        for (const bool bComma : {false, true}) {
+            CProject project;
+            SetView(project, -1.1, 1.1, -1.1, 1.1);
+            project.SetFlag(FLAG_AUTOGRID, bAuto);
+            project.SetFlag(FLAG_DECIMALCOMMA, bComma);
+            project.SetOption(OPT_XGRID, 0.5);
+            project.SetOption(OPT_YGRID, 0.5);
+            const std::vector<std::string> all = TextsOf(Texts(DrawGrid(project, 400, 400)));
+            const std::string szName = std::string(bAuto ? "automatic" : "typed") + (bComma ? ", comma" : ", point");
+            for (const char* pszLabel : {"-1", "-0.5", "0.5", "1"}) {
+                std::string szLabel = pszLabel;
+                if (bComma)
+                    std::replace(szLabel.begin(), szLabel.end(), '.', ',');
+                EXPECT_EQ(std::count(all.begin(), all.end(), szLabel), 2) << szName << ": " << szLabel;
+            }
+            for (const std::string& szText : all)
+                EXPECT_EQ(szText.find(bComma ? '.' : ','), std::string::npos) << szName << ": " << szText;
+        }
     }
 }
 

@@ -58,10 +58,16 @@ TEST(ValueTable, ColumnsRowsAndCells)
     pStep->m_bVisible[2] = true;
     pStep->m_bVisible[6] = true; // visible, no formula
     CValueTable table;
-    table.Build(project, pStep);
+    // The text of kurvix --table: a column a function, the second of several values.
+    table.Build(project, pStep, CValueTable::EForm::Classic);
     ASSERT_EQ(table.m_Cells.size(), 1001u);
     EXPECT_EQ(table.m_Cells[0], (std::vector<std::string>{"x,t", "u", "f2", "f3", "f7"}));
     EXPECT_EQ(table.m_Cells[1], (std::vector<std::string>{"-10", "0", "?", "0.54402111", "?"}));
+    // The window and CSV: every value in a column of its own.
+    table.Build(project, pStep);
+    ASSERT_EQ(table.m_Cells.size(), 1001u);
+    EXPECT_EQ(table.m_Cells[0], (std::vector<std::string>{"x,t", "u", "f2", "f3 (1)", "f3 (2)", "f7"}));
+    EXPECT_EQ(table.m_Cells[1], (std::vector<std::string>{"-10", "0", "?", "-0.83907153", "0.54402111", "?"}));
     // x runs through its 101 values for each u in turn.
     EXPECT_EQ(table.m_Cells[102][0], "-10");
     EXPECT_EQ(table.m_Cells[102][1], "1");
@@ -73,12 +79,72 @@ TEST(ValueTable, ColumnsRowsAndCells)
     pStep->m_nCount[1] = 0;
     table.Build(project, pStep);
     EXPECT_EQ(table.m_Cells.size(), 2u);
-    EXPECT_EQ(table.m_Cells[0], (std::vector<std::string>{"f2", "f3", "f7"}));
+    EXPECT_EQ(table.m_Cells[0], (std::vector<std::string>{"f2", "f3 (1)", "f3 (2)", "f7"}));
     for (bool& bVisible : pStep->m_bVisible)
         bVisible = false;
     pStep->m_nCount[2] = 2;
     table.Build(project, pStep);
     EXPECT_EQ(table.GetText(), "v\t\r\n0\t\r\n1\t\r\n2\t\r\n");
+}
+
+TEST(ValueTable, EveryValueOfAPointOrSeveralAndTheDecimalSign)
+{
+    CProject project;
+    CAnimationStep* pStep = project.m_pFirstStep;
+    pStep->m_nCount[0] = 2; // x = -10, 0, 10
+    pStep->m_dStep[0] = 10.0;
+    project.SetFunction(1, "x/4");
+    project.SetFunction(2, "x, x/4, sqrt(x)"); // three values, undefined below zero
+    project.SetFunction(3, "ln(x), 2, 3, 4");  // two points, undefined up to zero
+    pStep->m_bVisible[0] = pStep->m_bVisible[1] = pStep->m_bVisible[2] = true;
+    struct SRow {
+        const char* pszName;
+        CValueTable::EForm eForm;
+        bool bComma;
+        std::vector<std::vector<std::string>> cells;
+    };
+    const SRow rows[] = {
+        {"shown, point",
+         CValueTable::EForm::Shown,
+         false,
+         {{"x,t", "f1", "f2 (1)", "f2 (2)", "f2 (3)", "f3 (1)", "f3 (2)", "f3 (3)", "f3 (4)"},
+          {"-10", "-2.5", "?", "?", "?", "?", "?", "?", "?"},
+          {"0", "0", "0", "0", "0", "?", "?", "?", "?"},
+          {"10", "2.5", "10", "2.5", "3.1622777", "2.3025851", "2", "3", "4"}}},
+        {"shown, comma",
+         CValueTable::EForm::Shown,
+         true,
+         {{"x,t", "f1", "f2 (1)", "f2 (2)", "f2 (3)", "f3 (1)", "f3 (2)", "f3 (3)", "f3 (4)"},
+          {"-10", "-2,5", "?", "?", "?", "?", "?", "?", "?"},
+          {"0", "0", "0", "0", "0", "?", "?", "?", "?"},
+          {"10", "2,5", "10", "2,5", "3,1622777", "2,3025851", "2", "3", "4"}}},
+        {"classic keeps the point", // and the second value
+         CValueTable::EForm::Classic,
+         true,
+         {{"x,t", "f1", "f2", "f3"}, {"-10", "-2.5", "?", "?"}, {"0", "0", "0", "?"}, {"10", "2.5", "2.5", "2"}}},
+    };
+    for (const SRow& row : rows) {
+        project.SetFlag(FLAG_DECIMALCOMMA, row.bComma);
+        CValueTable table;
+        table.Build(project, pStep, row.eForm);
+        EXPECT_EQ(table.m_Cells, row.cells) << row.pszName;
+    }
+
+    // CSV: ';' beside the comma, ',' beside the point, where "x,t" needs its quotes; undefined
+    // values are empty fields.
+    project.SetFlag(FLAG_DECIMALCOMMA, true);
+    CValueTable table;
+    table.Build(project, pStep);
+    EXPECT_EQ(table.GetCsv(), "x,t;f1;f2 (1);f2 (2);f2 (3);f3 (1);f3 (2);f3 (3);f3 (4)\r\n"
+                              "-10;-2,5;;;;;;;\r\n"
+                              "0;0;0;0;0;;;;\r\n"
+                              "10;2,5;10;2,5;3,1622777;2,3025851;2;3;4\r\n");
+    project.SetFlag(FLAG_DECIMALCOMMA, false);
+    pStep->m_bVisible[1] = pStep->m_bVisible[2] = false;
+    table.Build(project, pStep);
+    EXPECT_EQ(table.GetCsv(), "\"x,t\",f1\r\n-10,-2.5\r\n0,0\r\n10,2.5\r\n");
+    // The text of --table is as it was.
+    EXPECT_EQ(table.GetText(), "x,t\tf1\r\n-10\t-2.5\r\n0\t0\r\n10\t2.5\r\n");
 }
 
 TEST(ValueTable, BuiltInSlicesOfOneValueEqualsTheWhole)

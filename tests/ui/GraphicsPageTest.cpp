@@ -247,9 +247,9 @@ TEST_F(GraphicsPage, DragAndZoomMoveTheView)
     ASSERT_EQ(m_pPage->PaintBoxSize(), QSize(400, 200));
 
     m_pPage->PaintBoxMouseMove(200, 100);
-    EXPECT_EQ(m_pForm->StatusText(), "0, 0");
+    EXPECT_EQ(m_pForm->StatusText(), "0; 0");
     m_pPage->PaintBoxMouseMove(300, 50);
-    EXPECT_EQ(m_pForm->StatusText(), "5, 2.5");
+    EXPECT_EQ(m_pForm->StatusText(), "5; 2,5"); // a new document has the decimal comma
 
     project.m_bModified = false;
     m_pPage->PaintBoxMouseDown(200, 100);
@@ -262,8 +262,8 @@ TEST_F(GraphicsPage, DragAndZoomMoveTheView)
     m_pPage->PaintBoxMouseUp();
     EXPECT_TRUE(project.m_bModified);
     EXPECT_FALSE(m_pPage->View->Dragging());
-    EXPECT_EQ(m_pForm->OptionsSheet->XminEdit->text(), "-10.5"); // the drag shows there at once
-    EXPECT_EQ(m_pForm->OptionsSheet->YmaxEdit->text(), "5.5");
+    EXPECT_EQ(m_pForm->OptionsSheet->XminEdit->text(), "-10,5"); // the drag shows there at once
+    EXPECT_EQ(m_pForm->OptionsSheet->YmaxEdit->text(), "5,5");
 
     m_pPage->ZoominButtonClick();
     EXPECT_DOUBLE_EQ(project.m_dOptions[OPT_XMIN], -5.5);
@@ -274,8 +274,8 @@ TEST_F(GraphicsPage, DragAndZoomMoveTheView)
     EXPECT_DOUBLE_EQ(project.m_dOptions[OPT_XMIN], -10.5);
     EXPECT_DOUBLE_EQ(project.m_dOptions[OPT_YMAX], 5.5);
     // Einstellungen shows the ranges the document has now.
-    EXPECT_EQ(m_pForm->OptionsSheet->XminEdit->text(), "-10.5");
-    EXPECT_EQ(m_pForm->OptionsSheet->YmaxEdit->text(), "5.5");
+    EXPECT_EQ(m_pForm->OptionsSheet->XminEdit->text(), "-10,5");
+    EXPECT_EQ(m_pForm->OptionsSheet->YmaxEdit->text(), "5,5");
 
     // Zooming in stops while the view still has its resolution, and zooming out brings it back.
     project.SetOption(OPT_XMIN, 0.5);
@@ -502,9 +502,9 @@ TEST_F(GraphicsPage, TracingFollowsThePickedCurveUntilEscape)
     EXPECT_FALSE(m_pForm->TraceButton->isChecked());
     QTest::mouseClick(m_pPage->PaintBox, Qt::RightButton, {}, QPoint(250, 52));
     EXPECT_TRUE(m_pForm->TraceButton->isChecked());
-    EXPECT_EQ(m_pForm->StatusText(), "f1: x = 2.5, y = 2.5");
+    EXPECT_EQ(m_pForm->StatusText(), "f1: x = 2,5; y = 2,5");
     m_pPage->PaintBoxMouseMove(180, 190);
-    EXPECT_EQ(m_pForm->StatusText(), "f1: x = -1, y = -1");
+    EXPECT_EQ(m_pForm->StatusText(), "f1: x = -1; y = -1");
     // A right click far from every curve while one is traced picks nothing: the cross does not
     // jump to f1's point at the pointer's x, which lies half the picture away.
     QTest::mouseClick(m_pPage->PaintBox, Qt::RightButton, {}, QPoint(300, 190));
@@ -512,7 +512,7 @@ TEST_F(GraphicsPage, TracingFollowsThePickedCurveUntilEscape)
     EXPECT_FALSE(m_pPage->Trace->HasCurve());
     EXPECT_EQ(m_pForm->StatusText(), "Keine Kurve in der N\u00E4he");
     m_pPage->PaintBoxMouseMove(300, 190);
-    EXPECT_EQ(m_pForm->StatusText(), "5, -4.5");
+    EXPECT_EQ(m_pForm->StatusText(), "5; -4,5");
     // Without a curve the lists say how to pick one.
     m_pPage->Trace->ShowRoots();
     auto* pDialog = m_pForm->findChild<QDialog*>("TraceDialog");
@@ -522,16 +522,16 @@ TEST_F(GraphicsPage, TracingFollowsThePickedCurveUntilEscape)
               "Keine Kurve gew\u00E4hlt: zuerst eine Kurve mit der rechten Maustaste anklicken.");
     pDialog->close();
     QTest::mouseClick(m_pPage->PaintBox, Qt::RightButton, {}, QPoint(180, 112));
-    EXPECT_EQ(m_pForm->StatusText(), "f1: x = -1, y = -1");
+    EXPECT_EQ(m_pForm->StatusText(), "f1: x = -1; y = -1");
     QTest::keyClick(m_pForm.get(), Qt::Key_Escape);
     EXPECT_FALSE(m_pForm->TraceButton->isChecked());
     m_pPage->PaintBoxMouseMove(200, 100);
-    EXPECT_EQ(m_pForm->StatusText(), "0, 0");
+    EXPECT_EQ(m_pForm->StatusText(), "0; 0");
 
     // The toggle waits for a click on a curve; leaving the page ends the mode.
     m_pForm->TraceButton->click();
     QTest::mouseClick(m_pPage->PaintBox, Qt::LeftButton, {}, QPoint(200, 100));
-    EXPECT_EQ(m_pForm->StatusText(), "f1: x = 0, y = 0");
+    EXPECT_EQ(m_pForm->StatusText(), "f1: x = 0; y = 0");
     m_pForm->PageControl->setCurrentWidget(m_pForm->FunctionsSheet);
     EXPECT_FALSE(m_pForm->TraceButton->isChecked());
 }

@@ -591,14 +591,14 @@ TEST_F(MainForm, VariablesBoxEditsKeepTheEndOrTheCount)
     EXPECT_EQ(Cell(pVariables, 1, 0), "x,t");
     EXPECT_EQ(Cell(pVariables, 1, 1), "-10");
     EXPECT_EQ(Cell(pVariables, 1, 2), "10");
-    EXPECT_EQ(Cell(pVariables, 1, 3), "0.2");
+    EXPECT_EQ(Cell(pVariables, 1, 3), "0,2");
     EXPECT_EQ(Cell(pVariables, 1, 4), "100");
 
     QLineEdit* pEditor = Edit(pVariables, 1, 4);
     QTest::keyClick(pEditor, '5');
     EXPECT_EQ(Cell(pVariables, 1, 3), "4");
     QTest::keyClick(pEditor, '0');
-    EXPECT_EQ(Cell(pVariables, 1, 3), "0.4");
+    EXPECT_EQ(Cell(pVariables, 1, 3), "0,4");
     EXPECT_EQ(Cell(pVariables, 1, 2), "10");
     // Text that does not scan, a negative count or one beyond 32 bits is ignored.
     for (const char* pszText : {"abc", "-3", "99999999999", "-0.5"}) {
@@ -615,7 +615,7 @@ TEST_F(MainForm, VariablesBoxEditsKeepTheEndOrTheCount)
     pEditor = Edit(pVariables, 2, 2);
     QTest::keyClicks(pEditor, "5");
     EXPECT_EQ(Cell(pVariables, 2, 4), "100");
-    EXPECT_EQ(Cell(pVariables, 2, 3), "0.05");
+    EXPECT_EQ(Cell(pVariables, 2, 3), "0,05");
     CloseEditor(pVariables);
 
     // Speed and wait outside their spinners' ranges are refused; the spinner steps by 10.

@@ -4,13 +4,16 @@
 #include <memory>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPrinter>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -30,6 +33,8 @@
 #include "ui/CFunctionsPage.h"
 #include "ui/CGraphPrint.h"
 #include "ui/COptionsPage.h"
+#include "ui/CStepEditors.h"
+#include "ui/CWetaPage.h"
 #include "ui/TMainForm.h"
 #include "view/CFuncVars.h"
 
@@ -104,7 +109,7 @@ TEST_F(Pages, ValueTableOfTheCurrentStep)
     EXPECT_EQ(Cell(1, 0), "-10");
     EXPECT_EQ(Cell(1, 1), "?");
     EXPECT_EQ(Cell(101, 0), "10");
-    EXPECT_EQ(Cell(101, 1), "3.1622777");
+    EXPECT_EQ(Cell(101, 1), "3,1622777"); // a new document has the decimal comma
     EXPECT_EQ(Cell(101, 2), "?");
     EXPECT_FALSE(Grid()->item(5, 1)->flags() & Qt::ItemIsEditable);
     EXPECT_TRUE(m_pForm->CopyButton->isEnabled());
@@ -112,7 +117,7 @@ TEST_F(Pages, ValueTableOfTheCurrentStep)
 
     // A snapshot: later edits show only after the page is entered again.
     Document().SetFunction(1, "x");
-    EXPECT_EQ(Cell(101, 1), "3.1622777");
+    EXPECT_EQ(Cell(101, 1), "3,1622777"); // a new document has the decimal comma
     Show(m_pForm->OptionsSheet);
     EXPECT_EQ(Grid()->columnCount(), 1);
     EXPECT_EQ(Grid()->rowCount(), 2);
@@ -157,11 +162,79 @@ TEST_F(Pages, ValueTableColumnsShowTheirValuesWhole)
     for (int c = 0; c < 3; ++c)
         for (int r = 1; r < Grid()->rowCount(); ++r)
             ASSERT_GT(Grid()->columnWidth(c), metrics.horizontalAdvance(Cell(r, c)) + 4) << Cell(r, c).toStdString();
-    EXPECT_EQ(Cell(1, 0), "-0.024771234");
+    EXPECT_EQ(Cell(1, 0), "-0,024771234");
     EXPECT_EQ(m_pForm->WetaSheet->WetaInfo->text(),
               QString::fromUtf8("Schritt 2 von 2 \xE2\x80\x9EZweiter\xE2\x80\x9C: 101 Zeilen"));
     Show(m_pForm->OptionsSheet);
     EXPECT_EQ(m_pForm->WetaSheet->WetaInfo->text(), "");
+}
+
+TEST_F(Pages, ValueTableSavedAsCsvWithEveryValueAndTheDecimalSign)
+{
+    // A point of two values shows both, in the window as in the file; the box "Dezimalkomma"
+    // sets the decimal sign and with it the separator.
+    Document().SetFunction(1, "x/4, 1/x");
+    Step().m_nCount[0] = 2;
+    Step().m_dStep[0] = 10.0;
+    Step().m_bVisible[0] = true;
+    Document().SetFlag(FLAG_XAUTO, false);
+    Document().SetOption(OPT_XMIN, -2.5);
+    m_pForm->OptionsSheet->FillOptionsPage();
+    Show(m_pForm->OptionsSheet);
+    ASSERT_TRUE(m_pForm->OptionsSheet->DecimalCommaBox->isChecked());
+    EXPECT_EQ(m_pForm->OptionsSheet->XminEdit->text(), "-2,5");
+    Show(m_pForm->WetaSheet);
+    ASSERT_EQ(Grid()->columnCount(), 3);
+    EXPECT_EQ(Grid()->horizontalHeaderItem(2)->text(), "f1 (2)");
+    EXPECT_EQ(Cell(1, 1), "-2,5");
+    EXPECT_EQ(Cell(1, 2), "-0,1");
+    EXPECT_EQ(Cell(2, 2), "?"); // 1/0: the whole point is undefined
+    ASSERT_TRUE(m_pForm->WetaSheet->SaveCsvButton->isEnabled());
+    m_pDialogs->m_szSaveName = Path("tafel.csv");
+    m_pForm->WetaSheet->SaveCsvButton->click();
+    EXPECT_EQ(m_pDialogs->m_Proposed.value(0), "Wertetafel.csv");
+    EXPECT_EQ(ReadFile(Path("tafel.csv")), "x,t;f1 (1);f1 (2)\r\n-10;-2,5;-0,1\r\n0;;\r\n10;2,5;0,1\r\n");
+    EXPECT_EQ(m_pForm->StatusBar1Panel->text(), "Wertetafel gespeichert: " + Path("tafel.csv"));
+
+    Show(m_pForm->OptionsSheet);
+    EXPECT_FALSE(m_pForm->WetaSheet->SaveCsvButton->isEnabled());
+    m_pForm->OptionsSheet->DecimalCommaBox->click();
+    EXPECT_FALSE(Document().m_nFlags & 1u << FLAG_DECIMALCOMMA);
+    EXPECT_EQ(m_pForm->OptionsSheet->XminEdit->text(), "-2.5");
+    EXPECT_EQ(Document().m_dOptions[OPT_XMIN], -2.5);
+    Show(m_pForm->WetaSheet);
+    EXPECT_EQ(Cell(1, 1), "-2.5");
+    Show(m_pForm->FunctionsSheet); // the range cells follow
+    EXPECT_EQ(m_pForm->FunctionsSheet->StepEditors()->VariablesBox()->item(1, 3)->text(), "10");
+    Step().m_dStep[0] = 0.5;
+    Show(m_pForm->OptionsSheet);
+    m_pForm->OptionsSheet->DecimalCommaBox->click();
+    Show(m_pForm->FunctionsSheet);
+    EXPECT_EQ(m_pForm->FunctionsSheet->StepEditors()->VariablesBox()->item(1, 3)->text(), "0,5");
+    Show(m_pForm->OptionsSheet);
+    m_pForm->OptionsSheet->DecimalCommaBox->click();
+    Step().m_dStep[0] = 10.0;
+    Show(m_pForm->WetaSheet);
+    // The columns in the order shown, as the copy takes them.
+    Grid()->horizontalHeader()->moveSection(2, 0);
+    ASSERT_TRUE(m_pForm->WetaSheet->SaveCsv(Path("tafel.csv")));
+    EXPECT_EQ(ReadFile(Path("tafel.csv")), "f1 (2),\"x,t\",f1 (1)\r\n-0.1,-10,-2.5\r\n,0,\r\n0.1,10,2.5\r\n");
+
+    // A file that cannot be written is said so, and what was there stays whole.
+    ASSERT_EQ(::chmod(m_szDir.c_str(), 0500), 0);
+    const bool bRoot = ::access(m_szDir.c_str(), W_OK) == 0; // root writes anyway
+    if (!bRoot) {
+        EXPECT_FALSE(m_pForm->WetaSheet->SaveCsv(Path("tafel.csv")));
+        ASSERT_EQ(m_pDialogs->m_Warnings.size(), 1);
+        EXPECT_TRUE(m_pDialogs->m_Warnings[0].startsWith("Fehler beim Speichern von " + Path("tafel.csv")))
+            << m_pDialogs->m_Warnings[0].toStdString();
+        EXPECT_EQ(ReadFile(Path("tafel.csv")).substr(0, 7), "f1 (2),");
+    }
+    ::chmod(m_szDir.c_str(), 0700);
+    // A folder in the file's place is refused.
+    ASSERT_EQ(::mkdir((m_szDir + "/folder.csv").c_str(), 0700), 0);
+    EXPECT_FALSE(m_pForm->WetaSheet->SaveCsv(Path("folder.csv")));
+    EXPECT_EQ(m_pDialogs->m_Warnings.size(), bRoot ? 1 : 2);
 }
 
 TEST_F(Pages, TableAndFormulasAsClipboardText)
@@ -176,7 +249,7 @@ TEST_F(Pages, TableAndFormulasAsClipboardText)
     Show(m_pForm->WetaSheet);
     m_pForm->CopyButton->click();
     const QString szTable = QApplication::clipboard()->text();
-    EXPECT_TRUE(szTable.startsWith("x,t\tf1\r\n-10\t100\r\n-9.8\t96.04\r\n"));
+    EXPECT_TRUE(szTable.startsWith("x,t\tf1\r\n-10\t100\r\n-9,8\t96,04\r\n")); // as shown: a comma
     EXPECT_TRUE(szTable.endsWith("10\t100\r\n"));
     EXPECT_EQ(szTable.count("\r\n"), 102);
     EXPECT_EQ(szTable.count('\n'), 102);
