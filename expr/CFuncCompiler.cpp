@@ -75,7 +75,7 @@ void CFuncCompiler::Compile()
 CFuncNode* CFuncCompiler::Emit(uint32_t nOp, double dConst, uint32_t nArg)
 {
     const SOpcodeInfo& info = g_OpcodeInfo[nOp];
-    const int nPops = nOp == OP_REF ? static_cast<int>(ReferenceArgCount(nArg)) : info.m_nPops;
+    const int nPops = nOp == OP_REF || nOp == OP_DERIV ? static_cast<int>(ReferenceArgCount(nArg)) : info.m_nPops;
     if (m_nDepth - nPops + info.m_nPushes > static_cast<int>(FUNC_STACK))
         m_Parser.Error(FuncMessage::TooComplex);
     m_nDepth += info.m_nPushes - nPops;
@@ -255,6 +255,16 @@ void CFuncCompiler::BracketGroup()
 void CFuncCompiler::Name()
 {
     const char* pszName = m_Parser.m_szName;
+    // f1' and f1'': only a reference can be derived, at most twice.
+    if (m_Parser.m_nPrimes > 0) {
+        const unsigned nFunction = ReferenceNumber(pszName);
+        if (!nFunction)
+            m_Parser.Error(FuncMessage::DerivativeOfName);
+        if (m_Parser.m_nPrimes > 2)
+            m_Parser.Error(FuncMessage::TooManyPrimes);
+        Reference(nFunction, m_Parser.m_nPrimes);
+        return;
+    }
     for (const SWord& word : g_Variables) {
         if (SameWord(pszName, word.m_pszWord)) {
             NeedPlace();
@@ -303,9 +313,10 @@ void CFuncCompiler::Name()
     m_Parser.Error(FuncMessage::UnknownName);
 }
 
-// reference := fN [ "(" [ expression [","] ... up to 4 ] ")" ]
-// A trailing comma is accepted, and so is a missing one where the argument cannot go on.
-void CFuncCompiler::Reference(unsigned nFunction)
+// reference := fN { "'" } [ "(" [ expression [","] ... up to 4 ] ")" ]
+// A trailing comma is accepted, and so is a missing one where the argument cannot go on. With
+// nOrder apostrophes it is the derivative of that order, with the same arguments.
+void CFuncCompiler::Reference(unsigned nFunction, unsigned nOrder)
 {
     NeedPlace();
     m_Parser.NextToken();
@@ -325,7 +336,10 @@ void CFuncCompiler::Reference(unsigned nFunction)
         Leave();
     }
     const uint32_t nReference = PackReference(nFunction, nArgs);
-    Emit(OP_REF, 0.0, nReference);
+    if (nOrder)
+        Emit(OP_DERIV, 0.0, PackDerivative(nFunction, nArgs, nOrder));
+    else
+        Emit(OP_REF, 0.0, nReference);
     // At most 50 functions with 5 argument counts each: the list stays short.
     if (std::find(m_References.begin(), m_References.end(), nReference) == m_References.end())
         m_References.push_back(nReference);

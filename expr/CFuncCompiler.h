@@ -24,7 +24,9 @@ public:
 
     uint32_t m_nValues = 0;                // top-level expressions
     std::bitset<FUNC_NSLOTS> m_bDirectVar; // slots the code reads
-    std::vector<uint32_t> m_References;    // the operands of its references, each once, first use first
+    // The operands of its references (a derivative's as a plain reference's), each once, first
+    // use first.
+    std::vector<uint32_t> m_References;
 
 private:
     void Expression();
@@ -37,7 +39,7 @@ private:
     void Primary();
     void BracketGroup();
     void Name();
-    void Reference(unsigned nFunction);
+    void Reference(unsigned nFunction, unsigned nOrder = 0);
 
     CFuncNode* Emit(uint32_t nOp, double dConst = 0.0, uint32_t nArg = 0);
     void NeedPlace(); // one more stack place at the current token, or "Ausdruck zu komplex"

@@ -3,7 +3,9 @@
 //   C   the operand is the instruction's constant      V   the operand is a value slot
 //   VC  push (slot op constant)                        VV  push (slot op second slot)
 //   R   reversed operands (RSUBC: constant - top)      JF  jump if the comparison is false
-// Plain binary instructions take the value below the top as their left operand.
+// Plain binary instructions take the value below the top as their left operand. DREF, a
+// derivative of another function, carries the order in m_nUnused, with DREF_WHOLE where the
+// formula is that derivative alone and it yields every value of it.
 #include <cstdint>
 
 #include "expr/COpcode.h"
@@ -20,7 +22,10 @@
 // Between these: two instructions per built-in function (KX_FUNCTION_LIST), on the top and on a slot.
 #define KX_EXEC_TAIL(X)                                                                          \
     X(JF_GT) X(JF_GTC) X(JF_GTVC) X(JF_LT) X(JF_LTC) X(JF_LTVC) X(JF_EQ) X(JF_EQC) X(JF_EQVC)    \
-    X(JF_NE) X(JF_NEC) X(JF_NEVC) X(JF_GE) X(JF_GEC) X(JF_GEVC) X(JF_LE) X(JF_LEC) X(JF_LEVC)
+    X(JF_NE) X(JF_NEC) X(JF_NEVC) X(JF_GE) X(JF_GEC) X(JF_GEVC) X(JF_LE) X(JF_LEC) X(JF_LEVC)    \
+    X(DREF)
+
+constexpr uint8_t DREF_WHOLE = 0x80;
 
 enum EExec : uint8_t {
 #define KX_EXEC_ENUM(name) X_##name,

@@ -37,6 +37,10 @@ void CFuncListing::ListItem(const CFuncNode* pNode, std::string& text, long nRoo
         std::snprintf(szItem, sizeof szItem, "f%u[%u] ", ReferencedFunction(pNode->m_nArg),
                       ReferenceArgCount(pNode->m_nArg));
         break;
+    case OP_DERIV:
+        std::snprintf(szItem, sizeof szItem, "f%u%s[%u] ", ReferencedFunction(DerivativeReference(pNode->m_nArg)),
+                      DerivativeOrder(pNode->m_nArg) == 1 ? "'" : "''", ReferenceArgCount(pNode->m_nArg));
+        break;
     case OP_COND: {
         const size_t nStart = text.size();
         text += "?[";

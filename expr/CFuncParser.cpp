@@ -42,6 +42,7 @@ void CFuncParser::Error(const char* pszMessage) const
 ETokenKind CFuncParser::NextToken()
 {
     m_szName[0] = '\0';
+    m_nPrimes = 0;
     m_dNumber = 0.0;
     while (IsSpace(At(m_nPos)))
         ++m_nPos;
@@ -107,6 +108,12 @@ void CFuncParser::ReadName()
         ++m_nPos;
     }
     m_szName[nLength] = '\0';
+    // The marks of a derivative belong to the name they follow; anywhere else an apostrophe
+    // starts no token. Counted in full, so that the compiler can refuse too many.
+    while (At(m_nPos) == '\'') {
+        m_nPrimes += m_nPrimes < 255;
+        ++m_nPos;
+    }
 }
 
 // The literal is digits, an optional "." with digits, an optional e or E with an optional sign and

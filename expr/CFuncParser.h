@@ -48,6 +48,8 @@ public:
     int32_t m_nMark = 0; // first character of the current token
     ETokenKind m_nToken = TK_END;
     char m_szName[NAME_SIZE] = {};
+    // Apostrophes written directly after the current name (f1' f1''), not part of m_szName.
+    unsigned m_nPrimes = 0;
     double m_dNumber = 0.0;
 
 private:

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <iterator>
 #include <limits>
 
 #include "expr/CFuncCompiler.h"
@@ -49,6 +50,14 @@ CFuncTerm::CFuncTerm(CFuncResolver* pProject, const char* pszText)
     }
     m_nProgramSize = CProgramBuilder::Build(code.m_pFirst, m_nValues, m_Program, code.NodeCount());
     m_bSelfContained = m_DirectRefs.empty() && m_nValues != 0;
+    if (m_nValues == 1) {
+        const CFuncNode* pLast = code.m_pFirst;
+        while (pLast && pLast->m_pNext)
+            pLast = pLast->m_pNext;
+        if (pLast && pLast->m_nOp == OP_DERIV)
+            m_nWholeOf = ReferencedFunction(DerivativeReference(pLast->m_nArg));
+    }
+    AdoptValueCount();
 }
 
 CFuncTerm::~CFuncTerm() = default;
@@ -216,6 +225,125 @@ __attribute__((noinline)) const double* CFuncTerm::EvaluateNew(const double* pSl
 }
 
 // ---------------------------------------------------------------------------------------------
+// Derivatives
+
+CValueCache& CFuncTerm::DerivativeCache(unsigned nOrder, EAlong eAlong)
+{
+    std::unique_ptr<CValueCache>& pCache = m_pDerivativeCache[nOrder - 1][eAlong];
+    if (!pCache) {
+        pCache = std::make_unique<CValueCache>();
+        pCache->SetKeySlots(m_bDepVar);
+    }
+    return *pCache;
+}
+
+const double* CFuncTerm::EvaluateDerivative(unsigned nOrder, const double* pSlots, CFuncResolver* pProject,
+                                            EAlong eAlong)
+{
+    if (nOrder < 1 || nOrder > 2 || m_nValues == 0 || m_nValues > FUNC_STACK)
+        return nullptr;
+    EnsureDependencies();
+    CValueCache& cache = DerivativeCache(nOrder, eAlong);
+    bool bIndexed;
+    uint64_t nKey;
+    if (const SCacheEntry* pEntry = cache.Find(pSlots, bIndexed, nKey))
+        return pEntry->m_pValues;
+    const unsigned nMask = cache.KeyMask();
+    double results[FUNC_STACK];
+    bool bDefined = false;
+    const unsigned nDepth = s_nDepth;
+    if (nDepth == 0) {
+        s_nWork = 0;
+        s_nWorkClock = 0;
+    }
+    if (cache.KeyIsFinite(pSlots)) {
+        // t moves x and a together, or a alone; everything else stands.
+        CFuncDerivative::SJet slots[FUNC_NSLOTS];
+        for (unsigned i = 0; i < FUNC_NSLOTS; ++i) {
+            CFuncDerivative::SJet& slot = slots[i];
+            std::fill(std::begin(slot.m_c), std::end(slot.m_c), 0.0);
+            slot.m_c[0] = pSlots[i];
+            slot.m_bVaries = i == SLOT_A || (eAlong == ALONG_XA && i == SLOT_X);
+            slot.m_c[1] = slot.m_bVaries ? 1.0 : 0.0;
+            slot.m_bStep = false;
+            slot.m_nLeft = slot.m_nRight = -1;
+        }
+        CFuncDerivative::SJet out[FUNC_STACK];
+        bDefined = RunDerivative(slots, CFuncDerivative::RUN_ORDER, pProject, out, m_nValues);
+        // f' = c1, f'' = 2 c2; the second exists only where the first does.
+        for (unsigned i = 0; bDefined && i < m_nValues; ++i) {
+            for (unsigned k = 1; k <= nOrder; ++k)
+                bDefined = bDefined && std::isfinite(out[i].m_c[k]);
+            results[i] = nOrder == 1 ? out[i].m_c[1] : 2.0 * out[i].m_c[2];
+            bDefined = bDefined && std::isfinite(results[i]);
+        }
+    }
+    // Out of work inside another value: not this derivative's verdict to keep.
+    if (s_nWork > FUNC_MAX_WORK && nDepth > 0)
+        return nullptr;
+    if (cache.CountEntry())
+        cache.Clear();
+    return cache.Store(nMask, pSlots, bDefined ? results : nullptr, m_nValues, bIndexed, nKey);
+}
+
+bool CFuncTerm::RunDerivative(const CFuncDerivative::SJet* pSlots, unsigned nOrder, CFuncResolver* pProject,
+                              CFuncDerivative::SJet* pOut, unsigned nOut)
+{
+    if (!m_pDerivative) {
+        CFuncCode code;
+        unsigned nValues = 0;
+        if (!m_pszText.empty()) {
+            CFuncCompiler compiler(code, m_pszText.c_str());
+            compiler.Compile();
+            nValues = compiler.m_nValues;
+        }
+        m_pDerivative = std::make_unique<CFuncDerivative>(code.m_pFirst, nValues);
+    }
+    if (nOut > m_nValues)
+        return false;
+    const unsigned nDepth = s_nDepth;
+    const uint64_t nWork = s_nWork + m_pDerivative->Size();
+    s_nWork = nWork;
+    if (nDepth >= FUNC_MAX_DEPTH || nWork > FUNC_MAX_WORK)
+        return false;
+    s_nDepth = nDepth + 1;
+    const bool bDefined = m_pDerivative->Run(pSlots, nOrder, pProject, pOut, nOut);
+    s_nDepth = nDepth;
+    return bDefined;
+}
+
+bool CFuncTerm::RunDerivativeRef(const SInstr& instr, const double* s, const double* pArgs, CFuncResolver* pProject,
+                                 unsigned nValues, double* pOut)
+{
+    CFuncTerm* pTerm = pProject ? pProject->GetFunction(instr.m_nSlot2) : nullptr;
+    if (!pTerm)
+        return false;
+    double slots[FUNC_NSLOTS];
+    std::memcpy(slots, s, sizeof slots);
+    for (unsigned i = 0; i < instr.m_nSlot; ++i)
+        slots[SLOT_A + i] = pArgs[i];
+    const double* pValues = pTerm->EvaluateDerivative(unsigned{instr.m_nUnused} & ~unsigned{DREF_WHOLE}, slots,
+                                                      pProject, instr.m_nSlot ? ALONG_A : ALONG_XA);
+    if (!pValues || pTerm->m_nValues < nValues)
+        return false;
+    CopyValues(pOut, pValues, nValues);
+    return true;
+}
+
+bool CFuncTerm::AdoptValueCount()
+{
+    if (!m_nWholeOf)
+        return false;
+    const CFuncTerm* pTerm = m_pProject ? m_pProject->GetFunction(m_nWholeOf) : nullptr;
+    const uint32_t nValues = pTerm && pTerm != this && pTerm->m_nValues ? pTerm->m_nValues : 1;
+    if (nValues == m_nValues || nValues > FUNC_STACK)
+        return false;
+    m_nValues = nValues;
+    Invalidate();
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
 // Dependencies and cache
 
 void CFuncTerm::UpdateDependencies()
@@ -235,11 +363,20 @@ void CFuncTerm::UpdateDependencies()
         m_bDepFunc |= pTerm->m_bDepFunc;
     }
     m_Cache.SetKeySlots(m_bDepVar);
+    // A derivative depends on the same slots as the value.
+    for (auto& pCaches : m_pDerivativeCache)
+        for (auto& pCache : pCaches)
+            if (pCache)
+                pCache->SetKeySlots(m_bDepVar);
 }
 
 void CFuncTerm::Invalidate()
 {
     m_Cache.Clear();
+    for (auto& pCaches : m_pDerivativeCache)
+        for (auto& pCache : pCaches)
+            if (pCache)
+                pCache->Clear();
     m_bDepsValid = false;
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "expr/CFuncCode.h"
+#include "expr/CFuncDerivative.h"
 #include "expr/CFuncNode.h"
 #include "expr/CFuncResolver.h"
 #include "expr/CValueCache.h"
@@ -51,6 +52,30 @@ public:
             std::memcpy(pTo, pFrom, n * sizeof(double));
         }
     }
+
+    // Derivatives. The derivative of order nOrder (1 or 2) of each of the term's m_nValues values
+    // at the context's slots, or null where one of them does not exist: where the term is
+    // undefined or not differentiable, and where a conditional or int jumps right there. It is
+    // taken along x and a together (ALONG_XA: the term's first variable where it is drawn by
+    // itself, which is what f1' means) or along a alone (ALONG_A: its first argument, what
+    // f1'(...) means). Computed by automatic differentiation to the precision of the arithmetic
+    // (CFuncDerivative). Cached apart from the values, like them until the term is invalidated;
+    // the same rule holds: copy what you keep. For a function slot at the walk's sample:
+    //     const double* p = pTerm->EvaluateDerivative(1, vars); // vars.m_dValue as the walk sets them
+    enum EAlong : uint8_t { ALONG_XA, ALONG_A };
+    template <class TContext> const double* EvaluateDerivative(unsigned nOrder, const TContext& vars)
+    {
+        return EvaluateDerivative(nOrder, vars.m_dValue, vars.m_pProject);
+    }
+    const double* EvaluateDerivative(unsigned nOrder, const double* pSlots, CFuncResolver* pProject,
+                                     EAlong eAlong = ALONG_XA);
+    // One run of the derivative program on series slots, counted like a run of the term (nesting
+    // depth, work); see CFuncDerivative::Run.
+    bool RunDerivative(const CFuncDerivative::SJet* pSlots, unsigned nOrder, CFuncResolver* pProject,
+                       CFuncDerivative::SJet* pOut, unsigned nOut);
+    // A formula that is a derivative alone (f1', f1''(2*x)) has as many values as the function it
+    // derives: after that function changed, the count follows it. True where it changed.
+    bool AdoptValueCount();
 
     // One run of the code without the cache (references still go through theirs). Leaves the
     // values in pStack[0 ... m_nValues-1]; false where the value is undefined.
@@ -109,6 +134,11 @@ private:
     const double* EvaluateSlow(const double* pSlots, CFuncResolver* pProject);
     const double* EvaluateMiss(const double* pSlots, CFuncResolver* pProject, bool bIndexed, uint64_t nKey);
     const double* EvaluateNew(const double* pSlots, CFuncResolver* pProject);
+    // A derivative reference of a run (X_DREF): the values of the derivative of the function
+    // that instr names, at the slots s with the arguments pArgs, its first nValues into pOut.
+    static bool RunDerivativeRef(const SInstr& instr, const double* s, const double* pArgs, CFuncResolver* pProject,
+                                 unsigned nValues, double* pOut);
+    CValueCache& DerivativeCache(unsigned nOrder, EAlong eAlong);
     static bool RunPlain(const SInstr* pCode, unsigned nValues, const double* s, CFuncResolver* pProject,
                          double* pStack);
     static bool RunFma(const SInstr* pCode, unsigned nValues, const double* s, CFuncResolver* pProject, double* pStack);
@@ -137,4 +167,9 @@ private:
     uint64_t m_nProgramSize = 0;           // its length, the work of a run
     bool m_bSelfContained = false;         // it refers to no term and leaves values: no run reaches the cache
     CValueCache m_Cache;
+    // Made when first asked for: the program that derivatives run and their caches, by order and
+    // direction. A formula that is a derivative alone: the function it derives.
+    std::unique_ptr<CFuncDerivative> m_pDerivative;
+    std::unique_ptr<CValueCache> m_pDerivativeCache[2][2];
+    unsigned m_nWholeOf = 0;
 };

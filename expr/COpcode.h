@@ -49,14 +49,15 @@ enum EOpcode : uint32_t {
     // 30 is not used
     OP_AND = 31,
     OP_OR = 32,
-    OP_COUNT = 33
+    OP_DERIV = 33, // a derivative of another function: f1', f1''(x)
+    OP_COUNT = 34
 };
 
-// Listing item of each opcode (the blank that ends it belongs to it); OP_CONST, OP_VAR, OP_REF
-// and OP_COND format their own items.
+// Listing item of each opcode (the blank that ends it belongs to it); OP_CONST, OP_VAR, OP_REF,
+// OP_COND and OP_DERIV format their own items.
 struct SOpcodeInfo {
     const char* m_pszItem;
-    int8_t m_nPops;   // values taken from the stack (OP_REF: its argument count)
+    int8_t m_nPops;   // values taken from the stack (OP_REF, OP_DERIV: the argument count)
     int8_t m_nPushes; // values left on it; 0 for an unused value
     bool m_bFunction; // a row of KX_FUNCTION_LIST
 };
@@ -96,6 +97,7 @@ constexpr SOpcodeTable MakeOpcodeTable()
     Set(OP_LE, {"<= ", 2, 1, false});
     Set(OP_AND, {"and ", 2, 1, false});
     Set(OP_OR, {"or ", 2, 1, false});
+    Set(OP_DERIV, {nullptr, 0, 1, false});
     return t;
 }
 
@@ -131,3 +133,20 @@ constexpr unsigned ReferenceArgCount(uint32_t nArg)
 {
     return nArg % 10;
 }
+
+// The operand of OP_DERIV: the reference's operand and the order of the derivative (1 or 2).
+constexpr uint32_t DERIV_ORDER_UNIT = 1000; // above every PackReference
+constexpr uint32_t PackDerivative(unsigned nFunction, unsigned nArgs, unsigned nOrder)
+{
+    return nOrder * DERIV_ORDER_UNIT + PackReference(nFunction, nArgs);
+}
+constexpr unsigned DerivativeOrder(uint32_t nArg)
+{
+    return nArg / DERIV_ORDER_UNIT;
+}
+// The operand of the plain reference to the same function with the same arguments.
+constexpr uint32_t DerivativeReference(uint32_t nArg)
+{
+    return nArg % DERIV_ORDER_UNIT;
+}
+static_assert(PackReference(99, 9) < DERIV_ORDER_UNIT, "the order lies above every reference");

@@ -202,6 +202,14 @@ size_t CProgramBuilder::Run(const CFuncNode* pCode, uint32_t nValues, size_t nNo
         EmitList(pCode);
     }
     m_Nodes.clear();
+    // A formula that is a derivative alone ends with it, and it yields every value of it.
+    if (nValues == 1 && !m_Program.empty() && m_Program.back().m_nOp == X_DREF) {
+        const CFuncNode* pLast = pCode;
+        while (pLast->m_pNext)
+            pLast = pLast->m_pNext;
+        if (pLast->m_nOp == OP_DERIV)
+            m_Program.back().m_nUnused |= DREF_WHOLE;
+    }
     Add(nValues == 1 ? X_END1 : X_ENDN);
     // A jump to the end is the end.
     for (SInstr& instr : m_Program)
@@ -245,7 +253,7 @@ bool CProgramBuilder::Trees(const CFuncNode* pNode, std::vector<STree*>& stack)
         unsigned nKids;
         if (nOp == OP_CONST || nOp == OP_VAR || nOp == OP_RANDOM || nOp == OP_RAND || nOp == OP_UNDEF)
             nKids = 0;
-        else if (nOp == OP_REF)
+        else if (nOp == OP_REF || nOp == OP_DERIV)
             nKids = ReferenceArgCount(pNode->m_nArg);
         else if (nOp == OP_COND || IsUnary(nOp))
             nKids = 1;
@@ -277,7 +285,7 @@ bool CProgramBuilder::Trees(const CFuncNode* pNode, std::vector<STree*>& stack)
         }
         for (unsigned i = 0; i < pTree->m_nKids; ++i)
             pTree->m_nDepth = std::max(pTree->m_nDepth, pTree->m_pKids[i]->m_nDepth + 1);
-        pTree->m_nArg = nOp == OP_REF || nOp == OP_VAR ? pNode->m_nArg : 0;
+        pTree->m_nArg = nOp == OP_REF || nOp == OP_DERIV || nOp == OP_VAR ? pNode->m_nArg : 0;
         m_nMaxDepth = std::max(m_nMaxDepth, pTree->m_nDepth);
         stack.push_back(pTree);
     }
@@ -329,6 +337,12 @@ size_t CProgramBuilder::Add(uint8_t nOp, unsigned nSlot, unsigned nSlot2, double
     }
     return nIndex;
 }
+void CProgramBuilder::AddDerivative(uint32_t nArg)
+{
+    const size_t nIndex = Add(X_DREF, ReferenceArgCount(nArg), ReferencedFunction(DerivativeReference(nArg)));
+    m_Program[nIndex].m_nUnused = static_cast<uint8_t>(DerivativeOrder(nArg));
+}
+
 void CProgramBuilder::Land(size_t nJump)
 {
     m_Program[nJump].m_nArg = static_cast<int32_t>(m_Program.size());
@@ -348,6 +362,11 @@ void CProgramBuilder::Emit(const STree* p)
         for (unsigned i = 0; i < p->m_nKids; ++i)
             Emit(p->m_pKids[i]);
         Add(X_REF, ReferenceArgCount(p->m_nArg), ReferencedFunction(p->m_nArg));
+        return;
+    case OP_DERIV:
+        for (unsigned i = 0; i < p->m_nKids; ++i)
+            Emit(p->m_pKids[i]);
+        AddDerivative(p->m_nArg);
         return;
     case OP_COND: {
         const size_t nElse = EmitJumpUnless(p->m_pKids[0]);
@@ -467,6 +486,7 @@ void CProgramBuilder::EmitList(const CFuncNode* pNode)
             }
             break;
         case OP_REF: Add(X_REF, ReferenceArgCount(pNode->m_nArg), ReferencedFunction(pNode->m_nArg)); break;
+        case OP_DERIV: AddDerivative(pNode->m_nArg); break;
         case OP_RANDOM: Add(X_RANDOM); break;
         case OP_RAND: Add(X_RAND); break;
         case OP_UNDEF: Add(X_UNDEF); break;

@@ -38,6 +38,7 @@ private:
     bool Trees(const CFuncNode* pNode, std::vector<STree*>& stack);
     static void Fold(STree* p);
     size_t Add(uint8_t nOp, unsigned nSlot = 0, unsigned nSlot2 = 0, double dConst = 0.0);
+    void AddDerivative(uint32_t nArg); // X_DREF for the operand of OP_DERIV
     void Land(size_t nJump);
     void Emit(const STree* p);
     // The operand, then the instruction nExec on it; a slot as the operand is read by the fused

@@ -33,4 +33,6 @@ inline constexpr const char* RBracketExpected = "] erwartet";
 inline constexpr const char* NumberTooLarge = "Zahl zu gro\xDF";
 inline constexpr const char* TooComplex = "Ausdruck zu komplex";
 inline constexpr const char* TooLong = "Formel zu lang";
+inline constexpr const char* DerivativeOfName = "Ableiten lassen sich nur die Funktionen f1 bis f50";
+inline constexpr const char* TooManyPrimes = "Nur erste und zweite Ableitung: f1' oder f1''";
 } // namespace FuncMessage

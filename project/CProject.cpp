@@ -66,6 +66,15 @@ void CProject::SetFunction(unsigned nIndex, const char* pszText)
                 Invalidate(pTerm.get());
             // The transformation may refer to functions too; its cache must not outlive them.
             Invalidate(project.m_pTransform.get());
+            // A formula that is a derivative alone has as many values as what it derives, and
+            // so does one that derives it in turn: a round per link of the chain at most.
+            for (unsigned nRound = 0; nRound < MAX_FUNCTIONS; ++nRound) {
+                bool bChanged = false;
+                for (auto& pTerm : project.m_pFunctions)
+                    bChanged = (pTerm && pTerm->AdoptValueCount()) || bChanged;
+                if (!bChanged)
+                    break;
+            }
             project.m_bModified = true;
         }
         void Invalidate(CFuncTerm* pTerm) const

@@ -46,6 +46,8 @@ const char* const RBRACE = "} erwartet";
 const char* const RBRACKET = "] erwartet";
 const char* const TOO_LARGE = "Zahl zu gro\xDF";
 const char* const TOO_COMPLEX = "Ausdruck zu komplex";
+const char* const DERIVATIVE_OF_NAME = "Ableiten lassen sich nur die Funktionen f1 bis f50";
+const char* const TOO_MANY_PRIMES = "Nur erste und zweite Ableitung: f1' oder f1''";
 } // namespace
 
 TEST(CompilerMessages, TextsAreExact)
@@ -62,6 +64,8 @@ TEST(CompilerMessages, TextsAreExact)
     EXPECT_STREQ(FuncMessage::RBracketExpected, RBRACKET);
     EXPECT_STREQ(FuncMessage::NumberTooLarge, TOO_LARGE);
     EXPECT_STREQ(FuncMessage::TooComplex, TOO_COMPLEX);
+    EXPECT_STREQ(FuncMessage::DerivativeOfName, DERIVATIVE_OF_NAME);
+    EXPECT_STREQ(FuncMessage::TooManyPrimes, TOO_MANY_PRIMES);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -151,6 +155,18 @@ const SErrorRow g_CompilerErrorRows[] = {
     // Literals.
     SErrorRow{"NumberTooLarge", "1e400", TOO_LARGE, 0},
     SErrorRow{"NumberTooLargeInside", "x*(2+1e309)", TOO_LARGE, 5},
+    // Derivatives: an apostrophe belongs to the name right before it, and only f1 ... f50 have one.
+    SErrorRow{"DerivativeOfVariable", "2*x'", DERIVATIVE_OF_NAME, 2},
+    SErrorRow{"DerivativeOfBuiltIn", "sin'(x)", DERIVATIVE_OF_NAME, 0},
+    SErrorRow{"DerivativeOfUnknownWord", "g'(x)", DERIVATIVE_OF_NAME, 0},
+    SErrorRow{"DerivativeOfF51", "f51'", DERIVATIVE_OF_NAME, 0},
+    SErrorRow{"DerivativeOfCapitalReference", "F1'", DERIVATIVE_OF_NAME, 0},
+    SErrorRow{"ThirdDerivative", "x+f1'''", TOO_MANY_PRIMES, 2},
+    SErrorRow{"ApostropheAfterBlank", "f1 '", INVALID_CHAR, 3},
+    SErrorRow{"ApostropheAlone", "'", INVALID_CHAR, 0},
+    SErrorRow{"ApostropheAfterBracket", "(f1)'", INVALID_CHAR, 4},
+    SErrorRow{"ApostropheAfterNumber", "2'", INVALID_CHAR, 1},
+    SErrorRow{"DerivativeFifthArgument", "f2'(1,2,3,4,5)", RPAREN, 12},
 };
 
 TEST(CompilerError, HasMessageAndPosition)
@@ -191,6 +207,12 @@ struct SCodeRow {
 const SCodeRow g_CompilerCodeRows[] = {
     // Precedence, lowest first: conditional, |, &, comparison, + -, * / implicit, ^.
     SCodeRow{"SumOfProducts", "1+2*3", "1 2 3 * + "},
+    // Derivatives are references with their order; an apostrophe in a comment is never read.
+    SCodeRow{"Derivative", "f1'", "f1'[0] "},
+    SCodeRow{"SecondDerivativeWithArguments", "f12''(2*x, u)", "2 x * u f12''[2] "},
+    SCodeRow{"DerivativeMultipliesImplicitly", "2f1'(x)f2''", "2 x f1'[1] * f2''[0] * "},
+    SCodeRow{"DerivativeOfF7x", "f7x'", "f7'[0] "},
+    SCodeRow{"ApostropheInComment", "x // f1' isn't read", "x "},
     SCodeRow{"LeftAssociativeSum", "1-2-3", "1 2 - 3 - "},
     SCodeRow{"LeftAssociativeQuotient", "8/4/2", "8 4 / 2 / "},
     SCodeRow{"LeftAssociativePower", "2^3^2", "2 3 ^ 2 ^ "},

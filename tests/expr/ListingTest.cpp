@@ -63,6 +63,7 @@ const SListingRow g_ListingGoldenRows[] = {
                 "0.1 1.23457e+08 1e-05 0.0001 2.5e+300 1.23457e+06 "},
     SListingRow{"Euler", "e", "2.71828 "},
     SListingRow{"References", "f1, f50(1,2,3,4), f7x(u)", "f1[0] 1 2 3 4 f50[4] u f7[1] "},
+    SListingRow{"Derivatives", "f1', f50''(1,2,3,4) + f2(u)", "f1'[0] 1 2 3 4 f50''[4] u f2[1] + "},
     SListingRow{"WithoutElse", "x ? 1", "x ?[1] :[undef] "},
     SListingRow{"BranchesOfSeveralItems", "x ? u+1 : v*2", "x ?[u 1 +] :[v 2 *] "},
     SListingRow{"NestedConditional", "x ? (u ? 1 : 2) : 3", "x ?[u ?[1] :[2]] :[3] "},

@@ -118,6 +118,8 @@ TEST_F(ProjectFile, EveryFieldSurvivesARoundTrip)
     project.SetFunction(1, "sin(x)*u // Kommentar");
     project.SetFunction(17, "f1(x, 2) = 0 ? 1 : 2"); // a further "=" belongs to the text
     project.SetFunction(50, "x, x^2");
+    project.SetFunction(3, "f50'(x) + f1''");
+    project.SetFunction(4, "f50'"); // read before f50: takes its two values once f50 is there
     project.SetTransform("fx+1, fy*2");
     project.SetOption(OPT_XMIN, 0.123456789);
     project.SetOption(OPT_XMAX, -1e-7);
@@ -151,6 +153,10 @@ TEST_F(ProjectFile, EveryFieldSurvivesARoundTrip)
     EXPECT_EQ(loaded.GetFunction(1)->GetText(), "sin(x)*u // Kommentar");
     EXPECT_EQ(loaded.GetFunction(17)->GetText(), "f1(x, 2) = 0 ? 1 : 2");
     EXPECT_EQ(loaded.GetFunction(50)->GetText(), "x, x^2");
+    ASSERT_NE(loaded.GetFunction(3), nullptr);
+    EXPECT_EQ(loaded.GetFunction(3)->GetText(), "f50'(x) + f1''");
+    ASSERT_NE(loaded.GetFunction(4), nullptr);
+    EXPECT_EQ(loaded.GetFunction(4)->GetValueCount(), 2u);
     EXPECT_EQ(loaded.GetFunction(2), nullptr);
     ASSERT_NE(loaded.m_pTransform, nullptr);
     EXPECT_EQ(loaded.m_pTransform->GetText(), "fx+1, fy*2");

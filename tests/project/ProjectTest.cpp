@@ -272,6 +272,30 @@ TEST(ProjectFunction, FillingAnEmptyReferencedSlotDoesNotInvalidate)
     EXPECT_TRUE(project.GetFunction(2)->GetDepFunc()[1]);
 }
 
+// A formula that is a derivative alone yields every value of the function it derives, however
+// often that changes, through a chain of such formulas too.
+TEST(ProjectFunction, DerivativeAloneFollowsTheValueCount)
+{
+    CProject project;
+    project.SetFunction(3, "f2'");
+    project.SetFunction(2, "f1''");
+    project.SetFunction(1, "t^3, t^2");
+    EXPECT_EQ(project.GetFunction(2)->GetValueCount(), 2u);
+    EXPECT_EQ(project.GetFunction(3)->GetValueCount(), 2u);
+    ASSERT_NE(Eval(project, 3, 2), nullptr);
+    EXPECT_EQ(Eval(project, 3, 2)[0], 6.0);
+    EXPECT_EQ(Eval(project, 3, 2)[1], 0.0);
+    project.SetFunction(1, "t^3");
+    EXPECT_EQ(project.GetFunction(3)->GetValueCount(), 1u);
+    EXPECT_EQ(Eval(project, 3, 2)[0], 6.0);
+    project.SetFunction(1, "");
+    EXPECT_EQ(project.GetFunction(2)->GetValueCount(), 1u);
+    EXPECT_EQ(Eval(project, 3, 2), nullptr);
+    project.SetFunction(4, "f4'"); // a circle: one value, undefined
+    EXPECT_EQ(project.GetFunction(4)->GetValueCount(), 1u);
+    EXPECT_EQ(Eval(project, 4, 2), nullptr);
+}
+
 TEST(ProjectFunction, GetFunctionIsTheSlot)
 {
     CProject project;
