@@ -404,6 +404,22 @@ void BM_HitKurvix(benchmark::State& state, int k, const std::vector<double>* pX)
     SetCounters(state, pX->size());
 }
 
+// First derivatives over a sweep (f' of the formula, as f4 = f3' draws it), every one a miss.
+void BM_DerivativeKurvix(benchmark::State& state, int k, const std::vector<double>* pX)
+{
+    SKurvix kurvix(k);
+    for (auto _ : state) {
+        double dSum = 0.0;
+        for (const double x : *pX) {
+            kurvix.SetX(x);
+            if (const double* p = kurvix.m_pTerm->EvaluateDerivative(1, kurvix.m_Vars))
+                dSum += *p;
+        }
+        benchmark::DoNotOptimize(dSum);
+    }
+    SetCounters(state, pX->size());
+}
+
 // `--count=<group>/<side>/<k>`: the workload alone, for valgrind's instruction count. Set-up and
 // one pass run uncounted; then nPasses passes run with callgrind's collection switched on (run
 // valgrind with --collect-atstart=no). Prints the samples counted.
@@ -562,6 +578,7 @@ void Register()
         all.push_back(RegisterBenchmark(("miss1e5/muparser" + s).c_str(), BM_EvalMuparser, k, &g_SmallX));
         all.push_back(RegisterBenchmark(("hit5000/kurvix" + s).c_str(), BM_HitKurvix, k, &g_RevisitX));
         all.push_back(RegisterBenchmark(("hit5000/muparser" + s).c_str(), BM_EvalMuparser, k, &g_RevisitX));
+        all.push_back(RegisterBenchmark(("deriv1e5/kurvix" + s).c_str(), BM_DerivativeKurvix, k, &g_SmallX));
     }
     for (auto* pBenchmark : all)
         pBenchmark->Unit(benchmark::kMicrosecond);

@@ -286,8 +286,7 @@ private:
     CFuncResolver* m_pProject;
 };
 
-bool CFuncDerivative::Run(const SJet* pSlots, unsigned nOrder, CFuncResolver* pProject, SJet* pOut,
-                          unsigned nOut) const
+bool CFuncDerivative::Run(const SJet* pSlots, unsigned nOrder, CFuncResolver* pProject, SJet* pOut, unsigned nOut) const
 {
     if (nOrder > MAX_ORDER || m_Steps.empty())
         return false;
@@ -529,10 +528,10 @@ bool CFuncDerivative::CRun::Binary(uint32_t nOp, const SJet& a, const SJet& b, S
     case OP_AND:
     case OP_OR: {
         const STruth ta = TruthOf(a, N), tb = TruthOf(b, N);
-        const STruth t = nOp == OP_AND ? STruth{Both(ta.m_nLeft, tb.m_nLeft), Both(ta.m_nAt, tb.m_nAt),
-                                                Both(ta.m_nRight, tb.m_nRight)}
-                                       : STruth{Either(ta.m_nLeft, tb.m_nLeft), Either(ta.m_nAt, tb.m_nAt),
-                                                Either(ta.m_nRight, tb.m_nRight)};
+        const STruth t =
+            nOp == OP_AND
+                ? STruth{Both(ta.m_nLeft, tb.m_nLeft), Both(ta.m_nAt, tb.m_nAt), Both(ta.m_nRight, tb.m_nRight)}
+                : STruth{Either(ta.m_nLeft, tb.m_nLeft), Either(ta.m_nAt, tb.m_nAt), Either(ta.m_nRight, tb.m_nRight)};
         r = TruthJet(t.m_nAt ? 1.0 : 0.0, t);
         return true;
     }
@@ -674,8 +673,8 @@ bool CFuncDerivative::CRun::Steps(uint32_t nOp, const SJet u, SJet& r) const
         const int nLeft = SideSign(u.m_c, N, false);
         const int nRight = SideSign(u.m_c, N, true);
         double iLeft = 0.0, iRight = 0.0;
-        bSteady = nLeft && nRight && FuncOps::Int(u0 + 0.5 * nLeft, iLeft) &&
-                  FuncOps::Int(u0 + 0.5 * nRight, iRight) && iLeft == i0 && iRight == i0;
+        bSteady = nLeft && nRight && FuncOps::Int(u0 + 0.5 * nLeft, iLeft) && FuncOps::Int(u0 + 0.5 * nRight, iRight) &&
+                  iLeft == i0 && iRight == i0;
     }
     if (nOp == OP_INT) {
         r = bSteady ? Constant(i0) : Rough(i0);

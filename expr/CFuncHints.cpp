@@ -61,6 +61,7 @@ struct SToken {
     int32_t m_nBegin;
     int32_t m_nEnd;
     std::string m_szName;
+    unsigned m_nPrimes; // apostrophes after the name: a derivative
 };
 std::vector<SToken> Tokens(const std::string& szText)
 {
@@ -69,7 +70,8 @@ std::vector<SToken> Tokens(const std::string& szText)
         CFuncParser parser(szText.c_str());
         while (parser.m_nToken != TK_END) {
             tokens.push_back({parser.m_nToken, parser.m_nMark, parser.m_nPos,
-                              parser.m_nToken == TK_NAME ? std::string(parser.m_szName) : std::string()});
+                              parser.m_nToken == TK_NAME ? std::string(parser.m_szName) : std::string(),
+                              parser.m_nPrimes});
             parser.NextToken();
         }
     } catch (const EFuncError&) {
@@ -135,6 +137,37 @@ std::string ArgumentHint(uint32_t nReference, CFuncTerm& term)
     return szHint;
 }
 
+// The function number of a reference's name (f7x is f7), or 0.
+unsigned ReferenceOf(const std::string& szName)
+{
+    if (szName.size() < 2 || szName[0] != 'f' || !IsDigit(szName[1]))
+        return 0;
+    unsigned n = 0;
+    for (size_t i = 1; i < szName.size() && IsDigit(szName[i]) && n <= MAX_FUNCTIONS; ++i)
+        n = n * 10 + static_cast<unsigned>(szName[i] - '0');
+    return n <= MAX_FUNCTIONS ? n : 0;
+}
+
+// A derivative of an empty slot is undefined everywhere; a plain reference to one is left alone,
+// as it always was.
+std::vector<std::string> EmptyDerivativeHints(CFuncTerm& term)
+{
+    std::vector<std::string> hints;
+    std::vector<unsigned> named;
+    CFuncResolver* pProject = term.GetProject();
+    if (!pProject)
+        return hints;
+    for (const SToken& token : Tokens(term.GetText())) {
+        const unsigned n = token.m_nKind == TK_NAME && token.m_nPrimes ? ReferenceOf(token.m_szName) : 0;
+        if (!n || pProject->GetFunction(n) || std::find(named.begin(), named.end(), n) != named.end())
+            continue;
+        named.push_back(n);
+        hints.push_back(FunctionName(n) + FuncHint::IsEmpty + FunctionName(n) + std::string(token.m_nPrimes, '\'') +
+                        FuncHint::NowhereDefined);
+    }
+    return hints;
+}
+
 std::string CommaHint(const std::string& szText, const std::vector<SToken>& tokens)
 {
     std::vector<std::string> written, meant;
@@ -187,5 +220,7 @@ std::vector<std::string> CFuncHints::OfReferences(CFuncTerm& term)
         if (!szHint.empty() && std::find(hints.begin(), hints.end(), szHint) == hints.end())
             hints.push_back(std::move(szHint));
     }
+    for (std::string& szHint : EmptyDerivativeHints(term))
+        hints.push_back(std::move(szHint));
     return hints;
 }

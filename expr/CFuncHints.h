@@ -13,8 +13,8 @@ public:
     // a, b, c read where the function is drawn by itself. The text must compile. One
     // Windows-1252 sentence each; none for a formula that means what it says.
     static std::vector<std::string> OfText(unsigned nFunction, const std::string& szText);
-    // The hints that depend on the other functions: references whose arguments go unread. The
-    // referenced terms are looked up through the term's document.
+    // The hints that depend on the other functions: references whose arguments go unread, and
+    // derivatives of empty slots. The referenced terms are looked up through the term's document.
     static std::vector<std::string> OfReferences(CFuncTerm& term);
     // Only the decimal commas: for the transformation term, where a and b are the point's fx
     // and fy by design.
@@ -36,4 +36,6 @@ inline constexpr const char* WriteWith = ": schreiben Sie ";
 inline constexpr const char* With = " mit ";
 inline constexpr const char* Instead = " statt ";
 inline constexpr const char* And = " und ";
+inline constexpr const char* IsEmpty = " ist leer, ";
+inline constexpr const char* NowhereDefined = " daher nirgends definiert";
 } // namespace FuncHint

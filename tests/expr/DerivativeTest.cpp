@@ -95,8 +95,7 @@ const SSmoothRow g_DerivativeSmoothRows[] = {
     {"Exp", "exp(x*x)", nullptr, [](double x) { return 2 * x * std::exp(x * x); },
      [](double x) { return (2 + 4 * x * x) * std::exp(x * x); }},
     {"AbsAwayFromZero", "abs(x-3)", nullptr, [](double x) { return x < 3 ? -1.0 : 1.0; }, [](double) { return 0.0; }},
-    {"IntBetweenWholeNumbers", "int(x)*x", nullptr, [](double x) { return std::trunc(x); },
-     [](double) { return 0.0; }},
+    {"IntBetweenWholeNumbers", "int(x)*x", nullptr, [](double x) { return std::trunc(x); }, [](double) { return 0.0; }},
     {"FracBetweenWholeNumbers", "frac(x)", nullptr, [](double) { return 1.0; }, [](double) { return 0.0; }},
     {"ConditionalTakesABranch", "x<1 ? x^2 : 3x", nullptr, [](double x) { return x < 1 ? 2 * x : 3.0; },
      [](double x) { return x < 1 ? 2.0 : 0.0; }},
@@ -172,7 +171,7 @@ const SPointRow g_DerivativePointRows[] = {
     {"IntJump", "int(x)", 1.0, NONE, NONE},
     {"IntJumpBelowZero", "int(x)", -2.0, NONE, NONE},
     {"IntOfSquareStays", "int(x^2)", 0.0, 0.0, 0.0},
-    {"IntOfMaximumDrops", "int(3-x^2)", 0.0, NONE, NONE}, // int(3) = 3, beside it 2
+    {"IntOfMaximumDrops", "int(3-x^2)", 0.0, NONE, NONE},     // int(3) = 3, beside it 2
     {"IntOfMinimumBelowZero", "int(x^2-2)", 0.0, NONE, NONE}, // int(-2) = -2, beside it -1
     {"FracJump", "frac(x)", 2.0, NONE, NONE},
     {"ConditionalKink", "x<0 ? -x : x", 0.0, NONE, NONE},
@@ -235,7 +234,7 @@ TEST(DerivativeReference, SeveralValuesEachHaveTheirs)
 {
     CFunctionTable table;
     table.SetFunction(1, "cos(t), sin(t)");
-    table.SetFunction(2, "f1'");        // the velocity of the curve
+    table.SetFunction(2, "f1'");    // the velocity of the curve
     table.SetFunction(3, "f1''+0"); // inside a formula only the first value is reached
     ASSERT_EQ(table.GetFunction(2)->GetValueCount(), 2u);
     EXPECT_EQ(table.GetFunction(3)->GetValueCount(), 1u);

@@ -69,6 +69,12 @@ TEST(Hints, ReferencesWhoseArgumentsGoUnread)
         {"x > 0 ? f1(x) : 0", "f1 verwendet kein Argument: schreiben Sie f1 mit a statt x"},
         {"f7(2)", ""}, // an empty slot is undefined, nothing to hint
         {"f1", ""},
+        // Derivatives: their arguments like a reference's; of an empty slot, undefined everywhere.
+        {"f1'(x-2)", "f1 verwendet kein Argument: schreiben Sie f1 mit a statt x"},
+        {"f3''(x) + f4'", ""},
+        {"f7''(x) + f7' + f1 + f8(2) + f9'",
+         "f7 ist leer, f7'' daher nirgends definiert | f9 ist leer, f9' daher nirgends definiert"},
+        {"x // f7'", ""},
     };
     for (const SRow& row : rows) {
         table.SetFunction(2, row.m_pszFormula);
