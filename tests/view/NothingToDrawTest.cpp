@@ -40,6 +40,14 @@ TEST(NothingToDraw, SaysWhichOfItsCauses)
              p.SetFunction(3, "f1(a)*2");
          },
          E::Circle, "f1 und f3 verweisen im Kreis aufeinander und sind daher nirgends definiert"},
+        {"its own derivative", [&](CProject& p) { Show(p, 2, "f2'+x"); }, E::Circle,
+         "f2 verweist auf sich selbst und ist daher nirgends definiert"},
+        {"circle of derivatives",
+         [&](CProject& p) {
+             Show(p, 1, "f3''(a)+1");
+             p.SetFunction(3, "f1'*2");
+         },
+         E::Circle, "f1 und f3 verweisen im Kreis aufeinander und sind daher nirgends definiert"},
         {"transformation",
          [&](CProject& p) {
              Show(p, 1, "x");
