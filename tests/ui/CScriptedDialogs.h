@@ -1,5 +1,6 @@
 #pragma once
 // Answers the window's questions in tests and records what it was asked.
+#include <QColor>
 #include <QFont>
 #include <QSize>
 #include <QStringList>
@@ -39,10 +40,26 @@ public:
         font = *m_ChosenFont;
         return true;
     }
-    bool PrintSetup(QWidget*, QPrinter&) override
+    bool Color(QWidget*, QColor& color) override
+    {
+        m_Colors << color;
+        if (!m_ChosenColor)
+            return false;
+        color = *m_ChosenColor;
+        return true;
+    }
+    bool PrintSetup(QWidget*, QPrinter&, bool bOptions) override
     {
         ++m_nPrintSetups;
+        m_bPrintOptions = bOptions;
         return m_bPrint;
+    }
+    // The preview draws its pages once, on the printer the window gave it.
+    void PrintPreview(QWidget*, QPrinter& printer, bool bOptions, const std::function<void(QPrinter*)>& paint) override
+    {
+        ++m_nPreviews;
+        m_bPrintOptions = bOptions;
+        paint(&printer);
     }
 
     bool PictureFile(QWidget*, QString& szFileName, QSize& size) override
@@ -84,10 +101,14 @@ public:
     bool m_bConfirm = false;
     QString m_szOpenName;
     QString m_szSaveName;
-    QList<QFont> m_Fonts;              // what the font dialog was shown
-    std::optional<QFont> m_ChosenFont; // none: the font dialog is cancelled
+    QList<QFont> m_Fonts;                // what the font dialog was shown
+    std::optional<QFont> m_ChosenFont;   // none: the font dialog is cancelled
+    QList<QColor> m_Colors;              // what the colour dialog was shown
+    std::optional<QColor> m_ChosenColor; // none: the colour dialog is cancelled
     int m_nPrintSetups = 0;
-    bool m_bPrint = false;          // the print dialog is confirmed
+    bool m_bPrint = false;        // the print dialog is confirmed
+    bool m_bPrintOptions = false; // the last print dialog or preview offered the options
+    int m_nPreviews = 0;
     QStringList m_ProposedPictures; // what the export dialog was shown: "name|WxH"
     QString m_szPictureName;        // empty: the export dialog is cancelled
     QSize m_PictureSize;            // invalid: the proposed size is kept
