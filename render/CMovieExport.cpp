@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QPainter>
 #include <memory>
+#include <new>
 
 #include "project/CAtomicFile.h"
 #include "project/CProject.h"
@@ -136,6 +137,10 @@ bool CMovieExport::Export(CProject& project, const std::string& szPath, int32_t 
         file.Commit();
     } catch (const ELoadSaveError& error) {
         result.eCause = error.m_eCause;
+        return false;
+    } catch (const std::bad_alloc&) {
+        // The two pictures of a GIF, or the encoder's, at a size the memory does not hold.
+        result.eCause = EFileCause::OutOfMemory;
         return false;
     }
     return true;

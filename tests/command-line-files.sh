@@ -138,6 +138,9 @@ messages)
   expect 2 "Unbekanntes Bildformat: a.bmp" "$k" --export a.bmp p.kvx
   expect 2 "Falsche Bildrate 51: erwartet wird eine Zahl von 1 bis 50" "$k" --export a.webm p.kvx --fps 51
   expect 2 "--fps gilt nur f.r Filme" "$k" --export a.svg p.kvx --fps 25
+  # A film larger than the memory is a message, and no file.
+  expect 1 "Nicht genug Speicher: big.gif" sh -c "ulimit -v 1500000; exec '$k' --export big.gif p.kvx --size 16384x16384"
+  [ ! -e big.gif ] && [ "$(ls | grep -c 'big')" -eq 0 ] || fail "big.gif: $(ls)"
   ;;
 *) fail "unbekannter Fall $4" ;;
 esac
