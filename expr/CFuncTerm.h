@@ -139,6 +139,8 @@ private:
     static bool RunDerivativeRef(const SInstr& instr, const double* s, const double* pArgs, CFuncResolver* pProject,
                                  unsigned nValues, double* pOut);
     CValueCache& DerivativeCache(unsigned nOrder, EAlong eAlong);
+    const double* EvaluateFlat(const double* pSlots, CFuncResolver* pProject);
+    KX_INLINE double* OpenNew(const double* pSlots);
     static bool RunPlain(const SInstr* pCode, unsigned nValues, const double* s, CFuncResolver* pProject,
                          double* pStack);
     static bool RunFma(const SInstr* pCode, unsigned nValues, const double* s, CFuncResolver* pProject, double* pStack);
@@ -166,6 +168,7 @@ private:
     std::vector<SInstr> m_Program;         // the flat form of the code that runs
     uint64_t m_nProgramSize = 0;           // its length, the work of a run
     bool m_bSelfContained = false;         // it refers to no term and leaves values: no run reaches the cache
+    bool m_bFlat = false; // with the flags: it refers only to self-contained terms, within the work limit
     CValueCache m_Cache;
     // Made when first asked for: the program that derivatives run and their caches, by order and
     // direction. A formula that is a derivative alone: the function it derives.
