@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QHelpContentModel>
 #include <QHelpContentWidget>
 #include <QHelpEngine>
 #include <QHelpIndexWidget>
@@ -117,12 +118,17 @@ CHelpWindow::CHelpWindow(QWidget* pParent) : QWidget(pParent, Qt::Window)
     connect(pSearch->resultWidget(), &QHelpSearchResultWidget::requestShowLink, m_pBrowser,
             [this](const QUrl& url) { m_pBrowser->setSource(url); });
 
-    // The contents follow the page shown, wherever it came from.
-    connect(m_pBrowser, &QTextBrowser::sourceChanged, pContents, [pContents](const QUrl& url) {
-        const QModelIndex index = pContents->indexOf(url);
-        if (index.isValid())
+    // The contents follow the page shown, wherever it came from; they are made in the background,
+    // so the first page may be shown before them.
+    const auto Follow = [this, pContents] {
+        const QModelIndex index = pContents->indexOf(m_pBrowser->source());
+        if (index.isValid()) {
             pContents->setCurrentIndex(index);
-    });
+            pContents->scrollTo(index);
+        }
+    };
+    connect(m_pBrowser, &QTextBrowser::sourceChanged, pContents, Follow);
+    connect(m_pEngine->contentModel(), &QHelpContentModel::contentsCreated, pContents, Follow);
 
     auto* pRight = new QWidget;
     auto* pRightLayout = new QVBoxLayout(pRight);

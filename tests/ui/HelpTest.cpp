@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QHelpContentWidget>
 #include <QHelpEngine>
 #include <QHelpIndexModel>
 #include <QHelpSearchEngine>
@@ -52,6 +53,9 @@ TEST_F(Help, F1OpensTheTopicOfThePageInFront)
         EXPECT_EQ(Window().CurrentPage(), row.pszFile);
         EXPECT_TRUE(Shown().startsWith(row.pszHeading)) << row.pszFile << ": " << Shown().left(80).toStdString();
     }
+    // The contents show where the page is.
+    QHelpContentWidget* pContents = Window().Engine().contentWidget();
+    EXPECT_TRUE(QTest::qWaitFor([pContents] { return pContents->currentIndex().data().toString() == "Debug"; }, 10000));
     // One window for all topics.
     m_pForm->FormulaOverviewAction->trigger();
     EXPECT_EQ(m_pForm->findChildren<CHelpWindow*>().size(), 1);
@@ -90,7 +94,8 @@ TEST_F(Help, IndexAndSearchFindTheFormulaPage)
     m_pForm->ShowHelp("index.html");
     ASSERT_TRUE(Window().HasHandbook());
     QHelpIndexModel* pIndex = Window().Engine().indexModel();
-    QTRY_VERIFY_WITH_TIMEOUT(!pIndex->isCreatingIndex() && pIndex->stringList().contains("sqrt"), 20000);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [pIndex] { return !pIndex->isCreatingIndex() && pIndex->stringList().contains("sqrt"); }, 20000));
     EXPECT_TRUE(pIndex->stringList().contains("Arbeitsgrenze"));
     // The search index is built in the background; a search before it is done finds nothing.
     QHelpSearchEngine* pSearch = Window().Engine().searchEngine();
