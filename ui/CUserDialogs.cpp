@@ -7,15 +7,20 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSpinBox>
+#include <QToolBar>
 
 #include "render/CMovieExport.h"
+#include "ui/CPrintOptions.h"
 
 void CUserDialogs::Warning(QWidget* pParent, const QString& szText)
 {
@@ -89,10 +94,36 @@ bool CUserDialogs::Font(QWidget* pParent, QFont& font)
     return bOk;
 }
 
-bool CUserDialogs::PrintSetup(QWidget* pParent, QPrinter& printer)
+bool CUserDialogs::PrintSetup(QWidget* pParent, QPrinter& printer, bool bOptions)
 {
     QPrintDialog dialog(&printer, pParent);
+    if (bOptions)
+        dialog.setOptionTabs({new CPrintOptions(&dialog)});
     return dialog.exec() == QDialog::Accepted;
+}
+
+void CUserDialogs::PrintPreview(QWidget* pParent, QPrinter& printer, bool bOptions,
+                                const std::function<void(QPrinter*)>& paint)
+{
+    QPrintPreviewDialog dialog(&printer, pParent);
+    dialog.setWindowTitle("Druckvorschau");
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
+                     [&paint](QPrinter* pPrinter) { paint(pPrinter); });
+    if (bOptions) {
+        // In the preview's toolbar, where a change shows at once.
+        auto* pOptions = new CPrintOptions(&dialog);
+        if (auto* pBar = dialog.findChild<QToolBar*>()) {
+            pBar->addSeparator();
+            pBar->addWidget(pOptions);
+        } else if (auto* pLayout = dialog.layout()) {
+            pLayout->addWidget(pOptions);
+        }
+        if (auto* pPreview = dialog.findChild<QPrintPreviewWidget*>())
+            QObject::connect(pOptions, &CPrintOptions::Changed, pPreview, &QPrintPreviewWidget::updatePreview);
+    }
+    // Large enough to read a page.
+    dialog.resize(dialog.sizeHint().expandedTo(QSize(800, 900)));
+    dialog.exec();
 }
 
 namespace {

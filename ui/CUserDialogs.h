@@ -2,6 +2,7 @@
 // Every modal question the window asks goes through here, so that tests can answer in place of
 // a person. The default asks with the platform's message boxes and file dialogs.
 #include <QString>
+#include <functional>
 
 class QFont;
 class QSize;
@@ -26,8 +27,13 @@ public:
     virtual QString SaveFileName(QWidget* pParent, const QString& szProposed, const QString& szFilter);
     // The font dialog, starting from font; false when it was cancelled, font unchanged then.
     virtual bool Font(QWidget* pParent, QFont& font);
-    // The print dialog for printer; false when it was cancelled.
-    virtual bool PrintSetup(QWidget* pParent, QPrinter& printer);
+    // The print dialog for printer; false when it was cancelled. bOptions: with the choices of
+    // what a printout of the graph carries (CPrintOptions).
+    virtual bool PrintSetup(QWidget* pParent, QPrinter& printer, bool bOptions);
+    // The print preview, whose pages paint draws (again after a change of the options, which
+    // bOptions shows); printing from it prints through paint as well.
+    virtual void PrintPreview(QWidget* pParent, QPrinter& printer, bool bOptions,
+                              const std::function<void(QPrinter*)>& paint);
     // The picture file and its size in pixels, starting from the given ones; false when cancelled.
     virtual bool PictureFile(QWidget* pParent, QString& szFileName, QSize& size);
     // The film of the animation: file, size in pixels and frames per second, starting from the

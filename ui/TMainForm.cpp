@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -48,6 +49,7 @@
 #include "ui/CHelpWindow.h"
 #include "ui/COptionsPage.h"
 #include "ui/CParamSliders.h"
+#include "ui/CPrintOptions.h"
 #include "ui/CQuitSignals.h"
 #include "ui/CRecentFiles.h"
 #include "ui/CStepEditors.h"
@@ -193,6 +195,7 @@ TMainForm::TMainForm(QWidget* pParent)
     OnTriggered(FileSaveAsAction, [this] { FileSaveAsClick(); });
     OnTriggered(CopyAction, [this] { CopyButtonClick(); });
     OnTriggered(PrintAction, [this] { PrintButtonClick(); });
+    OnTriggered(PrintPreviewAction, [this] { PrintPreviewClick(); });
     OnTriggered(PasteAction, [this] { NotesSheet->PasteButtonClick(); });
     OnTriggered(FontAction, [this] { NotesSheet->FontButtonClick(); });
     OnTriggered(ExportAction, [this] { ExportButtonClick(); });
@@ -967,15 +970,16 @@ void TMainForm::PrintButtonClick()
 {
     QWidget* pPage = PageControl->currentWidget();
     if (pPage == GraphicsSheet) {
-        if (!m_pDialogs->PrintSetup(this, Printer()))
+        if (!m_pDialogs->PrintSetup(this, Printer(), true))
             return;
-        if (!CGraphPrint::Print(Printer(), *m_pDocument, GraphicsSheet->DrawVars(), GraphicsSheet->PaintBoxSize(),
-                                nullptr, [this](CPictureJob& job) { GraphicsSheet->Sliders->SelectMembers(job); }))
+        if (!CGraphPrint::Print(
+                Printer(), *m_pDocument, GraphicsSheet->DrawVars(), GraphicsSheet->PaintBoxSize(), nullptr,
+                [this](CPictureJob& job) { GraphicsSheet->Sliders->SelectMembers(job); }, PrintCaptions()))
             ShowStatus("Fehler beim Drucken");
     } else if (pPage == NotesSheet) {
         // The print dialog, as for the graph: without it the notes went to a default printer
         // that may not exist, and nothing was seen to happen.
-        if (!m_pDialogs->PrintSetup(this, Printer()))
+        if (!m_pDialogs->PrintSetup(this, Printer(), false))
             return;
         if (!Printer().isValid()) {
             ShowStatus("Fehler beim Drucken");
@@ -985,6 +989,33 @@ void TMainForm::PrintButtonClick()
         ShowStatus(Printer().outputFileName().isEmpty() ? QString("Notizen gedruckt")
                                                         : "Notizen gedruckt in " + Printer().outputFileName());
     }
+}
+
+void TMainForm::PrintPreviewClick()
+{
+    QWidget* pPage = PageControl->currentWidget();
+    if (pPage == GraphicsSheet) {
+        // The screen's drawing goes on meanwhile; each page shows how far it has come.
+        m_pDialogs->PrintPreview(this, Printer(), true, [this](QPrinter* pPrinter) {
+            if (!CGraphPrint::Print(
+                    *pPrinter, *m_pDocument, GraphicsSheet->DrawVars(), GraphicsSheet->PaintBoxSize(), nullptr,
+                    [this](CPictureJob& job) { GraphicsSheet->Sliders->SelectMembers(job); }, PrintCaptions()))
+                ShowStatus("Fehler beim Drucken");
+        });
+    } else if (pPage == NotesSheet) {
+        m_pDialogs->PrintPreview(this, Printer(), false,
+                                 [this](QPrinter* pPrinter) { NotesSheet->Print(*pPrinter, m_szOpenFileName); });
+    }
+}
+
+SPrintCaptions TMainForm::PrintCaptions() const
+{
+    SPrintCaptions captions;
+    if (CPrintOptions::Title())
+        captions.m_szTitle = m_szFileName.isEmpty() ? QString("Unbenannt") : QFileInfo(m_szFileName).completeBaseName();
+    if (CPrintOptions::Formulas())
+        captions.m_Formulas = CGraphPrint::VisibleFormulas(*m_pDocument);
+    return captions;
 }
 
 void TMainForm::StyleItemClick(const CStyleItem& item, QWidget* pPopupComponent)

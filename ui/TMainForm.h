@@ -7,6 +7,7 @@
 // The pages are complete types here, so that every user of the window sees them as QWidgets.
 #include "ui/CDebugPage.h"
 #include "ui/CDocumentHost.h"
+#include "ui/CGraphPrint.h"
 #include "ui/CGraphicsPage.h"
 #include "ui/CNotesPage.h"
 #include "ui/CPageFrame.h"
@@ -93,6 +94,10 @@ public:
     // Copy and print act on the page shown.
     void CopyButtonClick();
     void PrintButtonClick();
+    // Druckvorschau: the printout of the page shown, as Drucken makes it.
+    void PrintPreviewClick();
+    // What a printout of the graph carries beside it, as the print options ask.
+    SPrintCaptions PrintCaptions() const;
     // The one printer of the window, made on first use; tests point it at a file.
     QPrinter& Printer();
 

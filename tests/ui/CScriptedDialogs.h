@@ -39,10 +39,18 @@ public:
         font = *m_ChosenFont;
         return true;
     }
-    bool PrintSetup(QWidget*, QPrinter&) override
+    bool PrintSetup(QWidget*, QPrinter&, bool bOptions) override
     {
         ++m_nPrintSetups;
+        m_bPrintOptions = bOptions;
         return m_bPrint;
+    }
+    // The preview draws its pages once, on the printer the window gave it.
+    void PrintPreview(QWidget*, QPrinter& printer, bool bOptions, const std::function<void(QPrinter*)>& paint) override
+    {
+        ++m_nPreviews;
+        m_bPrintOptions = bOptions;
+        paint(&printer);
     }
 
     bool PictureFile(QWidget*, QString& szFileName, QSize& size) override
@@ -87,7 +95,9 @@ public:
     QList<QFont> m_Fonts;              // what the font dialog was shown
     std::optional<QFont> m_ChosenFont; // none: the font dialog is cancelled
     int m_nPrintSetups = 0;
-    bool m_bPrint = false;          // the print dialog is confirmed
+    bool m_bPrint = false;        // the print dialog is confirmed
+    bool m_bPrintOptions = false; // the last print dialog or preview offered the options
+    int m_nPreviews = 0;
     QStringList m_ProposedPictures; // what the export dialog was shown: "name|WxH"
     QString m_szPictureName;        // empty: the export dialog is cancelled
     QSize m_PictureSize;            // invalid: the proposed size is kept

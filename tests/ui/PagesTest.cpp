@@ -10,21 +10,25 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
 #include <QTextCursor>
 #include <QTextEdit>
 #include <QToolButton>
+#include <climits>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <sys/stat.h>
+#include <tuple>
 #include <unistd.h>
 
 #include "CWindowTest.h"
@@ -33,6 +37,7 @@
 #include "ui/CFunctionsPage.h"
 #include "ui/CGraphPrint.h"
 #include "ui/COptionsPage.h"
+#include "ui/CPrintOptions.h"
 #include "ui/CStepEditors.h"
 #include "ui/CWetaPage.h"
 #include "ui/TMainForm.h"
@@ -73,6 +78,79 @@ protected:
     }
 
     std::string m_szDir;
+};
+
+// A page that keeps the texts drawn on it, with their places and colours.
+class CTextPage : public QPaintDevice {
+public:
+    struct SText {
+        QString m_szText;
+        QPointF m_Point;
+        QColor m_Color;
+    };
+
+    CTextPage(int nWidth, int nHeight, int nDpi) : m_nWidth(nWidth), m_nHeight(nHeight), m_nDpi(nDpi) {}
+    QPaintEngine* paintEngine() const override { return &m_Engine; }
+    // The texts that contain szPart.
+    std::vector<SText> Find(const QString& szPart) const
+    {
+        std::vector<SText> found;
+        for (const SText& text : m_Texts)
+            if (text.m_szText.contains(szPart))
+                found.push_back(text);
+        return found;
+    }
+
+    std::vector<SText> m_Texts;
+
+protected:
+    int metric(PaintDeviceMetric eMetric) const override
+    {
+        switch (eMetric) {
+        case PdmWidth: return m_nWidth;
+        case PdmHeight: return m_nHeight;
+        case PdmWidthMM: return static_cast<int>(m_nWidth * 25.4 / m_nDpi);
+        case PdmHeightMM: return static_cast<int>(m_nHeight * 25.4 / m_nDpi);
+        case PdmDpiX:
+        case PdmDpiY:
+        case PdmPhysicalDpiX:
+        case PdmPhysicalDpiY: return m_nDpi;
+        case PdmDepth: return 32;
+        case PdmNumColors: return INT_MAX;
+        case PdmDevicePixelRatio: return 1;
+        case PdmDevicePixelRatioScaled: return static_cast<int>(QPaintDevice::devicePixelRatioFScale());
+        }
+        return 0;
+    }
+
+private:
+    class CEngine : public QPaintEngine {
+    public:
+        explicit CEngine(CTextPage& page) : QPaintEngine(QPaintEngine::AllFeatures), m_Page(page) {}
+        bool begin(QPaintDevice*) override { return true; }
+        bool end() override { return true; }
+        void updateState(const QPaintEngineState& changed) override
+        {
+            if (changed.state() & DirtyPen)
+                m_Pen = changed.pen();
+        }
+        void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
+        void drawPath(const QPainterPath&) override {}
+        using QPaintEngine::drawPolygon;
+        void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
+        void drawTextItem(const QPointF& point, const QTextItem& item) override
+        {
+            m_Page.m_Texts.push_back({item.text(), point, m_Pen.color()});
+        }
+        Type type() const override { return QPaintEngine::User; }
+
+    private:
+        CTextPage& m_Page;
+        QPen m_Pen;
+    };
+
+    int m_nWidth, m_nHeight, m_nDpi;
+    mutable CEngine m_Engine{*this};
 };
 
 // The length of the run of pixels of colour around (x, y), along a column or a row.
@@ -344,6 +422,72 @@ TEST_F(Pages, PrintLayoutKeepsTheMarginAndTheScreenProportions)
     EXPECT_EQ(ReadFile(Path("graph.pdf")).compare(0, 5, "%PDF-"), 0);
 }
 
+TEST_F(Pages, PrintedPageCarriesTheTitleAndTheFormulasWhenAsked)
+{
+    Document().SetFunction(1, "sin(x)");
+    Document().SetFunction(2, "x^2"); // drawn by no step: not on paper either
+    Document().SetFunction(3, "2*x");
+    Step().m_bVisible[0] = Step().m_bVisible[2] = true;
+    Step().m_nColor[0] = 12; // red
+    Step().m_nColor[2] = 15; // white, which paper cannot show
+    SetFixedView(Document());
+    Document().SetFlag(FLAG_LEGEND, false); // its texts are the picture's
+    const std::vector<SPrintCaptions::SLine> formulas = CGraphPrint::VisibleFormulas(Document());
+    ASSERT_EQ(formulas.size(), 2u);
+    EXPECT_EQ(formulas[0].m_szText, "f1: sin(x)");
+    EXPECT_EQ(formulas[0].m_nColor, 0x0000FFu);
+    EXPECT_EQ(formulas[1].m_szText, "f3: 2*x");
+
+    const QSize box(584, 387);
+    const auto Print = [&](CTextPage& page, const SPrintCaptions& captions, bool bLandscape) {
+        QPainter painter(&page);
+        return CGraphPrint::DrawPage(Document(), painter, bLandscape, box, captions, nullptr, true, nullptr);
+    };
+    // A4 at 300 dpi. Without captions the page is as it always was.
+    CTextPage plain(2480, 3508, 300);
+    const SPrintLayout without = Print(plain, {}, false);
+    const SPrintLayout expected = CGraphPrint::Layout(300, 300, 2480, 3508, false, box);
+    EXPECT_EQ(std::tie(without.m_nLeft, without.m_nTop, without.m_nWidth, without.m_nHeight),
+              std::tie(expected.m_nLeft, expected.m_nTop, expected.m_nWidth, expected.m_nHeight));
+    EXPECT_TRUE(plain.Find("f1:").empty());
+
+    SPrintCaptions captions;
+    captions.m_szTitle = "Kurvenschar";
+    captions.m_Formulas = formulas;
+    CTextPage page(2480, 3508, 300);
+    const SPrintLayout with = Print(page, captions, false);
+    // The title above the picture, which moves down for it and keeps its size.
+    const auto title = page.Find("Kurvenschar");
+    ASSERT_EQ(title.size(), 1u);
+    EXPECT_GT(with.m_nTop, 0);
+    EXPECT_LT(title[0].m_Point.y(), with.m_nTop);
+    EXPECT_EQ(with.m_nWidth, without.m_nWidth);
+    EXPECT_EQ(with.m_nHeight, without.m_nHeight);
+    // The formulas beneath it, in order, in their colours, black where the colour is too light.
+    const auto f1 = page.Find("f1: sin(x)"), f3 = page.Find("f3: 2*x");
+    ASSERT_EQ(f1.size(), 1u);
+    ASSERT_EQ(f3.size(), 1u);
+    EXPECT_TRUE(page.Find("f2").empty());
+    EXPECT_GT(f1[0].m_Point.y(), with.m_nTop + with.m_nHeight);
+    EXPECT_GT(f3[0].m_Point.y(), f1[0].m_Point.y());
+    EXPECT_LT(f3[0].m_Point.y(), 3508);
+    EXPECT_GE(f1[0].m_Point.x(), with.m_nLeft);
+    EXPECT_EQ(f1[0].m_Color, QColor(255, 0, 0));
+    EXPECT_EQ(f3[0].m_Color, QColor(Qt::black));
+
+    // Landscape, fifty formulas: the picture keeps half of the page at least, the rest are counted.
+    captions.m_Formulas.assign(50, formulas[0]);
+    CTextPage wide(3508, 2480, 300);
+    const SPrintLayout landscape = Print(wide, captions, true);
+    const auto counted = wide.Find(QString::fromUtf8("\xE2\x80\xA6 und "));
+    ASSERT_EQ(counted.size(), 1u);
+    const size_t nShown = wide.Find("f1: sin(x)").size();
+    EXPECT_EQ(counted[0].m_szText, QString::fromUtf8("\xE2\x80\xA6 und ") + QString::number(50 - nShown) + " weitere");
+    EXPECT_GT(nShown, 5u);
+    EXPECT_GE(landscape.m_nHeight, (2480 - landscape.m_nTop) / 2);
+    EXPECT_LT(counted[0].m_Point.y(), 2480);
+}
+
 TEST_F(Pages, PaperCurvesAreTwiceAsWideAndFollowTheScreen)
 {
     Document().SetFunction(1, "x*0+2");
@@ -413,6 +557,50 @@ TEST_F(Pages, PrintButtonOnTheGraphAndTheNotes)
     EXPECT_EQ(m_pForm->Printer().docName(), Path("titel.kvx"));
     EXPECT_EQ(ReadFile(Path("notes.pdf")).compare(0, 5, "%PDF-"), 0);
     EXPECT_EQ(m_pForm->StatusText(), "Notizen gedruckt in " + Path("notes.pdf"));
+}
+
+TEST_F(Pages, PrintPreviewDrawsWhatIsPrintedWithTheChosenCaptions)
+{
+    Document().SetFunction(1, "x");
+    Step().m_bVisible[0] = true;
+    UsePdf(m_pForm->Printer(), Path("preview.pdf"));
+    // Nothing to preview where nothing prints.
+    EXPECT_FALSE(m_pForm->PrintPreviewAction->isEnabled());
+    Show(m_pForm->GraphicsSheet);
+    ASSERT_TRUE(m_pForm->PrintPreviewAction->isEnabled());
+    m_pForm->PrintPreviewAction->trigger();
+    EXPECT_EQ(m_pDialogs->m_nPreviews, 1);
+    EXPECT_TRUE(m_pDialogs->m_bPrintOptions);
+    EXPECT_EQ(ReadFile(Path("preview.pdf")).compare(0, 5, "%PDF-"), 0);
+
+    // The captions follow the options, which the window keeps, not the document.
+    QSettings().setValue(CPrintOptions::TITLE_KEY, false);
+    QSettings().setValue(CPrintOptions::FORMULAS_KEY, false);
+    SPrintCaptions captions = m_pForm->PrintCaptions();
+    EXPECT_TRUE(captions.m_szTitle.isEmpty());
+    EXPECT_TRUE(captions.m_Formulas.empty());
+    CPrintOptions options;
+    options.TitleBox->setChecked(true);
+    options.FormulasBox->setChecked(true);
+    EXPECT_TRUE(QSettings().value(CPrintOptions::TITLE_KEY).toBool());
+    captions = m_pForm->PrintCaptions();
+    EXPECT_EQ(captions.m_szTitle, "Unbenannt");
+    ASSERT_EQ(captions.m_Formulas.size(), 1u);
+    EXPECT_EQ(captions.m_Formulas[0].m_szText, "f1: x");
+    m_pDialogs->m_szSaveName = Path("Parabel.kvx");
+    ASSERT_TRUE(m_pForm->FileSaveButtonClick());
+    EXPECT_EQ(m_pForm->PrintCaptions().m_szTitle, "Parabel");
+    EXPECT_EQ(ReadFile(Path("Parabel.kvx")).find("Print"), std::string::npos);
+    options.TitleBox->setChecked(false);
+    options.FormulasBox->setChecked(false);
+
+    // On the notes page the notes are previewed, without the graph's options.
+    Show(m_pForm->NotesSheet);
+    m_pForm->Printer().setOutputFileName(Path("notes.pdf"));
+    m_pForm->PrintPreviewAction->trigger();
+    EXPECT_EQ(m_pDialogs->m_nPreviews, 2);
+    EXPECT_FALSE(m_pDialogs->m_bPrintOptions);
+    EXPECT_EQ(ReadFile(Path("notes.pdf")).compare(0, 5, "%PDF-"), 0);
 }
 
 TEST_F(Pages, DebugPageShowsFunctionsCodeAndDependencies)
