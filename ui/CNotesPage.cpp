@@ -1,12 +1,19 @@
 #include "ui/CNotesPage.h"
 
+#include <QAction>
+#include <QPainter>
+#include <QPixmap>
 #include <QPrinter>
 #include <QTextBlock>
+#include <QTextCharFormat>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QTextFrame>
 #include <QTextList>
+#include <QToolBar>
 #include <QVBoxLayout>
+#include <functional>
 #include <optional>
 
 #include "project/CProject.h"
@@ -24,10 +31,62 @@ CNotesPage::CNotesPage(CPageFrame& frame) : m_Frame(frame)
     NotesEdit->setObjectName("NotesEdit");
     NotesEdit->setAcceptRichText(true);
     NotesEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    FormatBar = new QToolBar(this);
+    FormatBar->setObjectName("FormatBar");
+    FormatBar->setIconSize(QSize(16, 16));
+    FormatBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    // Each button a letter as its own format shows it: F(ett), K(ursiv), U(nterstrichen).
+    const auto AddFormat = [this](const char* pszName, const QString& szLetter, const QString& szHint,
+                                  const QKeySequence& key, const std::function<void(QFont&)>& style) {
+        QAction* pAction = FormatBar->addAction(szHint);
+        pAction->setObjectName(pszName);
+        QPixmap pixmap(32, 32);
+        pixmap.fill(Qt::transparent);
+        {
+            QPainter painter(&pixmap);
+            QFont font = this->font();
+            font.setPixelSize(24);
+            style(font);
+            painter.setFont(font);
+            painter.setPen(palette().color(QPalette::ButtonText));
+            painter.drawText(pixmap.rect(), Qt::AlignCenter, szLetter);
+        }
+        pAction->setIcon(QIcon(pixmap));
+        pAction->setCheckable(true);
+        if (!key.isEmpty()) {
+            pAction->setShortcut(key);
+            QString szKey = key.toString(QKeySequence::PortableText);
+            szKey.replace("Ctrl", "Strg");
+            pAction->setToolTip(szHint + " (" + szKey + ")");
+            // The keys act where the focus is on this page, and only there.
+            pAction->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+            addAction(pAction);
+        }
+        return pAction;
+    };
+    BoldAction = AddFormat("BoldAction", "F", "Fett", QKeySequence(Qt::CTRL | Qt::Key_B),
+                           [](QFont& font) { font.setBold(true); });
+    ItalicAction = AddFormat("ItalicAction", "K", "Kursiv", QKeySequence(Qt::CTRL | Qt::Key_I),
+                             [](QFont& font) { font.setItalic(true); });
+    UnderlineAction = AddFormat("UnderlineAction", "U", "Unterstrichen", QKeySequence(Qt::CTRL | Qt::Key_U),
+                                [](QFont& font) { font.setUnderline(true); });
+    ColorAction = FormatBar->addAction("Textfarbe\u2026");
+    ColorAction->setObjectName("ColorAction");
+    ListAction = AddFormat("ListAction", "\u2022", "Aufz\u00E4hlung", QKeySequence(), [](QFont&) {});
+    connect(BoldAction, &QAction::triggered, this, &CNotesPage::BoldClick);
+    connect(ItalicAction, &QAction::triggered, this, &CNotesPage::ItalicClick);
+    connect(UnderlineAction, &QAction::triggered, this, &CNotesPage::UnderlineClick);
+    connect(ColorAction, &QAction::triggered, this, &CNotesPage::ColorClick);
+    connect(ListAction, &QAction::triggered, this, &CNotesPage::ListClick);
     auto* pLayout = new QVBoxLayout(this);
     pLayout->setContentsMargins(0, 0, 0, 0);
+    pLayout->setSpacing(0);
+    pLayout->addWidget(FormatBar);
     pLayout->addWidget(NotesEdit);
     connect(NotesEdit, &QTextEdit::textChanged, this, &CNotesPage::NotesEditChange);
+    connect(NotesEdit, &QTextEdit::currentCharFormatChanged, this, &CNotesPage::ShowFormat);
+    connect(NotesEdit, &QTextEdit::cursorPositionChanged, this, &CNotesPage::ShowFormat);
+    ShowFormat();
 }
 
 namespace {
@@ -180,6 +239,90 @@ void CNotesPage::FontButtonClick()
     QTextCharFormat format;
     format.setFont(font);
     NotesEdit->mergeCurrentCharFormat(format);
+}
+
+void CNotesPage::MergeFormat(const QTextCharFormat& format)
+{
+    NotesEdit->mergeCurrentCharFormat(format);
+    NotesEdit->setFocus(); // a click on the bar leaves the typing where it was
+}
+
+void CNotesPage::BoldClick(bool bOn)
+{
+    QTextCharFormat format;
+    format.setFontWeight(bOn ? QFont::Bold : QFont::Normal);
+    MergeFormat(format);
+}
+
+void CNotesPage::ItalicClick(bool bOn)
+{
+    QTextCharFormat format;
+    format.setFontItalic(bOn);
+    MergeFormat(format);
+}
+
+void CNotesPage::UnderlineClick(bool bOn)
+{
+    QTextCharFormat format;
+    format.setFontUnderline(bOn);
+    MergeFormat(format);
+}
+
+void CNotesPage::ColorClick()
+{
+    QColor color = NotesEdit->textColor();
+    if (!m_Frame.Dialogs().Color(this, color))
+        return;
+    QTextCharFormat format;
+    format.setForeground(color);
+    MergeFormat(format);
+}
+
+void CNotesPage::ListClick(bool bOn)
+{
+    QTextCursor cursor = NotesEdit->textCursor();
+    cursor.beginEditBlock();
+    if (bOn) {
+        cursor.createList(QTextListFormat::ListDisc);
+    } else if (cursor.currentList()) {
+        // Every paragraph of the selection leaves the list, at the indent it had before it.
+        const int nEnd = cursor.selectionEnd();
+        for (QTextBlock block = NotesEdit->document()->findBlock(cursor.selectionStart());
+             block.isValid() && block.position() <= nEnd; block = block.next()) {
+            if (QTextList* pBlockList = block.textList()) {
+                pBlockList->remove(block);
+                QTextCursor at(block);
+                QTextBlockFormat format = block.blockFormat();
+                format.setIndent(0);
+                at.setBlockFormat(format);
+            }
+        }
+    }
+    cursor.endEditBlock();
+    NotesEdit->setFocus();
+    ShowFormat();
+}
+
+void CNotesPage::ShowFormat()
+{
+    const QTextCharFormat format = NotesEdit->currentCharFormat();
+    BoldAction->setChecked(format.fontWeight() > QFont::Normal);
+    ItalicAction->setChecked(format.fontItalic());
+    UnderlineAction->setChecked(format.fontUnderline());
+    ListAction->setChecked(NotesEdit->textCursor().currentList() != nullptr);
+    // The colour button shows the colour of the text at the cursor.
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    {
+        QPainter painter(&pixmap);
+        QFont font = this->font();
+        font.setPixelSize(22);
+        painter.setFont(font);
+        painter.setPen(palette().color(QPalette::ButtonText));
+        painter.drawText(QRect(0, 0, 32, 26), Qt::AlignCenter, "A");
+        painter.fillRect(QRect(3, 25, 26, 6), NotesEdit->textColor());
+    }
+    ColorAction->setIcon(QIcon(pixmap));
 }
 
 void CNotesPage::PasteButtonClick()

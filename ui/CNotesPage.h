@@ -8,7 +8,9 @@
 #include <QWidget>
 #include <string>
 
+class QAction;
 class QPrinter;
+class QToolBar;
 class QTextDocument;
 class QTextEdit;
 class CPageFrame;
@@ -42,8 +44,26 @@ public:
     static void ReadNotes(const std::string& szNotes, QTextDocument& document);
 
     QTextEdit* NotesEdit;
+    // Above the editor: bold (Strg+B), italic (Strg+I), underline (Strg+U), the text colour and a
+    // bulleted list, for the selection or, without one, for what is typed next.
+    QToolBar* FormatBar;
+    QAction* BoldAction;
+    QAction* ItalicAction;
+    QAction* UnderlineAction;
+    QAction* ColorAction;
+    QAction* ListAction;
+
+    void BoldClick(bool bOn);
+    void ItalicClick(bool bOn);
+    void UnderlineClick(bool bOn);
+    void ColorClick();
+    void ListClick(bool bOn);
 
 private:
+    // The bar shows the format where the cursor is.
+    void ShowFormat();
+    void MergeFormat(const class QTextCharFormat& format);
+
     CPageFrame& m_Frame;
     // The notes of the file as this editor writes them, to tell an edit that leads back to them.
     std::string m_szSavedNotes;

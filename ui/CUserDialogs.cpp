@@ -1,5 +1,6 @@
 #include "ui/CUserDialogs.h"
 
+#include <QColorDialog>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -207,4 +208,13 @@ bool CUserDialogs::MovieFile(QWidget* pParent, QString& szFileName, QSize& size,
 void CUserDialogs::About(QWidget* pParent, const QString& szCaption, const QString& szText)
 {
     QMessageBox::about(pParent, szCaption, szText);
+}
+
+bool CUserDialogs::Color(QWidget* pParent, QColor& color)
+{
+    const QColor chosen = QColorDialog::getColor(color, pParent, "Textfarbe");
+    if (!chosen.isValid())
+        return false;
+    color = chosen;
+    return true;
 }

@@ -4,6 +4,7 @@
 #include <QString>
 #include <functional>
 
+class QColor;
 class QFont;
 class QSize;
 class QPrinter;
@@ -27,6 +28,8 @@ public:
     virtual QString SaveFileName(QWidget* pParent, const QString& szProposed, const QString& szFilter);
     // The font dialog, starting from font; false when it was cancelled, font unchanged then.
     virtual bool Font(QWidget* pParent, QFont& font);
+    // The colour dialog, starting from color; false when it was cancelled, color unchanged then.
+    virtual bool Color(QWidget* pParent, QColor& color);
     // The print dialog for printer; false when it was cancelled. bOptions: with the choices of
     // what a printout of the graph carries (CPrintOptions).
     virtual bool PrintSetup(QWidget* pParent, QPrinter& printer, bool bOptions);

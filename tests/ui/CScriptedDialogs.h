@@ -1,5 +1,6 @@
 #pragma once
 // Answers the window's questions in tests and records what it was asked.
+#include <QColor>
 #include <QFont>
 #include <QSize>
 #include <QStringList>
@@ -37,6 +38,14 @@ public:
         if (!m_ChosenFont)
             return false;
         font = *m_ChosenFont;
+        return true;
+    }
+    bool Color(QWidget*, QColor& color) override
+    {
+        m_Colors << color;
+        if (!m_ChosenColor)
+            return false;
+        color = *m_ChosenColor;
         return true;
     }
     bool PrintSetup(QWidget*, QPrinter&, bool bOptions) override
@@ -92,8 +101,10 @@ public:
     bool m_bConfirm = false;
     QString m_szOpenName;
     QString m_szSaveName;
-    QList<QFont> m_Fonts;              // what the font dialog was shown
-    std::optional<QFont> m_ChosenFont; // none: the font dialog is cancelled
+    QList<QFont> m_Fonts;                // what the font dialog was shown
+    std::optional<QFont> m_ChosenFont;   // none: the font dialog is cancelled
+    QList<QColor> m_Colors;              // what the colour dialog was shown
+    std::optional<QColor> m_ChosenColor; // none: the colour dialog is cancelled
     int m_nPrintSetups = 0;
     bool m_bPrint = false;        // the print dialog is confirmed
     bool m_bPrintOptions = false; // the last print dialog or preview offered the options

@@ -1,6 +1,7 @@
 // New, open, save and close with the unsaved-changes prompt, and the notes kept in the project.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
@@ -369,6 +370,83 @@ TEST_F(DocumentCommands, NotesAreKeptInTheEightBitFileWithTheirFormat)
     m_pForm->FileNewButtonClick();
     EXPECT_TRUE(NotesEdit()->document()->isEmpty());
     EXPECT_FALSE(Document().m_pszNotes);
+}
+
+TEST_F(DocumentCommands, NotesFormatBarAndKeysActOnTheSelection)
+{
+    QApplication::setActiveWindow(m_pForm.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_pForm.get()));
+    m_pForm->PageControl->setCurrentWidget(m_pForm->NotesSheet);
+    CNotesPage& page = *m_pForm->NotesSheet;
+    NotesEdit()->setFocus();
+    QTest::keyClicks(NotesEdit(), "eins zwei drei");
+    const auto Select = [this](const QString& szWord) {
+        NotesEdit()->setTextCursor(NotesEdit()->document()->find(szWord));
+    };
+    const auto FormatOf = [this](const QString& szWord) {
+        QTextCursor cursor = NotesEdit()->document()->find(szWord);
+        cursor.setPosition(cursor.selectionEnd() - 1);
+        cursor.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
+        return cursor.charFormat();
+    };
+    struct SRow {
+        const char* m_pszName;
+        QAction* m_pAction;
+        Qt::Key eKey;
+        bool (*m_Has)(const QTextCharFormat&);
+    } const rows[] = {
+        {"Fett", page.BoldAction, Qt::Key_B, [](const QTextCharFormat& f) { return f.fontWeight() == QFont::Bold; }},
+        {"Kursiv", page.ItalicAction, Qt::Key_I, [](const QTextCharFormat& f) { return f.fontItalic(); }},
+        {"Unterstrichen", page.UnderlineAction, Qt::Key_U, [](const QTextCharFormat& f) { return f.fontUnderline(); }},
+    };
+    for (const SRow& row : rows) {
+        // The key formats the selection, and only it; the button shows the format there.
+        Select("zwei");
+        QTest::keyClick(NotesEdit(), row.eKey, Qt::ControlModifier);
+        EXPECT_TRUE(row.m_Has(FormatOf("zwei"))) << row.m_pszName;
+        EXPECT_FALSE(row.m_Has(FormatOf("eins"))) << row.m_pszName;
+        EXPECT_FALSE(row.m_Has(FormatOf("drei"))) << row.m_pszName;
+        EXPECT_TRUE(row.m_pAction->isChecked()) << row.m_pszName;
+        Select("drei");
+        EXPECT_FALSE(row.m_pAction->isChecked()) << row.m_pszName;
+        // The editor's own undo takes it back (Strg+Z belongs to it here, not to the window).
+        QTest::keyClick(NotesEdit(), Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_FALSE(row.m_Has(FormatOf("zwei"))) << row.m_pszName;
+        // The button does what the key does; again, and it is off.
+        Select("drei");
+        row.m_pAction->trigger();
+        EXPECT_TRUE(row.m_Has(FormatOf("drei"))) << row.m_pszName;
+        row.m_pAction->trigger();
+        EXPECT_FALSE(row.m_Has(FormatOf("drei"))) << row.m_pszName;
+    }
+    // A format is an edit of the notes, kept as such.
+    Select("zwei");
+    QTest::keyClick(NotesEdit(), Qt::Key_B, Qt::ControlModifier);
+    ASSERT_TRUE(Document().m_pszNotes);
+    EXPECT_NE(Document().m_pszNotes->find("font-weight"), std::string::npos) << *Document().m_pszNotes;
+
+    // The colour: the dialog starts from the colour there; cancelled, nothing changes.
+    Select("eins");
+    page.ColorAction->trigger();
+    ASSERT_EQ(m_pDialogs->m_Colors.size(), 1);
+    EXPECT_EQ(FormatOf("eins").foreground().color(), m_pDialogs->m_Colors[0]);
+    m_pDialogs->m_ChosenColor = QColor(200, 0, 0);
+    page.ColorAction->trigger();
+    EXPECT_EQ(FormatOf("eins").foreground().color(), QColor(200, 0, 0));
+    EXPECT_NE(FormatOf("drei").foreground().color(), QColor(200, 0, 0));
+
+    // The list takes the paragraphs of the selection and gives them back.
+    QTextCursor end = NotesEdit()->textCursor();
+    end.movePosition(QTextCursor::End);
+    end.insertText("\nvier");
+    Select("vier");
+    page.ListAction->trigger();
+    EXPECT_NE(NotesEdit()->document()->find("vier").block().textList(), nullptr);
+    EXPECT_EQ(NotesEdit()->document()->find("eins").block().textList(), nullptr);
+    EXPECT_TRUE(page.ListAction->isChecked());
+    page.ListAction->trigger();
+    EXPECT_EQ(NotesEdit()->document()->find("vier").block().textList(), nullptr);
+    EXPECT_EQ(NotesEdit()->document()->find("vier").block().blockFormat().indent(), 0);
 }
 
 TEST_F(DocumentCommands, NotesEditsAreAChangeUntilTheyAreTheSavedOnesAgain)
