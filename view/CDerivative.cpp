@@ -9,8 +9,8 @@ constexpr double SHRINK = 1.4;  // the step's factor from one column to the next
 constexpr double GIVE_UP = 2.0; // the diagonal grew this much worse than the best: rounding took over
 } // namespace
 
-bool CDerivative::Numerical(const CCurveAnalysis::Function& f, double t, unsigned nOrder, double dStep,
-                            double& dValue, double* pError)
+bool CDerivative::Numerical(const CCurveAnalysis::Function& f, double t, unsigned nOrder, double dStep, double& dValue,
+                            double* pError)
 {
     if (!std::isfinite(t) || !(dStep > 0.0) || (nOrder != 1 && nOrder != 2))
         return false;
