@@ -21,8 +21,7 @@ SBox ViewBox(const CFuncVars& view)
 
 // The part of the line through (x, y) in direction (dx, dy) that lies in the box, in pixels;
 // false where the line misses it.
-bool ClipLine(const SBox& box, double x, double y, double dx, double dy, double& x1, double& y1, double& x2,
-              double& y2)
+bool ClipLine(const SBox& box, double x, double y, double dx, double dy, double& x1, double& y1, double& x2, double& y2)
 {
     double s0 = -INFINITY, s1 = INFINITY;
     const auto Limit = [&](double p, double d, double lo, double hi) {

@@ -137,9 +137,9 @@ public:
     QString m_szAreaFrom;           // empty: the area dialog is cancelled
     QString m_szAreaTo;
     int m_nAreaAgainst = 0;
-    QStringList m_Abouts;           // "caption|text" of each About box
-    QStringList m_ProposedMovies;   // what the film dialog was shown: "name|WxH|fps"
-    QString m_szMovieName;          // empty: the film dialog is cancelled
-    QSize m_MovieSize;              // invalid: the proposed size is kept
-    int m_nMovieFps = 0;            // 0: the proposed rate is kept
+    QStringList m_Abouts;         // "caption|text" of each About box
+    QStringList m_ProposedMovies; // what the film dialog was shown: "name|WxH|fps"
+    QString m_szMovieName;        // empty: the film dialog is cancelled
+    QSize m_MovieSize;            // invalid: the proposed size is kept
+    int m_nMovieFps = 0;          // 0: the proposed rate is kept
 };
