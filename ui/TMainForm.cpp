@@ -171,6 +171,8 @@ TMainForm::TMainForm(QWidget* pParent)
         return IsPageShown(FunctionsSheet) ? FunctionsSheet->Graph()->View()->Trace() : GraphicsSheet->Trace;
     };
     pTraceMenu->setObjectName("TraceMenu");
+    pTraceMenu->setTitle("Kurve &analysieren");
+    TraceMenu = pTraceMenu;
     pTraceMenu->addAction("Nullstellen", this, [ShownTrace] { ShownTrace()->ShowRoots(); });
     pTraceMenu->addAction("Extrema", this, [ShownTrace] { ShownTrace()->ShowExtrema(); });
     pTraceMenu->addAction("Schnittpunkte\u2026", this, [ShownTrace] { ShownTrace()->ShowIntersections(); });
@@ -345,6 +347,10 @@ void TMainForm::CreateMenuBar()
     ViewMenu->addAction(PauseAction);
     ViewMenu->addAction(SkipAction);
     ViewMenu->addAction(TraceAction);
+    ViewMenu->addMenu(TraceMenu);
+    TraceMenu->menuAction()->setObjectName("TraceMenuAction");
+    TraceMenu->menuAction()->setEnabled(TraceAction->isEnabled());
+    connect(TraceAction, &QAction::enabledChanged, TraceMenu->menuAction(), &QAction::setEnabled);
     ViewMenu->addSeparator();
     ViewMenu->addAction(ZoominAction);
     ViewMenu->addAction(ZoomoutAction);

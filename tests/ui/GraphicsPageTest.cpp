@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QSlider>
@@ -633,9 +634,11 @@ TEST_F(GraphicsPage, AnalysisListsMarksAndMovesTheCross)
     const std::string szExpected = Path("expected.png");
     ASSERT_TRUE(CPictureExport::Export(Document(), szExpected, plain.width(), plain.height(), bNothing));
     EXPECT_EQ(plain, QImage(QString::fromStdString(szExpected)));
-    // Leaving the page takes the marks off.
-    m_pForm->PageControl->setCurrentWidget(m_pForm->FunctionsSheet);
+    // The menu is in Ansicht too, enabled with tracing; leaving the page takes the marks off.
+    EXPECT_TRUE(m_pForm->TraceMenu->menuAction()->isEnabled());
+    m_pForm->PageControl->setCurrentWidget(m_pForm->NotesSheet);
     EXPECT_TRUE(pTrace->Marks().Empty());
+    EXPECT_FALSE(m_pForm->TraceMenu->menuAction()->isEnabled());
 }
 
 namespace {
