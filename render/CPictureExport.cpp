@@ -19,6 +19,7 @@
 #include "project/CFileMessage.h"
 #include "project/CProject.h"
 #include "render/CAtomicDevice.h"
+#include "render/CMarkPainter.h"
 #include "render/CPictureJob.h"
 #include "render/CPngWriter.h"
 #include "render/CQtCanvas.h"
@@ -64,9 +65,14 @@ CPictureExport::EFormat CPictureExport::FormatOf(const std::string& szPath)
 }
 
 void CPictureExport::Paint(CPictureJob& job, QPainter& painter, int32_t nWidth, int32_t nHeight, bool bVector,
-                           const std::function<bool()>& onStepDone)
+                           const std::function<bool()>& onStepDone, const CAnalysisMarks* pMarks)
 {
     CQtCanvas canvas(painter, bVector);
+    // Over the finished curves, mapped as they are.
+    const auto DrawMarks = [&] {
+        if (pMarks)
+            CMarkPainter::Paint(canvas, job.Vars(), *pMarks);
+    };
     const CViewBox box = job.Range();
     const auto nW = static_cast<uint32_t>(nWidth);
     const auto nH = static_cast<uint32_t>(nHeight);
@@ -79,6 +85,7 @@ void CPictureExport::Paint(CPictureJob& job, QPainter& painter, int32_t nWidth, 
             if (onStepDone && !onStepDone())
                 return;
         }
+        DrawMarks();
         return;
     }
     const CPictureJob::StopFunction stepDone = [](const CFuncVars& vars, const CAnimationStep* pFrom) {
@@ -95,6 +102,7 @@ void CPictureExport::Paint(CPictureJob& job, QPainter& painter, int32_t nWidth, 
         if (!bMore)
             break;
     }
+    DrawMarks();
 }
 
 void CPictureExport::Paint(CProject& project, QPainter& painter, int32_t nWidth, int32_t nHeight, bool bVector,
@@ -106,7 +114,7 @@ void CPictureExport::Paint(CProject& project, QPainter& painter, int32_t nWidth,
 }
 
 bool CPictureExport::Export(CProject& project, const std::string& szPath, int32_t nWidth, int32_t nHeight,
-                            bool& bNothingToDraw, EFileCause* pCause, std::string* pszWhy)
+                            bool& bNothingToDraw, EFileCause* pCause, std::string* pszWhy, const CAnalysisMarks* pMarks)
 {
     // Written like a project: into a temporary file beside the target, renamed over it only
     // when complete, so that a failed, interrupted or concurrent export leaves the old file whole.
@@ -114,7 +122,7 @@ bool CPictureExport::Export(CProject& project, const std::string& szPath, int32_
         CAtomicFile file(szPath); // before the work, so that a bad name fails at once
         CAtomicDevice device(file);
         if (!device.open(QIODevice::WriteOnly) ||
-            !WritePicture(project, device, FormatOf(szPath), nWidth, nHeight, bNothingToDraw, pszWhy)) {
+            !WritePicture(project, device, FormatOf(szPath), nWidth, nHeight, bNothingToDraw, pszWhy, pMarks)) {
             file.Finish(); // the cause of a failed write, where there was one
             throw ELoadSaveError{0, EFileCause::WriteError};
         }
@@ -139,7 +147,8 @@ bool CPictureExport::NothingToDraw(CPictureJob& job, std::string* pszWhy)
 }
 
 bool CPictureExport::WritePicture(CProject& project, QIODevice& device, EFormat eFormat, int32_t nWidth,
-                                  int32_t nHeight, bool& bNothingToDraw, std::string* pszWhy)
+                                  int32_t nHeight, bool& bNothingToDraw, std::string* pszWhy,
+                                  const CAnalysisMarks* pMarks)
 {
     if (eFormat == EFormat::Unknown)
         return false;
@@ -153,7 +162,7 @@ bool CPictureExport::WritePicture(CProject& project, QIODevice& device, EFormat 
             throw ELoadSaveError{0, EFileCause::OutOfMemory};
         {
             QPainter painter(&image);
-            Paint(job, painter, nWidth, nHeight, false, nullptr);
+            Paint(job, painter, nWidth, nHeight, false, nullptr, pMarks);
         }
         return SavePng(image, device);
     }
@@ -166,7 +175,7 @@ bool CPictureExport::WritePicture(CProject& project, QIODevice& device, EFormat 
         QPainter painter;
         if (!painter.begin(&svg))
             return false;
-        Paint(job, painter, nWidth, nHeight, true, nullptr);
+        Paint(job, painter, nWidth, nHeight, true, nullptr, pMarks);
         return painter.end();
     }
     case EFormat::Pdf: {
@@ -179,7 +188,7 @@ bool CPictureExport::WritePicture(CProject& project, QIODevice& device, EFormat 
         QPainter painter;
         if (!painter.begin(&pdf))
             return false;
-        Paint(job, painter, nWidth, nHeight, true, nullptr);
+        Paint(job, painter, nWidth, nHeight, true, nullptr, pMarks);
         return painter.end();
     }
     case EFormat::Unknown: break;

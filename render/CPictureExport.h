@@ -7,6 +7,7 @@
 
 #include "project/ELoadSaveError.h"
 
+class CAnalysisMarks;
 class CPictureJob;
 class CProject;
 class QIODevice;
@@ -24,8 +25,10 @@ public:
     // only; *pszWhy then says why, as the "Grafik" page does ("Nichts zu zeichnen: ...",
     // Windows-1252). False, with the cause in *pCause, when the file could not be written; the
     // old file is then as it was.
+    // pMarks: the analysis marks drawn over the curves, where the picture is to have them.
     static bool Export(CProject& project, const std::string& szPath, int32_t nWidth, int32_t nHeight,
-                       bool& bNothingToDraw, EFileCause* pCause = nullptr, std::string* pszWhy = nullptr);
+                       bool& bNothingToDraw, EFileCause* pCause = nullptr, std::string* pszWhy = nullptr,
+                       const CAnalysisMarks* pMarks = nullptr);
     // One PNG per step, DIR/frame-0001.png ..., each as the screen shows it after the step's last
     // sample: the earlier steps are still on it. The frames replace the old ones only once all
     // are written, and frames of an earlier run that are not replaced go: a signal waits until the
@@ -40,14 +43,14 @@ public:
     // Paints the layers on the range of the job, which has walked; onStepDone runs after the
     // last sample of each step (false stops the drawing).
     static void Paint(CPictureJob& job, QPainter& painter, int32_t nWidth, int32_t nHeight, bool bVector,
-                      const std::function<bool()>& onStepDone);
+                      const std::function<bool()>& onStepDone, const CAnalysisMarks* pMarks = nullptr);
     // The same on the range the document holds.
     static void Paint(CProject& project, QPainter& painter, int32_t nWidth, int32_t nHeight, bool bVector,
                       const std::function<bool()>& onStepDone);
 
 private:
     static bool WritePicture(CProject& project, QIODevice& device, EFormat eFormat, int32_t nWidth, int32_t nHeight,
-                             bool& bNothingToDraw, std::string* pszWhy);
+                             bool& bNothingToDraw, std::string* pszWhy, const CAnalysisMarks* pMarks);
     // Whether the walked job's range is empty, and why.
     static bool NothingToDraw(CPictureJob& job, std::string* pszWhy);
 };

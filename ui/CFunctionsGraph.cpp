@@ -84,6 +84,7 @@ void CFunctionsGraph::Exit()
     Sliders->Stop();
     Drop();
     m_pView->Trace()->End();
+    m_pView->Trace()->ClearMarks();
 }
 
 void CFunctionsGraph::showEvent(QShowEvent* pEvent)

@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <cmath>
@@ -208,12 +209,21 @@ void CGraphView::MouseMove(int nX, int nY)
         m_bHolding = true;
         m_pPaintBox->SetPicture(&m_Held);
         ViewMoved();
-    } else if (!m_pTrace->PointerAt(nX, nY)) {
-        double x, y;
-        ShownView().UnmapPoint(nX, nY, x, y);
-        const bool bComma = CShownNumber::Comma(m_Frame.Document());
-        m_Frame.ShowStatus(QString::fromStdString(
-            CShownNumber::Format(x, bComma) + CShownNumber::PairSeparator(bComma) + CShownNumber::Format(y, bComma)));
+    } else {
+        if (!m_pTrace->PointerAt(nX, nY)) {
+            double x, y;
+            ShownView().UnmapPoint(nX, nY, x, y);
+            const bool bComma = CShownNumber::Comma(m_Frame.Document());
+            m_Frame.ShowStatus(QString::fromStdString(CShownNumber::Format(x, bComma) +
+                                                      CShownNumber::PairSeparator(bComma) +
+                                                      CShownNumber::Format(y, bComma)));
+        }
+        // A marked point tells its coordinates under the pointer.
+        const QString szMark = m_pTrace->MarkAt(nX, nY);
+        if (!szMark.isEmpty())
+            QToolTip::showText(m_pPaintBox->mapToGlobal(QPoint(nX, nY)), szMark, m_pPaintBox);
+        else if (!m_pTrace->Marks().m_Points.empty())
+            QToolTip::hideText();
     }
     m_nMouseX = nX;
     m_nMouseY = nY;

@@ -468,6 +468,7 @@ void CGraphicsPage::GraphicsSheetExit()
           CPageFrame::COMMAND_ZOOMIN, CPageFrame::COMMAND_ZOOMOUT, CPageFrame::COMMAND_TRACE})
         m_Frame.EnableCommand(eCommand, false);
     Trace->End();
+    Trace->ClearMarks(); // they belong to the view shown
 }
 
 void CGraphicsPage::GraphicsButtonClick()

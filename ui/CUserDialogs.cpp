@@ -1,12 +1,15 @@
 #include "ui/CUserDialogs.h"
 
+#include <QCheckBox>
 #include <QColorDialog>
+#include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -19,6 +22,7 @@
 #include <QRegularExpression>
 #include <QSpinBox>
 #include <QToolBar>
+#include <algorithm>
 
 #include "render/CMovieExport.h"
 #include "ui/CPrintOptions.h"
@@ -130,7 +134,8 @@ void CUserDialogs::PrintPreview(QWidget* pParent, QPrinter& printer, bool bOptio
 namespace {
 // The export dialog of pictures and films: file, size and, where pnFps is given, the frame rate.
 bool ExportDialog(QWidget* pParent, const char* pszObjectName, const QString& szTitle, const QString& szFormats,
-                  const QString& szFilter, const QString& szSuffix, QString& szFileName, QSize& size, int* pnFps)
+                  const QString& szFilter, const QString& szSuffix, QString& szFileName, QSize& size, int* pnFps,
+                  bool* pbMarks)
 {
     QDialog dialog(pParent);
     dialog.setObjectName(pszObjectName);
@@ -167,6 +172,13 @@ bool ExportDialog(QWidget* pParent, const char* pszObjectName, const QString& sz
         pForm->addRow("Bilder je Sekunde:", pFps);
     }
     pForm->addRow(new QLabel("Das Format folgt der Endung: " + szFormats));
+    QCheckBox* pMarks = nullptr;
+    if (pbMarks) {
+        pMarks = new QCheckBox("Markierungen exportieren");
+        pMarks->setObjectName("ExportMarksBox");
+        pMarks->setChecked(*pbMarks);
+        pForm->addRow(pMarks);
+    }
     auto* pButtons = new QDialogButtonBox;
     QPushButton* pExport = pButtons->addButton("Exportieren", QDialogButtonBox::AcceptRole);
     pButtons->addButton("Abbrechen", QDialogButtonBox::RejectRole);
@@ -188,21 +200,68 @@ bool ExportDialog(QWidget* pParent, const char* pszObjectName, const QString& sz
     size = QSize(pWidth->value(), pHeight->value());
     if (pnFps)
         *pnFps = pFps->value();
+    if (pbMarks)
+        *pbMarks = pMarks->isChecked();
     return true;
 }
 } // namespace
 
-bool CUserDialogs::PictureFile(QWidget* pParent, QString& szFileName, QSize& size)
+bool CUserDialogs::PictureFile(QWidget* pParent, QString& szFileName, QSize& size, bool* pbMarks)
 {
     return ExportDialog(pParent, "ExportDialog", "Bild exportieren", ".png, .svg oder .pdf",
-                        "PNG-Bild (*.png);;SVG-Grafik (*.svg);;PDF-Dokument (*.pdf)", "png", szFileName, size, nullptr);
+                        "PNG-Bild (*.png);;SVG-Grafik (*.svg);;PDF-Dokument (*.pdf)", "png", szFileName, size, nullptr,
+                        pbMarks);
 }
 
 bool CUserDialogs::MovieFile(QWidget* pParent, QString& szFileName, QSize& size, int& nFps)
 {
     return ExportDialog(pParent, "MovieDialog", "Animation exportieren", ".gif, .webm oder .mp4",
-                        "GIF-Animation (*.gif);;WebM-Video (*.webm);;MP4-Video (*.mp4)", "gif", szFileName, size,
-                        &nFps);
+                        "GIF-Animation (*.gif);;WebM-Video (*.webm);;MP4-Video (*.mp4)", "gif", szFileName, size, &nFps,
+                        nullptr);
+}
+
+int CUserDialogs::ChooseItem(QWidget* pParent, const QString& szCaption, const QString& szLabel,
+                             const QStringList& items)
+{
+    bool bOk = false;
+    const QString szItem = QInputDialog::getItem(pParent, szCaption, szLabel, items, 0, false, &bOk);
+    return bOk ? static_cast<int>(items.indexOf(szItem)) : -1;
+}
+
+bool CUserDialogs::AreaBounds(QWidget* pParent, const QStringList& roots, const QStringList& against, QString& szFrom,
+                              QString& szTo, int& nAgainst)
+{
+    QDialog dialog(pParent);
+    dialog.setObjectName("AreaDialog");
+    dialog.setWindowTitle("Fl\u00E4che");
+    auto* pForm = new QFormLayout(&dialog);
+    auto* pFrom = new QComboBox;
+    auto* pTo = new QComboBox;
+    for (QComboBox* pBox : {pFrom, pTo}) {
+        pBox->setEditable(true);
+        pBox->addItems(roots);
+        pBox->setMinimumWidth(200);
+    }
+    pFrom->setEditText(szFrom);
+    pTo->setEditText(szTo);
+    auto* pAgainst = new QComboBox;
+    pAgainst->addItems(against);
+    pAgainst->setCurrentIndex(std::clamp(nAgainst, 0, static_cast<int>(against.size()) - 1));
+    pForm->addRow(new QLabel("Die Grenzen eingeben oder eine Nullstelle w\u00E4hlen."));
+    pForm->addRow("von x =", pFrom);
+    pForm->addRow("bis x =", pTo);
+    pForm->addRow("gemessen gegen", pAgainst);
+    auto* pButtons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    pButtons->button(QDialogButtonBox::Cancel)->setText("Abbrechen");
+    pForm->addRow(pButtons);
+    QObject::connect(pButtons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(pButtons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    szFrom = pFrom->currentText();
+    szTo = pTo->currentText();
+    nAgainst = pAgainst->currentIndex();
+    return true;
 }
 
 void CUserDialogs::About(QWidget* pParent, const QString& szCaption, const QString& szText)

@@ -2,10 +2,12 @@
 // Every modal question the window asks goes through here, so that tests can answer in place of
 // a person. The default asks with the platform's message boxes and file dialogs.
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 class QColor;
 class QFont;
+
 class QSize;
 class QPrinter;
 class QWidget;
@@ -38,7 +40,15 @@ public:
     virtual void PrintPreview(QWidget* pParent, QPrinter& printer, bool bOptions,
                               const std::function<void(QPrinter*)>& paint);
     // The picture file and its size in pixels, starting from the given ones; false when cancelled.
-    virtual bool PictureFile(QWidget* pParent, QString& szFileName, QSize& size);
+    // With pbMarks the box "Markierungen exportieren" is offered, ticked as *pbMarks says.
+    virtual bool PictureFile(QWidget* pParent, QString& szFileName, QSize& size, bool* pbMarks = nullptr);
+    // One of the items, its index; -1 when the choice was cancelled.
+    virtual int ChooseItem(QWidget* pParent, const QString& szCaption, const QString& szLabel,
+                           const QStringList& items);
+    // The bounds of an area, typed or chosen from roots, and what it is measured against: the
+    // index into against (0: the x axis). False when cancelled.
+    virtual bool AreaBounds(QWidget* pParent, const QStringList& roots, const QStringList& against, QString& szFrom,
+                            QString& szTo, int& nAgainst);
     // The film of the animation: file, size in pixels and frames per second, starting from the
     // given ones; false when cancelled.
     virtual bool MovieFile(QWidget* pParent, QString& szFileName, QSize& size, int& nFps);

@@ -170,8 +170,24 @@ TMainForm::TMainForm(QWidget* pParent)
     const auto ShownTrace = [this] {
         return IsPageShown(FunctionsSheet) ? FunctionsSheet->Graph()->View()->Trace() : GraphicsSheet->Trace;
     };
+    pTraceMenu->setObjectName("TraceMenu");
+    pTraceMenu->setTitle("Kurve &analysieren");
+    TraceMenu = pTraceMenu;
     pTraceMenu->addAction("Nullstellen", this, [ShownTrace] { ShownTrace()->ShowRoots(); });
     pTraceMenu->addAction("Extrema", this, [ShownTrace] { ShownTrace()->ShowExtrema(); });
+    pTraceMenu->addAction("Schnittpunkte\u2026", this, [ShownTrace] { ShownTrace()->ShowIntersections(); });
+    pTraceMenu->addAction("Wendepunkte", this, [ShownTrace] { ShownTrace()->ShowInflections(); });
+    pTraceMenu->addAction("Schnittpunkt mit der y-Achse", this, [ShownTrace] { ShownTrace()->ShowYIntercepts(); });
+    pTraceMenu->addAction("Fl\u00E4che\u2026", this, [ShownTrace] { ShownTrace()->ShowArea(); });
+    pTraceMenu->addSeparator();
+    QAction* pTangent =
+        pTraceMenu->addAction("Tangente und Normale", this, [ShownTrace](bool bOn) { ShownTrace()->SetTangent(bOn); });
+    pTangent->setObjectName("TangentAction");
+    pTangent->setCheckable(true);
+    pTraceMenu->addAction("Markierungen l\u00F6schen", this, [ShownTrace] { ShownTrace()->ClearMarks(); });
+    // Each graph keeps its own toggle: the menu shows that of the graph shown.
+    connect(pTraceMenu, &QMenu::aboutToShow, this,
+            [ShownTrace, pTangent] { pTangent->setChecked(ShownTrace()->TangentShown()); });
     TraceButton->setMenu(pTraceMenu);
     connect(TraceAction, &QAction::toggled, this, [ShownTrace](bool bOn) {
         CCurveTrace* pTrace = ShownTrace();
@@ -331,6 +347,10 @@ void TMainForm::CreateMenuBar()
     ViewMenu->addAction(PauseAction);
     ViewMenu->addAction(SkipAction);
     ViewMenu->addAction(TraceAction);
+    ViewMenu->addMenu(TraceMenu);
+    TraceMenu->menuAction()->setObjectName("TraceMenuAction");
+    TraceMenu->menuAction()->setEnabled(TraceAction->isEnabled());
+    connect(TraceAction, &QAction::enabledChanged, TraceMenu->menuAction(), &QAction::setEnabled);
     ViewMenu->addSeparator();
     ViewMenu->addAction(ZoominAction);
     ViewMenu->addAction(ZoomoutAction);
@@ -853,7 +873,11 @@ void TMainForm::ExportButtonClick()
     QSize size = GraphicsSheet->PaintBoxSize();
     if (PageControl->currentWidget() != GraphicsSheet)
         size = QSize(584, 387); // the page's size in the form, as kurvix --export draws it
-    if (!m_pDialogs->PictureFile(this, szName, size))
+    // The marks of the analysis belong to the graph shown; the picture gets them only on request.
+    const CCurveTrace* pTrace =
+        IsPageShown(FunctionsSheet) ? FunctionsSheet->Graph()->View()->Trace() : GraphicsSheet->Trace;
+    bool bMarks = false;
+    if (!m_pDialogs->PictureFile(this, szName, size, &bMarks))
         return;
     if (CPictureExport::FormatOf(szName.toStdString()) == CPictureExport::EFormat::Unknown)
         szName += ".png";
@@ -869,7 +893,8 @@ void TMainForm::ExportButtonClick()
     std::string szWhy;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const bool bOk = CPictureExport::Export(*m_pDocument, CFileName::Encode(szName).toStdString(), size.width(),
-                                            size.height(), bNothingToDraw, &eCause, &szWhy);
+                                            size.height(), bNothingToDraw, &eCause, &szWhy,
+                                            bMarks && !pTrace->Marks().Empty() ? &pTrace->Marks() : nullptr);
     QApplication::restoreOverrideCursor();
     if (!bOk)
         m_pDialogs->Warning(

@@ -180,6 +180,7 @@ public:
     QToolButton* ZoominButton;
     QToolButton* ZoomoutButton;
     QToolButton* TraceButton = nullptr;
+    QMenu* TraceMenu = nullptr; // the analysis of the traced curve: the button's drop-down, in Ansicht too
     QToolButton* GraphBesideButton = nullptr;
     // The QSettings key of "Grafik neben den Funktionen".
     static constexpr const char* GRAPH_BESIDE_KEY = "View/GraphBesideFunctions";

@@ -235,7 +235,8 @@ bool Rounding(const CCurveAnalysis::Function& f, double t, double y, double h, d
 } // namespace
 
 void CCurveAnalysis::AddRootsAtExtrema(const Function& f, const std::vector<SExtremum>& extrema, double dFrom,
-                                       double dTo, unsigned nSamples, std::vector<double>& roots)
+                                       double dTo, unsigned nSamples, std::vector<double>& roots,
+                                       const Function& magnitude)
 {
     if (!(dFrom < dTo))
         return;
@@ -248,6 +249,9 @@ void CCurveAnalysis::AddRootsAtExtrema(const Function& f, const std::vector<SExt
         double dRounding;
         if (!Rounding(f, e.m_dT, e.m_dValue, h, dRounding))
             continue;
+        double dMagnitude;
+        if (magnitude && magnitude(e.m_dT, dMagnitude))
+            dRounding = std::max(dRounding, 4.0 * 2.220446049250313e-16 * dMagnitude);
         if (std::fabs(e.m_dValue) <= dRounding) {
             found.push_back(e.m_dT);
             continue;
@@ -269,4 +273,153 @@ void CCurveAnalysis::AddRootsAtExtrema(const Function& f, const std::vector<SExt
         if (t >= dFrom && t <= dTo)
             roots.push_back(t);
     std::sort(roots.begin(), roots.end());
+}
+
+std::vector<double> CCurveAnalysis::Intersections(const Function& f, const Function& g, double dFrom, double dTo,
+                                                  unsigned nSamples, double dTolerance)
+{
+    const Function difference = [&](double t, double& y) {
+        double a, b;
+        if (!f(t, a) || !g(t, b))
+            return false;
+        y = a - b;
+        return std::isfinite(y);
+    };
+    const Function magnitude = [&](double t, double& y) {
+        double a, b;
+        if (!f(t, a) || !g(t, b))
+            return false;
+        y = std::fabs(a) + std::fabs(b);
+        return true;
+    };
+    std::vector<double> meets = Roots(difference, dFrom, dTo, nSamples, dTolerance);
+    AddRootsAtExtrema(difference, Extrema(difference, dFrom, dTo, nSamples), dFrom, dTo, nSamples, meets, magnitude);
+    return meets;
+}
+
+std::vector<double> CCurveAnalysis::Inflections(const Function& f, const Function& d2, double dFrom, double dTo,
+                                                unsigned nSamples, double dTolerance)
+{
+    std::vector<double> points;
+    if (!(dFrom < dTo) || !(dTolerance > 0.0))
+        return points;
+    nSamples = std::max(nSamples, 2u);
+    std::vector<double> t(nSamples + 1), y(nSamples + 1);
+    std::vector<char> ok(nSamples + 1);
+    for (unsigned i = 0; i <= nSamples; ++i) {
+        t[i] = i == nSamples ? dTo : dFrom + (dTo - dFrom) * (double(i) / nSamples);
+        ok[i] = d2(t[i], y[i]);
+    }
+    // f itself must join across the bracket: a pole of f turns the bend round too.
+    const auto Joins = [&](double a, double b) {
+        double fa, fb;
+        return f(a, fa) && f(b, fb) && std::fabs(fa - fb) < dTolerance;
+    };
+    for (unsigned i = 1; i <= nSamples; ++i) {
+        if (!ok[i - 1] || !ok[i])
+            continue;
+        if (y[i] == 0.0) {
+            // On a sample: a change of sign only where the neighbours differ in sign.
+            const double h = (t[i] - t[i - 1]) * 1e-6;
+            if (i < nSamples && ok[i + 1] && y[i - 1] != 0.0 && y[i + 1] != 0.0 &&
+                Negative(y[i - 1]) != Negative(y[i + 1]) && Joins(t[i] - h, t[i] + h)) {
+                double dValue;
+                if (f(t[i], dValue))
+                    points.push_back(t[i]);
+            }
+            continue;
+        }
+        if (y[i - 1] == 0.0 || Negative(y[i - 1]) == Negative(y[i]))
+            continue;
+        double tz, dz;
+        if (!Bisect(d2, t[i - 1], y[i - 1], t[i], y[i], tz, dz))
+            continue;
+        // A bracket a millionth of a sample step wide about the point.
+        const double h = (t[i] - t[i - 1]) * 1e-6;
+        double dValue;
+        if (f(tz, dValue) && Joins(tz - h, tz + h))
+            points.push_back(tz);
+    }
+    return points;
+}
+
+namespace {
+// Gauss-Kronrod 7-15 on [-1, 1]: the Kronrod nodes from the outside in (the odd ones are the Gauss
+// nodes), the Kronrod weights, and the Gauss weights of nodes 1, 3, 5 and the middle.
+constexpr double KRONROD_X[8] = {0.991455371120812639206854697526329, 0.949107912342758524526189684047851,
+                                 0.864864423359769072789712788640926, 0.741531185599394439863864773280788,
+                                 0.586087235467691130294144845693013, 0.405845151377397166906606412076961,
+                                 0.207784955007898467600689403773245, 0.0};
+constexpr double KRONROD_W[8] = {0.022935322010529224963732008058970, 0.063092092629978553290700663189204,
+                                 0.104790010322250183839876322541518, 0.140653259715525918745189590510238,
+                                 0.169004726639267902826583426598550, 0.190350578064785409913256402421014,
+                                 0.204432940075298892414161999234649, 0.209482141084727828012999174891714};
+constexpr double GAUSS_W[4] = {0.129484966168869693270611432679082, 0.279705391489276667901467771423780,
+                               0.381830050505118944950369775488975, 0.417959183673469387755102040816327};
+
+struct SPiece {
+    double m_dA, m_dB, m_dValue, m_dError;
+};
+
+bool Kronrod(const CCurveAnalysis::Function& f, double a, double b, SPiece& piece)
+{
+    const double c = Middle(a, b), r = b * 0.5 - a * 0.5;
+    double dKronrod = 0.0, dGauss = 0.0, dAbs = 0.0;
+    for (int i = 0; i < 8; ++i) {
+        double y1, y2 = 0.0;
+        if (!f(c - r * KRONROD_X[i], y1) || (i < 7 && !f(c + r * KRONROD_X[i], y2)))
+            return false;
+        const double s = y1 + y2;
+        dKronrod += KRONROD_W[i] * s;
+        dAbs += KRONROD_W[i] * (std::fabs(y1) + std::fabs(y2));
+        if (i % 2 == 1)
+            dGauss += GAUSS_W[i / 2] * s;
+    }
+    piece = {a, b, dKronrod * r, std::fabs((dKronrod - dGauss) * r)};
+    // Below the rounding of the sum the difference says nothing.
+    piece.m_dError = std::max(piece.m_dError, 50.0 * 2.220446049250313e-16 * dAbs * std::fabs(r));
+    return std::isfinite(piece.m_dValue) && std::isfinite(piece.m_dError);
+}
+} // namespace
+
+bool CCurveAnalysis::Integrate(const Function& f, double a, double b, SIntegral& result, double dGoal,
+                               unsigned nMaxPieces)
+{
+    result = SIntegral();
+    if (!std::isfinite(a) || !std::isfinite(b))
+        return false;
+    if (a == b) {
+        result.m_bReached = true;
+        return true;
+    }
+    std::vector<SPiece> pieces(1);
+    if (!Kronrod(f, a, b, pieces[0]))
+        return false;
+    const auto Worst = [](const SPiece& p, const SPiece& q) { return p.m_dError < q.m_dError; };
+    double dValue = pieces[0].m_dValue, dError = pieces[0].m_dError;
+    while (dError > std::max(dGoal, dGoal * std::fabs(dValue)) && pieces.size() < nMaxPieces) {
+        std::pop_heap(pieces.begin(), pieces.end(), Worst);
+        const SPiece worst = pieces.back();
+        const double m = Middle(worst.m_dA, worst.m_dB);
+        if (!Inside(m, worst.m_dA, worst.m_dB)) {
+            std::push_heap(pieces.begin(), pieces.end(), Worst);
+            break; // no double left between its ends
+        }
+        SPiece left, right;
+        if (!Kronrod(f, worst.m_dA, m, left) || !Kronrod(f, m, worst.m_dB, right))
+            return false;
+        pieces.back() = left;
+        std::push_heap(pieces.begin(), pieces.end(), Worst);
+        pieces.push_back(right);
+        std::push_heap(pieces.begin(), pieces.end(), Worst);
+        // Summed anew rather than corrected, so that the rounding does not pile up.
+        dValue = dError = 0.0;
+        for (const SPiece& p : pieces)
+            dValue += p.m_dValue, dError += p.m_dError;
+    }
+    result.m_dValue = dValue;
+    result.m_dError = dError;
+    result.m_nPieces = static_cast<unsigned>(pieces.size());
+    result.m_bReached = dError <= std::max(dGoal, dGoal * std::fabs(dValue));
+    return true;
 }

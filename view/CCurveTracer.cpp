@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "project/CProject.h"
+#include "view/CDerivative.h"
 #include "view/CFuncVars.h"
 #include "view/CSweepPlan.h"
 
@@ -171,14 +172,15 @@ bool CCurveTracer::Follow(CProject& project, const CFuncVars& view, const SCurve
     return PointAt(project, curve, t, x, y);
 }
 
-void CCurveTracer::Analyse(CProject& project, const CFuncVars& view, const SCurve& curve, std::vector<double>& roots,
-                           std::vector<CCurveAnalysis::SExtremum>& extrema)
+namespace {
+// Where the curve is analysed: its parameter range, for an explicit curve within the visible x
+// range ([dLeft, dRight]), and how many samples bracket there. False where nothing is visible.
+bool AnalysisRange(const CProject& project, const CFuncVars& view, const CCurveTracer::SCurve& curve, double& dFrom,
+                   double& dTo, double& dLeft, double& dRight, uint32_t& nSamples)
 {
-    roots.clear();
-    extrema.clear();
     if (!curve.m_pStep || view.m_dScaleX == 0.0 || view.m_dScaleY == 0.0)
-        return;
-    double dFrom, dTo, dLeft, dRight, dTop, dBottom;
+        return false;
+    double dTop, dBottom;
     ParameterRange(project, view, curve, dFrom, dTo);
     view.UnmapPoint(static_cast<int32_t>(view.m_nViewLeft), static_cast<int32_t>(view.m_nViewTop), dLeft, dTop);
     view.UnmapPoint(static_cast<int32_t>(view.m_nViewLeft + view.m_nViewWidth),
@@ -189,9 +191,26 @@ void CCurveTracer::Analyse(CProject& project, const CFuncVars& view, const SCurv
         dFrom = std::max(dFrom, dLeft);
         dTo = std::min(dTo, dRight);
     }
-    if (!(dFrom < dTo))
+    nSamples = std::min(CCurveTracer::MAX_BRACKETS, std::max(curve.m_pStep->m_nCount[0], 2 * view.m_nViewWidth));
+    return dFrom < dTo;
+}
+
+CFuncTerm* TermOf(const CProject& project, const CCurveTracer::SCurve& curve)
+{
+    return curve.m_nSlot >= 1 && curve.m_nSlot <= MAX_FUNCTIONS ? project.m_pFunctions[curve.m_nSlot - 1].get()
+                                                                : nullptr;
+}
+} // namespace
+
+void CCurveTracer::Analyse(CProject& project, const CFuncVars& view, const SCurve& curve, std::vector<double>& roots,
+                           std::vector<CCurveAnalysis::SExtremum>& extrema)
+{
+    roots.clear();
+    extrema.clear();
+    double dFrom, dTo, dLeft, dRight;
+    uint32_t nSamples;
+    if (!AnalysisRange(project, view, curve, dFrom, dTo, dLeft, dRight, nSamples))
         return;
-    const uint32_t nSamples = std::min(MAX_BRACKETS, std::max(curve.m_pStep->m_nCount[0], 2 * view.m_nViewWidth));
     double dLastX = 0.0;
     const CCurveAnalysis::Function f = [&](double t, double& y) { return PointAt(project, curve, t, dLastX, y); };
     // Where the curve meets y = 0 closer than a pixel it passes through; a pole does not.
@@ -207,5 +226,183 @@ void CCurveTracer::Analyse(CProject& project, const CFuncVars& view, const SCurv
         double x, y;
         if (PointAt(project, curve, e.m_dT, x, y) && x >= dLeft && x <= dRight)
             extrema.push_back(e);
+    }
+}
+
+namespace {
+// A derivative the differences cannot tell from zero is zero: the slope at an extremum, the bend
+// of a straight line, whose differences are rounding noise of either sign.
+bool NumericalDerivative(const CCurveAnalysis::Function& f, double t, unsigned nOrder, double dStep, double& d)
+{
+    double dError;
+    if (!CDerivative::Numerical(f, t, nOrder, dStep, d, &dError))
+        return false;
+    if (std::fabs(d) <= 2.0 * dError)
+        d = 0.0;
+    return true;
+}
+} // namespace
+
+bool CCurveTracer::Derivative(CProject& project, const CFuncVars& view, const SCurve& curve, double t, unsigned nOrder,
+                              double& dx, double& dy)
+{
+    if (!curve.m_pStep || !TermOf(project, curve))
+        return false;
+    double dFrom, dTo;
+    ParameterRange(project, view, curve, dFrom, dTo);
+    // Differences start a couple of pixels wide, where the curve is drawn straight.
+    double dStep = curve.m_bExplicit && view.m_dScaleX != 0.0 ? 2.0 / std::fabs(view.m_dScaleX) : (dTo - dFrom) / 500;
+    if (!(dStep > 0.0) || !std::isfinite(dStep))
+        dStep = std::max(1e-3, std::fabs(t) * 1e-3);
+    double x, y;
+    const CCurveAnalysis::Function fx = [&](double s, double& v) { return PointAt(project, curve, s, v, y); };
+    const CCurveAnalysis::Function fy = [&](double s, double& v) { return PointAt(project, curve, s, x, v); };
+    if (curve.m_bExplicit)
+        dx = nOrder == 1 ? 1.0 : 0.0;
+    else if (!NumericalDerivative(fx, t, nOrder, dStep, dx))
+        return false;
+    return NumericalDerivative(fy, t, nOrder, dStep, dy);
+}
+
+bool CCurveTracer::Tangent(CProject& project, const CFuncVars& view, const SCurve& curve, double t, STangent& tangent)
+{
+    double dx, dy;
+    if (!PointAt(project, curve, t, tangent.m_dX, tangent.m_dY) || !Derivative(project, view, curve, t, 1, dx, dy))
+        return false;
+    if (dx == 0.0 && dy == 0.0)
+        return false; // the curve stands still there: no direction
+    tangent.m_dDirX = dx;
+    tangent.m_dDirY = dy;
+    tangent.m_bUpright = dx == 0.0 || !std::isfinite(dy / dx);
+    tangent.m_dSlope = tangent.m_bUpright ? 0.0 : dy / dx;
+    tangent.m_dIntercept = tangent.m_bUpright ? 0.0 : tangent.m_dY - tangent.m_dSlope * tangent.m_dX;
+    return true;
+}
+
+CCurveTracer::STangent CCurveTracer::Normal(const STangent& tangent)
+{
+    STangent normal = tangent;
+    normal.m_dDirX = -tangent.m_dDirY;
+    normal.m_dDirY = tangent.m_dDirX;
+    normal.m_bUpright = normal.m_dDirX == 0.0 || !std::isfinite(normal.m_dDirY / normal.m_dDirX);
+    normal.m_dSlope = normal.m_bUpright ? 0.0 : normal.m_dDirY / normal.m_dDirX;
+    normal.m_dIntercept = normal.m_bUpright ? 0.0 : normal.m_dY - normal.m_dSlope * normal.m_dX;
+    return normal;
+}
+
+std::vector<CCurveTracer::SCurve> CCurveTracer::Partners(const CProject& project, const SCurve& curve)
+{
+    std::vector<SCurve> partners;
+    if (!curve.m_pStep || !curve.m_bExplicit)
+        return partners;
+    for (unsigned i = 0; i < MAX_FUNCTIONS; ++i) {
+        const CFuncTerm* pTerm = curve.m_pStep->m_bVisible[i] ? project.m_pFunctions[i].get() : nullptr;
+        if (!pTerm || i + 1 == curve.m_nSlot || pTerm->GetValueCount() != 1)
+            continue;
+        SCurve other = curve;
+        other.m_nSlot = i + 1;
+        other.m_nPair = 0;
+        partners.push_back(other);
+    }
+    return partners;
+}
+
+void CCurveTracer::Intersect(CProject& project, const CFuncVars& view, const SCurve& curve, const SCurve& other,
+                             std::vector<double>& meets)
+{
+    meets.clear();
+    double dFrom, dTo, dLeft, dRight, dOtherFrom, dOtherTo;
+    uint32_t nSamples;
+    if (!curve.m_bExplicit || !other.m_bExplicit || !other.m_pStep ||
+        !AnalysisRange(project, view, curve, dFrom, dTo, dLeft, dRight, nSamples))
+        return;
+    ParameterRange(project, view, other, dOtherFrom, dOtherTo);
+    dFrom = std::max(dFrom, dOtherFrom);
+    dTo = std::min(dTo, dOtherTo);
+    if (!(dFrom < dTo))
+        return;
+    double x;
+    const CCurveAnalysis::Function f = [&](double t, double& y) { return PointAt(project, curve, t, x, y); };
+    const CCurveAnalysis::Function g = [&](double t, double& y) { return PointAt(project, other, t, x, y); };
+    meets = CCurveAnalysis::Intersections(f, g, dFrom, dTo, nSamples, 1.0 / std::fabs(view.m_dScaleY));
+}
+
+void CCurveTracer::Inflect(CProject& project, const CFuncVars& view, const SCurve& curve, std::vector<double>& points)
+{
+    points.clear();
+    double dFrom, dTo, dLeft, dRight;
+    uint32_t nSamples;
+    if (!curve.m_bExplicit || !AnalysisRange(project, view, curve, dFrom, dTo, dLeft, dRight, nSamples))
+        return;
+    double x;
+    const CCurveAnalysis::Function f = [&](double t, double& y) { return PointAt(project, curve, t, x, y); };
+    const CCurveAnalysis::Function d2 = [&](double t, double& y) {
+        double dx;
+        return Derivative(project, view, curve, t, 2, dx, y);
+    };
+    // The second derivative costs a few dozen values: a sample every other pixel brackets.
+    nSamples = std::min(nSamples, std::max(2u, view.m_nViewWidth));
+    points = CCurveAnalysis::Inflections(f, d2, dFrom, dTo, nSamples, 1.0 / std::fabs(view.m_dScaleY));
+}
+
+void CCurveTracer::YIntercepts(CProject& project, const CFuncVars& view, const SCurve& curve, std::vector<double>& ts)
+{
+    ts.clear();
+    double dFrom, dTo;
+    if (!curve.m_pStep || !TermOf(project, curve))
+        return;
+    ParameterRange(project, view, curve, dFrom, dTo);
+    double x, y;
+    if (curve.m_bExplicit) {
+        if (dFrom <= 0.0 && dTo >= 0.0 && PointAt(project, curve, 0.0, x, y))
+            ts.push_back(0.0);
+        return;
+    }
+    if (view.m_dScaleX == 0.0)
+        return;
+    const uint32_t nSamples = std::min(MAX_BRACKETS, std::max(curve.m_pStep->m_nCount[0], 2 * view.m_nViewWidth));
+    const CCurveAnalysis::Function fx = [&](double t, double& v) { return PointAt(project, curve, t, v, y); };
+    ts = CCurveAnalysis::Roots(fx, dFrom, dTo, nSamples, 1.0 / std::fabs(view.m_dScaleX));
+    CCurveAnalysis::AddRootsAtExtrema(fx, CCurveAnalysis::Extrema(fx, dFrom, dTo, nSamples), dFrom, dTo, nSamples, ts);
+}
+
+namespace {
+// The explicit curve's value less the other's (or the x axis's) at x.
+CCurveAnalysis::Function Between(CProject& project, const CCurveTracer::SCurve& curve,
+                                 const CCurveTracer::SCurve* pOther)
+{
+    return [&project, curve, pOther](double t, double& d) {
+        double x, y, z = 0.0;
+        if (!CCurveTracer::PointAt(project, curve, t, x, y) ||
+            (pOther && !CCurveTracer::PointAt(project, *pOther, t, x, z)))
+            return false;
+        d = y - z;
+        return std::isfinite(d);
+    };
+}
+} // namespace
+
+bool CCurveTracer::Area(CProject& project, const SCurve& curve, const SCurve* pOther, double a, double b,
+                        CCurveAnalysis::SIntegral& area)
+{
+    if (!curve.m_pStep || !curve.m_bExplicit || (pOther && !pOther->m_bExplicit))
+        return false;
+    return CCurveAnalysis::Integrate(Between(project, curve, pOther), a, b, area);
+}
+
+void CCurveTracer::AreaStrips(CProject& project, const SCurve& curve, const SCurve* pOther, double a, double b,
+                              unsigned nStrips, std::vector<CAnalysisMarks::SStrip>& strips)
+{
+    strips.clear();
+    if (!curve.m_pStep || !curve.m_bExplicit || !std::isfinite(a) || !std::isfinite(b))
+        return;
+    if (a > b)
+        std::swap(a, b);
+    nStrips = std::max(nStrips, 1u);
+    for (unsigned i = 0; i <= nStrips; ++i) {
+        const double t = i == nStrips ? b : a + (b - a) * (double(i) / nStrips);
+        double x, y, z = 0.0;
+        if (PointAt(project, curve, t, x, y) && (!pOther || PointAt(project, *pOther, t, x, z)))
+            strips.push_back({t, z, y});
     }
 }

@@ -13,9 +13,11 @@
 #include "project/CNumberInput.h"
 #include "project/CProject.h"
 #include "project/CShownNumber.h"
+#include "render/CMarkPainter.h"
 #include "render/CPictureJob.h"
 #include "render/CRenderer.h"
 #include "render/CValueTable.h"
+#include "view/CAnalysisMarks.h"
 #include "view/CFuncVars.h"
 #include "view/CSweepPlan.h"
 #include "view/CViewBox.h"
@@ -986,4 +988,48 @@ TEST(FollowView, OneMemberOfAFamily)
     for (const std::string& szCall : line.Calls("polyline"))
         EXPECT_EQ(szCall.substr(szCall.rfind(',') + 1), std::to_string(nY)) << szCall;
     EXPECT_EQ(line.Count("polyline"), 100u);
+}
+
+TEST(MarkPainter, LinesAcrossTheViewCirclesAndStripes)
+{
+    // x -2 ... 2 on 400 pixels, y -2 ... 2 on 200.
+    CProject project;
+    SetView(project, -2, 2, -2, 2);
+    CFuncVars view;
+    view.SetupView(&project, project.m_pFirstStep, 400, 200, 0, 0);
+    const auto Shapes = [&](const CAnalysisMarks& marks) {
+        CRecordingCanvas canvas;
+        CMarkPainter::Paint(canvas, view, marks);
+        std::vector<std::string> shapes;
+        for (const std::string& sz : canvas.m_Log)
+            if (sz.rfind("pen", 0) != 0 && sz.rfind("brush", 0) != 0)
+                shapes.push_back(sz);
+        return shapes;
+    };
+    CAnalysisMarks marks;
+    // The tangent y = 2x - 1 of x^2 at 1 runs from (-0.5, -2) to (1.5, 2); the upright normal
+    // at 0.5 from the bottom to the top; a line of slope 1e300 does not overflow the pixels.
+    marks.m_Lines = {{1, 1, 1, 2}, {0.5, 0.25, 0, 1}, {0, 0, 1, 1e300}};
+    std::vector<std::string> expected = {"move 150,200", "line 350,0",   "move 250,200",
+                                         "line 250,0",   "move 200,200", "line 200,0"};
+    EXPECT_EQ(Shapes(marks), expected);
+    // A line that misses the view, and a point outside it, draw nothing.
+    marks.m_Lines = {{0, 3, 1, 0}};
+    marks.m_Points = {{5, 0}};
+    EXPECT_TRUE(Shapes(marks).empty());
+    // A circle of radius 4 about the point, closed.
+    marks.m_Lines.clear();
+    marks.m_Points = {{1, 1}};
+    const std::vector<std::string> circle = Shapes(marks);
+    ASSERT_EQ(circle.size(), 1u);
+    EXPECT_EQ(circle[0].substr(0, 23), "polyline 304,50 304,52 ");
+    // Stripes every third pixel column from the x axis up to the curve, interpolated between the
+    // strips: y = x from 0 to 1 gives columns 201 ... 300.
+    marks.m_Points.clear();
+    marks.m_Area = {{0, 0, 0}, {1, 0, 1}};
+    const std::vector<std::string> stripes = Shapes(marks);
+    ASSERT_EQ(stripes.size(), 2u * 34);
+    EXPECT_EQ(stripes[0], "move 201,100");
+    EXPECT_EQ(stripes[1], "line 201,99");
+    EXPECT_EQ(stripes.back(), "line 300,50");
 }

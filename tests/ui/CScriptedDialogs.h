@@ -62,7 +62,7 @@ public:
         paint(&printer);
     }
 
-    bool PictureFile(QWidget*, QString& szFileName, QSize& size) override
+    bool PictureFile(QWidget*, QString& szFileName, QSize& size, bool* pbMarks) override
     {
         m_ProposedPictures << szFileName + "|" + QString::number(size.width()) + "x" + QString::number(size.height());
         if (m_szPictureName.isEmpty())
@@ -70,6 +70,24 @@ public:
         szFileName = m_szPictureName;
         if (m_PictureSize.isValid())
             size = m_PictureSize;
+        if (pbMarks)
+            *pbMarks = m_bExportMarks;
+        return true;
+    }
+    int ChooseItem(QWidget*, const QString&, const QString& szLabel, const QStringList& items) override
+    {
+        m_Choices << szLabel + "|" + items.join(",");
+        return m_nChoice;
+    }
+    bool AreaBounds(QWidget*, const QStringList& roots, const QStringList& against, QString& szFrom, QString& szTo,
+                    int& nAgainst) override
+    {
+        m_AreaQuestions << roots.join(",") + "|" + against.join(",") + "|" + szFrom + "|" + szTo;
+        if (m_szAreaFrom.isEmpty())
+            return false;
+        szFrom = m_szAreaFrom;
+        szTo = m_szAreaTo;
+        nAgainst = m_nAreaAgainst;
         return true;
     }
 
@@ -112,9 +130,16 @@ public:
     QStringList m_ProposedPictures; // what the export dialog was shown: "name|WxH"
     QString m_szPictureName;        // empty: the export dialog is cancelled
     QSize m_PictureSize;            // invalid: the proposed size is kept
-    QStringList m_Abouts;           // "caption|text" of each About box
-    QStringList m_ProposedMovies;   // what the film dialog was shown: "name|WxH|fps"
-    QString m_szMovieName;          // empty: the film dialog is cancelled
-    QSize m_MovieSize;              // invalid: the proposed size is kept
-    int m_nMovieFps = 0;            // 0: the proposed rate is kept
+    bool m_bExportMarks = false;    // "Markierungen exportieren" ticked
+    QStringList m_Choices;          // "label|item,item,..."
+    int m_nChoice = -1;             // -1: the choice is cancelled
+    QStringList m_AreaQuestions;    // "roots|against|from|to" as proposed
+    QString m_szAreaFrom;           // empty: the area dialog is cancelled
+    QString m_szAreaTo;
+    int m_nAreaAgainst = 0;
+    QStringList m_Abouts;         // "caption|text" of each About box
+    QStringList m_ProposedMovies; // what the film dialog was shown: "name|WxH|fps"
+    QString m_szMovieName;        // empty: the film dialog is cancelled
+    QSize m_MovieSize;            // invalid: the proposed size is kept
+    int m_nMovieFps = 0;          // 0: the proposed rate is kept
 };

@@ -3,9 +3,13 @@
 
 #include <memory>
 
+#include <QApplication>
+#include <QClipboard>
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QSlider>
@@ -518,7 +522,8 @@ TEST_F(GraphicsPage, TracingFollowsThePickedCurveUntilEscape)
     auto* pDialog = m_pForm->findChild<QDialog*>("TraceDialog");
     ASSERT_NE(pDialog, nullptr);
     EXPECT_EQ(pDialog->windowTitle(), "Nullstellen");
-    EXPECT_EQ(pDialog->findChild<QPlainTextEdit*>()->toPlainText(),
+    ASSERT_EQ(pDialog->findChild<QListWidget*>()->count(), 1);
+    EXPECT_EQ(pDialog->findChild<QListWidget*>()->item(0)->text(),
               "Keine Kurve gew\u00E4hlt: zuerst eine Kurve mit der rechten Maustaste anklicken.");
     pDialog->close();
     QTest::mouseClick(m_pPage->PaintBox, Qt::RightButton, {}, QPoint(180, 112));
@@ -534,6 +539,106 @@ TEST_F(GraphicsPage, TracingFollowsThePickedCurveUntilEscape)
     EXPECT_EQ(m_pForm->StatusText(), "f1: x = 0; y = 0");
     m_pForm->PageControl->setCurrentWidget(m_pForm->FunctionsSheet);
     EXPECT_FALSE(m_pForm->TraceButton->isChecked());
+}
+
+TEST_F(GraphicsPage, AnalysisListsMarksAndMovesTheCross)
+{
+    m_pPage->PaintBox->setFixedSize(400, 200);
+    SetFixedView(Document()); // 20 pixels a unit
+    Document().SetFunction(1, "x^2-1");
+    Document().SetFunction(2, "2*x-2"); // touches f1 at (1, 0)
+    Document().SetFunction(3, "x");
+    Step(1).m_bVisible[1] = Step(1).m_bVisible[2] = true;
+    Enter();
+    CCurveTrace* pTrace = m_pPage->Trace;
+    const auto Path = [this](const char* pszName) { return ScratchDirectory() + "/" + pszName; };
+    QTest::mouseClick(m_pPage->PaintBox, Qt::RightButton, {}, QPoint(200, 120)); // (0, -1) on f1
+    ASSERT_TRUE(pTrace->HasCurve());
+    ASSERT_EQ(pTrace->Curve().m_nSlot, 1u);
+    pTrace->ShowRoots();
+    EXPECT_EQ(pTrace->ListText(), "x = -1\nx = 1\n");
+    ASSERT_EQ(pTrace->Marks().m_Points.size(), 2u);
+
+    // More than one other curve: the user chooses; cancelled, nothing changes.
+    pTrace->ShowIntersections();
+    EXPECT_EQ(m_pDialogs->m_Choices, QStringList{"Schnittpunkte von f1 mit:|f2,f3"});
+    EXPECT_EQ(pTrace->ListText(), "x = -1\nx = 1\n");
+    m_pDialogs->m_nChoice = 0;
+    pTrace->ShowIntersections(); // the touching one
+    auto* pDialog = m_pForm->findChild<QDialog*>("TraceDialog");
+    ASSERT_NE(pDialog, nullptr);
+    EXPECT_EQ(pDialog->windowTitle(), "Schnittpunkte von f1 und f2");
+    EXPECT_TRUE(pTrace->ListText().startsWith("x = 1; y = ")) << pTrace->ListText().toStdString();
+    m_pDialogs->m_nChoice = 1;
+    pTrace->ShowIntersections();
+    EXPECT_EQ(pTrace->ListText(), "x = -0,61803399; y = -0,61803399\nx = 1,618034; y = 1,618034\n");
+    EXPECT_EQ(pTrace->Marks().m_Points.size(), 4u); // the roots stay marked
+    pTrace->CopyList();
+    EXPECT_EQ(QApplication::clipboard()->text(), pTrace->ListText());
+    // A click on a row moves the cross there, even after tracing ended.
+    QTest::keyClick(m_pForm.get(), Qt::Key_Escape);
+    auto* pList = pDialog->findChild<QListWidget*>("TraceList");
+    QTest::mouseClick(pList->viewport(), Qt::LeftButton, {}, pList->visualItemRect(pList->item(1)).center());
+    EXPECT_EQ(m_pForm->StatusText(), "f1: x = 1,618034; y = 1,618034");
+    EXPECT_TRUE(m_pForm->TraceButton->isChecked());
+    // Every mark tells its coordinates near the pointer.
+    EXPECT_EQ(pTrace->MarkAt(221, 101), "x = 1; y = 0");
+    EXPECT_EQ(pTrace->MarkAt(230, 100), "");
+
+    // Tangent and normal at the cross, their equations in the status line.
+    auto* pTangent = m_pForm->findChild<QAction*>("TangentAction");
+    ASSERT_NE(pTangent, nullptr);
+    pTangent->trigger();
+    EXPECT_TRUE(pTrace->TangentShown());
+    EXPECT_EQ(pTrace->Marks().m_Lines.size(), 2u);
+    m_pPage->PaintBoxMouseMove(220, 0);
+    EXPECT_EQ(m_pForm->StatusText(), "f1: x = 1; y = 0; Tangente: y = 2\u00B7x - 2; Normale: y = -0,5\u00B7x + 0,5");
+    m_pPage->PaintBoxMouseMove(200, 0);
+    EXPECT_EQ(m_pForm->StatusText(), "f1: x = 0; y = -1; Tangente: y = -1; Normale: x = 0");
+    pTangent->trigger();
+    EXPECT_TRUE(pTrace->Marks().m_Lines.empty());
+
+    pTrace->ShowInflections();
+    EXPECT_EQ(pTrace->ListText(), "Keine Wendepunkte im sichtbaren Bereich\n");
+    pTrace->ShowYIntercepts();
+    EXPECT_EQ(pTrace->ListText(), "x = 0; y = -1\n");
+
+    // The area: proposed between the first two roots, against the x axis or another curve.
+    pTrace->ShowArea();
+    EXPECT_EQ(m_pDialogs->m_AreaQuestions, QStringList{"-1,1|der x-Achse,f2,f3|-1|1"});
+    EXPECT_TRUE(pTrace->Marks().m_Area.empty());
+    m_pDialogs->m_szAreaFrom = "-1";
+    m_pDialogs->m_szAreaTo = "1";
+    pTrace->ShowArea();
+    EXPECT_TRUE(pTrace->ListText().startsWith("Fl\u00E4che von -1 bis 1: -1,3333333 (Fehlersch\u00E4tzung "))
+        << pTrace->ListText().toStdString();
+    m_pDialogs->m_szAreaFrom = "0,5"; // the document's decimal comma
+    m_pDialogs->m_nAreaAgainst = 1;
+    pTrace->ShowArea();
+    EXPECT_TRUE(pTrace->ListText().startsWith("Fl\u00E4che zwischen f1 und f2 von 0,5 bis 1: 0,041666667 ("))
+        << pTrace->ListText().toStdString();
+    EXPECT_FALSE(pTrace->Marks().m_Area.empty());
+
+    // The marks go to a picture only when asked for.
+    QStringList pictures;
+    for (const bool bMarks : {false, true}) {
+        m_pDialogs->m_szPictureName = QString::fromStdString(Path(bMarks ? "marked.png" : "plain.png"));
+        m_pDialogs->m_bExportMarks = bMarks;
+        m_pForm->ExportButtonClick();
+        pictures << m_pDialogs->m_szPictureName;
+    }
+    const QImage plain(pictures[0]), marked(pictures[1]);
+    ASSERT_FALSE(plain.isNull());
+    EXPECT_NE(plain, marked);
+    bool bNothing = false;
+    const std::string szExpected = Path("expected.png");
+    ASSERT_TRUE(CPictureExport::Export(Document(), szExpected, plain.width(), plain.height(), bNothing));
+    EXPECT_EQ(plain, QImage(QString::fromStdString(szExpected)));
+    // The menu is in Ansicht too, enabled with tracing; leaving the page takes the marks off.
+    EXPECT_TRUE(m_pForm->TraceMenu->menuAction()->isEnabled());
+    m_pForm->PageControl->setCurrentWidget(m_pForm->NotesSheet);
+    EXPECT_TRUE(pTrace->Marks().Empty());
+    EXPECT_FALSE(m_pForm->TraceMenu->menuAction()->isEnabled());
 }
 
 namespace {

@@ -121,6 +121,116 @@ TEST(CurveAnalysis, NarrowTellsPolesFromSteepCurves)
     EXPECT_EQ(Run([](double x) { return x < 0.025 ? -1.0 / (x - 0.025) : std::nan(""); }, 0.0, 0.05), E::Undefined);
 }
 
+TEST(CurveAnalysis, IntersectionsCrossingAndTouching)
+{
+    struct SRow {
+        const char* m_pszName;
+        double (*m_pf)(double);
+        double (*m_pg)(double);
+        std::vector<double> m_Meets;
+        double m_dTolerance;
+    };
+    const SRow rows[] = {
+        {"sin, cos",
+         [](double x) { return std::sin(x); },
+         [](double x) { return std::cos(x); },
+         {PI / 4 - 3 * PI, PI / 4 - 2 * PI, PI / 4 - PI, PI / 4, PI / 4 + PI, PI / 4 + 2 * PI},
+         1e-12},
+        {"x^2, 0", [](double x) { return x * x; }, [](double) { return 0.0; }, {0.0}, 1e-7},
+        {"x^2, 2x-1", [](double x) { return x * x; }, [](double x) { return 2 * x - 1; }, {1.0}, 1e-7},
+        // The difference cancels digits of 100: its rounding there is no gap between the curves.
+        {"x^2+100, 2x+99", [](double x) { return x * x + 100; }, [](double x) { return 2 * x + 99; }, {1.0}, 1e-6},
+        {"x^2, 2x-1.001 (apart)", [](double x) { return x * x; }, [](double x) { return 2 * x - 1.001; }, {}, 0},
+        // Parallel lines never meet; a line through a pole meets the hyperbola only where it is.
+        {"x, x+1e-9", [](double x) { return x; }, [](double x) { return x + 1e-9; }, {}, 0},
+        {"1/x, x", [](double x) { return 1 / x; }, [](double x) { return x; }, {-1.0, 1.0}, 1e-12},
+    };
+    for (const SRow& row : rows) {
+        const std::vector<double> meets =
+            CCurveAnalysis::Intersections(Of(row.m_pf), Of(row.m_pg), -10, 10.1, 800, 1e-2);
+        ASSERT_EQ(meets.size(), row.m_Meets.size()) << row.m_pszName;
+        for (size_t i = 0; i < meets.size(); ++i)
+            EXPECT_NEAR(meets[i], row.m_Meets[i], row.m_dTolerance) << row.m_pszName;
+    }
+}
+
+TEST(CurveAnalysis, InflectionsWhereTheBendTurnsOnly)
+{
+    struct SRow {
+        const char* m_pszName;
+        double (*m_pf)(double);
+        double (*m_pd2)(double);
+        std::vector<double> m_Points;
+    };
+    const SRow rows[] = {
+        {"x^3-3x", [](double x) { return x * x * x - 3 * x; }, [](double x) { return 6 * x; }, {0.0}},
+        {"sin", [](double x) { return std::sin(x); }, [](double x) { return -std::sin(x); }, {-PI, 0.0, PI}},
+        // The second derivative jumps at 0 and still changes its sign there.
+        {"x|x|", [](double x) { return x * std::fabs(x); }, [](double x) { return x < 0 ? -2.0 : 2.0; }, {0.0}},
+        // Zero without a change of sign, a pole, a straight line: no inflection.
+        {"x^4", [](double x) { return x * x * x * x; }, [](double x) { return 12 * x * x; }, {}},
+        {"1/x", [](double x) { return 1 / x; }, [](double x) { return 2 / (x * x * x); }, {}},
+        {"2x+1", [](double x) { return 2 * x + 1; }, [](double) { return 0.0; }, {}},
+    };
+    for (const SRow& row : rows) {
+        for (double dFrom : {-4.0, -3.93}) { // 0 on a sample, and between two
+            const std::vector<double> points =
+                CCurveAnalysis::Inflections(Of(row.m_pf), Of(row.m_pd2), dFrom, 4.0, 200, 1e-2);
+            ASSERT_EQ(points.size(), row.m_Points.size()) << row.m_pszName << " from " << dFrom;
+            for (size_t i = 0; i < points.size(); ++i)
+                EXPECT_NEAR(points[i], row.m_Points[i], 1e-14) << row.m_pszName;
+        }
+    }
+}
+
+TEST(CurveAnalysis, IntegralsToTheGoalWithAnHonestErrorEstimate)
+{
+    struct SRow {
+        const char* m_pszName;
+        double (*m_pf)(double);
+        double m_dA, m_dB, m_dValue;
+    };
+    const SRow rows[] = {
+        {"sin over [0, pi]", [](double x) { return std::sin(x); }, 0, PI, 2.0},
+        {"sin over [-pi, pi]", [](double x) { return std::sin(x); }, -PI, PI, 0.0},
+        {"x^4 over [0, 1]", [](double x) { return x * x * x * x; }, 0, 1, 0.2},
+        {"exp backwards", [](double x) { return std::exp(x); }, 1, 0, 1 - std::exp(1.0)},
+        {"Runge", [](double x) { return 1 / (1 + 25 * x * x); }, -1, 1, 0.4 * std::atan(5.0)},
+        // Not smooth at an end or inside: only halving brings the error down.
+        {"sqrt over [0, 1]", [](double x) { return std::sqrt(x); }, 0, 1, 2.0 / 3.0},
+        {"|x - 1/3| over [0, 1]", [](double x) { return std::fabs(x - 1.0 / 3.0); }, 0, 1, 5.0 / 18.0},
+    };
+    for (const SRow& row : rows) {
+        CCurveAnalysis::SIntegral area;
+        ASSERT_TRUE(CCurveAnalysis::Integrate(Of(row.m_pf), row.m_dA, row.m_dB, area)) << row.m_pszName;
+        EXPECT_TRUE(area.m_bReached) << row.m_pszName;
+        EXPECT_NEAR(area.m_dValue, row.m_dValue, 1e-12) << row.m_pszName;
+        EXPECT_GE(area.m_dError, std::fabs(area.m_dValue - row.m_dValue)) << row.m_pszName;
+        EXPECT_LE(area.m_dError, 1e-12 * std::max(1.0, std::fabs(row.m_dValue))) << row.m_pszName;
+    }
+    // Undefined on the way (ln below 0): no value. A pole: the goal is out of reach, and said so.
+    CCurveAnalysis::SIntegral area;
+    EXPECT_FALSE(CCurveAnalysis::Integrate(Of([](double x) { return std::log(x); }), -1, 1, area));
+    EXPECT_FALSE(CCurveAnalysis::Integrate(Of([](double x) { return 1 / (x - 0.3); }), 0, 1, area) && area.m_bReached);
+}
+
+#include "view/CDerivative.h"
+
+TEST(CurveAnalysis, NumericalDerivativesAndWhereTheyFail)
+{
+    for (double x = -10; x <= 10; x += 0.37) {
+        double d, dError;
+        ASSERT_TRUE(CDerivative::Numerical(Of([](double t) { return std::sin(t); }), x, 1, 0.05, d, &dError)) << x;
+        EXPECT_NEAR(d, std::cos(x), 1e-11) << x;
+        EXPECT_GE(dError * 10 + 1e-14, std::fabs(d - std::cos(x))) << x;
+        ASSERT_TRUE(CDerivative::Numerical(Of([](double t) { return t * t * t - 2 * t; }), x, 2, 0.05, d)) << x;
+        EXPECT_NEAR(d, 6 * x, 1e-7 * std::max(1.0, std::fabs(x))) << x;
+    }
+    double d;
+    EXPECT_FALSE(CDerivative::Numerical(Of([](double t) { return t < 0 ? -1.0 : 1.0; }), 0.0, 1, 0.05, d));
+    EXPECT_FALSE(CDerivative::Numerical(Of([](double t) { return std::log(t); }), 0.01, 1, 0.05, d));
+}
+
 #include "project/CProject.h"
 #include "view/CCurveTracer.h"
 #include "view/CFuncVars.h"
@@ -214,4 +324,59 @@ TEST(CurveTracer, PicksTheCurveAndFollowsItsParameter)
     CCurveTracer::Analyse(nearMiss.project, nearMiss.view, curve, roots, extrema);
     EXPECT_TRUE(roots.empty());
     ASSERT_EQ(extrema.size(), 1u);
+}
+
+TEST(CurveTracer, TangentInflectionsIntersectionsAndAreaOfADrawnCurve)
+{
+    CCurveTracer::SCurve curve;
+    STraced parabola("x^2");
+    ASSERT_TRUE(CCurveTracer::Pick(parabola.project, parabola.view, 250, 88, 8, curve)); // (0.5, 0.25)
+    CCurveTracer::STangent tangent;
+    ASSERT_TRUE(CCurveTracer::Tangent(parabola.project, parabola.view, curve, 1.0, tangent));
+    EXPECT_FALSE(tangent.m_bUpright);
+    EXPECT_NEAR(tangent.m_dSlope, 2.0, 1e-10); // y = 2x - 1
+    EXPECT_NEAR(tangent.m_dIntercept, -1.0, 1e-10);
+    const CCurveTracer::STangent normal = CCurveTracer::Normal(tangent);
+    EXPECT_NEAR(normal.m_dSlope, -0.5, 1e-10); // y = -x/2 + 3/2
+    EXPECT_NEAR(normal.m_dIntercept, 1.5, 1e-10);
+    // At the vertex the tangent lies flat and the normal stands upright.
+    ASSERT_TRUE(CCurveTracer::Tangent(parabola.project, parabola.view, curve, 0.0, tangent));
+    EXPECT_EQ(tangent.m_dSlope, 0.0);
+    EXPECT_TRUE(CCurveTracer::Normal(tangent).m_bUpright);
+
+    // The line 2x - 1 beside it touches the parabola at 1; the x axis of the view is no curve.
+    parabola.project.SetFunction(5, "2*x-1");
+    parabola.project.m_pFirstStep->m_bVisible[4] = true;
+    const std::vector<CCurveTracer::SCurve> partners = CCurveTracer::Partners(parabola.project, curve);
+    ASSERT_EQ(partners.size(), 1u);
+    EXPECT_EQ(partners[0].m_nSlot, 5u);
+    std::vector<double> meets;
+    CCurveTracer::Intersect(parabola.project, parabola.view, curve, partners[0], meets);
+    ASSERT_EQ(meets.size(), 1u);
+    EXPECT_NEAR(meets[0], 1.0, 1e-7);
+    // The area between them from 0 to 1 is 1/3, that under the parabola from -1 to 2 is 3.
+    CCurveAnalysis::SIntegral area;
+    ASSERT_TRUE(CCurveTracer::Area(parabola.project, curve, &partners[0], 0, 1, area));
+    EXPECT_NEAR(area.m_dValue, 1.0 / 3.0, 1e-14);
+    ASSERT_TRUE(CCurveTracer::Area(parabola.project, curve, nullptr, -1, 2, area));
+    EXPECT_NEAR(area.m_dValue, 3.0, 1e-14);
+    std::vector<double> ts;
+    CCurveTracer::YIntercepts(parabola.project, parabola.view, curve, ts);
+    EXPECT_EQ(ts, std::vector<double>{0.0});
+
+    STraced cubic("x^3-3*x");
+    ASSERT_TRUE(CCurveTracer::Pick(cubic.project, cubic.view, 200, 100, 8, curve));
+    std::vector<double> points;
+    CCurveTracer::Inflect(cubic.project, cubic.view, curve, points);
+    ASSERT_EQ(points.size(), 1u);
+    EXPECT_NEAR(points[0], 0.0, 1e-9);
+
+    // A circle meets the y axis twice, at the parameters 1 and 3 of its sweep.
+    STraced circle("1.5*cos(x*pi/2), 1.5*sin(x*pi/2)");
+    ASSERT_TRUE(CCurveTracer::Pick(circle.project, circle.view, 200, 25, 8, curve));
+    CCurveTracer::YIntercepts(circle.project, circle.view, curve, ts);
+    ASSERT_EQ(ts.size(), 2u);
+    EXPECT_NEAR(ts[0], -1.0, 1e-12);
+    EXPECT_NEAR(ts[1], 1.0, 1e-12);
+    EXPECT_TRUE(CCurveTracer::Partners(circle.project, curve).empty());
 }
