@@ -227,7 +227,9 @@ QString CWetaPage::InfoText(const CAnimationStep& step, int nRows) const
     double dSamples = 1.0;
     for (unsigned i = 0; i < FUNC_NVARS; ++i)
         dSamples *= double(step.m_nCount[i]) + 1.0;
-    const QString szSamples = dSamples < 1e15 ? QString::number(dSamples, 'f', 0) : QString::number(dSamples, 'g', 3);
+    QString szSamples = dSamples < 1e15 ? QString::number(dSamples, 'f', 0) : QString::number(dSamples, 'g', 3);
+    if (CShownNumber::Comma(m_Frame.Document()))
+        szSamples.replace('.', ',');
     if (dSamples > nRows)
         return szText + QString(": %1 von %2 Zeilen gezeigt; die Tafel endet nach %3 Zeilen.")
                             .arg(nRows)
