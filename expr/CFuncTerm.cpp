@@ -86,10 +86,26 @@ KX_INLINE const double* CFuncTerm::EvaluateInline(const double* pSlots, CFuncRes
     uint64_t nKey;
     switch (Probe(pSlots[m_Cache.FirstKeySlot()], pValues, nKey)) {
     case CValueCache::HIT: return pValues;
-    case CValueCache::NEW: return EvaluateNew(pSlots, pProject);
+    case CValueCache::NEW: return m_bSelfContained ? EvaluateNew(pSlots, pProject) : EvaluateFlat(pSlots, pProject);
     case CValueCache::MISS: return EvaluateMiss(pSlots, pProject, true, nKey);
     default: return EvaluateSlow(pSlots, pProject);
     }
+}
+
+// The bookkeeping of EvaluateNew before the run (the term self-contained, the key new): null where
+// the nesting or the work is exhausted, for EvaluateMiss to decide; otherwise where the run leaves
+// its values (the first to be NaN, undefined, where the run fails; it must not run where one of the
+// other key slots is not finite).
+KX_INLINE double* CFuncTerm::OpenNew(const double* pSlots)
+{
+    const unsigned nDepth = s_nDepth;
+    const uint64_t nWork = (nDepth == 0 ? 0 : s_nWork) + m_nProgramSize;
+    if (nDepth >= FUNC_MAX_DEPTH || nWork > FUNC_MAX_WORK)
+        return nullptr;
+    s_nWork = nWork;
+    if (m_Cache.CountEntry())
+        Invalidate(); // the key is new in the empty cache too
+    return m_Cache.Record(pSlots, m_nValues);
 }
 
 #define KX_RUN_NAME RunPlain
@@ -201,15 +217,35 @@ __attribute__((noinline)) const double* CFuncTerm::EvaluateMiss(const double* pS
 // outcome may be counted before the run, and the run leaves its values in the record.
 __attribute__((noinline)) const double* CFuncTerm::EvaluateNew(const double* pSlots, CFuncResolver* pProject)
 {
-    const unsigned nDepth = s_nDepth;
-    const uint64_t nWork = (nDepth == 0 ? 0 : s_nWork) + m_nProgramSize;
-    if (!m_bSelfContained || nDepth >= FUNC_MAX_DEPTH || nWork > FUNC_MAX_WORK)
+    if (!m_bSelfContained)
+        return EvaluateFlat(pSlots, pProject);
+    double* pResult = OpenNew(pSlots);
+    if (!pResult)
         return EvaluateMiss(pSlots, pProject, false, 0);
-    s_nWork = nWork;
-    if (m_Cache.CountEntry())
-        Invalidate(); // the key is new in the empty cache too
-    double* pResult = m_Cache.Record(pSlots, m_nValues);
     if (m_Cache.OtherKeysFinite(pSlots) && RunProgram(m_Program.data(), m_nValues, pSlots, pProject, pResult))
+        return pResult;
+    pResult[0] = std::numeric_limits<double>::quiet_NaN();
+    return nullptr;
+}
+
+// A new key of an outermost term that refers only to self-contained ones: its run cannot reach
+// this cache either, nor exhaust the work (m_bFlat), so EvaluateMiss's outcome is known but for the
+// values, and they go straight into the record. Each reference the run makes is a run of its own
+// in the same order as before, counted in the referenced term's cache as before.
+__attribute__((noinline)) const double* CFuncTerm::EvaluateFlat(const double* pSlots, CFuncResolver* pProject)
+{
+    if (!m_bFlat || s_nDepth != 0 || pProject != m_pProject)
+        return EvaluateMiss(pSlots, pProject, false, 0);
+    s_nWorkClock = 0;
+    s_nWork = m_nProgramSize;
+    if (m_Cache.CountEntry())
+        Invalidate();
+    double* pResult = m_Cache.Record(pSlots, m_nValues);
+    s_nDepth = 1;
+    const bool bDefined =
+        m_Cache.OtherKeysFinite(pSlots) && RunProgram(m_Program.data(), m_nValues, pSlots, pProject, pResult);
+    s_nDepth = 0;
+    if (bDefined)
         return pResult;
     pResult[0] = std::numeric_limits<double>::quiet_NaN();
     return nullptr;
@@ -235,6 +271,17 @@ void CFuncTerm::UpdateDependencies()
         m_bDepFunc |= pTerm->m_bDepFunc;
     }
     m_Cache.SetKeySlots(m_bDepVar);
+    // Whether every run refers only to terms that refer to nothing, and stays far within the work
+    // limit: each reference instruction runs its term at most once per run (a program does not
+    // loop), so the program's length times the longest referenced program bounds the work.
+    m_bFlat = !m_DirectRefs.empty() && m_nValues != 0;
+    uint64_t nLongest = 0;
+    for (const unsigned n : m_DirectRefs) {
+        const CFuncTerm* pTerm = m_pProject ? m_pProject->GetFunction(n) : nullptr;
+        m_bFlat = m_bFlat && pTerm && pTerm->m_bSelfContained;
+        nLongest = pTerm ? std::max(nLongest, pTerm->m_nProgramSize) : nLongest;
+    }
+    m_bFlat = m_bFlat && m_nProgramSize * (nLongest + 1) <= FUNC_MAX_WORK / 16;
 }
 
 void CFuncTerm::Invalidate()

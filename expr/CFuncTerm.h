@@ -109,6 +109,8 @@ private:
     const double* EvaluateSlow(const double* pSlots, CFuncResolver* pProject);
     const double* EvaluateMiss(const double* pSlots, CFuncResolver* pProject, bool bIndexed, uint64_t nKey);
     const double* EvaluateNew(const double* pSlots, CFuncResolver* pProject);
+    const double* EvaluateFlat(const double* pSlots, CFuncResolver* pProject);
+    KX_INLINE double* OpenNew(const double* pSlots);
     static bool RunPlain(const SInstr* pCode, unsigned nValues, const double* s, CFuncResolver* pProject,
                          double* pStack);
     static bool RunFma(const SInstr* pCode, unsigned nValues, const double* s, CFuncResolver* pProject, double* pStack);
@@ -136,5 +138,6 @@ private:
     std::vector<SInstr> m_Program;         // the flat form of the code that runs
     uint64_t m_nProgramSize = 0;           // its length, the work of a run
     bool m_bSelfContained = false;         // it refers to no term and leaves values: no run reaches the cache
+    bool m_bFlat = false; // with the flags: it refers only to self-contained terms, within the work limit
     CValueCache m_Cache;
 };

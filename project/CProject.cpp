@@ -22,6 +22,7 @@ constexpr uint32_t g_NewColors[] = {9, 12, 2, 13, 0, 4, 3, 5, 6, 1, 7, 11, 10, 1
 
 CProject::CProject() : m_pPalette(g_Palette)
 {
+    UseTable();
     for (unsigned nBit = FLAG_XAUTO; nBit <= FLAG_SHOWAXIS; ++nBit)
         SetFlag(nBit, true);
     m_dOptions[OPT_XGRID] = 1.0;
@@ -55,6 +56,7 @@ void CProject::SetFunction(unsigned nIndex, const char* pszText)
         return;
     pszText = SkipBlanks(pszText);
     pSlot.reset();
+    SetTableEntry(nIndex, nullptr);
     // A text that does not compile leaves the slot empty; the dependants are invalidated all the
     // same, so no picture keeps a cached value of a function that is gone.
     struct SInvalidateDependants {
@@ -79,6 +81,7 @@ void CProject::SetFunction(unsigned nIndex, const char* pszText)
     } invalidate{*this, nIndex};
     if (*pszText)
         pSlot = std::make_unique<CFuncTerm>(this, pszText);
+    SetTableEntry(nIndex, pSlot.get());
 }
 
 void CProject::SetTransform(const char* pszText)

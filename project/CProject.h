@@ -91,7 +91,7 @@ public:
     std::optional<std::string> m_pszNotes;
     CAnimationStep* m_pFirstStep = nullptr;
     CAnimationStep* m_pLastStep = nullptr;
-    std::unique_ptr<CFuncTerm> m_pFunctions[MAX_FUNCTIONS]; // slot n at n - 1
+    std::unique_ptr<CFuncTerm> m_pFunctions[MAX_FUNCTIONS]; // slot n at n - 1; changed by SetFunction only
     std::unique_ptr<CFuncTerm> m_pTransform;
     double m_dOptions[OPT_COUNT] = {};
     uint32_t m_nFlags = 0;

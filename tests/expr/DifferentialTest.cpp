@@ -567,6 +567,96 @@ TEST(ExprDifferential, CacheAgreesWithItsChains)
     EXPECT_GT(nMisses, 10000);
 }
 
+// A referenced term whose key is new may run inside its caller's run; its cache must come out as
+// if it had been evaluated on its own, entry for entry, with the same counters. The twin document
+// evaluates the same callee at the same points directly; the caller's value is the sum of the two
+// references' first values.
+TEST(ExprDifferential, ReferencedTermsCacheAsTheirOwnEvaluations)
+{
+    struct SCaller {
+        const char* m_pszText;
+        std::vector<unsigned> m_Args[2]; // the slots passed to the first and the second reference
+    };
+    const SCaller callers[] = {
+        {"f1(x)+f1(u)", {{SLOT_X}, {SLOT_U}}},
+        {"f1(x,u,v,d)+f1(d,c)", {{SLOT_X, SLOT_U, SLOT_V, SLOT_D}, {SLOT_D, SLOT_C}}},
+        {"f1+f1(v)", {{}, {SLOT_V}}},
+    };
+    // Several values, undefined stretches, a conditional (jumps and constants of the callee's own
+    // program), all four arguments, the caller's x.
+    const char* const pszCallees[] = {"a^2",          "sin(a)*b+x", "a<0 ? -a : 1/a",    "a, a*2, b",
+                                      "c+d*10+b*100", "sqrt(a-b)",  "a>=1 ? ln(a) : a*3"};
+    long nBad = 0;
+    for (const SCaller& caller : callers)
+        for (const char* pszCallee : pszCallees) {
+            CFunctionTable project, twin;
+            project.SetFunction(1, pszCallee);
+            project.SetFunction(2, caller.m_pszText);
+            twin.SetFunction(1, pszCallee);
+            CFuncTerm& callee = *project.GetFunction(1);
+            CFuncTerm& direct = *twin.GetFunction(1);
+            const auto Check = [&](const double* pSlots, const char* pszWhere) {
+                CFuncTerm& term = *project.GetFunction(2);
+                const uint32_t nHits = term.GetCache().GetHits();
+                const double* pValue = term.Evaluate(pSlots, &project);
+                if (term.GetCache().GetHits() != nHits)
+                    return; // the caller's own hit runs nothing
+                double dSum = 0.0;
+                bool bDefined = true;
+                for (const std::vector<unsigned>& args : caller.m_Args) {
+                    double inner[FUNC_NSLOTS];
+                    std::copy(pSlots, pSlots + FUNC_NSLOTS, inner);
+                    for (size_t i = 0; i < args.size(); ++i)
+                        inner[SLOT_A + i] = pSlots[args[i]];
+                    const double* p = direct.Evaluate(inner, &twin);
+                    if (!p) {
+                        bDefined = false; // the caller stops there
+                        break;
+                    }
+                    dSum += p[0];
+                }
+                bDefined = bDefined && std::isfinite(dSum);
+                std::string why;
+                if (bDefined != (pValue != nullptr) || (bDefined && !SameValues(pValue, &dSum, 1)))
+                    why = "value";
+                const CValueCache &a = callee.GetCache(), &b = direct.GetCache();
+                if (a.GetHits() != b.GetHits() || a.GetMisses() != b.GetMisses() || a.GetItems() != b.GetItems())
+                    why += " counters";
+                if (!why.empty() && ++nBad <= 10)
+                    ADD_FAILURE() << caller.m_pszText << " with f1 = " << pszCallee << " " << pszWhere << " at "
+                                  << Slots(pSlots) << ": " << why;
+            };
+            const auto CompareChains = [&](const char* pszWhere) {
+                const CValueCache &a = callee.GetCache(), &b = direct.GetCache();
+                std::string why;
+                for (unsigned c = 0; c < CFuncTerm::CACHE_BUCKETS && why.empty(); ++c) {
+                    const CFuncTerm::SCacheEntry *p = a.GetChain(c), *q = b.GetChain(c);
+                    for (; p && q && why.empty(); p = p->m_pNext, q = q->m_pNext)
+                        if (!SameValues(p->m_dKey, q->m_dKey, FUNC_NSLOTS) || !p->m_pValues != !q->m_pValues ||
+                            (p->m_pValues && !SameValues(p->m_pValues, q->m_pValues, callee.GetValueCount())))
+                            why = "entry in chain " + std::to_string(c);
+                    if (p || q)
+                        why = "length of chain " + std::to_string(c);
+                }
+                if (!why.empty() && ++nBad <= 10)
+                    ADD_FAILURE() << caller.m_pszText << " with f1 = " << pszCallee << " after the " << pszWhere << ": "
+                                  << why;
+            };
+            // A rising sweep, the same again (look-ups, hits), then one long enough to empty the
+            // caches; u rises with x, d falls, c stays.
+            for (int pass = 0; pass < 3; ++pass) {
+                const int nCount = pass < 2 ? 600 : 12000;
+                for (int i = 0; i < nCount; ++i) {
+                    const double x = -3.0 + 6.0 * i / nCount;
+                    const double slots[FUNC_NSLOTS] = {x, x + 0.125, 2.0 * x, x, x + 0.125, 0.5, -x};
+                    Check(slots, pass == 0 ? "first sweep" : pass == 1 ? "second sweep" : "long sweep");
+                }
+                CompareChains(pass == 0 ? "first sweep" : pass == 1 ? "second sweep" : "long sweep");
+            }
+        }
+    EXPECT_EQ(nBad, 0);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Comparisons at their boundary
 

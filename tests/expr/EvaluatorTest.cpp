@@ -241,6 +241,26 @@ TEST(Evaluator, DeepestPendingOperandsFitTheStack)
     EXPECT_EQ(Value(szText.c_str(), SSlots(1)), 50);
 }
 
+// A referenced term may run on its caller's stack: both as deep as they may be (sin() keeps the
+// program from folding the pending operands away).
+TEST(Evaluator, DeepestPendingOperandsFitTheStackAroundAReference)
+{
+    std::string szCallee = "a", szCaller = "f1(x)";
+    double dExpected = 0.5;
+    for (int i = 0; i < 49; ++i) {
+        szCallee = "sin(a)+(" + szCallee + ")";
+        dExpected = std::sin(0.5) + dExpected;
+    }
+    for (int i = 0; i < 49; ++i) {
+        szCaller = "sin(x)+(" + szCaller + ")";
+        dExpected = std::sin(0.5) + dExpected;
+    }
+    SProjectFixture project({szCallee.c_str(), szCaller.c_str()});
+    const Values values = project.Eval(2, SSlots(0.5));
+    ASSERT_TRUE(values);
+    EXPECT_EQ(values->front(), dExpected);
+}
+
 TEST(Evaluator, VariablesAndAliases)
 {
     const SSlots slots = SSlots::All(1, 2, 3, 4, 5, 6, 7);
