@@ -105,6 +105,23 @@ void CGraphView::EndHolding()
     m_pPaintBox->update();
 }
 
+void CGraphView::HoldMoved(const QImage& picture, int nDx, int nDy)
+{
+    QImage moved(picture.size(), QImage::Format_RGB32);
+    moved.setDevicePixelRatio(picture.devicePixelRatio());
+    {
+        QPainter painter(&moved);
+        CQtCanvas canvas(painter);
+        CRenderer::DrawBackground(m_Frame.Document(), canvas, static_cast<int32_t>(Width()),
+                                  static_cast<int32_t>(Height()));
+        canvas.Flush();
+        painter.drawImage(nDx, nDy, picture);
+    }
+    m_Held = moved;
+    m_bHolding = true;
+    m_pPaintBox->SetPicture(&m_Held);
+}
+
 CViewBox CGraphView::ShownBox() const
 {
     return m_ShownBox ? m_ShownBox() : CViewBox::Of(m_Frame.Document());
@@ -195,19 +212,7 @@ void CGraphView::MouseMove(int nX, int nY)
         CViewRange::ShiftView(project, ax - bx, ay - by);
         // The picture moves with the mouse at once; the new one takes its place once it has
         // caught up, so the curves follow without flicker.
-        const QImage shown = Picture();
-        QImage moved(shown.size(), QImage::Format_RGB32);
-        moved.setDevicePixelRatio(shown.devicePixelRatio());
-        {
-            QPainter painter(&moved);
-            CQtCanvas canvas(painter);
-            CRenderer::DrawBackground(project, canvas, static_cast<int32_t>(Width()), static_cast<int32_t>(Height()));
-            canvas.Flush();
-            painter.drawImage(nX - m_nMouseX, nY - m_nMouseY, shown);
-        }
-        m_Held = moved;
-        m_bHolding = true;
-        m_pPaintBox->SetPicture(&m_Held);
+        HoldMoved(Picture(), nX - m_nMouseX, nY - m_nMouseY);
         ViewMoved();
     } else {
         if (!m_pTrace->PointerAt(nX, nY)) {

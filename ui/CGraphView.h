@@ -40,6 +40,8 @@ public:
     // catches up the old one, moved with the mouse.
     QImage Picture() const { return m_bHolding ? m_Held : m_Image; }
     void EndHolding();
+    // Shows picture moved by (nDx, nDy) pixels on the document's background, until EndHolding.
+    void HoldMoved(const QImage& picture, int nDx, int nDy);
     bool Dragging() const { return m_bDragging; }
     uint32_t Width() const;
     uint32_t Height() const;

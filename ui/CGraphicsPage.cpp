@@ -118,6 +118,7 @@ bool CGraphicsPage::AllStepsFast() const
 void CGraphicsPage::StartDrawing(CAnimationStep* pStartStep)
 {
     StopJob();
+    m_bMovedWhileDrawing = false; // this one is for the view as it is
     Sliders->SetStep(m_Frame.CurrentStep(), CShownNumber::Comma(m_Frame.Document()));
     View->SliderRow()->setVisible(!Sliders->isHidden());
     m_nLostSince = CFuncTerm::GetLostNanoseconds(); // the range and the curves share one budget
@@ -204,6 +205,7 @@ void CGraphicsPage::SlidersChange()
 void CGraphicsPage::Cancel()
 {
     Sliders->Stop();
+    m_bMovedWhileDrawing = false;
     if (DeterminingRange()) {
         StopJob();
         m_bRepaintAfterRange = false;
@@ -282,13 +284,24 @@ void CGraphicsPage::PaintBoxPaint()
         PaintBox->update();
         return;
     }
+    const CViewBox box = CViewBox::Of(m_Frame.Document());
+    const bool bJobSize = m_pJob && m_nJobWidth == Width() && m_nJobHeight == Height();
+    bool bJobView = bJobSize;
+    for (unsigned i = 0; i < 4 && bJobView; ++i)
+        bJobView = box.m_dView[i] == m_JobBox.m_dView[i] && box.m_dRaw[i] == m_JobBox.m_dRaw[i];
+    // While the view is dragged, a drawing as fast as possible that is under way goes on for the
+    // view it began with; once finished it is shown moved to where the view has gone, and the
+    // next one begins (DrawMoved). Were each move to start the drawing over, a picture that takes
+    // longer than the moves come would show the exposed area only when the pointer rests.
+    if (View->Dragging() && bJobSize && AllStepsFast()) {
+        m_bMovedWhileDrawing = !bJobView;
+        PaintBox->update();
+        return;
+    }
     PaintBackground(true);
     // A job that has drawn nothing yet on the same view (entering the page has just started one)
     // goes on as it is.
-    bool bSameView = m_pJob && m_bFresh && m_nJobWidth == Width() && m_nJobHeight == Height();
-    const CViewBox box = CViewBox::Of(m_Frame.Document());
-    for (unsigned i = 0; i < 4 && bSameView; ++i)
-        bSameView = box.m_dView[i] == m_JobBox.m_dView[i] && box.m_dRaw[i] == m_JobBox.m_dRaw[i];
+    const bool bSameView = bJobView && m_bFresh;
     if (!bSameView)
         StartDrawing(nullptr);
     CatchUp();
@@ -420,6 +433,25 @@ void CGraphicsPage::PaintTimerEvent()
     }
     if (bDrawn)
         PaintBox->update();
+    DrawMoved();
+}
+
+void CGraphicsPage::DrawMoved()
+{
+    if (!m_bMovedWhileDrawing || m_pJob)
+        return;
+    m_bMovedWhileDrawing = false;
+    // Where the corner of the finished picture lies in the view as it is now.
+    CProject& project = m_Frame.Document();
+    CFuncVars drawn, now;
+    drawn.SetupView(&project, m_JobBox, nullptr, Width(), Height(), 0, 0);
+    now.SetupView(&project, CViewBox::Of(project), nullptr, Width(), Height(), 0, 0);
+    double x, y;
+    drawn.UnmapPoint(0, 0, x, y);
+    int32_t nX = 0, nY = 0;
+    now.MapPoint(x, y, nX, nY, false);
+    View->HoldMoved(View->Image(), nX, nY);
+    PaintBoxPaint();
 }
 
 void CGraphicsPage::CatchUp()

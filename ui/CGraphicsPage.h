@@ -100,6 +100,9 @@ private:
     // Samples of the job, as many as the pacing lets go at once, and the pacing that follows.
     void DrawNext(CQtCanvas& canvas);
     void CatchUp(); // the catching up of a restarted job, at once
+    // After a drawing finished for a view that a drag has moved on from: shows it moved to where
+    // the view is now, and begins the drawing of that view.
+    void DrawMoved();
     void EndHolding();
     void AddToBudget(int64_t nMilliseconds);
     uint32_t Width() const;
@@ -112,6 +115,7 @@ private:
     CAnimationStep* m_pRangeStart = nullptr; // the start step it was begun for
     bool m_bFresh = false;                   // the job has drawn nothing yet, on this view:
     CViewBox m_JobBox;
+    bool m_bMovedWhileDrawing = false; // a drag has moved the view on from the job's
     uint32_t m_nJobWidth = 0;
     uint32_t m_nJobHeight = 0;
     bool m_bRepaintAfterRange = false; // the surface waits for the range

@@ -495,6 +495,59 @@ TEST_F(GraphicsPage, FinishedPictureEqualsTheExportedOne)
     }
 }
 
+// A drag does not start a drawing under way over at every move: it is finished for the view it
+// began with and shown moved by the drag since, exposed area and all, while the next one draws.
+TEST_F(GraphicsPage, DragFinishesTheDrawingUnderWayAndShowsItMoved)
+{
+    m_pPage->PaintBox->setFixedSize(400, 200);
+    SetFixedView(Document());
+    Document().SetFunction(1, "sin(x)*3");
+    Step(1).SetCount(0, 2000); // more than a slice draws
+    Enter();
+    while (m_pPage->DrawVars())
+        Tick();
+    m_pPage->PaintBoxMouseDown(200, 100);
+    m_pPage->PaintBoxMouseMove(220, 100); // one unit right: a drawing of that view begins
+    ASSERT_NE(m_pPage->DrawVars(), nullptr);
+    const CViewBox begun = CViewBox::Of(Document());
+    uint32_t nSamples = Samples();
+    for (int i = 1; i <= 3; ++i) {
+        m_pPage->PaintBoxMouseMove(220 + 20 * i, 100 - 10 * i);
+        EXPECT_GE(Samples(), nSamples) << "move " << i << " started the drawing over";
+        nSamples = Samples();
+        Tick();
+    }
+    while (m_pPage->DrawVars() && Samples() >= nSamples)
+        nSamples = Samples(), Tick();
+    // The next drawing is under way; shown meanwhile: the finished one, 60 pixels right and 30 up.
+    ASSERT_NE(m_pPage->DrawVars(), nullptr);
+    const QImage shown = m_pPage->Picture().convertToFormat(QImage::Format_RGB32);
+    QImage begunPicture(400, 200, QImage::Format_RGB32);
+    {
+        CProject& project = Document();
+        const CViewBox now = CViewBox::Of(project);
+        const auto Hold = [&project](const CViewBox& box) {
+            for (unsigned i = 0; i < 4; ++i)
+                project.SetOption(OPT_XMIN + i, box.m_dView[i]);
+        };
+        Hold(begun);
+        QPainter painter(&begunPicture);
+        CPictureJob job(project, false, false);
+        job.WalkAll();
+        CPictureExport::Paint(job, painter, 400, 200, false, [] { return true; });
+        Hold(now);
+    }
+    int nDifferent = 0;
+    for (int y = 0; y < 170; ++y)
+        for (int x = 60; x < 400; ++x)
+            nDifferent += shown.pixel(x, y) != begunPicture.pixel(x - 60, y + 30);
+    EXPECT_EQ(nDifferent, 0);
+    m_pPage->PaintBoxMouseUp();
+    while (m_pPage->DrawVars())
+        Tick();
+    EXPECT_EQ(m_pPage->Picture().cacheKey(), m_pPage->View->Image().cacheKey()) << "no longer held";
+}
+
 TEST_F(GraphicsPage, TracingFollowsThePickedCurveUntilEscape)
 {
     m_pPage->PaintBox->setFixedSize(400, 200);
