@@ -109,7 +109,7 @@ void CQtCanvas::AppendPending(const QPoint& point)
     // A one-pixel line paints the same alone as within a path, so a long path is handed over in
     // pieces: the devices turn a path into text at once, which costs several times its points.
     // A wider pen's join would become two caps; its path is cut only where it is very long.
-    const size_t nMax = m_PendingPen.m_nWidth <= 1 ? size_t{1} << 16 : size_t{1} << 20;
+    const size_t nMax = m_PendingPen.m_nWidth <= 1 ? MAX_PIECE : MAX_PIECE << 4;
     if (m_Pending.size() >= nMax) {
         EmitPending();
         m_Pending.push_back(point);
@@ -154,23 +154,21 @@ uint8_t CQtCanvas::ShadowIndex(uint32_t nColor)
     return static_cast<uint8_t>(m_ShadowColors.size());
 }
 
-bool CQtCanvas::Probe(const QPoint& a, const QPoint& b, bool bForget)
+bool CQtCanvas::Probe(const QPoint& a, const QPoint& b)
 {
-    const int32_t nWidth = m_Pen.m_nWidth;
-    const int64_t nMargin = int64_t{nWidth} + 2; // beyond the caps of the widest reach
+    constexpr int64_t nMargin = 2;
     const int64_t x0 = std::min(a.x(), b.x()), x1 = std::max(a.x(), b.x());
     const int64_t y0 = std::min(a.y(), b.y()), y1 = std::max(a.y(), b.y());
     const int64_t nLeft = m_Picture.left(), nTop = m_Picture.top();
     const int64_t nRight = m_Picture.right(), nBottom = m_Picture.bottom();
     if (x1 + nMargin < nLeft || x0 - nMargin > nRight || y1 + nMargin < nTop || y0 - nMargin > nBottom)
         return true; // paints nothing that shows
-    if (m_nProbeWidth != nWidth) {
+    if (!m_bProbePen) {
         QPen pen(QColor(255, 255, 255));
-        pen.setWidth(nWidth);
-        if (nWidth <= 1)
-            pen.setCapStyle(Qt::FlatCap);
+        pen.setWidth(1);
+        pen.setCapStyle(Qt::FlatCap);
         m_ProbePainter->setPen(pen);
-        m_nProbeWidth = nWidth;
+        m_bProbePen = true;
     }
     m_ProbePainter->drawLine(a, b);
     const uint8_t nIndex = ShadowIndex(m_Pen.m_nColor);
@@ -189,33 +187,196 @@ bool CQtCanvas::Probe(const QPoint& a, const QPoint& b, bool bForget)
         xFrom = std::max(xFrom, nLeft);
         xTo = std::min(xTo, nRight);
         uint8_t* pProbe = m_Probe.scanLine(static_cast<int>(y - nTop));
-        uint8_t* pShadow = m_Shadow.scanLine(static_cast<int>(y - nTop));
+        const uint8_t* pShadow = m_Shadow.constScanLine(static_cast<int>(y - nTop));
         for (int64_t x = xFrom - nLeft; x <= xTo - nLeft; ++x) {
             if (!pProbe[x])
                 continue;
             pProbe[x] = 0;
-            if (pShadow[x] != nIndex) {
-                bRedundant = false;
-                if (bForget)
-                    pShadow[x] = 0;
-            }
+            bRedundant = bRedundant && pShadow[x] == nIndex;
         }
     }
     return bRedundant;
 }
 
-void CQtCanvas::Shade(const QPoint& a, const QPoint& b)
+namespace {
+// Within the rounding of any rasteriser and short of the next pixel centre: a centre that lies
+// on the edge of a stroke may be painted or not, depending on the path around.
+constexpr double EDGE = 1.0 / 64;
+// How far a change of a wider pen's path (a piece ending with a cap instead of a join) may turn
+// pixels on the edges of the strokes around it, which the rasteriser decides by their neighbours:
+// found by trying many random paths of every width against their pieces.
+double NearChange(int32_t nWidth)
 {
-    // A wider pen's caps and joins depend on the lines around it: where they reach, the pixel is
-    // no longer known, unless it already had the pen's colour; the line's body is certain.
-    if (m_Pen.m_nWidth > 1)
-        Probe(a, b, true);
-    const int nGrey = ShadowIndex(m_Pen.m_nColor);
-    QPen pen(QColor(nGrey, nGrey, nGrey));
-    pen.setWidth(m_Pen.m_nWidth);
-    pen.setCapStyle(Qt::FlatCap);
-    m_ShadowPainter->setPen(pen);
-    m_ShadowPainter->drawLine(a, b);
+    return nWidth <= 2 ? EDGE : nWidth <= 5 ? 1 : 1.5;
+}
+} // namespace
+
+CQtCanvas::SArea CQtCanvas::Band(const QPoint& a, const QPoint& b, double dHalf, double dBefore, double dAfter)
+{
+    const double dx = static_cast<double>(b.x()) - a.x(), dy = static_cast<double>(b.y()) - a.y();
+    const double dLength = std::hypot(dx, dy);
+    if (dLength == 0)
+        return Square(a, 1, 0, dHalf);
+    const double ux = dx / dLength, uy = dy / dLength;
+    SArea area;
+    area.m_nCount = 4;
+    const double s[4] = {-dBefore, dLength + dAfter, dLength + dAfter, -dBefore};
+    const double t[4] = {dHalf, dHalf, -dHalf, -dHalf};
+    for (int i = 0; i < 4; ++i) {
+        area.m_dX[i] = a.x() + ux * s[i] - uy * t[i];
+        area.m_dY[i] = a.y() + uy * s[i] + ux * t[i];
+    }
+    return area;
+}
+
+CQtCanvas::SArea CQtCanvas::Square(const QPoint& centre, double ux, double uy, double dHalf)
+{
+    const double dLength = std::hypot(ux, uy);
+    ux /= dLength;
+    uy /= dLength;
+    SArea area;
+    area.m_nCount = 4;
+    const double s[4] = {-dHalf, dHalf, dHalf, -dHalf}, t[4] = {dHalf, dHalf, -dHalf, -dHalf};
+    for (int i = 0; i < 4; ++i) {
+        area.m_dX[i] = centre.x() + ux * s[i] - uy * t[i];
+        area.m_dY[i] = centre.y() + uy * s[i] + ux * t[i];
+    }
+    return area;
+}
+
+template <class FRow> void CQtCanvas::AreaRows(const SArea& area, double dGrow, FRow&& row) const
+{
+    // A pixel is painted by what covers its centre, (x + 0.5, y + 0.5). Each edge of the convex
+    // area, moved out by dGrow, leaves the centres of a row on one side of some x.
+    const int n = area.m_nCount;
+    double dTwiceArea = 0, yLow = HUGE_VAL, yHigh = -HUGE_VAL;
+    for (int i = 0; i < n; ++i) {
+        const int j = (i + 1) % n;
+        dTwiceArea += area.m_dX[i] * area.m_dY[j] - area.m_dX[j] * area.m_dY[i];
+        yLow = std::min(yLow, area.m_dY[i]);
+        yHigh = std::max(yHigh, area.m_dY[i]);
+    }
+    if (dTwiceArea == 0)
+        return;
+    const double dSide = dTwiceArea > 0 ? 1 : -1;
+    const double dTop = std::max(std::ceil(yLow - dGrow - 0.5), static_cast<double>(m_Picture.top()));
+    const double dBottom = std::min(std::floor(yHigh + dGrow - 0.5), static_cast<double>(m_Picture.bottom()));
+    for (double y = dTop; y <= dBottom; ++y) {
+        const double cy = y + 0.5;
+        double lo = m_Picture.left(), hi = m_Picture.right() + 1.0; // of the centres: pixel + 0.5
+        for (int i = 0; i < n && lo <= hi; ++i) {
+            const int j = (i + 1) % n;
+            const double ex = area.m_dX[j] - area.m_dX[i], ey = area.m_dY[j] - area.m_dY[i];
+            const double dLength = std::hypot(ex, ey);
+            if (dLength == 0)
+                continue;
+            // Inside: (ex (cy - yi) - ey (cx - xi)) side / length >= -dGrow, that is A cx + B >= 0.
+            const double A = -ey * dSide / dLength;
+            const double B = (ex * (cy - area.m_dY[i]) + ey * area.m_dX[i]) * dSide / dLength + dGrow;
+            if (A > 0)
+                lo = std::max(lo, -B / A);
+            else if (A < 0)
+                hi = std::min(hi, -B / A);
+            else if (B < 0)
+                hi = lo - 1;
+        }
+        const double x0 = std::max(std::ceil(lo - 0.5), static_cast<double>(m_Picture.left()));
+        const double x1 = std::min(std::floor(hi - 0.5), static_cast<double>(m_Picture.right()));
+        if (x0 <= x1)
+            row(static_cast<int>(y) - m_Picture.top(), static_cast<int>(x0) - m_Picture.left(),
+                static_cast<int>(x1) - m_Picture.left());
+    }
+}
+
+bool CQtCanvas::AreaCovered(const SArea& area, double dGrow, uint8_t nIndex) const
+{
+    bool bCovered = true;
+    AreaRows(area, dGrow, [&](int y, int x0, int x1) {
+        const uint8_t* pShadow = m_Shadow.constScanLine(y);
+        for (int x = x0; x <= x1 && bCovered; ++x)
+            bCovered = pShadow[x] == nIndex;
+    });
+    return bCovered;
+}
+
+bool CQtCanvas::LineCovered(const QPoint& before, const QPoint& a, const QPoint& b)
+{
+    // What the line adds to its path: its body and the join with the line before. A bevel lies
+    // within the triangle of the two outer corners; the stroker turns a sharp bend (more than a
+    // right angle) by other means, which the squares around the corner cover.
+    const double dHalf = m_Pen.m_nWidth / 2.0;
+    const uint8_t nIndex = ShadowIndex(m_Pen.m_nColor);
+    if (!AreaCovered(Band(a, b, dHalf, 0, 0), EDGE, nIndex))
+        return false;
+    const double x1 = static_cast<double>(a.x()) - before.x(), y1 = static_cast<double>(a.y()) - before.y();
+    const double x2 = static_cast<double>(b.x()) - a.x(), y2 = static_cast<double>(b.y()) - a.y();
+    const double dCross = x1 * y2 - y1 * x2, dDot = x1 * x2 + y1 * y2;
+    if (dDot < 0)
+        return AreaCovered(Square(a, x1, y1, dHalf), EDGE, nIndex) &&
+               AreaCovered(Square(a, x2, y2, dHalf), EDGE, nIndex);
+    if (dCross == 0)
+        return true;                          // straight on
+    const double dSide = dCross > 0 ? -1 : 1; // the outer side
+    const double l1 = std::hypot(x1, y1), l2 = std::hypot(x2, y2);
+    SArea bevel;
+    bevel.m_nCount = 3;
+    bevel.m_dX[0] = a.x();
+    bevel.m_dY[0] = a.y();
+    bevel.m_dX[1] = a.x() - dSide * dHalf * y1 / l1;
+    bevel.m_dY[1] = a.y() + dSide * dHalf * x1 / l1;
+    bevel.m_dX[2] = a.x() - dSide * dHalf * y2 / l2;
+    bevel.m_dY[2] = a.y() + dSide * dHalf * x2 / l2;
+    return AreaCovered(bevel, EDGE, nIndex);
+}
+
+bool CQtCanvas::EndCovered(const QPoint& a, const QPoint& b)
+{
+    const double dHalf = m_Pen.m_nWidth / 2.0;
+    return AreaCovered(Band(a, b, dHalf, dHalf, dHalf), NearChange(m_Pen.m_nWidth), ShadowIndex(m_Pen.m_nColor));
+}
+
+bool CQtCanvas::DotCovered(const QPoint& a)
+{
+    const QPoint b = a + QPoint(1, 1);
+    if (m_Pen.m_nWidth <= 1) // its pixel
+        return AreaCovered(Band(a, b, 0.5, 0, 0), EDGE, ShadowIndex(m_Pen.m_nColor));
+    return EndCovered(a, b);
+}
+
+void CQtCanvas::Shade(const QPoint& a, const QPoint& b, const QPoint* pBefore, bool bDot)
+{
+    const uint8_t nIndex = ShadowIndex(m_Pen.m_nColor);
+    if (m_Pen.m_nWidth <= 1) { // a one-pixel line or dot paints alone what it paints in a path
+        const int nGrey = nIndex;
+        QPen pen(QColor(nGrey, nGrey, nGrey));
+        pen.setWidth(1);
+        pen.setCapStyle(Qt::FlatCap);
+        m_ShadowPainter->setPen(pen);
+        m_ShadowPainter->drawLine(a, b);
+        return;
+    }
+    // A wider pen's caps and joins, and the pixels on the edges of its strokes, depend on the
+    // lines around: what they may paint is no longer known, unless it had the pen's colour
+    // already. The line's body within its edges is certain; so is its first edge, across which
+    // a narrow pen's path goes on from the line before where it bends by less than a right angle.
+    const double dHalf = m_Pen.m_nWidth / 2.0;
+    bool bJoined = false;
+    if (pBefore && m_Pen.m_nWidth <= 3) {
+        const double x1 = static_cast<double>(a.x()) - pBefore->x(), y1 = static_cast<double>(a.y()) - pBefore->y();
+        bJoined = x1 * (static_cast<double>(b.x()) - a.x()) + y1 * (static_cast<double>(b.y()) - a.y()) >= 0;
+    }
+    AreaRows(Band(a, b, dHalf, dHalf, dHalf), NearChange(m_Pen.m_nWidth), [&](int y, int x0, int x1) {
+        uint8_t* pShadow = m_Shadow.scanLine(y);
+        for (int x = x0; x <= x1; ++x)
+            if (pShadow[x] != nIndex)
+                pShadow[x] = 0;
+    });
+    // A dot is a piece of its own, caps and all.
+    const double dCap = bDot ? dHalf : 0;
+    AreaRows(Band(a, b, dHalf - EDGE, bJoined ? 2 * EDGE : dCap - EDGE, dCap - EDGE), 0, [&](int y, int x0, int x1) {
+        uint8_t* pShadow = m_Shadow.scanLine(y);
+        std::fill(pShadow + x0, pShadow + x1 + 1, nIndex);
+    });
 }
 
 void CQtCanvas::Unknown(const QRect& rect)
@@ -226,10 +387,7 @@ void CQtCanvas::Unknown(const QRect& rect)
 
 void CQtCanvas::Flush()
 {
-    for (const QPoint& point : m_Held)
-        AppendPending(point);
-    m_Held.clear();
-    m_bDropping = false;
+    EndGap();
     EmitPending();
     m_bCurveOpen = false;
     if (!m_Dots.empty()) {
@@ -325,6 +483,11 @@ void CQtCanvas::PlaceDot(int32_t x, int32_t y)
     if (int64_t{x} + nReach < m_Picture.left() || int64_t{x} - nReach > m_Picture.right() ||
         int64_t{y} + nReach < m_Picture.top() || int64_t{y} - nReach > m_Picture.bottom())
         return; // paints nothing that shows
+    // A dot whose pixels all have its colour already adds nothing: wide dots at neighbouring
+    // pixels cover one another, which the marks of the pixels alone do not tell.
+    const bool bShadow = ShadowReady();
+    if (bShadow && DotCovered(QPoint(x, y)))
+        return;
     if (MarksReady()) {
         const uint8_t nPen = MarkPen(m_Pen);
         const int64_t nCell = (int64_t{y} - m_Picture.top() + MARK_MARGIN) * m_nMarkStride +
@@ -346,7 +509,8 @@ void CQtCanvas::PlaceDot(int32_t x, int32_t y)
         Flush();
     m_DotBatchPen = m_Pen;
     m_DotBatch.emplace_back(x, y);
-    Unknown(QRect(x - nReach, y - nReach, 2 * nReach + 1, 2 * nReach + 1));
+    if (bShadow)
+        Shade(QPoint(x, y), QPoint(x + 1, y + 1), nullptr, true);
 }
 
 void CQtCanvas::UsePen(const SPen& pen)
@@ -442,41 +606,93 @@ void CQtCanvas::DrawLines(const QPoint* pPoints, int nCount)
         m_PendingPen = m_Pen;
         m_CurveEnd = pPoints[0];
         m_bCurveOpen = true;
+        m_bCurveBefore = false;
     }
-    // One-pixel lines that change no pixel of the picture are left out where several follow one
-    // another (a gap costs more than a point or two); the path goes on after them as a new piece
-    // of the same path. A wider pen's lines are not tried: its caps and joins depend on the lines
-    // around, so that a line drawn alone reaches beyond what it adds to the path.
+    // Lines that change no pixel of the picture are left out where several follow one another;
+    // the path goes on after them as a new piece of the same path. A wider pen ends a piece with
+    // a cap, which a join did not paint, and the rasteriser may then decide pixels on the edges
+    // of the strokes nearby the other way: so a gap of a wider pen lies between lines whose
+    // strokes, caps included, and what lies near them have the colour already.
     const bool bShadow = ShadowReady();
-    const bool bTry = bShadow && m_Pen.m_nWidth <= 1;
+    const bool bWide = m_Pen.m_nWidth > 1;
     for (int i = 1; i < nCount; ++i) {
         const QPoint from = m_CurveEnd;
         const QPoint to = pPoints[i];
+        const bool bBefore = m_bCurveBefore;
+        const QPoint before = m_CurveBefore;
+        m_CurveBefore = from;
+        m_bCurveBefore = true;
         m_CurveEnd = to;
-        if (bTry && Probe(from, to, false)) {
-            if (!m_bDropping) { // counted as the path would hold them
-                const size_t n = m_Held.size();
-                if (n >= 2 && Straight(m_Held[n - 2], m_Held[n - 1], to))
-                    m_Held[n - 1] = to;
-                else
-                    m_Held.push_back(to);
-                if (m_Held.size() > MAX_HELD) {
-                    m_bDropping = true;
-                    m_Held.clear();
-                }
-            }
+        if (bShadow && (bWide ? bBefore && LineCovered(before, from, to) : Probe(from, to))) {
+            Hold(from, to, !bWide || EndCovered(from, to));
             continue;
         }
-        if (m_bDropping)
-            StartPiece(from);
-        for (const QPoint& point : m_Held)
-            AppendPending(point);
-        m_Held.clear();
-        m_bDropping = false;
+        EndGap();
         AppendPending(to);
         if (bShadow)
-            Shade(from, to);
+            Shade(from, to, bBefore ? &before : nullptr, false);
     }
+}
+
+void CQtCanvas::Hold(const QPoint& from, const QPoint& to, bool bEnd)
+{
+    const bool bWide = m_PendingPen.m_nWidth > 1;
+    if (m_bDropping) {
+        if (bEnd) { // a piece may go on from here: what lies before is left out
+            m_Held.clear();
+            m_bGap = true;
+            m_Restart = bWide ? from : to;
+            if (bWide)
+                m_Held.push_back({to, true});
+        } else if (m_Held.push_back({to, false}); m_Held.size() > MAX_KEPT)
+            EndGap();
+        return;
+    }
+    m_Held.push_back({to, bEnd});
+    // The gap begins after the first line a piece may end with; a one-pixel line's piece ends as
+    // it would go on, so its gap may begin at the path's last point.
+    size_t nFirst = bWide ? m_Held.size() : 0;
+    for (size_t i = 0; bWide && i < m_Held.size(); ++i) {
+        if (m_Held[i].m_bEnd) {
+            nFirst = i + 1;
+            break;
+        }
+    }
+    if (nFirst < m_Held.size() && m_Held.size() - nFirst > MAX_HELD) {
+        for (size_t i = 0; i < nFirst; ++i)
+            AppendPending(m_Held[i].m_Point);
+        m_Held.erase(m_Held.begin(), m_Held.begin() + static_cast<std::ptrdiff_t>(nFirst));
+        m_bDropping = true;
+        m_bGap = false; // without a line to go on from, the held ones are handed over after all
+        m_Restart = m_Pending.back();
+        // The last held line a piece may begin with.
+        for (size_t i = m_Held.size(); i-- > 0;) {
+            if (m_Held[i].m_bEnd) {
+                m_bGap = true;
+                m_Restart = bWide ? (i > 0 ? m_Held[i - 1].m_Point : m_Pending.back()) : m_Held[i].m_Point;
+                m_Held.erase(m_Held.begin(), m_Held.begin() + static_cast<std::ptrdiff_t>(bWide ? i : i + 1));
+                break;
+            }
+        }
+    } else if (m_Held.size() > MAX_KEPT) {
+        for (const SHeld& held : m_Held)
+            AppendPending(held.m_Point);
+        m_Held.clear();
+    }
+}
+
+void CQtCanvas::EndGap()
+{
+    if (m_bDropping && m_bGap) {
+        if (m_Pending.size() >= MAX_PIECE) // the path breaks here anyway: a long one goes now
+            EmitPending();
+        StartPiece(m_Restart);
+    }
+    for (const SHeld& held : m_Held)
+        AppendPending(held.m_Point);
+    m_Held.clear();
+    m_bDropping = false;
+    m_bGap = false;
 }
 
 void CQtCanvas::SetPixel(int32_t x, int32_t y, uint32_t nColor)

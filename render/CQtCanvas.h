@@ -74,12 +74,37 @@ private:
     // lines handed over leave there, 0 where something else or nothing certain has been drawn.
     bool ShadowReady();
     uint8_t ShadowIndex(uint32_t nColor);
-    // Whether the line from a to b with the current pen paints only pixels outside the picture
-    // or of the pen's colour already; a wider pen is tried with its caps, which cover the joins
-    // it may take part in. bForget: those of its pixels that are not of that colour become 0.
-    bool Probe(const QPoint& a, const QPoint& b, bool bForget);
-    void Shade(const QPoint& a, const QPoint& b); // a line handed over, on the shadow
-    void Unknown(const QRect& rect);              // painted with anything, on the shadow
+    // Whether the one-pixel line from a to b paints only pixels outside the picture or of the
+    // pen's colour already, drawn by the same rasteriser.
+    bool Probe(const QPoint& a, const QPoint& b);
+    // A convex area of the picture: a wider pen's stroke is the union of the bodies of its lines,
+    // the joins between them and the caps at the ends of its pieces.
+    struct SArea {
+        int m_nCount = 0;
+        double m_dX[4] = {};
+        double m_dY[4] = {};
+    };
+    // The band of half-width dHalf along the line from a to b, reaching dBefore before a and
+    // dAfter beyond b; the square of half-width dHalf around a centre, turned to (ux, uy).
+    static SArea Band(const QPoint& a, const QPoint& b, double dHalf, double dBefore, double dAfter);
+    static SArea Square(const QPoint& centre, double ux, double uy, double dHalf);
+    // The rows of the pixels within the picture whose centres lie in the area grown by dGrow
+    // (shrunk where negative): row(y, x0, x1), relative to the picture.
+    template <class FRow> void AreaRows(const SArea& area, double dGrow, FRow&& row) const;
+    bool AreaCovered(const SArea& area, double dGrow, uint8_t nIndex) const;
+    // Whether all pixels that show of what the wider pen's line from a to b adds to its path
+    // (its body and the join with the line from before) have the pen's colour already.
+    bool LineCovered(const QPoint& before, const QPoint& a, const QPoint& b);
+    // Whether the line and what lies near it have the pen's colour: a piece of the path may end
+    // or begin with it, or a wider dot be left out.
+    bool EndCovered(const QPoint& a, const QPoint& b);
+    bool DotCovered(const QPoint& a); // a dot at a, which is a line to a + (1, 1)
+    // A line or dot handed over, on the shadow; pBefore: where the line before it in its path
+    // begins, if there is one.
+    void Shade(const QPoint& a, const QPoint& b, const QPoint* pBefore, bool bDot);
+    void Unknown(const QRect& rect);                            // painted with anything, on the shadow
+    void Hold(const QPoint& from, const QPoint& to, bool bEnd); // a line that changes no pixel
+    void EndGap(); // lines held are handed over, after a gap where lines were left out
     void AppendPending(const QPoint& point);
     void StartPiece(const QPoint& point); // a gap in the path, which goes on at point
     void EmitPending();                   // the path so far to the device; the curve goes on from its last point
@@ -120,12 +145,24 @@ private:
     QImage m_Probe;                            // Grayscale8, 0 but where a line is tried
     std::unique_ptr<QPainter> m_ShadowPainter; // after the images: ends before them
     std::unique_ptr<QPainter> m_ProbePainter;
-    int32_t m_nProbeWidth = 0; // the pen m_ProbePainter holds
+    bool m_bProbePen = false; // m_ProbePainter holds its pen
     std::vector<uint32_t> m_ShadowColors;
     QPoint m_CurveEnd;         // where the curve being gathered stands, if m_bCurveOpen
     bool m_bCurveOpen = false; // lines continuing at m_CurveEnd with m_PendingPen go on with it
+    // Lines that change no pixel are held while few, and left out where more follow: a gap costs
+    // more than a point or two. A piece may end or begin only at a line of m_bEnd.
+    struct SHeld {
+        QPoint m_Point; // where the line ends
+        bool m_bEnd;
+    };
     static constexpr size_t MAX_HELD = 4;
-    std::vector<QPoint> m_Held;   // the ends of the lines in a row that change no pixel, while few
-    bool m_bDropping = false;     // they are more: left out
+    static constexpr size_t MAX_KEPT = 64;               // lines held beyond this are handed over
+    static constexpr size_t MAX_PIECE = size_t{1} << 16; // points of a path handed over at once
+    std::vector<SHeld> m_Held; // after the path's last point, or after m_Restart while m_bDropping
+    bool m_bDropping = false;  // lines are left out after the path's last point
+    QPoint m_Restart;          // from where the path may go on after them
+    bool m_bGap = false;       // m_Restart begins a new piece, rather than going on at the last point
+    QPoint m_CurveBefore;      // the point before m_CurveEnd, if m_bCurveBefore
+    bool m_bCurveBefore = false;
     std::vector<size_t> m_Starts; // where pieces after the first of m_Pending begin
 };

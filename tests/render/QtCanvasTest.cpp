@@ -370,6 +370,43 @@ TEST(QtCanvas, VectorDotsAreStoredOncePerPixel)
     EXPECT_EQ(raster.pixel(5, 5) & 0xFFFFFF, RED);
     EXPECT_EQ(raster.pixel(20, 10) & 0xFFFFFF, RED);
     EXPECT_EQ(raster.pixel(21, 20) & 0xFFFFFF, RED);
+
+    // Wider dots cover their neighbours' pixels: a field of them is stored where it adds pixels,
+    // far less than once per pixel, and paints what the raster paints.
+    for (const int32_t nWidth : {2, 3, 6}) {
+        SCOPED_TRACE(nWidth);
+        const auto Field = [&](CCanvas& canvas) {
+            std::mt19937 random(11);
+            canvas.SetPenColor(0xFF0000);
+            canvas.SetPenWidth(nWidth);
+            for (int i = 0; i < 20000; ++i) {
+                const auto x = static_cast<int32_t>(random() % W), y = static_cast<int32_t>(random() % H);
+                canvas.MoveTo(x, y);
+                canvas.LineTo(x + 1, y + 1);
+            }
+        };
+        QImage wideRaster(W, H, QImage::Format_RGB32), wideVector(W, H, QImage::Format_RGB32);
+        wideRaster.fill(Qt::white);
+        wideVector.fill(Qt::white);
+        {
+            QPainter painter(&wideRaster);
+            CQtCanvas canvas(painter);
+            Field(canvas);
+        }
+        {
+            QPainter painter(&wideVector);
+            CQtCanvas canvas(painter, true);
+            Field(canvas);
+        }
+        EXPECT_EQ(wideRaster, wideVector);
+        const QByteArray wideSvg = Svg(
+            [&](QPainter& painter) {
+                CQtCanvas canvas(painter, true);
+                Field(canvas);
+            },
+            W, H);
+        EXPECT_LT(wideSvg.count('M'), W * H / 3);
+    }
 }
 
 int main(int argc, char** argv)
@@ -420,59 +457,74 @@ void PaintEverySample(CProject& project, QPainter& painter, int nWidth, int nHei
 TEST(QtCanvas, VectorCurvesStoreRevisitedPixelsOnce)
 {
     const int W = 120, H = 90;
-    const auto Scene = [](CCanvas& canvas, bool bVector, double dTurns = 1) {
-        const auto Curve = [&](uint32_t nColor, int32_t nWidth, double dFrom, double dTo, bool bLines) {
-            canvas.SetPenColor(nColor);
-            canvas.SetPenWidth(nWidth);
-            std::vector<SPoint> points;
-            for (double t = dFrom; t < dTo * (nWidth <= 1 ? dTurns : 1); t += 0.05) // a Lissajous figure of many turns
-                points.push_back({static_cast<int32_t>(std::lround(60 + 70 * std::sin(3 * t))),
-                                  static_cast<int32_t>(std::lround(45 + 40 * std::cos(5 * t)))});
-            if (!bLines || !bVector) {
-                canvas.Polyline(points.data(), static_cast<int32_t>(points.size()));
-                return;
-            }
-            canvas.MoveTo(points[0].x, points[0].y);
-            for (const SPoint& point : points)
-                canvas.LineTo(point.x, point.y);
+    struct SRow {
+        const char* pszName;
+        int32_t nTurning; // the pens of this width and less turn often
+        int nMaxPoints;   // in the SVG file, the curves turning as often as the others
+    };
+    const SRow rows[] = {
+        {"one-pixel curves", 1, 16000},
+        {"a two-pixel curve too", 2, 16000},
+    };
+    for (const SRow& row : rows) {
+        SCOPED_TRACE(row.pszName);
+        const auto Scene = [&](CCanvas& canvas, bool bVector, double dTurns) {
+            const auto Curve = [&](uint32_t nColor, int32_t nWidth, double dFrom, double dTo, bool bLines) {
+                canvas.SetPenColor(nColor);
+                canvas.SetPenWidth(nWidth);
+                std::vector<SPoint> points;
+                for (double t = dFrom; t < dTo * (nWidth <= row.nTurning ? dTurns : 1);
+                     t += 0.05) // a Lissajous figure of many turns
+                    points.push_back({static_cast<int32_t>(std::lround(60 + 70 * std::sin(3 * t))),
+                                      static_cast<int32_t>(std::lround(45 + 40 * std::cos(5 * t)))});
+                if (!bLines || !bVector) {
+                    canvas.Polyline(points.data(), static_cast<int32_t>(points.size()));
+                    return;
+                }
+                canvas.MoveTo(points[0].x, points[0].y);
+                for (const SPoint& point : points)
+                    canvas.LineTo(point.x, point.y);
+            };
+            Curve(0x0000FF, 1, 0, 400, false);
+            Curve(0x00FF00, 3, 0, 200, true); // over the red one
+            Curve(0x0000FF, 1, 0, 400, true); // the red one again on top
+            Curve(0xFF0000, 2, 1, 300, false);
         };
-        Curve(0x0000FF, 1, 0, 400, false);
-        Curve(0x00FF00, 3, 0, 200, true); // over the red one
-        Curve(0x0000FF, 1, 0, 400, true); // the red one again on top
-        Curve(0xFF0000, 2, 1, 300, false);
-    };
-    QImage raster(W, H, QImage::Format_RGB32);
-    raster.fill(Qt::white);
-    {
-        QPainter painter(&raster);
-        CQtCanvas canvas(painter);
-        Scene(canvas, false);
+        const auto PathPoints = [&](double dTurns) {
+            return Svg(
+                       [&](QPainter& painter) {
+                           CQtCanvas canvas(painter, true);
+                           Scene(canvas, true, dTurns);
+                       },
+                       W, H)
+                .count(',');
+        };
+        // Ten times the turns: the picture barely changes, nor does the file.
+        const auto nOnce = PathPoints(1);
+        EXPECT_LT(nOnce, row.nMaxPoints);
+        EXPECT_LT(PathPoints(10), nOnce + nOnce / 2);
+        for (const double dTurns : {1.0, 10.0}) {
+            QImage raster(W, H, QImage::Format_RGB32);
+            raster.fill(Qt::white);
+            {
+                QPainter painter(&raster);
+                CQtCanvas canvas(painter);
+                Scene(canvas, false, dTurns);
+            }
+            QImage vector(W, H, QImage::Format_RGB32);
+            vector.fill(Qt::white);
+            {
+                QPainter painter(&vector);
+                CQtCanvas canvas(painter, true);
+                Scene(canvas, true, dTurns);
+            }
+            int nDifferent = 0;
+            for (int y = 0; y < H; ++y)
+                for (int x = 0; x < W; ++x)
+                    nDifferent += raster.pixel(x, y) != vector.pixel(x, y);
+            EXPECT_EQ(nDifferent, 0) << dTurns << " turns";
+        }
     }
-    const auto PathPoints = [&](double dTurns) {
-        return Svg(
-                   [&](QPainter& painter) {
-                       CQtCanvas canvas(painter, true);
-                       Scene(canvas, true, dTurns);
-                   },
-                   W, H)
-            .count(',');
-    };
-    // Ten times the turns of the one-pixel curves: the picture barely changes, nor does the file.
-    const auto nOnce = PathPoints(1);
-    EXPECT_LT(nOnce, 16000);
-    EXPECT_LT(PathPoints(10), nOnce + nOnce / 2);
-    QImage vector(W, H, QImage::Format_RGB32);
-    vector.fill(Qt::white);
-    {
-        QPainter painter(&vector);
-        CQtCanvas canvas(painter, true);
-        Scene(canvas, true);
-    }
-    int nDifferent = 0;
-    for (int y = 0; y < H; ++y)
-        for (int x = 0; x < W; ++x)
-            nDifferent += raster.pixel(x, y) != vector.pixel(x, y);
-    EXPECT_EQ(nDifferent, 0);
 }
 
 // Every picture of the job paints exactly what the sample-by-sample drawing paints, pixel for
