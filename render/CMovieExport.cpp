@@ -10,25 +10,13 @@
 #include "project/CProjectLimits.h"
 #include "render/CGifWriter.h"
 #include "render/CMovieTimeline.h"
+#include "render/CPictureExport.h"
 #include "render/CPictureJob.h"
 #include "render/CQtCanvas.h"
 #include "render/CVideoWriter.h"
 #include "view/CNothingToDraw.h"
 
 namespace {
-bool EndsWith(const std::string& szText, const char* pszEnd)
-{
-    const std::string szEnd = pszEnd;
-    if (szText.size() < szEnd.size())
-        return false;
-    for (size_t i = 0; i < szEnd.size(); ++i) {
-        const char c = szText[szText.size() - szEnd.size() + i];
-        if ((c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c) != szEnd[i])
-            return false;
-    }
-    return true;
-}
-
 // The centisecond at which frame nFrame begins, rounded, so that the frames' lengths add up to
 // the timeline's.
 uint64_t Centiseconds(uint64_t nFrame, uint32_t nFps)
@@ -39,11 +27,11 @@ uint64_t Centiseconds(uint64_t nFrame, uint32_t nFps)
 
 CMovieExport::EFormat CMovieExport::FormatOf(const std::string& szPath)
 {
-    if (EndsWith(szPath, ".gif"))
+    if (CPictureExport::HasExtension(szPath, ".gif"))
         return EFormat::Gif;
-    if (EndsWith(szPath, ".webm"))
+    if (CPictureExport::HasExtension(szPath, ".webm"))
         return EFormat::WebM;
-    if (EndsWith(szPath, ".mp4"))
+    if (CPictureExport::HasExtension(szPath, ".mp4"))
         return EFormat::Mp4;
     return EFormat::Unknown;
 }

@@ -29,19 +29,6 @@
 #include "view/CViewRange.h"
 
 namespace {
-bool EndsWith(const std::string& szText, const char* pszEnd)
-{
-    const std::string szEnd = pszEnd;
-    if (szText.size() < szEnd.size())
-        return false;
-    for (size_t i = 0; i < szEnd.size(); ++i) {
-        const char c = szText[szText.size() - szEnd.size() + i];
-        if ((c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c) != szEnd[i])
-            return false;
-    }
-    return true;
-}
-
 bool SavePng(const QImage& image, QIODevice& device)
 {
     std::string szPng;
@@ -55,11 +42,11 @@ bool SavePng(const QImage& image, QIODevice& device)
 
 CPictureExport::EFormat CPictureExport::FormatOf(const std::string& szPath)
 {
-    if (EndsWith(szPath, ".png"))
+    if (CPictureExport::HasExtension(szPath, ".png"))
         return EFormat::Png;
-    if (EndsWith(szPath, ".svg"))
+    if (CPictureExport::HasExtension(szPath, ".svg"))
         return EFormat::Svg;
-    if (EndsWith(szPath, ".pdf"))
+    if (CPictureExport::HasExtension(szPath, ".pdf"))
         return EFormat::Pdf;
     return EFormat::Unknown;
 }
@@ -305,6 +292,19 @@ bool CPictureExport::ExportFrames(CProject& project, const std::string& szDir, i
         if (pCause)
             *pCause = error.m_eCause;
         return false;
+    }
+    return true;
+}
+
+bool CPictureExport::HasExtension(const std::string& szText, const char* pszEnd)
+{
+    const std::string szEnd = pszEnd;
+    if (szText.size() < szEnd.size())
+        return false;
+    for (size_t i = 0; i < szEnd.size(); ++i) {
+        const char c = szText[szText.size() - szEnd.size() + i];
+        if ((c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c) != szEnd[i])
+            return false;
     }
     return true;
 }

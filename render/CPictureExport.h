@@ -19,6 +19,8 @@ public:
 
     // By the file name's extension, in any letter case.
     static EFormat FormatOf(const std::string& szPath);
+    // Whether szPath ends in the lower-case extension pszEnd, in any case (".PNG" is a picture too).
+    static bool HasExtension(const std::string& szPath, const char* pszEnd);
 
     // The range as entering the page determines it (the document is left as it is), then the
     // picture. bNothingToDraw: the range came out empty, so the file holds background and grid
