@@ -156,12 +156,9 @@ std::vector<CCurveAnalysis::SExtremum> CCurveAnalysis::Extrema(const Function& f
     if (!(dFrom < dTo))
         return extrema;
     nSamples = std::max(nSamples, 2u);
-    std::vector<double> t(nSamples + 1), y(nSamples + 1);
-    std::vector<char> ok(nSamples + 1);
-    for (unsigned i = 0; i <= nSamples; ++i) {
-        t[i] = i == nSamples ? dTo : dFrom + (dTo - dFrom) * (double(i) / nSamples);
-        ok[i] = f(t[i], y[i]);
-    }
+    std::vector<double> t, y;
+    std::vector<char> ok;
+    SampleEvenly(f, dFrom, dTo, nSamples, t, y, ok);
     for (unsigned i = 1; i < nSamples; ++i) {
         if (!ok[i - 1] || !ok[i] || !ok[i + 1])
             continue;
@@ -304,12 +301,9 @@ std::vector<double> CCurveAnalysis::Inflections(const Function& f, const Functio
     if (!(dFrom < dTo) || !(dTolerance > 0.0))
         return points;
     nSamples = std::max(nSamples, 2u);
-    std::vector<double> t(nSamples + 1), y(nSamples + 1);
-    std::vector<char> ok(nSamples + 1);
-    for (unsigned i = 0; i <= nSamples; ++i) {
-        t[i] = i == nSamples ? dTo : dFrom + (dTo - dFrom) * (double(i) / nSamples);
-        ok[i] = d2(t[i], y[i]);
-    }
+    std::vector<double> t, y;
+    std::vector<char> ok;
+    SampleEvenly(d2, dFrom, dTo, nSamples, t, y, ok);
     // f itself must join across the bracket: a pole of f turns the bend round too.
     const auto Joins = [&](double a, double b) {
         double fa, fb;
@@ -422,4 +416,16 @@ bool CCurveAnalysis::Integrate(const Function& f, double a, double b, SIntegral&
     result.m_nPieces = static_cast<unsigned>(pieces.size());
     result.m_bReached = dError <= std::max(dGoal, dGoal * std::fabs(dValue));
     return true;
+}
+
+void CCurveAnalysis::SampleEvenly(const Function& f, double dFrom, double dTo, unsigned nSamples,
+                                  std::vector<double>& t, std::vector<double>& y, std::vector<char>& ok)
+{
+    t.assign(nSamples + 1, 0.0);
+    y.assign(nSamples + 1, 0.0);
+    ok.assign(nSamples + 1, 0);
+    for (unsigned i = 0; i <= nSamples; ++i) {
+        t[i] = i == nSamples ? dTo : dFrom + (dTo - dFrom) * (double(i) / nSamples);
+        ok[i] = f(t[i], y[i]);
+    }
 }

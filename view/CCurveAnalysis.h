@@ -81,4 +81,8 @@ public:
     // Golden section for a maximum (bMaximum) or minimum of f in [a, b]; false when f is
     // undefined somewhere on the way.
     static bool GoldenSection(const Function& f, double a, double b, bool bMaximum, double& t, double& y);
+    // f at nSamples + 1 evenly spaced places from dFrom to dTo (the last one dTo itself): places,
+    // values and whether each is defined.
+    static void SampleEvenly(const Function& f, double dFrom, double dTo, unsigned nSamples, std::vector<double>& t,
+                             std::vector<double>& y, std::vector<char>& ok);
 };
