@@ -246,8 +246,26 @@ bool NumericalDerivative(const CCurveAnalysis::Function& f, double t, unsigned n
 bool CCurveTracer::Derivative(CProject& project, const CFuncVars& view, const SCurve& curve, double t, unsigned nOrder,
                               double& dx, double& dy)
 {
-    if (!curve.m_pStep || !TermOf(project, curve))
+    CFuncTerm* pTerm = curve.m_pStep ? TermOf(project, curve) : nullptr;
+    if (!pTerm || !std::isfinite(t))
         return false;
+    // Exact where the term is derived by its program (automatic differentiation): undefined where
+    // it is not differentiable. A transformation lies outside the term: its points are differenced.
+    if (project.m_dOptions[OPT_TRMODE] <= TRMODE_NONE) {
+        CFuncVars vars;
+        vars.m_pProject = &project;
+        vars.m_dValue[0] = vars.m_dValue[3] = t;
+        vars.m_dValue[1] = vars.m_dValue[4] = curve.m_dU;
+        vars.m_dValue[2] = vars.m_dValue[5] = curve.m_dV;
+        const double* pValues = pTerm->EvaluateDerivative(nOrder, vars);
+        const unsigned nValues = pTerm->GetValueCount();
+        const unsigned k = 2 * curve.m_nPair;
+        if (!pValues || k >= nValues)
+            return false;
+        dx = k + 1 < nValues ? pValues[k] : (nOrder == 1 ? 1.0 : 0.0);
+        dy = k + 1 < nValues ? pValues[k + 1] : pValues[k];
+        return std::isfinite(dx) && std::isfinite(dy);
+    }
     double dFrom, dTo;
     ParameterRange(project, view, curve, dFrom, dTo);
     // Differences start a couple of pixels wide, where the curve is drawn straight.

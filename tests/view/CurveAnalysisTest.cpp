@@ -334,15 +334,22 @@ TEST(CurveTracer, TangentInflectionsIntersectionsAndAreaOfADrawnCurve)
     CCurveTracer::STangent tangent;
     ASSERT_TRUE(CCurveTracer::Tangent(parabola.project, parabola.view, curve, 1.0, tangent));
     EXPECT_FALSE(tangent.m_bUpright);
-    EXPECT_NEAR(tangent.m_dSlope, 2.0, 1e-10); // y = 2x - 1
-    EXPECT_NEAR(tangent.m_dIntercept, -1.0, 1e-10);
+    EXPECT_EQ(tangent.m_dSlope, 2.0); // y = 2x - 1, exactly: the program is differentiated
+    EXPECT_EQ(tangent.m_dIntercept, -1.0);
     const CCurveTracer::STangent normal = CCurveTracer::Normal(tangent);
-    EXPECT_NEAR(normal.m_dSlope, -0.5, 1e-10); // y = -x/2 + 3/2
-    EXPECT_NEAR(normal.m_dIntercept, 1.5, 1e-10);
+    EXPECT_EQ(normal.m_dSlope, -0.5); // y = -x/2 + 3/2
+    EXPECT_EQ(normal.m_dIntercept, 1.5);
     // At the vertex the tangent lies flat and the normal stands upright.
     ASSERT_TRUE(CCurveTracer::Tangent(parabola.project, parabola.view, curve, 0.0, tangent));
     EXPECT_EQ(tangent.m_dSlope, 0.0);
     EXPECT_TRUE(CCurveTracer::Normal(tangent).m_bUpright);
+    // A kink has no tangent; beside it the slope is the side's.
+    STraced kink("abs(x)");
+    ASSERT_TRUE(CCurveTracer::Pick(kink.project, kink.view, 250, 75, 8, curve));
+    EXPECT_FALSE(CCurveTracer::Tangent(kink.project, kink.view, curve, 0.0, tangent));
+    ASSERT_TRUE(CCurveTracer::Tangent(kink.project, kink.view, curve, -1e-300, tangent));
+    EXPECT_EQ(tangent.m_dSlope, -1.0);
+    ASSERT_TRUE(CCurveTracer::Pick(parabola.project, parabola.view, 250, 88, 8, curve));
 
     // The line 2x - 1 beside it touches the parabola at 1; the x axis of the view is no curve.
     parabola.project.SetFunction(5, "2*x-1");
@@ -369,7 +376,7 @@ TEST(CurveTracer, TangentInflectionsIntersectionsAndAreaOfADrawnCurve)
     std::vector<double> points;
     CCurveTracer::Inflect(cubic.project, cubic.view, curve, points);
     ASSERT_EQ(points.size(), 1u);
-    EXPECT_NEAR(points[0], 0.0, 1e-9);
+    EXPECT_NEAR(points[0], 0.0, 1e-15);
 
     // A circle meets the y axis twice, at the parameters 1 and 3 of its sweep.
     STraced circle("1.5*cos(x*pi/2), 1.5*sin(x*pi/2)");
