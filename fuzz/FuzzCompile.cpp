@@ -1,5 +1,5 @@
 // libFuzzer entry for the compiler: any text either compiles or raises EFuncError; what compiles
-// evaluates, lists and reports its statistics without faults.
+// evaluates, differentiates, lists and reports its statistics without faults.
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -32,6 +32,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
                     if (!std::isfinite(pValues[i]))
                         __builtin_trap();
             }
+            for (unsigned nOrder = 1; nOrder <= 2; ++nOrder)
+                if (const double* pValues = term.EvaluateDerivative(nOrder, vars)) {
+                    for (unsigned i = 0; i < term.GetValueCount(); ++i)
+                        if (!std::isfinite(pValues[i]))
+                            __builtin_trap();
+                }
         }
         char szBuffer[8192];
         term.GetListing(szBuffer, sizeof szBuffer);

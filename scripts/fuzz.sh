@@ -12,6 +12,10 @@ for f in examples/*.kvx; do { printf '\0'; cat "$f"; } > "$out/load/seed-$(basen
 for f in examples/*.kvo; do { printf '\1'; cat "$f"; } > "$out/load/seed-$(basename "$f")"; done
 grep -h -a -E '^(f[0-9]+|transform)=' examples/*.kvx | sed 's/^[^=]*=//' | tr -d '\r' |
   while IFS= read -r line; do printf '%s' "$line" > "$out/compile/seed-$(printf '%s' "$line" | md5sum | cut -c1-12)"; done
+# Derivative references as well, which no example uses yet.
+for line in "f1'(x)+f2''" "f3'(x*u)" "f1''(f2'(x), v)"; do
+  printf '%s' "$line" > "$out/compile/seed-$(printf '%s' "$line" | md5sum | cut -c1-12)"
+done
 # and the rich-text notes of the repository for the notes reader.
 cp fuzz/rtf-seeds/*.rtf "$out/rtf/"
 for target in FuzzLoad FuzzCompile FuzzRtf; do
