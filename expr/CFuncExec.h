@@ -14,7 +14,7 @@
 #define KX_EXEC_HEAD(X)                                                                          \
     X(END1) X(ENDN) X(CONST) X(VAR) X(UNDEF) X(RANDOM) X(RAND) X(REF) X(JZ) X(JMP)               \
     X(ADD) X(SUB) X(MUL) X(DIV) X(POW)                                                           \
-    X(GT) X(LT) X(EQ) X(NE) X(GE) X(LE) X(AND) X(OR)                                             \
+    X(GT) X(LT) X(EQ) X(NE) X(GE) X(LE) X(AND) X(OR) X(ANDV) X(ORV)                               \
     X(ADDC) X(ADDV) X(ADDVC) X(ADDVV) X(SUBC) X(SUBV) X(SUBVC) X(SUBVV)                          \
     X(MULC) X(MULV) X(MULVC) X(MULVV) X(DIVC) X(DIVV) X(DIVVC) X(DIVVV)                          \
     X(RSUBC) X(RSUBV) X(RSUBVC) X(RDIVC) X(RDIVV) X(RDIVVC)                                      \

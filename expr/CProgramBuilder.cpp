@@ -77,6 +77,12 @@ uint8_t ArithExec(uint32_t nOp)
     }
 }
 
+// & and | with a slot as the right operand.
+uint8_t LogicSlotExec(uint32_t nOp)
+{
+    return nOp == OP_AND ? X_ANDV : X_ORV;
+}
+
 // The first of the three jump forms (plain, C, VC) of a comparison.
 uint8_t JumpExec(uint32_t nOp)
 {
@@ -431,6 +437,10 @@ void CProgramBuilder::Emit(const STree* p)
         }
     }
     Emit(pLeft);
+    if ((nOp == OP_AND || nOp == OP_OR) && IsVar(pRight)) {
+        Add(LogicSlotExec(nOp), pRight->m_nArg);
+        return;
+    }
     Emit(pRight);
     Add(BinaryExec(nOp));
 }
@@ -456,14 +466,44 @@ size_t CProgramBuilder::EmitJumpUnless(const STree* pCond)
     return Add(JumpExec(pCond->m_nOp));
 }
 
-// Node by node, for formulas too deep for the trees: only an operand directly before its
-// operation is fused.
+// Node by node, for formulas too deep for the trees: an operand directly before its operation is
+// fused, and so is a comparison (with a slot and a constant before it) directly before the
+// conditional it decides. Such formulas are long, and every word saved is kept for each character.
 void CProgramBuilder::EmitList(const CFuncNode* pNode)
 {
     for (; pNode; pNode = pNode->m_pNext) {
         const CFuncNode* pNext = pNode->m_pNext;
         const uint32_t nOp = pNode->m_nOp;
         const uint32_t nNext = pNext ? pNext->m_nOp : OP_COUNT;
+        // The comparison ending at pLast decides the conditional after it: one jump instead of
+        // the operands, the comparison and the jump on its value.
+        const auto jumps = [](const CFuncNode* pLast) {
+            return pLast && IsComparison(pLast->m_nOp) && pLast->m_pNext && pLast->m_pNext->m_nOp == OP_COND;
+        };
+        if (nOp == OP_VAR && nNext == OP_CONST && jumps(pNext->m_pNext)) {
+            const CFuncNode* pCompare = pNext->m_pNext;
+            EmitListBranches(pCompare->m_pNext, Add(static_cast<uint8_t>(JumpExec(pCompare->m_nOp) + 2), pNode->m_nArg,
+                                                    0, pNext->m_dConst));
+            pNode = pCompare->m_pNext;
+            continue;
+        }
+        if (nOp == OP_CONST && nNext == OP_VAR && jumps(pNext->m_pNext)) {
+            const CFuncNode* pCompare = pNext->m_pNext;
+            EmitListBranches(pCompare->m_pNext, Add(static_cast<uint8_t>(JumpExec(Mirrored(pCompare->m_nOp)) + 2),
+                                                    pNext->m_nArg, 0, pNode->m_dConst));
+            pNode = pCompare->m_pNext;
+            continue;
+        }
+        if (nOp == OP_CONST && jumps(pNext)) {
+            EmitListBranches(pNext->m_pNext, Add(static_cast<uint8_t>(JumpExec(nNext) + 1), 0, 0, pNode->m_dConst));
+            pNode = pNext->m_pNext;
+            continue;
+        }
+        if (jumps(pNode)) {
+            EmitListBranches(pNext, Add(JumpExec(nOp)));
+            pNode = pNext;
+            continue;
+        }
         switch (nOp) {
         case OP_CONST:
             if (IsArithmetic(nNext)) {
@@ -481,6 +521,9 @@ void CProgramBuilder::EmitList(const CFuncNode* pNode)
             if (IsArithmetic(nNext)) {
                 Add(static_cast<uint8_t>(ArithExec(nNext) + 1), pNode->m_nArg);
                 pNode = pNext;
+            } else if (nNext == OP_AND || nNext == OP_OR) {
+                Add(LogicSlotExec(nNext), pNode->m_nArg);
+                pNode = pNext;
             } else {
                 Add(X_VAR, pNode->m_nArg);
             }
@@ -490,15 +533,7 @@ void CProgramBuilder::EmitList(const CFuncNode* pNode)
         case OP_RANDOM: Add(X_RANDOM); break;
         case OP_RAND: Add(X_RAND); break;
         case OP_UNDEF: Add(X_UNDEF); break;
-        case OP_COND: {
-            const size_t nElse = Add(X_JZ);
-            EmitList(pNode->m_pThen);
-            const size_t nEnd = Add(X_JMP);
-            Land(nElse);
-            EmitList(pNode->m_pElse);
-            Land(nEnd);
-            break;
-        }
+        case OP_COND: EmitListBranches(pNode, Add(X_JZ)); break;
         default:
             if (IsUnary(nOp))
                 Add(UnaryExec(nOp));
@@ -509,4 +544,15 @@ void CProgramBuilder::EmitList(const CFuncNode* pNode)
             break;
         }
     }
+}
+
+// The branches of the conditional pCond, the jump nElse taken where it is false landed at the
+// second.
+void CProgramBuilder::EmitListBranches(const CFuncNode* pCond, size_t nElse)
+{
+    EmitList(pCond->m_pThen);
+    const size_t nEnd = Add(X_JMP);
+    Land(nElse);
+    EmitList(pCond->m_pElse);
+    Land(nEnd);
 }

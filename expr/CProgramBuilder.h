@@ -46,6 +46,7 @@ private:
     void EmitApplied(const STree* pArg, uint8_t nExec, uint8_t nFused, double dConst = 0.0);
     size_t EmitJumpUnless(const STree* pCond);
     void EmitList(const CFuncNode* pNode);
+    void EmitListBranches(const CFuncNode* pCond, size_t nElse);
 
     // Puts the constants behind the instructions, each distinct value once.
     void PlaceConstants();

@@ -346,7 +346,11 @@ TEST(ExprDifferential, ProgramAgreesWithTheCodeList)
     }
     for (size_t n = 0; n < 4000; ++n) {
         CFunctionTable project;
-        const std::string text = maker.Make(true, true);
+        std::string text = maker.Make(true, true);
+        // Every fourth too deep for the trees, so that the node-by-node forms meet every shape.
+        if (n % 4 == 1)
+            for (int i = 0; i < 300; ++i)
+                text += "+0";
         if (!MakeProject(project, maker, n < fixed.size() ? fixed[n] : text))
             continue;
         const CFuncTerm& term = *project.GetFunction(4);
@@ -692,44 +696,53 @@ std::string Operand(EOperand e, const std::string& c)
 // Each comparison with its operands written in each way the program builder tells apart (a slot
 // and a constant in either order, an expression and a constant in either order, two slots, two
 // constants), as a condition and as a value, just below, at and above its constant (at 0 also at
-// -0): `2>=x ? 1 : 0` is 1 at x = 2.
+// -0): `2>=x ? 1 : 0` is 1 at x = 2. Also within a formula too deep for the trees, which the
+// program builder emits node by node, fusing a comparison into the jump of its conditional there too.
 TEST(ExprDifferential, ComparisonsAtTheirBoundaryInEveryForm)
 {
     const EOperand forms[][2] = {{SLOT, CONSTANT},       {CONSTANT, SLOT},    {EXPRESSION, CONSTANT},
                                  {CONSTANT, EXPRESSION}, {SLOT, SECOND_SLOT}, {EXPRESSION, EXPRESSION},
                                  {CONSTANT, CONSTANT}};
-    std::set<unsigned> reached;
-    for (const double c : {2.0, 0.0, -1.5}) {
-        char szConst[32];
-        std::snprintf(szConst, sizeof szConst, "%g", c);
-        std::vector<double> xs = {c - 1, c, c + 1, std::nextafter(c, -10.0), std::nextafter(c, 10.0)};
-        if (c == 0.0)
-            xs.push_back(-0.0);
-        for (const SCompare& compare : g_Compares)
-            for (const auto& form : forms)
-                for (const bool bCondition : {true, false}) {
-                    const std::string comparison =
-                        Operand(form[0], szConst) + compare.m_pszOp + Operand(form[1], szConst);
-                    const std::string text = bCondition ? comparison + " ? 1 : 0" : comparison;
-                    const CFuncTerm term(nullptr, text.c_str());
-                    std::vector<SInstr> program;
-                    CProgramBuilder::Build(term.GetCode(), term.GetValueCount(), program);
-                    for (const SInstr& instr : program)
-                        reached.insert(instr.m_nOp);
-                    for (const double x : xs) {
-                        const double slots[FUNC_NSLOTS] = {x, c, 0.0, x, c, 0.0, 0.0};
-                        const double a = form[0] == CONSTANT ? c : x;
-                        const double b = form[1] == CONSTANT ? c : form[1] == SECOND_SLOT ? c : x;
-                        const double dExpected = compare.m_pTest(a, b) ? 1.0 : 0.0;
-                        double stack[FUNC_STACK];
-                        ASSERT_TRUE(term.Run(slots, nullptr, stack)) << text;
-                        EXPECT_EQ(stack[0], dExpected) << text << " at x = " << x;
+    std::string szDeep = "0*(x";
+    for (int i = 0; i < 300; ++i)
+        szDeep += "+x";
+    szDeep += ")+";
+    for (const bool bDeep : {false, true}) {
+        std::set<unsigned> reached;
+        for (const double c : {2.0, 0.0, -1.5}) {
+            char szConst[32];
+            std::snprintf(szConst, sizeof szConst, "%g", c);
+            std::vector<double> xs = {c - 1, c, c + 1, std::nextafter(c, -10.0), std::nextafter(c, 10.0)};
+            if (c == 0.0)
+                xs.push_back(-0.0);
+            for (const SCompare& compare : g_Compares)
+                for (const auto& form : forms)
+                    for (const bool bCondition : {true, false}) {
+                        const std::string comparison =
+                            Operand(form[0], szConst) + compare.m_pszOp + Operand(form[1], szConst);
+                        const std::string shallow = bCondition ? comparison + " ? 1 : 0" : comparison;
+                        const std::string text = bDeep ? szDeep + "(" + shallow + ")" : shallow;
+                        const CFuncTerm term(nullptr, text.c_str());
+                        std::vector<SInstr> program;
+                        CProgramBuilder::Build(term.GetCode(), term.GetValueCount(), program);
+                        for (const SInstr& instr : program)
+                            reached.insert(instr.m_nOp);
+                        for (const double x : xs) {
+                            const double slots[FUNC_NSLOTS] = {x, c, 0.0, x, c, 0.0, 0.0};
+                            const double a = form[0] == CONSTANT ? c : x;
+                            const double b = form[1] == CONSTANT ? c : form[1] == SECOND_SLOT ? c : x;
+                            const double dExpected = compare.m_pTest(a, b) ? 1.0 : 0.0;
+                            double stack[FUNC_STACK];
+                            ASSERT_TRUE(term.Run(slots, nullptr, stack)) << text;
+                            EXPECT_EQ(stack[0], dExpected) << text << " at x = " << x;
+                        }
                     }
-                }
-    }
-    for (const SCompare& compare : g_Compares) {
-        EXPECT_TRUE(reached.count(compare.m_nPlain)) << compare.m_pszOp;
-        for (unsigned nForm = 0; nForm < 3; ++nForm)
-            EXPECT_TRUE(reached.count(compare.m_nJump + nForm)) << compare.m_pszOp << " jump form " << nForm;
+        }
+        for (const SCompare& compare : g_Compares) {
+            EXPECT_TRUE(reached.count(compare.m_nPlain)) << compare.m_pszOp;
+            for (unsigned nForm = 0; nForm < 3; ++nForm)
+                EXPECT_TRUE(reached.count(compare.m_nJump + nForm))
+                    << compare.m_pszOp << " jump form " << nForm << (bDeep ? " (deep)" : "");
+        }
     }
 }
