@@ -16,10 +16,9 @@
 #include "expr/COpcode.h"
 #include "expr/CProgramBuilder.h"
 
-// The alignment of the declaration is repeated here: clang wants it on the definition too.
-alignas(64) unsigned CFuncTerm::s_nDepth = 0;
-alignas(64) uint64_t CFuncTerm::s_nWork = 0;
-int64_t CFuncTerm::s_nWorkClock = 0;
+thread_local unsigned CFuncTerm::s_nDepth = 0;
+thread_local uint64_t CFuncTerm::s_nWork = 0;
+thread_local int64_t CFuncTerm::s_nWorkClock = 0;
 uint64_t CFuncTerm::s_nLostNanoseconds = 0;
 const CFuncTerm* CFuncTerm::s_pLostTerm = nullptr;
 
@@ -49,6 +48,7 @@ CFuncTerm::CFuncTerm(CFuncResolver* pProject, const char* pszText)
         }
     }
     m_nProgramSize = CProgramBuilder::Build(code.m_pFirst, m_nValues, m_Program, code.NodeCount());
+    m_nCodeNodes = code.NodeCount();
     m_bSelfContained = m_DirectRefs.empty() && m_nValues != 0;
     if (m_nValues == 1) {
         const CFuncNode* pLast = code.m_pFirst;
@@ -415,6 +415,39 @@ void CFuncTerm::UpdateDependencies()
         nLongest = pTerm ? std::max(nLongest, pTerm->m_nProgramSize) : nLongest;
     }
     m_bFlat = m_bFlat && m_nProgramSize * (nLongest + 1) <= FUNC_MAX_WORK / 16;
+}
+
+// Nesting grows by one per function on the path at the most, and a path that returns to no
+// function passes each once: a bounded term cannot reach the nesting limit.
+static_assert(MAX_FUNCTIONS + 2 < FUNC_MAX_DEPTH,
+              "a path through every function and the transformation nests within the limit");
+
+uint64_t CFuncTerm::WorkBound() const
+{
+    uint64_t nKnown[MAX_FUNCTIONS + 1] = {}; // per function; 0 not yet visited
+    return WorkBound(nKnown);
+}
+
+uint64_t CFuncTerm::WorkBound(uint64_t (&nKnown)[MAX_FUNCTIONS + 1]) const
+{
+    // A run executes each instruction at most once (a program does not loop), and a reference
+    // instruction costs at most one value or derivative of the function it names beyond itself.
+    // A derivative runs the program made from the code list, one step per node.
+    uint64_t nInner = 0;
+    for (const unsigned n : m_DirectRefs) {
+        const CFuncTerm* pTerm = m_pProject && n <= MAX_FUNCTIONS ? m_pProject->GetFunction(n) : nullptr;
+        if (!pTerm)
+            continue; // undefined at once
+        if (nKnown[n] == 0) {
+            nKnown[n] = UINT64_MAX; // while it is open a path back to it is unbounded
+            nKnown[n] = pTerm->WorkBound(nKnown);
+        }
+        nInner = std::max(nInner, nKnown[n]);
+    }
+    const uint64_t nLength = std::max(m_nProgramSize, m_nCodeNodes);
+    if (nInner == UINT64_MAX || (nLength != 0 && nInner >= UINT64_MAX / nLength - 1))
+        return UINT64_MAX;
+    return nLength * (nInner + 1);
 }
 
 void CFuncTerm::Invalidate()

@@ -113,7 +113,14 @@ public:
     bool AreDepsValid() const { return m_bDepsValid; }
     const CValueCache& GetCache() const { return m_Cache; }
 
-    // Term evaluations in progress, over all terms on the one thread.
+    // The most work (instructions charged, as FUNC_MAX_WORK counts them) that one value or one
+    // derivative of the term can cost with everything it refers to, however full or empty the
+    // caches are; UINT64_MAX where a path of references returns to a function. A term whose bound
+    // is within the work limit has the same values wherever it is evaluated, on any thread and
+    // with any cache: neither the work limit nor the nesting limit can cut a value off.
+    uint64_t WorkBound() const;
+
+    // Term evaluations in progress, over all terms, on the calling thread.
     static unsigned GetDepth() { return s_nDepth; }
     // The work limit bounds one value, not a table or picture of many: the processor time spent,
     // over the process, on outermost values that ended undefined by it (each counted from the point where
@@ -131,6 +138,7 @@ public:
 private:
     KX_INLINE const double* EvaluateInline(const double* pSlots, CFuncResolver* pProject);
     KX_INLINE CValueCache::EProbe Probe(double dKey, const double*& pValues, uint64_t& nKey);
+    uint64_t WorkBound(uint64_t (&nKnown)[MAX_FUNCTIONS + 1]) const;
     const double* EvaluateSlow(const double* pSlots, CFuncResolver* pProject);
     const double* EvaluateMiss(const double* pSlots, CFuncResolver* pProject, bool bIndexed, uint64_t nKey);
     const double* EvaluateNew(const double* pSlots, CFuncResolver* pProject);
@@ -147,11 +155,13 @@ private:
     static bool RunProgram(const SInstr* pCode, unsigned nValues, const double* s, CFuncResolver* pProject,
                            double* pStack);
 
-    // Written at every evaluation: on a cache line of their own, so that a run on another thread
-    // (which reads read-only data only) does not wait for them.
-    alignas(64) static unsigned s_nDepth;
-    alignas(64) static uint64_t s_nWork; // instructions charged to the outermost evaluation in progress
-    static int64_t s_nWorkClock;         // when s_nWork passed FUNC_MAX_WORK / 16 (ns), 0 before
+    // Written at every evaluation, and of the evaluations in progress on one thread: each thread
+    // evaluating terms of its own (a walk's second thread) nests and counts apart.
+    static thread_local unsigned s_nDepth;
+    static thread_local uint64_t s_nWork;     // instructions charged to the outermost evaluation in progress
+    static thread_local int64_t s_nWorkClock; // when s_nWork passed FUNC_MAX_WORK / 16 (ns), 0 before
+    // Of the process. Written only where a value runs out of work, which a second thread never
+    // meets: it takes only terms whose every value stays within the work limit (see WorkBound).
     static uint64_t s_nLostNanoseconds;
     static const CFuncTerm* s_pLostTerm;
 
@@ -167,6 +177,7 @@ private:
     std::vector<unsigned> m_DirectRefs;    // functions the code itself refers to
     std::vector<SInstr> m_Program;         // the flat form of the code that runs
     uint64_t m_nProgramSize = 0;           // its length, the work of a run
+    uint64_t m_nCodeNodes = 0;             // the length of the code list, the work of a derivative's run
     bool m_bSelfContained = false;         // it refers to no term and leaves values: no run reaches the cache
     bool m_bFlat = false; // with the flags: it refers only to self-contained terms, within the work limit
     CValueCache m_Cache;

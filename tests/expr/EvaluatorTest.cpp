@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "expr/CFuncRandom.h"
@@ -619,6 +620,88 @@ TEST(EvaluatorRecursion, DepthLimitAppliesToTheRunNotToHits)
     CFuncTerm::SetDepth(100);
     EXPECT_EQ(p.Eval(1, SSlots(2))->front(), 2); // a hit needs no run
     CFuncTerm::SetDepth(0);
+}
+
+// A second thread evaluates a term only where its bound of the work is within the limit, trusting
+// that no value of it is then cut off, whatever the caches hold: a bound that misses some of the
+// work (a derivative's program, a reference inside a derivative) breaks that trust. Each chain
+// is evaluated cold at its every link.
+TEST(EvaluatorRecursion, WorkBoundCoversEveryRunAndEndsWhereReferencesReturn)
+{
+    struct SChain {
+        const char* pszFirst;
+        const char* pszLink; // f<n> from f<p>, its predecessor
+        bool bDerivative;    // the links have a derivative at the points
+    } const chains[] = {
+        {"a", "f<p>(a*2)+f<p>(a*2+1)", true},
+        {"sin(a)*a", "f<p>(a*2)+f1'(a*2+1)*2", true},
+        {"a^3", "f<p>(a)+f<p>(a+1)+f<p>(a+2)+f1''(a)", true},
+        {"a < 0 ? a : cos(a)", "(a > 1 ? f<p>(a-1)*f<p>(a+1) : f<p>(a)) + f1'(a*3)", false},
+    };
+    unsigned nWithin = 0, nBeyond = 0;
+    for (const SChain& chain : chains) {
+        SCOPED_TRACE(chain.pszLink);
+        SProjectFixture p({chain.pszFirst});
+        for (unsigned n = 2; n <= 24; ++n) {
+            std::string szLink = chain.pszLink;
+            for (size_t nAt; (nAt = szLink.find("<p>")) != std::string::npos;)
+                szLink.replace(nAt, 3, std::to_string(n - 1));
+            p.m_Project.SetFunction(n, szLink.c_str());
+        }
+        for (unsigned n = 1; n <= 24; ++n) {
+            SProjectFixture cold({chain.pszFirst});
+            for (unsigned k = 2; k <= n; ++k)
+                cold.m_Project.SetFunction(k, p.m_Project.GetFunction(k)->GetText().c_str());
+            const uint64_t nBound = cold.m_Project.GetFunction(n)->WorkBound();
+            if (nBound > FUNC_MAX_WORK) {
+                ++nBeyond;
+                continue;
+            }
+            ++nWithin;
+            EXPECT_TRUE(cold.Eval(n, SSlots(1.5))) << "f" << n << " bound " << nBound;
+            EXPECT_TRUE(cold.Eval(n, SSlots(-0.25))) << "f" << n;
+            if (chain.bDerivative) {
+                EXPECT_NE(cold.m_Project.GetFunction(n)->EvaluateDerivative(1, SSlots(0.75).m_d, &cold.m_Project),
+                          nullptr)
+                    << "f" << n << "'";
+            }
+            EXPECT_EQ(CFuncTerm::GetDepth(), 0u);
+        }
+    }
+    EXPECT_GT(nWithin, 8u);
+    EXPECT_GT(nBeyond, 8u);
+
+    // A path of references back to a function has no bound; one that merely meets a function
+    // twice has.
+    SProjectFixture p({"f1(a)+1", "f3(a)", "f2(a)*2", "sin(a)", "f4(a)+f4(a+1)+f2(1)", "f4(a)+f4'(a)+f4(a)*f4(2)"});
+    EXPECT_EQ(p.m_Project.GetFunction(1)->WorkBound(), UINT64_MAX);
+    EXPECT_EQ(p.m_Project.GetFunction(2)->WorkBound(), UINT64_MAX);
+    EXPECT_EQ(p.m_Project.GetFunction(5)->WorkBound(), UINT64_MAX); // through f2
+    const uint64_t nLeaf = p.m_Project.GetFunction(4)->WorkBound();
+    EXPECT_GE(nLeaf, 2u);
+    EXPECT_GT(p.m_Project.GetFunction(6)->WorkBound(), 4 * nLeaf);
+    EXPECT_LT(p.m_Project.GetFunction(6)->WorkBound(), 1000u);
+}
+
+// The nesting and the work are counted per thread: a thread that evaluates apart from another
+// one deep in its references is not cut off by that one's depth.
+TEST(EvaluatorRecursion, EachThreadNestsApart)
+{
+    SProjectFixture p({"a<=1 ? 1 : a*f1(a-1)"});
+    SProjectFixture other({"a<=1 ? 1 : a*f1(a-1)"});
+    CFuncTerm::SetDepth(90);
+    EXPECT_FALSE(p.Eval(1, SSlots(20))); // 20 more levels do not fit here
+    bool bDefined = false;
+    unsigned nDepth = 1;
+    std::thread thread([&] {
+        nDepth = CFuncTerm::GetDepth();
+        bDefined = other.Eval(1, SSlots(20)).has_value();
+    });
+    thread.join();
+    EXPECT_EQ(CFuncTerm::GetDepth(), 90u);
+    CFuncTerm::SetDepth(0);
+    EXPECT_EQ(nDepth, 0u);
+    EXPECT_TRUE(bDefined);
 }
 
 // ---------------------------------------------------------------------------------------------
