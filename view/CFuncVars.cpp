@@ -155,6 +155,11 @@ bool CFuncVars::TransformsNothing() const
     return TransformMode(m_pProject->m_dOptions[OPT_TRMODE]) == TRMODE_NONE;
 }
 
+bool CFuncVars::TransformsByTerm() const
+{
+    return TransformMode(m_pProject->m_dOptions[OPT_TRMODE]) == TRMODE_USER;
+}
+
 bool CFuncVars::TransformsByRule() const
 {
     return TransformMode(m_pProject->m_dOptions[OPT_TRMODE]) == TRMODE_POLAR;
@@ -164,31 +169,7 @@ bool CFuncVars::TransformPoint(double& x, double& y) const
 {
     switch (TransformMode(m_pProject->m_dOptions[OPT_TRMODE])) {
     case TRMODE_NONE: return true;
-    case TRMODE_USER: {
-        CFuncTerm* pTerm = m_pProject->m_pTransform.get();
-        if (!pTerm)
-            return false;
-        // Evaluation reads only the slots and the project, so a copy of the slots serves as the
-        // copied context.
-        double dSlots[FUNC_NSLOTS];
-        for (unsigned i = 0; i < FUNC_NSLOTS; ++i)
-            dSlots[i] = m_dValue[i];
-        dSlots[SLOT_A] = x; // fx
-        dSlots[SLOT_B] = y; // fy
-        const double* pValues = pTerm->Evaluate(dSlots, m_pProject);
-        if (!pValues) {
-            x = 0.0;
-            y = 0.0;
-            return false;
-        }
-        if (pTerm->GetValueCount() >= 2) {
-            x = pValues[0];
-            y = pValues[1];
-        } else {
-            y = pValues[0];
-        }
-        return true;
-    }
+    case TRMODE_USER: return TransformPoint(x, y, m_pProject->m_pTransform.get(), m_pProject);
     case TRMODE_POLAR: {
         const double dX = y * std::cos(x);
         const double dY = y * std::sin(x);
@@ -198,6 +179,32 @@ bool CFuncVars::TransformPoint(double& x, double& y) const
     }
     default: return false;
     }
+}
+
+bool CFuncVars::TransformPoint(double& x, double& y, CFuncTerm* pRule, CFuncResolver* pResolver) const
+{
+    if (!pRule)
+        return false;
+    // Evaluation reads only the slots and the resolver, so a copy of the slots serves as the
+    // copied context.
+    double dSlots[FUNC_NSLOTS];
+    for (unsigned i = 0; i < FUNC_NSLOTS; ++i)
+        dSlots[i] = m_dValue[i];
+    dSlots[SLOT_A] = x; // fx
+    dSlots[SLOT_B] = y; // fy
+    const double* pValues = pRule->Evaluate(dSlots, pResolver);
+    if (!pValues) {
+        x = 0.0;
+        y = 0.0;
+        return false;
+    }
+    if (pRule->GetValueCount() >= 2) {
+        x = pValues[0];
+        y = pValues[1];
+    } else {
+        y = pValues[0];
+    }
+    return true;
 }
 
 void CFuncVars::SetupView(CProject* pProject, CAnimationStep* pStep, uint32_t nWidth, uint32_t nHeight, uint32_t nLeft,

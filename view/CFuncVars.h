@@ -9,6 +9,8 @@
 
 class CProject;
 class CAnimationStep;
+class CFuncResolver;
+class CFuncTerm;
 class CSweepPlan;
 class CViewBox;
 
@@ -36,6 +38,11 @@ public:
               uint32_t nSamples);
     // Sends a point through the project's transformation; false where it is undefined.
     bool TransformPoint(double& x, double& y) const;
+    // The same by the user's rule pRule (the project's, or a copy of it on another thread), its
+    // references resolved through pResolver; false where pRule is null.
+    bool TransformPoint(double& x, double& y, CFuncTerm* pRule, CFuncResolver* pResolver) const;
+    // TransformPoint evaluates the user's rule, the project's transformation term.
+    bool TransformsByTerm() const;
     // TransformPoint keeps every point as it is (no transformation mode).
     bool TransformsNothing() const;
     // TransformPoint maps every point by a fixed rule (polar coordinates): it evaluates no term

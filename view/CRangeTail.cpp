@@ -1,5 +1,6 @@
 #include "view/CRangeTail.h"
 
+#include <bitset>
 #include <cmath>
 #include <exception>
 
@@ -17,8 +18,36 @@ std::unique_ptr<CRangeTail> CRangeTail::For(CProject& project, CSampleSink* pSin
     CFuncVars vars;
     vars.m_pProject = &project;
     const uint64_t nSamples = plan.Samples();
-    if ((!vars.TransformsNothing() && !vars.TransformsByRule()) || nSamples < MIN_SAMPLES || plan.Curves() == 0)
+    const bool bRule = vars.TransformsByTerm();
+    if ((!vars.TransformsNothing() && !vars.TransformsByRule() && !bRule) || nSamples < MIN_SAMPLES ||
+        plan.Curves() == 0)
         return nullptr;
+    // Whether the values of a term come out the same on any thread: it draws no random numbers,
+    // no value is cut off by the limits, and its flags and cache are as fresh as a copy's (a
+    // function filled in after the term's flags were computed invalidates nothing: the term may
+    // then serve values from before, which a copy would compute anew). The functions it refers
+    // to, and those in turn, are needed on the tail's thread too.
+    std::bitset<MAX_FUNCTIONS + 1> needed;
+    const auto Eligible = [&](CFuncTerm* pTerm) {
+        unsigned nOpen[MAX_FUNCTIONS + 1];
+        unsigned nOpenCount = 0;
+        for (CFuncTerm* pNext = pTerm; pNext; pNext = nOpenCount ? project.GetFunction(nOpen[--nOpenCount]) : nullptr) {
+            pNext->EnsureDependencies();
+            if (pNext->GetDepVar()[SLOT_D])
+                return false;
+            for (const unsigned n : pNext->GetDirectRefs()) {
+                if (n - 1 >= MAX_FUNCTIONS || !project.GetFunction(n))
+                    continue;
+                if (!pNext->GetDepFunc()[n])
+                    return false;
+                if (!needed[n]) {
+                    needed.set(n);
+                    nOpen[nOpenCount++] = n;
+                }
+            }
+        }
+        return pTerm->WorkBound() <= FUNC_MAX_WORK;
+    };
     try {
         // Where the tail begins: the step, and the indices and values of x, u and v there.
         const uint32_t nFirst = plan.TailStart(nSamples);
@@ -40,12 +69,23 @@ std::unique_ptr<CRangeTail> CRangeTail::For(CProject& project, CSampleSink* pSin
         for (unsigned c = 0; c < plan.Curves(); ++c) {
             const unsigned i = plan.Slot(c);
             CFuncTerm* pTerm = project.m_pFunctions[i].get();
-            pTerm->EnsureDependencies();
-            // Of the running variables and constants only.
-            if (pTerm->GetDepFunc().any() || pTerm->GetDepVar()[SLOT_D])
+            if (!Eligible(pTerm))
                 return nullptr;
+            needed.set(i + 1);
             pTail->m_nSlots[pTail->m_nFunctions] = i;
-            pTail->m_szTexts[pTail->m_nFunctions++] = pTerm->GetText();
+            pTail->m_nValues[pTail->m_nFunctions++] = pTerm->GetValueCount();
+        }
+        if (bRule) {
+            CFuncTerm* pRule = project.m_pTransform.get();
+            if (!pRule || !Eligible(pRule))
+                return nullptr;
+            pTail->m_Copies.AddTransform(pRule->GetText());
+            pTail->m_bRule = true;
+            pTail->m_nRuleValues = pRule->GetValueCount();
+        }
+        for (unsigned i = 0; i < MAX_FUNCTIONS; ++i) {
+            if (needed[i + 1] && project.m_pFunctions[i])
+                pTail->m_Copies.AddFunction(i + 1, project.m_pFunctions[i]->GetText());
         }
         pTail->m_pProject = &project;
         pTail->m_nFirst = nFirst;
@@ -77,15 +117,20 @@ bool CRangeTail::Wait()
 void CRangeTail::Walk()
 {
     CCpuState::Clean();
-    std::unique_ptr<CFuncTerm> pTerms[MAX_FUNCTIONS];
+    const CFuncTerm* pTerms[MAX_FUNCTIONS];
     try {
-        for (unsigned f = 0; f < m_nFunctions; ++f) {
-            pTerms[f] = std::make_unique<CFuncTerm>(nullptr, m_szTexts[f].c_str());
-            pTerms[f]->UpdateDependencies();
-        }
+        m_Copies.Compile();
     } catch (...) { // they compiled before; without memory the walk does it all
         return;
     }
+    for (unsigned f = 0; f < m_nFunctions; ++f) {
+        pTerms[f] = m_Copies.GetFunction(m_nSlots[f] + 1);
+        if (!pTerms[f] || pTerms[f]->GetValueCount() != m_nValues[f])
+            return;
+    }
+    CFuncTerm* const pRule = m_Copies.Transform();
+    if (m_bRule && (!pRule || pRule->GetValueCount() != m_nRuleValues))
+        return;
     // The walk's arithmetic, repeated addition, up to the tail's first sample.
     uint32_t nIndex[FUNC_NVARS];
     double dValue[FUNC_NVARS];
@@ -132,7 +177,9 @@ void CRangeTail::Walk()
                 if ((term.GetDepVar()[i] || term.GetDepVar()[SLOT_A + i]) && !std::isfinite(vars.m_dValue[i]))
                     bDefined = false;
             }
-            bDefined = bDefined && term.Run(vars.m_dValue, nullptr, dStack);
+            // The function itself uncached (its keys are new at nearly every sample); what it
+            // refers to through the copies' own caches.
+            bDefined = bDefined && term.Run(vars.m_dValue, &m_Copies, dStack);
             if (m_pSink)
                 m_pSink->Sample(vars, m_nSlots[f], bDefined ? dStack : nullptr);
             if (!bDefined)
@@ -142,12 +189,17 @@ void CRangeTail::Walk()
                 double x = k + 1 < nValues ? dStack[k] : vars.m_dValue[0];
                 double y = k + 1 < nValues ? dStack[k + 1] : dStack[k];
                 CRangeWalk::Widen(x, y, points.m_dBox, !points.m_bAny);
+                bool bViewed = true;
                 if (bTransform) {
-                    vars.TransformPoint(x, y); // by the rule: defined everywhere
+                    bViewed = m_bRule ? vars.TransformPoint(x, y, pRule, &m_Copies) : vars.TransformPoint(x, y);
                     if (m_pSink)
-                        m_pSink->Transformed(vars, m_nSlots[f], k / 2, x, y, true);
+                        m_pSink->Transformed(vars, m_nSlots[f], k / 2, x, y, bViewed);
                 }
-                CRangeWalk::Widen(x, y, points.m_dView, !points.m_bAny);
+                if (bViewed) {
+                    CRangeWalk::Widen(x, y, points.m_dView, !points.m_bAnyView);
+                    points.m_bAnyView = true;
+                }
+                points.m_bFirstView = points.m_bAny ? points.m_bFirstView : bViewed;
                 points.m_bAny = true;
             }
         }

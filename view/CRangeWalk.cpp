@@ -143,18 +143,21 @@ bool CRangeWalk::JoinTail(CRangeTail& tail)
     if (!AtTail(tail) || !tail.Wait())
         return false;
     // Function values are finite (the evaluator faults on anything else), and so are their
-    // points in polar coordinates: the tail's boxes join the bounds by their corners as its points
-    // would one by one. Every point of the tail has its view point.
+    // transformed points: the tail's boxes join the bounds by their corners as its points would
+    // one by one. As Visit does, the first point of all sets the bounds only where its
+    // transformed point is defined; otherwise the bounds it leaves (zero) are widened.
     const CRangeTail::SPoints& points = tail.Points();
-    if (points.m_bAny) {
-        const auto Join = [&](const double(&dFrom)[4], double(&dBox)[4]) {
-            Widen(dFrom[0], dFrom[2], dBox, m_bFirst);
-            Widen(dFrom[1], dFrom[3], dBox, false);
-        };
-        Join(points.m_dBox, m_dRaw);
-        Join(points.m_dView, m_dBounds);
-        m_bFirst = false;
+    const auto Join = [&](const double(&dFrom)[4], double(&dBox)[4], bool bFirst) {
+        Widen(dFrom[0], dFrom[2], dBox, bFirst);
+        Widen(dFrom[1], dFrom[3], dBox, false);
+    };
+    if (points.m_bAnyView) {
+        Join(points.m_dView, m_dBounds, m_bFirst && points.m_bFirstView);
         m_bAnyView = true;
+    }
+    if (points.m_bAny) {
+        Join(points.m_dBox, m_dRaw, m_bFirst);
+        m_bFirst = false;
     }
     m_Vars.Reset(nullptr);
     m_bDone = true;

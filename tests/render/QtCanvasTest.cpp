@@ -23,6 +23,7 @@
 #include "render/CRenderer.h"
 #include "view/CFuncVars.h"
 #include "view/CPicturePlan.h"
+#include "view/CRangeTail.h"
 #include "view/CViewRange.h"
 
 namespace {
@@ -538,7 +539,8 @@ TEST(QtPicture, SketchedCurvesPaintWhatEverySamplePaints)
         int nPixels; // picture width
         std::function<void(CProject&, CAnimationStep&)> setUp;
         bool bSummarised = true;
-        bool bProbes = false; // poles are probed with evaluations of their own
+        bool bProbes = false;     // poles are probed with evaluations of their own
+        bool bTwoThreads = false; // the walk leaves its last part to a second thread
     };
     const auto Curve = [](CProject& project, CAnimationStep& step, unsigned n, const char* pszFormula,
                           uint32_t nColor = 12, uint32_t nWidth = 1) {
@@ -562,19 +564,22 @@ TEST(QtPicture, SketchedCurvesPaintWhatEverySamplePaints)
     };
     const SCase cases[] = {
         {"one curve, the range walked on two threads", 584,
-         [&](CProject& p, CAnimationStep& s) { Curve(p, s, 1, "sin(x)*x^2"), Sweep(s, -10, 6.7e-5, 300000); }},
+         [&](CProject& p, CAnimationStep& s) { Curve(p, s, 1, "sin(x)*x^2"), Sweep(s, -10, 6.7e-5, 300000); }, true,
+         false, true},
         {"wide pens paint rectangles", 584,
          [&](CProject& p, CAnimationStep& s) { Curve(p, s, 1, "sin(x)*x^2", 12, 3), Sweep(s, -10, 1e-4, 200000); }},
         {"thousands of samples per column", 37,
          [&](CProject& p, CAnimationStep& s) { Curve(p, s, 1, "sin(x)*x^2"), Sweep(s, -10, 2e-4, 100000); }},
         {"undefined on one half", 300,
-         [&](CProject& p, CAnimationStep& s) { Curve(p, s, 1, "sqrt(x)"), Sweep(s, -10, 6.7e-5, 300000); }},
+         [&](CProject& p, CAnimationStep& s) { Curve(p, s, 1, "sqrt(x)"), Sweep(s, -10, 6.7e-5, 300000); }, true, false,
+         true},
         {"and at many breaks", 300,
          [&](CProject& p, CAnimationStep& s) { Curve(p, s, 1, "sqrt(sin(x*40))"), Sweep(s, -3, 3e-5, 200000); }},
         {"a pole: values up to 1e11", 300,
          [&](CProject& p, CAnimationStep& s) { Curve(p, s, 1, "1/x"), Sweep(s, -1, 1e-5 + 1e-12, 200000); }},
         {"tan", 300,
-         [&](CProject& p, CAnimationStep& s) { Curve(p, s, 1, "tan(x)", 12, 2), Sweep(s, -5, 3.3e-5, 300000); }},
+         [&](CProject& p, CAnimationStep& s) { Curve(p, s, 1, "tan(x)", 12, 2), Sweep(s, -5, 3.3e-5, 300000); }, true,
+         false, true},
         {"flat: runs in one row", 300,
          [&](CProject& p, CAnimationStep& s) {
              Curve(p, s, 1, "0*x+1.02"), Sweep(s, -10, 1e-4, 200000);
@@ -615,7 +620,8 @@ TEST(QtPicture, SketchedCurvesPaintWhatEverySamplePaints)
              pNext->m_bVisible[1] = true, pNext->m_nColor[1] = 9, pNext->m_nWidth[1] = 1, pNext->m_bConnect = false;
              p.SetFunction(2, "cos(x)*4");
              p.InsertStep(std::move(pNext), nullptr);
-         }},
+         },
+         true, false, true},
         {"a reference, fixed axes", 300,
          [&](CProject& p, CAnimationStep& s) {
              p.SetFunction(1, "sin(x)*x^2"), Curve(p, s, 2, "f1(x)+f1(x/2)"), Sweep(s, -10, 2e-4, 100000);
@@ -640,13 +646,27 @@ TEST(QtPicture, SketchedCurvesPaintWhatEverySamplePaints)
              p.SetFlag(FLAG_BREAKPOLES, true);
          },
          false, true},
+        {"references and derivatives on two threads", 300,
+         [&](CProject& p, CAnimationStep& s) {
+             p.SetFunction(1, "sin(a)*a");
+             Curve(p, s, 2, "f1(x)*0.5+f1'(x)"), Curve(p, s, 3, "f2'", 9), Sweep(s, -10, 7.5e-5, 270000);
+         },
+         true, false, true},
+        {"transformed by a rule through a function, on two threads", 300,
+         [&](CProject& p, CAnimationStep& s) {
+             p.SetFunction(3, "a/4");
+             Curve(p, s, 1, "sin(x)*x"), Curve(p, s, 2, "x < -5 ? undef : cos(x)", 9), Sweep(s, -10, 7.5e-5, 270000);
+             p.SetTransform("fx+f3(fy), fy-0.2*fx");
+             p.SetOption(OPT_TRMODE, TRMODE_USER);
+         },
+         false, false, true},
         {"polar dots, on two threads", 300,
          [&](CProject& p, CAnimationStep& s) {
              Curve(p, s, 1, "1/cos(2*x)"), Sweep(s, 0, 2.1e-5, 300000);
              p.SetOption(OPT_TRMODE, TRMODE_POLAR);
              s.m_bConnect = false;
          },
-         false},
+         false, false, true},
         {"two points per sample, dotted, and a second step", 300,
          [&](CProject& p, CAnimationStep& s) {
              Curve(p, s, 1, "cos(x), sin(x), 2*cos(x), 2*sin(3*x)"), Sweep(s, 0, 1e-4, 70000);
@@ -666,7 +686,7 @@ TEST(QtPicture, SketchedCurvesPaintWhatEverySamplePaints)
              pNext->m_bVisible[0] = false, pNext->m_nWidth[1] = 3, pNext->m_nCount[1] = 0;
              p.InsertStep(std::move(pNext), nullptr);
          },
-         true, true},
+         true, true, true},
     };
     for (const SCase& c : cases) {
         SCOPED_TRACE(c.pszName);
@@ -688,6 +708,7 @@ TEST(QtPicture, SketchedCurvesPaintWhatEverySamplePaints)
                     Svg([&](QPainter& svg) { PaintEverySample(project, svg, c.nPixels, 200, true); }, c.nPixels, 200);
                 continue;
             }
+            EXPECT_EQ(CRangeTail::For(project, nullptr, CPicturePlan(project, true)) != nullptr, c.bTwoThreads);
             for (const bool bRaster : {true, false}) {
                 SCOPED_TRACE(bRaster ? "raster" : "vector");
                 CPictureJob job(project, bRaster, true);

@@ -620,16 +620,22 @@ TEST(Range, TailOnASecondThreadGivesTheWalksRange)
     }
 }
 
-// Several functions, points of two values, families over u and v and several steps: the walk
-// split between two threads comes out bit for bit as the walk on one.
+// Several functions, points of two values, families over u and v and several steps, references
+// and derivatives, points transformed by polar coordinates and by rules: the walk split between
+// two threads comes out bit for bit as the walk on one. Where the values could depend on which
+// thread computes them, one thread walks.
 TEST(Range, TailOfSeveralFunctionsAndFamiliesGivesTheWalksRange)
 {
     struct SCase {
         const char* pszF1;
         const char* pszF2;
         uint32_t nCountX, nCountU, nCountV;
-        uint32_t nSecondStep = 0; // x samples of a second step that shows f3 only, where not 0
-        bool bPolar = false;      // the points in polar coordinates
+        uint32_t nSecondStep = 0;        // x samples of a second step that shows f3 only, where not 0
+        bool bPolar = false;             // the points in polar coordinates
+        const char* pszHidden = nullptr; // f2, not drawn, for the others to refer to
+        const char* pszRule = nullptr;   // the points transformed by this rule
+        bool bSplit = true;              // a second thread takes part
+        bool bLate = false;              // f2 filled in after the functions that refer to it
     } const cases[] = {
         {"sin(x)*x^2", "cos(x)*x", 300000, 0, 0},
         {"sin(3*x), cos(5*x)", "x < 3 ? undef : x/3", 300000, 0, 0},
@@ -640,6 +646,21 @@ TEST(Range, TailOfSeveralFunctionsAndFamiliesGivesTheWalksRange)
         {"x", "x*x", 119999, 0, 0, 179999},                    // at the second step's first sample
         {"sin(3*x)+2", "x < 3 ? undef : x/3", 300000, 0, 0, 0, true},
         {"sin(3*x), cos(5*x)", "u", 30000, 9, 0, 0, true},
+        // References, to a hidden function and to a drawn one, and derivatives through them.
+        {"sin(x)*x^2", "f1(x)+f2(x/2)*u", 135000, 1, 0, 0, false, "cos(a)*a"},
+        {"x^3-x*u", "f1'(x)*2+f1''(x)+f2'(x)", 90000, 2, 0, 0, false, "ln(a)"},
+        {"f2'", "f1(x)+f2''(x/3)", 270000, 0, 0, 0, false, "sin(a)*3, cos(a)"}, // the count follows f2
+        {"f2(x)*u", "f1(x)", 80000, 1, 0, 110000, false, "x < 0 ? undef : sqrt(x)"},
+        // A rule, one that refers to a function, and one undefined where the first points are.
+        {"sin(3*x), cos(5*x)", "x/2", 270000, 0, 0, 0, false, nullptr, "fx+0.4*fy, fy-0.2*fx"},
+        {"sin(x)*x", "x*u", 90000, 2, 0, 0, false, "a*a", "fx, fy+f2(fx)/10"},
+        {"x < 0 ? undef : x", "x < 0 ? undef : sin(x)", 270000, 0, 0, 0, false, nullptr, "sqrt(fx-4), fy"},
+        // One thread: a function that may refer to itself, random numbers, a rule through such a
+        // function, and flags computed before a function they refer to was filled in.
+        {"x", "f2(x)", 270000, 0, 0, 0, false, "a > 1e9 ? f2(a/2) : sin(a)", nullptr, false},
+        {"x", "sin(x)+random/1000", 270000, 0, 0, 0, false, nullptr, nullptr, false},
+        {"x", "sin(x)", 270000, 0, 0, 0, false, "a > 1e9 ? f2(a) : a+1", "fx, f2(fy)", false},
+        {"f2(x)*u", "sin(x)", 999, 0, 269, 0, false, "cos(a)+v", nullptr, false, true},
     };
     for (const SCase& c : cases) {
         SCOPED_TRACE(c.pszF1);
@@ -648,11 +669,19 @@ TEST(Range, TailOfSeveralFunctionsAndFamiliesGivesTheWalksRange)
             SetRange(Step(*pProject), 0, -10.0, 20.0 / c.nCountX, c.nCountX);
             SetRange(Step(*pProject), 1, 1.0, 0.5, c.nCountU);
             SetRange(Step(*pProject), 2, -2.0, 3.0, c.nCountV);
+            if (c.pszHidden && !c.bLate)
+                pProject->SetFunction(2, c.pszHidden);
             pProject->SetFunction(1, c.pszF1);
             pProject->SetFunction(3, c.pszF2);
             Step(*pProject)->m_bVisible[0] = Step(*pProject)->m_bVisible[2] = true;
             if (c.bPolar)
                 pProject->SetOption(OPT_TRMODE, TRMODE_POLAR);
+            if (c.pszHidden && c.bLate)
+                pProject->SetFunction(2, c.pszHidden);
+            if (c.pszRule) {
+                pProject->SetTransform(c.pszRule);
+                pProject->SetOption(OPT_TRMODE, TRMODE_USER);
+            }
             if (c.nSecondStep) {
                 auto pSecond = std::make_unique<CAnimationStep>(*Step(*pProject));
                 SetRange(pSecond.get(), 0, -3.0, 7.0 / c.nSecondStep, c.nSecondStep);
@@ -667,14 +696,16 @@ TEST(Range, TailOfSeveralFunctionsAndFamiliesGivesTheWalksRange)
         walk.Finish();
         const uint64_t nSamples = (uint64_t{c.nCountX} + 1) * (c.nCountU + 1) * (c.nCountV + 1) +
                                   (c.nSecondStep ? uint64_t{c.nSecondStep} + 1 : 0);
-        ASSERT_TRUE(CRangeTail::For(split, nullptr, CPicturePlan(split, false))) << "a second thread helps";
+        ASSERT_EQ(CRangeTail::For(split, nullptr, CPicturePlan(split, false)) != nullptr, c.bSplit)
+            << "a second thread helps";
         CViewRange::DetermineRange(split);
         for (unsigned i = OPT_XMIN; i <= OPT_YMAX; ++i)
             EXPECT_EQ(std::memcmp(&split.m_dOptions[i], &plain.m_dOptions[i], sizeof(double)), 0) << "option " << i;
         for (unsigned i = 0; i < 4; ++i)
             EXPECT_EQ(std::memcmp(&split.m_dRawBounds[i], &plain.m_dRawBounds[i], sizeof(double)), 0) << "raw " << i;
         const CValueCache& cache = split.m_pFunctions[2]->GetCache();
-        EXPECT_EQ(cache.GetMisses() + cache.GetHits(), nSamples * 2 / 5) << "the walk's share only";
+        EXPECT_EQ(cache.GetMisses() + cache.GetHits(), c.bSplit ? nSamples * 2 / 5 : nSamples)
+            << "the walk's share only";
     }
 }
 
