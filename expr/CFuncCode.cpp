@@ -2,12 +2,16 @@
 
 #include <algorithm>
 
+#include "expr/HugePages.h"
+
 CFuncNode* CFuncCode::NewNode(uint32_t nOp, double dConst, uint32_t nArg)
 {
     if (m_nFree == 0) {
-        // Small formulas take a small block; long ones blocks of up to 64 Ki nodes (2.5 MB).
-        const size_t nSize = std::min<size_t>(size_t{16} << m_Blocks.size(), size_t{1} << 16);
+        // Small formulas take a small block; long ones blocks of up to 256 Ki nodes (10 MB), which
+        // leave room for whole huge pages.
+        const size_t nSize = std::min<size_t>(size_t{16} << m_Blocks.size(), size_t{1} << 18);
         m_Blocks.emplace_back(new CFuncNode[nSize]);
+        AdviseHugePages(m_Blocks.back().get(), nSize * sizeof(CFuncNode));
         m_nFree = nSize;
         m_nBlockSize = nSize;
     }

@@ -20,6 +20,7 @@ public:
     size_t NodeCount() const { return m_nNodes; }
 
     CFuncNode* m_pFirst = nullptr; // the list's first node
+    CFuncNode* m_pLast = nullptr;  // and its last (a branch's nodes are lists of their own)
 
 private:
     std::vector<std::unique_ptr<CFuncNode[]>> m_Blocks;

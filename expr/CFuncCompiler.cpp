@@ -56,6 +56,7 @@ CFuncCompiler::CFuncCompiler(CFuncCode& code, const char* pszText)
     : m_Code(code), m_Parser(pszText), m_ppTail(&code.m_pFirst)
 {
     code.m_pFirst = nullptr;
+    code.m_pLast = nullptr;
 }
 
 void CFuncCompiler::Compile()
@@ -70,6 +71,7 @@ void CFuncCompiler::Compile()
     }
     if (m_Parser.m_nToken != TK_END)
         m_Parser.Error(FuncMessage::OperatorOrEnd);
+    m_Code.m_pLast = m_pLastNode;
 }
 
 CFuncNode* CFuncCompiler::Emit(uint32_t nOp, double dConst, uint32_t nArg)
@@ -82,6 +84,7 @@ CFuncNode* CFuncCompiler::Emit(uint32_t nOp, double dConst, uint32_t nArg)
     CFuncNode* pNode = m_Code.NewNode(nOp, dConst, nArg);
     *m_ppTail = pNode;
     m_ppTail = &pNode->m_pNext;
+    m_pLastNode = pNode;
     return pNode;
 }
 
@@ -121,6 +124,7 @@ void CFuncCompiler::Expression()
         Emit(OP_UNDEF);
     }
     m_ppTail = ppSaved;
+    m_pLastNode = pCond;
 }
 
 // or-expression := and-expression { "|" and-expression }

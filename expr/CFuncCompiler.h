@@ -48,7 +48,8 @@ private:
 
     CFuncCode& m_Code;
     CFuncParser m_Parser;
-    CFuncNode** m_ppTail; // where the next node goes
-    int m_nDepth = 0;     // stack places in use at this point of the code
+    CFuncNode** m_ppTail;             // where the next node goes
+    CFuncNode* m_pLastNode = nullptr; // the node before it in its list
+    int m_nDepth = 0;                 // stack places in use at this point of the code
     unsigned m_nNesting = 0;
 };

@@ -51,9 +51,7 @@ CFuncTerm::CFuncTerm(CFuncResolver* pProject, const char* pszText)
     m_nCodeNodes = code.NodeCount();
     m_bSelfContained = m_DirectRefs.empty() && m_nValues != 0;
     if (m_nValues == 1) {
-        const CFuncNode* pLast = code.m_pFirst;
-        while (pLast && pLast->m_pNext)
-            pLast = pLast->m_pNext;
+        const CFuncNode* pLast = code.m_pLast;
         if (pLast && pLast->m_nOp == OP_DERIV)
             m_nWholeOf = ReferencedFunction(DerivativeReference(pLast->m_nArg));
     }

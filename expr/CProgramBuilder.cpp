@@ -7,6 +7,7 @@
 #include "expr/CFuncExec.h"
 #include "expr/CFuncOps.h"
 #include "expr/COpcode.h"
+#include "expr/HugePages.h"
 
 // The code list is read into expression trees, pure constant parts are folded (with the very
 // functions a run uses, and only where they are defined), and the trees are emitted with fused
@@ -194,6 +195,7 @@ size_t CProgramBuilder::Run(const CFuncNode* pCode, uint32_t nValues, size_t nNo
     // constant the word of the constant), and the end one more; constants at most one each.
     std::vector<SInstr>().swap(m_Program);
     m_Program.reserve(2 * nNodes + 1);
+    AdviseHugePages(m_Program.data(), m_Program.capacity() * sizeof(SInstr));
     m_Constants.reserve(nNodes);
     std::vector<STree*> trees;
     if (pCode && Trees(pCode, trees) && trees.size() == nValues && m_nMaxDepth <= MAX_TREE_DEPTH) {
@@ -236,6 +238,7 @@ void CProgramBuilder::PlaceConstants()
         nWords += i == 0 || m_Constants[i].first != m_Constants[i - 1].first;
     std::vector<SInstr> program;
     program.reserve(nWords);
+    AdviseHugePages(program.data(), nWords * sizeof(SInstr));
     program.assign(m_Program.begin(), m_Program.end());
     for (size_t i = 0; i < m_Constants.size(); ++i) {
         if (i == 0 || m_Constants[i].first != m_Constants[i - 1].first) {

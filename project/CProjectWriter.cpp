@@ -1,7 +1,10 @@
 #include "project/CProjectWriter.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 
 #include "project/CAtomicFile.h"
 #include "project/CNumberText.h"
@@ -9,51 +12,63 @@
 #include "project/CProjectLimits.h"
 #include "project/ELoadSaveError.h"
 
-std::string CProjectWriter::Format(const CProject& project)
+namespace {
+// Hands the project's text to put(pData, nCount) in pieces, every line ended by LF. The formulas
+// and notes, tens of megabytes at most, are handed as they lie in the document, not copied.
+template <class TPut> void PutPieces(const CProject& project, TPut&& put)
 {
-    // Formulas and notes may be tens of megabytes: the text is made once, in a string that has
-    // room for all of it, and its line feeds become CR LF in place.
-    size_t nRoom = 65536;
-    for (unsigned n = 1; n <= MAX_FUNCTIONS; ++n)
-        if (const CFuncTerm* pTerm = project.GetFunction(n))
-            nRoom += pTerm->GetText().size() + 8;
-    if (project.m_pTransform)
-        nRoom += project.m_pTransform->GetText().size() + 16;
-    for (const CAnimationStep* pStep = project.m_pFirstStep; pStep; pStep = pStep->m_pNext)
-        nRoom += 2048;
-    if (project.m_pszNotes)
-        nRoom += 2 * project.m_pszNotes->size() + 16;
-    std::string szText;
-    szText.reserve(nRoom);
-    char szLine[128];
+    std::string szPiece;
+    const auto putSmall = [&put, &szPiece] { put(szPiece.data(), szPiece.size()); };
     for (unsigned n = 1; n <= MAX_FUNCTIONS; ++n) {
         if (const CFuncTerm* pTerm = project.GetFunction(n)) {
-            szText += 'f' + std::to_string(n) + '=';
-            szText += pTerm->GetText();
-            szText += '\n';
+            szPiece = 'f' + std::to_string(n) + '=';
+            putSmall();
+            put(pTerm->GetText().data(), pTerm->GetText().size());
+            put("\n", 1);
         }
     }
     if (project.m_pTransform) {
-        szText += "transform=";
-        szText += project.m_pTransform->GetText();
-        szText += '\n';
+        put("transform=", 10);
+        put(project.m_pTransform->GetText().data(), project.m_pTransform->GetText().size());
+        put("\n", 1);
     }
+    szPiece.clear();
     for (unsigned i = 0; i < OPT_COUNT; ++i) {
-        szText += g_OptionKeys[i];
-        szText += '=' + CNumberText::Format(project.m_dOptions[i], 10) + '\n';
+        szPiece += g_OptionKeys[i];
+        szPiece += '=' + CNumberText::Format(project.m_dOptions[i], 10) + '\n';
     }
+    char szLine[128];
     std::snprintf(szLine, sizeof szLine, "flags=%08x\n", project.m_nFlags);
-    szText += szLine;
+    szPiece += szLine;
     int nStep = 1;
     for (const CAnimationStep* pStep = project.m_pFirstStep; pStep; pStep = pStep->m_pNext) {
-        szText += "step" + std::to_string(nStep++) + '\n';
-        pStep->WriteBlock(szText);
+        szPiece += "step" + std::to_string(nStep++) + '\n';
+        pStep->WriteBlock(szPiece);
     }
+    putSmall();
     if (project.m_pszNotes) {
-        szText += "notes\n";
-        szText += *project.m_pszNotes;
+        put("notes\n", 6);
+        put(project.m_pszNotes->data(), project.m_pszNotes->size());
     }
+}
 
+// The bytes of the file: the text with a CR before every LF.
+uint64_t FileBytes(const CProject& project)
+{
+    uint64_t nBytes = 0;
+    PutPieces(project, [&nBytes](const char* pData, size_t nCount) {
+        nBytes += nCount + static_cast<uint64_t>(std::count(pData, pData + nCount, '\n'));
+    });
+    return nBytes;
+}
+} // namespace
+
+std::string CProjectWriter::Format(const CProject& project)
+{
+    // Made once, in a string that has room for all of it, and its line feeds become CR LF in place.
+    std::string szText;
+    szText.reserve(FileBytes(project));
+    PutPieces(project, [&szText](const char* pData, size_t nCount) { szText.append(pData, nCount); });
     size_t nFrom = szText.size();
     szText.resize(nFrom + static_cast<size_t>(std::count(szText.begin(), szText.end(), '\n')));
     for (size_t nTo = szText.size(); nFrom < nTo;) {
@@ -65,7 +80,7 @@ std::string CProjectWriter::Format(const CProject& project)
     return szText;
 }
 
-void CProjectWriter::CheckLimits(const CProject& project, const std::string& szFile)
+void CProjectWriter::CheckLimits(const CProject& project, uint64_t nFileBytes)
 {
     // The reader counts the notes as they lie in the file, every line feed a CR LF.
     if (project.m_pszNotes) {
@@ -75,7 +90,7 @@ void CProjectWriter::CheckLimits(const CProject& project, const std::string& szF
         if (szNotes.find('\0') != std::string::npos) // fails the load at its line
             throw ELoadSaveError{0, EFileCause::NulInNotes};
     }
-    if (szFile.size() > PROJECT_MAX_FILE)
+    if (nFileBytes > PROJECT_MAX_FILE)
         throw ELoadSaveError{0, EFileCause::TooLarge};
     uint32_t nSteps = 0;
     for (const CAnimationStep* pStep = project.m_pFirstStep; pStep; pStep = pStep->m_pNext)
@@ -102,11 +117,36 @@ bool IsKvxName(const std::string& szName)
 void WriteProject(const CProject& project, const char* pszFileName, CAtomicFile::ELink eLink, bool bCheck,
                   CProjectWriter::WriteFunction pWrite)
 {
-    const std::string szData = CProjectWriter::Format(project);
     if (bCheck)
-        CProjectWriter::CheckLimits(project, szData);
+        CProjectWriter::CheckLimits(project, FileBytes(project));
     CAtomicFile file(pszFileName, eLink, pWrite);
-    file.Write(szData.data(), szData.size());
+    // Through a buffer of its own rather than as one string: a project of long formulas would
+    // need its size again while it is saved.
+    constexpr size_t BUFFER_SIZE = 65536;
+    std::unique_ptr<char[]> pBuffer(new char[BUFFER_SIZE]);
+    size_t nUsed = 0;
+    const auto flush = [&] {
+        file.Write(pBuffer.get(), nUsed);
+        nUsed = 0;
+    };
+    PutPieces(project, [&](const char* pData, size_t nCount) {
+        for (const char* pEnd = pData + nCount; pData < pEnd;) {
+            if (BUFFER_SIZE - nUsed < 3) // room for a character or a line end
+                flush();
+            const size_t nRoom = std::min<size_t>(BUFFER_SIZE - 2 - nUsed, static_cast<size_t>(pEnd - pData));
+            const char* pLf = static_cast<const char*>(std::memchr(pData, '\n', nRoom));
+            const size_t nPlain = pLf ? static_cast<size_t>(pLf - pData) : nRoom;
+            std::memcpy(pBuffer.get() + nUsed, pData, nPlain);
+            nUsed += nPlain;
+            pData += nPlain;
+            if (pLf) {
+                pBuffer[nUsed++] = '\r';
+                pBuffer[nUsed++] = '\n';
+                ++pData;
+            }
+        }
+    });
+    flush();
     file.Commit();
 }
 } // namespace

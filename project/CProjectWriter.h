@@ -1,5 +1,6 @@
 #pragma once
 // Writes a project in the current format, and saves it without ever destroying the file it replaces.
+#include <cstdint>
 #include <string>
 #include <sys/types.h>
 
@@ -13,8 +14,8 @@ public:
     static std::string Format(const CProject& project);
 
     // Throws ELoadSaveError{0, cause} for a project whose file the reader would refuse (too large,
-    // notes too large, too many steps or samples); szFile is Format(project).
-    static void CheckLimits(const CProject& project, const std::string& szFile);
+    // notes too large, too many steps or samples); nFileBytes is the size of Format(project).
+    static void CheckLimits(const CProject& project, uint64_t nFileBytes);
 
     // Writes a temporary file beside the target and renames it over the target only once every
     // byte is written and the file is closed; throws ELoadSaveError{0, cause} otherwise, leaving

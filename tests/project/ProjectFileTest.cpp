@@ -247,11 +247,25 @@ TEST_F(ProjectFile, LongFormulaLinesLoadWhole)
         szFormula += "+x";
     CProject project;
     project.SetFunction(3, szFormula.c_str());
+    // A save goes through a buffer: a formula several times as long, and notes whose line ends
+    // (each a CR LF in the file) fall on every place of it, are written as Format makes them.
+    std::string szLonger = "u";
+    while (szLonger.size() < 200001)
+        szLonger += "-x";
+    project.SetFunction(4, szLonger.c_str());
+    std::string szNotes;
+    for (int i = 0; szNotes.size() < 300000; ++i)
+        szNotes += std::string(static_cast<size_t>(i % 97), 'n') + '\n';
+    project.m_pszNotes = szNotes;
     project.Save(Path("long.kvx").c_str());
+    EXPECT_TRUE(Read(Path("long.kvx")) == CProjectWriter::Format(project));
     CProject loaded;
     loaded.Load(Path("long.kvx").c_str());
     ASSERT_NE(loaded.GetFunction(3), nullptr);
     EXPECT_EQ(loaded.GetFunction(3)->GetText(), szFormula);
+    ASSERT_NE(loaded.GetFunction(4), nullptr);
+    EXPECT_TRUE(loaded.GetFunction(4)->GetText() == szLonger);
+    EXPECT_TRUE(loaded.m_pszNotes == szNotes);
 }
 
 TEST_F(ProjectFile, NewerDrawingOptionsAreFlagBitsOffForLoadedFiles)
