@@ -196,7 +196,6 @@ size_t CProgramBuilder::Run(const CFuncNode* pCode, uint32_t nValues, size_t nNo
     std::vector<SInstr>().swap(m_Program);
     m_Program.reserve(2 * nNodes + 1);
     AdviseHugePages(m_Program.data(), m_Program.capacity() * sizeof(SInstr));
-    m_Constants.reserve(nNodes);
     std::vector<STree*> trees;
     if (pCode && Trees(pCode, trees) && trees.size() == nValues && m_nMaxDepth <= MAX_TREE_DEPTH) {
         for (STree* pTree : trees) {
@@ -205,7 +204,8 @@ size_t CProgramBuilder::Run(const CFuncNode* pCode, uint32_t nValues, size_t nNo
         }
     } else {
         m_Program.clear();
-        m_Constants.clear();
+        m_Distinct.clear();
+        m_Table.clear();
         m_nInstructions = 0;
         EmitList(pCode);
     }
@@ -230,28 +230,55 @@ size_t CProgramBuilder::Run(const CFuncNode* pCode, uint32_t nValues, size_t nNo
 
 void CProgramBuilder::PlaceConstants()
 {
-    // By their bits, so that 0 and -0 (and NaNs) stay apart, and in an order that does not
-    // depend on the sort's stability.
-    std::sort(m_Constants.begin(), m_Constants.end());
-    size_t nWords = m_Program.size();
-    for (size_t i = 0; i < m_Constants.size(); ++i)
-        nWords += i == 0 || m_Constants[i].first != m_Constants[i - 1].first;
+    // By their bits, so that 0 and -0 (and NaNs) stay apart; each word that takes a constant
+    // holds the index of its value among the distinct ones until now.
+    std::vector<uint32_t> order(m_Distinct.size());
+    for (uint32_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(), [this](uint32_t a, uint32_t b) { return m_Distinct[a] < m_Distinct[b]; });
+    std::vector<int32_t> place(m_Distinct.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        place[order[i]] = static_cast<int32_t>(m_Program.size() + i);
+    const size_t nWords = m_Program.size() + m_Distinct.size();
     std::vector<SInstr> program;
     program.reserve(nWords);
     AdviseHugePages(program.data(), nWords * sizeof(SInstr));
     program.assign(m_Program.begin(), m_Program.end());
-    for (size_t i = 0; i < m_Constants.size(); ++i) {
-        if (i == 0 || m_Constants[i].first != m_Constants[i - 1].first) {
-            SInstr word{};
-            std::memcpy(&word, &m_Constants[i].first, sizeof word);
-            program.push_back(word);
-        }
-        program[m_Constants[i].second].m_nArg = static_cast<int32_t>(program.size() - 1);
+    for (SInstr& instr : program)
+        if (TakesConstant(instr.m_nOp) || instr.m_nOp == X_DATA)
+            instr.m_nArg = place[static_cast<size_t>(instr.m_nArg)];
+    for (const uint32_t nDistinct : order) {
+        SInstr& word = program.emplace_back();
+        std::memcpy(&word, &m_Distinct[nDistinct], sizeof word);
     }
     // Exactly as long as it is: a long formula's program would otherwise keep up to as much again.
     m_Program.swap(program);
-    m_Constants.clear();
-    m_Constants.shrink_to_fit();
+    std::vector<uint64_t>().swap(m_Distinct);
+    std::vector<uint32_t>().swap(m_Table);
+}
+
+// The index of the constant of these bits among the distinct ones, a new one where it is new. A
+// long formula repeats a few values very often: a table finds them without sorting every use.
+int32_t CProgramBuilder::ConstantIndex(uint64_t nBits)
+{
+    if (2 * (m_Distinct.size() + 1) > m_Table.size()) {
+        m_Table.assign(std::max<size_t>(64, 2 * m_Table.size()), 0);
+        const size_t nMask = m_Table.size() - 1;
+        for (size_t i = 0; i < m_Distinct.size(); ++i) {
+            size_t nSlot = Hash(m_Distinct[i]) & nMask;
+            while (m_Table[nSlot] != 0)
+                nSlot = (nSlot + 1) & nMask;
+            m_Table[nSlot] = static_cast<uint32_t>(i + 1);
+        }
+    }
+    const size_t nMask = m_Table.size() - 1;
+    size_t nSlot = Hash(nBits) & nMask;
+    for (; m_Table[nSlot] != 0; nSlot = (nSlot + 1) & nMask)
+        if (m_Distinct[m_Table[nSlot] - 1] == nBits)
+            return static_cast<int32_t>(m_Table[nSlot] - 1);
+    m_Distinct.push_back(nBits);
+    m_Table[nSlot] = static_cast<uint32_t>(m_Distinct.size());
+    return static_cast<int32_t>(m_Distinct.size() - 1);
 }
 
 // Reads a code list into trees on the stack; false if it is not well formed.
@@ -334,15 +361,24 @@ void CProgramBuilder::EmitApplied(const STree* pArg, uint8_t nExec, uint8_t nFus
 size_t CProgramBuilder::Add(uint8_t nOp, unsigned nSlot, unsigned nSlot2, double dConst)
 {
     const size_t nIndex = m_Program.size();
-    m_Program.push_back({nOp, static_cast<uint8_t>(nSlot), static_cast<uint8_t>(nSlot2), 0, 0});
+    // Field by field into its place: a word put together beside it first and then copied makes
+    // the processor wait for the parts at every instruction.
+    SInstr& instr = m_Program.emplace_back();
+    instr.m_nOp = nOp;
+    instr.m_nSlot = static_cast<uint8_t>(nSlot);
+    instr.m_nSlot2 = static_cast<uint8_t>(nSlot2);
     ++m_nInstructions;
-    uint64_t nBits;
-    std::memcpy(&nBits, &dConst, sizeof nBits);
-    if (TakesConstant(nOp)) {
-        m_Constants.emplace_back(nBits, nIndex);
-    } else if (JumpTakesConstant(nOp)) {
-        m_Program.push_back({X_DATA, 0, 0, 0, 0});
-        m_Constants.emplace_back(nBits, nIndex + 1);
+    if (TakesConstant(nOp) || JumpTakesConstant(nOp)) {
+        uint64_t nBits;
+        std::memcpy(&nBits, &dConst, sizeof nBits);
+        const int32_t nConstant = ConstantIndex(nBits);
+        if (TakesConstant(nOp)) {
+            m_Program[nIndex].m_nArg = nConstant;
+        } else {
+            SInstr& data = m_Program.emplace_back();
+            data.m_nOp = X_DATA;
+            data.m_nArg = nConstant;
+        }
     }
     return nIndex;
 }

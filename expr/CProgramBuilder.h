@@ -55,6 +55,9 @@ private:
     std::deque<STree> m_Nodes;
     unsigned m_nMaxDepth = 0;
     size_t m_nInstructions = 0;
-    // The bits of each constant and the word that is to give its place.
-    std::vector<std::pair<uint64_t, size_t>> m_Constants;
+    int32_t ConstantIndex(uint64_t nBits);
+    static size_t Hash(uint64_t nBits) { return static_cast<size_t>((nBits * 0x9E3779B97F4A7C15u) >> 32); }
+    // The distinct constants, first use first, and a table of their indexes + 1 by Hash (0: free).
+    std::vector<uint64_t> m_Distinct;
+    std::vector<uint32_t> m_Table;
 };
