@@ -94,7 +94,6 @@ KX_INLINE const double* CFuncTerm::EvaluateInline(const double* pSlots, CFuncRes
     switch (Probe(pSlots[m_Cache.FirstKeySlot()], pValues, nKey)) {
     case CValueCache::HIT: return pValues;
     case CValueCache::NEW: return m_bSelfContained ? EvaluateNew(pSlots, pProject) : EvaluateFlat(pSlots, pProject);
-    case CValueCache::MISS: return EvaluateMiss(pSlots, pProject, true, nKey);
     default: return EvaluateSlow(pSlots, pProject);
     }
 }

@@ -27,7 +27,6 @@ const double* CValueCache::StoreInChain(unsigned nMask, const double* pSlots, co
                                         bool bIndexed, uint64_t nKey)
 {
     SettleQueue();
-    Rise(false);
     const unsigned nChain = HashMask(pSlots, nMask);
     const bool bDefined = pValues && nValues != 0;
     const size_t nBytes = sizeof(SCacheEntry) + (bDefined ? nValues * sizeof(double) : 0);
@@ -52,6 +51,9 @@ const double* CValueCache::StoreInChain(unsigned nMask, const double* pSlots, co
         else if (bIndexed || IndexKey(pSlots, nKey)) // (the table may have come on during the run)
             IndexInsert(nKey, pEntry);
     }
+    Rise(false);
+    if (m_nKeyCount != 0 && pEntry->m_dKey[m_nKeySlots[0]] > m_dBound)
+        m_dBound = pEntry->m_dKey[m_nKeySlots[0]];
     return pEntry->m_pValues;
 }
 
@@ -75,12 +77,14 @@ double* CValueCache::QueueBlock()
 }
 
 // The records since the last settling become entries: what StoreInChain would have made of them
-// (they were all made with the current key slots, while the table was on for them).
+// (they were all made with the current key slots, while the table was on for them, after every
+// entry there is).
 void CValueCache::SettleQueue()
 {
     if (!m_bQueued)
         return;
     m_bQueued = false;
+    m_dTop = -INFINITY; // no record left (records are made only where they may be)
     const unsigned nStride = m_nQueueStride;
     for (;;) {
         double* pBlock = m_QueueBlocks[m_nSettleBlock].get();

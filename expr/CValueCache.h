@@ -39,11 +39,10 @@ public:
 
     // The common cases in few instructions, from dKey, the value of the first key slot: a key of a
     // sweep above every key since the last emptying, and one key slot whose value is plain.
-    // Returns NEW for a key above every key since the last emptying (surely a miss, to be stored
-    // through Queue while IsNew still holds), HIT for a hit (counted; pValues set), MISS where the
-    // table says there is no entry (nKey set, to be passed to Store with bIndexed true), UNKNOWN
-    // where it cannot tell (then Find). The term's flags must be valid.
-    enum EProbe { UNKNOWN, MISS, HIT, NEW };
+    // Returns NEW for a key that is surely a miss and above every record (to be written down
+    // through Record or Queue while AboveRecords still holds), HIT for a hit (counted; pValues
+    // set), UNKNOWN where it cannot tell (then Find). The term's flags must be valid.
+    enum EProbe { UNKNOWN, HIT, NEW };
     KX_INLINE EProbe Probe(double dKey, const double*& pValues, uint64_t& nKey);
     // The general look-up: the entry at the slots' key, counted as a hit, or null for a miss, with
     // bIndexed and nKey set for Store.
@@ -60,26 +59,32 @@ public:
     // results, or null for undefined. Returns the stored values.
     KX_INLINE const double* Store(unsigned nMask, const double* pSlots, const double* pValues, unsigned nValues,
                                   bool bIndexed, uint64_t nKey);
-    // Stores the outcome at a key that IsNew (with the key slots of the look-up, nValues > 0):
+    // Stores the outcome at a key AboveRecords (with the key slots of the look-up, nValues > 0):
     // only written down, see IsNew.
     KX_INLINE const double* Queue(const double* pSlots, const double* pValues, unsigned nValues);
     // As Queue, for a run that cannot reach this cache: counts the miss and writes the key down,
-    // and returns where the nValues results go; where the run fails, the first is to be NaN.
+    // and returns where the nValues results go; where the run fails, the first is to be NaN. The
+    // key is above every record (AboveRecords).
     KX_INLINE double* Record(const double* pSlots, unsigned nValues);
     // The key slots after the first hold finite values (a new key's first one is finite).
     bool OtherKeysFinite(const double* pSlots) const;
 
-    // Rising keys: while every entry since the last emptying has a larger value in the first key
-    // slot than the entry before it (a sweep), a key above the newest is surely a miss, and such
-    // an outcome is only written down, as a record of its key values and result values, instead
-    // of being made an entry and put into its chain and the table. A walk larger than the cache
-    // thus never pays for entries and chains that are emptied unread. The records are settled
-    // into entries, in store order and so into exactly the chains and table they would have
-    // made, as soon as anything looks at entries: a look-up that may hit, a store of any other
-    // key, a change of the key slots, a reader of the chains. A settled entry's values stay in
-    // its record, where the miss returned them. Rising implies that the table is on for the
-    // current key slots and that there is at least one.
-    bool IsNew(double dKey) const { return dKey > m_dTop && dKey < INFINITY; }
+    // Rising keys: a key whose first slot value lies above that of every record written since the
+    // last settling is surely not among them, and where it is not among the entries either, it is
+    // surely a miss: such an outcome is only written down, as a record of its key values and
+    // result values, instead of being made an entry and put into its chain and the table. A walk
+    // larger than the cache thus never pays for entries and chains that are emptied unread; a walk
+    // that turns back (the next u or v, the next pass over x) settles the few records before it
+    // and goes on writing records. The records are settled into entries, in store order and so
+    // into exactly the chains and table they would have made, as soon as anything looks at them:
+    // a look-up of a key that may be among them, a store of such a key, a change of the key
+    // slots, a reader of the chains. A settled entry's values stay in its record, where the miss
+    // returned them. Records are made only while the table is on for the current key slots and
+    // there is at least one.
+    // IsNew: the key is above every entry and record since the last emptying, surely a miss
+    // without a look. AboveRecords: it is not among the records (it may be among the entries).
+    bool IsNew(double dKey) const { return dKey > m_dBound && dKey < INFINITY; }
+    bool AboveRecords(double dKey) const { return dKey > m_dTop && dKey < INFINITY; }
     void Clear();
 
     uint32_t GetItems() const { return m_nItems; }
@@ -118,8 +123,15 @@ private:
     // Neither 0 (of either sign) nor NaN: then equal as numbers is equal in bits.
     static bool Plain(uint64_t n) { return (n & ABS_BITS) - 1 < INF_BITS; }
 
-    // Rising with no entry yet (with a key slot), or not rising.
-    void Rise(bool bRising) { m_dTop = bRising && m_nKeyCount != 0 ? -INFINITY : INFINITY; }
+    // Records may be made (the table on for the current key slots, of which there is one at
+    // least): no record yet, and with bEmpty no entry either; otherwise none may be made.
+    void Rise(bool bEmpty)
+    {
+        const bool bOn = m_bIndexOn && m_nIndexMask == m_nKeyMask && m_nKeyCount != 0;
+        m_dTop = bOn ? -INFINITY : INFINITY;
+        if (bEmpty || !bOn)
+            m_dBound = m_dTop;
+    }
     double* QueueBlock();
     const double* StoreInChain(unsigned nMask, const double* pSlots, const double* pValues, unsigned nValues,
                                bool bIndexed, uint64_t nKey);
@@ -140,9 +152,11 @@ private:
     bool m_bIndexOn = true;      // every cached entry has the key slots m_nIndexMask
     bool m_bCacheEmpty = true;   // no entry since the last emptying
     bool m_bQueued = false;      // records wait to be settled
-    // While rising: the first key value of the newest entry, or -inf while there is none; +inf
-    // while not rising.
+    // While records may be made: the first key value of the newest record, or -inf while there is
+    // none, and the largest first key value of the entries and records since the last emptying,
+    // or -inf; +inf both where no record may be made.
     double m_dTop = INFINITY;
+    double m_dBound = INFINITY;
     double* m_pQueueNext = nullptr;        // where the next record goes
     double* m_pQueueLimit = nullptr;       // the end of its block
     uint8_t m_nKeySlots[FUNC_NSLOTS] = {}; // the key slots, ascending
@@ -238,16 +252,19 @@ KX_INLINE CValueCache::EProbe CValueCache::Probe(double dKey, const double*& pVa
     if (!(m_bIndexOn && m_nKeyCount == 1))
         return UNKNOWN;
     const uint64_t n = FuncOps::Bits(dKey);
-    if (!Plain(n) || m_bQueued) // (Find settles the queue)
+    // A key that may be among the records: Find settles them first.
+    if (!Plain(n) || !AboveRecords(dKey))
         return UNKNOWN;
     nKey = n;
+    // Not among the records, and the table holds every other entry of a plain key: where it has
+    // none, the key is a miss that may be written down.
     if (m_nIndexCount == 0)
-        return MISS;
+        return NEW;
     const unsigned nWrap = m_nIndexSize - 1;
     for (unsigned i = static_cast<unsigned>(Spread(n) >> m_nIndexShift);; i = (i + 1) & nWrap) {
         const SIndexSlot& slot = m_pIndex[i];
         if (!slot.m_pEntry)
-            return MISS;
+            return NEW;
         if (slot.m_nKey == n) {
             ++m_nHits;
             pValues = slot.m_pEntry->m_pValues;
@@ -258,8 +275,8 @@ KX_INLINE CValueCache::EProbe CValueCache::Probe(double dKey, const double*& pVa
 
 inline const CValueCache::SCacheEntry* CValueCache::Find(const double* pSlots, bool& bIndexed, uint64_t& nKey)
 {
-    // (Records exist only while rising, and so with at least one key slot.)
-    if (m_bQueued && !IsNew(pSlots[m_nKeySlots[0]]))
+    // (Records exist only with at least one key slot.)
+    if (m_bQueued && !AboveRecords(pSlots[m_nKeySlots[0]]))
         SettleQueue();
     if (m_bIndexOn && IndexKey(pSlots, nKey)) {
         bIndexed = true;
@@ -300,8 +317,9 @@ KX_INLINE const double* CValueCache::Store(unsigned nMask, const double* pSlots,
                                            unsigned nValues, bool bIndexed, uint64_t nKey)
 {
     // The key slots are those of the look-up (and so of the records), and the first is still above
-    // every key: the common outcome of a sweep is written down only.
-    if (nMask == m_nKeyMask && nValues != 0 && IsNew(pSlots[m_nKeySlots[0]]))
+    // every record: the common outcome of a sweep is written down only. (Where a run stored the
+    // same key meanwhile, the record settles after that entry, as the chain would have it.)
+    if (nMask == m_nKeyMask && nValues != 0 && AboveRecords(pSlots[m_nKeySlots[0]]))
         return Queue(pSlots, pValues, nValues);
     return StoreInChain(nMask, pSlots, pValues, nValues, bIndexed, nKey);
 }
@@ -332,6 +350,7 @@ KX_INLINE double* CValueCache::Record(const double* pSlots, unsigned nValues)
     ++m_nMisses;
     const double dTop = pSlots[m_nKeySlots[0]];
     m_dTop = dTop;
+    m_dBound = dTop > m_dBound ? dTop : m_dBound;
     p[0] = dTop;
     for (unsigned k = 1; k < m_nKeyCount; ++k)
         p[k] = pSlots[m_nKeySlots[k]];

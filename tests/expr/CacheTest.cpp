@@ -336,69 +336,94 @@ TEST(CacheCounters, KeyIncludesTheReferencedVariables)
     EXPECT_EQ(pTerm->GetCache().GetMisses(), 2u);
 }
 
-// Sweeps larger than the cache mixed with looks back, falls, zeros of both signs and a change of
-// the key slots: hits, misses, items, the values and the chains, newest first, stay those of a
-// plain model of the cache that puts every entry into its chain at once.
+// Sweeps larger than the cache mixed with looks back, falls, zeros of both signs, passes that
+// begin again where the last one began, rows of a second key slot and a change of the key slots:
+// hits, misses, items, the values and the chains, newest first, stay those of a plain model of
+// the cache that puts every entry into its chain at once.
 TEST(CacheCounters, SweepsKeepTheChainsOfAPlainCache)
 {
-    CFunctionTable project;
-    project.SetFunction(1, "x*3");
-    CFuncTerm& term = *project.GetFunction(1);
-    std::vector<std::vector<double>> model(1024); // keys per chain, oldest first
-    unsigned nHits = 0, nMisses = 0, nItems = 0;
-    auto visit = [&](double x) {
-        std::vector<double>& chain = model[ExpectedChain({x})];
-        bool bHit = false;
-        for (const double d : chain)
-            bHit = bHit || d == x;
-        if (bHit) {
-            ++nHits;
-        } else {
-            if (++nItems >= 10000) {
-                for (std::vector<double>& c : model)
-                    c.clear();
-                nItems = 0;
+    struct SRow {
+        const char* m_pszText;
+        bool m_bRows; // u is a key slot too, and changes between the runs of x
+    };
+    for (const SRow& row : {SRow{"x*3", false}, SRow{"x*3+u", true}}) {
+        SCOPED_TRACE(row.m_pszText);
+        CFunctionTable project;
+        project.SetFunction(1, row.m_pszText);
+        CFuncTerm& term = *project.GetFunction(1);
+        struct SKey {
+            double x, u;
+            bool operator==(const SKey& o) const { return x == o.x && u == o.u; }
+        };
+        std::vector<std::vector<SKey>> model(1024); // keys per chain, oldest first
+        unsigned nHits = 0, nMisses = 0, nItems = 0;
+        const auto chainOf = [&](const SKey& k) {
+            return row.m_bRows ? ExpectedChain({k.x, k.u}) : ExpectedChain({k.x});
+        };
+        auto visit = [&](double x, double u) {
+            const SKey key{x, row.m_bRows ? u : 0.0};
+            std::vector<SKey>& chain = model[chainOf(key)];
+            bool bHit = false;
+            for (const SKey& k : chain)
+                bHit = bHit || k == key;
+            if (bHit) {
+                ++nHits;
+            } else {
+                if (++nItems >= 10000) {
+                    for (std::vector<SKey>& c : model)
+                        c.clear();
+                    nItems = 0;
+                }
+                model[chainOf(key)].push_back(key);
+                ++nMisses;
             }
-            model[ExpectedChain({x})].push_back(x);
-            ++nMisses;
+            const double* p = Eval(term, SSlots(x, u), &project);
+            ASSERT_NE(p, nullptr);
+            ASSERT_EQ(p[0], x * 3 + key.u);
+            ASSERT_EQ(term.GetCache().GetHits(), nHits) << x << " " << u;
+            ASSERT_EQ(term.GetCache().GetMisses(), nMisses) << x << " " << u;
+            ASSERT_EQ(term.GetCache().GetItems(), nItems) << x << " " << u;
+        };
+        auto sameChains = [&] {
+            for (unsigned c = 0; c < 1024; ++c) {
+                std::vector<SKey> keys;
+                for (const CFuncTerm::SCacheEntry* e = term.GetCache().GetChain(c); e; e = e->m_pNext)
+                    keys.insert(keys.begin(), SKey{e->m_dKey[SLOT_X], e->m_dKey[SLOT_U]});
+                ASSERT_EQ(keys.size(), model[c].size()) << c;
+                ASSERT_TRUE(keys == model[c]) << c;
+            }
+        };
+        uint32_t nRandom = 12345;
+        auto next = [&](uint32_t n) { return ((nRandom = nRandom * 1103515245u + 12345u) >> 8) % n; };
+        double x = -50.0;
+        for (int nRun = 0; nRun < 40; ++nRun) {
+            const double u = nRun % 4;
+            const unsigned nLength = nRun % 7 == 0 ? 12000 + next(9000) : 1 + next(300);
+            const double dStart = x;
+            for (unsigned k = 0; k < nLength; ++k, x += 0.125)
+                visit(x, u);
+            visit(x - 0.125 * (1 + next(200)), u); // looks back, hit or miss
+            if (nRun % 5 == 1)
+                visit(nRun % 2 ? 0.0 : -0.0, u);
+            if (nRun % 3 == 0)
+                x -= 0.125 * next(400); // falls back
+            if (nRun % 4 == 2)
+                x = dStart; // the same pass again, in part hits
+            if (nRun % 9 == 4)
+                sameChains(); // a reader in the middle of a sweep
         }
-        const double* p = Eval(term, SSlots(x), &project);
-        ASSERT_NE(p, nullptr);
-        ASSERT_EQ(p[0], x * 3);
-        ASSERT_EQ(term.GetCache().GetHits(), nHits) << x;
-        ASSERT_EQ(term.GetCache().GetMisses(), nMisses) << x;
-        ASSERT_EQ(term.GetCache().GetItems(), nItems) << x;
-    };
-    auto sameChains = [&] {
-        for (unsigned c = 0; c < 1024; ++c) {
-            std::vector<double> keys;
-            for (const CFuncTerm::SCacheEntry* e = term.GetCache().GetChain(c); e; e = e->m_pNext)
-                keys.insert(keys.begin(), e->m_dKey[SLOT_X]);
-            ASSERT_EQ(keys, model[c]) << c;
-        }
-    };
-    uint32_t nRandom = 12345;
-    auto next = [&](uint32_t n) { return ((nRandom = nRandom * 1103515245u + 12345u) >> 8) % n; };
-    double x = -50.0;
-    for (int nRun = 0; nRun < 40; ++nRun) {
-        const unsigned nLength = nRun % 7 == 0 ? 12000 + next(9000) : 1 + next(300);
-        for (unsigned k = 0; k < nLength; ++k, x += 0.125)
-            visit(x);
-        visit(x - 0.125 * (1 + next(200))); // looks back, hit or miss
-        if (nRun % 5 == 1)
-            visit(nRun % 2 ? 0.0 : -0.0);
-        if (nRun % 3 == 0)
-            x -= 0.125 * next(400); // falls back
-        if (nRun % 9 == 4)
-            sameChains(); // a reader in the middle of a sweep
+        // Passes of 15000 from the same start: each begins below the newest keys of the one before.
+        for (int nPass = 0; nPass < 3; ++nPass)
+            for (int k = 0; k < 15000; ++k)
+                visit(-7.0 + k * 0.25, nPass % 2);
+        sameChains();
+        EXPECT_EQ(Entries(term), [&] {
+            unsigned n = 0;
+            for (const std::vector<SKey>& c : model)
+                n += static_cast<unsigned>(c.size());
+            return n;
+        }());
     }
-    sameChains();
-    EXPECT_EQ(Entries(term), [&] {
-        unsigned n = 0;
-        for (const std::vector<double>& c : model)
-            n += static_cast<unsigned>(c.size());
-        return n;
-    }());
 }
 
 // The entry stored after the 10000th miss keeps the key slots it was made with when the next

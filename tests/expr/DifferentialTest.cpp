@@ -647,15 +647,17 @@ TEST(ExprDifferential, ReferencedTermsCacheAsTheirOwnEvaluations)
                                   << why;
             };
             // A rising sweep, the same again (look-ups, hits), then one long enough to empty the
-            // caches; u rises with x, d falls, c stays.
-            for (int pass = 0; pass < 3; ++pass) {
+            // caches, and that one again (it begins below the newest keys of the caches, which
+            // hold the end of the one before); u rises with x, d falls, c stays.
+            static const char* const s_pszPasses[] = {"first sweep", "second sweep", "long sweep", "long sweep again"};
+            for (int pass = 0; pass < 4; ++pass) {
                 const int nCount = pass < 2 ? 600 : 12000;
                 for (int i = 0; i < nCount; ++i) {
                     const double x = -3.0 + 6.0 * i / nCount;
                     const double slots[FUNC_NSLOTS] = {x, x + 0.125, 2.0 * x, x, x + 0.125, 0.5, -x};
-                    Check(slots, pass == 0 ? "first sweep" : pass == 1 ? "second sweep" : "long sweep");
+                    Check(slots, s_pszPasses[pass]);
                 }
-                CompareChains(pass == 0 ? "first sweep" : pass == 1 ? "second sweep" : "long sweep");
+                CompareChains(s_pszPasses[pass]);
             }
         }
     EXPECT_EQ(nBad, 0);
