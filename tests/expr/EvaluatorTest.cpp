@@ -6,14 +6,17 @@
 
 #include <cerrno>
 #include <cfenv>
+#include <cfloat>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "expr/CFuncOps.h"
 #include "expr/CFuncRandom.h"
 #include "expr/CFuncTerm.h"
 #include "tests/expr/CFunctionTable.h"
@@ -287,6 +290,58 @@ TEST(Evaluator, Regression_CubeHasPowsValue)
     for (const double x : {1.3, 7.7, 1.1, 2.7, -1.9}) {
         EXPECT_EQ(Value("x^3", SSlots(x)), LibPow(x, 3.0)) << "x = " << x;
     }
+}
+
+// The fast squares, cubes and square roots of both interpreters (with and without fused
+// multiply-add) against pow itself, bit for bit and in the undefined set: arguments of every
+// magnitude, a sweep's, results on both sides of the edges where the distance taken as safe
+// changes and of the safe range, zeros, negative, huge, tiny, infinite and NaN arguments. About
+// one argument in a thousand has pow's value one ulp from the nearest double; a distance taken
+// too wide lets the nearest through there.
+TEST(Evaluator, FastPowersArePowBitForBit)
+{
+    struct SOp {
+        const char* m_pszName;
+        double m_dExponent;
+        bool (*m_pPlain)(double, double&);
+        bool (*m_pFma)(double, double&);
+    };
+    const SOp ops[] = {{"square", 2.0, FuncOps::Pow2<false>, FuncOps::Pow2<true>},
+                       {"cube", 3.0, FuncOps::Pow3<false>, FuncOps::Pow3<true>},
+                       {"square root", 0.5, FuncOps::Sqrt<false>, FuncOps::Sqrt<true>}};
+    std::vector<double> args = {0.0,       -0.0,    1.0,        -1.0,     0x1p-12,  0x1p+12,  0x1p-8,   0x1p+8,
+                                0x1p-48,   0x1p+48, 0x1p-450,   0x1p+500, 0x1p-300, 0x1p+333, 1e-200,   1e-110,
+                                1e154,     1e103,   1.3,        7.7,      DBL_MAX,  DBL_MIN,  4.9e-324, INFINITY,
+                                -INFINITY, NAN,     TWO_POW_53, -2.5,     3.0,      0.1};
+    for (const double d : {0x1p-12, 0x1p+12, 0x1p-8, 0x1p+8, 0x1p-48, 0x1p+48, 0x1p-450, 0x1p+500, 0x1p-300, 0x1p+333})
+        for (int k = 1; k <= 200; ++k) // across the edges of the distances and of the safe range
+            args.insert(args.end(), {d + k * d * 0x1p-40, d - k * d * 0x1p-41});
+    uint64_t nRandom = 88172645463325252ull;
+    const auto next = [&] { return nRandom ^= nRandom << 13, nRandom ^= nRandom >> 7, nRandom ^= nRandom << 17; };
+    for (int i = 0; i < 150000; ++i) {
+        const double dMantissa = 1.0 + static_cast<double>(next() >> 11) * 0x1p-53;
+        args.push_back(std::ldexp(dMantissa, static_cast<int>(next() % 80) - 40));          // near 1
+        args.push_back(-std::ldexp(dMantissa, static_cast<int>(next() % 1400) - 700));      // any
+        args.push_back(-10.0 + 20.0 * static_cast<double>(next() % 10000000) / 10000000.0); // a sweep's
+    }
+    long nBad = 0, nNearest = 0;
+    for (const SOp& op : ops)
+        for (const double a : args) {
+            errno = 0;
+            const double dPow = LibPow(a, op.m_dExponent);
+            const bool bPow = errno == 0 && std::isfinite(dPow);
+            nNearest += bPow && op.m_dExponent == 2.0 && dPow != a * a;
+            for (const auto pFn : {op.m_pPlain, op.m_pFma}) {
+                double r = 0.0;
+                const bool b = pFn(a, r);
+                if ((b != bPow || (b && std::memcmp(&r, &dPow, sizeof r) != 0)) && ++nBad <= 10)
+                    ADD_FAILURE() << op.m_pszName << " of " << a << " (" << std::hexfloat << a << std::defaultfloat
+                                  << "): " << (b ? std::to_string(r) : "undefined") << ", pow "
+                                  << (bPow ? std::to_string(dPow) : "undefined");
+            }
+        }
+    EXPECT_EQ(nBad, 0);
+    EXPECT_GT(nNearest, 50); // the arguments reach where pow is not the nearest double
 }
 
 // ---------------------------------------------------------------------------------------------
