@@ -203,9 +203,17 @@ size_t CProgramBuilder::Run(const CFuncNode* pCode, uint32_t nValues, size_t nNo
             Emit(pTree);
         }
     } else {
-        m_Program.clear();
+        // Counted first, so that the program is made in its final size rather than copied there:
+        // such formulas are long, and their programs megabytes.
         m_Distinct.clear();
         m_Table.clear();
+        m_bCount = true;
+        m_nCount = 0;
+        EmitList(pCode);
+        m_bCount = false;
+        std::vector<SInstr>().swap(m_Program);
+        m_Program.reserve(m_nCount + 1 + m_Distinct.size()); // and the end
+        AdviseHugePages(m_Program.data(), m_Program.capacity() * sizeof(SInstr));
         m_nInstructions = 0;
         EmitList(pCode);
     }
@@ -241,9 +249,13 @@ void CProgramBuilder::PlaceConstants()
         place[order[i]] = static_cast<int32_t>(m_Program.size() + i);
     const size_t nWords = m_Program.size() + m_Distinct.size();
     std::vector<SInstr> program;
-    program.reserve(nWords);
-    AdviseHugePages(program.data(), nWords * sizeof(SInstr));
-    program.assign(m_Program.begin(), m_Program.end());
+    if (m_Program.capacity() == nWords) {
+        program.swap(m_Program);
+    } else {
+        program.reserve(nWords);
+        AdviseHugePages(program.data(), nWords * sizeof(SInstr));
+        program.assign(m_Program.begin(), m_Program.end());
+    }
     for (SInstr& instr : program)
         if (TakesConstant(instr.m_nOp) || instr.m_nOp == X_DATA)
             instr.m_nArg = place[static_cast<size_t>(instr.m_nArg)];
@@ -360,6 +372,16 @@ void CProgramBuilder::EmitApplied(const STree* pArg, uint8_t nExec, uint8_t nFus
 
 size_t CProgramBuilder::Add(uint8_t nOp, unsigned nSlot, unsigned nSlot2, double dConst)
 {
+    if (m_bCount) {
+        const size_t nIndex = m_nCount++;
+        if (TakesConstant(nOp) || JumpTakesConstant(nOp)) {
+            uint64_t nBits;
+            std::memcpy(&nBits, &dConst, sizeof nBits);
+            ConstantIndex(nBits);
+            m_nCount += JumpTakesConstant(nOp);
+        }
+        return nIndex;
+    }
     const size_t nIndex = m_Program.size();
     // Field by field into its place: a word put together beside it first and then copied makes
     // the processor wait for the parts at every instruction.
@@ -385,12 +407,14 @@ size_t CProgramBuilder::Add(uint8_t nOp, unsigned nSlot, unsigned nSlot2, double
 void CProgramBuilder::AddDerivative(uint32_t nArg)
 {
     const size_t nIndex = Add(X_DREF, ReferenceArgCount(nArg), ReferencedFunction(DerivativeReference(nArg)));
-    m_Program[nIndex].m_nUnused = static_cast<uint8_t>(DerivativeOrder(nArg));
+    if (!m_bCount)
+        m_Program[nIndex].m_nUnused = static_cast<uint8_t>(DerivativeOrder(nArg));
 }
 
 void CProgramBuilder::Land(size_t nJump)
 {
-    m_Program[nJump].m_nArg = static_cast<int32_t>(m_Program.size());
+    if (!m_bCount)
+        m_Program[nJump].m_nArg = static_cast<int32_t>(m_Program.size());
 }
 
 // Emits code that pushes the value of p.

@@ -55,6 +55,8 @@ private:
     std::deque<STree> m_Nodes;
     unsigned m_nMaxDepth = 0;
     size_t m_nInstructions = 0;
+    bool m_bCount = false; // Add only counts the words (in m_nCount) and registers the constants
+    size_t m_nCount = 0;
     int32_t ConstantIndex(uint64_t nBits);
     static size_t Hash(uint64_t nBits) { return static_cast<size_t>((nBits * 0x9E3779B97F4A7C15u) >> 32); }
     // The distinct constants, first use first, and a table of their indexes + 1 by Hash (0: free).
