@@ -202,9 +202,11 @@ namespace {
 // Within the rounding of any rasteriser and short of the next pixel centre: a centre that lies
 // on the edge of a stroke may be painted or not, depending on the path around.
 constexpr double EDGE = 1.0 / 64;
-// How far a change of a wider pen's path (a piece ending with a cap instead of a join) may turn
-// pixels on the edges of the strokes around it, which the rasteriser decides by their neighbours:
-// found by trying many random paths of every width against their pieces.
+// How far the stroker's joins may reach beyond the bands and caps of the lines they join, which
+// decides the pixels on the edges of the strokes around: where a line is shorter than the pen is
+// wide, or bends back sharply, the join depends on the lines beyond it. Found by trying many
+// random paths of every width against their pieces; elsewhere a change of the path (a piece
+// ending with a cap instead of a join) turns no pixel beyond the caps it adds.
 double NearChange(int32_t nWidth)
 {
     return nWidth <= 2 ? EDGE : nWidth <= 5 ? 1 : 1.5;
@@ -247,7 +249,11 @@ CQtCanvas::SArea CQtCanvas::Square(const QPoint& centre, double ux, double uy, d
 template <class FRow> void CQtCanvas::AreaRows(const SArea& area, double dGrow, FRow&& row) const
 {
     // A pixel is painted by what covers its centre, (x + 0.5, y + 0.5). Each edge of the convex
-    // area, moved out by dGrow, leaves the centres of a row on one side of some x.
+    // area, moved out by dGrow, leaves the centres of a row on one side of some x. An edge along
+    // a row or column at a multiple of half a pixel is exact for the rasteriser, whatever its
+    // rounding: where only that rounding is allowed for (dGrow within EDGE), such an edge is not
+    // moved, and a centre on it is painted where the area lies above or left of it (the spare
+    // pixel of an odd pen goes right and below).
     const int n = area.m_nCount;
     double dTwiceArea = 0, yLow = HUGE_VAL, yHigh = -HUGE_VAL;
     for (int i = 0; i < n; ++i) {
@@ -258,29 +264,44 @@ template <class FRow> void CQtCanvas::AreaRows(const SArea& area, double dGrow, 
     }
     if (dTwiceArea == 0)
         return;
+    const bool bRounding = std::fabs(dGrow) <= EDGE;
+    const auto OnLattice = [](double d) { return 2 * d == std::floor(2 * d); };
     const double dSide = dTwiceArea > 0 ? 1 : -1;
-    const double dTop = std::max(std::ceil(yLow - dGrow - 0.5), static_cast<double>(m_Picture.top()));
-    const double dBottom = std::min(std::floor(yHigh + dGrow - 0.5), static_cast<double>(m_Picture.bottom()));
+    const double dRowGrow = std::max(dGrow, 0.0);
+    const double dTop = std::max(std::ceil(yLow - dRowGrow - 0.5), static_cast<double>(m_Picture.top()));
+    const double dBottom = std::min(std::floor(yHigh + dRowGrow - 0.5), static_cast<double>(m_Picture.bottom()));
     for (double y = dTop; y <= dBottom; ++y) {
         const double cy = y + 0.5;
-        double lo = m_Picture.left(), hi = m_Picture.right() + 1.0; // of the centres: pixel + 0.5
+        // The centres cx with lo <= cx <= hi, or lo < cx where bLoOpen.
+        double lo = m_Picture.left(), hi = m_Picture.right() + 1.0;
+        bool bLoOpen = false;
         for (int i = 0; i < n && lo <= hi; ++i) {
             const int j = (i + 1) % n;
             const double ex = area.m_dX[j] - area.m_dX[i], ey = area.m_dY[j] - area.m_dY[i];
             const double dLength = std::hypot(ex, ey);
             if (dLength == 0)
                 continue;
+            const bool bExact =
+                bRounding && ((ex == 0 && OnLattice(area.m_dX[i])) || (ey == 0 && OnLattice(area.m_dY[i])));
+            const double dEdgeGrow = bExact ? 0 : dGrow;
             // Inside: (ex (cy - yi) - ey (cx - xi)) side / length >= -dGrow, that is A cx + B >= 0.
             const double A = -ey * dSide / dLength;
-            const double B = (ex * (cy - area.m_dY[i]) + ey * area.m_dX[i]) * dSide / dLength + dGrow;
-            if (A > 0)
-                lo = std::max(lo, -B / A);
-            else if (A < 0)
-                hi = std::min(hi, -B / A);
-            else if (B < 0)
-                hi = lo - 1;
+            const double B = (ex * (cy - area.m_dY[i]) + ey * area.m_dX[i]) * dSide / dLength + dEdgeGrow;
+            if (A > 0) {
+                const double dBound = -B / A;
+                if (dBound > lo || (dBound == lo && bExact)) {
+                    lo = dBound;
+                    bLoOpen = bExact; // the area's left edge
+                }
+            } else if (A < 0)
+                hi = std::min(hi, -B / A); // a right edge holds its centres
+            else if (B < 0 || (B == 0 && bExact && ex * dSide > 0))
+                hi = lo - 1; // outside, or on the area's top edge
         }
-        const double x0 = std::max(std::ceil(lo - 0.5), static_cast<double>(m_Picture.left()));
+        double x0 = std::ceil(lo - 0.5);
+        if (bLoOpen && x0 + 0.5 == lo)
+            ++x0;
+        x0 = std::max(x0, static_cast<double>(m_Picture.left()));
         const double x1 = std::min(std::floor(hi - 0.5), static_cast<double>(m_Picture.right()));
         if (x0 <= x1)
             row(static_cast<int>(y) - m_Picture.top(), static_cast<int>(x0) - m_Picture.left(),
@@ -299,6 +320,25 @@ bool CQtCanvas::AreaCovered(const SArea& area, double dGrow, uint8_t nIndex) con
     return bCovered;
 }
 
+bool CQtCanvas::Bevel(const QPoint& before, const QPoint& a, const QPoint& b, double dHalf, SArea& bevel)
+{
+    const double x1 = static_cast<double>(a.x()) - before.x(), y1 = static_cast<double>(a.y()) - before.y();
+    const double x2 = static_cast<double>(b.x()) - a.x(), y2 = static_cast<double>(b.y()) - a.y();
+    const double dCross = x1 * y2 - y1 * x2;
+    if (x1 * x2 + y1 * y2 < 0 || dCross == 0)
+        return false;
+    const double dSide = dCross > 0 ? -1 : 1; // the outer side
+    const double l1 = std::hypot(x1, y1), l2 = std::hypot(x2, y2);
+    bevel.m_nCount = 3;
+    bevel.m_dX[0] = a.x();
+    bevel.m_dY[0] = a.y();
+    bevel.m_dX[1] = a.x() - dSide * dHalf * y1 / l1;
+    bevel.m_dY[1] = a.y() + dSide * dHalf * x1 / l1;
+    bevel.m_dX[2] = a.x() - dSide * dHalf * y2 / l2;
+    bevel.m_dY[2] = a.y() + dSide * dHalf * x2 / l2;
+    return true;
+}
+
 bool CQtCanvas::LineCovered(const QPoint& before, const QPoint& a, const QPoint& b)
 {
     // What the line adds to its path: its body and the join with the line before. A bevel lies
@@ -310,29 +350,23 @@ bool CQtCanvas::LineCovered(const QPoint& before, const QPoint& a, const QPoint&
         return false;
     const double x1 = static_cast<double>(a.x()) - before.x(), y1 = static_cast<double>(a.y()) - before.y();
     const double x2 = static_cast<double>(b.x()) - a.x(), y2 = static_cast<double>(b.y()) - a.y();
-    const double dCross = x1 * y2 - y1 * x2, dDot = x1 * x2 + y1 * y2;
-    if (dDot < 0)
+    if (x1 * x2 + y1 * y2 < 0)
         return AreaCovered(Square(a, x1, y1, dHalf), EDGE, nIndex) &&
                AreaCovered(Square(a, x2, y2, dHalf), EDGE, nIndex);
-    if (dCross == 0)
-        return true;                          // straight on
-    const double dSide = dCross > 0 ? -1 : 1; // the outer side
-    const double l1 = std::hypot(x1, y1), l2 = std::hypot(x2, y2);
     SArea bevel;
-    bevel.m_nCount = 3;
-    bevel.m_dX[0] = a.x();
-    bevel.m_dY[0] = a.y();
-    bevel.m_dX[1] = a.x() - dSide * dHalf * y1 / l1;
-    bevel.m_dY[1] = a.y() + dSide * dHalf * x1 / l1;
-    bevel.m_dX[2] = a.x() - dSide * dHalf * y2 / l2;
-    bevel.m_dY[2] = a.y() + dSide * dHalf * x2 / l2;
-    return AreaCovered(bevel, EDGE, nIndex);
+    return !Bevel(before, a, b, dHalf, bevel) || AreaCovered(bevel, EDGE, nIndex); // none straight on
 }
 
-bool CQtCanvas::EndCovered(const QPoint& a, const QPoint& b)
+bool CQtCanvas::EndCovered(const QPoint& a, const QPoint& b, const QPoint* pBefore)
 {
     const double dHalf = m_Pen.m_nWidth / 2.0;
-    return AreaCovered(Band(a, b, dHalf, dHalf, dHalf), NearChange(m_Pen.m_nWidth), ShadowIndex(m_Pen.m_nColor));
+    const double dx = static_cast<double>(b.x()) - a.x(), dy = static_cast<double>(b.y()) - a.y();
+    bool bNear = std::hypot(dx, dy) < m_Pen.m_nWidth;
+    if (pBefore)
+        bNear = bNear ||
+                (static_cast<double>(a.x()) - pBefore->x()) * dx + (static_cast<double>(a.y()) - pBefore->y()) * dy < 0;
+    return AreaCovered(Band(a, b, dHalf, dHalf, dHalf), bNear ? NearChange(m_Pen.m_nWidth) : EDGE,
+                       ShadowIndex(m_Pen.m_nColor));
 }
 
 bool CQtCanvas::DotCovered(const QPoint& a)
@@ -340,7 +374,7 @@ bool CQtCanvas::DotCovered(const QPoint& a)
     const QPoint b = a + QPoint(1, 1);
     if (m_Pen.m_nWidth <= 1) // its pixel
         return AreaCovered(Band(a, b, 0.5, 0, 0), EDGE, ShadowIndex(m_Pen.m_nColor));
-    return EndCovered(a, b);
+    return EndCovered(a, b, nullptr);
 }
 
 void CQtCanvas::Shade(const QPoint& a, const QPoint& b, const QPoint* pBefore, bool bDot)
@@ -373,10 +407,16 @@ void CQtCanvas::Shade(const QPoint& a, const QPoint& b, const QPoint* pBefore, b
     });
     // A dot is a piece of its own, caps and all.
     const double dCap = bDot ? dHalf : 0;
-    AreaRows(Band(a, b, dHalf - EDGE, bJoined ? 2 * EDGE : dCap - EDGE, dCap - EDGE), 0, [&](int y, int x0, int x1) {
+    const auto Paint = [&](int y, int x0, int x1) {
         uint8_t* pShadow = m_Shadow.scanLine(y);
         std::fill(pShadow + x0, pShadow + x1 + 1, nIndex);
-    });
+    };
+    AreaRows(Band(a, b, dHalf, bJoined ? 3 * EDGE : dCap, dCap), -EDGE, Paint);
+    // The bevel of a bend by less than a right angle lies within the caps, should the path be cut
+    // there later: it is painted either way.
+    SArea bevel;
+    if (pBefore && Bevel(*pBefore, a, b, dHalf, bevel))
+        AreaRows(bevel, -EDGE, Paint);
 }
 
 void CQtCanvas::Unknown(const QRect& rect)
@@ -624,7 +664,7 @@ void CQtCanvas::DrawLines(const QPoint* pPoints, int nCount)
         m_bCurveBefore = true;
         m_CurveEnd = to;
         if (bShadow && (bWide ? bBefore && LineCovered(before, from, to) : Probe(from, to))) {
-            Hold(from, to, !bWide || EndCovered(from, to));
+            Hold(from, to, !bWide || EndCovered(from, to, bBefore ? &before : nullptr));
             continue;
         }
         EndGap();

@@ -20,7 +20,8 @@ public:
     // has been drawn over it since, and where it lies wholly outside the picture. Dots of one pen
     // in a row go to the device as one path. A one-pixel line that paints only pixels the
     // curve's colour holds already is left out too (a curve of many turns is stored about once),
-    // and a path goes to the device in pieces of bounded length.
+    // and so is a wider pen's line whose stroke and join lie on such pixels; a path goes to the
+    // device in pieces of bounded length.
     explicit CQtCanvas(QPainter& painter, bool bVector = false);
     ~CQtCanvas() override;
     CQtCanvas(const CQtCanvas&) = delete;
@@ -97,7 +98,10 @@ private:
     bool LineCovered(const QPoint& before, const QPoint& a, const QPoint& b);
     // Whether the line and what lies near it have the pen's colour: a piece of the path may end
     // or begin with it, or a wider dot be left out.
-    bool EndCovered(const QPoint& a, const QPoint& b);
+    // pBefore: where the line before it begins, if there is one.
+    bool EndCovered(const QPoint& a, const QPoint& b, const QPoint* pBefore);
+    // The bevel of the join at a, where the path bends there by less than a right angle.
+    static bool Bevel(const QPoint& before, const QPoint& a, const QPoint& b, double dHalf, SArea& bevel);
     bool DotCovered(const QPoint& a); // a dot at a, which is a line to a + (1, 1)
     // A line or dot handed over, on the shadow; pBefore: where the line before it in its path
     // begins, if there is one.
