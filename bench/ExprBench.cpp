@@ -472,8 +472,8 @@ struct SGroup {
 
 const SGroup g_Groups[] = {
     {"run", "(a) run, no cache", 1.5, 1.0},
-    {"miss1e6", "(b) first sweep, 10^6 misses", 0.0, 5.0},
-    {"miss1e5", "(b) first sweep, 10^5 misses", 0.0, 3.0},
+    {"miss1e6", "(b) first sweep, 10^6 misses", 0.0, 1.0},
+    {"miss1e5", "(b) first sweep, 10^5 misses", 0.0, 1.0},
     {"hit5000", "(c) revisited sweep, 5000 hits", 0.0, 0.8},
 };
 
