@@ -221,7 +221,7 @@ bool IsBinary(uint32_t nOp)
 // ---------------------------------------------------------------------------------------------
 // The program: the code list in order, a conditional followed by its two branches.
 
-CFuncDerivative::CFuncDerivative(const CFuncNode* pCode, unsigned nValues) : m_nValues(nValues)
+CFuncDerivative::CFuncDerivative(const CFuncNode* pCode, unsigned nValues)
 {
     Emit(pCode);
     if (nValues == 1 && !m_Steps.empty()) {

@@ -60,6 +60,5 @@ private:
     class CRun; // one run: the series stack and the slots
 
     std::vector<SStep> m_Steps;
-    unsigned m_nValues;
     bool m_bWhole = false;
 };
