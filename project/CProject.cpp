@@ -1,5 +1,6 @@
 #include "project/CProject.h"
 
+#include <bitset>
 #include <cstring>
 
 #include "expr/SkipBlanks.h"
@@ -84,8 +85,30 @@ void CProject::SetFunction(unsigned nIndex, const char* pszText)
             if (!pTerm)
                 return;
             pTerm->EnsureDependencies();
-            if (pTerm->GetDepFunc()[nIndex])
+            if (pTerm->GetDepFunc()[nIndex] || Reaches(pTerm))
                 pTerm->Invalidate();
+        }
+        // Flags worked out while the slot was empty do not name it, though the formula refers to
+        // it, directly or through others: such a term would keep values cached without the
+        // function (undefined ones, or keyed without its variables) once the slot is filled.
+        bool Reaches(const CFuncTerm* pTerm) const
+        {
+            // No allocation: this runs in a destructor, where running out of memory would abort.
+            std::bitset<MAX_FUNCTIONS + 1> seen;
+            const CFuncTerm* pending[MAX_FUNCTIONS + 1] = {pTerm};
+            unsigned nPending = 1;
+            while (nPending) {
+                for (const unsigned n : pending[--nPending]->GetDirectRefs()) {
+                    if (n == nIndex)
+                        return true;
+                    if (n >= 1 && n <= MAX_FUNCTIONS && !seen[n]) {
+                        seen.set(n);
+                        if (const CFuncTerm* pNext = project.GetFunction(n))
+                            pending[nPending++] = pNext;
+                    }
+                }
+            }
+            return false;
         }
     } invalidate{*this, nIndex};
     if (*pszText)

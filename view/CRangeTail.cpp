@@ -23,10 +23,10 @@ std::unique_ptr<CRangeTail> CRangeTail::For(CProject& project, CSampleSink* pSin
         plan.Curves() == 0)
         return nullptr;
     // Whether the values of a term come out the same on any thread: it draws no random numbers,
-    // no value is cut off by the limits, and its flags and cache are as fresh as a copy's (a
-    // function filled in after the term's flags were computed invalidates nothing: the term may
-    // then serve values from before, which a copy would compute anew). The functions it refers
-    // to, and those in turn, are needed on the tail's thread too.
+    // no value is cut off by the limits, and its flags and cache are as fresh as a copy's (flags
+    // that miss a function the term refers to would let it serve values from before, which a
+    // copy would compute anew). The functions it refers to, and those in turn, are needed on the
+    // tail's thread too.
     std::bitset<MAX_FUNCTIONS + 1> needed;
     const auto Eligible = [&](CFuncTerm* pTerm) {
         unsigned nOpen[MAX_FUNCTIONS + 1];

@@ -242,8 +242,9 @@ TEST(ProjectFunction, MutualReferencesAreBothInvalidated)
     CProject project;
     project.SetFunction(1, "a > 0 ? f2(a-1) + 1 : 0");
     project.SetFunction(2, "a > 0 ? f1(a-1) + 10 : 0");
-    // f1's flags were computed while f2 was empty; setting f1 anew gives it the flag for f2.
-    EXPECT_FALSE(project.GetFunction(1)->GetDepFunc()[2]);
+    // f1's flags were computed while f2 was empty; filling f2 renews them, and so does setting f1
+    // anew.
+    EXPECT_TRUE(project.GetFunction(1)->GetDepFunc()[2]);
     project.SetFunction(1, "a > 0 ? f2(a-1)+1 : 0");
     EXPECT_TRUE(project.GetFunction(1)->GetDepFunc()[2]);
     EXPECT_EQ(Eval(project, 1, 3)[0], 12);
@@ -256,20 +257,29 @@ TEST(ProjectFunction, MutualReferencesAreBothInvalidated)
     EXPECT_EQ(Eval(project, 1, 3)[0], 102);
 }
 
-// Flags computed while a referenced slot was empty carry no flag for it.
-TEST(ProjectFunction, FillingAnEmptyReferencedSlotDoesNotInvalidate)
+// Flags computed while a referenced slot was empty carry no flag for it; filling the slot
+// invalidates what refers to it all the same.
+TEST(ProjectFunction, FillingAnEmptyReferencedSlotInvalidatesWhatRefersToIt)
 {
     CProject project;
     project.SetFunction(2, "f1(x) + 1");
+    project.SetFunction(4, "f2(x) * 2"); // through f2
     EXPECT_EQ(Eval(project, 2, 3), nullptr);
+    EXPECT_EQ(Eval(project, 4, 3), nullptr);
     project.SetFunction(1, "a*10");
-    EXPECT_FALSE(project.GetFunction(2)->GetDepFunc()[1]);
-    EXPECT_EQ(project.GetFunction(2)->GetCache().GetItems(), 1u);
-    EXPECT_EQ(Eval(project, 2, 3), nullptr) << "the cached undefined value stays";
-    EXPECT_EQ(Eval(project, 2, 4)[0], 41) << "a new key is computed with f1 in place";
-    project.GetFunction(2)->Invalidate();
-    EXPECT_EQ(Eval(project, 2, 3)[0], 31);
+    EXPECT_EQ(Eval(project, 2, 3)[0], 31) << "no undefined value stays cached";
+    EXPECT_EQ(Eval(project, 4, 3)[0], 62);
     EXPECT_TRUE(project.GetFunction(2)->GetDepFunc()[1]);
+    // The key takes the variables of the function filled in: here v, which f5 does not read itself.
+    project.SetFunction(5, "f6(x)*u");
+    ASSERT_EQ(Eval(project, 5, 1), nullptr);
+    project.SetFunction(6, "a+v");
+    for (const double v : {0.0, 5.0}) {
+        const double slots[FUNC_NSLOTS] = {1.0, 2.0, v, 1.0, 2.0, v, 0.0};
+        const double* pValue = project.GetFunction(5)->Evaluate(slots, &project);
+        ASSERT_NE(pValue, nullptr);
+        EXPECT_EQ(pValue[0], (1.0 + v) * 2.0);
+    }
 }
 
 // A formula that is a derivative alone yields every value of the function it derives, however

@@ -656,11 +656,11 @@ TEST(Range, TailOfSeveralFunctionsAndFamiliesGivesTheWalksRange)
         {"sin(x)*x", "x*u", 90000, 2, 0, 0, false, "a*a", "fx, fy+f2(fx)/10"},
         {"x < 0 ? undef : x", "x < 0 ? undef : sin(x)", 270000, 0, 0, 0, false, nullptr, "sqrt(fx-4), fy"},
         // One thread: a function that may refer to itself, random numbers, a rule through such a
-        // function, and flags computed before a function they refer to was filled in.
+        // function. Two again: flags computed before a function they refer to was filled in.
         {"x", "f2(x)", 270000, 0, 0, 0, false, "a > 1e9 ? f2(a/2) : sin(a)", nullptr, false},
         {"x", "sin(x)+random/1000", 270000, 0, 0, 0, false, nullptr, nullptr, false},
         {"x", "sin(x)", 270000, 0, 0, 0, false, "a > 1e9 ? f2(a) : a+1", "fx, f2(fy)", false},
-        {"f2(x)*u", "sin(x)", 999, 0, 269, 0, false, "cos(a)+v", nullptr, false, true},
+        {"f2(x)*u", "sin(x)", 999, 0, 269, 0, false, "cos(a)+v", nullptr, true, true},
     };
     for (const SCase& c : cases) {
         SCOPED_TRACE(c.pszF1);
