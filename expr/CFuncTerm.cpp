@@ -376,6 +376,19 @@ bool CFuncTerm::AdoptValueCount()
     return true;
 }
 
+void CFuncTerm::AdoptValueCounts(const CFuncResolver& resolver)
+{
+    for (unsigned nRound = 0; nRound < MAX_FUNCTIONS; ++nRound) {
+        bool bChanged = false;
+        for (unsigned n = 1; n <= MAX_FUNCTIONS; ++n) {
+            CFuncTerm* pTerm = resolver.FindFunction(n);
+            bChanged = (pTerm && pTerm->AdoptValueCount()) || bChanged;
+        }
+        if (!bChanged)
+            break;
+    }
+}
+
 // ---------------------------------------------------------------------------------------------
 // Dependencies and cache
 

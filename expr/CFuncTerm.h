@@ -76,6 +76,36 @@ public:
     // A formula that is a derivative alone (f1', f1''(2*x)) has as many values as the function it
     // derives: after that function changed, the count follows it. True where it changed.
     bool AdoptValueCount();
+    // The same for every function of the resolver, after its slots changed: a derivative alone
+    // may be compiled before what it derives, or derive such a formula in turn (a round per link
+    // of the chain at most).
+    static void AdoptValueCounts(const CFuncResolver& resolver);
+    // Walks the functions the term refers to, directly or through others, each once (seen keeps
+    // those met, over several walks too): visit(from, n) for every reference that a term met
+    // makes to a filled slot n. A false from visit ends the walk, with false. No allocation: it
+    // serves destructors too.
+    template <class TVisit>
+    static bool WalkReferences(const CFuncResolver& resolver, CFuncTerm& term, std::bitset<MAX_FUNCTIONS + 1>& seen,
+                               TVisit visit)
+    {
+        CFuncTerm* pending[MAX_FUNCTIONS + 1] = {&term};
+        unsigned nPending = 1;
+        while (nPending) {
+            CFuncTerm& from = *pending[--nPending];
+            for (const unsigned n : from.m_DirectRefs) {
+                CFuncTerm* pTo = resolver.FindFunction(n);
+                if (!pTo)
+                    continue;
+                if (!visit(from, n))
+                    return false;
+                if (!seen[n]) {
+                    seen.set(n);
+                    pending[nPending++] = pTo;
+                }
+            }
+        }
+        return true;
+    }
 
     // One run of the code without the cache (references still go through theirs). Leaves the
     // values in pStack[0 ... m_nValues-1]; false where the value is undefined.

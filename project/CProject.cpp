@@ -69,15 +69,8 @@ void CProject::SetFunction(unsigned nIndex, const char* pszText)
                 Invalidate(pTerm.get());
             // The transformation may refer to functions too; its cache must not outlive them.
             Invalidate(project.m_pTransform.get());
-            // A formula that is a derivative alone has as many values as what it derives, and
-            // so does one that derives it in turn: a round per link of the chain at most.
-            for (unsigned nRound = 0; nRound < MAX_FUNCTIONS; ++nRound) {
-                bool bChanged = false;
-                for (auto& pTerm : project.m_pFunctions)
-                    bChanged = (pTerm && pTerm->AdoptValueCount()) || bChanged;
-                if (!bChanged)
-                    break;
-            }
+            // A formula that is a derivative alone has as many values as what it derives.
+            CFuncTerm::AdoptValueCounts(project);
             project.m_bModified = true;
         }
         void Invalidate(CFuncTerm* pTerm) const
@@ -91,24 +84,11 @@ void CProject::SetFunction(unsigned nIndex, const char* pszText)
         // Flags worked out while the slot was empty do not name it, though the formula refers to
         // it, directly or through others: such a term would keep values cached without the
         // function (undefined ones, or keyed without its variables) once the slot is filled.
-        bool Reaches(const CFuncTerm* pTerm) const
+        bool Reaches(CFuncTerm* pTerm) const
         {
-            // No allocation: this runs in a destructor, where running out of memory would abort.
             std::bitset<MAX_FUNCTIONS + 1> seen;
-            const CFuncTerm* pending[MAX_FUNCTIONS + 1] = {pTerm};
-            unsigned nPending = 1;
-            while (nPending) {
-                for (const unsigned n : pending[--nPending]->GetDirectRefs()) {
-                    if (n == nIndex)
-                        return true;
-                    if (n >= 1 && n <= MAX_FUNCTIONS && !seen[n]) {
-                        seen.set(n);
-                        if (const CFuncTerm* pNext = project.GetFunction(n))
-                            pending[nPending++] = pNext;
-                    }
-                }
-            }
-            return false;
+            return !CFuncTerm::WalkReferences(project, *pTerm, seen,
+                                              [this](CFuncTerm&, unsigned n) { return n != nIndex; });
         }
     } invalidate{*this, nIndex};
     if (*pszText)

@@ -28,25 +28,17 @@ std::unique_ptr<CRangeTail> CRangeTail::For(CProject& project, CSampleSink* pSin
     // copy would compute anew). The functions it refers to, and those in turn, are needed on the
     // tail's thread too.
     std::bitset<MAX_FUNCTIONS + 1> needed;
+    const auto Fresh = [](CFuncTerm& term) {
+        term.EnsureDependencies();
+        return !term.GetDepVar()[SLOT_D];
+    };
     const auto Eligible = [&](CFuncTerm* pTerm) {
-        unsigned nOpen[MAX_FUNCTIONS + 1];
-        unsigned nOpenCount = 0;
-        for (CFuncTerm* pNext = pTerm; pNext; pNext = nOpenCount ? project.GetFunction(nOpen[--nOpenCount]) : nullptr) {
-            pNext->EnsureDependencies();
-            if (pNext->GetDepVar()[SLOT_D])
-                return false;
-            for (const unsigned n : pNext->GetDirectRefs()) {
-                if (n - 1 >= MAX_FUNCTIONS || !project.GetFunction(n))
-                    continue;
-                if (!pNext->GetDepFunc()[n])
-                    return false;
-                if (!needed[n]) {
-                    needed.set(n);
-                    nOpen[nOpenCount++] = n;
-                }
-            }
-        }
-        return pTerm->WorkBound() <= FUNC_MAX_WORK;
+        return Fresh(*pTerm) &&
+               CFuncTerm::WalkReferences(project, *pTerm, needed,
+                                         [&](CFuncTerm& from, unsigned n) {
+                                             return from.GetDepFunc()[n] && Fresh(*project.GetFunction(n));
+                                         }) &&
+               pTerm->WorkBound() <= FUNC_MAX_WORK;
     };
     try {
         // Where the tail begins: the step, and the indices and values of x, u and v there.

@@ -33,13 +33,7 @@ void CTermCopies::Compile()
         m_pTransform = std::make_unique<CFuncTerm>(this, m_szTransform.c_str());
     // A formula that is a derivative alone takes the value count of the function it derives,
     // which may be compiled after it (and may be such a formula itself), as the document does.
-    for (unsigned nRound = 0; nRound < MAX_FUNCTIONS; ++nRound) {
-        bool bChanged = false;
-        for (const auto& pTerm : m_pTerms)
-            bChanged = (pTerm && pTerm->AdoptValueCount()) || bChanged;
-        if (!bChanged)
-            break;
-    }
+    CFuncTerm::AdoptValueCounts(*this);
     for (const auto& pTerm : m_pTerms) {
         if (pTerm)
             pTerm->EnsureDependencies();
