@@ -98,20 +98,37 @@ KX_INLINE const double* CFuncTerm::EvaluateInline(const double* pSlots, CFuncRes
     }
 }
 
-// The bookkeeping of EvaluateNew before the run (the term self-contained, the key new): null where
-// the nesting or the work is exhausted, for EvaluateMiss to decide; otherwise where the run leaves
-// its values (the first to be NaN, undefined, where the run fails; it must not run where one of the
-// other key slots is not finite).
-KX_INLINE double* CFuncTerm::OpenNew(const double* pSlots)
+// The nesting and the work of a run of a self-contained term at a new key: true where they allow
+// it, and the run is charged; false for EvaluateMiss to decide.
+KX_INLINE bool CFuncTerm::ChargeNew()
 {
     const unsigned nDepth = s_nDepth;
     const uint64_t nWork = (nDepth == 0 ? 0 : s_nWork) + m_nProgramSize;
     if (nDepth >= FUNC_MAX_DEPTH || nWork > FUNC_MAX_WORK)
-        return nullptr;
+        return false;
     s_nWork = nWork;
+    return true;
+}
+
+// A miss at a new key counted and written down where TryRecord could not: where the run leaves
+// its values (the first to be NaN, undefined, where the run fails).
+__attribute__((noinline)) double* CFuncTerm::RecordFull(const double* pSlots)
+{
     if (m_Cache.CountEntry())
         Invalidate(); // the key is new in the empty cache too
     return m_Cache.Record(pSlots, m_nValues);
+}
+
+// The bookkeeping of a self-contained term at a new key before its run: null where the nesting or
+// the work is exhausted, for EvaluateMiss to decide; otherwise where the run leaves its values (it
+// must not run where one of the other key slots is not finite).
+KX_INLINE double* CFuncTerm::OpenNew(const double* pSlots)
+{
+    if (!ChargeNew())
+        return nullptr;
+    if (double* pResult = m_Cache.TryRecord(pSlots, m_nValues))
+        return pResult;
+    return RecordFull(pSlots);
 }
 
 #define KX_RUN_NAME RunPlain
@@ -143,7 +160,8 @@ alignas(64) const bool g_bFma = [] {
 }();
 } // namespace
 #else
-bool CFuncTerm::RunFma(const SInstr* pCode, unsigned nValues, const double* s, CFuncResolver* pProject, double* pStack)
+const double* CFuncTerm::RunFma(const SInstr* pCode, unsigned nValues, const double* s, CFuncResolver* pProject,
+                                double* pStack)
 {
     return RunPlain(pCode, nValues, s, pProject, pStack);
 }
@@ -152,15 +170,15 @@ const bool g_bFma = false;
 }
 #endif
 
-inline bool CFuncTerm::RunProgram(const SInstr* pCode, unsigned nValues, const double* s, CFuncResolver* pProject,
-                                  double* pStack)
+inline const double* CFuncTerm::RunProgram(const SInstr* pCode, unsigned nValues, const double* s,
+                                           CFuncResolver* pProject, double* pStack)
 {
     return g_bFma ? RunFma(pCode, nValues, s, pProject, pStack) : RunPlain(pCode, nValues, s, pProject, pStack);
 }
 
 bool CFuncTerm::Run(const double* pSlots, CFuncResolver* pProject, double* pStack) const
 {
-    return RunProgram(m_Program.data(), m_nValues, pSlots, pProject, pStack);
+    return RunProgram(m_Program.data(), m_nValues, pSlots, pProject, pStack) != nullptr;
 }
 
 const double* CFuncTerm::Evaluate(const double* pSlots, CFuncResolver* pProject)
@@ -201,7 +219,7 @@ __attribute__((noinline)) const double* CFuncTerm::EvaluateMiss(const double* pS
         s_nWorkClock = Nanoseconds();
     if (nDepth < FUNC_MAX_DEPTH && nWork <= FUNC_MAX_WORK && m_Cache.KeyIsFinite(pSlots)) {
         s_nDepth = nDepth + 1;
-        bDefined = RunProgram(m_Program.data(), m_nValues, pSlots, pProject, stack);
+        bDefined = RunProgram(m_Program.data(), m_nValues, pSlots, pProject, stack) != nullptr;
         s_nDepth = nDepth;
     }
     // Out of work: an inner term's value exists, only this evaluation may not spend more on it,
@@ -220,18 +238,33 @@ __attribute__((noinline)) const double* CFuncTerm::EvaluateMiss(const double* pS
 
 // A miss at a key above every key since the last emptying, the common miss of a sweep. A run of a
 // term that refers to no other one cannot reach this cache, nor nest: the key stays new, the
-// outcome may be counted before the run, and the run leaves its values in the record.
+// outcome may be counted before the run, and the run leaves its values in the record. Every call
+// on the way is the last step of its function (the run returns to the caller of Evaluate), and
+// what needs one more (an emptying, a new block of records) is left to EvaluateNewFull.
 __attribute__((noinline)) const double* CFuncTerm::EvaluateNew(const double* pSlots, CFuncResolver* pProject)
 {
     if (!m_bSelfContained)
         return EvaluateFlat(pSlots, pProject);
-    double* pResult = OpenNew(pSlots);
-    if (!pResult)
+    if (!ChargeNew())
         return EvaluateMiss(pSlots, pProject, false, 0);
-    if (m_Cache.OtherKeysFinite(pSlots) && RunProgram(m_Program.data(), m_nValues, pSlots, pProject, pResult))
-        return pResult;
-    pResult[0] = std::numeric_limits<double>::quiet_NaN();
-    return nullptr;
+    double* pResult = m_Cache.TryRecord(pSlots, m_nValues);
+    if (!pResult)
+        return EvaluateNewFull(pSlots, pProject);
+    return RunInto(pResult, pSlots, pProject);
+}
+
+__attribute__((noinline)) const double* CFuncTerm::EvaluateNewFull(const double* pSlots, CFuncResolver* pProject)
+{
+    return RunInto(RecordFull(pSlots), pSlots, pProject);
+}
+
+KX_INLINE const double* CFuncTerm::RunInto(double* pResult, const double* pSlots, CFuncResolver* pProject)
+{
+    if (!m_Cache.OtherKeysFinite(pSlots)) {
+        pResult[0] = std::numeric_limits<double>::quiet_NaN();
+        return nullptr;
+    }
+    return RunProgram(m_Program.data(), m_nValues, pSlots, pProject, pResult);
 }
 
 // A new key of an outermost term that refers only to self-contained ones: its run cannot reach
@@ -244,17 +277,27 @@ __attribute__((noinline)) const double* CFuncTerm::EvaluateFlat(const double* pS
         return EvaluateMiss(pSlots, pProject, false, 0);
     s_nWorkClock = 0;
     s_nWork = m_nProgramSize;
-    if (m_Cache.CountEntry())
-        Invalidate();
-    double* pResult = m_Cache.Record(pSlots, m_nValues);
+    double* pResult = m_Cache.TryRecord(pSlots, m_nValues);
+    if (!pResult)
+        return EvaluateFlatFull(pSlots, pProject);
+    return RunFlat(pResult, pSlots, pProject);
+}
+
+__attribute__((noinline)) const double* CFuncTerm::EvaluateFlatFull(const double* pSlots, CFuncResolver* pProject)
+{
+    return RunFlat(RecordFull(pSlots), pSlots, pProject);
+}
+
+KX_INLINE const double* CFuncTerm::RunFlat(double* pResult, const double* pSlots, CFuncResolver* pProject)
+{
+    if (!m_Cache.OtherKeysFinite(pSlots)) {
+        pResult[0] = std::numeric_limits<double>::quiet_NaN();
+        return nullptr;
+    }
     s_nDepth = 1;
-    const bool bDefined =
-        m_Cache.OtherKeysFinite(pSlots) && RunProgram(m_Program.data(), m_nValues, pSlots, pProject, pResult);
+    const double* pValues = RunProgram(m_Program.data(), m_nValues, pSlots, pProject, pResult);
     s_nDepth = 0;
-    if (bDefined)
-        return pResult;
-    pResult[0] = std::numeric_limits<double>::quiet_NaN();
-    return nullptr;
+    return pValues;
 }
 
 // ---------------------------------------------------------------------------------------------

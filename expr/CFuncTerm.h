@@ -172,6 +172,12 @@ private:
     const double* EvaluateSlow(const double* pSlots, CFuncResolver* pProject);
     const double* EvaluateMiss(const double* pSlots, CFuncResolver* pProject, bool bIndexed, uint64_t nKey);
     const double* EvaluateNew(const double* pSlots, CFuncResolver* pProject);
+    const double* EvaluateNewFull(const double* pSlots, CFuncResolver* pProject);
+    const double* EvaluateFlatFull(const double* pSlots, CFuncResolver* pProject);
+    KX_INLINE const double* RunInto(double* pResult, const double* pSlots, CFuncResolver* pProject);
+    KX_INLINE const double* RunFlat(double* pResult, const double* pSlots, CFuncResolver* pProject);
+    KX_INLINE bool ChargeNew();
+    double* RecordFull(const double* pSlots);
     // A derivative reference of a run (X_DREF): the values of the derivative of the function
     // that instr names, at the slots s with the arguments pArgs, its first nValues into pOut.
     static bool RunDerivativeRef(const SInstr& instr, const double* s, const double* pArgs, CFuncResolver* pProject,
@@ -179,11 +185,14 @@ private:
     CValueCache& DerivativeCache(unsigned nOrder, EAlong eAlong);
     const double* EvaluateFlat(const double* pSlots, CFuncResolver* pProject);
     KX_INLINE double* OpenNew(const double* pSlots);
-    static bool RunPlain(const SInstr* pCode, unsigned nValues, const double* s, CFuncResolver* pProject,
-                         double* pStack);
-    static bool RunFma(const SInstr* pCode, unsigned nValues, const double* s, CFuncResolver* pProject, double* pStack);
-    static bool RunProgram(const SInstr* pCode, unsigned nValues, const double* s, CFuncResolver* pProject,
-                           double* pStack);
+    // The interpreter: pStack with the nValues values, or null where the value is undefined, and
+    // then pStack[0] is NaN (which no result is: a record's mark of undefined).
+    static const double* RunPlain(const SInstr* pCode, unsigned nValues, const double* s, CFuncResolver* pProject,
+                                  double* pStack);
+    static const double* RunFma(const SInstr* pCode, unsigned nValues, const double* s, CFuncResolver* pProject,
+                                double* pStack);
+    static const double* RunProgram(const SInstr* pCode, unsigned nValues, const double* s, CFuncResolver* pProject,
+                                    double* pStack);
 
     // Written at every evaluation, and of the evaluations in progress on one thread: each thread
     // evaluating terms of its own (a walk's second thread) nests and counts apart.

@@ -66,6 +66,10 @@ public:
     // and returns where the nValues results go; where the run fails, the first is to be NaN. The
     // key is above every record (AboveRecords).
     KX_INLINE double* Record(const double* pSlots, unsigned nValues);
+    // CountEntry and Record in one where neither empties the cache nor needs a new block of
+    // records; otherwise null, with nothing counted or written (then CountEntry and Record). The
+    // common miss of a sweep so takes no call.
+    KX_INLINE double* TryRecord(const double* pSlots, unsigned nValues);
     // The key slots after the first hold finite values (a new key's first one is finite).
     bool OtherKeysFinite(const double* pSlots) const;
 
@@ -133,6 +137,7 @@ private:
             m_dBound = m_dTop;
     }
     double* QueueBlock();
+    KX_INLINE double* RecordAt(double* p, unsigned nStride, const double* pSlots);
     const double* StoreInChain(unsigned nMask, const double* pSlots, const double* pValues, unsigned nValues,
                                bool bIndexed, uint64_t nKey);
     void Settle() const;
@@ -343,6 +348,21 @@ KX_INLINE double* CValueCache::Record(const double* pSlots, unsigned nValues)
     double* p = m_pQueueNext;
     if (nStride > static_cast<size_t>(m_pQueueLimit - p))
         p = QueueBlock();
+    return RecordAt(p, nStride, pSlots);
+}
+
+KX_INLINE double* CValueCache::TryRecord(const double* pSlots, unsigned nValues)
+{
+    const unsigned nStride = m_nKeyCount + nValues;
+    double* p = m_pQueueNext;
+    if (m_nItems + 1 >= CACHE_LIMIT || nStride > static_cast<size_t>(m_pQueueLimit - p))
+        return nullptr;
+    ++m_nItems;
+    return RecordAt(p, nStride, pSlots);
+}
+
+KX_INLINE double* CValueCache::RecordAt(double* p, unsigned nStride, const double* pSlots)
+{
     m_pQueueNext = p + nStride;
     m_nQueueStride = nStride;
     m_bQueued = true;
