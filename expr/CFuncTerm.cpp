@@ -93,7 +93,8 @@ KX_INLINE const double* CFuncTerm::EvaluateInline(const double* pSlots, CFuncRes
     uint64_t nKey;
     switch (Probe(pSlots[m_Cache.FirstKeySlot()], pValues, nKey)) {
     case CValueCache::HIT: return pValues;
-    case CValueCache::NEW: return m_bSelfContained ? EvaluateNew(pSlots, pProject) : EvaluateFlat(pSlots, pProject);
+    case CValueCache::NEW:
+        return m_bSelfContained ? NewSelfContained(pSlots, pProject) : EvaluateFlat(pSlots, pProject);
     default: return EvaluateSlow(pSlots, pProject);
     }
 }
@@ -124,8 +125,12 @@ __attribute__((noinline)) double* CFuncTerm::RecordFull(const double* pSlots)
 // must not run where one of the other key slots is not finite).
 KX_INLINE double* CFuncTerm::OpenNew(const double* pSlots)
 {
-    if (!ChargeNew())
-        return nullptr;
+    return ChargeNew() ? RecordNew(pSlots) : nullptr;
+}
+
+// The same where the run is known to be within the nesting and the work (in a flat run).
+KX_INLINE double* CFuncTerm::RecordNew(const double* pSlots)
+{
     if (double* pResult = m_Cache.TryRecord(pSlots, m_nValues))
         return pResult;
     return RecordFull(pSlots);
@@ -161,9 +166,9 @@ alignas(64) const bool g_bFma = [] {
 } // namespace
 #else
 const double* CFuncTerm::RunFma(const SInstr* pCode, unsigned nValues, const double* s, CFuncResolver* pProject,
-                                double* pStack)
+                                double* pStack, bool bFlat)
 {
-    return RunPlain(pCode, nValues, s, pProject, pStack);
+    return RunPlain(pCode, nValues, s, pProject, pStack, bFlat);
 }
 namespace {
 const bool g_bFma = false;
@@ -171,9 +176,10 @@ const bool g_bFma = false;
 #endif
 
 inline const double* CFuncTerm::RunProgram(const SInstr* pCode, unsigned nValues, const double* s,
-                                           CFuncResolver* pProject, double* pStack)
+                                           CFuncResolver* pProject, double* pStack, bool bFlat)
 {
-    return g_bFma ? RunFma(pCode, nValues, s, pProject, pStack) : RunPlain(pCode, nValues, s, pProject, pStack);
+    return g_bFma ? RunFma(pCode, nValues, s, pProject, pStack, bFlat)
+                  : RunPlain(pCode, nValues, s, pProject, pStack, bFlat);
 }
 
 bool CFuncTerm::Run(const double* pSlots, CFuncResolver* pProject, double* pStack) const
@@ -243,8 +249,11 @@ __attribute__((noinline)) const double* CFuncTerm::EvaluateMiss(const double* pS
 // what needs one more (an emptying, a new block of records) is left to EvaluateNewFull.
 __attribute__((noinline)) const double* CFuncTerm::EvaluateNew(const double* pSlots, CFuncResolver* pProject)
 {
-    if (!m_bSelfContained)
-        return EvaluateFlat(pSlots, pProject);
+    return m_bSelfContained ? NewSelfContained(pSlots, pProject) : EvaluateFlat(pSlots, pProject);
+}
+
+KX_INLINE const double* CFuncTerm::NewSelfContained(const double* pSlots, CFuncResolver* pProject)
+{
     if (!ChargeNew())
         return EvaluateMiss(pSlots, pProject, false, 0);
     double* pResult = m_Cache.TryRecord(pSlots, m_nValues);
@@ -295,7 +304,7 @@ KX_INLINE const double* CFuncTerm::RunFlat(double* pResult, const double* pSlots
         return nullptr;
     }
     s_nDepth = 1;
-    const double* pValues = RunProgram(m_Program.data(), m_nValues, pSlots, pProject, pResult);
+    const double* pValues = RunProgram(m_Program.data(), m_nValues, pSlots, pProject, pResult, true);
     s_nDepth = 0;
     return pValues;
 }

@@ -172,6 +172,7 @@ private:
     const double* EvaluateSlow(const double* pSlots, CFuncResolver* pProject);
     const double* EvaluateMiss(const double* pSlots, CFuncResolver* pProject, bool bIndexed, uint64_t nKey);
     const double* EvaluateNew(const double* pSlots, CFuncResolver* pProject);
+    KX_INLINE const double* NewSelfContained(const double* pSlots, CFuncResolver* pProject);
     const double* EvaluateNewFull(const double* pSlots, CFuncResolver* pProject);
     const double* EvaluateFlatFull(const double* pSlots, CFuncResolver* pProject);
     KX_INLINE const double* RunInto(double* pResult, const double* pSlots, CFuncResolver* pProject);
@@ -185,14 +186,17 @@ private:
     CValueCache& DerivativeCache(unsigned nOrder, EAlong eAlong);
     const double* EvaluateFlat(const double* pSlots, CFuncResolver* pProject);
     KX_INLINE double* OpenNew(const double* pSlots);
+    KX_INLINE double* RecordNew(const double* pSlots);
     // The interpreter: pStack with the nValues values, or null where the value is undefined, and
-    // then pStack[0] is NaN (which no result is: a record's mark of undefined).
+    // then pStack[0] is NaN (which no result is: a record's mark of undefined). bFlat: the run of
+    // a term whose every reference is to a self-contained term and cannot exhaust the nesting or
+    // the work (EvaluateFlat): its references are not charged one by one.
     static const double* RunPlain(const SInstr* pCode, unsigned nValues, const double* s, CFuncResolver* pProject,
-                                  double* pStack);
+                                  double* pStack, bool bFlat);
     static const double* RunFma(const SInstr* pCode, unsigned nValues, const double* s, CFuncResolver* pProject,
-                                double* pStack);
+                                double* pStack, bool bFlat);
     static const double* RunProgram(const SInstr* pCode, unsigned nValues, const double* s, CFuncResolver* pProject,
-                                    double* pStack);
+                                    double* pStack, bool bFlat = false);
 
     // Written at every evaluation, and of the evaluations in progress on one thread: each thread
     // evaluating terms of its own (a walk's second thread) nests and counts apart.
