@@ -339,16 +339,21 @@ TEST(CacheCounters, KeyIncludesTheReferencedVariables)
 // Sweeps larger than the cache mixed with looks back, falls, zeros of both signs, passes that
 // begin again where the last one began, rows of a second key slot and a change of the key slots:
 // hits, misses, items, the values and the chains, newest first, stay those of a plain model of
-// the cache that puts every entry into its chain at once.
+// the cache that puts every entry into its chain at once. Also for a term whose new keys run its
+// reference inline (a flat run), which counts and writes down its own miss apart from the run.
 TEST(CacheCounters, SweepsKeepTheChainsOfAPlainCache)
 {
     struct SRow {
         const char* m_pszText;
-        bool m_bRows; // u is a key slot too, and changes between the runs of x
+        bool m_bRows;           // u is a key slot too, and changes between the runs of x
+        const char* m_pszOther; // f2, which the term refers to, or null
     };
-    for (const SRow& row : {SRow{"x*3", false}, SRow{"x*3+u", true}}) {
+    for (const SRow& row : {SRow{"x*3", false, nullptr}, SRow{"x*3+u", true, nullptr}, SRow{"f2*3", false, "x"},
+                            SRow{"f2*3+u", true, "x"}, SRow{"f2(x)+u", true, "a*3"}}) {
         SCOPED_TRACE(row.m_pszText);
         CFunctionTable project;
+        if (row.m_pszOther)
+            project.SetFunction(2, row.m_pszOther);
         project.SetFunction(1, row.m_pszText);
         CFuncTerm& term = *project.GetFunction(1);
         struct SKey {
@@ -357,8 +362,11 @@ TEST(CacheCounters, SweepsKeepTheChainsOfAPlainCache)
         };
         std::vector<std::vector<SKey>> model(1024); // keys per chain, oldest first
         unsigned nHits = 0, nMisses = 0, nItems = 0;
+        const bool bKeyA = row.m_pszOther && std::strchr(row.m_pszOther, 'a'); // a (= x here) is a key slot too
         const auto chainOf = [&](const SKey& k) {
-            return row.m_bRows ? ExpectedChain({k.x, k.u}) : ExpectedChain({k.x});
+            return bKeyA         ? ExpectedChain({k.x, k.u, k.x})
+                   : row.m_bRows ? ExpectedChain({k.x, k.u})
+                                 : ExpectedChain({k.x});
         };
         auto visit = [&](double x, double u) {
             const SKey key{x, row.m_bRows ? u : 0.0};
