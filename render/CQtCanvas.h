@@ -13,15 +13,18 @@
 
 class CQtCanvas : public CCanvas {
 public:
-    // bVector: the device stores every primitive (SVG, PDF). Consecutive polylines that continue
-    // one another are then handed over as one, so a curve of a million samples is one path; and
-    // a dot (a line from a pixel to the one diagonally below it) is stored once per pixel: it is
-    // left out where the last dot at that pixel had the same pen and nothing of another colour
-    // has been drawn over it since, and where it lies wholly outside the picture. Dots of one pen
-    // in a row go to the device as one path. A one-pixel line that paints only pixels the
-    // curve's colour holds already is left out too (a curve of many turns is stored about once),
-    // and so is a wider pen's line whose stroke and join lie on such pixels; a path goes to the
-    // device in pieces of bounded length.
+    // bVector: the device stores every primitive (SVG, PDF). Consecutive one-pixel polylines that
+    // continue one another are then handed over as one, so a curve of a million samples is one
+    // path; and a one-pixel dot (a line from a pixel to the one diagonally below it) is stored once
+    // per pixel: it is left out where the last dot at that pixel had the same pen and nothing of
+    // another colour has been drawn over it since, and where it lies wholly outside the picture.
+    // Dots of one pen in a row go to the device as one path. A one-pixel line that paints only
+    // pixels the curve's colour holds already is left out too (a curve of many turns is stored
+    // about once); a path goes to the device in pieces of bounded length. A wider pen paints each
+    // call on its own, caps and all, as the raster does: a call that adds no pixel of its colour
+    // is left out, so what is stored grows with the pixels painted, not with the samples (within a
+    // long polyline, so is a line whose stroke and join lie on such pixels). A two-pixel pen's
+    // lines that continue one another with gentle bends go to the device as one polyline.
     explicit CQtCanvas(QPainter& painter, bool bVector = false);
     ~CQtCanvas() override;
     CQtCanvas(const CQtCanvas&) = delete;
@@ -57,8 +60,17 @@ private:
         bool operator==(const SPen& other) const { return m_nColor == other.m_nColor && m_nWidth == other.m_nWidth; }
     };
 
+    static QPen ToQPen(const SPen& pen);
     void UsePen(const SPen& pen);
+    void GatherLines(const QPoint* pPoints, int nCount); // into the path being gathered
     void DrawLines(const QPoint* pPoints, int nCount);
+    // A wider pen's polyline on a vector device.
+    void WideLines(const QPoint* pPoints, int nCount);
+    // Draws the polyline with the pen on the probe, notes its pixels on the shadow where bPaint
+    // (the picture then holds the pen's colour there), and tells whether any of them held another
+    // colour or nothing certain before.
+    bool ProbeWide(const QPoint* pPoints, int nCount, bool bPaint);
+    void JoinLine(const QPoint& a, const QPoint& b); // a two-pixel pen's line that adds pixels
     QFont Font() const;
     static QString LabelText(const char* pszText); // FromAnsi, with PI_SIGN as pi
     // Pixels beyond a dot's own that its pen may paint.
@@ -102,10 +114,10 @@ private:
     bool EndCovered(const QPoint& a, const QPoint& b, const QPoint* pBefore);
     // The bevel of the join at a, where the path bends there by less than a right angle.
     static bool Bevel(const QPoint& before, const QPoint& a, const QPoint& b, double dHalf, SArea& bevel);
-    bool DotCovered(const QPoint& a); // a dot at a, which is a line to a + (1, 1)
-    // A line or dot handed over, on the shadow; pBefore: where the line before it in its path
-    // begins, if there is one.
-    void Shade(const QPoint& a, const QPoint& b, const QPoint* pBefore, bool bDot);
+    bool DotCovered(const QPoint& a); // a one-pixel dot at a, which is a line to a + (1, 1)
+    // A line or one-pixel dot handed over, on the shadow; pBefore: where the line before it in its
+    // path begins, if there is one.
+    void Shade(const QPoint& a, const QPoint& b, const QPoint* pBefore);
     void Unknown(const QRect& rect);                            // painted with anything, on the shadow
     void Hold(const QPoint& from, const QPoint& to, bool bEnd); // a line that changes no pixel
     void EndGap(); // lines held are handed over, after a gap where lines were left out
@@ -149,7 +161,7 @@ private:
     QImage m_Probe;                            // Grayscale8, 0 but where a line is tried
     std::unique_ptr<QPainter> m_ShadowPainter; // after the images: ends before them
     std::unique_ptr<QPainter> m_ProbePainter;
-    bool m_bProbePen = false; // m_ProbePainter holds its pen
+    int32_t m_nProbeWidth = 0; // the width of the pen m_ProbePainter holds, 0 for none yet
     std::vector<uint32_t> m_ShadowColors;
     QPoint m_CurveEnd;         // where the curve being gathered stands, if m_bCurveOpen
     bool m_bCurveOpen = false; // lines continuing at m_CurveEnd with m_PendingPen go on with it
@@ -169,4 +181,10 @@ private:
     QPoint m_CurveBefore;      // the point before m_CurveEnd, if m_bCurveBefore
     bool m_bCurveBefore = false;
     std::vector<size_t> m_Starts; // where pieces after the first of m_Pending begin
+
+    // A two-pixel pen's lines of two points that add pixels, joined where a join paints what
+    // their caps paint: the piece not yet handed over.
+    std::vector<QPoint> m_Join;
+    SPen m_JoinPen = {0x000000, 1};
+    QPoint m_JoinBefore; // where the last line of m_Join begins
 };

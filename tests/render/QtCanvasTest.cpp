@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "project/CProject.h"
+#include "project/CProjectReader.h"
 #include "render/CPictureExport.h"
 #include "render/CPictureJob.h"
 #include "render/CPngWriter.h"
@@ -42,6 +43,15 @@ QByteArray Svg(const std::function<void(QPainter&)>& paint, int nWidth, int nHei
     paint(painter);
     painter.end();
     return buffer.data();
+}
+
+int DifferentPixels(const QImage& a, const QImage& b)
+{
+    int n = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            n += a.pixel(x, y) != b.pixel(x, y);
+    return n;
 }
 
 struct SPicture {
@@ -372,41 +382,101 @@ TEST(QtCanvas, VectorDotsAreStoredOncePerPixel)
     EXPECT_EQ(raster.pixel(20, 10) & 0xFFFFFF, RED);
     EXPECT_EQ(raster.pixel(21, 20) & 0xFFFFFF, RED);
 
-    // Wider dots cover their neighbours' pixels: a field of them is stored where it adds pixels,
-    // far less than once per pixel, and paints what the raster paints.
-    for (const int32_t nWidth : {2, 3, 6}) {
-        SCOPED_TRACE(nWidth);
-        const auto Field = [&](CCanvas& canvas) {
+    // Wider dots and lines cover their neighbours' pixels: a field of them is stored where it adds
+    // pixels, far less than once per line, and paints what the raster paints, which strokes each
+    // line on its own, caps and all: a walk of lines that bend gently and sharply, with jumps.
+    struct SField {
+        const char* pszName;
+        int32_t nWidth;
+        int32_t nStep;  // the walk's lines reach this far in x and y; 0: dots
+        int nMaxPoints; // in the SVG file, of 20000 dots or lines
+    };
+    const SField fields[] = {
+        {"two-pixel dots", 2, 0, 1200},     {"three-pixel dots", 3, 0, 640},   {"six-pixel dots", 6, 0, 320},
+        {"a two-pixel walk", 2, 5, 840},    {"a three-pixel walk", 3, 5, 640}, {"a six-pixel walk", 6, 5, 320},
+        {"an eight-pixel walk", 8, 5, 250},
+    };
+    for (const SField& field : fields) {
+        SCOPED_TRACE(field.pszName);
+        const auto Field = [&](CCanvas& canvas, int nLines) {
             std::mt19937 random(11);
             canvas.SetPenColor(0xFF0000);
-            canvas.SetPenWidth(nWidth);
-            for (int i = 0; i < 20000; ++i) {
-                const auto x = static_cast<int32_t>(random() % W), y = static_cast<int32_t>(random() % H);
-                canvas.MoveTo(x, y);
-                canvas.LineTo(x + 1, y + 1);
+            canvas.SetPenWidth(field.nWidth);
+            const auto Coordinate = [&](int32_t nSize) { return static_cast<int32_t>(random() % (nSize + 10)) - 5; };
+            int32_t x = 0, y = 0;
+            for (int i = 0; i < nLines; ++i) {
+                if (field.nStep == 0 || random() % 8 == 0) {
+                    x = Coordinate(W);
+                    y = Coordinate(H);
+                    canvas.MoveTo(x, y);
+                }
+                if (field.nStep == 0) {
+                    canvas.LineTo(x + 1, y + 1);
+                    continue;
+                }
+                const auto Step = [&]() {
+                    return static_cast<int32_t>(random() % (2 * field.nStep + 1)) - field.nStep;
+                };
+                x += Step();
+                y += Step();
+                canvas.LineTo(x, y);
             }
         };
-        QImage wideRaster(W, H, QImage::Format_RGB32), wideVector(W, H, QImage::Format_RGB32);
-        wideRaster.fill(Qt::white);
-        wideVector.fill(Qt::white);
-        {
-            QPainter painter(&wideRaster);
-            CQtCanvas canvas(painter);
-            Field(canvas);
+        for (const int nLines : {100, 20000}) { // the field's edges, and the field filled up
+            QImage wideRaster(W, H, QImage::Format_RGB32), wideVector(W, H, QImage::Format_RGB32);
+            wideRaster.fill(Qt::white);
+            wideVector.fill(Qt::white);
+            {
+                QPainter painter(&wideRaster);
+                CQtCanvas canvas(painter);
+                Field(canvas, nLines);
+            }
+            {
+                QPainter painter(&wideVector);
+                CQtCanvas canvas(painter, true);
+                Field(canvas, nLines);
+            }
+            EXPECT_EQ(DifferentPixels(wideRaster, wideVector), 0) << nLines << " lines";
         }
-        {
-            QPainter painter(&wideVector);
-            CQtCanvas canvas(painter, true);
-            Field(canvas);
-        }
-        EXPECT_EQ(wideRaster, wideVector);
         const QByteArray wideSvg = Svg(
             [&](QPainter& painter) {
                 CQtCanvas canvas(painter, true);
-                Field(canvas);
+                Field(canvas, 20000);
             },
             W, H);
-        EXPECT_LT(wideSvg.count('M'), W * H / 3);
+        EXPECT_LT(wideSvg.count(','), field.nMaxPoints);
+    }
+}
+
+// The sample projects paint on a vector device what they paint on the raster, with the pens they
+// have and three times as wide: the renderer draws a curve a line per sample, which the raster
+// strokes on its own, caps and all.
+TEST(QtPicture, VectorPicturesPaintWhatTheRasterPaints)
+{
+    struct SRow {
+        const char* pszName;
+        uint32_t nWiden;
+    };
+    const SRow rows[] = {
+        {"animation.kvx", 1},  {"animation.kvx", 3},  {"polar-rose.kvx", 1},
+        {"polar-rose.kvx", 3}, {"parametric.kvx", 3}, {"curve-family.kvx", 3},
+    };
+    for (const SRow& row : rows) {
+        SCOPED_TRACE(std::string(row.pszName) + " x" + std::to_string(row.nWiden));
+        QImage pictures[2];
+        for (const bool bVector : {false, true}) {
+            CProject project;
+            CProjectReader::Load(project, (std::string(KURVIX_EXAMPLES_DIR "/") + row.pszName).c_str());
+            for (CAnimationStep* pStep = project.m_pFirstStep; pStep; pStep = pStep->m_pNext)
+                for (uint32_t& nWidth : pStep->m_nWidth)
+                    nWidth *= row.nWiden;
+            QImage& picture = pictures[bVector];
+            picture = QImage(584, 387, QImage::Format_RGB32);
+            picture.fill(Qt::white);
+            QPainter painter(&picture);
+            CPictureExport::Paint(project, painter, 584, 387, bVector, nullptr);
+        }
+        EXPECT_EQ(DifferentPixels(pictures[0], pictures[1]), 0);
     }
 }
 
@@ -453,8 +523,8 @@ void PaintEverySample(CProject& project, QPainter& painter, int nWidth, int nHei
 
 // A curve that goes over the same pixels again and again is stored as often as the picture needs,
 // not once per turn, and still paints every pixel as the raster does: with one-pixel and wider
-// pens, over and under another colour, partly outside the picture, and as polylines and lines (which
-// the vector canvas joins into one path, as a polyline of the raster is).
+// pens, over and under another colour, partly outside the picture, and as polylines and as lines
+// (a wider pen paints a line on its own with caps, where a polyline joins its lines).
 TEST(QtCanvas, VectorCurvesStoreRevisitedPixelsOnce)
 {
     const int W = 120, H = 90;
@@ -472,7 +542,7 @@ TEST(QtCanvas, VectorCurvesStoreRevisitedPixelsOnce)
     };
     for (const SRow& row : rows) {
         SCOPED_TRACE(row.pszName);
-        const auto Scene = [&](CCanvas& canvas, bool bVector, double dTurns) {
+        const auto Scene = [&](CCanvas& canvas, double dTurns) {
             const auto Curve = [&](uint32_t nColor, int32_t nWidth, double dFrom, double dTo, bool bLines) {
                 canvas.SetPenColor(nColor);
                 canvas.SetPenWidth(nWidth);
@@ -481,7 +551,7 @@ TEST(QtCanvas, VectorCurvesStoreRevisitedPixelsOnce)
                      t += 0.05) // a Lissajous figure of many turns
                     points.push_back({static_cast<int32_t>(std::lround(60 + 70 * std::sin(3 * t))),
                                       static_cast<int32_t>(std::lround(45 + 40 * std::cos(5 * t)))});
-                if (!bLines || !bVector) {
+                if (!bLines) {
                     canvas.Polyline(points.data(), static_cast<int32_t>(points.size()));
                     return;
                 }
@@ -499,7 +569,7 @@ TEST(QtCanvas, VectorCurvesStoreRevisitedPixelsOnce)
             return Svg(
                        [&](QPainter& painter) {
                            CQtCanvas canvas(painter, true);
-                           Scene(canvas, true, dTurns);
+                           Scene(canvas, dTurns);
                        },
                        W, H)
                 .count(',');
@@ -514,14 +584,14 @@ TEST(QtCanvas, VectorCurvesStoreRevisitedPixelsOnce)
             {
                 QPainter painter(&raster);
                 CQtCanvas canvas(painter);
-                Scene(canvas, false, dTurns);
+                Scene(canvas, dTurns);
             }
             QImage vector(W, H, QImage::Format_RGB32);
             vector.fill(Qt::white);
             {
                 QPainter painter(&vector);
                 CQtCanvas canvas(painter, true);
-                Scene(canvas, true, dTurns);
+                Scene(canvas, dTurns);
             }
             int nDifferent = 0;
             for (int y = 0; y < H; ++y)
