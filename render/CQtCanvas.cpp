@@ -154,48 +154,66 @@ uint8_t CQtCanvas::ShadowIndex(uint32_t nColor)
     return static_cast<uint8_t>(m_ShadowColors.size());
 }
 
-bool CQtCanvas::Probe(const QPoint& a, const QPoint& b)
+namespace {
+// Beyond the points of a polyline, how far a pen of the width may paint: the corner of a square
+// cap of a diagonal line, and a pixel for the rasteriser's rounding.
+int32_t WideReach(int32_t nWidth)
 {
-    constexpr int64_t nMargin = 2;
-    const int64_t x0 = std::min(a.x(), b.x()), x1 = std::max(a.x(), b.x());
-    const int64_t y0 = std::min(a.y(), b.y()), y1 = std::max(a.y(), b.y());
-    const int64_t nLeft = m_Picture.left(), nTop = m_Picture.top();
-    const int64_t nRight = m_Picture.right(), nBottom = m_Picture.bottom();
-    if (x1 + nMargin < nLeft || x0 - nMargin > nRight || y1 + nMargin < nTop || y0 - nMargin > nBottom)
-        return true; // paints nothing that shows
-    if (m_nProbeWidth != 1) {
-        QPen pen(QColor(255, 255, 255));
-        pen.setWidth(1);
-        pen.setCapStyle(Qt::FlatCap);
-        m_ProbePainter->setPen(pen);
-        m_nProbeWidth = 1;
+    return nWidth <= 1 ? 2 : static_cast<int32_t>(std::ceil(nWidth * 0.7072)) + 1;
+}
+// How far beyond a line's stroke (its band and square caps) the centre of a pixel the rasteriser
+// paints for it may lie: its rounding reaches about 1/100 pixel (random lines of widths 2 to 24).
+constexpr double STROKE_ROUNDING = 1.0 / 32;
+} // namespace
+
+void CQtCanvas::Rasterise(const QPoint* pPoints, int nCount)
+{
+    m_Painted.clear();
+    int64_t x0 = pPoints[0].x(), x1 = x0, y0 = pPoints[0].y(), y1 = y0;
+    for (int i = 1; i < nCount; ++i) {
+        x0 = std::min<int64_t>(x0, pPoints[i].x());
+        x1 = std::max<int64_t>(x1, pPoints[i].x());
+        y0 = std::min<int64_t>(y0, pPoints[i].y());
+        y1 = std::max<int64_t>(y1, pPoints[i].y());
     }
-    m_ProbePainter->drawLine(a, b);
-    const uint8_t nIndex = ShadowIndex(m_Pen.m_nColor);
-    bool bRedundant = true;
-    const double dSlope = a.y() == b.y() ? 0 : static_cast<double>(b.x() - a.x()) / (int64_t{b.y()} - a.y());
-    const int64_t nFirst = std::max(y0 - nMargin, nTop), nLast = std::min(y1 + nMargin, nBottom);
+    const int64_t nReach = WideReach(m_Pen.m_nWidth);
+    const int64_t nLeft = m_Picture.left(), nTop = m_Picture.top();
+    const int64_t nFirst = std::max(y0 - nReach, nTop), nLast = std::min(y1 + nReach, int64_t{m_Picture.bottom()});
+    if (x1 + nReach < nLeft || x0 - nReach > m_Picture.right() || nFirst > nLast)
+        return; // paints nothing that shows
+    if (m_nProbeWidth != m_Pen.m_nWidth) {
+        m_ProbePainter->setPen(ToQPen({0xFFFFFF, m_Pen.m_nWidth}));
+        m_nProbeWidth = m_Pen.m_nWidth;
+    }
+    if (m_Pen.m_nWidth <= 1 && nCount == 2)
+        m_ProbePainter->drawLine(pPoints[0], pPoints[1]);
+    else
+        m_ProbePainter->drawPolyline(pPoints, nCount);
+    CCpuState::Clean();
+    const QPoint& a = pPoints[0];
+    const QPoint& b = pPoints[nCount - 1];
+    const double dSlope =
+        nCount != 2 || a.y() == b.y() ? 0 : static_cast<double>(b.x() - a.x()) / (int64_t{b.y()} - a.y());
     for (int64_t y = nFirst; y <= nLast; ++y) {
-        // Where the line crosses this row and the rows within the margin.
-        int64_t xFrom = x0 - nMargin, xTo = x1 + nMargin;
-        if (a.y() != b.y()) {
-            const double dA = a.x() + (static_cast<double>(y - nMargin) - a.y()) * dSlope;
-            const double dB = a.x() + (static_cast<double>(y + nMargin) - a.y()) * dSlope;
-            xFrom = std::max(xFrom, static_cast<int64_t>(std::floor(std::min(dA, dB))) - nMargin);
-            xTo = std::min(xTo, static_cast<int64_t>(std::ceil(std::max(dA, dB))) + nMargin);
+        // A line paints only near where it crosses this row and the rows within its reach.
+        int64_t xFrom = x0 - nReach, xTo = x1 + nReach;
+        if (nCount == 2 && a.y() != b.y()) {
+            const double dA = a.x() + (static_cast<double>(y - nReach) - a.y()) * dSlope;
+            const double dB = a.x() + (static_cast<double>(y + nReach) - a.y()) * dSlope;
+            xFrom = std::max(xFrom, static_cast<int64_t>(std::floor(std::min(dA, dB))) - nReach);
+            xTo = std::min(xTo, static_cast<int64_t>(std::ceil(std::max(dA, dB))) + nReach);
         }
         xFrom = std::max(xFrom, nLeft);
-        xTo = std::min(xTo, nRight);
+        xTo = std::min(xTo, int64_t{m_Picture.right()});
         uint8_t* pProbe = m_Probe.scanLine(static_cast<int>(y - nTop));
-        const uint8_t* pShadow = m_Shadow.constScanLine(static_cast<int>(y - nTop));
+        const uint32_t nRow = static_cast<uint32_t>(y - nTop) * static_cast<uint32_t>(m_Probe.bytesPerLine());
         for (int64_t x = xFrom - nLeft; x <= xTo - nLeft; ++x) {
-            if (!pProbe[x])
-                continue;
-            pProbe[x] = 0;
-            bRedundant = bRedundant && pShadow[x] == nIndex;
+            if (pProbe[x]) {
+                pProbe[x] = 0;
+                m_Painted.push_back(nRow + static_cast<uint32_t>(x));
+            }
         }
     }
-    return bRedundant;
 }
 
 namespace {
@@ -369,23 +387,9 @@ bool CQtCanvas::EndCovered(const QPoint& a, const QPoint& b, const QPoint* pBefo
                        ShadowIndex(m_Pen.m_nColor));
 }
 
-bool CQtCanvas::DotCovered(const QPoint& a)
-{
-    return AreaCovered(Band(a, a + QPoint(1, 1), 0.5, 0, 0), EDGE, ShadowIndex(m_Pen.m_nColor)); // its pixel
-}
-
 void CQtCanvas::Shade(const QPoint& a, const QPoint& b, const QPoint* pBefore)
 {
     const uint8_t nIndex = ShadowIndex(m_Pen.m_nColor);
-    if (m_Pen.m_nWidth <= 1) { // a one-pixel line or dot paints alone what it paints in a path
-        const int nGrey = nIndex;
-        QPen pen(QColor(nGrey, nGrey, nGrey));
-        pen.setWidth(1);
-        pen.setCapStyle(Qt::FlatCap);
-        m_ShadowPainter->setPen(pen);
-        m_ShadowPainter->drawLine(a, b);
-        return;
-    }
     // A wider pen's caps and joins, and the pixels on the edges of its strokes, depend on the
     // lines around: what they may paint is no longer known, unless it had the pen's colour
     // already. The line's body within its edges is certain; so is its first edge, across which
@@ -425,133 +429,13 @@ void CQtCanvas::Flush()
     EndGap();
     EmitPending();
     m_bCurveOpen = false;
-    if (!m_Join.empty()) {
-        UsePen(m_JoinPen);
-        m_Painter.drawPolyline(m_Join.data(), static_cast<int>(m_Join.size()));
-        CCpuState::Clean();
-        m_Join.clear();
-    }
+    EmitLines();
     if (!m_Dots.empty()) {
         UsePen({m_nDotColor, 1});
         m_Painter.drawPoints(m_Dots.data(), static_cast<int>(m_Dots.size()));
         CCpuState::Clean();
         m_Dots.clear();
     }
-    if (!m_DotBatch.empty()) {
-        QPainterPath path;
-        for (const QPoint& point : m_DotBatch) {
-            path.moveTo(point);
-            path.lineTo(point + QPoint(1, 1));
-        }
-        UsePen(m_DotBatchPen);
-        m_Painter.strokePath(path, m_Painter.pen());
-        m_DotBatch.clear();
-    }
-}
-
-bool CQtCanvas::MarksReady()
-{
-    if (!m_bMarksTried) {
-        m_bMarksTried = true;
-        const int64_t nWidth = int64_t{m_Picture.width()} + 2 * MARK_MARGIN;
-        const int64_t nHeight = int64_t{m_Picture.height()} + 2 * MARK_MARGIN;
-        if (m_Picture.width() > 0 && m_Picture.height() > 0 && nWidth * nHeight <= MAX_MARKED_PIXELS) {
-            m_Marks.assign(static_cast<size_t>(nWidth * nHeight), 0);
-            m_nMarkStride = nWidth;
-        }
-    }
-    return !m_Marks.empty();
-}
-
-uint8_t CQtCanvas::MarkPen(const SPen& pen)
-{
-    for (size_t i = m_MarkPens.size(); i-- > 0;) {
-        if (m_MarkPens[i] == pen)
-            return static_cast<uint8_t>(i + 1);
-    }
-    if (m_MarkPens.size() == 255) { // more pens than a mark can tell apart: start afresh
-        ClearMarks();
-        m_MarkPens.clear();
-        m_nMarkReach = 0;
-    }
-    m_MarkPens.push_back(pen);
-    m_nMarkReach = std::max(m_nMarkReach, Reach(pen.m_nWidth));
-    return static_cast<uint8_t>(m_MarkPens.size());
-}
-
-void CQtCanvas::ClearMarks()
-{
-    if (m_Marked.size() > m_Marks.size() / 16)
-        std::fill(m_Marks.begin(), m_Marks.end(), uint8_t{0});
-    else
-        for (const uint32_t nCell : m_Marked)
-            m_Marks[nCell] = 0;
-    m_Marked.clear();
-}
-
-void CQtCanvas::Overpainted(int64_t x0, int64_t y0, int64_t x1, int64_t y1, uint32_t nColor, int32_t nReach)
-{
-    if (m_Marked.empty())
-        return;
-    // The cells of the dots whose own reach meets the painted box.
-    const int64_t nLeft = int64_t{m_Picture.left()} - MARK_MARGIN;
-    const int64_t nTop = int64_t{m_Picture.top()} - MARK_MARGIN;
-    const int64_t nRows = static_cast<int64_t>(m_Marks.size()) / m_nMarkStride;
-    const int64_t cx0 = std::max<int64_t>(x0 - nReach - m_nMarkReach - nLeft, 0);
-    const int64_t cy0 = std::max<int64_t>(y0 - nReach - m_nMarkReach - nTop, 0);
-    const int64_t cx1 = std::min<int64_t>(x1 + nReach + m_nMarkReach - nLeft, m_nMarkStride - 1);
-    const int64_t cy1 = std::min<int64_t>(y1 + nReach + m_nMarkReach - nTop, nRows - 1);
-    if (cx0 > cx1 || cy0 > cy1)
-        return;
-    constexpr int64_t MAX_CELLS = 4096; // a larger box costs more than starting afresh
-    if ((cx1 - cx0 + 1) * (cy1 - cy0 + 1) > MAX_CELLS) {
-        ClearMarks();
-        return;
-    }
-    // Paint of the same colour over a dot leaves it as it was.
-    for (int64_t cy = cy0; cy <= cy1; ++cy) {
-        for (int64_t cx = cx0; cx <= cx1; ++cx) {
-            uint8_t& nMark = m_Marks[static_cast<size_t>(cy * m_nMarkStride + cx)];
-            if (nMark && m_MarkPens[nMark - 1].m_nColor != nColor)
-                nMark = 0;
-        }
-    }
-}
-
-void CQtCanvas::PlaceDot(int32_t x, int32_t y)
-{
-    const int32_t nReach = Reach(m_Pen.m_nWidth);
-    if (int64_t{x} + nReach < m_Picture.left() || int64_t{x} - nReach > m_Picture.right() ||
-        int64_t{y} + nReach < m_Picture.top() || int64_t{y} - nReach > m_Picture.bottom())
-        return; // paints nothing that shows
-    // A dot whose pixel has its colour already adds nothing: lines of its colour may have painted
-    // it, which the marks of the dots alone do not tell. (Wider dots are lines like any other.)
-    const bool bShadow = ShadowReady();
-    if (bShadow && DotCovered(QPoint(x, y)))
-        return;
-    if (MarksReady()) {
-        const uint8_t nPen = MarkPen(m_Pen);
-        const int64_t nCell = (int64_t{y} - m_Picture.top() + MARK_MARGIN) * m_nMarkStride +
-                              (int64_t{x} - m_Picture.left() + MARK_MARGIN);
-        if (m_Marks[static_cast<size_t>(nCell)] == nPen)
-            return;
-        Overpainted(x, y, x, y, m_Pen.m_nColor, nReach);
-        uint8_t& nMark = m_Marks[static_cast<size_t>(nCell)];
-        if (nMark == 0) {
-            if (m_Marked.size() >= m_Marks.size()) // cells cleared one by one and set again
-                ClearMarks();
-            m_Marked.push_back(static_cast<uint32_t>(nCell));
-        }
-        nMark = nPen;
-    }
-    constexpr size_t MAX_BATCH = 16384; // dots in one path of the file
-    if (!m_Pending.empty() || !m_Dots.empty() || !m_Join.empty() ||
-        (!m_DotBatch.empty() && !(m_DotBatchPen == m_Pen)) || m_DotBatch.size() >= MAX_BATCH)
-        Flush();
-    m_DotBatchPen = m_Pen;
-    m_DotBatch.emplace_back(x, y);
-    if (bShadow)
-        Shade(QPoint(x, y), QPoint(x + 1, y + 1), nullptr);
 }
 
 QPen CQtCanvas::ToQPen(const SPen& pen)
@@ -605,11 +489,6 @@ void CQtCanvas::LineTo(int32_t x, int32_t y)
 {
     const QPoint points[2] = {QPoint(m_Position.x, m_Position.y), QPoint(x, y)};
     m_Position = {x, y};
-    if (m_bVector && m_Pen.m_nWidth <= 1 && int64_t{x} == int64_t{points[0].x()} + 1 &&
-        int64_t{y} == int64_t{points[0].y()} + 1) {
-        PlaceDot(points[0].x(), points[0].y());
-        return;
-    }
     if (points[0] != points[1]) // a line of no length paints nothing
         DrawLines(points, 2);
 }
@@ -637,88 +516,199 @@ void CQtCanvas::DrawLines(const QPoint* pPoints, int nCount)
         CCpuState::Clean(); // Qt's raster drawing leaves the upper AVX state dirty for the sampling
         return;
     }
-    if (m_Pen.m_nWidth > 1) {
-        WideLines(pPoints, nCount);
+    if (!m_Dots.empty())
+        Flush();
+    if (m_Pen.m_nWidth > 1 && nCount > 2) {
+        WidePolyline(pPoints, nCount);
         return;
     }
-    if (!m_Dots.empty() || !m_DotBatch.empty() || !m_Join.empty())
-        Flush();
-    if (!m_Marked.empty()) {
-        int64_t x0 = pPoints[0].x(), x1 = x0, y0 = pPoints[0].y(), y1 = y0;
-        for (int i = 1; i < nCount; ++i) {
-            x0 = std::min<int64_t>(x0, pPoints[i].x());
-            x1 = std::max<int64_t>(x1, pPoints[i].x());
-            y0 = std::min<int64_t>(y0, pPoints[i].y());
-            y1 = std::max<int64_t>(y1, pPoints[i].y());
-        }
-        Overpainted(x0, y0, x1, y1, m_Pen.m_nColor, Reach(m_Pen.m_nWidth));
-    }
-    GatherLines(pPoints, nCount);
+    // A one-pixel polyline paints what its lines paint on their own.
+    for (int i = 1; i < nCount; ++i)
+        AddLine(pPoints[i - 1], pPoints[i]);
 }
 
-namespace {
-// Beyond the points of a polyline, how far a pen of the width may paint: the corner of a square
-// cap of a diagonal line, and a pixel for the rasteriser's rounding.
-int32_t WideReach(int32_t nWidth)
+bool CQtCanvas::OwnersReady()
 {
-    return static_cast<int32_t>(std::ceil(nWidth * 0.7072)) + 1;
-}
-// How far beyond a line's stroke (its band and square caps) the centre of a pixel the rasteriser
-// paints for it may lie: its rounding reaches about 1/100 pixel (random lines of widths 2 to 24).
-constexpr double STROKE_ROUNDING = 1.0 / 32;
-} // namespace
-
-void CQtCanvas::WideLines(const QPoint* pPoints, int nCount)
-{
-    int64_t x0 = pPoints[0].x(), x1 = x0, y0 = pPoints[0].y(), y1 = y0;
-    for (int i = 1; i < nCount; ++i) {
-        x0 = std::min<int64_t>(x0, pPoints[i].x());
-        x1 = std::max<int64_t>(x1, pPoints[i].x());
-        y0 = std::min<int64_t>(y0, pPoints[i].y());
-        y1 = std::max<int64_t>(y1, pPoints[i].y());
+    if (!m_bOwnersTried) {
+        m_bOwnersTried = true;
+        if (ShadowReady() && int64_t{m_Shadow.bytesPerLine()} * m_Shadow.height() <= MAX_OWNED_PIXELS)
+            m_Owners.assign(static_cast<size_t>(m_Shadow.bytesPerLine()) * static_cast<size_t>(m_Shadow.height()), 0);
     }
-    const int32_t nReach = WideReach(m_Pen.m_nWidth);
-    if (x1 + nReach < m_Picture.left() || x0 - nReach > m_Picture.right() || y1 + nReach < m_Picture.top() ||
-        y0 - nReach > m_Picture.bottom())
+    return !m_Owners.empty();
+}
+
+void CQtCanvas::AddLine(const QPoint& a, const QPoint& b)
+{
+    const int64_t nReach = WideReach(m_Pen.m_nWidth);
+    if (std::max(a.x(), b.x()) + nReach < m_Picture.left() || std::min(a.x(), b.x()) - nReach > m_Picture.right() ||
+        std::max(a.y(), b.y()) + nReach < m_Picture.top() || std::min(a.y(), b.y()) - nReach > m_Picture.bottom())
         return; // paints nothing that shows
-    Overpainted(x0, y0, x1, y1, m_Pen.m_nColor, nReach);
-    const bool bShadow = ShadowReady();
-    if (nCount == 2) {
+    SLine line = {a, b, m_Pen, 1};
+    if (ShadowReady()) {
+        const uint8_t nIndex = ShadowIndex(m_Pen.m_nColor);
         // Most lines of a curve that goes over its pixels again lie well within what it has
         // painted: the rasteriser is asked only about those near the edge of the painted pixels.
-        if (bShadow) {
-            const double dHalf = m_Pen.m_nWidth / 2.0;
-            if (AreaCovered(Band(pPoints[0], pPoints[1], dHalf, dHalf, dHalf), STROKE_ROUNDING,
-                            ShadowIndex(m_Pen.m_nColor)) ||
-                !ProbeWide(pPoints, 2, true))
-                return;
-        }
-        if (m_Pen.m_nWidth == 2) {
-            JoinLine(pPoints[0], pPoints[1]);
+        const double dHalf = m_Pen.m_nWidth / 2.0;
+        if (m_Pen.m_nWidth > 1 && AreaCovered(Band(a, b, dHalf, dHalf, dHalf), STROKE_ROUNDING, nIndex)) {
+            KeepBridge(a, b);
             return;
         }
-        Flush();
-        UsePen(m_Pen);
-        m_Painter.drawPolyline(pPoints, 2);
-        CCpuState::Clean();
-        return;
+        const QPoint points[2] = {a, b};
+        Rasterise(points, 2);
+        uint8_t* pShadow = m_Shadow.bits();
+        bool bAdds = false;
+        for (const uint32_t nPixel : m_Painted)
+            bAdds = bAdds || pShadow[nPixel] != nIndex;
+        if (!bAdds) {
+            KeepBridge(a, b);
+            return;
+        }
+        // The line is the last to paint its pixels; a line waiting to go to the device that is
+        // no longer the last to paint any pixel shows nowhere and stays out.
+        const bool bOwners = OwnersReady();
+        const uint32_t nLine = static_cast<uint32_t>(m_Lines.size()) + 1;
+        line.m_nOwned = bOwners ? 0 : 1;
+        for (const uint32_t nPixel : m_Painted) {
+            pShadow[nPixel] = nIndex;
+            if (bOwners) {
+                uint32_t& nOwner = m_Owners[nPixel];
+                if (nOwner && --m_Lines[nOwner - 1].m_nOwned == 0)
+                    --m_nLive;
+                nOwner = nLine;
+                ++line.m_nOwned;
+            }
+        }
     }
-    // A longer polyline joins its lines: it goes to the device as a path of its own, of which
-    // lines that change no pixel may still be left out.
-    if (bShadow && !ProbeWide(pPoints, nCount, false))
+    m_Lines.push_back(line);
+    ++m_nLive;
+    if (m_Owners.empty() ? m_Lines.size() >= MAX_LINES : m_Lines.size() >= 2 * m_nLive + MAX_LINES)
+        m_Owners.empty() ? Flush() : CompactLines();
+}
+
+void CQtCanvas::KeepBridge(const QPoint& a, const QPoint& b)
+{
+    // Any line drawn goes to the device in its place without changing the picture, as long as
+    // the lines that paint a pixel last go too: a few that continue a path where it goes on after
+    // them cost less than a gap.
+    if (m_Pen.m_nWidth <= 2 && !m_Lines.empty() && m_Lines.back().m_B == a && m_Lines.back().m_Pen == m_Pen) {
+        size_t nTrailing = 0;
+        for (size_t i = m_Lines.size(); i-- > 0 && !m_Lines[i].m_nOwned;)
+            ++nTrailing;
+        if (nTrailing < MAX_HELD) {
+            m_Lines.push_back({a, b, m_Pen, 0});
+            return;
+        }
+    }
+    while (!m_Lines.empty() && !m_Lines.back().m_nOwned) // no other line points at them
+        m_Lines.pop_back();
+}
+
+void CQtCanvas::CompactLines()
+{
+    std::vector<uint32_t> renumber(m_Lines.size() + 1, 0);
+    size_t n = 0;
+    for (size_t i = 0; i < m_Lines.size(); ++i) {
+        if (m_Lines[i].m_nOwned) {
+            m_Lines[n] = m_Lines[i];
+            renumber[i + 1] = static_cast<uint32_t>(++n);
+        }
+    }
+    m_Lines.resize(n);
+    for (uint32_t& nOwner : m_Owners)
+        nOwner = renumber[nOwner];
+}
+
+void CQtCanvas::EmitLines()
+{
+    if (m_Lines.empty())
         return;
+    // Lines of one pen in a row: a one-pixel pen's as one path, continuing lines as one piece of
+    // it; a two-pixel pen's joined where they bend gently; a wider pen's each on its own.
+    for (size_t i = 0; i < m_Lines.size(); ++i) {
+        const SLine& line = m_Lines[i];
+        const SPen& pen = line.m_Pen;
+        if (!line.m_nOwned) {
+            // A line that shows nowhere goes where it bridges a short gap of the path.
+            const bool bGoesOn = pen.m_nWidth <= 1
+                                     ? !m_Pending.empty() && m_PendingPen == pen && m_Pending.back() == line.m_A
+                                     : !m_Join.empty() && m_JoinPen == pen && m_Join.back() == line.m_A;
+            size_t j = i + 1;
+            while (j < m_Lines.size() && j <= i + MAX_HELD && !m_Lines[j].m_nOwned && m_Lines[j].m_Pen == pen &&
+                   m_Lines[j].m_A == m_Lines[j - 1].m_B)
+                ++j;
+            if (pen.m_nWidth > 2 || !bGoesOn || j == m_Lines.size() || !m_Lines[j].m_nOwned ||
+                !(m_Lines[j].m_Pen == pen) || m_Lines[j].m_A != m_Lines[j - 1].m_B) {
+                i = j - 1;
+                continue;
+            }
+        }
+        if (!m_Pending.empty() && !(m_PendingPen == pen))
+            EmitPending();
+        if (!m_Join.empty() && !(m_JoinPen == pen))
+            EmitJoin();
+        if (pen.m_nWidth <= 1) {
+            if (m_Pending.empty()) {
+                m_Pending.push_back(line.m_A);
+                m_PendingPen = pen;
+            } else if (m_Pending.back() != line.m_A)
+                StartPiece(line.m_A);
+            AppendPending(line.m_B);
+        } else if (pen.m_nWidth == 2)
+            JoinLine(line.m_A, line.m_B, pen);
+        else {
+            UsePen(pen);
+            const QPoint points[2] = {line.m_A, line.m_B};
+            m_Painter.drawPolyline(points, 2);
+            CCpuState::Clean();
+        }
+    }
+    EmitPending();
+    EmitJoin();
+    if (!m_Owners.empty())
+        std::fill(m_Owners.begin(), m_Owners.end(), 0);
+    m_Lines.clear();
+    m_nLive = 0;
+}
+
+void CQtCanvas::WidePolyline(const QPoint* pPoints, int nCount)
+{
+    // A longer polyline of a wider pen joins its lines: it goes to the device as a path of its
+    // own, of which lines that change no pixel may still be left out.
+    const bool bShadow = ShadowReady();
+    if (bShadow) {
+        Rasterise(pPoints, nCount);
+        const uint8_t nIndex = ShadowIndex(m_Pen.m_nColor);
+        const uint8_t* pShadow = m_Shadow.constBits();
+        if (std::all_of(m_Painted.begin(), m_Painted.end(), [&](uint32_t nPixel) { return pShadow[nPixel] == nIndex; }))
+            return;
+    }
     Flush();
     GatherLines(pPoints, nCount);
     Flush();
-    if (bShadow)
-        ProbeWide(pPoints, nCount, true);
+    if (bShadow) {
+        Rasterise(pPoints, nCount);
+        const uint8_t nIndex = ShadowIndex(m_Pen.m_nColor);
+        uint8_t* pShadow = m_Shadow.bits();
+        for (const uint32_t nPixel : m_Painted)
+            pShadow[nPixel] = nIndex;
+    }
 }
 
-void CQtCanvas::JoinLine(const QPoint& a, const QPoint& b)
+void CQtCanvas::EmitJoin()
+{
+    if (!m_Join.empty()) {
+        UsePen(m_JoinPen);
+        m_Painter.drawPolyline(m_Join.data(), static_cast<int>(m_Join.size()));
+        CCpuState::Clean();
+        m_Join.clear();
+    }
+}
+
+void CQtCanvas::JoinLine(const QPoint& a, const QPoint& b, const SPen& pen)
 {
     // A two-pixel pen's join paints what the caps of its two lines paint where the path bends by
     // 60 degrees or less (tried on many random paths; at a right angle it does not always).
-    bool bJoins = !m_Join.empty() && m_JoinPen == m_Pen && m_Join.back() == a && m_Join.size() < MAX_PIECE;
+    bool bJoins = !m_Join.empty() && m_Join.back() == a && m_Join.size() < MAX_PIECE;
     if (bJoins) {
         const double x1 = static_cast<double>(a.x()) - m_JoinBefore.x(),
                      y1 = static_cast<double>(a.y()) - m_JoinBefore.y();
@@ -726,9 +716,9 @@ void CQtCanvas::JoinLine(const QPoint& a, const QPoint& b)
         bJoins = 2 * (x1 * x2 + y1 * y2) >= std::hypot(x1, y1) * std::hypot(x2, y2);
     }
     if (!bJoins) {
-        Flush();
+        EmitJoin();
         m_Join.push_back(a);
-        m_JoinPen = m_Pen;
+        m_JoinPen = pen;
     }
     const size_t n = m_Join.size();
     if (n >= 2 && Straight(m_Join[n - 2], m_Join[n - 1], b))
@@ -736,45 +726,6 @@ void CQtCanvas::JoinLine(const QPoint& a, const QPoint& b)
     else
         m_Join.push_back(b);
     m_JoinBefore = a;
-}
-
-bool CQtCanvas::ProbeWide(const QPoint* pPoints, int nCount, bool bPaint)
-{
-    int64_t x0 = pPoints[0].x(), x1 = x0, y0 = pPoints[0].y(), y1 = y0;
-    for (int i = 1; i < nCount; ++i) {
-        x0 = std::min<int64_t>(x0, pPoints[i].x());
-        x1 = std::max<int64_t>(x1, pPoints[i].x());
-        y0 = std::min<int64_t>(y0, pPoints[i].y());
-        y1 = std::max<int64_t>(y1, pPoints[i].y());
-    }
-    const int32_t nReach = WideReach(m_Pen.m_nWidth);
-    x0 = std::max<int64_t>(x0 - nReach, m_Picture.left());
-    x1 = std::min<int64_t>(x1 + nReach, m_Picture.right());
-    y0 = std::max<int64_t>(y0 - nReach, m_Picture.top());
-    y1 = std::min<int64_t>(y1 + nReach, m_Picture.bottom());
-    if (x0 > x1 || y0 > y1)
-        return false;
-    const uint8_t nIndex = ShadowIndex(m_Pen.m_nColor);
-    if (m_nProbeWidth != m_Pen.m_nWidth) {
-        m_ProbePainter->setPen(ToQPen({0xFFFFFF, m_Pen.m_nWidth}));
-        m_nProbeWidth = m_Pen.m_nWidth;
-    }
-    m_ProbePainter->drawPolyline(pPoints, nCount);
-    CCpuState::Clean();
-    bool bAdds = false;
-    for (int64_t y = y0; y <= y1; ++y) {
-        uint8_t* pProbe = m_Probe.scanLine(static_cast<int>(y - m_Picture.top()));
-        uint8_t* pShadow = m_Shadow.scanLine(static_cast<int>(y - m_Picture.top()));
-        for (int64_t x = x0 - m_Picture.left(); x <= x1 - m_Picture.left(); ++x) {
-            if (!pProbe[x])
-                continue;
-            pProbe[x] = 0;
-            bAdds = bAdds || pShadow[x] != nIndex;
-            if (bPaint)
-                pShadow[x] = nIndex;
-        }
-    }
-    return bAdds;
 }
 
 void CQtCanvas::GatherLines(const QPoint* pPoints, int nCount)
@@ -793,7 +744,6 @@ void CQtCanvas::GatherLines(const QPoint* pPoints, int nCount)
     // of the strokes nearby the other way: so a gap of a wider pen lies between lines whose
     // strokes, caps included, and what lies near them have the colour already.
     const bool bShadow = ShadowReady();
-    const bool bWide = m_Pen.m_nWidth > 1;
     for (int i = 1; i < nCount; ++i) {
         const QPoint from = m_CurveEnd;
         const QPoint to = pPoints[i];
@@ -802,8 +752,8 @@ void CQtCanvas::GatherLines(const QPoint* pPoints, int nCount)
         m_CurveBefore = from;
         m_bCurveBefore = true;
         m_CurveEnd = to;
-        if (bShadow && (bWide ? bBefore && LineCovered(before, from, to) : Probe(from, to))) {
-            Hold(from, to, !bWide || EndCovered(from, to, bBefore ? &before : nullptr));
+        if (bShadow && bBefore && LineCovered(before, from, to)) {
+            Hold(from, to, EndCovered(from, to, &before));
             continue;
         }
         EndGap();
@@ -815,23 +765,20 @@ void CQtCanvas::GatherLines(const QPoint* pPoints, int nCount)
 
 void CQtCanvas::Hold(const QPoint& from, const QPoint& to, bool bEnd)
 {
-    const bool bWide = m_PendingPen.m_nWidth > 1;
     if (m_bDropping) {
         if (bEnd) { // a piece may go on from here: what lies before is left out
             m_Held.clear();
             m_bGap = true;
-            m_Restart = bWide ? from : to;
-            if (bWide)
-                m_Held.push_back({to, true});
+            m_Restart = from;
+            m_Held.push_back({to, true});
         } else if (m_Held.push_back({to, false}); m_Held.size() > MAX_KEPT)
             EndGap();
         return;
     }
     m_Held.push_back({to, bEnd});
-    // The gap begins after the first line a piece may end with; a one-pixel line's piece ends as
-    // it would go on, so its gap may begin at the path's last point.
-    size_t nFirst = bWide ? m_Held.size() : 0;
-    for (size_t i = 0; bWide && i < m_Held.size(); ++i) {
+    // The gap begins after the first line a piece may end with.
+    size_t nFirst = m_Held.size();
+    for (size_t i = 0; i < m_Held.size(); ++i) {
         if (m_Held[i].m_bEnd) {
             nFirst = i + 1;
             break;
@@ -848,8 +795,8 @@ void CQtCanvas::Hold(const QPoint& from, const QPoint& to, bool bEnd)
         for (size_t i = m_Held.size(); i-- > 0;) {
             if (m_Held[i].m_bEnd) {
                 m_bGap = true;
-                m_Restart = bWide ? (i > 0 ? m_Held[i - 1].m_Point : m_Pending.back()) : m_Held[i].m_Point;
-                m_Held.erase(m_Held.begin(), m_Held.begin() + static_cast<std::ptrdiff_t>(bWide ? i : i + 1));
+                m_Restart = i > 0 ? m_Held[i - 1].m_Point : m_Pending.back();
+                m_Held.erase(m_Held.begin(), m_Held.begin() + static_cast<std::ptrdiff_t>(i));
                 break;
             }
         }
@@ -876,9 +823,8 @@ void CQtCanvas::EndGap()
 
 void CQtCanvas::SetPixel(int32_t x, int32_t y, uint32_t nColor)
 {
-    if (!m_Pending.empty() || !m_DotBatch.empty() || !m_Join.empty() || (!m_Dots.empty() && m_nDotColor != nColor))
+    if (!m_Pending.empty() || !m_Lines.empty() || (!m_Dots.empty() && m_nDotColor != nColor))
         Flush();
-    Overpainted(x, y, x, y, nColor, 1);
     Unknown(QRect(x, y, 1, 1));
     m_nDotColor = nColor;
     m_Dots.emplace_back(x, y);
@@ -887,7 +833,6 @@ void CQtCanvas::SetPixel(int32_t x, int32_t y, uint32_t nColor)
 void CQtCanvas::Rectangle(int32_t nLeft, int32_t nTop, int32_t nRight, int32_t nBottom)
 {
     Flush();
-    ClearMarks();
     if (nRight <= nLeft || nBottom <= nTop)
         return;
     const int32_t nReach = Reach(m_Pen.m_nWidth);
@@ -937,7 +882,6 @@ int32_t CQtCanvas::TextWidth(const char* pszText)
 void CQtCanvas::TextOut(int32_t x, int32_t y, const char* pszText)
 {
     Flush();
-    ClearMarks();
     const QFont font = Font();
     const QFontMetrics metrics(font, m_Painter.device());
     const QString szText = LabelText(pszText);

@@ -62,34 +62,32 @@ private:
 
     static QPen ToQPen(const SPen& pen);
     void UsePen(const SPen& pen);
-    void GatherLines(const QPoint* pPoints, int nCount); // into the path being gathered
     void DrawLines(const QPoint* pPoints, int nCount);
-    // A wider pen's polyline on a vector device.
-    void WideLines(const QPoint* pPoints, int nCount);
-    // Draws the polyline with the pen on the probe, notes its pixels on the shadow where bPaint
-    // (the picture then holds the pen's colour there), and tells whether any of them held another
-    // colour or nothing certain before.
-    bool ProbeWide(const QPoint* pPoints, int nCount, bool bPaint);
-    void JoinLine(const QPoint& a, const QPoint& b); // a two-pixel pen's line that adds pixels
     QFont Font() const;
     static QString LabelText(const char* pszText); // FromAnsi, with PI_SIGN as pi
-    // Pixels beyond a dot's own that its pen may paint.
+    // Pixels beyond a line's points that a pen may paint (a rectangle's outline).
     static int32_t Reach(int32_t nWidth) { return (nWidth + 1) / 2 + 1; }
-    void PlaceDot(int32_t x, int32_t y);
-    bool MarksReady(); // the marks exist, where the picture is small enough for them
-    uint8_t MarkPen(const SPen& pen);
-    // Something other than a dot has painted the box x0 ... x1, y0 ... y1 (pixels, inclusive)
-    // with the current pen: the dots there no longer show as they were drawn.
-    void Overpainted(int64_t x0, int64_t y0, int64_t x1, int64_t y1, uint32_t nColor, int32_t nReach);
-    void ClearMarks();
+
+    // Vector devices. A line of two points (a dot is a line to the pixel diagonally below) waits
+    // in m_Lines for the device, unless its pixels all have its colour already.
+    void AddLine(const QPoint& a, const QPoint& b);
+    bool OwnersReady();                                // m_Owners exist, where the picture is small enough for them
+    void KeepBridge(const QPoint& a, const QPoint& b); // a line that changes no pixel
+    void CompactLines();                               // lines that paint no pixel last go
+    void EmitLines();                                  // the lines waiting to the device, in their order
+    // A wider pen's polyline of more than two points, which joins its lines.
+    void WidePolyline(const QPoint* pPoints, int nCount);
+    void GatherLines(const QPoint* pPoints, int nCount);              // into the path being gathered
+    void JoinLine(const QPoint& a, const QPoint& b, const SPen& pen); // a two-pixel pen's line, to m_Join
+    void EmitJoin();
 
     // The shadow: per pixel of the picture the colour (index + 1 into m_ShadowColors) that the
     // lines handed over leave there, 0 where something else or nothing certain has been drawn.
     bool ShadowReady();
     uint8_t ShadowIndex(uint32_t nColor);
-    // Whether the one-pixel line from a to b paints only pixels outside the picture or of the
-    // pen's colour already, drawn by the same rasteriser.
-    bool Probe(const QPoint& a, const QPoint& b);
+    // Draws the polyline with the current pen on the probe and gathers the pixels of the picture
+    // it paints (offsets into the shadow's bits) in m_Painted.
+    void Rasterise(const QPoint* pPoints, int nCount);
     // A convex area of the picture: a wider pen's stroke is the union of the bodies of its lines,
     // the joins between them and the caps at the ends of its pieces.
     struct SArea {
@@ -109,14 +107,12 @@ private:
     // (its body and the join with the line from before) have the pen's colour already.
     bool LineCovered(const QPoint& before, const QPoint& a, const QPoint& b);
     // Whether the line and what lies near it have the pen's colour: a piece of the path may end
-    // or begin with it, or a wider dot be left out.
-    // pBefore: where the line before it begins, if there is one.
+    // or begin with it. pBefore: where the line before it begins, if there is one.
     bool EndCovered(const QPoint& a, const QPoint& b, const QPoint* pBefore);
     // The bevel of the join at a, where the path bends there by less than a right angle.
     static bool Bevel(const QPoint& before, const QPoint& a, const QPoint& b, double dHalf, SArea& bevel);
-    bool DotCovered(const QPoint& a); // a one-pixel dot at a, which is a line to a + (1, 1)
-    // A line or one-pixel dot handed over, on the shadow; pBefore: where the line before it in its
-    // path begins, if there is one.
+    // A wider pen's line of a path handed over, on the shadow; pBefore: where the line before it
+    // in its path begins, if there is one.
     void Shade(const QPoint& a, const QPoint& b, const QPoint* pBefore);
     void Unknown(const QRect& rect);                            // painted with anything, on the shadow
     void Hold(const QPoint& from, const QPoint& to, bool bEnd); // a line that changes no pixel
@@ -140,20 +136,7 @@ private:
     uint32_t m_nDotColor = 0;
     std::vector<QPoint> m_Scratch;
 
-    // Vector devices: the dots not yet handed over (one pen), and per pixel of the picture and a
-    // margin around it the pen of the last dot there (index + 1 into m_MarkPens), 0 where there is
-    // none or it has been painted over.
-    static constexpr int64_t MAX_MARKED_PIXELS = int64_t{1} << 25;
-    static constexpr int32_t MARK_MARGIN = 40; // beyond the reach of the widest pen
-    std::vector<QPoint> m_DotBatch;
-    SPen m_DotBatchPen = {0x000000, 1};
-    QRect m_Picture;            // what the device shows (the clip, where there is one)
-    bool m_bMarksTried = false; // m_Marks allocated, or found too large
-    int64_t m_nMarkStride = 0;
-    std::vector<uint8_t> m_Marks;
-    std::vector<uint32_t> m_Marked; // cells set since the marks were last all clear
-    std::vector<SPen> m_MarkPens;
-    int32_t m_nMarkReach = 0; // the largest reach of the pens in m_MarkPens
+    QRect m_Picture; // what the device shows (the clip, where there is one)
 
     static constexpr int64_t MAX_SHADOW_PIXELS = int64_t{1} << 23;
     bool m_bShadowTried = false;
@@ -182,8 +165,25 @@ private:
     bool m_bCurveBefore = false;
     std::vector<size_t> m_Starts; // where pieces after the first of m_Pending begin
 
-    // A two-pixel pen's lines of two points that add pixels, joined where a join paints what
-    // their caps paint: the piece not yet handed over.
+    // Lines waiting for the device, and per pixel of the picture (at the shadow's offsets) the
+    // line that paints it last, 1 + its index in m_Lines, 0 for none waiting. A line that paints
+    // no pixel last shows nowhere: it is left out, so at most as many lines as pixels wait.
+    struct SLine {
+        QPoint m_A;
+        QPoint m_B;
+        SPen m_Pen;
+        uint32_t m_nOwned; // pixels it paints last; 0: it stays out
+    };
+    static constexpr int64_t MAX_OWNED_PIXELS = int64_t{1} << 21;
+    static constexpr size_t MAX_LINES = size_t{1} << 16; // waiting beyond those that paint last
+    std::vector<SLine> m_Lines;
+    size_t m_nLive = 0; // lines of m_Lines that paint a pixel last
+    bool m_bOwnersTried = false;
+    std::vector<uint32_t> m_Owners;
+    std::vector<uint32_t> m_Painted; // Rasterise's pixels
+
+    // A two-pixel pen's lines handed over, joined where a join paints what their caps paint: the
+    // piece not yet on the device.
     std::vector<QPoint> m_Join;
     SPen m_JoinPen = {0x000000, 1};
     QPoint m_JoinBefore; // where the last line of m_Join begins
