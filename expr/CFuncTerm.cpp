@@ -104,7 +104,11 @@ KX_INLINE const double* CFuncTerm::EvaluateInline(const double* pSlots, CFuncRes
 KX_INLINE bool CFuncTerm::ChargeNew()
 {
     const unsigned nDepth = s_nDepth;
-    const uint64_t nWork = (nDepth == 0 ? 0 : s_nWork) + m_nProgramSize;
+    if (nDepth == 0) { // the outermost value: its work begins with this run
+        s_nWork = m_nProgramSize;
+        return m_nProgramSize <= FUNC_MAX_WORK;
+    }
+    const uint64_t nWork = s_nWork + m_nProgramSize;
     if (nDepth >= FUNC_MAX_DEPTH || nWork > FUNC_MAX_WORK)
         return false;
     s_nWork = nWork;
