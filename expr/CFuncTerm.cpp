@@ -93,8 +93,10 @@ KX_INLINE const double* CFuncTerm::EvaluateInline(const double* pSlots, CFuncRes
     uint64_t nKey;
     switch (Probe(pSlots[m_Cache.FirstKeySlot()], pValues, nKey)) {
     case CValueCache::HIT: return pValues;
-    case CValueCache::NEW:
-        return m_bSelfContained ? NewSelfContained(pSlots, pProject) : EvaluateFlat(pSlots, pProject);
+    case CValueCache::TOP:
+        return m_bSelfContained ? NewSelfContained(pSlots, pProject, true) : EvaluateFlat(pSlots, pProject);
+    // (Apart, so that the look-up does not keep the bound that only this case updates.)
+    case CValueCache::NEW: return EvaluateNew(pSlots, pProject);
     default: return EvaluateSlow(pSlots, pProject);
     }
 }
@@ -186,9 +188,9 @@ inline const double* CFuncTerm::RunProgram(const SInstr* pCode, unsigned nValues
                   : RunPlain(pCode, nValues, s, pProject, pStack, bFlat);
 }
 
-bool CFuncTerm::Run(const double* pSlots, CFuncResolver* pProject, double* pStack) const
+const double* CFuncTerm::Run(const double* pSlots, CFuncResolver* pProject, double* pStack) const
 {
-    return RunProgram(m_Program.data(), m_nValues, pSlots, pProject, pStack) != nullptr;
+    return RunProgram(m_Program.data(), m_nValues, pSlots, pProject, pStack);
 }
 
 const double* CFuncTerm::Evaluate(const double* pSlots, CFuncResolver* pProject)
@@ -256,11 +258,11 @@ __attribute__((noinline)) const double* CFuncTerm::EvaluateNew(const double* pSl
     return m_bSelfContained ? NewSelfContained(pSlots, pProject) : EvaluateFlat(pSlots, pProject);
 }
 
-KX_INLINE const double* CFuncTerm::NewSelfContained(const double* pSlots, CFuncResolver* pProject)
+KX_INLINE const double* CFuncTerm::NewSelfContained(const double* pSlots, CFuncResolver* pProject, bool bTop)
 {
     if (!ChargeNew())
         return EvaluateMiss(pSlots, pProject, false, 0);
-    double* pResult = m_Cache.TryRecord(pSlots, m_nValues);
+    double* pResult = m_Cache.TryRecord(pSlots, m_nValues, bTop);
     if (!pResult)
         return EvaluateNewFull(pSlots, pProject);
     return RunInto(pResult, pSlots, pProject);

@@ -108,8 +108,8 @@ public:
     }
 
     // One run of the code without the cache (references still go through theirs). Leaves the
-    // values in pStack[0 ... m_nValues-1]; false where the value is undefined.
-    bool Run(const double* pSlots, CFuncResolver* pProject, double* pStack) const;
+    // values in pStack[0 ... m_nValues-1] and returns pStack; null where the value is undefined.
+    const double* Run(const double* pSlots, CFuncResolver* pProject, double* pStack) const;
 
     void UpdateDependencies();
     // The flags valid, computed only where a change made them stale.
@@ -172,7 +172,7 @@ private:
     const double* EvaluateSlow(const double* pSlots, CFuncResolver* pProject);
     const double* EvaluateMiss(const double* pSlots, CFuncResolver* pProject, bool bIndexed, uint64_t nKey);
     const double* EvaluateNew(const double* pSlots, CFuncResolver* pProject);
-    KX_INLINE const double* NewSelfContained(const double* pSlots, CFuncResolver* pProject);
+    KX_INLINE const double* NewSelfContained(const double* pSlots, CFuncResolver* pProject, bool bTop = false);
     const double* EvaluateNewFull(const double* pSlots, CFuncResolver* pProject);
     const double* EvaluateFlatFull(const double* pSlots, CFuncResolver* pProject);
     KX_INLINE const double* RunInto(double* pResult, const double* pSlots, CFuncResolver* pProject);

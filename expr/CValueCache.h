@@ -40,9 +40,10 @@ public:
     // The common cases in few instructions, from dKey, the value of the first key slot: a key of a
     // sweep above every key since the last emptying, and one key slot whose value is plain.
     // Returns NEW for a key that is surely a miss and above every record (to be written down
-    // through Record or Queue while AboveRecords still holds), HIT for a hit (counted; pValues
-    // set), UNKNOWN where it cannot tell (then Find). The term's flags must be valid.
-    enum EProbe { UNKNOWN, HIT, NEW };
+    // through Record or Queue while AboveRecords still holds), TOP for such a key that is above
+    // every key since the last emptying too (IsNew), HIT for a hit (counted; pValues set), UNKNOWN
+    // where it cannot tell (then Find). The term's flags must be valid.
+    enum EProbe { UNKNOWN, HIT, NEW, TOP };
     KX_INLINE EProbe Probe(double dKey, const double*& pValues, uint64_t& nKey);
     // The general look-up: the entry at the slots' key, counted as a hit, or null for a miss, with
     // bIndexed and nKey set for Store.
@@ -69,7 +70,7 @@ public:
     // CountEntry and Record in one where neither empties the cache nor needs a new block of
     // records; otherwise null, with nothing counted or written (then CountEntry and Record). The
     // common miss of a sweep so takes no call.
-    KX_INLINE double* TryRecord(const double* pSlots, unsigned nValues);
+    KX_INLINE double* TryRecord(const double* pSlots, unsigned nValues, bool bTop = false);
     // The key slots after the first hold finite values (a new key's first one is finite).
     bool OtherKeysFinite(const double* pSlots) const;
 
@@ -137,7 +138,7 @@ private:
             m_dBound = m_dTop;
     }
     double* QueueBlock();
-    KX_INLINE double* RecordAt(double* p, unsigned nStride, const double* pSlots);
+    KX_INLINE double* RecordAt(double* p, unsigned nStride, const double* pSlots, bool bTop = false);
     const double* StoreInChain(unsigned nMask, const double* pSlots, const double* pValues, unsigned nValues,
                                bool bIndexed, uint64_t nKey);
     void Settle() const;
@@ -253,7 +254,7 @@ inline CValueCache::SCacheEntry* CValueCache::IndexFind(uint64_t nKey, const dou
 KX_INLINE CValueCache::EProbe CValueCache::Probe(double dKey, const double*& pValues, uint64_t& nKey)
 {
     if (IsNew(dKey))
-        return NEW;
+        return TOP;
     if (!(m_bIndexOn && m_nKeyCount == 1))
         return UNKNOWN;
     const uint64_t n = FuncOps::Bits(dKey);
@@ -351,17 +352,18 @@ KX_INLINE double* CValueCache::Record(const double* pSlots, unsigned nValues)
     return RecordAt(p, nStride, pSlots);
 }
 
-KX_INLINE double* CValueCache::TryRecord(const double* pSlots, unsigned nValues)
+// bTop: the key is known to be above every key since the last emptying (Probe's TOP).
+KX_INLINE double* CValueCache::TryRecord(const double* pSlots, unsigned nValues, bool bTop)
 {
     const unsigned nStride = m_nKeyCount + nValues;
     double* p = m_pQueueNext;
     if (m_nItems + 1 >= CACHE_LIMIT || nStride > static_cast<size_t>(m_pQueueLimit - p))
         return nullptr;
     ++m_nItems;
-    return RecordAt(p, nStride, pSlots);
+    return RecordAt(p, nStride, pSlots, bTop);
 }
 
-KX_INLINE double* CValueCache::RecordAt(double* p, unsigned nStride, const double* pSlots)
+KX_INLINE double* CValueCache::RecordAt(double* p, unsigned nStride, const double* pSlots, bool bTop)
 {
     m_pQueueNext = p + nStride;
     m_nQueueStride = nStride;
@@ -370,7 +372,7 @@ KX_INLINE double* CValueCache::RecordAt(double* p, unsigned nStride, const doubl
     ++m_nMisses;
     const double dTop = pSlots[m_nKeySlots[0]];
     m_dTop = dTop;
-    m_dBound = dTop > m_dBound ? dTop : m_dBound;
+    m_dBound = bTop || dTop > m_dBound ? dTop : m_dBound;
     p[0] = dTop;
     for (unsigned k = 1; k < m_nKeyCount; ++k)
         p[k] = pSlots[m_nKeySlots[k]];
