@@ -664,6 +664,24 @@ TEST(EvaluatorRecursion, DoublingChainsAreCutOffByTheWorkLimit)
     EXPECT_EQ(p.Eval(10, SSlots(1))->front(), 512.0 * 512 + 511.0 * 512 / 2);
 }
 
+// A reference run inside its caller's run is charged to the work like a run of its own wherever
+// the caller may exhaust the work: two hundred new keys of a function of 100001 instructions are
+// more than one value may cost, asked for directly or through another function; two are not.
+TEST(EvaluatorRecursion, ReferencesRunInlineAreChargedToTheWork)
+{
+    std::string szLong = "a";
+    for (int i = 0; i < 100000; ++i)
+        szLong += "+a";
+    std::string szMany = "f1(a+1)";
+    for (int i = 2; i <= 200; ++i)
+        szMany += "+f1(a+" + std::to_string(i) + ")";
+    SProjectFixture p({szLong.c_str(), szMany.c_str(), "f1(a+1)+f1(a+2)", "f2(x)"});
+    EXPECT_FALSE(p.Eval(2, SSlots(1)));
+    EXPECT_EQ(p.Eval(3, SSlots(1))->front(), 2 * 100001.0 + 3 * 100001.0);
+    EXPECT_FALSE(p.Eval(4, SSlots(1000)));
+    EXPECT_EQ(CFuncTerm::GetDepth(), 0u);
+}
+
 TEST(EvaluatorRecursion, DepthLimitAppliesToTheRunNotToHits)
 {
     SProjectFixture p({"a"});
