@@ -154,6 +154,12 @@ uint8_t CQtCanvas::ShadowIndex(uint32_t nColor)
     return static_cast<uint8_t>(m_ShadowColors.size());
 }
 
+bool CQtCanvas::PaintedHold(uint8_t nIndex) const
+{
+    const uint8_t* pShadow = m_Shadow.constBits();
+    return std::all_of(m_Painted.begin(), m_Painted.end(), [&](uint32_t nPixel) { return pShadow[nPixel] == nIndex; });
+}
+
 namespace {
 // Beyond the points of a polyline, how far a pen of the width may paint: the corner of a square
 // cap of a diagonal line, and a pixel for the rasteriser's rounding.
@@ -555,11 +561,7 @@ void CQtCanvas::AddLine(const QPoint& a, const QPoint& b)
         }
         const QPoint points[2] = {a, b};
         Rasterise(points, 2);
-        uint8_t* pShadow = m_Shadow.bits();
-        bool bAdds = false;
-        for (const uint32_t nPixel : m_Painted)
-            bAdds = bAdds || pShadow[nPixel] != nIndex;
-        if (!bAdds) {
+        if (PaintedHold(nIndex)) {
             KeepBridge(a, b);
             return;
         }
@@ -568,6 +570,7 @@ void CQtCanvas::AddLine(const QPoint& a, const QPoint& b)
         const bool bOwners = OwnersReady();
         const uint32_t nLine = static_cast<uint32_t>(m_Lines.size()) + 1;
         line.m_nOwned = bOwners ? 0 : 1;
+        uint8_t* pShadow = m_Shadow.bits();
         for (const uint32_t nPixel : m_Painted) {
             pShadow[nPixel] = nIndex;
             if (bOwners) {
@@ -677,16 +680,13 @@ void CQtCanvas::WidePolyline(const QPoint* pPoints, int nCount)
     const bool bShadow = ShadowReady();
     if (bShadow) {
         Rasterise(pPoints, nCount);
-        const uint8_t nIndex = ShadowIndex(m_Pen.m_nColor);
-        const uint8_t* pShadow = m_Shadow.constBits();
-        if (std::all_of(m_Painted.begin(), m_Painted.end(), [&](uint32_t nPixel) { return pShadow[nPixel] == nIndex; }))
+        if (PaintedHold(ShadowIndex(m_Pen.m_nColor)))
             return;
     }
     Flush();
     GatherLines(pPoints, nCount);
     Flush();
-    if (bShadow) {
-        Rasterise(pPoints, nCount);
+    if (bShadow) { // what the whole path paints, as Rasterise found it before (nothing since rasterises)
         const uint8_t nIndex = ShadowIndex(m_Pen.m_nColor);
         uint8_t* pShadow = m_Shadow.bits();
         for (const uint32_t nPixel : m_Painted)

@@ -88,6 +88,7 @@ private:
     // Draws the polyline with the current pen on the probe and gathers the pixels of the picture
     // it paints (offsets into the shadow's bits) in m_Painted.
     void Rasterise(const QPoint* pPoints, int nCount);
+    bool PaintedHold(uint8_t nIndex) const; // the pixels of m_Painted all hold that colour already
     // A convex area of the picture: a wider pen's stroke is the union of the bodies of its lines,
     // the joins between them and the caps at the ends of its pieces.
     struct SArea {
